@@ -1,0 +1,20 @@
+# Plug-in build: vis_tavelmir.dll for 32-bit Windows, exporting only winampVisGetHeader and importing only
+# system DLLs (libgcc and libstdc++ linked in statically).
+file(GLOB TAVELMIR_RESOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*/*.rc)
+add_library(vis_tavelmir SHARED ${TAVELMIR_SOURCES} ${TAVELMIR_RESOURCES} ${PROJECT_SOURCE_DIR}/src/host/vis_tavelmir.def)
+set_target_properties(vis_tavelmir PROPERTIES PREFIX "" OUTPUT_NAME vis_tavelmir)
+target_include_directories(vis_tavelmir PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(vis_tavelmir PRIVATE ${TAVELMIR_COMMON_FLAGS} -msse2 -mfpmath=sse)
+target_compile_definitions(vis_tavelmir PRIVATE TAVELMIR_VERSION="${PROJECT_VERSION}"
+  TAVELMIR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} TAVELMIR_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  TAVELMIR_VERSION_PATCH=${PROJECT_VERSION_PATCH} WIN32_LEAN_AND_MEAN)
+target_link_options(vis_tavelmir PRIVATE -static -static-libgcc -static-libstdc++)
+target_link_libraries(vis_tavelmir PRIVATE ddraw gdi32 user32 comctl32 comdlg32 kernel32)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -DTAVELMIR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} -DTAVELMIR_VERSION_MINOR=${PROJECT_VERSION_MINOR} -DTAVELMIR_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
+
+enable_testing()
+foreach(sub tests/wine packaging)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${sub}/CMakeLists.txt)
+    add_subdirectory(${sub})
+  endif()
+endforeach()

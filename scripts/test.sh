@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both configurations (and a sanitizer build) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+for preset in native sanitize plugin; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build/sanitize --output-on-failure -j2
+ctest --test-dir build/plugin --output-on-failure
+ctest --test-dir build/native --output-on-failure -j2

@@ -1,0 +1,4 @@
+// Render (placeholder).
+#include "display/render.h"
+
+int Render(VisModule*) { return 1; }

@@ -1,0 +1,4 @@
+// Landscape (placeholder).
+#include "effect/landscape.h"
+
+int RenderLandscape(std::uint32_t) { return 0; }

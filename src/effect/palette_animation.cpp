@@ -1,0 +1,4 @@
+// Palette animation (placeholder).
+#include "effect/palette_animation.h"
+
+void AnimatePalette() {}

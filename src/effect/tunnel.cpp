@@ -1,0 +1,4 @@
+// Tunnel mapper (placeholder).
+#include "effect/tunnel.h"
+
+void MapTunnel() {}

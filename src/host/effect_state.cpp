@@ -1,0 +1,9 @@
+// The static state record, constant-initialised so that loading the library runs no code.
+#include "host/effect_state.h"
+
+constinit EffectState g_state;
+
+void ResetEffectState() {
+  g_state = EffectState{};
+  g_state.PluginPathTail = g_state.PluginPath;
+}

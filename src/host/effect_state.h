@@ -1,0 +1,69 @@
+// The one static record that holds all of the plug-in's state, for as long as the library is loaded.
+#pragma once
+#include <cstdint>
+
+#include "host/vis_records.h"
+#include "platform/platform.h"
+#include "settings/settings_types.h"
+
+// Heap blocks of the effect, allocated by BuildTables at Init and freed by FreeTableSet at Quit.
+struct TableSet {
+  std::uint16_t* WaveBuffer[2];     // 256 x 256 cells each, row-major
+  std::uint8_t* HeightMap;          // 65536, index column * 256 + depth
+  std::uint8_t* PerspectiveTable;   // 256 pairs (Base, Scale)
+  std::uint8_t* ConversionTable;    // 65536, floor(a * b / 255)
+  std::uint8_t* TextureMap;         // 131072: the texture twice
+  std::uint8_t* FadeTable;          // 65536, index colour * 256 + shade
+  std::uint8_t* LandscapeImage;     // 65536, index column * 256 + row
+  std::uint16_t* TunnelTable;       // FrameWidth * FrameHeight entries
+  std::uint32_t TunnelCentreX, TunnelCentreY;
+  float BaseNumerator, BaseOffset, ScaleNumerator, ScaleOffset;
+};
+
+struct EffectState {
+  EffectSettings Settings{};
+  EffectParams Params{};
+
+  // Display. The window handle is set at Init (also when creation fails) and never cleared.
+  HWND Window{};
+  std::int32_t WindowActive{};  // wParam of the last WM_ACTIVATEAPP
+  IDirectDraw* DirectDraw{};
+  IDirectDrawSurface* PrimarySurface{};
+  IDirectDrawSurface* OffscreenSurface{};  // released with DirectDraw; only replaced at the next Init
+  IDirectDrawPalette* Palette{};           // likewise
+  PALETTEENTRY DisplayPalette[256]{};
+  std::int32_t SystemMemorySurface{};      // once set, never cleared while loaded
+  HRESULT LastDisplayResult{};
+  DDSURFACEDESC SurfaceDesc{};
+  std::int32_t FrameWidth{}, FrameHeight{}, FramePitch{};
+  std::uint8_t* FramePixels{};             // meaningful only while the off-screen surface is locked
+
+  // Tables and palettes.
+  TableSet Tables{};
+  std::int32_t TablesBuilt{};
+  std::uint8_t* PaletteSet{};              // PaletteCount * 1024 bytes of PALETTEENTRY
+  std::int32_t PaletteCount{};
+
+  // The pipeline's counters (never reset by Init) and scratch.
+  std::int32_t WaveParity{};
+  std::uint32_t FrameCounter{};
+  std::uint32_t TextureScroll{};           // 0..65535
+  float PalettePhase{};
+  std::uint16_t SampleTrace[258]{};
+  std::uint16_t LineProfile[320]{};
+
+  // The plug-in's folder; each user writes its file's relative name at PluginPathTail.
+  char PluginPath[260]{};
+  char* PluginPathTail = PluginPath;
+  char TextBuffer[256]{};
+
+  // Settings dialog.
+  VisModule* DialogModule{};
+  std::int32_t SlidersPending{};
+};
+
+extern constinit EffectState g_state;
+
+// Puts g_state back into its state at library load (defaults, empty path, zero counters). For tests and for a
+// host that wants a fresh start; the plug-in itself never calls it.
+void ResetEffectState();

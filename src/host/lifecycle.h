@@ -1,0 +1,13 @@
+// The module's entry points Config, Init and Quit, and the release of the table set.
+#pragma once
+#include "host/vis_records.h"
+
+// Locates the plug-in's folder and runs the modal settings dialog. Needs no display; callable at any time.
+void Config(VisModule* module);
+// Opens the display and builds everything, in a fixed order. 0 = ready for Render; 1 = failed, the user has been
+// told in a message box and (unless the class could not be registered) everything was torn down again.
+int Init(VisModule* module);
+// Tears down whatever Init built, whatever the state; also Init's own clean-up on failure.
+void Quit(VisModule* module);
+// Frees the table set and the palette set when TablesBuilt is 1, clearing every pointer.
+void FreeTableSet();

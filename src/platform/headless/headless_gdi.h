@@ -1,0 +1,47 @@
+// Headless substitute: bitmaps loaded from BMP files, memory drawing contexts, pixels and text.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/headless/headless_types.h"
+
+#define IMAGE_BITMAP 0
+#define LR_LOADFROMFILE 0x10
+#define LR_CREATEDIBSECTION 0x2000
+#define OBJ_BITMAP 7
+#define CLR_INVALID 0xFFFFFFFFu
+
+struct BITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  LPVOID bmBits;
+};
+
+HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags);
+int GetObjectA(HANDLE object, int size, LPVOID buffer);
+HDC CreateCompatibleDC(HDC dc);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+COLORREF GetPixel(HDC dc, int x, int y);
+BOOL DeleteDC(HDC dc);
+BOOL DeleteObject(HGDIOBJ object);
+COLORREF SetBkColor(HDC dc, COLORREF colour);
+COLORREF SetTextColor(HDC dc, COLORREF colour);
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
+
+// --- Controls for tests ---------------------------------------------------------------------------------------
+
+struct RecordedText {
+  HDC dc;
+  int x, y;
+  std::string text;
+  COLORREF background, foreground;
+};
+const std::vector<RecordedText>& HeadlessTexts();
+void HeadlessClearTexts();
+void HeadlessFailNextCreateCompatibleDC();
+// Number of bitmaps and drawing contexts currently alive (a leak check).
+int HeadlessLiveGdiObjects();

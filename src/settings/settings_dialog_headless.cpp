@@ -1,0 +1,4 @@
+// Settings dialog for the headless build (placeholder).
+#include "settings/settings_dialog.h"
+
+int ShowSettingsDialog(VisModule*) { return 2; }

@@ -1,0 +1,4 @@
+// Settings dialog (placeholder).
+#include "settings/settings_dialog.h"
+
+int ShowSettingsDialog(VisModule*) { return 2; }
