@@ -13,7 +13,7 @@ target_link_libraries(vis_tavelmir PRIVATE ddraw gdi32 user32 comctl32 comdlg32 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -DTAVELMIR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} -DTAVELMIR_VERSION_MINOR=${PROJECT_VERSION_MINOR} -DTAVELMIR_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
 
 enable_testing()
-foreach(sub tests/wine packaging)
+foreach(sub tests/dll tests/wine packaging)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${sub}/CMakeLists.txt)
     add_subdirectory(${sub})
   endif()

@@ -1,0 +1,23 @@
+// A throw-away plug-in folder on disk, with the state record reset and the folder located as Init would.
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/vis_records.h"
+
+struct PluginFolder {
+  std::filesystem::path root;  // the folder holding "plugin.ini" and "TavelDat/"
+  VisModule* module;           // the module record, with instance and parent cleared
+};
+
+// Resets g_state, creates a fresh empty folder under the system's temporary directory (with "TavelDat/" when
+// `withDataFolder`), reports "<folder>\vis_tavelmir.dll" as the module file name and locates it.
+PluginFolder MakePluginFolder(bool withDataFolder = true);
+// Removes the folder again.
+void RemovePluginFolder(const PluginFolder& folder);
+
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
+std::vector<unsigned char> ReadFileBytes(const std::filesystem::path& path);
+void WriteFileText(const std::filesystem::path& path, const std::string& text);
+std::string ReadFileText(const std::filesystem::path& path);
