@@ -13,6 +13,9 @@ target_link_libraries(vis_tavelmir PRIVATE ddraw gdi32 user32 comctl32 comdlg32 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -DTAVELMIR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} -DTAVELMIR_VERSION_MINOR=${PROJECT_VERSION_MINOR} -DTAVELMIR_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
 
 enable_testing()
+# The Wine tests compare against the native build's frames, and the package ships the fade table that the native
+# build computes; both builds come from the same tree, the native one first.
+set(TAVELMIR_NATIVE_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/native" CACHE PATH "Native build whose tavelmir CLI and data set the plug-in build uses")
 foreach(sub tests/dll tests/wine packaging)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${sub}/CMakeLists.txt)
     add_subdirectory(${sub})
