@@ -1,5 +1,8 @@
 // Headless substitute: module file name, profile (INI) files, directory search, text formatting, message boxes.
 #pragma once
+#include <cstdarg>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,7 @@ BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data);
 BOOL FindClose(HANDLE search);
 
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args);
 int lstrlenA(LPCSTR text);
 
 #define MB_OK 0x0
@@ -48,6 +52,14 @@ std::string HostPathFromWindows(const char* windowsPath);
 // What GetModuleFileNameA reports for every module (default: empty). Tests set folders with and without
 // backslashes, empty names and over-long names.
 void HeadlessSetModuleFileName(const std::string& name);
+
+// Called by FindFirstFileA with its pattern after the folder has been listed and before the call returns, so a
+// test can change the folder between a search's listing and the reads that follow it (a file removed or
+// shortened, a file added before the next search). Pass an empty function to remove it.
+using HeadlessFindHook = std::function<void(const std::string& pattern)>;
+void HeadlessSetFindHook(HeadlessFindHook hook);
+// Searches opened by FindFirstFileA and not yet closed by FindClose.
+std::size_t HeadlessOpenSearchCount();
 
 struct RecordedMessageBox {
   HWND owner;
