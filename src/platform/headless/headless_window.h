@@ -1,5 +1,7 @@
 // Headless substitute: window classes, windows, their messages and the posted-message queues.
 #pragma once
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "platform/headless/headless_types.h"
@@ -42,6 +44,7 @@ struct WNDCLASSA {
 #define WM_SETCURSOR 0x0020
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
 #define WM_USER 0x0400
 #define VK_RETURN 0x0D
 #define VK_ESCAPE 0x1B
@@ -84,7 +87,9 @@ struct HeadlessMessage {
 // HeadlessPumpMessages; the rest (for example to a host's parent window) are only recorded.
 const std::vector<HeadlessMessage>& HeadlessPostedMessages();
 void HeadlessClearPostedMessages();
-void HeadlessPumpMessages();
+// Delivers every queued message addressed to a live window of the substitute, including those posted while
+// pumping; messages for destroyed windows are dropped. Returns true once a quit message has been posted.
+bool HeadlessPumpMessages();
 
 // Receives every SendNotifyMessageA, for example to show a fade-table build's progress; null to only record.
 using HeadlessNotifySink = void (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam, void* context);
@@ -94,11 +99,53 @@ void HeadlessSetNotifySink(HeadlessNotifySink sink, void* context);
 HWND HeadlessHostWindow();
 
 // Deliver a message to a window's procedure as the system would (for example WM_KEYDOWN, WM_ACTIVATEAPP).
+// Returns 0 for a window that does not exist.
 LRESULT HeadlessDeliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Whether the process is the active application (default true). ShowWindow activates a new window only while
+// it is; switching sends WM_ACTIVATEAPP (1 or 0) to every live window, as a task switch would.
+void HeadlessSetApplicationActive(bool active);
+
+// What the substitute knows of a window; all zero for a handle it never created.
+struct HeadlessWindowInfo {
+  bool exists;   // created and not yet destroyed
+  bool visible;
+  std::string className, title;
+  DWORD exStyle, style;
+  int x, y, width, height;
+  HWND parent;
+  HINSTANCE instance;
+  LONG_PTR userData;
+  int createMessages, destroyMessages;  // WM_CREATE and WM_DESTROY sent to it
+};
+HeadlessWindowInfo HeadlessWindowDetails(HWND window);
+// The registered class of that name, if any (name compared without regard to case).
+bool HeadlessFindClass(const char* className, WNDCLASSA* out);
+int HeadlessLiveWindows();
+int HeadlessRegisteredClasses();
+// The cursor last passed to SetCursor (null at start).
+HCURSOR HeadlessCurrentCursor();
+// The screen size GetSystemMetrics reports (default 1024 x 768).
+void HeadlessSetDesktopSize(int width, int height);
+
+// A log of platform events shared by the window, DirectDraw and GDI substitutes, in order: the name of the call
+// (for example "DestroyWindow", "IDirectDraw::Release", "IDirectDrawSurface::Lock"), its result, a call-specific
+// detail (flags, or the caps of a created surface), and how many message boxes had been shown at that moment,
+// so that a test can tell whether a teardown happened before a message box.
+struct HeadlessEvent {
+  std::string call;
+  long result;
+  unsigned long detail;
+  std::size_t messageBoxesBefore;
+};
+const std::vector<HeadlessEvent>& HeadlessEvents();
+void HeadlessClearEvents();
+void HeadlessLogEvent(const char* call, long result, unsigned long detail = 0);
 
 // Failure injection: the next call of the named function fails once.
 void HeadlessFailNextRegisterClass();
 void HeadlessFailNextCreateWindow();
 
-// Back to the state at start: no classes, no windows, no queued messages, no injected failures.
+// Back to the state at start: no classes, no windows, no queued messages, no events, no injected failures,
+// application active, no notify sink.
 void HeadlessResetWindows();

@@ -1,33 +1,323 @@
-// Headless window system (placeholder).
+// Headless window system: classes, windows, the messages the system sends them, queues and the event log.
+#include <cstring>
+#include <deque>
+#include <map>
+#include <strings.h>
+
+#include "platform/headless/headless_files.h"
 #include "platform/headless/headless_window.h"
 
 namespace {
+
+struct WindowClass {
+  WNDCLASSA cls;
+  std::string name;
+};
+
+struct Window {
+  HeadlessWindowInfo info;
+  WNDPROC proc;
+};
+
+// Window handles are small tagged integers, never dereferenced; the host window lies below them.
+constexpr std::uintptr_t kHostWindow = 0x1000;
+constexpr std::uintptr_t kFirstWindow = 0x10000;
+constexpr std::uintptr_t kWindowStep = 0x10;
+
+const HCURSOR kArrowCursor = reinterpret_cast<HCURSOR>(static_cast<std::uintptr_t>(0x7F00));
+const HICON kApplicationIcon = reinterpret_cast<HICON>(static_cast<std::uintptr_t>(0x7F01));
+
+std::vector<WindowClass> g_classes;
+std::vector<Window> g_windows;  // index = (handle - kFirstWindow) / kWindowStep; destroyed ones stay
 std::vector<HeadlessMessage> g_posted;
+std::deque<HeadlessMessage> g_queue;
+std::vector<HeadlessEvent> g_events;
+HeadlessNotifySink g_sink = nullptr;
+void* g_sinkContext = nullptr;
+bool g_applicationActive = true;
+bool g_failRegisterClass = false;
+bool g_failCreateWindow = false;
+HCURSOR g_cursor = nullptr;
+int g_desktopWidth = 1024, g_desktopHeight = 768;
+
+Window* Find(HWND handle) {
+  auto value = reinterpret_cast<std::uintptr_t>(handle);
+  if (value < kFirstWindow || (value - kFirstWindow) % kWindowStep != 0) return nullptr;
+  std::size_t index = (value - kFirstWindow) / kWindowStep;
+  return index < g_windows.size() ? &g_windows[index] : nullptr;
 }
-ATOM RegisterClassA(const WNDCLASSA*) { return 0; }
-BOOL UnregisterClassA(LPCSTR, HINSTANCE) { return FALSE; }
-HICON LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
-HCURSOR LoadCursorA(HINSTANCE, LPCSTR) { return nullptr; }
-HCURSOR SetCursor(HCURSOR) { return nullptr; }
-int GetSystemMetrics(int) { return 0; }
-HWND CreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID) { return nullptr; }
-LONG_PTR SetWindowLongA(HWND, int, LONG_PTR) { return 0; }
-LONG_PTR GetWindowLongA(HWND, int) { return 0; }
-BOOL ShowWindow(HWND, int) { return FALSE; }
-BOOL UpdateWindow(HWND) { return FALSE; }
-BOOL DestroyWindow(HWND) { return FALSE; }
-BOOL IsWindow(HWND) { return FALSE; }
-LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
-LRESULT SendMessageA(HWND, UINT, WPARAM, LPARAM) { return 0; }
-BOOL PostMessageA(HWND w, UINT m, WPARAM wp, LPARAM lp) { g_posted.push_back({w, m, wp, lp}); return TRUE; }
-BOOL SendNotifyMessageA(HWND w, UINT m, WPARAM wp, LPARAM lp) { g_posted.push_back({w, m, wp, lp}); return TRUE; }
-void PostQuitMessage(int code) { g_posted.push_back({nullptr, WM_QUIT, static_cast<WPARAM>(code), 0}); }
+
+Window* FindLive(HWND handle) {
+  Window* w = Find(handle);
+  return w != nullptr && w->info.exists ? w : nullptr;
+}
+
+HWND HandleOf(std::size_t index) { return reinterpret_cast<HWND>(kFirstWindow + index * kWindowStep); }
+
+std::vector<WindowClass>::iterator FindClass(const char* name) {
+  for (auto it = g_classes.begin(); it != g_classes.end(); ++it)
+    if (name != nullptr && strcasecmp(it->name.c_str(), name) == 0) return it;
+  return g_classes.end();
+}
+
+// Sends to the window's procedure; the window may be destroyed by it, so nothing is kept across the call.
+LRESULT Send(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  Window* w = FindLive(handle);
+  if (w == nullptr || w->proc == nullptr) return 0;
+  WNDPROC proc = w->proc;
+  return proc(handle, message, wParam, lParam);
+}
+
+}  // namespace
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass) {
+  bool fail = g_failRegisterClass;
+  g_failRegisterClass = false;
+  if (fail || windowClass == nullptr || windowClass->lpszClassName == nullptr ||
+      windowClass->lpfnWndProc == nullptr || FindClass(windowClass->lpszClassName) != g_classes.end()) {
+    HeadlessLogEvent("RegisterClassA", 0);
+    return 0;
+  }
+  WindowClass c{*windowClass, windowClass->lpszClassName};
+  c.cls.lpszClassName = nullptr;  // the caller's text need not outlive the call
+  c.cls.lpszMenuName = nullptr;
+  g_classes.push_back(c);
+  ATOM atom = static_cast<ATOM>(0xC000 + g_classes.size());
+  HeadlessLogEvent("RegisterClassA", atom);
+  return atom;
+}
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance) {
+  auto it = FindClass(className);
+  BOOL ok = FALSE;
+  if (it != g_classes.end() && it->cls.hInstance == instance) {
+    // As the system does, a class that still has windows stays registered.
+    bool hasWindows = false;
+    for (const Window& w : g_windows)
+      if (w.info.exists && strcasecmp(w.info.className.c_str(), className) == 0) hasWindows = true;
+    if (!hasWindows) {
+      g_classes.erase(it);
+      ok = TRUE;
+    }
+  }
+  HeadlessLogEvent("UnregisterClassA", ok);
+  return ok;
+}
+
+HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
+  // The system's own icons come with no instance; a module without icon resources has none to give.
+  return instance == nullptr && name == IDI_APPLICATION ? kApplicationIcon : nullptr;
+}
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+  return instance == nullptr && name == IDC_ARROW ? kArrowCursor : nullptr;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+  HCURSOR previous = g_cursor;
+  g_cursor = cursor;
+  return previous;
+}
+
+int GetSystemMetrics(int index) {
+  if (index == SM_CXSCREEN) return g_desktopWidth;
+  if (index == SM_CYSCREEN) return g_desktopHeight;
+  return 0;
+}
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU, HINSTANCE instance, LPVOID) {
+  bool fail = g_failCreateWindow;
+  g_failCreateWindow = false;
+  auto cls = FindClass(className);
+  if (fail || cls == g_classes.end()) {
+    HeadlessLogEvent("CreateWindowExA", 0);
+    return nullptr;
+  }
+  Window w{};
+  w.proc = cls->cls.lpfnWndProc;
+  w.info.exists = true;
+  w.info.visible = (style & WS_VISIBLE) != 0;
+  w.info.className = cls->name;
+  w.info.title = title != nullptr ? title : "";
+  w.info.exStyle = exStyle;
+  w.info.style = style;
+  w.info.x = x;
+  w.info.y = y;
+  w.info.width = width;
+  w.info.height = height;
+  w.info.parent = parent;
+  w.info.instance = instance;
+  g_windows.push_back(w);
+  HWND handle = HandleOf(g_windows.size() - 1);
+  HeadlessLogEvent("CreateWindowExA", static_cast<long>(reinterpret_cast<std::uintptr_t>(handle)));
+  g_windows.back().info.createMessages++;
+  if (Send(handle, WM_CREATE, 0, 0) == -1) {
+    DestroyWindow(handle);
+    return nullptr;
+  }
+  return handle;
+}
+
+LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value) {
+  Window* w = FindLive(window);
+  if (w == nullptr || index != GWL_USERDATA) return 0;
+  LONG_PTR previous = w->info.userData;
+  w->info.userData = value;
+  return previous;
+}
+
+LONG_PTR GetWindowLongA(HWND window, int index) {
+  Window* w = FindLive(window);
+  return w != nullptr && index == GWL_USERDATA ? w->info.userData : 0;
+}
+
+BOOL ShowWindow(HWND window, int) {
+  Window* w = FindLive(window);
+  if (w == nullptr) return FALSE;
+  BOOL wasVisible = w->info.visible ? TRUE : FALSE;
+  w->info.visible = true;
+  HeadlessLogEvent("ShowWindow", wasVisible);
+  // Showing a new top-level window activates it, and with it the application, while the application may
+  // take the foreground.
+  if (!wasVisible && g_applicationActive) Send(window, WM_ACTIVATEAPP, 1, 0);
+  return wasVisible;
+}
+
+BOOL UpdateWindow(HWND window) { return FindLive(window) != nullptr ? TRUE : FALSE; }
+
+BOOL DestroyWindow(HWND window) {
+  Window* w = FindLive(window);
+  if (w == nullptr) {
+    HeadlessLogEvent("DestroyWindow", FALSE);
+    return FALSE;
+  }
+  w->info.destroyMessages++;
+  HeadlessLogEvent("DestroyWindow", TRUE);
+  Send(window, WM_DESTROY, 0, 0);
+  w = Find(window);  // the vector may have grown while the procedure ran
+  w->info.exists = false;
+  w->info.visible = false;
+  return TRUE;
+}
+
+BOOL IsWindow(HWND window) {
+  return FindLive(window) != nullptr || reinterpret_cast<std::uintptr_t>(window) == kHostWindow ? TRUE : FALSE;
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
+  if (message == WM_CLOSE) DestroyWindow(window);
+  return 0;
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Send(window, message, wParam, lParam);
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (window != nullptr && !IsWindow(window)) return FALSE;
+  g_posted.push_back({window, message, wParam, lParam});
+  if (FindLive(window) != nullptr) g_queue.push_back({window, message, wParam, lParam});
+  return TRUE;
+}
+
+BOOL SendNotifyMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  g_posted.push_back({window, message, wParam, lParam});
+  if (g_sink != nullptr) g_sink(window, message, wParam, lParam, g_sinkContext);
+  // A window of the calling thread gets the message at once, as from SendMessageA.
+  if (FindLive(window) != nullptr) Send(window, message, wParam, lParam);
+  return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+  g_posted.push_back({nullptr, WM_QUIT, static_cast<WPARAM>(static_cast<unsigned>(exitCode)), 0});
+}
+
 const std::vector<HeadlessMessage>& HeadlessPostedMessages() { return g_posted; }
-void HeadlessClearPostedMessages() { g_posted.clear(); }
-void HeadlessPumpMessages() {}
-void HeadlessSetNotifySink(HeadlessNotifySink, void*) {}
-HWND HeadlessHostWindow() { return reinterpret_cast<HWND>(0x1000); }
-LRESULT HeadlessDeliver(HWND, UINT, WPARAM, LPARAM) { return 0; }
-void HeadlessFailNextRegisterClass() {}
-void HeadlessFailNextCreateWindow() {}
-void HeadlessResetWindows() { g_posted.clear(); }
+void HeadlessClearPostedMessages() {
+  g_posted.clear();
+  g_queue.clear();
+}
+
+bool HeadlessPumpMessages() {
+  while (!g_queue.empty()) {
+    HeadlessMessage m = g_queue.front();
+    g_queue.pop_front();
+    Send(m.window, m.message, m.wParam, m.lParam);
+  }
+  for (const HeadlessMessage& m : g_posted)
+    if (m.window == nullptr && m.message == WM_QUIT) return true;
+  return false;
+}
+
+void HeadlessSetNotifySink(HeadlessNotifySink sink, void* context) {
+  g_sink = sink;
+  g_sinkContext = context;
+}
+
+HWND HeadlessHostWindow() { return reinterpret_cast<HWND>(kHostWindow); }
+
+LRESULT HeadlessDeliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Send(window, message, wParam, lParam);
+}
+
+void HeadlessSetApplicationActive(bool active) {
+  if (active == g_applicationActive) return;
+  g_applicationActive = active;
+  for (std::size_t i = 0; i < g_windows.size(); ++i)
+    if (g_windows[i].info.exists && g_windows[i].info.visible) Send(HandleOf(i), WM_ACTIVATEAPP, active ? 1 : 0, 0);
+}
+
+HeadlessWindowInfo HeadlessWindowDetails(HWND window) {
+  Window* w = Find(window);
+  return w != nullptr ? w->info : HeadlessWindowInfo{};
+}
+
+bool HeadlessFindClass(const char* className, WNDCLASSA* out) {
+  auto it = FindClass(className);
+  if (it == g_classes.end()) return false;
+  if (out != nullptr) {
+    *out = it->cls;
+    out->lpszClassName = it->name.c_str();
+  }
+  return true;
+}
+
+int HeadlessLiveWindows() {
+  int n = 0;
+  for (const Window& w : g_windows) n += w.info.exists ? 1 : 0;
+  return n;
+}
+
+int HeadlessRegisteredClasses() { return static_cast<int>(g_classes.size()); }
+HCURSOR HeadlessCurrentCursor() { return g_cursor; }
+
+void HeadlessSetDesktopSize(int width, int height) {
+  g_desktopWidth = width;
+  g_desktopHeight = height;
+}
+
+const std::vector<HeadlessEvent>& HeadlessEvents() { return g_events; }
+void HeadlessClearEvents() { g_events.clear(); }
+void HeadlessLogEvent(const char* call, long result, unsigned long detail) {
+  g_events.push_back({call, result, detail, HeadlessMessageBoxes().size()});
+}
+
+void HeadlessFailNextRegisterClass() { g_failRegisterClass = true; }
+void HeadlessFailNextCreateWindow() { g_failCreateWindow = true; }
+
+void HeadlessResetWindows() {
+  g_classes.clear();
+  g_windows.clear();
+  g_posted.clear();
+  g_queue.clear();
+  g_events.clear();
+  g_sink = nullptr;
+  g_sinkContext = nullptr;
+  g_applicationActive = true;
+  g_failRegisterClass = false;
+  g_failCreateWindow = false;
+  g_cursor = nullptr;
+  g_desktopWidth = 1024;
+  g_desktopHeight = 768;
+}
