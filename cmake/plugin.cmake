@@ -10,6 +10,17 @@ target_compile_definitions(vis_tavelmir PRIVATE TAVELMIR_VERSION="${PROJECT_VERS
   TAVELMIR_VERSION_PATCH=${PROJECT_VERSION_PATCH} WIN32_LEAN_AND_MEAN)
 target_link_options(vis_tavelmir PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(vis_tavelmir PRIVATE ddraw gdi32 user32 comctl32 comdlg32 kernel32)
+# The About box's picture is drawn at build time into the build tree, where windres looks for it.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(TAVELMIR_GENERATED_RC_DIR ${CMAKE_CURRENT_BINARY_DIR}/generated_resources)
+add_custom_command(OUTPUT ${TAVELMIR_GENERATED_RC_DIR}/about_picture.bmp
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TAVELMIR_GENERATED_RC_DIR}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/src/settings/make_about_bitmap.py ${TAVELMIR_GENERATED_RC_DIR}/about_picture.bmp
+  DEPENDS ${PROJECT_SOURCE_DIR}/src/settings/make_about_bitmap.py
+  COMMENT "Drawing the About box picture")
+target_sources(vis_tavelmir PRIVATE ${TAVELMIR_GENERATED_RC_DIR}/about_picture.bmp)
+set_source_files_properties(${PROJECT_SOURCE_DIR}/src/settings/settings_dialog.rc PROPERTIES
+  INCLUDE_DIRECTORIES ${TAVELMIR_GENERATED_RC_DIR} OBJECT_DEPENDS ${TAVELMIR_GENERATED_RC_DIR}/about_picture.bmp)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -DTAVELMIR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} -DTAVELMIR_VERSION_MINOR=${PROJECT_VERSION_MINOR} -DTAVELMIR_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
 
 enable_testing()

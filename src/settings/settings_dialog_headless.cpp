@@ -1,4 +1,14 @@
-// Settings dialog for the headless build (placeholder).
+// Settings dialog of the native build, which has no window system to show one in.
 #include "settings/settings_dialog.h"
 
-int ShowSettingsDialog(VisModule*) { return 2; }
+#include "host/effect_state.h"
+#include "settings/settings_store.h"
+
+// Behaves as a dialog the user cancelled at once: the settings are read and the parameters derived, so a
+// native host that calls Config sees the same state as after a cancelled dialog; nothing is written.
+int ShowSettingsDialog(VisModule* module) {
+  g_state.DialogModule = module;
+  LoadSettings(module);
+  DeriveEffectParams();
+  return 2;
+}
