@@ -1,0 +1,37 @@
+// The test host's cases, their options, and the helpers they share for driving the plug-in.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "host_window.h"
+#include "plugin_api.h"
+
+struct HostOptions {
+  std::string pluginDir;   // folder with vis_tavelmir.dll and a complete TavelDat\ (Windows path)
+  std::string layoutRoot;  // folder holding the test plug-in folders: good, no-palettes, no-fade, bad-texture
+  std::string waveform;    // 1152-byte waveform blocks, one per frame
+  std::string dump;        // the native build's frames for the same blocks
+  std::string artifact;    // PNG of one captured frame
+  int frames = 300;
+  int cycles = 100;
+};
+
+void RunHarnessCase(const HostOptions& options);
+void RunHeaderCase(const HostOptions& options);
+void RunFramesCase(const HostOptions& options);
+void RunKeysCase(const HostOptions& options);
+void RunSameThreadCase(const HostOptions& options);
+void RunInitFailureCase(const HostOptions& options);
+void RunCycleCase(const HostOptions& options);
+void RunLifecycleCase(const HostOptions& options);
+
+// Helpers shared by the cases.
+HWND FindDisplayWindow();  // the full-screen window, by its class "MainWndClass"
+bool DisplayClassRegistered(HINSTANCE instance);
+// Pumps the calling thread's messages for about `milliseconds`; reports a WM_QUIT and its code.
+void PumpFor(int milliseconds, bool* quitSeen = nullptr, int* quitCode = nullptr);
+// A deterministic waveform block for frame `frame` (used where no waveform file is given).
+void MakeWaveBlock(int frame, signed char block[2][576]);
+// Copies the block into the module and calls Render.
+int RenderBlock(HostModule* module, const signed char block[2][576]);
+std::vector<unsigned char> ReadWholeBinaryFile(const std::string& path);
