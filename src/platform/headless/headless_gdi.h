@@ -1,4 +1,6 @@
 // Headless substitute: bitmaps loaded from BMP files, memory drawing contexts, pixels and text.
+// LoadImageA reads uncompressed 8-bit (with a colour table) and 24-bit BMP files, bottom-up or top-down, and keeps
+// their stored size (it does not stretch to the size asked for); anything else loads as nothing.
 #pragma once
 #include <string>
 #include <vector>
@@ -43,5 +45,13 @@ struct RecordedText {
 const std::vector<RecordedText>& HeadlessTexts();
 void HeadlessClearTexts();
 void HeadlessFailNextCreateCompatibleDC();
-// Number of bitmaps and drawing contexts currently alive (a leak check).
+// Number of bitmaps and drawing contexts currently alive, surface contexts included (a leak check).
 int HeadlessLiveGdiObjects();
+// Number of GetPixel calls since the last reset.
+long HeadlessGetPixelCalls();
+// Back to the state at start: no objects, no texts, nothing injected.
+void HeadlessResetGdi();
+
+// For the DirectDraw substitute: a drawing context on a surface, with the default colours.
+HDC HeadlessCreateSurfaceDC();
+void HeadlessDeleteSurfaceDC(HDC dc);
