@@ -1,0 +1,19 @@
+// The one line of error text that a failed copy or lock writes at the screen's top-left corner.
+#include "display/render_error_text.h"
+
+#include "host/effect_state.h"
+
+namespace {
+constexpr COLORREF kErrorBackground = 0x00FF0000;  // blue
+constexpr COLORREF kErrorForeground = 0x0000FFFF;  // yellow
+}  // namespace
+
+void DrawDisplayError(const char* format, HRESULT result) {
+  HDC dc = nullptr;
+  if (g_state.PrimarySurface->GetDC(&dc) != DD_OK) return;
+  wsprintfA(g_state.TextBuffer, format, static_cast<unsigned>(result));
+  SetBkColor(dc, kErrorBackground);
+  SetTextColor(dc, kErrorForeground);
+  TextOutA(dc, 0, 0, g_state.TextBuffer, lstrlenA(g_state.TextBuffer));
+  g_state.PrimarySurface->ReleaseDC(dc);
+}
