@@ -69,6 +69,7 @@ bool StartPlugin(const std::string& pluginDir, PluginSession& session, std::stri
   std::string moduleFileName;
   if (!PluginModuleFileName(pluginDir, moduleFileName, error)) return false;
   HeadlessResetWindows();
+  HeadlessResetDirectDraw();
   VisModule* module = PreparePluginModule(moduleFileName);
   std::memset(module->waveformData, 0, sizeof(module->waveformData));
   if (module->Init(module) != 0) {
@@ -93,27 +94,16 @@ bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::
     if (!boxes.empty()) error += ": " + boxes;
     return false;
   }
-  // The host reads the picture back the way a blit would see it: through a lock of the off-screen surface.
-  IDirectDrawSurface* surface = g_state.OffscreenSurface;
-  DDSURFACEDESC desc{};
-  desc.dwSize = sizeof(desc);
-  desc.dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE;
-  if (!surface || surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) {
-    error = "cannot read the off-screen surface";
+  // The picture Render drew, straight from the off-screen surface's memory (unlocked again by now).
+  const HeadlessSurfaceView view = HeadlessOffscreen();
+  if (!view.pixels || view.width != kScreenWidth || view.height != kScreenHeight || view.pitch < kScreenWidth) {
+    error = "the plug-in has no 320 x 200 off-screen surface";
     return false;
   }
-  bool ok = desc.dwWidth == kScreenWidth && desc.dwHeight == kScreenHeight && desc.lpSurface &&
-            desc.lPitch >= kScreenWidth;
-  if (ok) {
-    const auto* rows = static_cast<const std::uint8_t*>(desc.lpSurface);
-    for (int y = 0; y < kScreenHeight; ++y)
-      std::memcpy(indices + y * kScreenWidth, rows + static_cast<std::ptrdiff_t>(y) * desc.lPitch, kScreenWidth);
-  }
-  surface->Unlock(nullptr);
-  if (!ok) {
-    error = "the off-screen surface is not 320 x 200";
-    return false;
-  }
+  for (int y = 0; y < kScreenHeight; ++y)
+    std::memcpy(indices + y * kScreenWidth, view.pixels + static_cast<std::ptrdiff_t>(y) * view.pitch, kScreenWidth);
+  // The substitute logs every platform call; a long render must not grow that log frame by frame.
+  HeadlessClearEvents();
   for (int i = 0; i < 256; ++i) {
     palette[3 * i] = g_state.DisplayPalette[i].peRed;
     palette[3 * i + 1] = g_state.DisplayPalette[i].peGreen;
