@@ -12,13 +12,18 @@
 
 namespace fs = std::filesystem;
 
-PluginFolder MakePluginFolder(bool withDataFolder) {
+namespace {
+fs::path FreshRoot() {
   static std::atomic<int> counter{0};
-  ResetEffectState();
   fs::path root = fs::temp_directory_path() /
                   ("tavelmir-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
   fs::remove_all(root);
   fs::create_directories(root);
+  return root;
+}
+
+PluginFolder LocateIn(const fs::path& root, bool withDataFolder) {
+  ResetEffectState();
   if (withDataFolder) fs::create_directories(root / "TavelDat");
   std::string windowsName = root.string() + "/vis_tavelmir.dll";
   for (char& c : windowsName)
@@ -30,10 +35,31 @@ PluginFolder MakePluginFolder(bool withDataFolder) {
   LocatePluginFolder(module);
   return {root, module};
 }
+}  // namespace
+
+PluginFolder MakePluginFolder(bool withDataFolder) { return LocateIn(FreshRoot(), withDataFolder); }
+
+PluginFolder MakeLongPluginFolder(std::size_t folderLength, bool withDataFolder) {
+  fs::path outer = FreshRoot();
+  fs::path folder = outer;
+  // Each nested component adds its name and one separator; the Windows folder ends in one more backslash.
+  std::size_t length = folder.string().size() + 1;
+  std::size_t remaining = folderLength > length ? folderLength - length : 0;
+  char fill = 'a';
+  while (remaining > 250) {
+    folder /= std::string(100, fill++);
+    remaining -= 101;
+  }
+  if (remaining >= 2) folder /= std::string(remaining - 1, fill);
+  fs::create_directories(folder);
+  PluginFolder result = LocateIn(folder, withDataFolder);
+  result.removeRoot = outer;
+  return result;
+}
 
 void RemovePluginFolder(const PluginFolder& folder) {
   std::error_code ignored;
-  fs::remove_all(folder.root, ignored);
+  fs::remove_all(folder.removeRoot.empty() ? folder.root : folder.removeRoot, ignored);
 }
 
 void WriteFileBytes(const fs::path& path, const std::vector<unsigned char>& bytes) {

@@ -9,11 +9,15 @@
 struct PluginFolder {
   std::filesystem::path root;  // the folder holding "plugin.ini" and "TavelDat/"
   VisModule* module;           // the module record, with instance and parent cleared
+  std::filesystem::path removeRoot = {};  // what RemovePluginFolder deletes, when not `root` itself
 };
 
 // Resets g_state, creates a fresh empty folder under the system's temporary directory (with "TavelDat/" when
 // `withDataFolder`), reports "<folder>\vis_tavelmir.dll" as the module file name and locates it.
 PluginFolder MakePluginFolder(bool withDataFolder = true);
+// Like MakePluginFolder, but the plug-in's folder is nested so deep that its Windows path, trailing backslash
+// included, is exactly `folderLength` characters long (so that PluginPath holds exactly that many).
+PluginFolder MakeLongPluginFolder(std::size_t folderLength, bool withDataFolder = true);
 // Removes the folder again.
 void RemovePluginFolder(const PluginFolder& folder);
 

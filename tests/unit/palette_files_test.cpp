@@ -1,0 +1,272 @@
+// The palette set from "TavelDat\*.pal" and the reference palette "TavelDat\refrence.pal".
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/effect_state.h"
+#include "platform/platform.h"
+#include "support/plugin_folder_fixture.h"
+#include "tables/palette_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// 768 file bytes whose first byte is `first` and the rest a repeating 0..63 ramp.
+std::vector<unsigned char> PaletteBytes(unsigned char first, std::size_t size = 768) {
+  std::vector<unsigned char> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i % 64);
+  if (size > 0) bytes[0] = first;
+  return bytes;
+}
+
+class PaletteSetLoad : public ::testing::Test {
+ protected:
+  void SetUp() override { folder_ = MakePluginFolder(true); }
+  void TearDown() override {
+    HeadlessSetFindHook(nullptr);
+    EXPECT_EQ(HeadlessOpenSearchCount(), 0u);
+    std::free(g_state.PaletteSet);  // nothing else frees it: the tables were never built
+    g_state.PaletteSet = nullptr;
+    RemovePluginFolder(folder_);
+  }
+
+  fs::path Data(const std::string& name) const { return folder_.root / "TavelDat" / name; }
+  void Palette(const std::string& name, unsigned char first, std::size_t size = 768) {
+    WriteFileBytes(Data(name), PaletteBytes(first, size));
+  }
+  // Runs `change` while the loader's second search is under way: after it has listed the folder, before any read.
+  void DuringSecondSearch(std::function<void()> change) {
+    HeadlessSetFindHook([change, calls = 0](const std::string&) mutable {
+      if (++calls == 2) change();
+    });
+  }
+  const std::uint8_t* Entry(int palette, int index) const {
+    return g_state.PaletteSet + palette * 1024 + index * 4;
+  }
+
+  PluginFolder folder_;
+};
+
+TEST_F(PaletteSetLoad, OnlyFilesOfExactly768BytesCount) {
+  Palette("a.pal", 1);
+  Palette("b.pal", 2);
+  Palette("c.pal", 3);
+  Palette("d.pal", 4, 767);
+  Palette("e.pal", 5, 772);
+  Palette("f.txt", 6);
+  Palette("g.palette", 7);
+  fs::create_directories(Data("h.pal"));
+  ASSERT_EQ(LoadPaletteSet(), 0);
+  EXPECT_EQ(g_state.PaletteCount, 3);
+  EXPECT_EQ(Entry(2, 0)[0], 3 << 2);  // the third palette is the last one there (ASan checks the 3072 bytes)
+  EXPECT_EQ(Entry(2, 255)[3], 1);
+}
+
+TEST_F(PaletteSetLoad, EntriesAreShiftedFileBytesWithFlagsOne) {
+  std::vector<unsigned char> bytes(768, 0);
+  bytes[0] = 63;
+  bytes[1] = 0x41;
+  bytes[2] = 0xFF;
+  bytes[765] = 1;
+  bytes[766] = 32;
+  bytes[767] = 62;
+  WriteFileBytes(Data("x.pal"), bytes);
+  ASSERT_EQ(LoadPaletteSet(), 0);
+  ASSERT_EQ(g_state.PaletteCount, 1);
+  EXPECT_EQ(Entry(0, 0)[0], 252);
+  EXPECT_EQ(Entry(0, 0)[1], 4);
+  EXPECT_EQ(Entry(0, 0)[2], 252);
+  EXPECT_EQ(Entry(0, 255)[0], 4);
+  EXPECT_EQ(Entry(0, 255)[1], 128);
+  EXPECT_EQ(Entry(0, 255)[2], 248);
+  for (int i = 0; i < 256; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(Entry(0, i)[3], 1);
+  }
+}
+
+TEST_F(PaletteSetLoad, PalettesComeInByteOrderOfTheirNames) {
+  Palette("b.pal", 2);
+  Palette("a.pal", 1);
+  Palette("C.pal", 3);  // 'C' sorts before 'a'
+  ASSERT_EQ(LoadPaletteSet(), 0);
+  ASSERT_EQ(g_state.PaletteCount, 3);
+  EXPECT_EQ(Entry(0, 0)[0], 3 << 2);
+  EXPECT_EQ(Entry(1, 0)[0], 1 << 2);
+  EXPECT_EQ(Entry(2, 0)[0], 2 << 2);
+}
+
+TEST_F(PaletteSetLoad, NothingQualifyingGivesOne) {
+  Palette("a.pal", 1, 767);
+  EXPECT_EQ(LoadPaletteSet(), 1);
+  EXPECT_EQ(g_state.PaletteSet, nullptr);
+}
+
+TEST_F(PaletteSetLoad, MissingDataFolderGivesOne) {
+  fs::remove_all(folder_.root / "TavelDat");
+  EXPECT_EQ(LoadPaletteSet(), 1);
+}
+
+TEST_F(PaletteSetLoad, FirstFileFailingItsReadGivesMinusTwo) {
+  Palette("a.pal", 1);
+  Palette("b.pal", 2);
+  DuringSecondSearch([&] { fs::remove(Data("a.pal")); });
+  EXPECT_EQ(LoadPaletteSet(), -2);
+  EXPECT_EQ(g_state.PaletteSet, nullptr);
+}
+
+TEST_F(PaletteSetLoad, SecondFileFailingItsReadGivesMinusThree) {
+  Palette("a.pal", 1);
+  Palette("b.pal", 2);
+  Palette("c.pal", 3);
+  DuringSecondSearch([&] { fs::resize_file(Data("b.pal"), 700); });
+  EXPECT_EQ(LoadPaletteSet(), -3);
+  EXPECT_EQ(g_state.PaletteSet, nullptr);
+}
+
+TEST_F(PaletteSetLoad, FileGrownSinceTheListingIsReadOnlyUpToItsSlot) {
+  Palette("a.pal", 1);
+  DuringSecondSearch([&] { Palette("a.pal", 9, 5000); });
+  ASSERT_EQ(LoadPaletteSet(), 0);
+  EXPECT_EQ(g_state.PaletteCount, 1);
+  EXPECT_EQ(Entry(0, 0)[0], 9 << 2);
+}
+
+TEST_F(PaletteSetLoad, FilesAddedBetweenTheSearchesNeverOverrunTheBlock) {
+  Palette("b.pal", 2);
+  Palette("c.pal", 3);
+  // Added after the first search counted two: the second search lists three and reads only two.
+  HeadlessSetFindHook([&, calls = 0](const std::string&) mutable {
+    if (++calls == 1) Palette("a.pal", 1);
+  });
+  ASSERT_EQ(LoadPaletteSet(), 0);
+  EXPECT_EQ(g_state.PaletteCount, 2);
+  EXPECT_EQ(Entry(0, 0)[0], 1 << 2);
+  EXPECT_EQ(Entry(1, 0)[0], 2 << 2);
+}
+
+TEST_F(PaletteSetLoad, AllFilesGoneBeforeTheSecondSearchGivesOne) {
+  Palette("a.pal", 1);
+  HeadlessSetFindHook([&, calls = 0](const std::string&) mutable {
+    if (++calls == 1) fs::remove(Data("a.pal"));
+  });
+  EXPECT_EQ(LoadPaletteSet(), 1);
+}
+
+TEST_F(PaletteSetLoad, AFailedLoadKeepsThePreviousSet) {
+  Palette("a.pal", 1);
+  ASSERT_EQ(LoadPaletteSet(), 0);
+  std::uint8_t* previous = g_state.PaletteSet;
+  Palette("b.pal", 2);
+  DuringSecondSearch([&] { fs::remove(Data("b.pal")); });
+  EXPECT_EQ(LoadPaletteSet(), -3);
+  EXPECT_EQ(g_state.PaletteSet, previous);
+  EXPECT_EQ(g_state.PaletteCount, 1);
+}
+
+TEST_F(PaletteSetLoad, ASecondLoadReplacesAndFreesTheFirstSet) {
+  // As after an Init that failed before the tables were built: TablesBuilt is 0, so Quit left the set in place.
+  Palette("a.pal", 1);
+  ASSERT_EQ(LoadPaletteSet(), 0);
+  ASSERT_EQ(g_state.TablesBuilt, 0);
+  Palette("b.pal", 2);
+  ASSERT_EQ(LoadPaletteSet(), 0);  // LeakSanitizer reports the first block if it was not freed
+  EXPECT_EQ(g_state.PaletteCount, 2);
+}
+
+// --- Long paths ----------------------------------------------------------------------------------------------------
+
+TEST(PaletteSetLongPath, FileWhosePathDoesNotFitTheTextBufferIsRefused) {
+  // 240 characters of folder: "TavelDat\*.pal" fits PluginPath (254), but folder, "TavelDat\" and "a.pal"
+  // need 254 + 1 bytes of the 256 in TextBuffer and "abcdefgh.pal" does not fit.
+  PluginFolder folder = MakeLongPluginFolder(240);
+  WriteFileBytes(folder.root / "TavelDat" / "a.pal", PaletteBytes(1));
+  WriteFileBytes(folder.root / "TavelDat" / "abcdefgh.pal", PaletteBytes(2));
+  EXPECT_EQ(LoadPaletteSet(), -3);
+  EXPECT_EQ(g_state.PaletteSet, nullptr);
+  RemovePluginFolder(folder);
+}
+
+TEST(PaletteSetLongPath, FolderTooLongForThePatternGivesOne) {
+  PluginFolder folder = MakeLongPluginFolder(250);  // 250 + "TavelDat\*.pal" (14) does not fit 260
+  WriteFileBytes(folder.root / "TavelDat" / "a.pal", PaletteBytes(1));
+  EXPECT_EQ(LoadPaletteSet(), 1);
+  EXPECT_EQ(g_state.PaletteSet, nullptr);
+  RemovePluginFolder(folder);
+}
+
+TEST(PaletteSetLongPath, ReferencePaletteThatDoesNotFitIsRefused) {
+  PluginFolder folder = MakeLongPluginFolder(240);  // 240 + "TavelDat\refrence.pal" (21) needs 262 bytes
+  WriteFileBytes(folder.root / "TavelDat" / "refrence.pal", PaletteBytes(1));
+  PALETTEENTRY palette[256];
+  EXPECT_EQ(LoadReferencePalette(palette), 2);
+  RemovePluginFolder(folder);
+}
+
+// --- Reference palette ---------------------------------------------------------------------------------------------
+
+class ReferencePalette : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = MakePluginFolder(true);
+    std::memset(palette_, 0xEE, sizeof palette_);
+  }
+  void TearDown() override { RemovePluginFolder(folder_); }
+  void Given(std::vector<unsigned char> bytes) {
+    WriteFileBytes(folder_.root / "TavelDat" / "refrence.pal", bytes);
+  }
+  bool Untouched() const {
+    for (const PALETTEENTRY& e : palette_)
+      if (e.peRed != 0xEE || e.peGreen != 0xEE || e.peBlue != 0xEE || e.peFlags != 0xEE) return false;
+    return true;
+  }
+
+  PluginFolder folder_;
+  PALETTEENTRY palette_[256];
+};
+
+TEST_F(ReferencePalette, UpTo772BytesLoadTheFirst768) {
+  std::vector<unsigned char> bytes = PaletteBytes(63, 772);
+  bytes[767] = 0x41;
+  Given(bytes);
+  EXPECT_EQ(LoadReferencePalette(palette_), 0);
+  EXPECT_EQ(palette_[0].peRed, 252);
+  EXPECT_EQ(palette_[0].peGreen, 4);
+  EXPECT_EQ(palette_[255].peBlue, 4);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(palette_[i].peFlags, 1) << i;
+}
+
+TEST_F(ReferencePalette, Exactly768BytesLoad) {
+  Given(PaletteBytes(5));
+  EXPECT_EQ(LoadReferencePalette(palette_), 0);
+  EXPECT_EQ(palette_[0].peRed, 20);
+}
+
+TEST_F(ReferencePalette, LongerThan772GivesOne) {
+  Given(PaletteBytes(1, 773));
+  EXPECT_EQ(LoadReferencePalette(palette_), 1);
+  EXPECT_TRUE(Untouched());
+}
+
+TEST_F(ReferencePalette, MissingOrShortGivesTwo) {
+  struct Case {
+    const char* label;
+    int size;  // -1: no file
+  } cases[] = {{"missing", -1}, {"empty", 0}, {"767 bytes", 767}, {"1 byte", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    fs::remove(folder_.root / "TavelDat" / "refrence.pal");
+    if (c.size >= 0) Given(PaletteBytes(1, static_cast<std::size_t>(c.size)));
+    EXPECT_EQ(LoadReferencePalette(palette_), 2);
+    EXPECT_TRUE(Untouched());
+  }
+}
+
+}  // namespace

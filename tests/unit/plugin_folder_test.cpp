@@ -1,0 +1,105 @@
+// The plug-in's folder: the module file name, LocatePluginFolder and names placed after the folder.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "host/effect_state.h"
+#include "host/plugin_folder.h"
+#include "platform/platform.h"
+
+namespace {
+
+VisModule* Module() { return winampVisGetHeader()->getModule(0); }
+
+// Locates the folder for `moduleName` in a freshly reset state whose PluginPath is poisoned.
+void LocateFor(const std::string& moduleName) {
+  ResetEffectState();
+  std::memset(g_state.PluginPath, 'X', sizeof g_state.PluginPath);
+  HeadlessSetModuleFileName(moduleName);
+  LocatePluginFolder(Module());
+}
+
+std::ptrdiff_t TailOffset() { return g_state.PluginPathTail - g_state.PluginPath; }
+
+class PluginFolderName : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    HeadlessSetModuleFileName("");
+    ResetEffectState();
+  }
+};
+
+TEST_F(PluginFolderName, ModuleFileNameIsCutToTheBufferLikeTheSystem) {
+  HeadlessSetModuleFileName("abcdef");
+  struct Case {
+    DWORD size;
+    DWORD result;
+    const char* text;
+  } cases[] = {{7, 6, "abcdef"}, {6, 6, "abcde"}, {4, 4, "abc"}, {1, 1, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    char buffer[16];
+    std::memset(buffer, 'X', sizeof buffer);
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, c.size), c.result);
+    EXPECT_STREQ(buffer, c.text);
+    EXPECT_EQ(buffer[c.size], 'X');
+  }
+}
+
+TEST_F(PluginFolderName, FolderKeepsItsLastBackslash) {
+  LocateFor("C:\\Program Files\\Winamp\\Plugins\\vis_tavelmir.dll");
+  EXPECT_STREQ(g_state.PluginPath, "C:\\Program Files\\Winamp\\Plugins\\");
+  EXPECT_EQ(TailOffset(), 32);
+}
+
+TEST_F(PluginFolderName, NameWithoutBackslashLeavesThePathEmpty) {
+  LocateFor("vis_tavelmir.dll");
+  EXPECT_STREQ(g_state.PluginPath, "");
+  EXPECT_EQ(TailOffset(), 0);
+}
+
+TEST_F(PluginFolderName, EmptyNameLeavesThePathEmpty) {
+  LocateFor("");
+  EXPECT_STREQ(g_state.PluginPath, "");
+  EXPECT_EQ(TailOffset(), 0);
+}
+
+TEST_F(PluginFolderName, NameEndingInABackslashKeepsAllOfIt) {
+  LocateFor("C:\\dir\\");
+  EXPECT_STREQ(g_state.PluginPath, "C:\\dir\\");
+  EXPECT_EQ(TailOffset(), 7);
+}
+
+TEST_F(PluginFolderName, OverlongNameIsCutInsideThePath) {
+  // 250 characters of folder, then a backslash, then a name running far beyond 260.
+  std::string name = std::string(250, 'd') + "\\" + std::string(300, 'n');
+  LocateFor(name);
+  EXPECT_EQ(TailOffset(), 251);
+  EXPECT_EQ(std::string(g_state.PluginPath), name.substr(0, 251));
+}
+
+TEST_F(PluginFolderName, OverlongNameWithoutBackslashInReachGivesAnEmptyPath) {
+  LocateFor(std::string(400, 'n') + "\\vis.dll");
+  EXPECT_EQ(TailOffset(), 0);
+  EXPECT_STREQ(g_state.PluginPath, "");
+}
+
+TEST_F(PluginFolderName, PlacedNamesReplaceEachOther) {
+  LocateFor("C:\\p\\vis.dll");
+  ASSERT_TRUE(PlacePluginFileName("TavelDat\\refrence.pal"));
+  ASSERT_TRUE(PlacePluginFileName("plugin.ini"));
+  EXPECT_STREQ(g_state.PluginPath, "C:\\p\\plugin.ini");
+}
+
+TEST_F(PluginFolderName, NameThatDoesNotFitIsRefusedAndTheFolderKept) {
+  std::string folder = std::string(249, 'd') + "\\";  // 250 characters, 9 left before the NUL
+  LocateFor(folder + "vis.dll");
+  EXPECT_TRUE(PlacePluginFileName("123456789"));
+  EXPECT_EQ(std::strlen(g_state.PluginPath), 259u);
+  EXPECT_FALSE(PlacePluginFileName("1234567890"));
+  EXPECT_EQ(std::string(g_state.PluginPath), folder);
+  EXPECT_EQ(TailOffset(), 250);
+}
+
+}  // namespace

@@ -1,0 +1,263 @@
+// The settings store: plugin.ini read and written, presets, derived parameters and their inverse.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "host/effect_state.h"
+#include "settings/settings_store.h"
+#include "support/plugin_folder_fixture.h"
+
+namespace {
+
+std::uint32_t Bits(float f) { return std::bit_cast<std::uint32_t>(f); }
+
+class SettingsStore : public ::testing::Test {
+ protected:
+  void SetUp() override { folder_ = MakePluginFolder(false); }
+  void TearDown() override { RemovePluginFolder(folder_); }
+
+  std::filesystem::path Ini() const { return folder_.root / "plugin.ini"; }
+  void GivenIni(const std::string& text) { WriteFileText(Ini(), text); }
+
+  PluginFolder folder_;
+};
+
+// --- Reading and writing -------------------------------------------------------------------------------------------
+
+TEST_F(SettingsStore, WithoutAFileTheDefaultsStay) {
+  LoadSettings(folder_.module);
+  const EffectSettings& s = g_state.Settings;
+  EXPECT_EQ(s.RadioIndex, 2);
+  EXPECT_EQ(s.WaveAmplitude, 133);
+  EXPECT_EQ(s.WaveShiftPower, 7);
+  EXPECT_EQ(s.WaveAttenuationRate, 5);
+  EXPECT_EQ(s.PaletteAnimationSpeed, 0);
+  EXPECT_EQ(s.FadeOffset, 51);
+  EXPECT_EQ(s.FadeAmplitude, 104);
+  EXPECT_EQ(s.FadePower, 176);
+  EXPECT_EQ(s.UseTexture, 0);
+  EXPECT_STREQ(s.TextureName, "");
+  EXPECT_FALSE(std::filesystem::exists(Ini()));
+}
+
+TEST_F(SettingsStore, OnlyTheKeysPresentChange) {
+  GivenIni("[Ombrelo Tunnel]\r\nFadePower=192\r\n");
+  LoadSettings(folder_.module);
+  EXPECT_EQ(g_state.Settings.FadePower, 192);
+  EXPECT_EQ(g_state.Settings.FadeOffset, 51);
+  EXPECT_EQ(g_state.Settings.RadioIndex, 2);
+  DeriveEffectParams();
+  EXPECT_EQ(g_state.Params.FadeExponent, 1.0f);
+}
+
+TEST_F(SettingsStore, KeysUnderAnotherSectionAreIgnored) {
+  GivenIni("[Other Module]\r\nFadePower=1\r\nTextureName=x.bmp\r\n");
+  LoadSettings(folder_.module);
+  EXPECT_EQ(g_state.Settings.FadePower, 176);
+  EXPECT_STREQ(g_state.Settings.TextureName, "");
+}
+
+TEST_F(SettingsStore, UseTextureFiveReadsAsOneAndIsWrittenBackAsOne) {
+  GivenIni("[Ombrelo Tunnel]\r\nUseTexture=5\r\n");
+  LoadSettings(folder_.module);
+  EXPECT_EQ(g_state.Settings.UseTexture, 1);
+  SaveSettings(folder_.module);
+  EXPECT_NE(ReadFileText(Ini()).find("\r\nUseTexture=1\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsStore, DefaultsAreWrittenInKeyOrder) {
+  SaveSettings(folder_.module);
+  EXPECT_EQ(ReadFileText(Ini()),
+            "[Ombrelo Tunnel]\r\nRadioIndex=2\r\nWaveAmplitude=133\r\nWaveShiftPower=7\r\nWaveAttenuationRate=5\r\n"
+            "PaletteAnimationSpeed=0\r\nFadeOffset=51\r\nFadeAmplitude=104\r\nFadePower=176\r\nUseTexture=0\r\n"
+            "TextureName=\r\n");
+}
+
+TEST_F(SettingsStore, SaveThenLoadGivesEveryFieldBack) {
+  EffectSettings saved;
+  saved.RadioIndex = 0;
+  saved.WaveAmplitude = 255;
+  saved.WaveShiftPower = 8;
+  saved.WaveAttenuationRate = 0;
+  saved.PaletteAnimationSpeed = 17;
+  saved.FadeOffset = 0;
+  saved.FadeAmplitude = 255;
+  saved.FadePower = -3;
+  saved.UseTexture = 1;
+  std::strcpy(saved.TextureName, "C:\\My Textures\\rock 1.bmp");
+  g_state.Settings = saved;
+  SaveSettings(folder_.module);
+
+  g_state.Settings = EffectSettings{};
+  std::strcpy(g_state.Settings.TextureName, "other.bmp");
+  LoadSettings(folder_.module);
+  const EffectSettings& s = g_state.Settings;
+  EXPECT_EQ(s.RadioIndex, saved.RadioIndex);
+  EXPECT_EQ(s.WaveAmplitude, saved.WaveAmplitude);
+  EXPECT_EQ(s.WaveShiftPower, saved.WaveShiftPower);
+  EXPECT_EQ(s.WaveAttenuationRate, saved.WaveAttenuationRate);
+  EXPECT_EQ(s.PaletteAnimationSpeed, saved.PaletteAnimationSpeed);
+  EXPECT_EQ(s.FadeOffset, saved.FadeOffset);
+  EXPECT_EQ(s.FadeAmplitude, saved.FadeAmplitude);
+  EXPECT_EQ(s.FadePower, saved.FadePower);
+  EXPECT_EQ(s.UseTexture, saved.UseTexture);
+  EXPECT_STREQ(s.TextureName, saved.TextureName);
+}
+
+TEST_F(SettingsStore, AnEmptyTextureNameIsRestoredEmpty) {
+  SaveSettings(folder_.module);
+  std::strcpy(g_state.Settings.TextureName, "other.bmp");
+  LoadSettings(folder_.module);
+  EXPECT_STREQ(g_state.Settings.TextureName, "");
+}
+
+TEST_F(SettingsStore, SaveReplacesOldValuesAndKeepsForeignLines) {
+  GivenIni("[Other]\r\nX=1\r\n[Ombrelo Tunnel]\r\nFadePower=9\r\nExtra=keep\r\n");
+  SaveSettings(folder_.module);
+  std::string text = ReadFileText(Ini());
+  EXPECT_EQ(text.rfind("[Other]\r\nX=1\r\n[Ombrelo Tunnel]\r\nFadePower=176\r\nExtra=keep\r\nRadioIndex=2\r\n", 0), 0u)
+      << text;
+}
+
+TEST_F(SettingsStore, OverlongTextureNameIsCutTo259) {
+  GivenIni("[Ombrelo Tunnel]\r\nTextureName=" + std::string(300, 't') + "\r\n");
+  LoadSettings(folder_.module);
+  EXPECT_EQ(std::strlen(g_state.Settings.TextureName), 259u);
+}
+
+TEST_F(SettingsStore, MalformedValuesAreTakenAsParsed) {
+  GivenIni("[Ombrelo Tunnel]\r\nRadioIndex=abc\r\nWaveAmplitude=12xyz\r\nFadePower=99999999999\r\nFadeOffset=-4\r\n");
+  LoadSettings(folder_.module);
+  EXPECT_EQ(g_state.Settings.RadioIndex, 0);
+  EXPECT_EQ(g_state.Settings.WaveAmplitude, 12);
+  EXPECT_EQ(g_state.Settings.FadePower, 1215752191);  // 99999999999 modulo 2^32
+  EXPECT_EQ(g_state.Settings.FadeOffset, -4);
+  DeriveEffectParams();  // huge values must not overflow anywhere
+  EXPECT_TRUE(std::isinf(g_state.Params.FadeExponent));
+}
+
+TEST(SettingsStoreLongPath, PluginIniThatDoesNotFitIsNeitherReadNorWritten) {
+  // 252 characters of folder: "plugin.ini" (10) would need 263 bytes.
+  PluginFolder folder = MakeLongPluginFolder(252, false);
+  ASSERT_EQ(std::strlen(g_state.PluginPath), 252u);
+  g_state.Settings.FadePower = 3;
+  LoadSettings(folder.module);
+  EXPECT_EQ(g_state.Settings.FadePower, 3);
+  SaveSettings(folder.module);
+  EXPECT_TRUE(std::filesystem::is_empty(folder.root));
+  RemovePluginFolder(folder);
+}
+
+// --- Derived parameters --------------------------------------------------------------------------------------------
+
+TEST_F(SettingsStore, DefaultsDeriveTheDocumentedParameters) {
+  DeriveEffectParams();
+  const EffectParams& p = g_state.Params;
+  EXPECT_EQ(p.WaveGain, 2.4f);
+  EXPECT_EQ(p.WaveShift, 4);
+  EXPECT_EQ(p.PaletteStep, 0.0f);
+  EXPECT_EQ(Bits(p.FadeBias), 0x3E4CCCCEu);  // 51 x (float)(1/255), one ulp above 0.2f
+  EXPECT_EQ(p.FadeGain, 0.8125f);
+  EXPECT_NEAR(p.FadeExponent, 0.7788008f, 1e-7f);
+  EXPECT_EQ(p.FadeExponent, static_cast<float>(std::exp(-0.25)));
+}
+
+TEST_F(SettingsStore, RadioIndexSelectsTheWavePair) {
+  struct Case {
+    std::int32_t radio;
+    float gain;
+    std::int32_t shift;
+  } cases[] = {
+      {0, 2.0862745f, 7},  // the custom pair 133, 7
+      {1, 2.7921569f, 5},  {2, 2.4f, 4}, {3, 1.7882353f, 3},
+      {4, 0.9882353f, 2},
+      {5, 2.0862745f, 7},  // beyond the presets: the custom pair
+      {-1, 2.0862745f, 7}, {std::numeric_limits<std::int32_t>::min(), 2.0862745f, 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.radio);
+    g_state.Settings.RadioIndex = c.radio;
+    g_state.Params.WaveShift = -99;
+    DeriveEffectParams();
+    EXPECT_FLOAT_EQ(g_state.Params.WaveGain, c.gain);
+    EXPECT_EQ(g_state.Params.WaveShift, c.shift);
+  }
+}
+
+TEST_F(SettingsStore, ParametersAreRoundedOnceFromDouble) {
+  g_state.Settings.PaletteAnimationSpeed = 255;
+  g_state.Settings.FadeOffset = 255;
+  g_state.Settings.FadeAmplitude = 255;
+  g_state.Settings.FadePower = 0;
+  DeriveEffectParams();
+  EXPECT_EQ(g_state.Params.PaletteStep, static_cast<float>(255.0 / 12750.0));
+  EXPECT_EQ(g_state.Params.FadeBias, static_cast<float>(255.0 * static_cast<double>(1.0f / 255.0f)));
+  EXPECT_EQ(g_state.Params.FadeGain, 1.9921875f);
+  EXPECT_NEAR(g_state.Params.FadeExponent, 0.049787068f, 1e-8f);
+}
+
+TEST_F(SettingsStore, SettingsFromParamsGivesEveryValueBack) {
+  for (std::int32_t v = 0; v <= 255; ++v) {
+    SCOPED_TRACE(v);
+    EffectSettings& s = g_state.Settings;
+    s.PaletteAnimationSpeed = s.FadeOffset = s.FadeAmplitude = s.FadePower = v;
+    DeriveEffectParams();
+    s.PaletteAnimationSpeed = s.FadeOffset = s.FadeAmplitude = s.FadePower = -1;
+    SettingsFromParams();
+    EXPECT_EQ(s.PaletteAnimationSpeed, v);
+    EXPECT_EQ(s.FadeOffset, v);
+    EXPECT_EQ(s.FadeAmplitude, v);
+    EXPECT_EQ(s.FadePower, v);
+  }
+}
+
+TEST_F(SettingsStore, SettingsFromParamsLeavesTheOtherSettingsAlone) {
+  g_state.Settings.RadioIndex = 3;
+  g_state.Settings.WaveAmplitude = 1;
+  g_state.Settings.UseTexture = 1;
+  std::strcpy(g_state.Settings.TextureName, "t.bmp");
+  DeriveEffectParams();
+  SettingsFromParams();
+  EXPECT_EQ(g_state.Settings.RadioIndex, 3);
+  EXPECT_EQ(g_state.Settings.WaveAmplitude, 1);
+  EXPECT_EQ(g_state.Settings.UseTexture, 1);
+  EXPECT_STREQ(g_state.Settings.TextureName, "t.bmp");
+}
+
+TEST_F(SettingsStore, SettingsFromParamsSaturatesWildParameters) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  struct Case {
+    const char* label;
+    float step, bias, gain, exponent;
+    std::int32_t speed, offset, amplitude, power;
+  } cases[] = {
+      {"NaN", nan, nan, nan, nan, 0, 0, 0, 0},
+      {"huge", 1e30f, 1e30f, inf, inf, kMax, kMax, kMax, kMax},
+      {"negative", -1e30f, -0.5f, -inf, -1.0f, kMin, -128, kMin, 0},
+      {"zero exponent", 0, 0, 0, 0.0f, 0, 0, 0, kMin},
+      {"half rounds away from zero", 0, 0, 0.50390625f, 1.0f, 0, 0, 65, 192},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    g_state.Params.PaletteStep = c.step;
+    g_state.Params.FadeBias = c.bias;
+    g_state.Params.FadeGain = c.gain;
+    g_state.Params.FadeExponent = c.exponent;
+    SettingsFromParams();
+    EXPECT_EQ(g_state.Settings.PaletteAnimationSpeed, c.speed);
+    EXPECT_EQ(g_state.Settings.FadeOffset, c.offset);
+    EXPECT_EQ(g_state.Settings.FadeAmplitude, c.amplitude);
+    EXPECT_EQ(g_state.Settings.FadePower, c.power);
+  }
+}
+
+}  // namespace
