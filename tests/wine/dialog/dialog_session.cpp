@@ -2,6 +2,8 @@
 // positions, the settings dialog's opening and its first paint.
 #include "dialog_session.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 
 #include "../host/host_log.h"
@@ -19,6 +21,8 @@ struct HookState {
   std::vector<CaughtBox> boxes;
   std::vector<int> positions;
   volatile LONG painted = 0;
+  volatile LONG closedBoxes = 0;
+  volatile LONG aboutCancels = 0;
 };
 HookState g_hooks;
 
@@ -70,6 +74,8 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
     g_hooks.boxes.push_back(box);
     LeaveCriticalSection(&g_hooks.lock);
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+  } else if (code == HCBT_DESTROYWND && IsMessageBox(window)) {
+    InterlockedIncrement(&g_hooks.closedBoxes);
   }
   return CallNextHookEx(g_hooks.cbt, code, wParam, lParam);
 }
@@ -80,6 +86,10 @@ LRESULT CALLBACK CallWndProcHook(int code, WPARAM wParam, LPARAM lParam) {
     EnterCriticalSection(&g_hooks.lock);
     g_hooks.positions.push_back(static_cast<int>(call->wParam));
     LeaveCriticalSection(&g_hooks.lock);
+  }
+  if (code == HC_ACTION && call->message == WM_COMMAND && LOWORD(call->wParam) == IDCANCEL &&
+      WindowText(call->hwnd) == "Tagada!") {
+    InterlockedIncrement(&g_hooks.aboutCancels);
   }
   return CallNextHookEx(g_hooks.callWndProc, code, wParam, lParam);
 }
@@ -152,6 +162,8 @@ bool OpenSettings(DialogSession& session) {
   g_hooks.boxes.clear();
   g_hooks.positions.clear();
   g_hooks.painted = 0;
+  g_hooks.closedBoxes = 0;
+  g_hooks.aboutCancels = 0;
   session.thread = CreateThread(nullptr, 0, ConfigThread, &session, 0, &session.threadId);
   if (session.thread == nullptr) {
     Fail("could not start the Config thread");
@@ -250,3 +262,14 @@ std::vector<int> TakeProgressPositions() {
   LeaveCriticalSection(&g_hooks.lock);
   return positions;
 }
+
+bool WaitForClosedBoxes(int count, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (g_hooks.closedBoxes < count) {
+    if (GetTickCount() - start >= milliseconds) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+int AboutCancelCommands() { return static_cast<int>(g_hooks.aboutCancels); }

@@ -51,3 +51,8 @@ bool WaitUntilGone(HWND window, DWORD milliseconds = 10000);
 // positions the progress bar received.
 std::vector<CaughtBox> TakeCaughtBoxes();
 std::vector<int> TakeProgressPositions();
+// Waits until `count` message boxes have been destroyed since the dialog opened (the code that showed the last
+// one then runs on without waiting for anything).
+bool WaitForClosedBoxes(int count, DWORD milliseconds = 10000);
+// WM_COMMAND IDCANCEL messages the About box received (Escape arrives as one).
+int AboutCancelCommands();

@@ -28,7 +28,7 @@ void RunHarnessCase(const HostOptions&) {
     CHECK_TRUE(!boxes[1].errorIcon);
     CHECK_TRUE(!boxes[1].onlyOkButton);
   }
-  LogLine("screen %dx%d", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  CheckDirectDrawCapture(host.window);
   DestroyHostWindow(&host);
 }
 

@@ -34,4 +34,6 @@ void PumpFor(int milliseconds, bool* quitSeen = nullptr, int* quitCode = nullptr
 void MakeWaveBlock(int frame, signed char block[2][576]);
 // Copies the block into the module and calls Render.
 int RenderBlock(HostModule* module, const signed char block[2][576]);
+// The capture's self-check: a palettized DirectDraw picture of our own must read back exactly.
+void CheckDirectDrawCapture(HWND parent);
 std::vector<unsigned char> ReadWholeBinaryFile(const std::string& path);

@@ -1,13 +1,11 @@
 // Screen capture through the screen's device context, and a minimal PNG writer for the kept frame.
 #include "screen_capture.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-bool CaptureScreen(int width, int height, ScreenShot* shot) {
+bool CaptureWindow(HWND window, int width, int height, ScreenShot* shot) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
@@ -15,7 +13,7 @@ bool CaptureScreen(int width, int height, ScreenShot* shot) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  HDC screen = GetDC(nullptr);
+  HDC screen = GetDC(window);
   if (screen == nullptr) return false;
   void* bits = nullptr;
   HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -36,7 +34,7 @@ bool CaptureScreen(int width, int height, ScreenShot* shot) {
   }
   if (memory != nullptr) DeleteDC(memory);
   if (section != nullptr) DeleteObject(section);
-  ReleaseDC(nullptr, screen);
+  ReleaseDC(window, screen);
   return copied;
 }
 

@@ -1,0 +1,292 @@
+#!/usr/bin/env bash
+# The Windows package under Wine: the silent installer, its choice of folder, the uninstaller, the zip.
+#
+# Usage: install_cases.sh CASE --runner run_in_wine.sh --prefix DIR --setup SETUP.exe --stage DIR --zip ZIP
+#                             [--probe PROBE.exe --logs DIR]
+# Cases: chosen-folder, player-detection, reinstall, uninstall, installed-plugin-inits, zip-contents.
+# Every case removes what it installed and the registry values it set, before and after, because the Wine prefix
+# is shared with the other Wine tests.
+set -euo pipefail
+
+case_name=$1
+shift
+runner="" prefix="" setup="" stage="" zip="" probe="" logs=""
+while (($#)); do
+  case "$1" in
+    --runner) runner=$2 ;;
+    --prefix) prefix=$2 ;;
+    --setup) setup=$2 ;;
+    --stage) stage=$2 ;;
+    --zip) zip=$2 ;;
+    --probe) probe=$2 ;;
+    --logs) logs=$2 ;;
+    *) echo "install_cases.sh: unknown argument '$1'" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+
+drive_c=$prefix/drive_c
+test_root_win='C:\TavelmirInstallTest'
+test_root=$drive_c/TavelmirInstallTest
+default_player=$drive_c/Program\ Files/Winamp
+uninstall_key='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavelmir Ombrelo Tunnel'
+uninstaller_name='Uninstall Ombrelo Tunnel.exe'
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavelmir-install.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+label=""
+fail() {
+  echo "FAIL [$case_name${label:+ / $label}]: $*" >&2
+  failures=$((failures + 1))
+}
+
+# One Wine program, no virtual desktop (the installer's silent mode shows no window); a hang ends after 90 s.
+wine_run() { "$runner" --prefix "$prefix" --desktop none --timeout 90 -- "$@"; }
+
+# Sets the player's registry records through one regedit import. Arguments: HKCU folder, HKLM uninstaller path
+# (each empty for "not recorded"). Our own uninstall key is always cleared as well.
+set_player_records() {
+  local hkcu=$1 hklm=$2
+  {
+    echo 'REGEDIT4'
+    echo
+    echo '[-HKEY_CURRENT_USER\Software\Winamp]'
+    echo '[-HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp]'
+    echo "[-$uninstall_key]"
+    if [[ -n $hkcu ]]; then
+      printf '[HKEY_CURRENT_USER\\Software\\Winamp]\n@="%s"\n' "${hkcu//\\/\\\\}"
+    fi
+    if [[ -n $hklm ]]; then
+      printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Winamp]\n'
+      printf '"UninstallString"="\\"%s\\""\n' "${hklm//\\/\\\\}"
+    fi
+  } >"$work/records.reg"
+  wine_run regedit /S "$work/records.reg" >/dev/null 2>&1 || fail "regedit import failed"
+}
+
+clean_prefix() {
+  set_player_records "" ""
+  rm -rf "$test_root"
+  # Only the plug-in's files: a real player there (there is none in a test prefix) would keep its own.
+  rm -f "$default_player/Plugins/vis_tavelmir.dll"
+  rm -rf "$default_player/Plugins/TavelDat"
+  rmdir "$default_player/Plugins" "$default_player" 2>/dev/null || true
+}
+
+# A folder that looks like an installed player.
+make_player() {
+  mkdir -p "$1/Plugins"
+  printf 'MZ' >"$1/winamp.exe"
+}
+
+run_setup() { wine_run "$setup" /S "$@" || fail "setup $* exited with $?"; }
+
+# The uninstaller runs from a copy, as its own self-copy would (which outlives the runner's wineserver); _?= names
+# the folder it was installed in.
+run_uninstaller() {
+  local player=$1 player_win=$2
+  mkdir -p "$test_root/uninstaller-copy"
+  cp "$player/Plugins/TavelDat/$uninstaller_name" "$test_root/uninstaller-copy/u.exe" ||
+    { fail "no uninstaller in $player/Plugins/TavelDat"; return; }
+  wine_run "$test_root_win\\uninstaller-copy\\u.exe" /S "_?=$player_win\\Plugins\\TavelDat" ||
+    fail "uninstaller exited with $?"
+  rm -rf "$test_root/uninstaller-copy"
+}
+
+shipped_data_files() { (cd "$stage/TavelDat" && ls -1); }
+
+expect_same_file() {
+  if [[ ! -f $2 ]]; then
+    fail "missing $2"
+  elif ! cmp -s "$1" "$2"; then
+    fail "$2 differs from the build's $1"
+  fi
+}
+
+# Every file of the package in place, byte for byte, with the uninstaller beside the data.
+expect_installed() {
+  local player=$1
+  expect_same_file "$stage/vis_tavelmir.dll" "$player/Plugins/vis_tavelmir.dll"
+  local name
+  while read -r name; do
+    expect_same_file "$stage/TavelDat/$name" "$player/Plugins/TavelDat/$name"
+  done < <(shipped_data_files)
+  expect_same_file "$stage/README-Windows.txt" "$player/Plugins/TavelDat/README-Windows.txt"
+  [[ -f $player/Plugins/TavelDat/$uninstaller_name ]] || fail "no uninstaller in $player/Plugins/TavelDat"
+}
+
+expect_not_installed() {
+  [[ ! -e $1/Plugins/vis_tavelmir.dll ]] || fail "unexpected vis_tavelmir.dll in $1/Plugins"
+  [[ ! -e $1/Plugins/TavelDat ]] || fail "unexpected TavelDat in $1/Plugins"
+}
+
+uninstall_value() {
+  wine_run reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
+}
+
+case_chosen_folder() {
+  local player=$test_root/ChosenPlayer player_win="$test_root_win\\ChosenPlayer"
+  make_player "$player"
+  make_player "$default_player"
+  run_setup "/D=$player_win"
+  expect_installed "$player"
+  expect_not_installed "$default_player"
+
+  label="Add/Remove Programs"
+  local value
+  value=$(uninstall_value DisplayName)
+  [[ $value == "Ombrelo Tunnel (Tavelmir Visualization Library)" ]] || fail "DisplayName is '$value'"
+  value=$(uninstall_value DisplayVersion)
+  [[ $value == "$(cat "$work/version")" ]] || fail "DisplayVersion is '$value'"
+  value=$(uninstall_value UninstallString)
+  [[ $value == "\"$player_win\\Plugins\\TavelDat\\$uninstaller_name\"" ]] || fail "UninstallString is '$value'"
+  value=$(uninstall_value QuietUninstallString)
+  [[ $value == "\"$player_win\\Plugins\\TavelDat\\$uninstaller_name\" /S" ]] ||
+    fail "QuietUninstallString is '$value'"
+  value=$(uninstall_value InstallLocation)
+  [[ $value == "$player_win\\Plugins" ]] || fail "InstallLocation is '$value'"
+}
+
+# Each row: label, HKCU folder, HKLM uninstaller, /D argument (or -), folder expected to receive the plug-in.
+case_player_detection() {
+  local rows=(
+    "HKCU record wins over HKLM|$test_root_win\\Fake Winamp A|$test_root_win\\Fake Winamp B\\UninstWA.exe|-|Fake Winamp A"
+    "HKLM uninstaller's folder|-|$test_root_win\\Fake Winamp B\\UninstWA.exe|-|Fake Winamp B"
+    "stale HKCU record skipped|$test_root_win\\Removed Winamp|$test_root_win\\Fake Winamp B\\UninstWA.exe|-|Fake Winamp B"
+    "nothing recorded|-|-|-|DEFAULT"
+    "/D wins over the records|$test_root_win\\Fake Winamp A|-|$test_root_win\\ChosenPlayer|ChosenPlayer"
+  )
+  local row hkcu hklm dir expected folder
+  for row in "${rows[@]}"; do
+    IFS='|' read -r label hkcu hklm dir expected <<<"$row"
+    clean_prefix
+    make_player "$test_root/Fake Winamp A"
+    make_player "$test_root/Fake Winamp B"
+    make_player "$test_root/ChosenPlayer"
+    [[ $hkcu == - ]] && hkcu=""
+    [[ $hklm == - ]] && hklm=""
+    set_player_records "$hkcu" "$hklm"
+    if [[ $dir == - ]]; then run_setup; else run_setup "/D=$dir"; fi
+    for folder in "Fake Winamp A" "Fake Winamp B" ChosenPlayer DEFAULT; do
+      local path=$test_root/$folder
+      [[ $folder == DEFAULT ]] && path=$default_player
+      if [[ $folder == "$expected" ]]; then
+        [[ -f $path/Plugins/vis_tavelmir.dll ]] || fail "nothing installed in $path"
+      else
+        expect_not_installed "$path"
+      fi
+    done
+  done
+  label=""
+}
+
+# A reinstall restores the shipped palettes but keeps the user's computed shading.
+case_reinstall() {
+  local player=$test_root/ChosenPlayer player_win="$test_root_win\\ChosenPlayer"
+  make_player "$player"
+  run_setup "/D=$player_win"
+  local data=$player/Plugins/TavelDat palette
+  palette=$(shipped_data_files | grep -v -x -e refrence.pal -e fade.dat | grep '\.pal$' | head -n1)
+  head -c 65536 /dev/zero | tr '\0' '\7' >"$work/user-fade.dat"
+  head -c 768 /dev/zero | tr '\0' '\5' >"$work/user-refrence.pal"
+  cp "$work/user-fade.dat" "$data/fade.dat"
+  cp "$work/user-refrence.pal" "$data/refrence.pal"
+  head -c 768 /dev/zero >"$data/$palette"
+  run_setup "/D=$player_win"
+  expect_same_file "$stage/TavelDat/$palette" "$data/$palette"
+  expect_same_file "$stage/vis_tavelmir.dll" "$player/Plugins/vis_tavelmir.dll"
+  cmp -s "$work/user-fade.dat" "$data/fade.dat" || fail "the user's fade.dat was replaced"
+  cmp -s "$work/user-refrence.pal" "$data/refrence.pal" || fail "the user's refrence.pal was replaced"
+}
+
+case_uninstall() {
+  local player=$test_root/ChosenPlayer player_win="$test_root_win\\ChosenPlayer"
+
+  label="user's files kept"
+  make_player "$player"
+  run_setup "/D=$player_win"
+  printf 'my own palette' >"$player/Plugins/TavelDat/mine.pal"
+  printf '[Ombrelo Tunnel]\r\nFadePower=192\r\n' >"$player/Plugins/plugin.ini"
+  cp "$player/Plugins/TavelDat/mine.pal" "$player/Plugins/plugin.ini" "$work/"
+  run_uninstaller "$player" "$player_win"
+  [[ ! -e $player/Plugins/vis_tavelmir.dll ]] || fail "vis_tavelmir.dll left behind"
+  local name
+  while read -r name; do
+    [[ ! -e $player/Plugins/TavelDat/$name ]] || fail "TavelDat/$name left behind"
+  done < <(shipped_data_files)
+  [[ ! -e $player/Plugins/TavelDat/README-Windows.txt ]] || fail "README-Windows.txt left behind"
+  [[ ! -e $player/Plugins/TavelDat/$uninstaller_name ]] || fail "the uninstaller left itself behind"
+  cmp -s "$work/mine.pal" "$player/Plugins/TavelDat/mine.pal" || fail "the user's mine.pal was not kept"
+  cmp -s "$work/plugin.ini" "$player/Plugins/plugin.ini" || fail "the user's plugin.ini was not kept"
+  [[ -f $player/winamp.exe ]] || fail "the player's own file went"
+  if wine_run reg query "$uninstall_key" >/dev/null 2>&1; then fail "the Add/Remove Programs entry is still there"; fi
+
+  label="nothing of the user's"
+  rm -rf "$player"
+  make_player "$player"
+  run_setup "/D=$player_win"
+  run_uninstaller "$player" "$player_win"
+  [[ ! -e $player/Plugins/TavelDat ]] || fail "the empty TavelDat folder was left behind"
+  [[ -d $player/Plugins ]] || fail "the player's Plugins folder went"
+  label=""
+}
+
+# The installed DLL, loaded from its new folder with the current directory elsewhere, finds its data and runs.
+case_installed_plugin_inits() {
+  local player=$test_root/LoadPlayer player_win="$test_root_win\\LoadPlayer"
+  make_player "$player"
+  run_setup "/D=$player_win"
+  expect_installed "$player"
+  [[ ! -e $drive_c/TavelDat ]] || fail "a TavelDat folder in C:\\ would hide a wrong folder lookup"
+  mkdir -p "$logs"
+  "$runner" --prefix "$prefix" --timeout 120 --verdict "$logs/installed-plugin-inits.log" -- \
+    "$probe" "$player_win\\Plugins\\vis_tavelmir.dll" "$logs/installed-plugin-inits.log" ||
+    fail "the installed plug-in did not load and run (log above)"
+}
+
+case_zip_contents() {
+  local unpacked=$work/unpacked
+  mkdir -p "$unpacked"
+  (cd "$unpacked" && unzip -q "$zip") || { fail "unzip failed"; return; }
+  local expected actual
+  expected=$(cd "$stage" && find . -type f | sort)
+  actual=$(cd "$unpacked" && find . -type f | sort)
+  [[ $expected == "$actual" ]] || fail "the zip holds $(echo $actual), expected $(echo $expected)"
+  local f
+  while read -r f; do
+    expect_same_file "$stage/$f" "$unpacked/$f"
+  done <<<"$expected"
+  local guide=$unpacked/README-Windows.txt
+  if grep -q $'[^\r]$' "$guide" || grep -q '^$' "$guide"; then fail "README-Windows.txt has lines without CRLF"; fi
+  grep -q "version $(cat "$work/version")"$'\r'"\$" "$guide" || fail "README-Windows.txt names no version"
+  grep -q 'refrence.pal' "$guide" || fail "README-Windows.txt does not name refrence.pal"
+}
+
+# The version the package was built for, from the installer's own file name.
+basename "$setup" | sed -n 's/^tavelmir-\(.*\)-setup\.exe$/\1/p' >"$work/version"
+
+if [[ $case_name != zip-contents ]]; then
+  [[ -f $setup ]] || { echo "install_cases.sh: no installer at $setup" >&2; exit 1; }
+  clean_prefix
+fi
+case $case_name in
+  chosen-folder) case_chosen_folder ;;
+  player-detection) case_player_detection ;;
+  reinstall) case_reinstall ;;
+  uninstall) case_uninstall ;;
+  installed-plugin-inits) case_installed_plugin_inits ;;
+  zip-contents) case_zip_contents ;;
+  *) echo "install_cases.sh: unknown case '$case_name'" >&2; exit 2 ;;
+esac
+if [[ $case_name != zip-contents ]]; then
+  label="clean-up"
+  clean_prefix
+fi
+
+if ((failures)); then
+  echo "$case_name: $failures failed checks" >&2
+  exit 1
+fi
+echo "$case_name: PASS"
