@@ -1,0 +1,190 @@
+// Audio files to waveform blocks: sample conversion, frame timing, channels, formats, the last partial frame.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "cli_test_support.h"
+#include "waveform_source.h"
+
+namespace {
+
+std::int8_t At(const unsigned char* block, int channel, int i) {
+  return static_cast<std::int8_t>(block[channel * 576 + i]);
+}
+
+TEST(SampleConversion, KeepsTheTopEightBitsOfIntegerSamples) {
+  struct Case {
+    double sample;
+    int expected;
+  } cases[] = {{0.0, 0},           {255 / 32768.0, 0},    {256 / 32768.0, 1},   {-1 / 32768.0, -1},
+               {-256 / 32768.0, -1}, {-257 / 32768.0, -2}, {32767 / 32768.0, 127}, {-1.0, -128},
+               {0.5, 64},           {-0.5, -64},          {1.0, 127},           {1.7, 127},
+               {-3.0, -128},        {NAN, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sample);
+    EXPECT_EQ(SampleToSigned8(c.sample), c.expected);
+  }
+}
+
+TEST(FrameTiming, CountsEveryFrameThatStartsInsideTheAudio) {
+  EXPECT_EQ(AudioFrameCount(44100, 44100), 50);
+  EXPECT_EQ(AudioFrameCount(44101, 44100), 51);
+  EXPECT_EQ(AudioFrameCount(882, 44100), 1);
+  EXPECT_EQ(AudioFrameCount(883, 44100), 2);
+  EXPECT_EQ(AudioFrameCount(1, 8000), 1);
+  EXPECT_EQ(AudioFrameCount(0, 44100), 0);
+}
+
+TEST(FrameTiming, FrameStartsAtFloorOfFrameTimesRateOverFifty) {
+  EXPECT_EQ(FrameStartSample(1, 44100, 0), 882);
+  EXPECT_EQ(FrameStartSample(3, 22050, 0), 1323);
+  EXPECT_EQ(FrameStartSample(1, 11025, 0), 220);
+  EXPECT_EQ(FrameStartSample(2, 11025, 0), 441);
+  EXPECT_EQ(FrameStartSample(7, 48000, 0), 6720);
+  EXPECT_EQ(FrameStartSample(0, 44100, 441), -441);
+  EXPECT_EQ(OffsetSamples(10, 44100), 441);
+  EXPECT_EQ(OffsetSamples(-10, 44100), -441);
+  EXPECT_EQ(OffsetSamples(0.01, 44100), 0);
+}
+
+class AudioFileTest : public ::testing::Test {
+ protected:
+  TempFolder folder;
+};
+
+TEST_F(AudioFileTest, SixteenBitStereoFeedsEachChannelFromTheFrameStart) {
+  std::vector<double> samples;
+  for (int i = 0; i < 2000; ++i) {
+    samples.push_back(((i % 200) - 100) * 256 + (i % 256));  // left: i % 200 - 100 after the shift
+    samples.push_back(-((i % 100) * 256));                  // right: -(i % 100)
+  }
+  WriteAudio(folder.path / "a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, samples);
+  AudioClip clip;
+  std::string error;
+  ASSERT_TRUE(LoadAudioClip((folder.path / "a.wav").string(), clip, error)) << error;
+  EXPECT_EQ(clip.rate, 44100);
+  EXPECT_EQ(clip.length, 2000);
+  unsigned char block[1152];
+  std::memset(block, 0x55, sizeof block);
+  FillWaveformBlock(clip, 1, 0, block);
+  for (int i = 0; i < 576; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(At(block, 0, i), (882 + i) % 200 - 100);
+    ASSERT_EQ(At(block, 1, i), -((882 + i) % 100));
+  }
+}
+
+TEST_F(AudioFileTest, TheLastPartialFrameEndsInSilence) {
+  std::vector<double> samples(1000, 16384);  // mono, 1000 samples: frames 0 and 1
+  WriteAudio(folder.path / "m.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, samples);
+  AudioClip clip;
+  std::string error;
+  ASSERT_TRUE(LoadAudioClip((folder.path / "m.wav").string(), clip, error)) << error;
+  ASSERT_EQ(AudioFrameCount(clip.length, clip.rate), 2);
+  unsigned char block[1152];
+  std::memset(block, 0x55, sizeof block);
+  FillWaveformBlock(clip, 1, 0, block);  // samples 882 .. 1457: 118 inside, the rest past the end
+  for (int c = 0; c < 2; ++c) {
+    EXPECT_EQ(At(block, c, 0), 64);
+    EXPECT_EQ(At(block, c, 117), 64);
+    EXPECT_EQ(At(block, c, 118), 0);
+    EXPECT_EQ(At(block, c, 575), 0);
+  }
+}
+
+TEST_F(AudioFileTest, MonoFeedsBothChannels) {
+  std::vector<double> samples;
+  for (int i = 0; i < 600; ++i) samples.push_back(((i % 50) - 25) * 256);
+  WriteAudio(folder.path / "m.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 8000, 1, samples);
+  AudioClip clip;
+  std::string error;
+  ASSERT_TRUE(LoadAudioClip((folder.path / "m.flac").string(), clip, error)) << error;
+  unsigned char block[1152];
+  FillWaveformBlock(clip, 0, 0, block);
+  for (int i = 0; i < 576; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(At(block, 0, i), i % 50 - 25);
+    ASSERT_EQ(At(block, 1, i), i % 50 - 25);
+  }
+}
+
+TEST_F(AudioFileTest, FloatSamplesAreScaledAndClipped) {
+  const std::vector<double> samples = {0.5, -0.5, 1.5, -2.0, 0.25, 0.0};  // stereo, 3 frames
+  WriteAudio(folder.path / "f.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, samples);
+  AudioClip clip;
+  std::string error;
+  ASSERT_TRUE(LoadAudioClip((folder.path / "f.wav").string(), clip, error)) << error;
+  ASSERT_EQ(clip.length, 3);
+  unsigned char block[1152];
+  FillWaveformBlock(clip, 0, 0, block);
+  EXPECT_EQ(At(block, 0, 0), 64);
+  EXPECT_EQ(At(block, 1, 0), -64);
+  EXPECT_EQ(At(block, 0, 1), 127);
+  EXPECT_EQ(At(block, 1, 1), -128);
+  EXPECT_EQ(At(block, 0, 2), 32);
+  EXPECT_EQ(At(block, 0, 3), 0);
+}
+
+TEST_F(AudioFileTest, UnsignedEightBitSamplesBecomeSigned) {
+  const std::vector<double> samples = {64, -128, 0, 127};  // stored as 192, 0, 128, 255
+  WriteAudio(folder.path / "u8.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 11025, 1, samples);
+  AudioClip clip;
+  std::string error;
+  ASSERT_TRUE(LoadAudioClip((folder.path / "u8.wav").string(), clip, error)) << error;
+  unsigned char block[1152];
+  FillWaveformBlock(clip, 0, 0, block);
+  EXPECT_EQ(At(block, 0, 0), 64);
+  EXPECT_EQ(At(block, 0, 1), -128);
+  EXPECT_EQ(At(block, 0, 2), 0);
+  EXPECT_EQ(At(block, 0, 3), 127);
+}
+
+TEST_F(AudioFileTest, APositiveOffsetShowsEarlierSoundInTheSameFrame) {
+  std::vector<double> samples;
+  for (int i = 0; i < 4000; ++i) samples.push_back(((i % 101) - 50) * 256);
+  WriteAudio(folder.path / "o.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, samples);
+  AudioClip clip;
+  std::string error;
+  ASSERT_TRUE(LoadAudioClip((folder.path / "o.wav").string(), clip, error)) << error;
+  unsigned char block[1152];
+  FillWaveformBlock(clip, 0, OffsetSamples(10, 44100), block);  // starts 441 samples before the audio
+  EXPECT_EQ(At(block, 0, 440), 0);
+  EXPECT_EQ(At(block, 0, 441), -50);
+  EXPECT_EQ(At(block, 0, 442), -49);
+  FillWaveformBlock(clip, 2, OffsetSamples(-10, 44100), block);  // starts at 1764 + 441
+  EXPECT_EQ(At(block, 0, 0), (2205 % 101) - 50);
+}
+
+TEST_F(AudioFileTest, UnreadableAudioIsRefusedWithItsName) {
+  WriteBytes(folder.path / "notes.txt", {'h', 'e', 'l', 'l', 'o'});
+  const std::string cases[] = {(folder.path / "notes.txt").string(), (folder.path / "missing.wav").string(),
+                               folder.path.string()};
+  for (const std::string& path : cases) {
+    SCOPED_TRACE(path);
+    AudioClip clip;
+    std::string error;
+    EXPECT_FALSE(LoadAudioClip(path, clip, error));
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+  }
+}
+
+TEST_F(AudioFileTest, WaveformFilesMustHoldWholeBlocks) {
+  WriteBytes(folder.path / "three", std::vector<std::uint8_t>(3 * 1152, 1));
+  WriteBytes(folder.path / "ragged", std::vector<std::uint8_t>(1153, 1));
+  WriteBytes(folder.path / "empty", {});
+  WaveformFile source;
+  std::string error;
+  ASSERT_TRUE(OpenWaveformFile((folder.path / "three").string(), source, error)) << error;
+  EXPECT_EQ(source.blocks, 3);
+  unsigned char block[1152];
+  EXPECT_TRUE(ReadWaveformBlock(source, block));
+  CloseWaveformFile(source);
+  EXPECT_FALSE(OpenWaveformFile((folder.path / "ragged").string(), source, error));
+  EXPECT_NE(error.find("1153 bytes"), std::string::npos) << error;
+  EXPECT_FALSE(OpenWaveformFile((folder.path / "empty").string(), source, error));
+  EXPECT_FALSE(OpenWaveformFile((folder.path / "none").string(), source, error));
+}
+
+}  // namespace
