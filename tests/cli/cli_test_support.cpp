@@ -103,3 +103,8 @@ std::string CommandOutput(const std::string& command) {
   pclose(pipe);
   return text;
 }
+
+std::string ReadFileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}

@@ -1,0 +1,183 @@
+// The command line: help, refused combinations, and the clear errors of every sub-command.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cstdlib>
+
+#include "cli_test_support.h"
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plugin = folder.path / "plugin";
+    CopyDefaultPluginFolder(plugin);
+    WriteBytes(folder.path / "blocks.raw", MakeWaveformBlocks(3));
+    WriteAudio(folder.path / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1,
+               std::vector<double>(400, 1000.0));
+  }
+  std::string P(const char* name) const { return (folder.path / name).string(); }
+  TempFolder folder;
+  fs::path plugin;
+};
+
+TEST_F(CliTest, HelpOfEachSubCommandSucceedsOnStandardOutput) {
+  for (const char* command : {"render", "fade", "config"}) {
+    SCOPED_TRACE(command);
+    CliRun run = RunCli({command, "--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(Contains(run.out, "--plugin-dir")) << run.out;
+  }
+}
+
+TEST_F(CliTest, RefusesMissingOrConflictingArguments) {
+  const std::string blocks = P("blocks.raw"), tone = P("tone.wav"), dump = P("out.dump");
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"paint"},
+      {"render", "--dump", dump},
+      {"render", tone},
+      {"render", tone, "--waveform", blocks, "--dump", dump},
+      {"render", tone, "-o", P("a.mp4"), "--dump", dump},
+      {"render", tone, "--dump", dump, "--scale", "0"},
+      {"render", tone, "--dump", dump, "--scale", "17"},
+      {"render", tone, "--dump", dump, "--frames", "0"},
+      {"render", tone, "--dump", dump, "--frames", "many"},
+      {"render", "--waveform", blocks, "--dump", dump, "--offset-ms", "20"},
+      {"render", tone, "-o", P("movie.avi")},
+      {"fade", "extra"},
+  };
+  for (const auto& args : cases) {
+    std::string line;
+    for (const std::string& a : args) line += a + " ";
+    SCOPED_TRACE(line);
+    CliRun run = RunCli(args);
+    EXPECT_NE(run.status, 0);
+    EXPECT_FALSE(run.err.empty());
+  }
+  EXPECT_FALSE(fs::exists(dump));
+}
+
+TEST_F(CliTest, UnreadableAudioNamesTheFile) {
+  WriteBytes(folder.path / "fake.mp3", {'I', 'D', '3', 0, 0});
+  for (const std::string& audio : {P("fake.mp3"), P("missing.flac")}) {
+    SCOPED_TRACE(audio);
+    CliRun run = RunCli({"render", audio, "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, "cannot read audio '" + audio + "'")) << run.err;
+  }
+}
+
+TEST_F(CliTest, APluginFolderWithoutPalettesShowsThePluginsMessage) {
+  for (const auto& entry : fs::directory_iterator(plugin / "TavelDat"))
+    if (entry.path().filename() != "refrence.pal" && entry.path().extension() == ".pal") fs::remove(entry.path());
+  CliRun run = RunCli({"render", "--waveform", P("blocks.raw"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "PLUG-IN error: Error loading palette (Error #1)")) << run.err;
+  EXPECT_FALSE(fs::exists(P("x.dump")));
+}
+
+TEST_F(CliTest, APluginFolderWithoutFadeTableShowsThePluginsMessage) {
+  fs::remove(plugin / "TavelDat" / "fade.dat");
+  CliRun run = RunCli({"render", "--waveform", P("blocks.raw"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "PLUG-IN Error: Error generating tables")) << run.err;
+}
+
+TEST_F(CliTest, AMissingPluginFolderIsNamed) {
+  const std::string missing = P("nowhere");
+  for (const char* command : {"render", "fade", "config"}) {
+    SCOPED_TRACE(command);
+    std::vector<std::string> args = {command, "--plugin-dir", missing};
+    if (std::string(command) == "render") args.insert(args.end(), {"--waveform", P("blocks.raw"), "--dump", P("x")});
+    CliRun run = RunCli(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, "plug-in folder '" + missing + "' does not exist")) << run.err;
+  }
+}
+
+TEST_F(CliTest, AnOverlongPluginFolderIsRefusedBeforeThePluginTruncatesIt) {
+  fs::path deep = folder.path;
+  while (deep.string().size() < 250) deep /= "a-rather-long-folder-name";
+  fs::create_directories(deep);
+  CliRun run = RunCli({"config", "--plugin-dir", deep.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "is too long")) << run.err;
+}
+
+TEST_F(CliTest, AnUnwritableOutputIsRefused) {
+  const std::string outputs[] = {P("no/such/folder/x.dump"), folder.path.string()};
+  for (const std::string& out : outputs) {
+    SCOPED_TRACE(out);
+    CliRun run = RunCli({"render", "--waveform", P("blocks.raw"), "--dump", out, "--plugin-dir", plugin.string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, "cannot write '" + out + "'")) << run.err;
+  }
+  CliRun run = RunCli({"render", P("tone.wav"), "-o", P("no/such/folder/x.mp4"), "--plugin-dir", plugin.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "cannot write")) << run.err;
+}
+
+TEST_F(CliTest, AMissingFfmpegIsNamedAndTheDumpStillWorks) {
+  const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", folder.path.c_str(), 1);
+  CliRun video = RunCli({"render", P("tone.wav"), "-o", P("x.mp4"), "--plugin-dir", plugin.string()});
+  CliRun dump = RunCli({"render", P("tone.wav"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
+  setenv("PATH", savedPath.c_str(), 1);
+  EXPECT_EQ(video.status, 1);
+  EXPECT_TRUE(Contains(video.err, "ffmpeg was not found")) << video.err;
+  EXPECT_EQ(dump.status, 0) << dump.err;
+}
+
+TEST_F(CliTest, FadeWithoutReferencePaletteGivesTheDialogsMessage) {
+  fs::remove(plugin / "TavelDat" / "refrence.pal");
+  CliRun run = RunCli({"fade", "--plugin-dir", plugin.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "Fade-Table Error: Error building the fade table")) << run.err;
+}
+
+TEST_F(CliTest, ConfigShowsDefaultsAndDerivedParameters) {
+  CliRun run = RunCli({"config", "--plugin-dir", plugin.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, "RadioIndex=2\n")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "FadePower=176\n"));
+  EXPECT_TRUE(Contains(run.out, "WaveGain=2.4\n"));
+  EXPECT_TRUE(Contains(run.out, "FadeExponent=0.7788008\n"));
+  EXPECT_FALSE(fs::exists(plugin / "plugin.ini"));
+}
+
+TEST_F(CliTest, ConfigSavesKeysCaseInsensitivelyThroughTheSettingsStore) {
+  CliRun set = RunCli({"config", "--plugin-dir", plugin.string(), "paletteanimationspeed=40", "FADEPOWER=192",
+                       "TextureName=C:\\tex.bmp"});
+  ASSERT_EQ(set.status, 0) << set.err;
+  EXPECT_TRUE(Contains(set.out, "run `tavelmir fade`"));
+  CliRun show = RunCli({"config", "--plugin-dir", plugin.string()});
+  EXPECT_TRUE(Contains(show.out, "PaletteAnimationSpeed=40\n")) << show.out;
+  EXPECT_TRUE(Contains(show.out, "FadeExponent=1\n")) << show.out;
+  EXPECT_TRUE(Contains(show.out, "TextureName=C:\\tex.bmp\n")) << show.out;
+  EXPECT_TRUE(Contains(show.out, "RadioIndex=2\n"));
+  EXPECT_TRUE(Contains(ReadFileText(plugin / "plugin.ini"), "[Ombrelo Tunnel]"));
+}
+
+TEST_F(CliTest, ConfigRefusesBadValuesAndSavesNothing) {
+  const char* cases[][2] = {{"RadioIndex=5", "RadioIndex must lie in 0..4, not 5"},
+                            {"WaveShiftPower=-1", "WaveShiftPower must lie in 0..8"},
+                            {"FadeOffset=256", "FadeOffset must lie in 0..255"},
+                            {"UseTexture=2", "UseTexture must lie in 0..1"},
+                            {"FadeAmplitude=12x", "FadeAmplitude takes a whole number"},
+                            {"FadeAmplitude=", "FadeAmplitude takes a whole number"},
+                            {"Volume=3", "unknown setting 'Volume'"},
+                            {"RadioIndex", "is not KEY=VALUE"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c[0]);
+    CliRun run = RunCli({"config", "--plugin-dir", plugin.string(), "FadeOffset=10", c[0]});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, c[1])) << run.err;
+  }
+  EXPECT_FALSE(fs::exists(plugin / "plugin.ini"));
+}
+
+}  // namespace
