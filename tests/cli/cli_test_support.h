@@ -34,6 +34,7 @@ std::vector<std::uint8_t> MakeWaveformBlocks(int frames);
 std::vector<std::uint8_t> ReadBytes(const fs::path& path);
 void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes);
 std::string ReadFileText(const fs::path& path);
+void WriteFileText(const fs::path& path, const std::string& text);
 
 // Writes an audio file through libsndfile; `format` is an SF_FORMAT_* combination; samples interleaved, as
 // integers of the format's width (-32768 .. 32767 for 16 bits, -128 .. 127 for 8) or, for float formats, with
