@@ -1,7 +1,174 @@
-// Table builder (placeholder).
+// Builds the table set at Init: tunnel, perspective and conversion tables, texture, fade table, frame buffers.
 #include "tables/table_builder.h"
 
-int BuildTables(VisModule*) { return 1; }
-void FillTunnelTable(std::uint16_t*, int, int) {}
-void FillPerspectiveTable(std::uint8_t*) {}
-void FillConversionTable(std::uint8_t*) {}
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "effect/exact_math.h"
+#include "host/effect_state.h"
+#include "tables/fade_table.h"
+#include "tables/texture_loader.h"
+
+void* DefaultTableAllocator(std::size_t bytes) { return std::malloc(bytes); }
+TableAllocatorFunction TableAllocator = DefaultTableAllocator;
+
+namespace {
+
+// A hair above 128 / pi, so that the axes and diagonals land just past a multiple of 32 and truncate onto it.
+constexpr double kAngleScale = 40.74366543166791;
+static_assert(std::bit_cast<std::uint64_t>(kAngleScale) == 0x40445F306DCA16F6ull);
+
+// The perspective constants, formed in single precision as the effect always had them.
+constexpr float kBaseNumerator = -(1048576.0f * static_cast<float>(1.0 / 240));
+constexpr float kBaseOffset = 4096.0f * -1.0625f;
+constexpr float kScaleNumerator = static_cast<float>(-(409600.0 * static_cast<float>(1.0 / 150)));
+constexpr float kScaleOffset = static_cast<float>(2560.0 * static_cast<float>(-1.06));
+static_assert(std::bit_cast<std::uint32_t>(kBaseNumerator) == 0xC5888889u);
+static_assert(std::bit_cast<std::uint32_t>(kBaseOffset) == 0xC5880000u);
+static_assert(std::bit_cast<std::uint32_t>(kScaleNumerator) == 0xC52AAAABu);
+static_assert(std::bit_cast<std::uint32_t>(kScaleOffset) == 0xC5299999u);
+
+constexpr std::size_t kPlaneBytes = 65536;
+constexpr std::size_t kWaveBufferBytes = 131072;
+constexpr std::size_t kTextureBytes = 2 * kPlaneBytes;
+constexpr std::size_t kPerspectiveBytes = 512;
+constexpr std::uint8_t kFlatTexture = 251;
+
+constexpr char kCaption[] = "...";
+
+// The blocks one build has allocated so far, so that a failed build can give them back.
+struct BuildRecord {
+  std::uint8_t** bytes[8];
+  int byteCount = 0;
+  std::uint16_t** words[3];
+  int wordCount = 0;
+  void Note(std::uint8_t*& block) { bytes[byteCount++] = &block; }
+  void Note(std::uint16_t*& block) { words[wordCount++] = &block; }
+};
+
+template <typename T>
+bool Allocate(T*& block, std::size_t bytes, BuildRecord& record) {
+  block = static_cast<T*>(TableAllocator(bytes));
+  if (block == nullptr) return false;
+  record.Note(block);
+  return true;
+}
+
+template <typename T>
+void Release(T** slot) {
+  std::free(*slot);
+  *slot = nullptr;
+}
+
+// A failed build would otherwise keep its blocks until the library is unloaded: FreeTableSet only releases a
+// set that was completed.
+void ReleaseBuild(BuildRecord& record) {
+  for (int i = 0; i < record.byteCount; ++i) Release(record.bytes[i]);
+  for (int i = 0; i < record.wordCount; ++i) Release(record.words[i]);
+  record.byteCount = record.wordCount = 0;
+}
+
+int Fail(VisModule* module, BuildRecord& record, int code, const char* message) {
+  if (message != nullptr) MessageBoxA(module->parent, message, kCaption, MB_OK);
+  ReleaseBuild(record);
+  return code;
+}
+
+}  // namespace
+
+void FillTunnelTable(std::uint16_t* table, int width, int height) {
+  const int cx = static_cast<int>(static_cast<std::uint32_t>(width) / 2);
+  const int cy = static_cast<int>(static_cast<std::uint32_t>(height) / 2);
+  for (int y = 0; y < height; ++y) {
+    const int dy = y - cy;
+    for (int x = 0; x < width; ++x) {
+      const int dx = x - cx;
+      const double squared = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy;
+      const auto distance = static_cast<std::uint32_t>(std::sqrt(squared));
+      int step = static_cast<int>(ExactAtan2(dy, dx) * kAngleScale);
+      if (dy > 0) ++step;
+      const auto angle = static_cast<std::uint8_t>(step);
+      table[y * width + x] = static_cast<std::uint16_t>((angle << 8) | (255 - (distance & 255)));
+    }
+  }
+}
+
+void FillPerspectiveTable(std::uint8_t* table) {
+  TableSet& t = g_state.Tables;
+  t.BaseNumerator = kBaseNumerator;
+  t.BaseOffset = kBaseOffset;
+  t.ScaleNumerator = kScaleNumerator;
+  t.ScaleOffset = kScaleOffset;
+  const double baseNumerator = t.BaseNumerator, baseOffset = t.BaseOffset;
+  const double scaleNumerator = t.ScaleNumerator, scaleOffset = t.ScaleOffset;
+  for (int s = 0; s < 256; ++s) {
+    double v = baseNumerator / ((baseNumerator - s) - baseOffset);
+    if (v > 255) v = 255;
+    table[2 * s] = static_cast<std::uint8_t>(255 - static_cast<int>(v));
+    double w = scaleNumerator / ((scaleNumerator - s) - scaleOffset);
+    if (w > 255) w = 255;
+    table[2 * s + 1] = static_cast<std::uint8_t>(static_cast<int>(w * 0.75));
+  }
+}
+
+void FillConversionTable(std::uint8_t* table) {
+  for (int a = 0; a < 256; ++a) {
+    int sum = 0;
+    for (int b = 0; b < 256; ++b, sum += a) table[a * 256 + b] = static_cast<std::uint8_t>(sum / 255);
+  }
+}
+
+int BuildTables(VisModule* module) {
+  TableSet& t = g_state.Tables;
+  BuildRecord record;
+  const int width = g_state.FrameWidth > 0 ? g_state.FrameWidth : 0;
+  const int height = g_state.FrameHeight > 0 ? g_state.FrameHeight : 0;
+
+  t.TunnelCentreX = static_cast<std::uint32_t>(g_state.FrameWidth) / 2;
+  t.TunnelCentreY = static_cast<std::uint32_t>(g_state.FrameHeight) / 2;
+  const std::size_t tunnelBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 2;
+  if (!Allocate(t.TunnelTable, tunnelBytes, record))
+    return Fail(module, record, 1, "Error allocating memory for tunnel table");
+  FillTunnelTable(t.TunnelTable, width, height);
+
+  if (!Allocate(t.PerspectiveTable, kPerspectiveBytes, record))
+    return Fail(module, record, 2, "Error allocating memory for perspective table");
+  FillPerspectiveTable(t.PerspectiveTable);
+
+  if (!Allocate(t.ConversionTable, kPlaneBytes, record))
+    return Fail(module, record, 3, "Error allocating memory for conversion table");
+  FillConversionTable(t.ConversionTable);
+
+  if (!Allocate(t.TextureMap, kTextureBytes, record))
+    return Fail(module, record, 4, "Error allocating memory for texture");
+  if (!Allocate(t.FadeTable, kPlaneBytes, record))
+    return Fail(module, record, 5, "Error allocating memory for fade table");
+  if (!Allocate(t.LandscapeImage, kPlaneBytes, record))
+    return Fail(module, record, 6, "Error allocating memory for landscape-table");
+  std::memset(t.LandscapeImage, 0, kPlaneBytes);  // overwritten every frame; cleared so nothing reads garbage
+
+  if (g_state.Settings.UseTexture != 0) {
+    if (LoadTexture(t.TextureMap) != 0) return Fail(module, record, 7, nullptr);
+  } else {
+    std::memset(t.TextureMap, kFlatTexture, kPlaneBytes);
+  }
+  // The second copy lets the renderer's scrolling window run past the end without masking its index.
+  std::memcpy(t.TextureMap + kPlaneBytes, t.TextureMap, kPlaneBytes);
+
+  if (LoadFadeTable(t.FadeTable) != 0) return Fail(module, record, 8, nullptr);
+
+  if (!Allocate(t.WaveBuffer[0], kWaveBufferBytes, record))
+    return Fail(module, record, 9, "Error allocating memory for wave-table #0");
+  if (!Allocate(t.WaveBuffer[1], kWaveBufferBytes, record))
+    return Fail(module, record, 10, "Error allocating memory for wave-table #1");
+  if (!Allocate(t.HeightMap, kPlaneBytes, record))
+    return Fail(module, record, 11, "Error allocating memory for the final wave-table");
+  std::memset(t.HeightMap, 0, kPlaneBytes);
+
+  std::memset(t.WaveBuffer[0], 0, kWaveBufferBytes);
+  std::memset(t.WaveBuffer[1], 0, kWaveBufferBytes);
+  g_state.TablesBuilt = 1;
+  return 0;
+}
