@@ -1,0 +1,167 @@
+// Video, GIF and PNG outputs (size and frame count through ffprobe and the PNG header), enlargement, output kinds.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+
+#include "cli_test_support.h"
+#include "frame_image.h"
+#include "frame_sinks.h"
+#include "progress.h"
+
+namespace {
+
+struct Probe {
+  int width = 0, height = 0;
+  long frames = 0;
+  std::string codecs;
+};
+
+Probe ProbeVideo(const fs::path& file) {
+  Probe p;
+  const std::string q = "'" + file.string() + "'";
+  std::sscanf(CommandOutput("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
+                            "stream=width,height,nb_read_frames -of csv=p=0 " + q).c_str(),
+              "%d,%d,%ld", &p.width, &p.height, &p.frames);
+  p.codecs = CommandOutput("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + q);
+  return p;
+}
+
+// Width and height from a PNG file's IHDR chunk.
+std::pair<int, int> PngSize(const fs::path& file) {
+  const std::vector<std::uint8_t> b = ReadBytes(file);
+  if (b.size() < 24 || b[1] != 'P' || b[2] != 'N' || b[3] != 'G') return {0, 0};
+  auto be = [&](int at) { return (b[at] << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3]; };
+  return {be(16), be(20)};
+}
+
+class OutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (FindProgramOnPath("ffmpeg").empty() || FindProgramOnPath("ffprobe").empty())
+      GTEST_SKIP() << "ffmpeg is not installed";
+    plugin = folder.path / "plugin";
+    CopyDefaultPluginFolder(plugin);
+    // 0.5 s of a beating tone at 22050 Hz: exactly 25 frames.
+    std::vector<double> samples;
+    for (int i = 0; i < 11025; ++i) {
+      const double t = i / 22050.0;
+      samples.push_back(std::sin(2 * M_PI * 220 * t) * 20000 * (0.5 + 0.5 * std::sin(2 * M_PI * 3 * t)));
+      samples.push_back(std::sin(2 * M_PI * 330 * t) * 16000);
+    }
+    WriteAudio(folder.path / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 2, samples);
+  }
+  CliRun Render(const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"render", (folder.path / "tone.wav").string(), "--plugin-dir", plugin.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunCli(args);
+  }
+  TempFolder folder;
+  fs::path plugin;
+};
+
+TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSound) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    int width, height;
+  } cases[] = {{"a.mp4", {}, 320, 200},
+               {"b.mkv", {"--scale", "2"}, 640, 400},
+               {"c.webm", {"--aspect43"}, 320, 240},
+               {"d.MP4", {"--scale", "3", "--aspect43"}, 960, 720}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {"-o", (folder.path / c.name).string()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CliRun run = Render(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Probe p = ProbeVideo(folder.path / c.name);
+    EXPECT_EQ(p.width, c.width);
+    EXPECT_EQ(p.height, c.height);
+    EXPECT_EQ(p.frames, 25);
+    EXPECT_EQ(p.codecs, "video\naudio\n");
+  }
+}
+
+TEST_F(OutputTest, AGifHasEveryFrame) {
+  CliRun run = Render({"-o", (folder.path / "a.gif").string(), "--frames", "10"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Probe p = ProbeVideo(folder.path / "a.gif");
+  EXPECT_EQ(p.width, 320);
+  EXPECT_EQ(p.height, 200);
+  EXPECT_EQ(p.frames, 10);
+}
+
+TEST_F(OutputTest, AFolderGetsOneNumberedPngPerFrame) {
+  const fs::path out = folder.path / "frames";
+  CliRun run = Render({"-o", out.string(), "--frames", "4", "--scale", "2"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (int n = 0; n < 4; ++n) {
+    SCOPED_TRACE(n);
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06d.png", n);
+    EXPECT_EQ(PngSize(out / name), std::make_pair(640, 400));
+  }
+  EXPECT_FALSE(fs::exists(out / "frame_000004.png"));
+}
+
+TEST(OutputKind, FollowsTheNameOrAnExistingFolder) {
+  TempFolder folder;
+  WriteBytes(folder.path / "exists.bin", {1});
+  struct Case {
+    std::string path;
+    OutputKind kind;
+  } cases[] = {{"x.mp4", OutputKind::Mp4},          {"x.MKV", OutputKind::Mkv},
+               {"dir/x.webm", OutputKind::Webm},     {"x.gif", OutputKind::Gif},
+               {"frames", OutputKind::PngDirectory}, {"frames/", OutputKind::PngDirectory},
+               {folder.path.string(), OutputKind::PngDirectory},
+               {(folder.path / "exists.bin").string(), OutputKind::Unsupported},
+               {"x.avi", OutputKind::Unsupported},   {"", OutputKind::Unsupported}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(OutputKindForPath(c.path), c.kind);
+  }
+}
+
+TEST(FrameImage, EnlargesWithNearestNeighboursAndTheFourThirdsStretch) {
+  std::vector<std::uint8_t> indices(kScreenPixels);
+  for (int y = 0; y < kScreenHeight; ++y)
+    for (int x = 0; x < kScreenWidth; ++x) indices[y * kScreenWidth + x] = static_cast<std::uint8_t>(x + 7 * y);
+  std::uint8_t palette[768];
+  for (int i = 0; i < 256; ++i) palette[3 * i] = palette[3 * i + 1] = palette[3 * i + 2] = 0;
+  for (int i = 0; i < 256; ++i) {
+    palette[3 * i] = static_cast<std::uint8_t>(i);
+    palette[3 * i + 1] = static_cast<std::uint8_t>(255 - i);
+    palette[3 * i + 2] = static_cast<std::uint8_t>(i * 3);
+  }
+  for (int scale : {1, 2, 3}) {
+    for (bool aspect : {false, true}) {
+      SCOPED_TRACE(scale * 10 + aspect);
+      const OutputGeometry g = MakeOutputGeometry(scale, aspect);
+      ASSERT_EQ(g.width, 320 * scale);
+      ASSERT_EQ(g.height, (aspect ? 240 : 200) * scale);
+      std::vector<std::uint8_t> rgb(static_cast<std::size_t>(g.width) * g.height * 3, 0xEE);
+      ExpandFrame(indices.data(), palette, g, rgb.data());
+      for (int y = 0; y < g.height; y += 7)
+        for (int x = 0; x < g.width; x += 5) {
+          const int sy = aspect ? y * 5 / (6 * scale) : y / scale;
+          const std::uint8_t index = indices[sy * kScreenWidth + x / scale];
+          const std::uint8_t* px = &rgb[(static_cast<std::size_t>(y) * g.width + x) * 3];
+          ASSERT_EQ(px[0], palette[3 * index]) << x << "," << y;
+          ASSERT_EQ(px[1], palette[3 * index + 1]);
+          ASSERT_EQ(px[2], palette[3 * index + 2]);
+        }
+      EXPECT_NE(rgb.back(), 0xEE);
+    }
+  }
+}
+
+TEST(Progress, ShowsCountsRateAndTimeLeft) {
+  EXPECT_EQ(FormatProgressLine(250, 1000, 5.0, "frames"),
+            "[#######.......................] 250/1000 frames  50/s  0:15 left");
+  EXPECT_EQ(FormatProgressLine(0, 9000, 0.0, "frames"), "[..............................] 0/9000 frames");
+  EXPECT_EQ(FormatProgressLine(256, 256, 2.0, "colours"),
+            "[##############################] 256/256 colours  128/s  0:00 left");
+}
+
+}  // namespace
