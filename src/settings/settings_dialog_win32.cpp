@@ -172,12 +172,14 @@ INT_PTR OpenSettingsDialog(HWND dialog, HWND proposedFocus) {
   SetSliderRange(dialog, IDC_FADE_POWER, 255);
   SendItem(dialog, IDC_FADE_POWER, TBM_SETTIC, 0, 192);
   if (g_state.Settings.UseTexture != 0) SendItem(dialog, IDC_USE_TEXTURE, BM_SETCHECK, BST_CHECKED, 0);
+  // A value from the file that names no button already selects the custom pair; show it as such.
+  if (g_state.Settings.RadioIndex < 0 || g_state.Settings.RadioIndex > 4) g_state.Settings.RadioIndex = 0;
+  // Windows checks an unchecked radio button that gets the focus by clicking it, but not every implementation
+  // of the controls does; checking it here gives the same state everywhere, and the click then never comes.
+  const int radioId = IDC_RADIO_CUSTOM + g_state.Settings.RadioIndex;
+  CheckRadioButton(dialog, IDC_RADIO_CUSTOM, IDC_RADIO_VERY_LOUD, radioId);
   UpdateCustomControls(dialog);
-  // Focusing an unchecked radio button clicks it, which checks it through the radio command below. A
-  // RadioIndex from the file that names no button is left to the dialog manager's first control, "&Custom".
-  const std::int32_t radioIndex = g_state.Settings.RadioIndex;
-  if (radioIndex < 0 || radioIndex > 4) return TRUE;
-  HWND radio = GetDlgItem(dialog, IDC_RADIO_CUSTOM + radioIndex);
+  HWND radio = GetDlgItem(dialog, radioId);
   if (proposedFocus == radio) return TRUE;
   SetFocus(radio);
   return FALSE;

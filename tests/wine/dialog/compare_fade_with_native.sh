@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Computes the fade table natively from the settings and reference palette that the Wine compute case left,
 # and compares it byte for byte with the table the dialog wrote.
-# Usage: compare_fade_with_native.sh TAVELMIR_CLI WINE_CASE_FOLDER WORK_FOLDER
+# Usage: compare_fade_with_native.sh NATIVE_BUILD_DIR WINE_CASE_FOLDER WORK_FOLDER
 set -euo pipefail
-cli=$1 wine_folder=$2 work=$3
-if [[ ! -x $cli ]]; then
-  echo "native tavelmir CLI not found at $cli (build the native tree first)" >&2
+native=$1 wine_folder=$2 work=$3
+cli=""
+for candidate in "$native/cli/tavelmir" "$native/tavelmir"; do
+  [[ -x $candidate ]] && { cli=$candidate; break; }
+done
+if [[ -z $cli ]]; then
+  echo "native tavelmir CLI not found in $native (build the native tree first)" >&2
   exit 77
 fi
 for f in plugin.ini TavelDat/refrence.pal TavelDat/fade.dat; do

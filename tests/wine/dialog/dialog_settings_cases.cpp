@@ -102,12 +102,13 @@ void DefaultsStoredByOk(const CaseContext& context) {
   EndSession(session);
 }
 
-// Stored values beyond a slider's range show at its end and OK stores the clamped value; a second opening in
-// the same loaded library shows what is in memory, even after the file is gone.
+// Stored values beyond a slider's range show at its end and OK stores the clamped value (a RadioIndex that
+// names no preset selects the custom pair, and shows so); a second opening in the same loaded library shows
+// what is in memory, even after the file is gone.
 void StoredValuesClampedAndKept(const CaseContext& context) {
   LogScope scope("clamped sliders");
   const std::string folder = MakeCaseFolder(context.root, "clamped", context.dll);
-  WriteSettingsFile(folder, {{"RadioIndex", "0"}, {"WaveAmplitude", "300"}, {"WaveShiftPower", "-3"},
+  WriteSettingsFile(folder, {{"RadioIndex", "9"}, {"WaveAmplitude", "300"}, {"WaveShiftPower", "-3"},
                              {"WaveAttenuationRate", "12"}, {"PaletteAnimationSpeed", "77"}, {"FadeOffset", "12"},
                              {"FadeAmplitude", "250"}, {"FadePower", "1"}, {"UseTexture", "5"},
                              {"TextureName", "C:\\textures\\rock.bmp"}});

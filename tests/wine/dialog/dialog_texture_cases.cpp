@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr int kFileNameEdit = 0x480, kFilterCombo = 0x470, kHelpButton = 0x40E;
+// The file name is edit 0x480 in the old layout and the combo box 0x47C (with an edit inside) in the new one.
+constexpr int kFileNameEdit = 0x480, kFileNameCombo = 0x47C, kFilterCombo = 0x470, kHelpButton = 0x40E;
 constexpr char kNotDimensioned[] = "\" is not correctly dimensionned!     (Only 256 colors bitmaps are accepted)";
 
 struct ChildSearch {
@@ -25,6 +26,15 @@ BOOL CALLBACK FindChildId(HWND window, LPARAM parameter) {
   if (GetDlgCtrlID(window) != search->id || !IsWindowVisible(window)) return TRUE;
   search->found = window;
   return FALSE;
+}
+
+BOOL CALLBACK LogChild(HWND window, LPARAM) {
+  char className[64] = {}, text[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, text, sizeof text);
+  LogLine("    child id 0x%x class %s visible %d text \"%s\"", GetDlgCtrlID(window), className,
+          IsWindowVisible(window) ? 1 : 0, text);
+  return TRUE;
 }
 
 HWND FindControl(HWND dialog, int id) {
@@ -60,7 +70,14 @@ void AnswerPicker(DialogSession& session, const std::string& path) {
     PostMessageA(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   } else {
     HWND edit = FindControl(picker, kFileNameEdit);
-    if (edit == nullptr) return Fail("the file-open dialog has no file name edit 0x480");
+    if (edit == nullptr) edit = FindControl(picker, kFileNameCombo);
+    if (edit == nullptr) {
+      Fail("the file-open dialog has no file name control 0x480 or 0x47C; its controls:");
+      EnumChildWindows(picker, LogChild, 0);
+      PostMessageA(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      WaitUntilGone(picker);
+      return;
+    }
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     PostMessageA(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   }
