@@ -1,10 +1,43 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds the plug-in and the native host.
+# The main job: installs what is missing, builds the native host with its data set and the plug-in, then renders
+# the demo video and the README's still from music that the project synthesizes itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+
+# The native build first: the plug-in build takes its data set (with the computed fade table) from it.
 for preset in native plugin; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
-echo "plug-in: build/plugin/vis_tavelmir.dll"
+
+tavelmir=build/native/tavelmir
+mkdir -p out
+
+# A 24-second piece made from sine, saw and noise voices; the same bytes every time.
+if [ ! -s out/demo-song.wav ] || [ data/demo_song.py -nt out/demo-song.wav ]; then
+  echo "synthesizing out/demo-song.wav"
+  python3 data/demo_song.py out/demo-song.wav.part
+  mv out/demo-song.wav.part out/demo-song.wav
+fi
+
+# The demo runs on a copy of the default data set whose palettes cycle (one round through all eight in ~13 s).
+rm -rf out/demo-plugin
+cp -r build/native/data/plugin out/demo-plugin
+"$tavelmir" config --plugin-dir out/demo-plugin PaletteAnimationSpeed=20 >/dev/null
+
+"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/demo.mp4 --scale 3 --aspect43
+
+# The still: frame 560 (11.2 s, drums and bass playing), at twice the size in the 4:3 shape.
+rm -rf out/still-frames
+"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/still-frames --frames 561 --scale 2 \
+  --aspect43 >/dev/null
+mv out/still-frames/frame_000560.png out/still.png
+rm -rf out/still-frames
+
+echo
+echo "plug-in:        build/plugin/vis_tavelmir.dll"
+echo "data set:       build/native/data/plugin/TavelDat"
+echo "command line:   $tavelmir --help"
+echo "demo video:     out/demo.mp4"
+echo "README still:   out/still.png"
