@@ -1,0 +1,197 @@
+// Render: the copy of the previous picture, the lock, the drawing, the palette step, and the failure texts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "display/render.h"
+#include "host/effect_state.h"
+#include "host/lifecycle.h"
+#include "support/plugin_session.h"
+
+namespace {
+
+class RenderTest : public PluginSession {
+ protected:
+  void SetUp() override {
+    PluginSession::SetUp();
+    // Some sound, so that frames differ from each other.
+    for (int c = 0; c < 2; ++c)
+      for (int i = 0; i < 576; ++i) module_->waveformData[c][i] = static_cast<unsigned char>((i * (c + 3)) & 0xFF);
+  }
+};
+
+// The text lines drawn since the last clear, checked for the colours, position and a released drawing context.
+std::vector<std::string> DrawnTexts() {
+  std::vector<std::string> lines;
+  for (const RecordedText& t : HeadlessTexts()) {
+    EXPECT_EQ(t.x, 0);
+    EXPECT_EQ(t.y, 0);
+    EXPECT_EQ(t.background, 0x00FF0000u);
+    EXPECT_EQ(t.foreground, 0x0000FFFFu);
+    lines.push_back(t.text);
+  }
+  EXPECT_EQ(HeadlessLiveDirectDrawObjects().surfaceDCs, 0);
+  return lines;
+}
+
+TEST_F(RenderTest, FrameRunsCopyLockUnlockThenPalette) {
+  InitOrFail();
+  EXPECT_EQ(Render(module_), 0);
+  std::vector<std::string> calls = EventNames("IDirectDraw");
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[0], "IDirectDrawSurface::BltFast");
+  EXPECT_EQ(calls[1], "IDirectDrawSurface::Lock");
+  EXPECT_EQ(calls[2], "IDirectDrawSurface::Unlock");
+  for (std::size_t i = 3; i < calls.size(); ++i) EXPECT_EQ(calls[i], "IDirectDrawPalette::SetEntries");
+  EXPECT_EQ(HeadlessEvents()[0].detail, static_cast<unsigned long>(DDBLTFAST_WAIT));
+  EXPECT_EQ(HeadlessEvents()[1].detail, static_cast<unsigned long>(DDLOCK_WAIT));
+  EXPECT_FALSE(HeadlessOffscreen().locked);
+  EXPECT_EQ(g_state.LastDisplayResult, DD_OK);
+  EXPECT_TRUE(HeadlessTexts().empty());
+}
+
+TEST_F(RenderTest, SystemMemorySurfaceIsCopiedWithBlt) {
+  HeadlessSetVideoMemoryExhausted(true);
+  InitOrFail();
+  ASSERT_EQ(g_state.SystemMemorySurface, 1);
+  EXPECT_EQ(Render(module_), 0);
+  ASSERT_FALSE(HeadlessEvents().empty());
+  EXPECT_EQ(HeadlessEvents()[0].call, "IDirectDrawSurface::Blt");
+  EXPECT_EQ(HeadlessEvents()[0].detail, static_cast<unsigned long>(DDBLT_WAIT));
+  EXPECT_TRUE(EventNames("IDirectDrawSurface::BltFast").empty());
+}
+
+TEST_F(RenderTest, FirstFrameShowsTheOffscreenSurfaceAsItWas) {
+  HeadlessSetOffscreenPitch(352);
+  InitOrFail();
+  HeadlessSurfaceView offscreen = HeadlessOffscreen();
+  for (int y = 0; y < offscreen.height; ++y)
+    for (int x = 0; x < offscreen.pitch; ++x) offscreen.pixels[y * offscreen.pitch + x] = static_cast<std::uint8_t>(x ^ y);
+  std::vector<std::uint8_t> before = HeadlessOffscreenBytes();
+  EXPECT_EQ(Render(module_), 0);
+  EXPECT_EQ(HeadlessScreenBytes(), before);
+  EXPECT_EQ(g_state.FramePitch, 352);
+}
+
+TEST_F(RenderTest, PictureOfOneCallIsOnScreenFromTheStartOfTheNext) {
+  HeadlessSetOffscreenPitch(336);
+  InitOrFail();
+  for (int n = 1; n <= 3; ++n) {
+    SCOPED_TRACE(n);
+    ASSERT_EQ(Render(module_), 0);
+    std::vector<std::uint8_t> drawn = HeadlessOffscreenBytes();
+    std::vector<std::uint8_t> shown = HeadlessScreenBytes();
+    // The next call's copy (and its failure, so that nothing else is drawn) shows this call's picture.
+    HeadlessInjectDirectDrawResult(HeadlessDdCall::Lock, DDERR_GENERIC);
+    HeadlessInjectDirectDrawResult(HeadlessDdCall::Unlock, DDERR_GENERIC);
+    ASSERT_EQ(Render(module_), 1);
+    EXPECT_EQ(HeadlessScreenBytes(), drawn);
+    if (n > 1) {
+      EXPECT_NE(shown, drawn);
+    }
+  }
+}
+
+TEST_F(RenderTest, InactiveWindowChangesNothing) {
+  InitOrFail();
+  ASSERT_EQ(Render(module_), 0);
+  HeadlessSetApplicationActive(false);
+  HeadlessClearEvents();
+  const std::uint32_t frames = g_state.FrameCounter, scroll = g_state.TextureScroll;
+  const float phase = g_state.PalettePhase;
+  PALETTEENTRY palette[256];
+  std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
+  std::vector<std::uint8_t> screen = HeadlessScreenBytes(), offscreen = HeadlessOffscreenBytes();
+  EXPECT_EQ(Render(module_), 0);
+  EXPECT_EQ(Render(module_), 0);
+  EXPECT_TRUE(HeadlessEvents().empty());
+  EXPECT_EQ(g_state.FrameCounter, frames);
+  EXPECT_EQ(g_state.TextureScroll, scroll);
+  EXPECT_EQ(g_state.PalettePhase, phase);
+  EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
+  EXPECT_EQ(HeadlessScreenBytes(), screen);
+  EXPECT_EQ(HeadlessOffscreenBytes(), offscreen);
+}
+
+struct FailureCase {
+  const char* name;
+  bool systemMemory;
+  std::vector<std::pair<HeadlessDdCall, HRESULT>> injected;
+  std::vector<std::string> texts;
+  HRESULT lastResult;
+  bool drewFrame;  // the pipeline ran (the counters moved)
+};
+
+TEST_F(RenderTest, EveryFailureStopsWithItsText) {
+  const HRESULT kLockBusy = DDERR_SURFACEBUSY, kGeneric = DDERR_GENERIC;
+  const FailureCase cases[] = {
+      {"blt", true, {{HeadlessDdCall::Blt, kGeneric}}, {"BlitError = 080004005h"}, kGeneric, false},
+      {"blt fast", false, {{HeadlessDdCall::BltFast, kGeneric}}, {"BlitFastError = 080004005h"}, kGeneric, false},
+      {"lost", false, {{HeadlessDdCall::BltFast, DDERR_SURFACELOST}}, {"BlitFastError = 0887601C2h"},
+       DDERR_SURFACELOST, false},
+      {"lost, blt", true, {{HeadlessDdCall::Blt, DDERR_SURFACELOST}}, {"BlitError = 0887601C2h"}, DDERR_SURFACELOST,
+       false},
+      {"no context", false, {{HeadlessDdCall::BltFast, kGeneric}, {HeadlessDdCall::GetDC, DDERR_CANTCREATEDC}}, {},
+       kGeneric, false},
+      {"lock, unlock fails", false, {{HeadlessDdCall::Lock, kLockBusy}, {HeadlessDdCall::Unlock, kGeneric}}, {},
+       kGeneric, false},
+      {"lock, unlock succeeds", false, {{HeadlessDdCall::Lock, kLockBusy}, {HeadlessDdCall::Unlock, DD_OK}},
+       {"LockError = 0887601AEh"}, DD_OK, false},
+      {"lock, nothing to unlock", false, {{HeadlessDdCall::Lock, kLockBusy}}, {}, DDERR_NOTLOCKED, false},
+      {"unlock after drawing", false, {{HeadlessDdCall::Unlock, kGeneric}}, {}, kGeneric, true},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    HeadlessSetVideoMemoryExhausted(c.systemMemory);
+    InitOrFail();
+    for (const auto& [call, result] : c.injected) HeadlessInjectDirectDrawResult(call, result);
+    const std::uint32_t frames = g_state.FrameCounter;
+    PALETTEENTRY palette[256];
+    std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
+    HeadlessClearTexts();
+    HeadlessClearEvents();
+    EXPECT_EQ(Render(module_), 1);
+    EXPECT_EQ(DrawnTexts(), c.texts);
+    EXPECT_EQ(g_state.LastDisplayResult, c.lastResult);
+    EXPECT_TRUE(EventNames("IDirectDrawPalette::SetEntries").empty());  // no palette step
+    EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
+    EXPECT_EQ(g_state.FrameCounter != frames, c.drewFrame);
+    if (!c.drewFrame) {
+      EXPECT_FALSE(HeadlessOffscreen().locked);
+    }
+    EXPECT_EQ(HeadlessLiveGdiObjects(), 0);
+  }
+}
+
+TEST_F(RenderTest, FailedCopyStopsBeforeTheLock) {
+  InitOrFail();
+  HeadlessInjectDirectDrawResult(HeadlessDdCall::BltFast, DDERR_GENERIC);
+  EXPECT_EQ(Render(module_), 1);
+  EXPECT_TRUE(EventNames("IDirectDrawSurface::Lock").empty());
+  EXPECT_EQ(EventNames("IDirectDrawSurface::GetDC").size(), 1u);
+  EXPECT_EQ(EventNames("IDirectDrawSurface::ReleaseDC").size(), 1u);
+}
+
+TEST_F(RenderTest, LostSurfacesAreNotRestored) {
+  InitOrFail();
+  HeadlessLoseSurfaces();
+  EXPECT_EQ(Render(module_), 1);
+  EXPECT_EQ(Render(module_), 1);
+  EXPECT_EQ(g_state.LastDisplayResult, DDERR_SURFACELOST);
+  EXPECT_TRUE(HeadlessTexts().empty());  // a lost screen gives no drawing context either
+  EXPECT_TRUE(EventNames("IDirectDrawSurface::Restore").empty());
+}
+
+TEST_F(RenderTest, ManyFramesLeaveNothingBehind) {
+  InitOrFail();
+  for (int i = 0; i < 20; ++i) ASSERT_EQ(Render(module_), 0);
+  Quit(module_);
+  HeadlessDirectDrawCounts live = HeadlessLiveDirectDrawObjects();
+  EXPECT_EQ(live.directDraws + live.surfaces + live.palettes + live.surfaceDCs, 0);
+  EXPECT_EQ(HeadlessLiveGdiObjects(), 0);
+  EXPECT_EQ(HeadlessCallsOnReleasedObjects(), 0);
+}
+
+}  // namespace
