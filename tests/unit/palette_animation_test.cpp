@@ -151,6 +151,32 @@ TEST_F(PaletteAnimationTest, HugeAndNonFinitePhasesStayDefined) {
   }
 }
 
+TEST_F(PaletteAnimationTest, HandsAll256EntriesToThePaletteObject) {
+  MakeSet(4);
+  HeadlessResetDirectDraw();
+  IDirectDraw* directDraw = nullptr;
+  ASSERT_EQ(DirectDrawCreate(nullptr, &directDraw, nullptr), DD_OK);
+  PALETTEENTRY initial[256] = {};
+  ASSERT_EQ(directDraw->CreatePalette(DDPCAPS_8BIT, initial, &g_state.Palette, nullptr), DD_OK);
+  g_state.PalettePhase = 0.3f;
+  AnimatePalette();
+  PALETTEENTRY shown[256];
+  ASSERT_TRUE(HeadlessNewestPalette(shown));
+  EXPECT_EQ(0, std::memcmp(shown, g_state.DisplayPalette, sizeof shown));
+
+  // A refused SetEntries is ignored: the phase still moves on.
+  HeadlessInjectDirectDrawResult(HeadlessDdCall::SetEntries, DDERR_GENERIC);
+  g_state.Params.PaletteStep = 0.01f;
+  AnimatePalette();
+  EXPECT_EQ(g_state.PalettePhase, 0.3f + 0.01f);
+
+  g_state.Palette->Release();
+  g_state.Palette = nullptr;
+  directDraw->Release();
+  EXPECT_EQ(HeadlessLiveDirectDrawObjects().palettes, 0);
+  HeadlessResetDirectDraw();
+}
+
 TEST_F(PaletteAnimationTest, MatchesTheLiteralBlendOnRandomSets) {
   std::mt19937 random(5);
   for (int round = 0; round < 40; ++round) {

@@ -83,6 +83,33 @@ TEST_F(WaveFieldTest, FirstFrameLaysBothRidgesAlongRows) {
   }
 }
 
+TEST_F(WaveFieldTest, PlacementRoundsToSinglePrecisionWhereStated) {
+  // Frames where keeping a value in double precision would move a written cell; each entry names a cell that
+  // the single-precision placement writes and (where there is one) the cell a widened placement would write.
+  struct Case {
+    const char* what;
+    std::uint32_t frame;
+    int written, untouched;
+  } cases[] = {
+      {"channel 0 start ordinate", 400, 45033, 45289},
+      {"channel 1 start ordinate, rounded once", 978, 63641, 63385},
+      {"channel 1 start ordinate on a whole row", 1000, 483, 549},
+      {"end point and extent: 321 cells", 1000, 548, -1},
+      {"slope", 901, 62386, 62130},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.what << " at frame " << c.frame);
+    TearDown();
+    SetUp();
+    g_state.FrameCounter = c.frame;
+    ASSERT_EQ(StepWaveField(&module_), 0);
+    EXPECT_EQ(Previous()[c.written], 0);
+    if (c.untouched >= 0) {
+      EXPECT_EQ(Previous()[c.untouched], kPoison);
+    }
+  }
+}
+
 TEST_F(WaveFieldTest, SilenceGivesAFlatProfile) {
   g_state.FrameCounter = 4321;
   ASSERT_EQ(StepWaveField(&module_), 0);
