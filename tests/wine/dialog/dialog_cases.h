@@ -9,6 +9,7 @@ struct CaseContext {
 };
 
 void RunSettingsCases(const CaseContext& context);
+void RunPlacementCases(const CaseContext& context);
 void RunComputeCases(const CaseContext& context);
 void RunTextureCases(const CaseContext& context);
 void RunAboutCases(const CaseContext& context);

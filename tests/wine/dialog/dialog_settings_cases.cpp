@@ -157,7 +157,11 @@ void CancelWithoutFileWritesNothing(const CaseContext& context) {
   if (!OpenSettings(session)) return EndSession(session);
   CheckOnlyRadio(session, ids::kVerySoft);
   CHECK_EQ_INT(FocusedId(session), ids::kVerySoft);
-  Confirm(session, IDCANCEL);
+  // Escape, through the dialog manager, is Cancel.
+  HWND focused = GetDlgItem(session.dialog, ids::kVerySoft);
+  PostMessageA(focused, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  PostMessageA(focused, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+  if (!WaitForConfigEnd(session)) Fail("Escape did not end the dialog");
   CHECK_TRUE(!FileExists(folder + "\\plugin.ini"));
   EndSession(session);
 }
@@ -178,7 +182,8 @@ void OkBeforeFirstPaintKeepsSettings(const CaseContext& context) {
   EndSession(session);
 }
 
-// The dialog opens on its owner's top-left corner, pushed back into the work area when it would leave it.
+// The dialog opens on its owner's top-left corner, pushed back into the work area when it would leave it; on a
+// work area smaller than the dialog its left and top edges stay visible.
 void OpensOnOwnerInsideWorkArea(const CaseContext& context) {
   LogScope scope("placement");
   const std::string folder = MakeCaseFolder(context.root, "placement", context.dll);
@@ -194,14 +199,34 @@ void OpensOnOwnerInsideWorkArea(const CaseContext& context) {
     GetWindowRect(session.dialog, &box);
     GetWindowRect(session.parent, &owner);
     const LONG width = box.right - box.left, height = box.bottom - box.top;
-    CHECK_TRUE(width < work.right - work.left && height < work.bottom - work.top);
-    const LONG expectedLeft = owner.left + width > work.right ? work.right - width : owner.left;
-    const LONG expectedTop = owner.top + height > work.bottom ? work.bottom - height : owner.top;
+    LONG expectedLeft = owner.left + width > work.right ? work.right - width : owner.left;
+    LONG expectedTop = owner.top + height > work.bottom ? work.bottom - height : owner.top;
+    if (expectedLeft < work.left) expectedLeft = work.left;
+    if (expectedTop < work.top) expectedTop = work.top;
+    LogLine("  work area %ld,%ld-%ld,%ld, dialog %ldx%ld at %ld,%ld", work.left, work.top, work.right, work.bottom,
+            width, height, box.left, box.top);
     CHECK_EQ_INT(box.left, expectedLeft);
     CHECK_EQ_INT(box.top, expectedTop);
     Confirm(session, IDCANCEL);
     EndSession(session);
   }
+}
+
+// OK without touching anything stores what the file held.
+void StoredValuesWrittenBackByOk(const CaseContext& context) {
+  LogScope scope("stored values written back");
+  const std::string folder = MakeCaseFolder(context.root, "written-back", context.dll);
+  const IniEntries stored = {{"RadioIndex", "4"}, {"WaveAmplitude", "17"}, {"WaveShiftPower", "8"},
+                             {"WaveAttenuationRate", "0"}, {"PaletteAnimationSpeed", "255"}, {"FadeOffset", "0"},
+                             {"FadeAmplitude", "128"}, {"FadePower", "192"}, {"UseTexture", "1"},
+                             {"TextureName", "D:\\pictures\\ground.bmp"}};
+  WriteSettingsFile(folder, stored);
+  DialogSession session;
+  if (!LoadSessionPlugin(session, folder) || !OpenSettings(session)) return EndSession(session);
+  CheckOnlyRadio(session, ids::kVeryLoud);
+  Confirm(session, IDOK);
+  CheckStored(folder, stored);
+  EndSession(session);
 }
 
 }  // namespace
@@ -212,5 +237,7 @@ void RunSettingsCases(const CaseContext& context) {
   StoredValuesClampedAndKept(context);
   CancelWithoutFileWritesNothing(context);
   OkBeforeFirstPaintKeepsSettings(context);
-  OpensOnOwnerInsideWorkArea(context);
+  StoredValuesWrittenBackByOk(context);
 }
+
+void RunPlacementCases(const CaseContext& context) { OpensOnOwnerInsideWorkArea(context); }
