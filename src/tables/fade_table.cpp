@@ -16,100 +16,92 @@ constexpr char kFadeFileName[] = "TavelDat\\fade.dat";
 constexpr std::int32_t kFadeTableBytes = 65536;
 constexpr float kOneOver255 = static_cast<float>(1.0 / 255);  // 0.003921568859368563
 
-// Nearest-colour search over the distinct reference colours, sorted along the axis on which they spread most.
-// Candidates are visited nearest-first along that axis, and the walk stops once the axis distance alone exceeds
-// the best squared distance found; ties are settled by the lower palette index, as a scan over 0..255 that
-// keeps only strictly smaller distances would settle them.
+// Nearest-colour search. The colour cube is cut into 16 x 16 x 16 cells; for each cell that a query falls into,
+// the distinct reference colours that can be nearest to any point of the cell are listed once, in index order:
+// those whose smallest distance to the cell does not exceed the smallest largest-distance of any colour. Every
+// other colour is farther from every point of the cell than that colour, so it can neither win nor tie. A scan of
+// the list in index order keeping strictly smaller distances therefore gives exactly the literal search's answer
+// (the lowest index among the nearest), and equal colours are listed once, under their lowest index.
+constexpr int kCellShift = 4;
+constexpr int kCellSize = 1 << kCellShift;
+constexpr int kCellsPerAxis = 256 / kCellSize;
+constexpr int kCells = kCellsPerAxis * kCellsPerAxis * kCellsPerAxis;
+constexpr std::uint16_t kNotListed = 0xFFFF;
+
 struct NearestColour {
-  int count = 0;
-  int axis = 0;                 // 0 red, 1 green, 2 blue
-  int key[256], u[256], v[256];  // the sorted axis and the two others
-  int index[256];               // lowest palette index of that colour
-  int firstAtOrAbove[256];      // first sorted position whose key is >= the value
-  // The last query and its answer, reused as the answer of an identical query and as the starting bound.
-  int lastQuery = -1, lastPosition = 0;
+  int count = 0;                           // distinct colours, in order of their lowest index
+  int red[256], green[256], blue[256], index[256];
+  std::uint8_t* lists = nullptr;           // kCells * 256 positions; null: scan every distinct colour
+  std::uint16_t listLength[kCells];
+  int lastQuery = -1, lastAnswer = 0;      // identical consecutive queries are answered at once
 };
 
-int Component(const PALETTEENTRY& e, int axis) { return axis == 0 ? e.peRed : axis == 1 ? e.peGreen : e.peBlue; }
-
 void PrepareNearestColour(const PALETTEENTRY reference[256], NearestColour& n) {
-  int lowest[3] = {255, 255, 255}, highest[3] = {0, 0, 0};
-  for (int j = 0; j < 256; ++j)
-    for (int a = 0; a < 3; ++a) {
-      lowest[a] = std::min(lowest[a], Component(reference[j], a));
-      highest[a] = std::max(highest[a], Component(reference[j], a));
-    }
-  n.axis = 0;
-  for (int a = 1; a < 3; ++a)
-    if (highest[a] - lowest[a] > highest[n.axis] - lowest[n.axis]) n.axis = a;
-  const int ua = (n.axis + 1) % 3, va = (n.axis + 2) % 3;
-
-  // Sort by (axis, other, other, index); equal colours then sit together with their lowest index first, and
-  // only that one can ever win.
-  int order[256];
-  for (int j = 0; j < 256; ++j) order[j] = j;
-  auto sortKey = [&](int j) {
-    return (Component(reference[j], n.axis) << 16) | (Component(reference[j], ua) << 8) |
-           Component(reference[j], va);
-  };
-  std::sort(order, order + 256, [&](int a, int b) {
-    int ka = sortKey(a), kb = sortKey(b);
-    return ka != kb ? ka < kb : a < b;
-  });
   n.count = 0;
-  for (int i = 0; i < 256; ++i) {
-    int j = order[i];
-    if (n.count > 0 && sortKey(order[i - 1]) == sortKey(j)) continue;
-    n.key[n.count] = Component(reference[j], n.axis);
-    n.u[n.count] = Component(reference[j], ua);
-    n.v[n.count] = Component(reference[j], va);
+  for (int j = 0; j < 256; ++j) {
+    const PALETTEENTRY& e = reference[j];
+    bool seen = false;
+    for (int p = 0; p < n.count && !seen; ++p)
+      seen = n.red[p] == e.peRed && n.green[p] == e.peGreen && n.blue[p] == e.peBlue;
+    if (seen) continue;
+    n.red[n.count] = e.peRed;
+    n.green[n.count] = e.peGreen;
+    n.blue[n.count] = e.peBlue;
     n.index[n.count] = j;
     ++n.count;
   }
-  int position = 0;
-  for (int value = 0; value < 256; ++value) {
-    while (position < n.count && n.key[position] < value) ++position;
-    n.firstAtOrAbove[value] = position;
-  }
+  for (std::uint16_t& length : n.listLength) length = kNotListed;
   n.lastQuery = -1;
-  n.lastPosition = 0;
+}
+
+// Squared distances from a colour component to the nearest and the farthest point of [lo, lo + kCellSize - 1].
+int NearGap(int value, int lo) {
+  const int d = value < lo ? lo - value : value > lo + kCellSize - 1 ? value - (lo + kCellSize - 1) : 0;
+  return d * d;
+}
+int FarGap(int value, int lo) {
+  const int d = std::max(value - lo, lo + kCellSize - 1 - value);
+  return d * d;
+}
+
+void ListCell(NearestColour& n, int cell) {
+  const int lr = (cell / (kCellsPerAxis * kCellsPerAxis)) * kCellSize;
+  const int lg = (cell / kCellsPerAxis % kCellsPerAxis) * kCellSize;
+  const int lb = (cell % kCellsPerAxis) * kCellSize;
+  int bound = INT_MAX;
+  for (int p = 0; p < n.count; ++p)
+    bound = std::min(bound, FarGap(n.red[p], lr) + FarGap(n.green[p], lg) + FarGap(n.blue[p], lb));
+  std::uint8_t* list = n.lists + cell * 256;
+  int length = 0;
+  for (int p = 0; p < n.count; ++p)
+    if (NearGap(n.red[p], lr) + NearGap(n.green[p], lg) + NearGap(n.blue[p], lb) <= bound)
+      list[length++] = static_cast<std::uint8_t>(p);
+  n.listLength[cell] = static_cast<std::uint16_t>(length);
 }
 
 std::uint8_t FindNearestColour(NearestColour& n, int r, int g, int b) {
   const int query = (r << 16) | (g << 8) | b;
-  if (query == n.lastQuery) return static_cast<std::uint8_t>(n.index[n.lastPosition]);
-  const int q[3] = {r, g, b};
-  const int qk = q[n.axis], qu = q[(n.axis + 1) % 3], qv = q[(n.axis + 2) % 3];
-  auto distance = [&](int p) {
-    const int dk = n.key[p] - qk, du = n.u[p] - qu, dv = n.v[p] - qv;
-    return dk * dk + du * du + dv * dv;
-  };
-  // The previous answer is usually close, which bounds the walk from the start.
-  int bestPosition = n.lastPosition;
-  int best = distance(bestPosition);
-  int lo = n.firstAtOrAbove[qk] - 1, hi = lo + 1;
-  for (;;) {
-    const int below = lo >= 0 ? qk - n.key[lo] : INT_MAX;
-    const int above = hi < n.count ? n.key[hi] - qk : INT_MAX;
-    int p, gap;
-    if (below <= above) {
-      if (below == INT_MAX) break;
-      p = lo--;
-      gap = below;
-    } else {
-      p = hi++;
-      gap = above;
-    }
-    if (gap * gap > best) break;  // every remaining candidate is at least this far away
-    const int d = distance(p);
-    if (d < best || (d == best && n.index[p] < n.index[bestPosition])) {
+  if (query == n.lastQuery) return static_cast<std::uint8_t>(n.lastAnswer);
+  int best = INT_MAX, bestPosition = 0;
+  auto consider = [&](int p) {
+    const int dr = n.red[p] - r, dg = n.green[p] - g, db = n.blue[p] - b;
+    const int d = dr * dr + dg * dg + db * db;
+    if (d < best) {
       best = d;
       bestPosition = p;
     }
+  };
+  if (n.lists != nullptr) {
+    const int cell = ((r >> kCellShift) * kCellsPerAxis + (g >> kCellShift)) * kCellsPerAxis + (b >> kCellShift);
+    if (n.listLength[cell] == kNotListed) ListCell(n, cell);
+    const std::uint8_t* list = n.lists + cell * 256;
+    for (int i = 0, length = n.listLength[cell]; i < length; ++i) consider(list[i]);
+  } else {
+    for (int p = 0; p < n.count; ++p) consider(p);
   }
   n.lastQuery = query;
-  n.lastPosition = bestPosition;
-  return static_cast<std::uint8_t>(n.index[bestPosition]);
+  n.lastAnswer = n.index[bestPosition];
+  return static_cast<std::uint8_t>(n.lastAnswer);
 }
 
 }  // namespace
@@ -133,6 +125,8 @@ void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params
   for (int s = 0; s < 256; ++s) factor[s] = FadeFactor(params, s);
   NearestColour nearest;
   PrepareNearestColour(reference, nearest);
+  // The cell lists only speed the search up; without their memory every distinct colour is scanned.
+  nearest.lists = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(kCells) * 256));
   for (int c = 0; c < 256; ++c) {
     if (((c + 1) & 8) != 0 && progressBar != nullptr)
       SendNotifyMessageA(progressBar, PBM_SETPOS, static_cast<WPARAM>(c), 0);
@@ -144,6 +138,7 @@ void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params
       out[c * 256 + s] = FindNearestColour(nearest, r, g, b);
     }
   }
+  std::free(nearest.lists);
   if (progressBar != nullptr) SendNotifyMessageA(progressBar, PBM_SETPOS, 0, 0);
 }
 
