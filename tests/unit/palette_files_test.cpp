@@ -187,6 +187,7 @@ TEST(PaletteSetLongPath, FileWhosePathDoesNotFitTheTextBufferIsRefused) {
   // 240 characters of folder: "TavelDat\*.pal" fits PluginPath (254), but folder, "TavelDat\" and "a.pal"
   // need 254 + 1 bytes of the 256 in TextBuffer and "abcdefgh.pal" does not fit.
   PluginFolder folder = MakeLongPluginFolder(240);
+  ASSERT_EQ(std::strlen(g_state.PluginPath), 240u);
   WriteFileBytes(folder.root / "TavelDat" / "a.pal", PaletteBytes(1));
   WriteFileBytes(folder.root / "TavelDat" / "abcdefgh.pal", PaletteBytes(2));
   EXPECT_EQ(LoadPaletteSet(), -3);
@@ -196,6 +197,7 @@ TEST(PaletteSetLongPath, FileWhosePathDoesNotFitTheTextBufferIsRefused) {
 
 TEST(PaletteSetLongPath, FolderTooLongForThePatternGivesOne) {
   PluginFolder folder = MakeLongPluginFolder(250);  // 250 + "TavelDat\*.pal" (14) does not fit 260
+  ASSERT_EQ(std::strlen(g_state.PluginPath), 250u);
   WriteFileBytes(folder.root / "TavelDat" / "a.pal", PaletteBytes(1));
   EXPECT_EQ(LoadPaletteSet(), 1);
   EXPECT_EQ(g_state.PaletteSet, nullptr);
@@ -204,6 +206,7 @@ TEST(PaletteSetLongPath, FolderTooLongForThePatternGivesOne) {
 
 TEST(PaletteSetLongPath, ReferencePaletteThatDoesNotFitIsRefused) {
   PluginFolder folder = MakeLongPluginFolder(240);  // 240 + "TavelDat\refrence.pal" (21) needs 262 bytes
+  ASSERT_EQ(std::strlen(g_state.PluginPath), 240u);
   WriteFileBytes(folder.root / "TavelDat" / "refrence.pal", PaletteBytes(1));
   PALETTEENTRY palette[256];
   EXPECT_EQ(LoadReferencePalette(palette), 2);
