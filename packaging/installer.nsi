@@ -61,6 +61,10 @@ Function .onInit
     Return
   ${EndIf}
   ReadRegStr $0 HKCU "Software\Winamp" ""
+  StrCpy $1 $0 1 -1
+  ${If} $1 == "\"
+    StrCpy $0 $0 -1
+  ${EndIf}
   ${If} $0 != ""
   ${AndIf} ${FileExists} "$0\*.*"
     StrCpy $INSTDIR $0

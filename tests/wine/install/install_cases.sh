@@ -67,6 +67,10 @@ set_player_records() {
 
 clean_prefix() {
   set_player_records "" ""
+  clean_files
+}
+
+clean_files() {
   rm -rf "$test_root"
   # Only the plug-in's files: a real player there (there is none in a test prefix) would keep its own.
   rm -f "$default_player/Plugins/vis_tavelmir.dll"
@@ -161,7 +165,7 @@ case_player_detection() {
   local row hkcu hklm dir expected folder
   for row in "${rows[@]}"; do
     IFS='|' read -r label hkcu hklm dir expected <<<"$row"
-    clean_prefix
+    clean_files
     make_player "$test_root/Fake Winamp A"
     make_player "$test_root/Fake Winamp B"
     make_player "$test_root/ChosenPlayer"
