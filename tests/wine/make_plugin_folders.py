@@ -52,8 +52,14 @@ def make_folder(root: pathlib.Path, dll: pathlib.Path, palettes=True, fade=b"ful
     if palettes:
         for kind, name in enumerate(("dawn.pal", "moss.pal", "ember.pal")):
             (data / name).write_bytes(palette(kind))
-    (data / "refrence.pal").write_bytes(palette(0))
-    (data / "notes.pal").write_bytes(b"too short to be a palette")  # skipped by the loader
+        (data / "refrence.pal").write_bytes(palette(0))  # 768 bytes: also one of the set
+    else:
+        # Only files the palette loader must skip: near misses of 768 bytes, and a reference palette of 770
+        # (allowed for the reference, not for the set).
+        (data / "refrence.pal").write_bytes(palette(0) + b"\0\0")
+        (data / "short.pal").write_bytes(palette(1)[:767])
+        (data / "long.pal").write_bytes(palette(2) + b"\0")
+    (data / "notes.pal").write_bytes(b"too short to be a palette")
     if fade == b"full":
         (data / "fade.dat").write_bytes(fade_table())
     elif fade is not None:

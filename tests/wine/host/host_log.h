@@ -4,9 +4,9 @@
 
 // Opens the log file (a Windows path); every line is flushed at once so a crash leaves what happened before it.
 bool OpenHostLog(const std::string& path);
-void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogLine(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 // Records a failure with its label; the case carries on so one run reports every fault.
-void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Fail(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 int FailureCount();
 // Writes the last line, "PASS" or "FAIL: <count> failed checks", and closes the log.
 void CloseHostLog();

@@ -5,6 +5,15 @@ namespace {
 
 HHOOK g_hook = nullptr;
 std::vector<CaughtMessageBox> g_boxes;
+HWND g_openBox = nullptr;
+constexpr UINT_PTR kCloseTimer = 0x7A5E;
+
+void CALLBACK CloseBox(HWND box, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(box, timer);
+  if (box == g_openBox && !g_boxes.empty()) g_boxes.back().stayedUp = true;
+  g_openBox = nullptr;
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
 
 std::string WindowText(HWND window) {
   char buffer[512] = {};
@@ -43,8 +52,12 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
       for (int id : {IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
         if (IsVisibleButton(box, id)) caught.onlyOkButton = false;
       }
+      caught.screenWidth = GetSystemMetrics(SM_CXSCREEN);
+      caught.displayWindow = FindWindowA("MainWndClass", nullptr) != nullptr;
+      caught.stayedUp = false;
       g_boxes.push_back(caught);
-      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+      g_openBox = box;
+      SetTimer(box, kCloseTimer, 150, CloseBox);
     }
   }
   return CallNextHookEx(g_hook, code, wParam, lParam);
