@@ -38,6 +38,7 @@ Var PlayerPlugins
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Setup installs ${PRODUCT} into the Plugins folder of the Winamp installation below: vis_tavelmir.dll into Plugins, its palettes and fade table into Plugins\TavelDat.$\r$\n$\r$\nIf Winamp is installed elsewhere, click Browse and choose its folder."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Winamp folder"
+!define MUI_PAGE_HEADER_SUBTEXT "Choose the Winamp folder whose Plugins folder receives ${PRODUCT}."
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckPlayerFolder
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
