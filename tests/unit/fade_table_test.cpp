@@ -160,8 +160,10 @@ TEST(FadeTable, MatchesTheLiteralSearchForEveryPaletteAndCurve) {
   } curves[] = {{"defaults", DefaultParams()},         {"power 0", FadeParams(51, 104, 0)},
                 {"power 255", FadeParams(51, 104, 255)}, {"amplitude 255", FadeParams(51, 255, 176)},
                 {"offset 255", FadeParams(255, 104, 176)}};
+  // Every palette with the default curve; the ramp and the random palette with every curve.
   for (const auto& palette : palettes)
     for (const auto& curve : curves) {
+      if (&curve != &curves[0] && &palette != &palettes[0] && &palette != &palettes[1]) continue;
       SCOPED_TRACE(palette.name);
       SCOPED_TRACE(curve.name);
       ExpectSameTables(Fast(palette.palette, curve.params), Literal(palette.palette, curve.params));
