@@ -146,7 +146,7 @@ std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& pat
   switch (kind) {
     case OutputKind::Mp4:
     case OutputKind::Mkv:
-      for (const char* s : {"-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-pix_fmt", "yuv420p"})
+      for (const char* s : {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"})
         a.push_back(s);
       if (!audioPath.empty()) {
         if (kind == OutputKind::Mp4) {

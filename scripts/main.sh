@@ -28,11 +28,11 @@ cp -r build/native/data/plugin out/demo-plugin
 
 "$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/demo.mp4 --scale 3 --aspect43
 
-# The still: frame 560 (11.2 s, drums and bass playing), at twice the size in the 4:3 shape.
+# The still: frame 430 (8.6 s, drums and bass playing, the sunset palette), at twice the size in the 4:3 shape.
 rm -rf out/still-frames
-"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/still-frames --frames 561 --scale 2 \
+"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/still-frames --frames 431 --scale 2 \
   --aspect43 >/dev/null
-mv out/still-frames/frame_000560.png out/still.png
+mv out/still-frames/frame_000430.png out/still.png
 rm -rf out/still-frames
 
 echo
