@@ -8,7 +8,18 @@ void ReleaseDisplay(VisModule* module) {
       g_state.PrimarySurface->Release();
       g_state.PrimarySurface = nullptr;
     }
-    // The off-screen surface and the palette go with the object, and the desktop gets its own mode back.
+    // The off-screen surface and the palette are meant to go with the object, but not every DirectDraw does
+    // that for objects of the first interface (Wine keeps them, and the device behind them, alive): they are
+    // released first, as their creator's children.
+    if (g_state.OffscreenSurface != nullptr) {
+      g_state.OffscreenSurface->Release();
+      g_state.OffscreenSurface = nullptr;
+    }
+    if (g_state.Palette != nullptr) {
+      g_state.Palette->Release();
+      g_state.Palette = nullptr;
+    }
+    // Releasing the exclusive object gives the desktop its own mode back.
     g_state.DirectDraw->Release();
     g_state.DirectDraw = nullptr;
   }

@@ -44,11 +44,21 @@ void DiscardUnbuiltPaletteSet() {
   g_state.PaletteSet = nullptr;
 }
 
+// The teardown destroyed the window, whose WM_DESTROY posted the quit message; the message box's own loop would
+// take it and close the box before the user could read it. The quit message is held back while the box is up
+// and posted again afterwards, so the host's loop still gets it.
+void TellAfterTeardown(VisModule* module, const char* text, const char* caption) {
+  MSG quit{};
+  bool held = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+  Tell(module, text, caption);
+  if (held) PostQuitMessage(static_cast<int>(quit.wParam));
+}
+
 // Everything is torn down first, so that the box appears on the desktop in its own mode.
 int TearDownAndTell(VisModule* module, const char* text, const char* caption) {
   Quit(module);
   DiscardUnbuiltPaletteSet();
-  Tell(module, text, caption);
+  TellAfterTeardown(module, text, caption);
   return 1;
 }
 
@@ -76,7 +86,7 @@ int Init(VisModule* module) {
     Quit(module);
     DiscardUnbuiltPaletteSet();
     wsprintfA(g_state.TextBuffer, kPaletteMessageFormat, paletteStatus);
-    Tell(module, g_state.TextBuffer, kPaletteCaption);
+    TellAfterTeardown(module, g_state.TextBuffer, kPaletteCaption);
     return 1;
   }
 

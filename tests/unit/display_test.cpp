@@ -137,6 +137,7 @@ TEST_F(DisplayTest, SystemMemoryPlacementPersistsAcrossInit) {
 TEST_F(DisplayTest, QuitGivesTheDisplayBack) {
   InitOrFail();
   HWND window = g_state.Window;
+  HeadlessClearEvents();
   Quit(module_);
   HeadlessDirectDrawCounts live = HeadlessLiveDirectDrawObjects();
   EXPECT_EQ(live.directDraws + live.surfaces + live.palettes, 0);
@@ -148,7 +149,11 @@ TEST_F(DisplayTest, QuitGivesTheDisplayBack) {
   EXPECT_EQ(g_state.Window, window);  // kept; only the window is gone
   EXPECT_FALSE(IsWindow(window));
   EXPECT_FALSE(HeadlessFindClass("MainWndClass", nullptr));
-  EXPECT_EQ(EventNames("IDirectDrawSurface::Release").size(), 1u);  // the primary surface alone
+  // Each object is released once, children before the DirectDraw object.
+  EXPECT_EQ(EventNames("IDirectDraw"), (std::vector<std::string>{"IDirectDrawSurface::Release", "IDirectDrawSurface::Release",
+                                                                   "IDirectDrawPalette::Release", "IDirectDraw::Release"}));
+  EXPECT_EQ(g_state.OffscreenSurface, nullptr);
+  EXPECT_EQ(g_state.Palette, nullptr);
   EXPECT_EQ(HeadlessCallsOnReleasedObjects(), 0);
   // The window's destruction posts the quit message.
   ASSERT_FALSE(HeadlessPostedMessages().empty());

@@ -125,6 +125,23 @@ TEST_F(LifecycleTest, PaletteLoaderCodeIsPrintedSigned) {
   ExpectTornDownBeforeTheBox();
 }
 
+TEST_F(LifecycleTest, QuitMessageOfTheTeardownWaitsUntilTheBoxIsClosed) {
+  HeadlessInjectDirectDrawResult(HeadlessDdCall::SetDisplayMode, DDERR_GENERIC);
+  HeadlessClearEvents();
+  EXPECT_EQ(Init(module_), 1);
+  const HeadlessEvent* held = nullptr;
+  for (const HeadlessEvent& e : HeadlessEvents())
+    if (e.call == "PeekMessageA" && e.detail == WM_QUIT) held = &e;
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(held->messageBoxesBefore, 0u);
+  const HeadlessEvent* reposted = LastEvent("PostQuitMessage");
+  ASSERT_NE(reposted, nullptr);
+  EXPECT_EQ(reposted->messageBoxesBefore, 1u);
+  int code = -1;
+  EXPECT_TRUE(HeadlessQuitPending(&code));
+  EXPECT_EQ(code, 0);
+}
+
 TEST_F(LifecycleTest, ClassRegistrationFailureTearsNothingDown) {
   HeadlessFailNextRegisterClass();
   HeadlessClearEvents();

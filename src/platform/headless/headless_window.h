@@ -53,6 +53,17 @@ struct WNDCLASSA {
 #define PBM_SETRANGE (WM_USER + 1)
 #define PBM_SETPOS (WM_USER + 2)
 
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+};
+#define PM_NOREMOVE 0x0
+#define PM_REMOVE 0x1
+
 ATOM RegisterClassA(const WNDCLASSA* windowClass);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);
@@ -72,6 +83,9 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL SendNotifyMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
+// The thread's queue: messages posted to the substitute's windows, and the quit message, which (as on the
+// platform) is kept apart and handed out only when nothing else in the asked range is waiting.
+BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT remove);
 
 // --- Controls for tests and the command-line host ----------------------------------------------------------------
 
@@ -88,8 +102,10 @@ struct HeadlessMessage {
 const std::vector<HeadlessMessage>& HeadlessPostedMessages();
 void HeadlessClearPostedMessages();
 // Delivers every queued message addressed to a live window of the substitute, including those posted while
-// pumping; messages for destroyed windows are dropped. Returns true once a quit message has been posted.
+// pumping; messages for destroyed windows are dropped. Returns whether a quit message is waiting (it stays).
 bool HeadlessPumpMessages();
+// Whether a quit message is waiting in the thread's queue, and its exit code.
+bool HeadlessQuitPending(int* exitCode = nullptr);
 
 // Receives every SendNotifyMessageA, for example to show a fade-table build's progress; null to only record.
 using HeadlessNotifySink = void (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam, void* context);

@@ -38,6 +38,8 @@ bool g_applicationActive = true;
 bool g_failRegisterClass = false;
 bool g_failCreateWindow = false;
 HCURSOR g_cursor = nullptr;
+bool g_quitPending = false;
+int g_quitCode = 0;
 int g_desktopWidth = 1024, g_desktopHeight = 768;
 
 Window* Find(HWND handle) {
@@ -231,12 +233,36 @@ BOOL SendNotifyMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 void PostQuitMessage(int exitCode) {
   g_posted.push_back({nullptr, WM_QUIT, static_cast<WPARAM>(static_cast<unsigned>(exitCode)), 0});
+  g_quitPending = true;
+  g_quitCode = exitCode;
+  HeadlessLogEvent("PostQuitMessage", exitCode);
+}
+
+BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT remove) {
+  auto inRange = [&](UINT m) { return (first == 0 && last == 0) || (m >= first && m <= last); };
+  for (auto it = g_queue.begin(); it != g_queue.end(); ++it) {
+    if (!inRange(it->message) || (window != nullptr && it->window != window)) continue;
+    if (message != nullptr) *message = MSG{it->window, it->message, it->wParam, it->lParam, 0, {0, 0}};
+    if ((remove & PM_REMOVE) != 0) g_queue.erase(it);
+    HeadlessLogEvent("PeekMessageA", TRUE);
+    return TRUE;
+  }
+  if (g_quitPending && inRange(WM_QUIT)) {
+    if (message != nullptr)
+      *message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(static_cast<unsigned>(g_quitCode)), 0, 0, {0, 0}};
+    if ((remove & PM_REMOVE) != 0) g_quitPending = false;
+    HeadlessLogEvent("PeekMessageA", TRUE, WM_QUIT);
+    return TRUE;
+  }
+  HeadlessLogEvent("PeekMessageA", FALSE);
+  return FALSE;
 }
 
 const std::vector<HeadlessMessage>& HeadlessPostedMessages() { return g_posted; }
 void HeadlessClearPostedMessages() {
   g_posted.clear();
   g_queue.clear();
+  g_quitPending = false;
 }
 
 bool HeadlessPumpMessages() {
@@ -245,9 +271,12 @@ bool HeadlessPumpMessages() {
     g_queue.pop_front();
     Send(m.window, m.message, m.wParam, m.lParam);
   }
-  for (const HeadlessMessage& m : g_posted)
-    if (m.window == nullptr && m.message == WM_QUIT) return true;
-  return false;
+  return g_quitPending;
+}
+
+bool HeadlessQuitPending(int* exitCode) {
+  if (exitCode != nullptr) *exitCode = g_quitPending ? g_quitCode : 0;
+  return g_quitPending;
 }
 
 void HeadlessSetNotifySink(HeadlessNotifySink sink, void* context) {
@@ -318,6 +347,8 @@ void HeadlessResetWindows() {
   g_failRegisterClass = false;
   g_failCreateWindow = false;
   g_cursor = nullptr;
+  g_quitPending = false;
+  g_quitCode = 0;
   g_desktopWidth = 1024;
   g_desktopHeight = 768;
 }
