@@ -147,6 +147,20 @@ TEST_F(Profile, AFolderInPlaceOfTheFileGivesTheDefault) {
   EXPECT_FALSE(WritePrivateProfileStringA("Sec", "Key", "1", path_.c_str()));
 }
 
+TEST_F(Profile, NullNamesListSectionsOrKeysCutToTheBuffer) {
+  Given("[A]\nk=1\nlong=2\n[B]\n");
+  char buffer[16];
+  std::memset(buffer, 'X', sizeof buffer);
+  EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof buffer, path_.c_str()), 4u);
+  EXPECT_EQ(std::string(buffer, 5), std::string("A\0B\0\0", 5));
+  EXPECT_EQ(GetPrivateProfileStringA("a", nullptr, "", buffer, sizeof buffer, path_.c_str()), 7u);
+  EXPECT_EQ(std::string(buffer, 8), std::string("k\0long\0\0", 8));
+  std::memset(buffer, 'X', sizeof buffer);
+  EXPECT_EQ(GetPrivateProfileStringA("A", nullptr, "", buffer, 5, path_.c_str()), 3u);
+  EXPECT_EQ(std::string(buffer, 5), std::string("k\0l\0\0", 5));
+  EXPECT_EQ(buffer[5], 'X');
+}
+
 // --- Writing -------------------------------------------------------------------------------------------------------
 
 TEST_F(Profile, WriteCreatesFileAndSection) {
