@@ -86,6 +86,8 @@ def main() -> None:
     bad_texture = bad / "TavelDat" / "texture.bmp"
     make_folder(bad, args.dll, ini=f"[Ombrelo Tunnel]\nUseTexture=1\nTextureName={wine_path(bad_texture)}\n")
     bad_texture.write_bytes(b"BM this is no bitmap at all")
+    missing = out / "missing-texture"
+    make_folder(missing, args.dll, ini=f"[Ombrelo Tunnel]\nUseTexture=1\nTextureName={wine_path(missing / 'gone.bmp')}\n")
     (out / "waveform.bin").write_bytes(wave_blocks(args.frames))
 
 

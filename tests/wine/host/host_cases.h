@@ -8,7 +8,7 @@
 
 struct HostOptions {
   std::string pluginDir;   // folder with vis_tavelmir.dll and a complete TavelDat\ (Windows path)
-  std::string layoutRoot;  // folder holding the test plug-in folders: good, no-palettes, no-fade, bad-texture
+  std::string layoutRoot;  // folder holding the test plug-in folders (good, no-palettes, no-fade, ...)
   std::string waveform;    // 1152-byte waveform blocks, one per frame
   std::string dump;        // the native build's frames for the same blocks
   std::string artifact;    // PNG of one captured frame

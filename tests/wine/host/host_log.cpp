@@ -18,9 +18,6 @@ bool g_lockReady = false;
 
 void WriteLine(const std::string& line) {
   if (g_lockReady) EnterCriticalSection(&g_lock);
-  std::fputs(line.c_str(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
   if (g_log != nullptr) {
     std::fputs(line.c_str(), g_log);
     std::fputc('\n', g_log);

@@ -8,7 +8,7 @@
 namespace {
 
 struct FailureCase {
-  const char* folder;  // under the layout root
+  const char* folder;  // under the layout root, laid out by make_plugin_folders.py
   const char* text;
   const char* caption;
 };
@@ -18,6 +18,7 @@ constexpr FailureCase kFailures[] = {
     {"no-fade", "Error generating tables", "PLUG-IN Error"},
     {"short-fade", "Error generating tables", "PLUG-IN Error"},
     {"bad-texture", "Error generating tables", "PLUG-IN Error"},
+    {"missing-texture", "Error generating tables", "PLUG-IN Error"},
 };
 
 void CheckBox(const CaughtMessageBox& box, const char* text, const char* caption, HWND owner) {
