@@ -57,15 +57,15 @@ TEST_F(FindFiles, StarMatchesWithoutCaseAndReportsSizesAndFolders) {
   File("c.txt", 768);
   fs::create_directories(folder_.root / "d.pal");
   auto found = List("*.pal");
-  ASSERT_EQ(found.size(), 3u);
-  EXPECT_STREQ(found[0].cFileName, "B.PAL");
-  EXPECT_EQ(found[0].nFileSizeLow, 10u);
+  ASSERT_EQ(found.size(), 3u);  // in descending byte order of the names
+  EXPECT_STREQ(found[0].cFileName, "d.pal");
+  EXPECT_EQ(found[0].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_STREQ(found[1].cFileName, "a.pal");
   EXPECT_EQ(found[1].nFileSizeLow, 768u);
   EXPECT_EQ(found[1].nFileSizeHigh, 0u);
   EXPECT_EQ(found[1].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
-  EXPECT_STREQ(found[2].cFileName, "d.pal");
-  EXPECT_EQ(found[2].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_STREQ(found[2].cFileName, "B.PAL");
+  EXPECT_EQ(found[2].nFileSizeLow, 10u);
 }
 
 TEST_F(FindFiles, QuestionMarkMatchesExactlyOneCharacter) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -416,7 +417,10 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 
 // --- Directory search -----------------------------------------------------------------------------------------------
 
-// The folder is listed once, at the first call, sorted by name; "." and ".." come along as on the system.
+// The folder is listed once, at the first call. "." and ".." come first, as on the system; the other names
+// follow in descending byte order: deterministic on every file system, and deliberately not the order a caller
+// wants, so that no caller comes to rely on the order of a listing (the system's order depends on the file
+// system).
 HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
   if (pattern == nullptr || data == nullptr) return INVALID_HANDLE_VALUE;
   std::string whole = pattern;
@@ -429,14 +433,15 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
   std::filesystem::path hostFolder = HostPathFromWindows(folder.c_str());
   std::error_code ec;
   if (!std::filesystem::is_directory(hostFolder, ec)) return INVALID_HANDLE_VALUE;
-  std::vector<std::string> names = {".", ".."};
+  std::vector<std::string> names;
   std::filesystem::directory_iterator it(hostFolder, ec), done;
   if (ec) return INVALID_HANDLE_VALUE;
   for (; it != done; it.increment(ec)) {
     if (ec) return INVALID_HANDLE_VALUE;
     names.push_back(it->path().filename().string());
   }
-  std::sort(names.begin(), names.end());
+  std::sort(names.begin(), names.end(), std::greater<>());
+  names.insert(names.begin(), {".", ".."});
 
   auto search = std::make_unique<FindSearch>();
   for (const std::string& n : names) {
