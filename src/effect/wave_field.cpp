@@ -233,21 +233,58 @@ inline void NeighbourSums(const std::uint16_t* at, __m128i& lo, __m128i& hi) {
                      _mm_add_epi32(_mm_unpackhi_epi16(right, zero), _mm_unpackhi_epi16(down, zero)));
 }
 
-TAVELMIR_ALIGN_STACK void AdvanceRipple(const std::uint16_t* previous, std::uint16_t* current, unsigned damping) {
-  const __m128i zero = _mm_setzero_si128();
+// Cells below 2^14 in every lane: four of them still add up within 16 bits.
+constexpr int kNarrowBits = 0xC000;
+
+// OR of the cells [begin, end) (a multiple of 8 long).
+inline int OrOfCells(const std::uint16_t* cells, int begin, int end) {
+  __m128i bits = _mm_setzero_si128();
+  for (int i = begin; i < end; i += 8) bits = _mm_or_si128(bits, Load8(cells + i));
+  bits = _mm_or_si128(bits, _mm_srli_si128(bits, 8));
+  bits = _mm_or_si128(bits, _mm_srli_si128(bits, 4));
+  bits = _mm_or_si128(bits, _mm_srli_si128(bits, 2));
+  return _mm_cvtsi128_si32(bits) & 0xFFFF;
+}
+
+// Ripple update of field rows [firstRow, endRow); returns the OR of the new cells. While every cell it reads
+// is below 2^14 (the usual case: injected heights are at most 255 << WaveShift), the update runs in 16-bit
+// lanes: the four neighbours cannot overflow, the saturating subtraction is the cut at 0, and the new value
+// stays below 2^15, so every shift of 15 or more gives 0 in either width. Otherwise it widens to 32 bits.
+int AdvanceRippleRows(const std::uint16_t* previous, std::uint16_t* current, unsigned damping, int firstRow,
+                      int endRow) {
   const __m128i count = _mm_cvtsi32_si128(static_cast<int>(damping));
-  for (int i = kFirstInterior; i < kEndInterior; i += 8) {
-    __m128i lo, hi;
-    NeighbourSums(previous + i, lo, hi);
-    const __m128i old = Load8(current + i);
-    lo = _mm_sub_epi32(_mm_srli_epi32(lo, 1), _mm_unpacklo_epi16(old, zero));
-    hi = _mm_sub_epi32(_mm_srli_epi32(hi, 1), _mm_unpackhi_epi16(old, zero));
-    lo = _mm_andnot_si128(_mm_cmplt_epi32(lo, zero), lo);
-    hi = _mm_andnot_si128(_mm_cmplt_epi32(hi, zero), hi);
-    lo = _mm_sub_epi32(lo, _mm_srl_epi32(lo, count));
-    hi = _mm_sub_epi32(hi, _mm_srl_epi32(hi, count));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(current + i), PackLow16(lo, hi));
+  __m128i written = _mm_setzero_si128();
+  if ((OrOfCells(previous, (firstRow - 1) * kSide, (endRow + 1) * kSide) & kNarrowBits) == 0) {
+    for (int i = firstRow * kSide; i < endRow * kSide; i += 8) {
+      const std::uint16_t* at = previous + i;
+      const __m128i sum = _mm_add_epi16(_mm_add_epi16(Load8(at - kSide), Load8(at - 1)),
+                                        _mm_add_epi16(Load8(at + 1), Load8(at + kSide)));
+      __m128i v = _mm_subs_epu16(_mm_srli_epi16(sum, 1), Load8(current + i));
+      v = _mm_sub_epi16(v, _mm_srl_epi16(v, count));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(current + i), v);
+      written = _mm_or_si128(written, v);
+    }
+  } else {
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = firstRow * kSide; i < endRow * kSide; i += 8) {
+      __m128i lo, hi;
+      NeighbourSums(previous + i, lo, hi);
+      const __m128i old = Load8(current + i);
+      lo = _mm_sub_epi32(_mm_srli_epi32(lo, 1), _mm_unpacklo_epi16(old, zero));
+      hi = _mm_sub_epi32(_mm_srli_epi32(hi, 1), _mm_unpackhi_epi16(old, zero));
+      lo = _mm_andnot_si128(_mm_cmplt_epi32(lo, zero), lo);
+      hi = _mm_andnot_si128(_mm_cmplt_epi32(hi, zero), hi);
+      lo = _mm_sub_epi32(lo, _mm_srl_epi32(lo, count));
+      hi = _mm_sub_epi32(hi, _mm_srl_epi32(hi, count));
+      const __m128i v = PackLow16(lo, hi);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(current + i), v);
+      written = _mm_or_si128(written, v);
+    }
   }
+  written = _mm_or_si128(written, _mm_srli_si128(written, 8));
+  written = _mm_or_si128(written, _mm_srli_si128(written, 4));
+  written = _mm_or_si128(written, _mm_srli_si128(written, 2));
+  return _mm_cvtsi128_si32(written) & 0xFFFF;
 }
 
 // Writes the transpose of a 16 x 16 byte block: rows[r * 256 + c] goes to out[c * 256 + r].
@@ -280,12 +317,23 @@ inline void StoreTransposed16(const std::uint8_t* rows, std::uint8_t* out) {
   }
 }
 
-// Height bytes of field rows first .. first+15 in row order, then transposed into the height map.
-TAVELMIR_ALIGN_STACK void BuildHeightMap(const std::uint16_t* current, std::uint8_t* heightMap, unsigned shift) {
+// The ripple update and the height map in one sweep of 16-row bands, so that each band of the new field is
+// still in the first-level cache when its height bytes are formed. A height row needs the new field rows on
+// both sides, so the ripple runs one row ahead. Height bytes of a band are formed in row order, then
+// transposed into the height map.
+TAVELMIR_ALIGN_STACK void AdvanceRippleAndHeights(const std::uint16_t* previous, std::uint16_t* current,
+                                                  std::uint8_t* heightMap, unsigned damping, unsigned shift) {
   alignas(16) std::uint8_t rows[16 * kSide];
   const __m128i count = _mm_cvtsi32_si128(static_cast<int>(shift));
   const __m128i lowByte = _mm_set1_epi32(0xFF);
+  const __m128i lowWord = _mm_set1_epi16(0xFF);
+  int rippled = 1;       // rows 1 .. rippled-1 hold the new state
+  int newCellBits = 0;   // OR of all of them; rows 0 and 255 are 0
   for (int first = 0; first < kSide; first += 16) {
+    const int needed = first + 17 < kSide ? first + 17 : kSide - 1;
+    newCellBits |= AdvanceRippleRows(previous, current, damping, rippled, needed);
+    rippled = needed;
+    const bool narrow = (newCellBits & kNarrowBits) == 0;  // four neighbours add up within 16 bits
     for (int r = first; r < first + 16; ++r) {
       std::uint8_t* out = rows + (r - first) * kSide;
       const std::uint16_t* in = current + r * kSide;
@@ -294,11 +342,19 @@ TAVELMIR_ALIGN_STACK void BuildHeightMap(const std::uint16_t* current, std::uint
         continue;
       }
       for (int c = 0; c < kSide; c += 8) {
-        __m128i lo, hi;
-        NeighbourSums(in + c, lo, hi);
-        lo = _mm_and_si128(_mm_srl_epi32(lo, count), lowByte);
-        hi = _mm_and_si128(_mm_srl_epi32(hi, count), lowByte);
-        const __m128i words = _mm_packs_epi32(lo, hi);  // lanes are 0..255: no saturation
+        __m128i words;
+        if (narrow) {
+          const std::uint16_t* at = in + c;
+          const __m128i sum = _mm_add_epi16(_mm_add_epi16(Load8(at - kSide), Load8(at - 1)),
+                                            _mm_add_epi16(Load8(at + 1), Load8(at + kSide)));
+          words = _mm_and_si128(_mm_srl_epi16(sum, count), lowWord);
+        } else {
+          __m128i lo, hi;
+          NeighbourSums(in + c, lo, hi);
+          lo = _mm_and_si128(_mm_srl_epi32(lo, count), lowByte);
+          hi = _mm_and_si128(_mm_srl_epi32(hi, count), lowByte);
+          words = _mm_packs_epi32(lo, hi);  // lanes are 0..255: no saturation
+        }
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + c), _mm_packus_epi16(words, words));
       }
     }
@@ -308,16 +364,14 @@ TAVELMIR_ALIGN_STACK void BuildHeightMap(const std::uint16_t* current, std::uint
 
 #else
 
-void AdvanceRipple(const std::uint16_t* previous, std::uint16_t* current, unsigned damping) {
+void AdvanceRippleAndHeights(const std::uint16_t* previous, std::uint16_t* current, std::uint8_t* heightMap,
+                             unsigned damping, unsigned shift) {
   for (int i = kFirstInterior; i < kEndInterior; ++i) {
     std::int32_t v = ((previous[i - kSide] + previous[i - 1] + previous[i + 1] + previous[i + kSide]) >> 1) -
                      current[i];
     if (v < 0) v = 0;
     current[i] = static_cast<std::uint16_t>(v - (v >> damping));
   }
-}
-
-void BuildHeightMap(const std::uint16_t* current, std::uint8_t* heightMap, unsigned shift) {
   for (int c = 0; c < kSide; ++c) {
     heightMap[c * kSide] = static_cast<std::uint8_t>(current[c]);
     heightMap[c * kSide + kSide - 1] = static_cast<std::uint8_t>(current[kEndInterior + c]);
@@ -332,10 +386,8 @@ void BuildHeightMap(const std::uint16_t* current, std::uint8_t* heightMap, unsig
 
 }  // namespace
 
-int StepWaveField(VisModule* module) {
+void AdvanceWaveField(const VisModule* module) {
   TableSet& t = g_state.Tables;
-  if (!t.WaveBuffer[0] || !t.WaveBuffer[1] || !t.HeightMap) return 1;
-
   g_state.WaveParity ^= 1;
   std::uint16_t* current = t.WaveBuffer[g_state.WaveParity == 1 ? 0 : 1];
   std::uint16_t* previous = t.WaveBuffer[g_state.WaveParity == 1 ? 1 : 0];
@@ -347,9 +399,14 @@ int StepWaveField(VisModule* module) {
   // Shift counts are used modulo 32 (as the processor does); settings outside their ranges stay defined.
   const std::uint32_t waveShift = static_cast<std::uint32_t>(g_state.Params.WaveShift);
   const std::uint32_t attenuation = static_cast<std::uint32_t>(g_state.Settings.WaveAttenuationRate);
-  AdvanceRipple(previous, current, (waveShift + attenuation) & 31u);
-  BuildHeightMap(current, t.HeightMap, (waveShift + 2u) & 31u);
+  AdvanceRippleAndHeights(previous, current, t.HeightMap, (waveShift + attenuation) & 31u, (waveShift + 2u) & 31u);
+}
 
+int StepWaveField(VisModule* module) {
+  const TableSet& t = g_state.Tables;
+  if (!t.WaveBuffer[0] || !t.WaveBuffer[1] || !t.HeightMap) return 1;
+
+  AdvanceWaveField(module);
   if (RenderLandscape(g_state.TextureScroll) != 0) return 1;
   MapTunnel();
 

@@ -190,7 +190,7 @@ void OracleHeightMap(OracleFrame& f, const std::vector<std::uint16_t>& Q) {
     for (int c = 0; c <= 255; ++c) f.heightMap[c * 256 + r] = static_cast<std::uint8_t>(Q[r * 256 + c] % 256);
 }
 
-int OracleStepWaveField(OracleFrame& f, const VisModule& module) {
+void OracleAdvanceWaveField(OracleFrame& f, const VisModule& module) {
   f.waveParity = f.waveParity ^ 1;
   std::vector<std::uint16_t>& current = f.waveParity == 1 ? f.waveBuffer[0] : f.waveBuffer[1];
   std::vector<std::uint16_t>& previous = f.waveParity == 1 ? f.waveBuffer[1] : f.waveBuffer[0];
@@ -203,6 +203,10 @@ int OracleStepWaveField(OracleFrame& f, const VisModule& module) {
     }
   OracleRipple(f, previous, current);
   OracleHeightMap(f, current);
+}
+
+int OracleStepWaveField(OracleFrame& f, const VisModule& module) {
+  OracleAdvanceWaveField(f, module);
   OracleRenderLandscape(f, f.textureScroll);
   OracleMapTunnel(f);
   f.frameCounter += 1;

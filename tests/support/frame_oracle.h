@@ -34,6 +34,8 @@ OracleFrame OracleFromState();
 
 // The whole step: injection, borders, ripple, height map, landscape, tunnel, counters. Returns 0.
 int OracleStepWaveField(OracleFrame& f, const VisModule& module);
+// Roles, injection, borders, ripple and height map: the field's part of the step.
+void OracleAdvanceWaveField(OracleFrame& f, const VisModule& module);
 // The steps one by one, for the benchmarks and for tests that look at a single stage.
 void OracleBuildProfile(OracleFrame& f, const unsigned char* samples);
 void OracleInject(OracleFrame& f, const VisModule& module, std::vector<std::uint16_t>& previous);

@@ -10,10 +10,6 @@
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
-#endif
-
 namespace {
 
 std::atomic<bool> g_counting{false};
@@ -27,6 +23,9 @@ void NoteAllocation() {
 
 #if defined(__SANITIZE_ADDRESS__)
 // Under AddressSanitizer the sanitizer owns malloc; its hooks see malloc, calloc, realloc and operator new.
+// (Declared here: the sanitizer's interface headers are not installed with every compiler.)
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, std::size_t),
+                                                         void (*free_hook)(const volatile void*));
 namespace {
 void MallocHook(const volatile void*, std::size_t) { NoteAllocation(); }
 void FreeHook(const volatile void*) {}
