@@ -13,6 +13,28 @@ namespace {
 
 constexpr std::size_t kDumpRecord = kFramePixels + 768;  // indices of one frame, then its palette as R, G, B
 
+// The full-screen window as Init made it: a top-most pop-up of the plug-in's class on this thread, owned by the
+// host's window, titled with the module description, pointing at the module record.
+void CheckDisplayWindow(const LoadedPlugin& plugin, HWND parent) {
+  LogScope scope("display window");
+  HWND display = FindDisplayWindow();
+  if (display == nullptr) return Fail("no window of class MainWndClass");
+  char title[64] = {};
+  GetWindowTextA(display, title, sizeof title);
+  CHECK_EQ_STR(title, "Ombrelo Tunnel");
+  const LONG style = GetWindowLongA(display, GWL_STYLE);
+  CHECK_TRUE((style & WS_POPUP) != 0 && (style & WS_VISIBLE) != 0);
+  // Exclusive full-screen mode may add WS_SYSMENU itself (Wine's DirectDraw does); a frame or caption never.
+  CHECK_EQ_INT(style & (WS_CAPTION | WS_THICKFRAME | WS_CHILD), 0);
+  CHECK_TRUE((GetWindowLongA(display, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+  CHECK_TRUE(GetWindow(display, GW_OWNER) == parent);
+  CHECK_TRUE(GetWindowLongA(display, GWL_USERDATA) == reinterpret_cast<LONG>(plugin.module));
+  CHECK_EQ_INT(GetWindowThreadProcessId(display, nullptr), GetCurrentThreadId());
+  CHECK_EQ_INT(GetClassLongA(display, GCL_STYLE), CS_HREDRAW | CS_VREDRAW);
+  CHECK_EQ_INT(GetClassLongA(display, GCL_HBRBACKGROUND), 0);
+  CHECK_TRUE(reinterpret_cast<HMODULE>(GetClassLongA(display, GCL_HMODULE)) == plugin.library);
+}
+
 struct RunningEffect {
   HostWindow host;
   LoadedPlugin plugin;
@@ -33,9 +55,9 @@ bool StartEffect(const HostOptions& options, bool parentOnOwnThread, RunningEffe
   for (const CaughtMessageBox& box : TakeMessageBoxes()) Fail("Init showed \"%s\" / \"%s\"", box.text.c_str(), box.caption.c_str());
   PumpMessages(nullptr);
   if (result != 0) return false;
-  CHECK_TRUE(FindDisplayWindow() != nullptr);
   CHECK_EQ_INT(GetSystemMetrics(SM_CXSCREEN), kScreenWidth);
   CHECK_EQ_INT(GetSystemMetrics(SM_CYSCREEN), kScreenHeight);
+  CheckDisplayWindow(effect->plugin, effect->host.window);
   return true;
 }
 
