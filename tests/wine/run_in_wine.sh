@@ -6,7 +6,8 @@
 #                  [--init-only] [-- PROGRAM.exe [ARGS...]]
 #
 #   --prefix DIR    WINEPREFIX to use. Created on first use (wineboot, then the registry settings below) and kept
-#                   for later runs; a marker file DIR/.tavelmir-ready says it is complete. Runs on the same prefix
+#                   for later runs; the marker file DIR/.tavelmir-ready says it is complete and holds a digest of
+#                   the settings it has (other settings are applied again). Runs on the same prefix
 #                   are serialised with flock on DIR.lock, so concurrent ctest jobs are safe (they queue).
 #   --verdict FILE  The program writes its log there; its last line must be exactly "PASS" (anything else, e.g.
 #                   "FAIL: reason", or a missing file, fails). The file is removed before the run and printed after.
@@ -78,12 +79,7 @@ done
 [[ -s $workdir/display ]] || { echo "run_in_wine.sh: Xvfb gave no display number" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$workdir/display")"
 
-if [[ ! -f $prefix/.tavelmir-ready ]]; then
-  echo "run_in_wine.sh: creating Wine prefix $prefix" >&2
-  rm -rf "$prefix"
-  start=$SECONDS
-  timeout -k 10 300 wineboot -i >"$workdir/wineboot.log" 2>&1 || { cat "$workdir/wineboot.log" >&2; exit 1; }
-  cat >"$workdir/settings.reg" <<'EOF'
+cat >"$workdir/settings.reg" <<'EOF'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Direct3D]
@@ -92,14 +88,23 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 EOF
+# The marker holds a digest of these settings, so a prefix made with other settings gets them applied again.
+settings_digest=$(sha256sum "$workdir/settings.reg" | cut -c1-16)
+if [[ ! -f $prefix/.tavelmir-ready ]]; then
+  echo "run_in_wine.sh: creating Wine prefix $prefix" >&2
+  rm -rf "$prefix"
+  start=$SECONDS
+  timeout -k 10 300 wineboot -i >"$workdir/wineboot.log" 2>&1 || { cat "$workdir/wineboot.log" >&2; exit 1; }
+  echo "run_in_wine.sh: prefix made in $((SECONDS - start)) s" >&2
+fi
+if [[ $(cat "$prefix/.tavelmir-ready" 2>/dev/null) != "$settings_digest" ]]; then
   timeout -k 10 120 wine regedit /S "$(winepath -w "$workdir/settings.reg")" >/dev/null 2>&1
   timeout -k 10 120 wineserver -w
   if ! grep -qi '"csmt"=dword:00000000' "$prefix/user.reg"; then
     echo "run_in_wine.sh: registry settings did not reach $prefix/user.reg" >&2
     exit 1
   fi
-  touch "$prefix/.tavelmir-ready"
-  echo "run_in_wine.sh: prefix ready after $((SECONDS - start)) s" >&2
+  echo "$settings_digest" >"$prefix/.tavelmir-ready"
 fi
 ((init_only)) && exit 0
 
