@@ -136,6 +136,31 @@ void CheckForwardedKeys(HWND display, bool parentOnThisThread) {
   CHECK_TRUE(IsWindow(display));
 }
 
+// Real keyboard input (SendInput) reaches the full-screen window, which has the focus, and goes on to the parent.
+void CheckTypedKey(HWND display, bool parentOnThisThread) {
+  LogScope scope("typed key");
+  TakeHostKeys();
+  CHECK_TRUE(GetForegroundWindow() == display);
+  INPUT input[2] = {};
+  for (INPUT& key : input) {
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = 'B';
+    key.ki.wScan = 0x30;
+  }
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  CHECK_EQ_INT(SendInput(2, input, sizeof(INPUT)), 2);
+  PumpFor(50);
+  std::vector<KeyMessage> got = CollectHostKeys(2, parentOnThisThread);
+  CHECK_EQ_INT(got.size(), 2);
+  if (got.size() == 2) {
+    CHECK_EQ_INT(got[0].message, WM_KEYDOWN);
+    CHECK_EQ_INT(got[0].wParam, 'B');
+    CHECK_EQ_INT(got[1].message, WM_KEYUP);
+    CHECK_EQ_INT(got[1].wParam, 'B');
+    CHECK_EQ_INT((got[1].lParam >> 30) & 3, 3);  // previous state down, transition up
+  }
+}
+
 // Escape (on key-down or key-up) closes the full-screen window; the quit message with code 0 follows and the
 // parent window sees nothing of it.
 void CheckEscapeCloses(HWND display, UINT message, bool parentOnThisThread) {
@@ -237,6 +262,7 @@ void RunKeysCase(const HostOptions& options) {
     RenderFrames(module, 0, 5);
     HWND display = FindDisplayWindow();
     CheckForwardedKeys(display, false);
+    CheckTypedKey(display, false);
     {
       LogScope scope("cursor");
       SetCursor(LoadCursorA(nullptr, IDC_ARROW));
