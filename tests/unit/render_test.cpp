@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "display/render.h"
 #include "host/effect_state.h"
@@ -163,6 +164,24 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
     }
     EXPECT_EQ(HeadlessLiveGdiObjects(), 0);
   }
+}
+
+TEST_F(RenderTest, FailedPipelineLeavesTheSurfaceUnlockedAndThePaletteStill) {
+  InitOrFail();
+  ASSERT_EQ(Render(module_), 0);
+  // Without its height map the pipeline declines to draw.
+  std::uint8_t* heightMap = std::exchange(g_state.Tables.HeightMap, nullptr);
+  PALETTEENTRY palette[256];
+  std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
+  HeadlessClearEvents();
+  EXPECT_EQ(Render(module_), 1);
+  g_state.Tables.HeightMap = heightMap;
+  EXPECT_EQ(EventNames("IDirectDraw"), (std::vector<std::string>{"IDirectDrawSurface::BltFast", "IDirectDrawSurface::Lock",
+                                                                   "IDirectDrawSurface::Unlock"}));
+  EXPECT_FALSE(HeadlessOffscreen().locked);
+  EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
+  EXPECT_TRUE(HeadlessTexts().empty());
+  EXPECT_EQ(Render(module_), 0);  // nothing was left in the way of the next frame
 }
 
 TEST_F(RenderTest, FailedCopyStopsBeforeTheLock) {
