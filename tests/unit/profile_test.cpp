@@ -161,6 +161,15 @@ TEST_F(Profile, NullNamesListSectionsOrKeysCutToTheBuffer) {
   EXPECT_EQ(buffer[5], 'X');
 }
 
+TEST_F(Profile, NameListFillingTheBufferExactlyStaysInside) {
+  Given("[ABC]\n[D]\n");
+  char buffer[8];
+  std::memset(buffer, 'X', sizeof buffer);
+  EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 5, path_.c_str()), 3u);
+  EXPECT_EQ(std::string(buffer, 5), std::string("ABC\0\0", 5));
+  EXPECT_EQ(buffer[5], 'X');
+}
+
 // --- Writing -------------------------------------------------------------------------------------------------------
 
 TEST_F(Profile, WriteCreatesFileAndSection) {

@@ -195,7 +195,8 @@ DWORD CopyNameList(const std::vector<std::string>& names, LPSTR buffer, DWORD si
   std::size_t at = 0;
   for (const std::string& name : names) {
     if (at + name.size() + 1 > size - 1) {
-      std::size_t n = size - 2 - at;
+      // The names before may already fill all but the last byte (at == size - 1): nothing of this one fits.
+      std::size_t n = at < size - 2 ? std::min<std::size_t>(name.size(), size - 2 - at) : 0;
       std::memcpy(buffer + at, name.data(), n);
       buffer[size - 2] = '\0';
       buffer[size - 1] = '\0';
