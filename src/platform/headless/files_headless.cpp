@@ -499,12 +499,12 @@ int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args) {
       continue;
     }
     ++f;
-    std::string spec = "%";
-    while (*f == '-' || *f == '#' || *f == '0') spec += *f++;
-    while (*f >= '0' && *f <= '9') spec += *f++;
+    std::string conversion = "%";
+    while (*f == '-' || *f == '#' || *f == '0') conversion += *f++;
+    while (*f >= '0' && *f <= '9') conversion += *f++;
     if (*f == '.') {
-      spec += *f++;
-      while (*f >= '0' && *f <= '9') spec += *f++;
+      conversion += *f++;
+      while (*f >= '0' && *f <= '9') conversion += *f++;
     }
     bool wide = false;
     if (*f == 'l' || *f == 'h') wide = *f++ == 'l';
@@ -516,18 +516,18 @@ int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args) {
     switch (type) {
       case 'd':
       case 'i':
-        spec += 'd';
-        n = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, int));
+        conversion += 'd';
+        n = std::snprintf(piece, sizeof piece, conversion.c_str(), va_arg(args, int));
         break;
       case 'u':
       case 'x':
       case 'X':
-        spec += type;
-        n = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, unsigned));
+        conversion += type;
+        n = std::snprintf(piece, sizeof piece, conversion.c_str(), va_arg(args, unsigned));
         break;
       case 'c':
-        spec += 'c';
-        n = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, int));
+        conversion += 'c';
+        n = std::snprintf(piece, sizeof piece, conversion.c_str(), va_arg(args, int));
         break;
       case 'p':
         n = std::snprintf(piece, sizeof piece, "%08llX",
@@ -543,8 +543,8 @@ int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args) {
           const char* s = va_arg(args, const char*);
           text = s ? s : "(null)";
         }
-        spec += 's';
-        n = std::snprintf(piece, sizeof piece, spec.c_str(), text.c_str());
+        conversion += 's';
+        n = std::snprintf(piece, sizeof piece, conversion.c_str(), text.c_str());
         break;
       }
       default:
