@@ -34,10 +34,15 @@ rm -rf out/still-frames
   --aspect43 >/dev/null
 mv out/still-frames/frame_000430.png out/still.png
 rm -rf out/still-frames
+# The README shows the still from docs/; the render is deterministic, so a rerun leaves the committed file as it is.
+mkdir -p docs
+cp out/still.png docs/still.png
 
 echo
 echo "plug-in:        build/plugin/vis_tavelmir.dll"
 echo "data set:       build/native/data/plugin/TavelDat"
 echo "command line:   $tavelmir --help"
 echo "demo video:     out/demo.mp4"
-echo "README still:   out/still.png"
+echo "README still:   out/still.png (and docs/still.png)"
+version=$(sed -n 's/^project(tavelmir VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+echo "Windows package: dist/tavelmir-$version-setup.exe, dist/tavelmir-$version-plugin.zip"
