@@ -33,6 +33,9 @@ if(NOT TAVELMIR_SANITIZE)
     # benchmark file defines its own.
     target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/fade_oracle.cpp)
     target_link_libraries(tavelmir_bench PRIVATE benchmark::benchmark_main)
+    # The fade search is also measured on the reference palette of the default data set (data/).
+    target_compile_definitions(tavelmir_bench PRIVATE
+      TAVELMIR_DEFAULT_REFERENCE_PALETTE="${CMAKE_BINARY_DIR}/data/plugin/TavelDat/refrence.pal")
   endif()
 endif()
 
