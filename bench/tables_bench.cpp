@@ -57,6 +57,13 @@ std::vector<PALETTEENTRY> PaletteFor(int which) {
     default: return DefaultReferencePalette();
   }
 }
+// The default data set's palette exists only once the native build has written it.
+bool HavePalette(benchmark::State& state, const std::vector<PALETTEENTRY>& palette) {
+  if (palette.size() == 256) return true;
+  state.SkipWithError("the default data set's refrence.pal is not built");
+  return false;
+}
+
 const char* PaletteName(int which) {
   static const char* const names[] = {"ramp", "random", "all equal", "default data set"};
   return names[which];
@@ -100,10 +107,7 @@ BENCHMARK(BM_FillConversionTable)->Unit(benchmark::kMicrosecond);
 
 void BM_FadeTableFast(benchmark::State& state) {
   const auto palette = PaletteFor(static_cast<int>(state.range(0)));
-  if (palette.size() != 256) {
-    state.SkipWithError("the default data set's refrence.pal is not built");
-    return;
-  }
+  if (!HavePalette(state, palette)) return;
   const EffectParams params = DefaultFadeParams();
   std::vector<std::uint8_t> out(65536);
   for (auto _ : state) {
@@ -116,10 +120,7 @@ BENCHMARK(BM_FadeTableFast)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 void BM_FadeTableLiteral(benchmark::State& state) {
   const auto palette = PaletteFor(static_cast<int>(state.range(0)));
-  if (palette.size() != 256) {
-    state.SkipWithError("the default data set's refrence.pal is not built");
-    return;
-  }
+  if (!HavePalette(state, palette)) return;
   const EffectParams params = DefaultFadeParams();
   std::vector<std::uint8_t> out(65536);
   for (auto _ : state) {
@@ -141,10 +142,7 @@ double ThreadSeconds() {
 // tables are compared so that a fast but wrong search cannot report a speed-up.
 void BM_FadeTableSpeedUp(benchmark::State& state) {
   const auto palette = PaletteFor(static_cast<int>(state.range(0)));
-  if (palette.size() != 256) {
-    state.SkipWithError("the default data set's refrence.pal is not built");
-    return;
-  }
+  if (!HavePalette(state, palette)) return;
   const EffectParams params = DefaultFadeParams();
   std::vector<std::uint8_t> fast(65536), literal(65536);
   double bestFast = 1e30, bestLiteral = 1e30;

@@ -10,12 +10,12 @@
 #include "settings_keys.h"
 
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams) {
-  std::string moduleFileName, error;
-  if (!PluginModuleFileName(pluginDir, moduleFileName, error)) {
+  std::string error;
+  VisModule* module = OpenPluginFolder(pluginDir, error);
+  if (module == nullptr) {
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
-  VisModule* module = PreparePluginModule(moduleFileName);
   LoadSettings(module);
 
   if (!assignments.empty()) {

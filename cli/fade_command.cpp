@@ -23,12 +23,12 @@ void ShowFadeProgress(HWND window, UINT message, WPARAM wParam, LPARAM, void* co
 }  // namespace
 
 int RunFade(const std::string& pluginDir, CommandStreams& streams) {
-  std::string moduleFileName, error;
-  if (!PluginModuleFileName(pluginDir, moduleFileName, error)) {
+  std::string error;
+  VisModule* module = OpenPluginFolder(pluginDir, error);
+  if (module == nullptr) {
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
-  VisModule* module = PreparePluginModule(moduleFileName);
   LoadSettings(module);
   DeriveEffectParams();
 

@@ -55,6 +55,12 @@ VisModule* PreparePluginModule(const std::string& moduleFileName) {
   return module;
 }
 
+VisModule* OpenPluginFolder(const std::string& pluginDir, std::string& error) {
+  std::string moduleFileName;
+  if (!PluginModuleFileName(pluginDir, moduleFileName, error)) return nullptr;
+  return PreparePluginModule(moduleFileName);
+}
+
 std::string RecordedMessageBoxLines() {
   std::string lines;
   for (const RecordedMessageBox& box : HeadlessMessageBoxes()) {

@@ -14,6 +14,10 @@ bool PluginModuleFileName(const std::string& pluginDir, std::string& moduleFileN
 // Used by every command that works on a plug-in folder.
 VisModule* PreparePluginModule(const std::string& moduleFileName);
 
+// PluginModuleFileName then PreparePluginModule: the module record with its folder located, or null with a message
+// when the folder cannot serve as the plug-in's folder.
+VisModule* OpenPluginFolder(const std::string& pluginDir, std::string& error);
+
 // Every message box the plug-in showed since the last clear, one line each as "caption: text".
 std::string RecordedMessageBoxLines();
 

@@ -7,14 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "effect/stack_alignment.h"
 #include "host/effect_state.h"
-
-// A host may call us with a 4-byte aligned stack on 32-bit Windows; the fills keep 16-byte values.
-#if defined(__SSE2__) && defined(_WIN32) && defined(__i386__)
-#define TAVELMIR_ALIGN_STACK __attribute__((force_align_arg_pointer))
-#else
-#define TAVELMIR_ALIGN_STACK
-#endif
 
 namespace {
 

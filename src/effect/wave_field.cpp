@@ -14,14 +14,8 @@
 #include "effect/exact_math.h"
 #include "effect/landscape.h"
 #include "effect/tunnel.h"
+#include "effect/stack_alignment.h"
 #include "host/effect_state.h"
-
-// A host may call us with a 4-byte aligned stack on 32-bit Windows; the SSE2 sweeps spill 16-byte values.
-#if defined(__SSE2__) && defined(_WIN32) && defined(__i386__)
-#define TAVELMIR_ALIGN_STACK __attribute__((force_align_arg_pointer))
-#else
-#define TAVELMIR_ALIGN_STACK
-#endif
 
 namespace {
 
