@@ -39,7 +39,7 @@ if(NOT TAVELMIR_SANITIZE)
   endif()
 endif()
 
-foreach(sub cli data)
+foreach(sub cli data tests/regression)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${sub}/CMakeLists.txt)
     add_subdirectory(${sub})
   endif()
