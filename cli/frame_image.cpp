@@ -12,8 +12,14 @@ OutputGeometry MakeOutputGeometry(int scale, bool aspect43) {
   return g;
 }
 
-void ExpandFrame(const std::uint8_t* indices, const std::uint8_t* palette, const OutputGeometry& geometry,
+void ExpandFrame(const std::uint8_t* indices, const std::uint8_t* displayPalette, const OutputGeometry& geometry,
                  std::uint8_t* rgb) {
+  // The plug-in's palette is created with 8-bit entries only, not with all 256 definable, so the display keeps
+  // entry 0 black and entry 255 white whatever the palette holds; the picture shows what the screen showed.
+  std::uint8_t palette[kPaletteBytes];
+  std::memcpy(palette, displayPalette, kPaletteBytes);
+  std::memset(palette, 0, 3);
+  std::memset(palette + kPaletteBytes - 3, 255, 3);
   const std::size_t rowBytes = static_cast<std::size_t>(geometry.width) * 3;
   int previousSource = -1;
   for (int y = 0; y < geometry.height; ++y) {

@@ -18,6 +18,7 @@ struct OutputGeometry {
 OutputGeometry MakeOutputGeometry(int scale, bool aspect43);
 
 // Writes width x height x 3 bytes of RGB: output row y shows screen row floor(y * 200 / height), output column
-// x shows screen column x / scale. `palette` holds 256 red, green, blue triples.
+// x shows screen column x / scale. `palette` holds 256 red, green, blue triples (DisplayPalette); entries 0 and 255
+// show black and white, as on the screen.
 void ExpandFrame(const std::uint8_t* indices, const std::uint8_t* palette, const OutputGeometry& geometry,
                  std::uint8_t* rgb);
