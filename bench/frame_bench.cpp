@@ -82,21 +82,41 @@ struct FrameSetup {
 
 void RunFast(int stage, FrameSetup& setup) {
   switch (stage) {
-    case kWholeFrame: StepWaveField(&setup.module); break;
-    case kWaveField: AdvanceWaveField(&setup.module); break;
-    case kLandscape: RenderLandscape(g_state.TextureScroll); break;
-    case kTunnel: MapTunnel(); break;
-    default: AnimatePalette(); break;
+    case kWholeFrame:
+      StepWaveField(&setup.module);
+      break;
+    case kWaveField:
+      AdvanceWaveField(&setup.module);
+      break;
+    case kLandscape:
+      RenderLandscape(g_state.TextureScroll);
+      break;
+    case kTunnel:
+      MapTunnel();
+      break;
+    default:
+      AnimatePalette();
+      break;
   }
 }
 
 void RunLiteral(int stage, FrameSetup& setup, OracleFrame& frame, OraclePalette& palette) {
   switch (stage) {
-    case kWholeFrame: OracleStepWaveField(frame, setup.module); break;
-    case kWaveField: OracleAdvanceWaveField(frame, setup.module); break;
-    case kLandscape: OracleRenderLandscape(frame, frame.textureScroll); break;
-    case kTunnel: OracleMapTunnel(frame); break;
-    default: OracleAnimatePalette(palette); break;
+    case kWholeFrame:
+      OracleStepWaveField(frame, setup.module);
+      break;
+    case kWaveField:
+      OracleAdvanceWaveField(frame, setup.module);
+      break;
+    case kLandscape:
+      OracleRenderLandscape(frame, frame.textureScroll);
+      break;
+    case kTunnel:
+      OracleMapTunnel(frame);
+      break;
+    default:
+      OracleAnimatePalette(palette);
+      break;
   }
 }
 
@@ -175,9 +195,6 @@ void BM_FramePipelineSpeedUp(benchmark::State& state) {
   state.counters["speed_up"] = bestLiteral / bestFast;
   state.SetLabel(StageName(stage));
 }
-BENCHMARK(BM_FramePipelineSpeedUp)
-    ->DenseRange(0, kStageCount - 1)
-    ->Iterations(200)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FramePipelineSpeedUp)->DenseRange(0, kStageCount - 1)->Iterations(200)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -43,7 +43,8 @@ std::vector<PALETTEENTRY> DefaultReferencePalette() {
   if (std::FILE* f = std::fopen(TAVELMIR_DEFAULT_REFERENCE_PALETTE, "rb")) {
     unsigned char bytes[768];
     if (std::fread(bytes, 1, sizeof bytes, f) == sizeof bytes)
-      for (int i = 0; i < 256; ++i) p.push_back(Entry(bytes[3 * i] << 2 & 255, bytes[3 * i + 1] << 2 & 255, bytes[3 * i + 2] << 2 & 255));
+      for (int i = 0; i < 256; ++i)
+        p.push_back(Entry(bytes[3 * i] << 2 & 255, bytes[3 * i + 1] << 2 & 255, bytes[3 * i + 2] << 2 & 255));
     std::fclose(f);
   }
   return p;
@@ -51,10 +52,14 @@ std::vector<PALETTEENTRY> DefaultReferencePalette() {
 
 std::vector<PALETTEENTRY> PaletteFor(int which) {
   switch (which) {
-    case 0: return RampPalette();
-    case 1: return RandomPalette();
-    case 2: return EqualPalette();
-    default: return DefaultReferencePalette();
+    case 0:
+      return RampPalette();
+    case 1:
+      return RandomPalette();
+    case 2:
+      return EqualPalette();
+    default:
+      return DefaultReferencePalette();
   }
 }
 // The default data set's palette exists only once the native build has written it.

@@ -12,9 +12,10 @@
 std::string DefaultPluginDir() { return TAVELMIR_DEFAULT_PLUGIN_DIR; }
 
 int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool terminal) {
-  CLI::App app{"tavelmir — runs the Ombrelo Tunnel visualization plug-in from the command line.\n"
-               "Every frame is drawn by the plug-in's own Init/Render/Quit over the headless platform.",
-               "tavelmir"};
+  CLI::App app{
+      "tavelmir — runs the Ombrelo Tunnel visualization plug-in from the command line.\n"
+      "Every frame is drawn by the plug-in's own Init/Render/Quit over the headless platform.",
+      "tavelmir"};
   app.set_version_flag("--version", std::string("tavelmir ") + TAVELMIR_VERSION);
   app.require_subcommand(1);
 

@@ -43,7 +43,8 @@ int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assi
     if (fadeChanged) streams.out << "the fade settings changed: run `tavelmir fade` to recompute the fade table\n";
   }
   DeriveEffectParams();
-  streams.out << "[settings]\n" << FormatSettings(g_state.Settings) << "[derived]\n"
+  streams.out << "[settings]\n"
+              << FormatSettings(g_state.Settings) << "[derived]\n"
               << FormatEffectParams(g_state.Params);
   return 0;
 }

@@ -8,7 +8,7 @@ constexpr int kScreenPixels = kScreenWidth * kScreenHeight;
 constexpr int kPaletteBytes = 768;
 
 struct OutputGeometry {
-  int scale = 1;         // whole enlargement factor, nearest neighbour
+  int scale = 1;          // whole enlargement factor, nearest neighbour
   bool aspect43 = false;  // stretch the height by 1.2, as a 4:3 monitor showed 320 x 200
   int width = kScreenWidth;
   int height = kScreenHeight;

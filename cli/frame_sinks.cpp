@@ -61,8 +61,7 @@ bool ProbeWritableFile(const std::string& path, std::string& error) {
 bool StartFfmpeg(FrameSink& sink, const std::string& audioPath, std::string& error) {
   const std::string program = FindProgramOnPath("ffmpeg");
   if (program.empty()) {
-    error = "ffmpeg was not found on PATH; it is needed to write '" + sink.path +
-            "' (install it, or use --dump)";
+    error = "ffmpeg was not found on PATH; it is needed to write '" + sink.path + "' (install it, or use --dump)";
     return false;
   }
   std::vector<std::string> args = FfmpegArguments(sink.kind, sink.path, sink.geometry, audioPath);
@@ -125,7 +124,7 @@ std::string FindProgramOnPath(const std::string& name) {
     std::string dir = dirs.substr(start, end - start);
     if (dir.empty()) dir = ".";
     std::string candidate = dir + "/" + name;
-    struct stat st{};
+    struct stat st {};
     if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
       return candidate;
     start = end + 1;
@@ -135,10 +134,13 @@ std::string FindProgramOnPath(const std::string& name) {
 
 std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& path, const OutputGeometry& geometry,
                                          const std::string& audioPath) {
-  std::vector<std::string> a = {"-hide_banner", "-loglevel", "error", "-y",
-                                "-f", "rawvideo", "-pix_fmt", "rgb24",
-                                "-s", std::to_string(geometry.width) + "x" + std::to_string(geometry.height),
-                                "-framerate", "50", "-i", "pipe:0"};
+  std::vector<std::string> a = {"-hide_banner", "-loglevel",
+                                "error",        "-y",
+                                "-f",           "rawvideo",
+                                "-pix_fmt",     "rgb24",
+                                "-s",           std::to_string(geometry.width) + "x" + std::to_string(geometry.height),
+                                "-framerate",   "50",
+                                "-i",           "pipe:0"};
   const bool video = kind == OutputKind::Mp4 || kind == OutputKind::Mkv || kind == OutputKind::Webm;
   if (video && !audioPath.empty()) {
     for (const char* s : {"-i", audioPath.c_str(), "-map", "0:v:0", "-map", "1:a:0", "-shortest"}) a.push_back(s);
@@ -162,8 +164,8 @@ std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& pat
       a.push_back(path);
       break;
     case OutputKind::Webm:
-      for (const char* s : {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-deadline", "realtime",
-                            "-cpu-used", "8", "-row-mt", "1", "-pix_fmt", "yuv420p"})
+      for (const char* s : {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8",
+                            "-row-mt", "1", "-pix_fmt", "yuv420p"})
         a.push_back(s);
       if (!audioPath.empty())
         for (const char* s : {"-c:a", "libopus", "-b:a", "160k"}) a.push_back(s);
@@ -228,8 +230,7 @@ bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, co
   return StartFfmpeg(sink, audioPath, error);
 }
 
-bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette,
-                      std::string& error) {
+bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette, std::string& error) {
   if (sink.dump) {
     if (std::fwrite(indices, 1, kScreenPixels, sink.dump) != kScreenPixels ||
         std::fwrite(palette, 1, kPaletteBytes, sink.dump) != kPaletteBytes) {

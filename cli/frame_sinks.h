@@ -38,7 +38,6 @@ struct FrameSink {
 bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, const OutputGeometry& geometry,
                    const std::string& audioPath, std::string& error);
 // `indices`: 64000 palette indices, row-major; `palette`: 768 bytes of red, green, blue.
-bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette,
-                      std::string& error);
+bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette, std::string& error);
 // Finishes the output; for ffmpeg waits for it and reports its failure.
 bool CloseFrameSink(FrameSink& sink, std::string& error);

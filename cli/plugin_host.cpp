@@ -90,8 +90,8 @@ bool StartPlugin(const std::string& pluginDir, PluginSession& session, std::stri
   return true;
 }
 
-bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::uint8_t* indices,
-                       std::uint8_t* palette, std::string& error) {
+bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::uint8_t* indices, std::uint8_t* palette,
+                       std::string& error) {
   VisModule* module = session.module;
   std::memcpy(module->waveformData, block, sizeof(module->waveformData));
   if (module->Render(module) != 0) {

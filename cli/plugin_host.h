@@ -30,7 +30,7 @@ struct PluginSession {
 bool StartPlugin(const std::string& pluginDir, PluginSession& session, std::string& error);
 // Puts the block into the module record, calls Render and copies the picture it drew into `indices` (64000
 // bytes, row-major, no padding) and DisplayPalette into `palette` (768 bytes of red, green, blue).
-bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::uint8_t* indices,
-                       std::uint8_t* palette, std::string& error);
+bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::uint8_t* indices, std::uint8_t* palette,
+                       std::string& error);
 // Quit, when Init succeeded.
 void StopPlugin(PluginSession& session);

@@ -18,8 +18,7 @@ std::string FormatProgressLine(std::int64_t done, std::int64_t total, double sec
     std::snprintf(text, sizeof text, "%lld/%lld %s  %.0f/s  %ld:%02ld left", static_cast<long long>(done),
                   static_cast<long long>(total), unit, rate, left / 60, left % 60);
   } else {
-    std::snprintf(text, sizeof text, "%lld/%lld %s", static_cast<long long>(done), static_cast<long long>(total),
-                  unit);
+    std::snprintf(text, sizeof text, "%lld/%lld %s", static_cast<long long>(done), static_cast<long long>(total), unit);
   }
   return line + text;
 }

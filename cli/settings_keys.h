@@ -6,7 +6,7 @@
 #include "settings/settings_types.h"
 
 struct SettingKey {
-  const char* name;              // as in "plugin.ini"
+  const char* name;                     // as in "plugin.ini"
   std::int32_t EffectSettings::*field;  // null for TextureName
   std::int32_t minimum, maximum;
 };

@@ -9,7 +9,7 @@ constexpr const char kDisplayClassName[] = "MainWndClass";
 // The 32-bit platform's DDSURFACEDESC size, and the members asked for when reading a surface's geometry.
 constexpr DWORD kSurfaceDescSize = 108;
 constexpr DWORD kGeometryFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE;  // 0x80E
-constexpr DWORD kExclusiveFullScreen = DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN;                 // 0x11
+constexpr DWORD kExclusiveFullScreen = DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN;                // 0x11
 constexpr int kDisplayWidth = 320;
 constexpr int kDisplayHeight = 200;
 constexpr int kDisplayBitsPerPixel = 8;

@@ -3,7 +3,8 @@
 #include "host/effect_state.h"
 
 int CreateDisplayPalette() {
-  g_state.LastDisplayResult = g_state.DirectDraw->CreatePalette(DDPCAPS_8BIT, g_state.DisplayPalette, &g_state.Palette, nullptr);
+  g_state.LastDisplayResult =
+      g_state.DirectDraw->CreatePalette(DDPCAPS_8BIT, g_state.DisplayPalette, &g_state.Palette, nullptr);
   return g_state.LastDisplayResult == DD_OK ? 0 : 1;
 }
 

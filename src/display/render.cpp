@@ -24,7 +24,8 @@ bool ShowPreviousPicture() {
         g_state.PrimarySurface->Blt(nullptr, g_state.OffscreenSurface, &source, DDBLT_WAIT, nullptr);
     if (g_state.LastDisplayResult != DD_OK) DrawDisplayError(kBlitErrorFormat, g_state.LastDisplayResult);
   } else {
-    g_state.LastDisplayResult = g_state.PrimarySurface->BltFast(0, 0, g_state.OffscreenSurface, &source, DDBLTFAST_WAIT);
+    g_state.LastDisplayResult =
+        g_state.PrimarySurface->BltFast(0, 0, g_state.OffscreenSurface, &source, DDBLTFAST_WAIT);
     if (g_state.LastDisplayResult != DD_OK) DrawDisplayError(kBlitFastErrorFormat, g_state.LastDisplayResult);
   }
   return g_state.LastDisplayResult == DD_OK;

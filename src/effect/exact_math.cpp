@@ -170,7 +170,7 @@ std::uint64_t Bits64At(const std::uint32_t* words, int count, int position) {
 // Payne-Hanek: x * 2/pi is formed exactly enough from a 192-bit window of 2/pi's bits, whatever the size of x.
 int ReduceHalfPi(double x, DD* r) {
   std::uint64_t b = Bits(x);
-  int e = static_cast<int>(b >> 52) - 1075;                    // x = m * 2^e
+  int e = static_cast<int>(b >> 52) - 1075;                      // x = m * 2^e
   std::uint64_t m = (b & 0x000FFFFFFFFFFFFFull) | (1ull << 52);  // x >= pi/4 is normal
   // Bits of 2/pi above position e - 1 only add multiples of 4 to x * 2/pi.
   int first = e - 1 > 1 ? e - 1 : 1;
@@ -219,8 +219,8 @@ int ReduceHalfPi(double x, DD* r) {
     f1 = (f1 << lz) | (f0 >> (64 - lz));
   }
   shift += lz;
-  double hi = static_cast<double>(f2 >> 11);                               // 53 bits, exact
-  double lo = static_cast<double>(((f2 & 0x7FF) << 42) | (f1 >> 22));      // next 53 bits, exact
+  double hi = static_cast<double>(f2 >> 11);                           // 53 bits, exact
+  double lo = static_cast<double>(((f2 & 0x7FF) << 42) | (f1 >> 22));  // next 53 bits, exact
   DD fraction = FastTwoSum(Scale(hi, -53 - shift), Scale(lo, -106 - shift));
   DD reduced = Mul(fraction, kPiOver2);
   if (negative) reduced = {-reduced.hi, -reduced.lo};
@@ -230,9 +230,8 @@ int ReduceHalfPi(double x, DD* r) {
 
 // sin(x + y) for |x + y| <= pi/4, |y| tiny beside x.
 double KernelSin(double x, double y) {
-  constexpr double S1 = -1.66666666666666324348e-01, S2 = 8.33333333332248946124e-03,
-                   S3 = -1.98412698298579493134e-04, S4 = 2.75573137070700676789e-06,
-                   S5 = -2.50507602534068634195e-08, S6 = 1.58969099521155010221e-10;
+  constexpr double S1 = -1.66666666666666324348e-01, S2 = 8.33333333332248946124e-03, S3 = -1.98412698298579493134e-04,
+                   S4 = 2.75573137070700676789e-06, S5 = -2.50507602534068634195e-08, S6 = 1.58969099521155010221e-10;
   double z = x * x;
   double v = z * x;
   double r = S2 + z * (S3 + z * (S4 + z * (S5 + z * S6)));
@@ -241,9 +240,8 @@ double KernelSin(double x, double y) {
 
 // cos(x + y) for |x + y| <= pi/4.
 double KernelCos(double x, double y) {
-  constexpr double C1 = 4.16666666666666019037e-02, C2 = -1.38888888888741095749e-03,
-                   C3 = 2.48015872894767294178e-05, C4 = -2.75573143513906633035e-07,
-                   C5 = 2.08757232129817482790e-09, C6 = -1.13596475577881948265e-11;
+  constexpr double C1 = 4.16666666666666019037e-02, C2 = -1.38888888888741095749e-03, C3 = 2.48015872894767294178e-05,
+                   C4 = -2.75573143513906633035e-07, C5 = 2.08757232129817482790e-09, C6 = -1.13596475577881948265e-11;
   double z = x * x;
   double r = z * (C1 + z * (C2 + z * (C3 + z * (C4 + z * (C5 + z * C6)))));
   double hz = 0.5 * z;
@@ -257,16 +255,14 @@ constexpr double kQuarterPi = 0x1.921fb54442d18p-1;
 
 // atan(x + xLo) for a small correction xLo (the rounding error of a quotient).
 double Atan(double x, double xLo = 0.0) {
-  constexpr double kAtanHi[4] = {4.63647609000806093515e-01, 7.85398163397448278999e-01,
-                                 9.82793723247329054082e-01, 1.57079632679489655800e+00};
-  constexpr double kAtanLo[4] = {2.26987774529616870924e-17, 3.06161699786838301793e-17,
-                                 1.39033110312309984516e-17, 6.12323399573676603587e-17};
-  constexpr double aT[11] = {3.33333333333329318027e-01,  -1.99999999998764832476e-01,
-                             1.42857142725034663711e-01,  -1.11111104054623557880e-01,
-                             9.09088713343650656196e-02,  -7.69187620504482999495e-02,
-                             6.66107313738753120669e-02,  -5.83357013379057348645e-02,
-                             4.97687799461593236017e-02,  -3.65315727442169155270e-02,
-                             1.62858201153657823623e-02};
+  constexpr double kAtanHi[4] = {4.63647609000806093515e-01, 7.85398163397448278999e-01, 9.82793723247329054082e-01,
+                                 1.57079632679489655800e+00};
+  constexpr double kAtanLo[4] = {2.26987774529616870924e-17, 3.06161699786838301793e-17, 1.39033110312309984516e-17,
+                                 6.12323399573676603587e-17};
+  constexpr double aT[11] = {3.33333333333329318027e-01,  -1.99999999998764832476e-01, 1.42857142725034663711e-01,
+                             -1.11111104054623557880e-01, 9.09088713343650656196e-02,  -7.69187620504482999495e-02,
+                             6.66107313738753120669e-02,  -5.83357013379057348645e-02, 4.97687799461593236017e-02,
+                             -3.65315727442169155270e-02, 1.62858201153657823623e-02};
   std::uint32_t hx = HighWord(x);
   std::uint32_t ix = hx & 0x7FFFFFFF;
   bool negative = (hx >> 31) != 0;
@@ -275,7 +271,7 @@ double Atan(double x, double xLo = 0.0) {
     return negative ? -kAtanHi[3] - kAtanLo[3] : kAtanHi[3] + kAtanLo[3];
   }
   int id;
-  if (ix < 0x3FDC0000) {  // |x| < 0.4375
+  if (ix < 0x3FDC0000) {            // |x| < 0.4375
     if (ix < 0x3E400000) return x;  // |x| < 2^-27
     id = -1;
   } else {
@@ -323,7 +319,7 @@ DD LogDD(double x) {
   std::uint64_t b = Bits(x);
   k += static_cast<int>(b >> 52) - 1023;
   double m = FromBits((b & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);  // [1, 2)
-  if (m > 0x1.6a09e667f3bcdp+0) {  // keep m within [sqrt(1/2), sqrt(2))
+  if (m > 0x1.6a09e667f3bcdp+0) {                                            // keep m within [sqrt(1/2), sqrt(2))
     m *= 0.5;
     ++k;
   }
@@ -387,10 +383,18 @@ double ExactSin(double x) {
   int n = ReduceHalfPi(a, &r);
   double s;
   switch (n) {
-    case 0: s = KernelSin(r.hi, r.lo); break;
-    case 1: s = KernelCos(r.hi, r.lo); break;
-    case 2: s = -KernelSin(r.hi, r.lo); break;
-    default: s = -KernelCos(r.hi, r.lo); break;
+    case 0:
+      s = KernelSin(r.hi, r.lo);
+      break;
+    case 1:
+      s = KernelCos(r.hi, r.lo);
+      break;
+    case 2:
+      s = -KernelSin(r.hi, r.lo);
+      break;
+    default:
+      s = -KernelCos(r.hi, r.lo);
+      break;
   }
   return x < 0 ? -s : s;
 }
@@ -405,10 +409,14 @@ double ExactCos(double x) {
   DD r;
   int n = ReduceHalfPi(a, &r);
   switch (n) {
-    case 0: return KernelCos(r.hi, r.lo);
-    case 1: return -KernelSin(r.hi, r.lo);
-    case 2: return -KernelCos(r.hi, r.lo);
-    default: return KernelSin(r.hi, r.lo);
+    case 0:
+      return KernelCos(r.hi, r.lo);
+    case 1:
+      return -KernelSin(r.hi, r.lo);
+    case 2:
+      return -KernelCos(r.hi, r.lo);
+    default:
+      return KernelSin(r.hi, r.lo);
   }
 }
 
@@ -457,9 +465,8 @@ double ExactAtan2(double y, double x) {
 double ExactExp(double x) {
   constexpr double kLn2Hi = 6.93147180369123816490e-01, kLn2Lo = 1.90821492927058770002e-10;
   constexpr double kInvLn2 = 1.44269504088896338700e+00;
-  constexpr double P1 = 1.66666666666666019037e-01, P2 = -2.77777777770155933842e-03,
-                   P3 = 6.61375632143793436117e-05, P4 = -1.65339022054652515390e-06,
-                   P5 = 4.13813679705723846039e-08;
+  constexpr double P1 = 1.66666666666666019037e-01, P2 = -2.77777777770155933842e-03, P3 = 6.61375632143793436117e-05,
+                   P4 = -1.65339022054652515390e-06, P5 = 4.13813679705723846039e-08;
   if (x != x) return x + x;
   if (x > 7.09782712893383973096e+02) return kInf;
   if (x < -7.45133219101941108420e+02) return 0.0;
@@ -484,9 +491,8 @@ double ExactExp(double x) {
 
 double ExactLog(double x) {
   constexpr double kLn2Hi = 6.93147180369123816490e-01, kLn2Lo = 1.90821492927058770002e-10;
-  constexpr double Lg1 = 6.666666666666735130e-01, Lg2 = 3.999999999940941908e-01,
-                   Lg3 = 2.857142874366239149e-01, Lg4 = 2.222219843214978396e-01,
-                   Lg5 = 1.818357216161805012e-01, Lg6 = 1.531383769920937332e-01,
+  constexpr double Lg1 = 6.666666666666735130e-01, Lg2 = 3.999999999940941908e-01, Lg3 = 2.857142874366239149e-01,
+                   Lg4 = 2.222219843214978396e-01, Lg5 = 1.818357216161805012e-01, Lg6 = 1.531383769920937332e-01,
                    Lg7 = 1.479819860511658591e-01;
   if (x != x) return x + x;
   if (x == 0.0) return -kInf;

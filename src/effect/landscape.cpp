@@ -60,8 +60,7 @@ inline void DrawColumnOverlapping(const DepthSteps& steps, const std::uint8_t* h
   for (int s = 0; s < 256; ++s) {
     const unsigned h = heights[s];
     const unsigned y = static_cast<std::uint8_t>(steps.base[s] + steps.scaled[s][h]);
-    const __m128i colour =
-        _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread.lanes[fade[texels[s] * 256u + h]]));
+    const __m128i colour = _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread.lanes[fade[texels[s] * 256u + h]]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(column + top), colour);
     if (y > top + 16) {  // long runs: the first few near steps of a column
       for (unsigned r = top + 16; r < y; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), colour);

@@ -21,10 +21,9 @@ void MapTunnel() {
   for (int y = 0; y < height; ++y) {
     std::uint8_t* out = g_state.FramePixels + y * pitch;
     for (int g = 0; g < groups; ++g, entry += 4, out += 4) {
-      const std::uint32_t word = static_cast<std::uint32_t>(image[entry[0]]) |
-                                 static_cast<std::uint32_t>(image[entry[1]]) << 8 |
-                                 static_cast<std::uint32_t>(image[entry[2]]) << 16 |
-                                 static_cast<std::uint32_t>(image[entry[3]]) << 24;
+      const std::uint32_t word =
+          static_cast<std::uint32_t>(image[entry[0]]) | static_cast<std::uint32_t>(image[entry[1]]) << 8 |
+          static_cast<std::uint32_t>(image[entry[2]]) << 16 | static_cast<std::uint32_t>(image[entry[3]]) << 24;
       std::memcpy(out, &word, 4);  // little-endian: the first pixel is the lowest byte
     }
     for (int k = 0; k < rest; ++k) *out++ = image[*entry++];

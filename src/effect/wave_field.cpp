@@ -21,8 +21,8 @@ namespace {
 
 constexpr int kSide = 256;
 constexpr int kCells = kSide * kSide;
-constexpr int kFirstInterior = kSide;           // row 1, column 0
-constexpr int kEndInterior = kCells - kSide;    // row 255, column 0
+constexpr int kFirstInterior = kSide;         // row 1, column 0
+constexpr int kEndInterior = kCells - kSide;  // row 255, column 0
 constexpr int kTraceLength = 258;
 constexpr int kBodyLength = 256;
 constexpr int kProfileLength = 320;
@@ -52,8 +52,8 @@ int TruncSaturated(double v) {
 }
 
 struct Geometry {
-  float ux, uy;    // direction of the ridges
-  double x0, y0;   // reference point around the field's centre
+  float ux, uy;   // direction of the ridges
+  double x0, y0;  // reference point around the field's centre
 };
 
 Geometry FrameGeometry(std::uint32_t frameCounter) {
@@ -321,8 +321,8 @@ TAVELMIR_ALIGN_STACK void AdvanceRippleAndHeights(const std::uint16_t* previous,
   const __m128i count = _mm_cvtsi32_si128(static_cast<int>(shift));
   const __m128i lowByte = _mm_set1_epi32(0xFF);
   const __m128i lowWord = _mm_set1_epi16(0xFF);
-  int rippled = 1;       // rows 1 .. rippled-1 hold the new state
-  int newCellBits = 0;   // OR of all of them; rows 0 and 255 are 0
+  int rippled = 1;      // rows 1 .. rippled-1 hold the new state
+  int newCellBits = 0;  // OR of all of them; rows 0 and 255 are 0
   for (int first = 0; first < kSide; first += 16) {
     const int needed = first + 17 < kSide ? first + 17 : kSide - 1;
     newCellBits |= AdvanceRippleRows(previous, current, damping, rippled, needed);
@@ -361,8 +361,8 @@ TAVELMIR_ALIGN_STACK void AdvanceRippleAndHeights(const std::uint16_t* previous,
 void AdvanceRippleAndHeights(const std::uint16_t* previous, std::uint16_t* current, std::uint8_t* heightMap,
                              unsigned damping, unsigned shift) {
   for (int i = kFirstInterior; i < kEndInterior; ++i) {
-    std::int32_t v = ((previous[i - kSide] + previous[i - 1] + previous[i + 1] + previous[i + kSide]) >> 1) -
-                     current[i];
+    std::int32_t v =
+        ((previous[i - kSide] + previous[i - 1] + previous[i + 1] + previous[i + kSide]) >> 1) - current[i];
     if (v < 0) v = 0;
     current[i] = static_cast<std::uint16_t>(v - (v >> damping));
   }

@@ -8,14 +8,14 @@
 
 // Heap blocks of the effect, allocated by BuildTables at Init and freed by FreeTableSet at Quit.
 struct TableSet {
-  std::uint16_t* WaveBuffer[2];     // 256 x 256 cells each, row-major
-  std::uint8_t* HeightMap;          // 65536, index column * 256 + depth
-  std::uint8_t* PerspectiveTable;   // 256 pairs (Base, Scale)
-  std::uint8_t* ConversionTable;    // 65536, floor(a * b / 255)
-  std::uint8_t* TextureMap;         // 131072: the texture twice
-  std::uint8_t* FadeTable;          // 65536, index colour * 256 + shade
-  std::uint8_t* LandscapeImage;     // 65536, index column * 256 + row
-  std::uint16_t* TunnelTable;       // FrameWidth * FrameHeight entries
+  std::uint16_t* WaveBuffer[2];    // 256 x 256 cells each, row-major
+  std::uint8_t* HeightMap;         // 65536, index column * 256 + depth
+  std::uint8_t* PerspectiveTable;  // 256 pairs (Base, Scale)
+  std::uint8_t* ConversionTable;   // 65536, floor(a * b / 255)
+  std::uint8_t* TextureMap;        // 131072: the texture twice
+  std::uint8_t* FadeTable;         // 65536, index colour * 256 + shade
+  std::uint8_t* LandscapeImage;    // 65536, index column * 256 + row
+  std::uint16_t* TunnelTable;      // FrameWidth * FrameHeight entries
   std::uint32_t TunnelCentreX, TunnelCentreY;
   float BaseNumerator, BaseOffset, ScaleNumerator, ScaleOffset;
 };
@@ -32,22 +32,22 @@ struct EffectState {
   IDirectDrawSurface* OffscreenSurface{};  // released with DirectDraw; only replaced at the next Init
   IDirectDrawPalette* Palette{};           // likewise
   PALETTEENTRY DisplayPalette[256]{};
-  std::int32_t SystemMemorySurface{};      // once set, never cleared while loaded
+  std::int32_t SystemMemorySurface{};  // once set, never cleared while loaded
   HRESULT LastDisplayResult{};
   DDSURFACEDESC SurfaceDesc{};
   std::int32_t FrameWidth{}, FrameHeight{}, FramePitch{};
-  std::uint8_t* FramePixels{};             // meaningful only while the off-screen surface is locked
+  std::uint8_t* FramePixels{};  // meaningful only while the off-screen surface is locked
 
   // Tables and palettes.
   TableSet Tables{};
   std::int32_t TablesBuilt{};
-  std::uint8_t* PaletteSet{};              // PaletteCount * 1024 bytes of PALETTEENTRY
+  std::uint8_t* PaletteSet{};  // PaletteCount * 1024 bytes of PALETTEENTRY
   std::int32_t PaletteCount{};
 
   // The pipeline's counters (never reset by Init) and scratch.
   std::int32_t WaveParity{};
   std::uint32_t FrameCounter{};
-  std::uint32_t TextureScroll{};           // 0..65535
+  std::uint32_t TextureScroll{};  // 0..65535
   float PalettePhase{};
   std::uint16_t SampleTrace[258]{};
   std::uint16_t LineProfile[320]{};

@@ -8,23 +8,23 @@ struct VisModule;
 
 // Static, never changed at run time.
 struct VisHeader {
-  std::int32_t version;            // 0x101
-  const char* description;         // "Tavelmir Visualization Library V1.01"
-  VisModule* (*getModule)(int);    // module 0, null for every other index
+  std::int32_t version;          // 0x101
+  const char* description;       // "Tavelmir Visualization Library V1.01"
+  VisModule* (*getModule)(int);  // module 0, null for every other index
 };
 
 // Static and shared with the host. The host fills parent, instance and (before every Render) the waveform;
 // the plug-in never writes to it at run time.
 struct VisModule {
-  const char* description;  // "Ombrelo Tunnel": window title and INI section
-  HWND parent;              // owner of message boxes and the settings dialog; target of forwarded keys
-  HINSTANCE instance;       // the plug-in's own module
-  std::int32_t sampleRate;  // not read
-  std::int32_t channels;    // not read
-  std::int32_t latencyMs;   // 20
-  std::int32_t delayMs;     // 20
-  std::int32_t spectrumChannels;  // 0
-  std::int32_t waveformChannels;  // 2
+  const char* description;             // "Ombrelo Tunnel": window title and INI section
+  HWND parent;                         // owner of message boxes and the settings dialog; target of forwarded keys
+  HINSTANCE instance;                  // the plug-in's own module
+  std::int32_t sampleRate;             // not read
+  std::int32_t channels;               // not read
+  std::int32_t latencyMs;              // 20
+  std::int32_t delayMs;                // 20
+  std::int32_t spectrumChannels;       // 0
+  std::int32_t waveformChannels;       // 2
   unsigned char spectrumData[2][576];  // not read
   unsigned char waveformData[2][576];  // signed 8-bit samples, channel 0 first
   void (*Config)(VisModule*);

@@ -211,13 +211,21 @@ void CancelSettings(HWND dialog) {
 
 INT_PTR HandleCommand(HWND dialog, int id) {
   switch (id) {
-    case IDOK: ConfirmSettings(dialog); return TRUE;
-    case IDCANCEL: CancelSettings(dialog); return TRUE;
-    case IDC_COMPUTE_TABLE: ComputeFadeTable(dialog); return TRUE;
+    case IDOK:
+      ConfirmSettings(dialog);
+      return TRUE;
+    case IDCANCEL:
+      CancelSettings(dialog);
+      return TRUE;
+    case IDC_COMPUTE_TABLE:
+      ComputeFadeTable(dialog);
+      return TRUE;
     case IDC_ABOUT:
       DialogBoxParamA(g_state.DialogModule->instance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, AboutDialogProc, 0);
       return TRUE;
-    case IDC_LOAD_TEXTURE: PickTexture(dialog); return TRUE;
+    case IDC_LOAD_TEXTURE:
+      PickTexture(dialog);
+      return TRUE;
     case IDC_RADIO_CUSTOM:
     case IDC_RADIO_VERY_SOFT:
     case IDC_RADIO_SOFT:
@@ -227,7 +235,8 @@ INT_PTR HandleCommand(HWND dialog, int id) {
       g_state.Settings.RadioIndex = id - IDC_RADIO_CUSTOM;
       UpdateCustomControls(dialog);
       return TRUE;
-    default: return FALSE;
+    default:
+      return FALSE;
   }
 }
 
@@ -235,21 +244,24 @@ INT_PTR HandleCommand(HWND dialog, int id) {
 
 void UpdateCustomControls(HWND dialog) {
   const BOOL enable = g_state.Settings.RadioIndex == 0;
-  for (int id : {IDC_CUSTOM_GROUP, IDC_AMPLITUDE_LABEL, IDC_WAVE_AMPLITUDE, IDC_SHIFT_POWER_LABEL, IDC_WAVE_SHIFT_POWER}) {
+  for (int id :
+       {IDC_CUSTOM_GROUP, IDC_AMPLITUDE_LABEL, IDC_WAVE_AMPLITUDE, IDC_SHIFT_POWER_LABEL, IDC_WAVE_SHIFT_POWER}) {
     EnableWindow(GetDlgItem(dialog, id), enable);
   }
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
-    case WM_INITDIALOG: return OpenSettingsDialog(dialog, reinterpret_cast<HWND>(wParam));
+    case WM_INITDIALOG:
+      return OpenSettingsDialog(dialog, reinterpret_cast<HWND>(wParam));
     case WM_PAINT:
       SetPendingSliderPositions(dialog);
       return FALSE;
     case WM_COMMAND:
       if (HIWORD(wParam) != BN_CLICKED) return FALSE;
       return HandleCommand(dialog, LOWORD(wParam));
-    default: return FALSE;
+    default:
+      return FALSE;
   }
 }
 
@@ -269,7 +281,8 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       if (LOWORD(wParam) != IDOK || HIWORD(wParam) != BN_CLICKED) return FALSE;
       EndDialog(dialog, 1);
       return TRUE;
-    default: return FALSE;
+    default:
+      return FALSE;
   }
 }
 
@@ -279,6 +292,6 @@ int ShowSettingsDialog(VisModule* module) {
   DeriveEffectParams();
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  return static_cast<int>(DialogBoxParamA(module->instance, MAKEINTRESOURCEA(IDD_SETTINGS), module->parent,
-                                          SettingsDialogProc, 0));
+  return static_cast<int>(
+      DialogBoxParamA(module->instance, MAKEINTRESOURCEA(IDD_SETTINGS), module->parent, SettingsDialogProc, 0));
 }

@@ -18,12 +18,12 @@ namespace {
 constexpr char kSettingsFile[] = "plugin.ini";
 
 // Factors of the derived parameters; products are formed in double and rounded once to float.
-constexpr double kWaveGainFactor = 0.01568627450980392;        // 4 / 255
-constexpr double kPaletteStepFactor = 7.843137254901961e-05;   // 1 / (255 * 50)
+constexpr double kWaveGainFactor = 0.01568627450980392;                         // 4 / 255
+constexpr double kPaletteStepFactor = 7.843137254901961e-05;                    // 1 / (255 * 50)
 constexpr double kFadeBiasFactor = static_cast<double>(0.003921568859368563f);  // the float nearest 1/255
-constexpr double kFadeGainFactor = 0.0078125;                  // 1 / 128
-constexpr double kFadeExponentFactor = 0.015625;               // 1 / 64
-constexpr std::int32_t kFadePowerUnit = 192;                   // FadePower giving exponent 1
+constexpr double kFadeGainFactor = 0.0078125;                                   // 1 / 128
+constexpr double kFadeExponentFactor = 0.015625;                                // 1 / 64
+constexpr std::int32_t kFadePowerUnit = 192;                                    // FadePower giving exponent 1
 
 struct IntegerKey {
   const char* name;
@@ -47,8 +47,10 @@ constexpr IntegerKey kIntegerKeys[] = {
 std::int32_t RoundToSetting(double value) {
   if (std::isnan(value)) return 0;
   double r = std::round(value);
-  if (r <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) return std::numeric_limits<std::int32_t>::min();
-  if (r >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) return std::numeric_limits<std::int32_t>::max();
+  if (r <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
+    return std::numeric_limits<std::int32_t>::min();
+  if (r >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+    return std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(r);
 }
 

@@ -29,11 +29,11 @@ constexpr int kCells = kCellsPerAxis * kCellsPerAxis * kCellsPerAxis;
 constexpr std::uint16_t kNotListed = 0xFFFF;
 
 struct NearestColour {
-  int count = 0;                           // distinct colours, in order of their lowest index
+  int count = 0;  // distinct colours, in order of their lowest index
   int red[256], green[256], blue[256], index[256];
-  std::uint8_t* lists = nullptr;           // kCells * 256 positions; null: scan every distinct colour
+  std::uint8_t* lists = nullptr;  // kCells * 256 positions; null: scan every distinct colour
   std::uint16_t listLength[kCells];
-  int lastQuery = -1, lastAnswer = 0;      // identical consecutive queries are answered at once
+  int lastQuery = -1, lastAnswer = 0;  // identical consecutive queries are answered at once
 };
 
 void PrepareNearestColour(const PALETTEENTRY reference[256], NearestColour& n) {
@@ -113,13 +113,12 @@ double FadeFactor(const EffectParams& params, int step) {
 
 std::uint8_t ScaledColourByte(double value) {
   if (value != value) return 0;
-  if (value >= 2147483647.0) return 0xFF;  // low byte of INT32_MAX
+  if (value >= 2147483647.0) return 0xFF;   // low byte of INT32_MAX
   if (value <= -2147483648.0) return 0x00;  // low byte of INT32_MIN
   return static_cast<std::uint8_t>(static_cast<std::int32_t>(value));
 }
 
-void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out,
-                   HWND progressBar) {
+void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out, HWND progressBar) {
   // The factor depends on the shade step only: 256 powers instead of 65536.
   double factor[256];
   for (int s = 0; s < 256; ++s) factor[s] = FadeFactor(params, s);

@@ -13,8 +13,7 @@ int LoadFadeTable(std::uint8_t* table);
 
 // The computation itself: out[c * 256 + s] = the lowest index of the reference colour nearest to colour c
 // scaled by the shade factor of step s. Sends the progress positions to `progressBar` (none when it is null).
-void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out,
-                   HWND progressBar);
+void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out, HWND progressBar);
 
 // Shade factor of step s: (s * (float)(1/255))^FadeExponent * FadeGain + FadeBias, in double precision.
 double FadeFactor(const EffectParams& params, int step);

@@ -16,9 +16,9 @@
 
 namespace {
 
-constexpr std::int32_t kPaletteFileBytes = 768;     // 256 entries of red, green, blue
-constexpr std::int32_t kReferenceFileLimit = 772;   // the longest "refrence.pal" taken
-constexpr std::size_t kPaletteSetBytes = 1024;      // 256 PALETTEENTRY per palette
+constexpr std::int32_t kPaletteFileBytes = 768;    // 256 entries of red, green, blue
+constexpr std::int32_t kReferenceFileLimit = 772;  // the longest "refrence.pal" taken
+constexpr std::size_t kPaletteSetBytes = 1024;     // 256 PALETTEENTRY per palette
 
 // Length of an open stream, or -1 when it cannot be measured (a folder, a device). Leaves it at its start.
 long StreamLength(std::FILE* f) {
@@ -48,8 +48,8 @@ bool HasPaletteExtension(const char* name) {
 }
 
 bool IsPaletteEntry(const WIN32_FIND_DATAA& entry) {
-  return HasPaletteExtension(entry.cFileName) && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && entry.nFileSizeHigh == 0 &&
-         entry.nFileSizeLow == static_cast<DWORD>(kPaletteFileBytes);
+  return HasPaletteExtension(entry.cFileName) && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         entry.nFileSizeHigh == 0 && entry.nFileSizeLow == static_cast<DWORD>(kPaletteFileBytes);
 }
 
 // First search: how many qualifying files the pattern lists, or -1 when the search fails.

@@ -18,8 +18,9 @@ std::uint8_t Brightness(COLORREF colour) {
 }  // namespace
 
 int LoadTexture(std::uint8_t* output) {
-  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), g_state.Settings.TextureName, IMAGE_BITMAP,
-                                                   kTextureSide, kTextureSide, LR_CREATEDIBSECTION | LR_LOADFROMFILE));
+  HBITMAP bitmap =
+      static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), g_state.Settings.TextureName, IMAGE_BITMAP,
+                                      kTextureSide, kTextureSide, LR_CREATEDIBSECTION | LR_LOADFROMFILE));
   if (bitmap == nullptr) return 1;
 
   BITMAP description{};

@@ -16,8 +16,7 @@ class CliTest : public ::testing::Test {
     plugin = folder.path / "plugin";
     CopyDefaultPluginFolder(plugin);
     WriteBytes(folder.path / "blocks.raw", MakeWaveformBlocks(3));
-    WriteAudio(folder.path / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1,
-               std::vector<double>(400, 1000.0));
+    WriteAudio(folder.path / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, std::vector<double>(400, 1000.0));
   }
   std::string P(const char* name) const { return (folder.path / name).string(); }
   TempFolder folder;
@@ -74,7 +73,8 @@ TEST_F(CliTest, UnreadableAudioNamesTheFile) {
 TEST_F(CliTest, APluginFolderWithoutPalettesShowsThePluginsMessage) {
   for (const auto& entry : fs::directory_iterator(plugin / "TavelDat"))
     if (entry.path().filename() != "refrence.pal" && entry.path().extension() == ".pal") fs::remove(entry.path());
-  CliRun run = RunCli({"render", "--waveform", P("blocks.raw"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
+  CliRun run =
+      RunCli({"render", "--waveform", P("blocks.raw"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.err, "PLUG-IN error: Error loading palette (Error #1)")) << run.err;
   EXPECT_FALSE(fs::exists(P("x.dump")));
@@ -82,7 +82,8 @@ TEST_F(CliTest, APluginFolderWithoutPalettesShowsThePluginsMessage) {
 
 TEST_F(CliTest, APluginFolderWithoutFadeTableShowsThePluginsMessage) {
   fs::remove(plugin / "TavelDat" / "fade.dat");
-  CliRun run = RunCli({"render", "--waveform", P("blocks.raw"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
+  CliRun run =
+      RunCli({"render", "--waveform", P("blocks.raw"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.err, "PLUG-IN Error: Error generating tables")) << run.err;
 }

@@ -18,8 +18,7 @@
 
 TempFolder::TempFolder() {
   static std::atomic<int> counter{0};
-  path = fs::temp_directory_path() /
-         ("tavelmir-cli-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  path = fs::temp_directory_path() / ("tavelmir-cli-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
   fs::remove_all(path);
   fs::create_directories(path);
 }

@@ -108,8 +108,8 @@ std::vector<std::uint8_t> FadeTableByDefinition(const PALETTEENTRY reference[256
   std::vector<std::uint8_t> table(65536);
   for (int c = 0; c < 256; ++c)
     for (int s = 0; s < 256; ++s) {
-      const double f = ExactPow(s * static_cast<double>(static_cast<float>(1.0 / 255)), p.FadeExponent) *
-                           p.FadeGain + p.FadeBias;
+      const double f =
+          ExactPow(s * static_cast<double>(static_cast<float>(1.0 / 255)), p.FadeExponent) * p.FadeGain + p.FadeBias;
       const int r = static_cast<std::int32_t>(f * reference[c].peRed) & 255;
       const int g = static_cast<std::int32_t>(f * reference[c].peGreen) & 255;
       const int b = static_cast<std::int32_t>(f * reference[c].peBlue) & 255;

@@ -21,7 +21,9 @@ Probe ProbeVideo(const fs::path& file) {
   Probe p;
   const std::string q = "'" + file.string() + "'";
   std::sscanf(CommandOutput("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
-                            "stream=width,height,nb_read_frames -of csv=p=0 " + q).c_str(),
+                            "stream=width,height,nb_read_frames -of csv=p=0 " +
+                            q)
+                  .c_str(),
               "%d,%d,%ld", &p.width, &p.height, &p.frames);
   p.codecs = CommandOutput("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + q);
   return p;
@@ -111,12 +113,16 @@ TEST(OutputKind, FollowsTheNameOrAnExistingFolder) {
   struct Case {
     std::string path;
     OutputKind kind;
-  } cases[] = {{"x.mp4", OutputKind::Mp4},          {"x.MKV", OutputKind::Mkv},
-               {"dir/x.webm", OutputKind::Webm},     {"x.gif", OutputKind::Gif},
-               {"frames", OutputKind::PngDirectory}, {"frames/", OutputKind::PngDirectory},
+  } cases[] = {{"x.mp4", OutputKind::Mp4},
+               {"x.MKV", OutputKind::Mkv},
+               {"dir/x.webm", OutputKind::Webm},
+               {"x.gif", OutputKind::Gif},
+               {"frames", OutputKind::PngDirectory},
+               {"frames/", OutputKind::PngDirectory},
                {folder.path.string(), OutputKind::PngDirectory},
                {(folder.path / "exists.bin").string(), OutputKind::Unsupported},
-               {"x.avi", OutputKind::Unsupported},   {"", OutputKind::Unsupported}};
+               {"x.avi", OutputKind::Unsupported},
+               {"", OutputKind::Unsupported}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     EXPECT_EQ(OutputKindForPath(c.path), c.kind);

@@ -18,10 +18,20 @@ TEST(SampleConversion, KeepsTheTopEightBitsOfIntegerSamples) {
   struct Case {
     double sample;
     int expected;
-  } cases[] = {{0.0, 0},           {255 / 32768.0, 0},    {256 / 32768.0, 1},   {-1 / 32768.0, -1},
-               {-256 / 32768.0, -1}, {-257 / 32768.0, -2}, {32767 / 32768.0, 127}, {-1.0, -128},
-               {0.5, 64},           {-0.5, -64},          {1.0, 127},           {1.7, 127},
-               {-3.0, -128},        {NAN, 0}};
+  } cases[] = {{0.0, 0},
+               {255 / 32768.0, 0},
+               {256 / 32768.0, 1},
+               {-1 / 32768.0, -1},
+               {-256 / 32768.0, -1},
+               {-257 / 32768.0, -2},
+               {32767 / 32768.0, 127},
+               {-1.0, -128},
+               {0.5, 64},
+               {-0.5, -64},
+               {1.0, 127},
+               {1.7, 127},
+               {-3.0, -128},
+               {NAN, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sample);
     EXPECT_EQ(SampleToSigned8(c.sample), c.expected);
@@ -58,7 +68,7 @@ TEST_F(AudioFileTest, SixteenBitStereoFeedsEachChannelFromTheFrameStart) {
   std::vector<double> samples;
   for (int i = 0; i < 2000; ++i) {
     samples.push_back(((i % 200) - 100) * 256 + (i % 256));  // left: i % 200 - 100 after the shift
-    samples.push_back(-((i % 100) * 256));                  // right: -(i % 100)
+    samples.push_back(-((i % 100) * 256));                   // right: -(i % 100)
   }
   WriteAudio(folder.path / "a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, samples);
   AudioClip clip;

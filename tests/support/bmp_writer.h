@@ -5,10 +5,10 @@
 
 struct BmpImage {
   int width = 0, height = 0;
-  int bitsPerPixel = 8;                 // 8 or 24
-  std::vector<std::uint32_t> colours;   // 8-bit: the colour table as 0x00RRGGBB
-  std::vector<std::uint32_t> pixels;    // top row first: colour indices (8-bit) or 0x00RRGGBB (24-bit)
-  bool topDown = false;                 // rows stored top row first (negative height)
+  int bitsPerPixel = 8;                // 8 or 24
+  std::vector<std::uint32_t> colours;  // 8-bit: the colour table as 0x00RRGGBB
+  std::vector<std::uint32_t> pixels;   // top row first: colour indices (8-bit) or 0x00RRGGBB (24-bit)
+  bool topDown = false;                // rows stored top row first (negative height)
 };
 
 // Offsets into the file of the members tests tamper with.

@@ -8,9 +8,9 @@ void LiteralFadeTable(const PALETTEENTRY reference[256], const EffectParams& par
   for (int c = 0; c < 256; ++c) {
     const int red = reference[c].peRed, green = reference[c].peGreen, blue = reference[c].peBlue;
     for (int s = 0; s < 256; ++s) {
-      const double factor = ExactPow(s * static_cast<double>(0.003921568859368563f), params.FadeExponent) *
-                                params.FadeGain +
-                            params.FadeBias;
+      const double factor =
+          ExactPow(s * static_cast<double>(0.003921568859368563f), params.FadeExponent) * params.FadeGain +
+          params.FadeBias;
       const int r = ScaledColourByte(factor * red);
       const int g = ScaledColourByte(factor * green);
       const int b = ScaledColourByte(factor * blue);

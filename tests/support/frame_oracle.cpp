@@ -54,9 +54,15 @@ void Walk(OracleFrame& f, double x, float y, float ux, float uy, std::vector<std
     float step = static_cast<float>(320.0 / static_cast<double>(dxExtent));
     double beginX, beginY, p, count;
     if (ux >= 0) {
-      beginX = x; beginY = y; p = 0; count = dxExtent;
+      beginX = x;
+      beginY = y;
+      p = 0;
+      count = dxExtent;
     } else {
-      beginX = xe; beginY = ye; p = 319; count = -static_cast<double>(dxExtent);
+      beginX = xe;
+      beginY = ye;
+      p = 319;
+      count = -static_cast<double>(dxExtent);
     }
     int column = static_cast<int>(std::trunc(beginX));
     double ordinate = beginY;
@@ -72,9 +78,15 @@ void Walk(OracleFrame& f, double x, float y, float ux, float uy, std::vector<std
     float step = static_cast<float>(320.0 / static_cast<double>(dyExtent));
     double beginX, beginY, p, count;
     if (uy < 0) {
-      beginX = xe; beginY = ye; p = 319; count = -static_cast<double>(dyExtent);
+      beginX = xe;
+      beginY = ye;
+      p = 319;
+      count = -static_cast<double>(dyExtent);
     } else {
-      beginX = x; beginY = y; p = 0; count = dyExtent;
+      beginX = x;
+      beginY = y;
+      p = 0;
+      count = dyExtent;
     }
     int row = static_cast<int>(std::trunc(beginY));
     double abscissa = beginX;
@@ -169,7 +181,8 @@ void OracleInject(OracleFrame& f, const VisModule& module, std::vector<std::uint
 }
 
 void OracleRipple(OracleFrame& f, const std::vector<std::uint16_t>& P, std::vector<std::uint16_t>& Q) {
-  int d = static_cast<int>((static_cast<std::uint32_t>(f.waveShift) + static_cast<std::uint32_t>(f.waveAttenuationRate)) % 32u);
+  int d = static_cast<int>(
+      (static_cast<std::uint32_t>(f.waveShift) + static_cast<std::uint32_t>(f.waveAttenuationRate)) % 32u);
   for (int i = 256; i <= 65279; ++i) {
     std::int32_t v = (P[i - 256] + P[i - 1] + P[i + 1] + P[i + 256]) / 2 - Q[i];
     if (v < 0) v = 0;

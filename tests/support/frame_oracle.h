@@ -9,15 +9,15 @@
 
 // Everything one frame reads and writes, owned by the oracle (allocated once, never per frame).
 struct OracleFrame {
-  std::vector<std::uint16_t> waveBuffer[2];      // 65536 cells each
-  std::vector<std::uint8_t> heightMap;           // 65536
-  std::vector<std::uint8_t> perspectiveTable;    // 512
-  std::vector<std::uint8_t> conversionTable;     // 65536
-  std::vector<std::uint8_t> textureMap;          // 131072
-  std::vector<std::uint8_t> fadeTable;           // 65536
-  std::vector<std::uint8_t> landscapeImage;      // 65536
-  std::vector<std::uint16_t> tunnelTable;        // width * height
-  std::vector<std::uint8_t> pixels;              // height * pitch
+  std::vector<std::uint16_t> waveBuffer[2];    // 65536 cells each
+  std::vector<std::uint8_t> heightMap;         // 65536
+  std::vector<std::uint8_t> perspectiveTable;  // 512
+  std::vector<std::uint8_t> conversionTable;   // 65536
+  std::vector<std::uint8_t> textureMap;        // 131072
+  std::vector<std::uint8_t> fadeTable;         // 65536
+  std::vector<std::uint8_t> landscapeImage;    // 65536
+  std::vector<std::uint16_t> tunnelTable;      // width * height
+  std::vector<std::uint8_t> pixels;            // height * pitch
   int width = 0, height = 0, pitch = 0;
   int waveParity = 0;
   std::uint32_t frameCounter = 0;

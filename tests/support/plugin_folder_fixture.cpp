@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 namespace {
 fs::path FreshRoot() {
   static std::atomic<int> counter{0};
-  fs::path root = fs::temp_directory_path() /
-                  ("tavelmir-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  fs::path root =
+      fs::temp_directory_path() / ("tavelmir-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
   fs::remove_all(root);
   fs::create_directories(root);
   return root;

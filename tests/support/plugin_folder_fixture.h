@@ -7,8 +7,8 @@
 #include "host/vis_records.h"
 
 struct PluginFolder {
-  std::filesystem::path root;  // the folder holding "plugin.ini" and "TavelDat/"
-  VisModule* module;           // the module record, with instance and parent cleared
+  std::filesystem::path root;             // the folder holding "plugin.ini" and "TavelDat/"
+  VisModule* module;                      // the module record, with instance and parent cleared
   std::filesystem::path removeRoot = {};  // what RemovePluginFolder deletes, when not `root` itself
 };
 

@@ -150,8 +150,9 @@ TEST_F(DisplayTest, QuitGivesTheDisplayBack) {
   EXPECT_FALSE(IsWindow(window));
   EXPECT_FALSE(HeadlessFindClass("MainWndClass", nullptr));
   // Each object is released once, children before the DirectDraw object.
-  EXPECT_EQ(EventNames("IDirectDraw"), (std::vector<std::string>{"IDirectDrawSurface::Release", "IDirectDrawSurface::Release",
-                                                                   "IDirectDrawPalette::Release", "IDirectDraw::Release"}));
+  EXPECT_EQ(EventNames("IDirectDraw"),
+            (std::vector<std::string>{"IDirectDrawSurface::Release", "IDirectDrawSurface::Release",
+                                      "IDirectDrawPalette::Release", "IDirectDraw::Release"}));
   EXPECT_EQ(g_state.OffscreenSurface, nullptr);
   EXPECT_EQ(g_state.Palette, nullptr);
   EXPECT_EQ(HeadlessCallsOnReleasedObjects(), 0);

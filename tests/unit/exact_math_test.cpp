@@ -139,7 +139,7 @@ TEST(ExactMath, ArcTangentExactOnAxesDiagonalsAndSpecialValues) {
   for (double y : zeros)
     for (double x : zeros) EXPECT_TRUE(SameBits(ExactAtan2(y, x), std::atan2(y, x))) << y << " " << x;
   const double infinite[][2] = {{kInf, kInf}, {kInf, -kInf}, {-kInf, kInf}, {-kInf, -kInf}, {kInf, 1},
-                                {1, kInf},    {1, -kInf},   {-1, -kInf},   {-kInf, 5}};
+                                {1, kInf},    {1, -kInf},    {-1, -kInf},   {-kInf, 5}};
   for (const auto& c : infinite)
     EXPECT_TRUE(SameBits(ExactAtan2(c[0], c[1]), std::atan2(c[0], c[1]))) << c[0] << " " << c[1];
   EXPECT_TRUE(std::isnan(ExactAtan2(kNaN, 1.0)));
@@ -230,12 +230,14 @@ TEST(ExactMath, PowerSpecialValues) {
     double x, y;
   };
   const Case cases[] = {
-      {0.0, 0.7},     {0.0, 3.0},   {-0.0, 3.0},   {-0.0, 2.0},  {-0.0, 0.5},   {0.0, -1.0},  {-0.0, -1.0},
-      {-0.0, -2.0},   {0.0, -0.5},  {2.0, 0.0},    {kNaN, 0.0},  {1.0, kNaN},   {1.0, kInf},  {-1.0, kInf},
-      {-1.0, -kInf},  {0.5, kInf},  {0.5, -kInf},  {2.0, kInf},  {2.0, -kInf},  {kInf, 2.0}, {kInf, -2.0},
-      {-kInf, 3.0},   {-kInf, 2.0}, {-kInf, -3.0}, {-kInf, -2.0}, {-kInf, 0.5}, {-2.0, 3.0}, {-2.0, 2.0},
-      {-2.0, 0.5},    {2.0, 1e300}, {0.5, 1e300},  {2.0, 1024.0}, {2.0, -1074.0}, {2.0, -1075.0},
-      {-1.0, 9007199254740993.0}, {4.0, 0.5},  {1e-310, 0.5}, {10.0, -310.0}, {kNaN, 1.0}, {2.0, kNaN},
+      {0.0, 0.7},   {0.0, 3.0},    {-0.0, 3.0},    {-0.0, 2.0},    {-0.0, 0.5},
+      {0.0, -1.0},  {-0.0, -1.0},  {-0.0, -2.0},   {0.0, -0.5},    {2.0, 0.0},
+      {kNaN, 0.0},  {1.0, kNaN},   {1.0, kInf},    {-1.0, kInf},   {-1.0, -kInf},
+      {0.5, kInf},  {0.5, -kInf},  {2.0, kInf},    {2.0, -kInf},   {kInf, 2.0},
+      {kInf, -2.0}, {-kInf, 3.0},  {-kInf, 2.0},   {-kInf, -3.0},  {-kInf, -2.0},
+      {-kInf, 0.5}, {-2.0, 3.0},   {-2.0, 2.0},    {-2.0, 0.5},    {2.0, 1e300},
+      {0.5, 1e300}, {2.0, 1024.0}, {2.0, -1074.0}, {2.0, -1075.0}, {-1.0, 9007199254740993.0},
+      {4.0, 0.5},   {1e-310, 0.5}, {10.0, -310.0}, {kNaN, 1.0},    {2.0, kNaN},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.x);
@@ -260,13 +262,13 @@ TEST(ExactMath, FunctionsArePure) {
   std::mt19937_64 rng(6);
   for (int i = 0; i < 1000; ++i) {
     double x = RandomDouble(rng, -20, 20), y = RandomDouble(rng, -20, 20);
-    double first[6] = {ExactSin(x), ExactCos(x), ExactAtan2(y, x), ExactExp(y), ExactLog(std::fabs(x)),
-                       ExactPow(std::fabs(x), y)};
+    double first[6] = {
+        ExactSin(x), ExactCos(x), ExactAtan2(y, x), ExactExp(y), ExactLog(std::fabs(x)), ExactPow(std::fabs(x), y)};
     // Interleave other calls, then repeat in the opposite order.
     ExactPow(3.0, 0.25);
     ExactSin(1e22);
-    double second[6] = {ExactPow(std::fabs(x), y), ExactLog(std::fabs(x)), ExactExp(y), ExactAtan2(y, x),
-                        ExactCos(x), ExactSin(x)};
+    double second[6] = {
+        ExactPow(std::fabs(x), y), ExactLog(std::fabs(x)), ExactExp(y), ExactAtan2(y, x), ExactCos(x), ExactSin(x)};
     for (int k = 0; k < 6; ++k) ASSERT_TRUE(SameBits(first[k], second[5 - k])) << k << " at " << x << ", " << y;
   }
 }

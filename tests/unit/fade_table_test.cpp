@@ -72,8 +72,7 @@ std::vector<std::uint8_t> Literal(const Palette& palette, const EffectParams& pa
 }
 
 void ExpectSameTables(const std::vector<std::uint8_t>& fast, const std::vector<std::uint8_t>& literal) {
-  for (int i = 0; i < 65536; ++i)
-    ASSERT_EQ(fast[i], literal[i]) << "colour " << (i >> 8) << ", shade " << (i & 255);
+  for (int i = 0; i < 65536; ++i) ASSERT_EQ(fast[i], literal[i]) << "colour " << (i >> 8) << ", shade " << (i & 255);
 }
 
 }  // namespace
@@ -95,10 +94,9 @@ TEST(FadeFactor, ScaledBytesWrapAndOutOfRangeValuesAreDefined) {
   const struct {
     double value;
     int byte;
-  } cases[] = {{1.5 * 252, 122},  {255.99, 255},     {256.0, 0},         {-0.9, 0},
-               {-1.5, 255},       {2147483646.9, 254}, {2147483647.0, 255}, {1e300, 255},
-               {kInf, 255},       {-2147483647.5, 1}, {-2147483648.0, 0}, {-1e300, 0},
-               {-kInf, 0},        {std::nan(""), 0}};
+  } cases[] = {{1.5 * 252, 122},    {255.99, 255},       {256.0, 0},   {-0.9, 0},        {-1.5, 255},
+               {2147483646.9, 254}, {2147483647.0, 255}, {1e300, 255}, {kInf, 255},      {-2147483647.5, 1},
+               {-2147483648.0, 0},  {-1e300, 0},         {-kInf, 0},   {std::nan(""), 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
     EXPECT_EQ(ScaledColourByte(c.value), c.byte);
@@ -157,8 +155,10 @@ TEST(FadeTable, MatchesTheLiteralSearchForEveryPaletteAndCurve) {
   const struct {
     const char* name;
     EffectParams params;
-  } curves[] = {{"defaults", DefaultParams()},         {"power 0", FadeParams(51, 104, 0)},
-                {"power 255", FadeParams(51, 104, 255)}, {"amplitude 255", FadeParams(51, 255, 176)},
+  } curves[] = {{"defaults", DefaultParams()},
+                {"power 0", FadeParams(51, 104, 0)},
+                {"power 255", FadeParams(51, 104, 255)},
+                {"amplitude 255", FadeParams(51, 255, 176)},
                 {"offset 255", FadeParams(255, 104, 176)}};
   // Every palette with the default curve; the ramp and the random palette with every curve.
   for (const auto& palette : palettes)
@@ -178,8 +178,7 @@ TEST(FadeTable, InfiniteAndHugeFactorsGiveTheDefinedBytes) {
   huge.FadeBias = 3e38f;
   EffectParams notANumber = DefaultParams();
   notANumber.FadeBias = std::numeric_limits<float>::quiet_NaN();
-  for (const EffectParams& p : {infinite, huge, notANumber})
-    ExpectSameTables(Fast(palette, p), Literal(palette, p));
+  for (const EffectParams& p : {infinite, huge, notANumber}) ExpectSameTables(Fast(palette, p), Literal(palette, p));
   // A huge factor saturates every non-zero byte to 255: the query is (255, 255, 255) or 0 where the byte is 0.
   EXPECT_EQ(ScaledColourByte(FadeFactor(huge, 17) * 200), 255);
 }

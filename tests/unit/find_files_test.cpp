@@ -90,7 +90,10 @@ TEST_F(FindFiles, StarDotStarListsEverythingWithDotEntries) {
 
 TEST_F(FindFiles, SizesBeyond32BitsAreSplit) {
   std::error_code ec;
-  { std::FILE* f = std::fopen((folder_.root / "big.pal").c_str(), "wb"); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen((folder_.root / "big.pal").c_str(), "wb");
+    std::fclose(f);
+  }
   fs::resize_file(folder_.root / "big.pal", (std::uintmax_t{1} << 32) + 3, ec);
   if (ec) GTEST_SKIP() << "no sparse files here: " << ec.message();
   auto found = List("big.pal");

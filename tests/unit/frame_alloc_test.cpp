@@ -94,7 +94,8 @@ TEST(FrameAllocations, NoneDuringFrames) {
   g_state.Params.PaletteStep = 0.02f;
 
   static VisModule module{};
-  for (int i = 0; i < 576; ++i) module.waveformData[0][i] = module.waveformData[1][i] = static_cast<unsigned char>(i * 7);
+  for (int i = 0; i < 576; ++i)
+    module.waveformData[0][i] = module.waveformData[1][i] = static_cast<unsigned char>(i * 7);
   static int failures = 0;
   failures = 0;
   const long seen = CountAllocations([] {

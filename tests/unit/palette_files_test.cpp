@@ -47,9 +47,7 @@ class PaletteSetLoad : public ::testing::Test {
       if (++calls == 2) change();
     });
   }
-  const std::uint8_t* Entry(int palette, int index) const {
-    return g_state.PaletteSet + palette * 1024 + index * 4;
-  }
+  const std::uint8_t* Entry(int palette, int index) const { return g_state.PaletteSet + palette * 1024 + index * 4; }
 
   PluginFolder folder_;
 };
@@ -222,9 +220,7 @@ class ReferencePalette : public ::testing::Test {
     std::memset(palette_, 0xEE, sizeof palette_);
   }
   void TearDown() override { RemovePluginFolder(folder_); }
-  void Given(std::vector<unsigned char> bytes) {
-    WriteFileBytes(folder_.root / "TavelDat" / "refrence.pal", bytes);
-  }
+  void Given(std::vector<unsigned char> bytes) { WriteFileBytes(folder_.root / "TavelDat" / "refrence.pal", bytes); }
   bool Untouched() const {
     for (const PALETTEENTRY& e : palette_)
       if (e.peRed != 0xEE || e.peGreen != 0xEE || e.peBlue != 0xEE || e.peFlags != 0xEE) return false;

@@ -27,10 +27,18 @@ void RandomWaveform(VisModule& module, std::mt19937& random, int style) {
     for (int i = 0; i < 576; ++i) {
       int v;
       switch (style % 4) {
-        case 0: v = static_cast<int>(random() % 256); break;                    // noise
-        case 1: v = (i / (8 + channel * 5)) % 2 ? 255 : 0; break;               // full-scale square
-        case 2: v = 128 + static_cast<int>(random() % 9) - 4; break;            // near silence
-        default: v = i < 150 ? 0 : static_cast<int>(200 + random() % 56); break;  // deep dip: wrapped body
+        case 0:
+          v = static_cast<int>(random() % 256);
+          break;  // noise
+        case 1:
+          v = (i / (8 + channel * 5)) % 2 ? 255 : 0;
+          break;  // full-scale square
+        case 2:
+          v = 128 + static_cast<int>(random() % 9) - 4;
+          break;  // near silence
+        default:
+          v = i < 150 ? 0 : static_cast<int>(200 + random() % 56);
+          break;  // deep dip: wrapped body
       }
       module.waveformData[channel][i] = static_cast<unsigned char>(v ^ 0x80);
     }

@@ -67,7 +67,8 @@ TEST_F(RenderTest, FirstFrameShowsTheOffscreenSurfaceAsItWas) {
   InitOrFail();
   HeadlessSurfaceView offscreen = HeadlessOffscreen();
   for (int y = 0; y < offscreen.height; ++y)
-    for (int x = 0; x < offscreen.pitch; ++x) offscreen.pixels[y * offscreen.pitch + x] = static_cast<std::uint8_t>(x ^ y);
+    for (int x = 0; x < offscreen.pitch; ++x)
+      offscreen.pixels[y * offscreen.pitch + x] = static_cast<std::uint8_t>(x ^ y);
   std::vector<std::uint8_t> before = HeadlessOffscreenBytes();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(HeadlessScreenBytes(), before);
@@ -128,16 +129,36 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
   const FailureCase cases[] = {
       {"blt", true, {{HeadlessDdCall::Blt, kGeneric}}, {"BlitError = 080004005h"}, kGeneric, false},
       {"blt fast", false, {{HeadlessDdCall::BltFast, kGeneric}}, {"BlitFastError = 080004005h"}, kGeneric, false},
-      {"lost", false, {{HeadlessDdCall::BltFast, DDERR_SURFACELOST}}, {"BlitFastError = 0887601C2h"},
-       DDERR_SURFACELOST, false},
-      {"lost, blt", true, {{HeadlessDdCall::Blt, DDERR_SURFACELOST}}, {"BlitError = 0887601C2h"}, DDERR_SURFACELOST,
+      {"lost",
+       false,
+       {{HeadlessDdCall::BltFast, DDERR_SURFACELOST}},
+       {"BlitFastError = 0887601C2h"},
+       DDERR_SURFACELOST,
        false},
-      {"no context", false, {{HeadlessDdCall::BltFast, kGeneric}, {HeadlessDdCall::GetDC, DDERR_CANTCREATEDC}}, {},
-       kGeneric, false},
-      {"lock, unlock fails", false, {{HeadlessDdCall::Lock, kLockBusy}, {HeadlessDdCall::Unlock, kGeneric}}, {},
-       kGeneric, false},
-      {"lock, unlock succeeds", false, {{HeadlessDdCall::Lock, kLockBusy}, {HeadlessDdCall::Unlock, DD_OK}},
-       {"LockError = 0887601AEh"}, DD_OK, false},
+      {"lost, blt",
+       true,
+       {{HeadlessDdCall::Blt, DDERR_SURFACELOST}},
+       {"BlitError = 0887601C2h"},
+       DDERR_SURFACELOST,
+       false},
+      {"no context",
+       false,
+       {{HeadlessDdCall::BltFast, kGeneric}, {HeadlessDdCall::GetDC, DDERR_CANTCREATEDC}},
+       {},
+       kGeneric,
+       false},
+      {"lock, unlock fails",
+       false,
+       {{HeadlessDdCall::Lock, kLockBusy}, {HeadlessDdCall::Unlock, kGeneric}},
+       {},
+       kGeneric,
+       false},
+      {"lock, unlock succeeds",
+       false,
+       {{HeadlessDdCall::Lock, kLockBusy}, {HeadlessDdCall::Unlock, DD_OK}},
+       {"LockError = 0887601AEh"},
+       DD_OK,
+       false},
       {"lock, nothing to unlock", false, {{HeadlessDdCall::Lock, kLockBusy}}, {}, DDERR_NOTLOCKED, false},
       {"unlock after drawing", false, {{HeadlessDdCall::Unlock, kGeneric}}, {}, kGeneric, true},
   };
@@ -176,8 +197,9 @@ TEST_F(RenderTest, FailedPipelineLeavesTheSurfaceUnlockedAndThePaletteStill) {
   HeadlessClearEvents();
   EXPECT_EQ(Render(module_), 1);
   g_state.Tables.HeightMap = heightMap;
-  EXPECT_EQ(EventNames("IDirectDraw"), (std::vector<std::string>{"IDirectDrawSurface::BltFast", "IDirectDrawSurface::Lock",
-                                                                   "IDirectDrawSurface::Unlock"}));
+  EXPECT_EQ(EventNames("IDirectDraw"),
+            (std::vector<std::string>{"IDirectDrawSurface::BltFast", "IDirectDrawSurface::Lock",
+                                      "IDirectDrawSurface::Unlock"}));
   EXPECT_FALSE(HeadlessOffscreen().locked);
   EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
   EXPECT_TRUE(HeadlessTexts().empty());

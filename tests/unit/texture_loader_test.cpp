@@ -68,13 +68,14 @@ TEST_F(TextureLoaderTest, ColumnsRunFromTheBottomRowUp) {
     std::size_t byte;
   };
   const Corner corners[] = {
-      {"top-left", 0, 0, 255}, {"bottom-left", 0, 255, 0}, {"bottom-right", 255, 255, 65280},
+      {"top-left", 0, 0, 255},      {"bottom-left", 0, 255, 0},       {"bottom-right", 255, 255, 65280},
       {"top-right", 255, 0, 65535}, {"inside", 3, 10, 3 * 256 + 245},
   };
   for (bool topDown : {false, true}) {
     BmpImage image = MakeTextureImage();  // entry i is grey i
     image.topDown = topDown;
-    for (int i = 0; i < 5; ++i) image.pixels[corners[i].y * 256 + corners[i].x] = static_cast<std::uint32_t>(10 * (i + 1));
+    for (int i = 0; i < 5; ++i)
+      image.pixels[corners[i].y * 256 + corners[i].x] = static_cast<std::uint32_t>(10 * (i + 1));
     UseFile(EncodeBmp(image));
     ASSERT_EQ(LoadTexture(output_.data()), 0);
     for (int i = 0; i < 5; ++i) {
@@ -90,10 +91,16 @@ TEST_F(TextureLoaderTest, BrightnessIsLumaCutTowardZero) {
     int luma;
   };
   const Case cases[] = {
-      {0xFFFFFF, 255}, {0xFF0000, 76}, {0x00FF00, 149}, {0x0000FF, 29}, {0x000000, 0},
+      {0xFFFFFF, 255},
+      {0xFF0000, 76},
+      {0x00FF00, 149},
+      {0x0000FF, 29},
+      {0x000000, 0},
       {0x0AC81E, 123},  // 2.99 + 117.4 + 3.42 = 123.81
       // Greys fall just short of their value in double arithmetic, and the cut keeps that.
-      {0x808080, 127}, {0x010101, 0}, {0x646464, 100},
+      {0x808080, 127},
+      {0x010101, 0},
+      {0x646464, 100},
   };
   BmpImage image = MakeTextureImage();
   for (std::size_t i = 0; i < std::size(cases); ++i) {

@@ -72,13 +72,13 @@ TEST_F(WaveFieldTest, FirstFrameLaysBothRidgesAlongRows) {
   SetChannel(1, [](int i) { return (i / 24) % 2 ? 230 : 20; });
   ASSERT_EQ(StepWaveField(&module_), 0);
 
-  std::set<int> expected = Range(32768, 33087);  // channel 0: row 128, then columns 0..63 of row 129
+  std::set<int> expected = Range(32768, 33087);    // channel 0: row 128, then columns 0..63 of row 129
   const std::set<int> channel1 = Range(512, 831);  // channel 1: row 2, then columns 0..63 of row 3
   expected.insert(channel1.begin(), channel1.end());
   EXPECT_EQ(WrittenCells(), expected);
   for (int k = 0; k < 320; ++k) {
     SCOPED_TRACE(k);
-    EXPECT_EQ(Previous()[32768 + k], 0);  // silence writes zeros
+    EXPECT_EQ(Previous()[32768 + k], 0);                                            // silence writes zeros
     EXPECT_EQ(Previous()[512 + k], ExpectedCell(g_state.LineProfile[k], 2.4f, 4));  // entry k -> k-th cell
   }
 }

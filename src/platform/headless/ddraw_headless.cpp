@@ -122,7 +122,8 @@ void KillDirectDraw(HeadlessDirectDrawData& d) {
 
 // Copies a rectangle of `source` over `target` starting at (x, y) with the same size, or stretched to fill
 // `target` when `stretch` is set.
-void Copy(HeadlessSurfaceData& target, int x, int y, const HeadlessSurfaceData& source, const RECT& from, bool stretch) {
+void Copy(HeadlessSurfaceData& target, int x, int y, const HeadlessSurfaceData& source, const RECT& from,
+          bool stretch) {
   int bytes = source.bitsPerPixel / 8;
   int w = from.right - from.left, h = from.bottom - from.top;
   if (!stretch) {
@@ -137,7 +138,8 @@ void Copy(HeadlessSurfaceData& target, int x, int y, const HeadlessSurfaceData& 
     for (int col = 0; col < target.width; ++col) {
       int sx = from.left + col * w / target.width;
       std::memcpy(&target.pixels[static_cast<std::size_t>(row * target.pitch + col * bytes)],
-                  &source.pixels[static_cast<std::size_t>(sy * source.pitch + sx * bytes)], static_cast<std::size_t>(bytes));
+                  &source.pixels[static_cast<std::size_t>(sy * source.pitch + sx * bytes)],
+                  static_cast<std::size_t>(bytes));
     }
   }
 }
@@ -186,18 +188,19 @@ std::vector<std::uint8_t> BytesOf(HeadlessSurfaceData* s) {
 }  // namespace
 
 // A call on a released object answers DDERR_INVALIDOBJECT and is counted.
-#define REQUIRE_ALIVE(name)             \
-  do {                                  \
-    if (data == nullptr || !data->alive) { \
-      ++g_deadCalls;                    \
+#define REQUIRE_ALIVE(name)                  \
+  do {                                       \
+    if (data == nullptr || !data->alive) {   \
+      ++g_deadCalls;                         \
       return Log(name, DDERR_INVALIDOBJECT); \
-    }                                   \
+    }                                        \
   } while (0)
 
 HRESULT DirectDrawCreate(GUID* driver, IDirectDraw** directDraw, IUnknown* outer) {
   HRESULT result = DD_OK;
   if (Injected(HeadlessDdCall::Create, &result) && result != DD_OK) return Log("DirectDrawCreate", result);
-  if (directDraw == nullptr || driver != nullptr || outer != nullptr) return Log("DirectDrawCreate", DDERR_INVALIDPARAMS);
+  if (directDraw == nullptr || driver != nullptr || outer != nullptr)
+    return Log("DirectDrawCreate", DDERR_INVALIDPARAMS);
   g_objects.directDrawData.push_back({nullptr, 1, true, nullptr, 0, false});
   g_objects.directDraws.push_back(IDirectDraw{&g_objects.directDrawData.back()});
   g_objects.directDrawData.back().self = &g_objects.directDraws.back();
@@ -208,7 +211,8 @@ HRESULT DirectDrawCreate(GUID* driver, IDirectDraw** directDraw, IUnknown* outer
 HRESULT IDirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
   REQUIRE_ALIVE("IDirectDraw::SetCooperativeLevel");
   HRESULT result = DD_OK;
-  if (Injected(HeadlessDdCall::SetCooperativeLevel, &result)) return Log("IDirectDraw::SetCooperativeLevel", result, flags);
+  if (Injected(HeadlessDdCall::SetCooperativeLevel, &result))
+    return Log("IDirectDraw::SetCooperativeLevel", result, flags);
   bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0, fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
   if (exclusive != fullScreen || (exclusive && !IsWindow(window)))
     return Log("IDirectDraw::SetCooperativeLevel", DDERR_INVALIDPARAMS, flags);
@@ -223,7 +227,8 @@ HRESULT IDirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixe
   HRESULT result = DD_OK;
   if (Injected(HeadlessDdCall::SetDisplayMode, &result) && result != DD_OK)
     return Log("IDirectDraw::SetDisplayMode", result, detail);
-  if ((data->cooperation & DDSCL_EXCLUSIVE) == 0) return Log("IDirectDraw::SetDisplayMode", DDERR_NOEXCLUSIVEMODE, detail);
+  if ((data->cooperation & DDSCL_EXCLUSIVE) == 0)
+    return Log("IDirectDraw::SetDisplayMode", DDERR_NOEXCLUSIVEMODE, detail);
   if (width == 0 || height == 0 || width > 4096 || height > 4096 ||
       (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32))
     return Log("IDirectDraw::SetDisplayMode", DDERR_INVALIDMODE, detail);
@@ -269,14 +274,16 @@ HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** sur
     for (const HeadlessSurfaceData& other : g_objects.surfaceData)
       if (other.alive && other.primary && other.owner == data)
         return Log("IDirectDraw::CreateSurface", DDERR_PRIMARYSURFACEALREADYEXISTS, caps);
-    if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != 0) return Log("IDirectDraw::CreateSurface", DDERR_INVALIDPARAMS, caps);
+    if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != 0)
+      return Log("IDirectDraw::CreateSurface", DDERR_INVALIDPARAMS, caps);
     s.width = g_mode.width;
     s.height = g_mode.height;
     s.pitch = s.width * s.bitsPerPixel / 8;
     s.caps = caps | DDSCAPS_VIDEOMEMORY;
   } else {
-    if ((caps & DDSCAPS_OFFSCREENPLAIN) == 0 || (desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT) ||
-        desc->dwWidth == 0 || desc->dwHeight == 0 || desc->dwWidth > 16384 || desc->dwHeight > 16384)
+    if ((caps & DDSCAPS_OFFSCREENPLAIN) == 0 ||
+        (desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT) || desc->dwWidth == 0 ||
+        desc->dwHeight == 0 || desc->dwWidth > 16384 || desc->dwHeight > 16384)
       return Log("IDirectDraw::CreateSurface", DDERR_INVALIDPARAMS, caps);
     bool systemMemory = (caps & DDSCAPS_SYSTEMMEMORY) != 0;
     if (!systemMemory && g_videoMemoryExhausted) return Log("IDirectDraw::CreateSurface", DDERR_OUTOFVIDEOMEMORY, caps);
@@ -320,7 +327,8 @@ HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC* desc) {
 HRESULT IDirectDrawSurface::SetPalette(IDirectDrawPalette* palette) {
   REQUIRE_ALIVE("IDirectDrawSurface::SetPalette");
   HRESULT result = DD_OK;
-  if (Injected(HeadlessDdCall::SetPalette, &result) && result != DD_OK) return Log("IDirectDrawSurface::SetPalette", result);
+  if (Injected(HeadlessDdCall::SetPalette, &result) && result != DD_OK)
+    return Log("IDirectDrawSurface::SetPalette", result);
   if (palette != nullptr && (palette->data == nullptr || !palette->data->alive)) {
     ++g_deadCalls;
     return Log("IDirectDrawSurface::SetPalette", DDERR_INVALIDOBJECT);
@@ -333,7 +341,8 @@ HRESULT IDirectDrawSurface::SetPalette(IDirectDrawPalette* palette) {
   return Log("IDirectDrawSurface::SetPalette", DD_OK);
 }
 
-HRESULT IDirectDrawSurface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT* sourceRect, DWORD flags, DDBLTFX* effects) {
+HRESULT IDirectDrawSurface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT* sourceRect, DWORD flags,
+                                DDBLTFX* effects) {
   REQUIRE_ALIVE("IDirectDrawSurface::Blt");
   HRESULT result = DD_OK;
   if (Injected(HeadlessDdCall::Blt, &result) && result != DD_OK) return Log("IDirectDrawSurface::Blt", result, flags);
@@ -350,7 +359,8 @@ HRESULT IDirectDrawSurface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT
 HRESULT IDirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface* source, RECT* sourceRect, DWORD flags) {
   REQUIRE_ALIVE("IDirectDrawSurface::BltFast");
   HRESULT result = DD_OK;
-  if (Injected(HeadlessDdCall::BltFast, &result) && result != DD_OK) return Log("IDirectDrawSurface::BltFast", result, flags);
+  if (Injected(HeadlessDdCall::BltFast, &result) && result != DD_OK)
+    return Log("IDirectDrawSurface::BltFast", result, flags);
   result = CopyAllowed(data, source);
   if (result != DD_OK) return Log("IDirectDrawSurface::BltFast", result, flags);
   RECT from = sourceRect != nullptr ? *sourceRect : RECT{0, 0, source->data->width, source->data->height};
@@ -366,7 +376,8 @@ HRESULT IDirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, H
   REQUIRE_ALIVE("IDirectDrawSurface::Lock");
   HRESULT result = DD_OK;
   if (Injected(HeadlessDdCall::Lock, &result) && result != DD_OK) return Log("IDirectDrawSurface::Lock", result, flags);
-  if (rect != nullptr || event != nullptr || !DescSizeValid(desc)) return Log("IDirectDrawSurface::Lock", DDERR_INVALIDPARAMS, flags);
+  if (rect != nullptr || event != nullptr || !DescSizeValid(desc))
+    return Log("IDirectDrawSurface::Lock", DDERR_INVALIDPARAMS, flags);
   if (data->lost) return Log("IDirectDrawSurface::Lock", DDERR_SURFACELOST, flags);
   if (data->locked || data->dc != nullptr) return Log("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY, flags);
   data->locked = true;
@@ -403,7 +414,8 @@ HRESULT IDirectDrawSurface::GetDC(HDC* dc) {
 HRESULT IDirectDrawSurface::ReleaseDC(HDC dc) {
   REQUIRE_ALIVE("IDirectDrawSurface::ReleaseDC");
   HRESULT result = DD_OK;
-  if (Injected(HeadlessDdCall::ReleaseDC, &result) && result != DD_OK) return Log("IDirectDrawSurface::ReleaseDC", result);
+  if (Injected(HeadlessDdCall::ReleaseDC, &result) && result != DD_OK)
+    return Log("IDirectDrawSurface::ReleaseDC", result);
   if (dc == nullptr || dc != data->dc) return Log("IDirectDrawSurface::ReleaseDC", DDERR_INVALIDPARAMS);
   HeadlessDeleteSurfaceDC(dc);
   data->dc = nullptr;
@@ -418,14 +430,16 @@ ULONG IDirectDrawSurface::Release() {
   }
   ULONG refs = --data->refs;
   if (refs == 0) KillSurface(*data);
-  Log("IDirectDrawSurface::Release", static_cast<HRESULT>(refs), data->primary ? DDSCAPS_PRIMARYSURFACE : DDSCAPS_OFFSCREENPLAIN);
+  Log("IDirectDrawSurface::Release", static_cast<HRESULT>(refs),
+      data->primary ? DDSCAPS_PRIMARYSURFACE : DDSCAPS_OFFSCREENPLAIN);
   return refs;
 }
 
 HRESULT IDirectDrawPalette::SetEntries(DWORD flags, DWORD start, DWORD count, PALETTEENTRY* entries) {
   REQUIRE_ALIVE("IDirectDrawPalette::SetEntries");
   HRESULT result = DD_OK;
-  if (Injected(HeadlessDdCall::SetEntries, &result) && result != DD_OK) return Log("IDirectDrawPalette::SetEntries", result);
+  if (Injected(HeadlessDdCall::SetEntries, &result) && result != DD_OK)
+    return Log("IDirectDrawPalette::SetEntries", result);
   if (flags != 0 || entries == nullptr || start > 256 || count > 256 - start)
     return Log("IDirectDrawPalette::SetEntries", DDERR_INVALIDPARAMS);
   std::memcpy(&data->entries[start], entries, count * sizeof(PALETTEENTRY));

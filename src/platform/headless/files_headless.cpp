@@ -154,8 +154,8 @@ bool FindSection(const std::vector<ProfileLine>& lines, const std::string& secti
 }
 
 // The first line of the section holding that key, or npos.
-std::size_t FindKey(const std::vector<ProfileLine>& lines, std::size_t header, std::size_t end,
-                    const std::string& key, LineMeaning* meaning) {
+std::size_t FindKey(const std::vector<ProfileLine>& lines, std::size_t header, std::size_t end, const std::string& key,
+                    LineMeaning* meaning) {
   std::string wanted = Trim(key);
   for (std::size_t i = header + 1; i < end; ++i) {
     LineMeaning m = Classify(lines[i].text);

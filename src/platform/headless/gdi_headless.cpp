@@ -12,8 +12,8 @@ namespace {
 struct Bitmap {
   int width, height, bitsPerPixel, stride;
   bool bottomUp;
-  std::vector<std::uint8_t> pixels;   // rows as stored in the file
-  std::vector<COLORREF> colours;      // 8-bit only
+  std::vector<std::uint8_t> pixels;  // rows as stored in the file
+  std::vector<COLORREF> colours;     // 8-bit only
 };
 
 struct DrawingContext {
@@ -57,7 +57,8 @@ bool ParseBitmap(const std::vector<std::uint8_t>& file, Bitmap* out) {
   std::uint16_t planes = U16(file, 26), bits = U16(file, 28);
   std::uint32_t compression = U32(file, 30), coloursUsed = U32(file, 46);
   if (planes != 1 || (bits != 8 && bits != 24) || compression != 0) return false;
-  if (width <= 0 || width > kMaxDimension || height == 0 || height > kMaxDimension || height < -kMaxDimension) return false;
+  if (width <= 0 || width > kMaxDimension || height == 0 || height > kMaxDimension || height < -kMaxDimension)
+    return false;
   std::int64_t rows = height < 0 ? -height : height;
   std::uint64_t stride = static_cast<std::uint64_t>((width * bits + 31) / 32 * 4);
   if (pixelOffset < kFileHeader + infoSize || pixelOffset + stride * static_cast<std::uint64_t>(rows) > file.size())
@@ -77,8 +78,9 @@ bool ParseBitmap(const std::vector<std::uint8_t>& file, Bitmap* out) {
   out->bitsPerPixel = bits;
   out->stride = static_cast<int>(stride);
   out->bottomUp = height > 0;
-  out->pixels.assign(file.begin() + static_cast<std::ptrdiff_t>(pixelOffset),
-                     file.begin() + static_cast<std::ptrdiff_t>(pixelOffset + stride * static_cast<std::uint64_t>(rows)));
+  out->pixels.assign(
+      file.begin() + static_cast<std::ptrdiff_t>(pixelOffset),
+      file.begin() + static_cast<std::ptrdiff_t>(pixelOffset + stride * static_cast<std::uint64_t>(rows)));
   return true;
 }
 
@@ -166,7 +168,9 @@ BOOL DeleteDC(HDC dc) {
   return TRUE;
 }
 
-BOOL DeleteObject(HGDIOBJ object) { return g_bitmaps.erase(reinterpret_cast<std::uintptr_t>(object)) != 0 ? TRUE : FALSE; }
+BOOL DeleteObject(HGDIOBJ object) {
+  return g_bitmaps.erase(reinterpret_cast<std::uintptr_t>(object)) != 0 ? TRUE : FALSE;
+}
 
 COLORREF SetBkColor(HDC dc, COLORREF colour) {
   DrawingContext* c = FindContext(dc);
@@ -187,8 +191,8 @@ COLORREF SetTextColor(HDC dc, COLORREF colour) {
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
   DrawingContext* c = FindContext(dc);
   if (c == nullptr || length < 0 || (length > 0 && text == nullptr)) return FALSE;
-  g_texts.push_back({dc, x, y, std::string(text != nullptr ? text : "", static_cast<std::size_t>(length)), c->background,
-                     c->foreground});
+  g_texts.push_back({dc, x, y, std::string(text != nullptr ? text : "", static_cast<std::size_t>(length)),
+                     c->background, c->foreground});
   return TRUE;
 }
 

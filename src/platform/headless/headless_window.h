@@ -70,8 +70,8 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 int GetSystemMetrics(int index);
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
-                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                     HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value);
 LONG_PTR GetWindowLongA(HWND window, int index);
 BOOL ShowWindow(HWND window, int command);
@@ -124,7 +124,7 @@ void HeadlessSetApplicationActive(bool active);
 
 // What the substitute knows of a window; all zero for a handle it never created.
 struct HeadlessWindowInfo {
-  bool exists;   // created and not yet destroyed
+  bool exists;  // created and not yet destroyed
   bool visible;
   std::string className, title;
   DWORD exStyle, style;

@@ -75,8 +75,8 @@ LRESULT Send(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
   bool fail = g_failRegisterClass;
   g_failRegisterClass = false;
-  if (fail || windowClass == nullptr || windowClass->lpszClassName == nullptr ||
-      windowClass->lpfnWndProc == nullptr || FindClass(windowClass->lpszClassName) != g_classes.end()) {
+  if (fail || windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr ||
+      FindClass(windowClass->lpszClassName) != g_classes.end()) {
     HeadlessLogEvent("RegisterClassA", 0);
     return 0;
   }
@@ -127,8 +127,8 @@ int GetSystemMetrics(int index) {
   return 0;
 }
 
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
-                     int height, HWND parent, HMENU, HINSTANCE instance, LPVOID) {
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                     HWND parent, HMENU, HINSTANCE instance, LPVOID) {
   bool fail = g_failCreateWindow;
   g_failCreateWindow = false;
   auto cls = FindClass(className);

@@ -51,8 +51,8 @@ void AboutBoxClosesOnlyByItsButton(const CaseContext& context) {
   HWND picture = nullptr;
   EnumChildWindows(about, FindBitmapStatic, reinterpret_cast<LPARAM>(&picture));
   BITMAP shown{};
-  HANDLE image = picture != nullptr ? reinterpret_cast<HANDLE>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0))
-                                    : nullptr;
+  HANDLE image =
+      picture != nullptr ? reinterpret_cast<HANDLE>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)) : nullptr;
   CHECK_TRUE(image != nullptr && GetObjectA(image, sizeof shown, &shown) == sizeof shown);
   CHECK_EQ_INT(shown.bmWidth, 80);
   CHECK_EQ_INT(shown.bmHeight, 100);
@@ -78,9 +78,9 @@ void AboutPictureResource(const CaseContext& context) {
   const std::string folder = MakeCaseFolder(context.root, "about-picture", context.dll);
   HMODULE library = LoadLibraryExA((folder + "\\vis_tavelmir.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   CHECK_TRUE(library != nullptr);
-  HANDLE image = library != nullptr ? LoadImageA(library, MAKEINTRESOURCEA(108), IMAGE_BITMAP, 0, 0,
-                                                 LR_CREATEDIBSECTION)
-                                    : nullptr;
+  HANDLE image = library != nullptr
+                     ? LoadImageA(library, MAKEINTRESOURCEA(108), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)
+                     : nullptr;
   DIBSECTION section{};
   CHECK_TRUE(image != nullptr && GetObjectA(image, sizeof section, &section) == sizeof section);
   CHECK_EQ_INT(section.dsBmih.biWidth, 80);

@@ -38,8 +38,8 @@ void ComputeUsesSliders(const CaseContext& context) {
   LogScope scope("compute");
   const std::string folder = MakeCaseFolder(context.root, "compute", context.dll);
   WriteReferencePalette(folder);
-  WriteSettingsFile(folder, {{"FadeOffset", "30"}, {"FadeAmplitude", "140"}, {"FadePower", "200"},
-                             {"WaveAttenuationRate", "3"}});
+  WriteSettingsFile(
+      folder, {{"FadeOffset", "30"}, {"FadeAmplitude", "140"}, {"FadePower", "200"}, {"WaveAttenuationRate", "3"}});
   DialogSession session;
   if (!LoadSessionPlugin(session, folder) || !OpenSettings(session)) return EndSession(session);
   SendDlgItemMessageA(session.dialog, ids::kFadeOffset, TBM_SETPOS, TRUE, 45);

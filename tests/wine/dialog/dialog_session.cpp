@@ -117,8 +117,7 @@ DWORD WINAPI ConfigThread(void* parameter) {
   auto* session = static_cast<DialogSession*>(parameter);
   HostWindow host;
   if (!CreateHostWindowHere(&host)) return 1;
-  SetWindowPos(host.window, nullptr, session->parentOrigin.x, session->parentOrigin.y, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER);
+  SetWindowPos(host.window, nullptr, session->parentOrigin.x, session->parentOrigin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   session->parent = host.window;
   const DWORD self = GetCurrentThreadId();
   g_hooks.cbt = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, self);

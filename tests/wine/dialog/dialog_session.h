@@ -20,9 +20,9 @@ struct DialogSession {
   HANDLE thread = nullptr;
   DWORD threadId = 0;
   HWND parent = nullptr;
-  HWND dialog = nullptr;         // "Tavelmir Settings", once it is up
-  POINT parentOrigin{40, 30};    // where the parent window is put before Config runs
-  bool confirmAtOpening = false; // post OK as soon as WM_INITDIALOG returns (before any paint)
+  HWND dialog = nullptr;          // "Tavelmir Settings", once it is up
+  POINT parentOrigin{40, 30};     // where the parent window is put before Config runs
+  bool confirmAtOpening = false;  // post OK as soon as WM_INITDIALOG returns (before any paint)
 };
 
 // Loads "<folder>\vis_tavelmir.dll" (a fresh library state per folder).

@@ -24,8 +24,8 @@ void CheckOnlyRadio(const DialogSession& session, int checkedId) {
 }
 
 void CheckCustomGroupEnabled(const DialogSession& session, bool enabled) {
-  for (int id : {ids::kCustomGroup, ids::kAmplitudeLabel, ids::kWaveAmplitude, ids::kShiftPowerLabel,
-                 ids::kWaveShiftPower}) {
+  for (int id :
+       {ids::kCustomGroup, ids::kAmplitudeLabel, ids::kWaveAmplitude, ids::kShiftPowerLabel, ids::kWaveShiftPower}) {
     LogScope scope("control " + std::to_string(id));
     CHECK_EQ_INT(IsEnabled(session, id), enabled);
   }
@@ -83,9 +83,12 @@ void DefaultsStoredByOk(const CaseContext& context) {
   CheckOnlyRadio(session, ids::kSoft);
   CHECK_EQ_INT(FocusedId(session), ids::kSoft);
   const SliderExpectation sliders[] = {
-      {ids::kPaletteSpeed, "PaletteAnimationSpeed", 255, 0}, {ids::kWaveAmplitude, "WaveAmplitude", 255, 133},
-      {ids::kWaveShiftPower, "WaveShiftPower", 8, 7},        {ids::kAttenuation, "WaveAttenuationRate", 8, 5},
-      {ids::kFadeOffset, "FadeOffset", 255, 51},             {ids::kFadeAmplitude, "FadeAmplitude", 255, 104},
+      {ids::kPaletteSpeed, "PaletteAnimationSpeed", 255, 0},
+      {ids::kWaveAmplitude, "WaveAmplitude", 255, 133},
+      {ids::kWaveShiftPower, "WaveShiftPower", 8, 7},
+      {ids::kAttenuation, "WaveAttenuationRate", 8, 5},
+      {ids::kFadeOffset, "FadeOffset", 255, 51},
+      {ids::kFadeAmplitude, "FadeAmplitude", 255, 104},
       {ids::kFadePower, "FadePower", 255, 176},
   };
   CheckSliders(session, sliders, 7);
@@ -96,9 +99,16 @@ void DefaultsStoredByOk(const CaseContext& context) {
   CHECK_EQ_INT(range.iHigh, 255);
   CHECK_EQ_INT(SendDlgItemMessageA(session.dialog, ids::kProgress, PBM_GETPOS, 0, 0), 0);
   Confirm(session, IDOK);
-  CheckStored(folder, {{"RadioIndex", "2"}, {"WaveAmplitude", "133"}, {"WaveShiftPower", "7"},
-                       {"WaveAttenuationRate", "5"}, {"PaletteAnimationSpeed", "0"}, {"FadeOffset", "51"},
-                       {"FadeAmplitude", "104"}, {"FadePower", "176"}, {"UseTexture", "0"}, {"TextureName", ""}});
+  CheckStored(folder, {{"RadioIndex", "2"},
+                       {"WaveAmplitude", "133"},
+                       {"WaveShiftPower", "7"},
+                       {"WaveAttenuationRate", "5"},
+                       {"PaletteAnimationSpeed", "0"},
+                       {"FadeOffset", "51"},
+                       {"FadeAmplitude", "104"},
+                       {"FadePower", "176"},
+                       {"UseTexture", "0"},
+                       {"TextureName", ""}});
   EndSession(session);
 }
 
@@ -108,9 +118,15 @@ void DefaultsStoredByOk(const CaseContext& context) {
 void StoredValuesClampedAndKept(const CaseContext& context) {
   LogScope scope("clamped sliders");
   const std::string folder = MakeCaseFolder(context.root, "clamped", context.dll);
-  WriteSettingsFile(folder, {{"RadioIndex", "9"}, {"WaveAmplitude", "300"}, {"WaveShiftPower", "-3"},
-                             {"WaveAttenuationRate", "12"}, {"PaletteAnimationSpeed", "77"}, {"FadeOffset", "12"},
-                             {"FadeAmplitude", "250"}, {"FadePower", "1"}, {"UseTexture", "5"},
+  WriteSettingsFile(folder, {{"RadioIndex", "9"},
+                             {"WaveAmplitude", "300"},
+                             {"WaveShiftPower", "-3"},
+                             {"WaveAttenuationRate", "12"},
+                             {"PaletteAnimationSpeed", "77"},
+                             {"FadeOffset", "12"},
+                             {"FadeAmplitude", "250"},
+                             {"FadePower", "1"},
+                             {"UseTexture", "5"},
                              {"TextureName", "C:\\textures\\rock.bmp"}});
   DialogSession session;
   if (!LoadSessionPlugin(session, folder) || !OpenSettings(session)) return EndSession(session);
@@ -118,18 +134,27 @@ void StoredValuesClampedAndKept(const CaseContext& context) {
   CHECK_EQ_INT(FocusedId(session), ids::kCustom);
   CheckCustomGroupEnabled(session, true);
   const SliderExpectation sliders[] = {
-      {ids::kPaletteSpeed, "PaletteAnimationSpeed", 255, 77}, {ids::kWaveAmplitude, "WaveAmplitude", 255, 255},
-      {ids::kWaveShiftPower, "WaveShiftPower", 8, 0},         {ids::kAttenuation, "WaveAttenuationRate", 8, 8},
-      {ids::kFadeOffset, "FadeOffset", 255, 12},              {ids::kFadeAmplitude, "FadeAmplitude", 255, 250},
+      {ids::kPaletteSpeed, "PaletteAnimationSpeed", 255, 77},
+      {ids::kWaveAmplitude, "WaveAmplitude", 255, 255},
+      {ids::kWaveShiftPower, "WaveShiftPower", 8, 0},
+      {ids::kAttenuation, "WaveAttenuationRate", 8, 8},
+      {ids::kFadeOffset, "FadeOffset", 255, 12},
+      {ids::kFadeAmplitude, "FadeAmplitude", 255, 250},
       {ids::kFadePower, "FadePower", 255, 1},
   };
   CheckSliders(session, sliders, 7);
   CHECK_EQ_INT(IsChecked(session, ids::kUseTexture), 1);
   SendDlgItemMessageA(session.dialog, ids::kPaletteSpeed, TBM_SETPOS, TRUE, 99);
   Confirm(session, IDOK);
-  CheckStored(folder, {{"RadioIndex", "0"}, {"WaveAmplitude", "255"}, {"WaveShiftPower", "0"},
-                       {"WaveAttenuationRate", "8"}, {"PaletteAnimationSpeed", "99"}, {"FadeOffset", "12"},
-                       {"FadeAmplitude", "250"}, {"FadePower", "1"}, {"UseTexture", "1"},
+  CheckStored(folder, {{"RadioIndex", "0"},
+                       {"WaveAmplitude", "255"},
+                       {"WaveShiftPower", "0"},
+                       {"WaveAttenuationRate", "8"},
+                       {"PaletteAnimationSpeed", "99"},
+                       {"FadeOffset", "12"},
+                       {"FadeAmplitude", "250"},
+                       {"FadePower", "1"},
+                       {"UseTexture", "1"},
                        {"TextureName", "C:\\textures\\rock.bmp"}});
 
   LogScope again("second opening");
@@ -170,9 +195,16 @@ void CancelWithoutFileWritesNothing(const CaseContext& context) {
 void OkBeforeFirstPaintKeepsSettings(const CaseContext& context) {
   LogScope scope("OK before first paint");
   const std::string folder = MakeCaseFolder(context.root, "early-ok", context.dll);
-  const IniEntries stored = {{"RadioIndex", "1"}, {"WaveAmplitude", "200"}, {"WaveShiftPower", "3"},
-                             {"WaveAttenuationRate", "6"}, {"PaletteAnimationSpeed", "77"}, {"FadeOffset", "12"},
-                             {"FadeAmplitude", "34"}, {"FadePower", "56"}, {"UseTexture", "0"}, {"TextureName", ""}};
+  const IniEntries stored = {{"RadioIndex", "1"},
+                             {"WaveAmplitude", "200"},
+                             {"WaveShiftPower", "3"},
+                             {"WaveAttenuationRate", "6"},
+                             {"PaletteAnimationSpeed", "77"},
+                             {"FadeOffset", "12"},
+                             {"FadeAmplitude", "34"},
+                             {"FadePower", "56"},
+                             {"UseTexture", "0"},
+                             {"TextureName", ""}};
   WriteSettingsFile(folder, stored);
   DialogSession session;
   session.confirmAtOpening = true;
@@ -216,9 +248,15 @@ void OpensOnOwnerInsideWorkArea(const CaseContext& context) {
 void StoredValuesWrittenBackByOk(const CaseContext& context) {
   LogScope scope("stored values written back");
   const std::string folder = MakeCaseFolder(context.root, "written-back", context.dll);
-  const IniEntries stored = {{"RadioIndex", "4"}, {"WaveAmplitude", "17"}, {"WaveShiftPower", "8"},
-                             {"WaveAttenuationRate", "0"}, {"PaletteAnimationSpeed", "255"}, {"FadeOffset", "0"},
-                             {"FadeAmplitude", "128"}, {"FadePower", "192"}, {"UseTexture", "1"},
+  const IniEntries stored = {{"RadioIndex", "4"},
+                             {"WaveAmplitude", "17"},
+                             {"WaveShiftPower", "8"},
+                             {"WaveAttenuationRate", "0"},
+                             {"PaletteAnimationSpeed", "255"},
+                             {"FadeOffset", "0"},
+                             {"FadeAmplitude", "128"},
+                             {"FadePower", "192"},
+                             {"UseTexture", "1"},
                              {"TextureName", "D:\\pictures\\ground.bmp"}};
   WriteSettingsFile(folder, stored);
   DialogSession session;

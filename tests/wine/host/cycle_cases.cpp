@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int kWarmUpCycles = 10;
-constexpr SIZE_T kHeapTolerance = 64 * 1024;         // less than one leaked 65536-byte table
+constexpr SIZE_T kHeapTolerance = 64 * 1024;  // less than one leaked 65536-byte table
 constexpr SIZE_T kPrivateTolerance = 2 * 1024 * 1024;
 constexpr DWORD kObjectTolerance = 4;
 

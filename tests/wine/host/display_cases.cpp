@@ -52,7 +52,8 @@ bool StartEffect(const HostOptions& options, bool parentOnOwnThread, RunningEffe
   StartCatchingMessageBoxes();
   int result = effect->plugin.module->Init(effect->plugin.module);
   CHECK_EQ_INT(result, 0);
-  for (const CaughtMessageBox& box : TakeMessageBoxes()) Fail("Init showed \"%s\" / \"%s\"", box.text.c_str(), box.caption.c_str());
+  for (const CaughtMessageBox& box : TakeMessageBoxes())
+    Fail("Init showed \"%s\" / \"%s\"", box.text.c_str(), box.caption.c_str());
   PumpMessages(nullptr);
   if (result != 0) return false;
   CHECK_EQ_INT(GetSystemMetrics(SM_CXSCREEN), kScreenWidth);
@@ -110,13 +111,20 @@ struct KeyCase {
 };
 
 constexpr KeyCase kForwardedKeys[] = {
-    {"Enter down", WM_KEYDOWN, VK_RETURN, 0x001C0001},     {"Enter up", WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001)},
-    {"space down", WM_KEYDOWN, VK_SPACE, 0x00390001},      {"space up", WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001)},
-    {"A down", WM_KEYDOWN, 'A', 0x001E0001},               {"A up", WM_KEYUP, 'A', static_cast<LPARAM>(0xC01E0001)},
-    {"Z held (repeat 5)", WM_KEYDOWN, 'Z', 0x402C0005},    {"Z up", WM_KEYUP, 'Z', static_cast<LPARAM>(0xC02C0001)},
-    {"down arrow", WM_KEYDOWN, VK_DOWN, 0x01500001},       {"down arrow up", WM_KEYUP, VK_DOWN, static_cast<LPARAM>(0xC1500001)},
-    {"up arrow", WM_KEYDOWN, VK_UP, 0x01480001},           {"up arrow up", WM_KEYUP, VK_UP, static_cast<LPARAM>(0xC1480001)},
-    {"F1", WM_KEYDOWN, VK_F1, 0x003B0001},                 {"zero lParam", WM_KEYDOWN, 'X', 0},
+    {"Enter down", WM_KEYDOWN, VK_RETURN, 0x001C0001},
+    {"Enter up", WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001)},
+    {"space down", WM_KEYDOWN, VK_SPACE, 0x00390001},
+    {"space up", WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001)},
+    {"A down", WM_KEYDOWN, 'A', 0x001E0001},
+    {"A up", WM_KEYUP, 'A', static_cast<LPARAM>(0xC01E0001)},
+    {"Z held (repeat 5)", WM_KEYDOWN, 'Z', 0x402C0005},
+    {"Z up", WM_KEYUP, 'Z', static_cast<LPARAM>(0xC02C0001)},
+    {"down arrow", WM_KEYDOWN, VK_DOWN, 0x01500001},
+    {"down arrow up", WM_KEYUP, VK_DOWN, static_cast<LPARAM>(0xC1500001)},
+    {"up arrow", WM_KEYDOWN, VK_UP, 0x01480001},
+    {"up arrow up", WM_KEYUP, VK_UP, static_cast<LPARAM>(0xC1480001)},
+    {"F1", WM_KEYDOWN, VK_F1, 0x003B0001},
+    {"zero lParam", WM_KEYDOWN, 'X', 0},
 };
 
 // Every key but Escape reaches the parent window as the same message with the same wParam and lParam.
@@ -201,8 +209,10 @@ void RunFramesCase(const HostOptions& options) {
   std::vector<unsigned char> wave = ReadWholeBinaryFile(options.waveform);
   std::vector<unsigned char> dump = ReadWholeBinaryFile(options.dump);
   const int frames = options.frames;
-  if (frames < 2 || wave.size() < frames * kWaveBlockBytes) return Fail("waveform file too short: %zu bytes", wave.size());
-  if (dump.size() != frames * kDumpRecord) return Fail("native frame dump has %zu bytes, expected %zu", dump.size(), frames * kDumpRecord);
+  if (frames < 2 || wave.size() < frames * kWaveBlockBytes)
+    return Fail("waveform file too short: %zu bytes", wave.size());
+  if (dump.size() != frames * kDumpRecord)
+    return Fail("native frame dump has %zu bytes, expected %zu", dump.size(), frames * kDumpRecord);
 
   RunningEffect effect;
   if (StartEffect(options, true, &effect)) {
@@ -228,8 +238,8 @@ void RunFramesCase(const HostOptions& options) {
       for (std::size_t i = 0; i < kFramePixels; ++i) {
         if (shot.pixels[i] == expected.pixels[i]) continue;
         if (wrong++ == 0 && badFrames < 5)
-          Fail("after Render %d pixel (%zu, %zu) is %06x, expected %06x (index %d)", n, i % kScreenWidth, i / kScreenWidth,
-               shot.pixels[i], expected.pixels[i], dump[(n - 2) * kDumpRecord + i]);
+          Fail("after Render %d pixel (%zu, %zu) is %06x, expected %06x (index %d)", n, i % kScreenWidth,
+               i / kScreenWidth, shot.pixels[i], expected.pixels[i], dump[(n - 2) * kDumpRecord + i]);
       }
       if (wrong > 0) {
         ++badFrames;
@@ -266,7 +276,9 @@ void RunKeysCase(const HostOptions& options) {
     {
       LogScope scope("cursor");
       SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-      CHECK_EQ_INT(SendMessageA(display, WM_SETCURSOR, reinterpret_cast<WPARAM>(display), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), 1);
+      CHECK_EQ_INT(
+          SendMessageA(display, WM_SETCURSOR, reinterpret_cast<WPARAM>(display), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+          1);
       CHECK_TRUE(GetCursor() == nullptr);
     }
     CheckEscapeCloses(display, WM_KEYDOWN, false);

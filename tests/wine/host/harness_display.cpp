@@ -52,25 +52,43 @@ void CheckDirectDrawCapture(HWND parent) {
   DDSURFACEDESC desc{};
   bool ready = false;
   do {
-    if (DirectDrawCreate(nullptr, &directDraw, nullptr) != DD_OK) { Fail("DirectDrawCreate"); break; }
+    if (DirectDrawCreate(nullptr, &directDraw, nullptr) != DD_OK) {
+      Fail("DirectDrawCreate");
+      break;
+    }
     if (directDraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN) != DD_OK) {
       Fail("SetCooperativeLevel");
       break;
     }
-    if (directDraw->SetDisplayMode(320, 200, 8) != DD_OK) { Fail("SetDisplayMode"); break; }
-    if (directDraw->CreatePalette(DDPCAPS_8BIT, first, &palette, nullptr) != DD_OK) { Fail("CreatePalette"); break; }
+    if (directDraw->SetDisplayMode(320, 200, 8) != DD_OK) {
+      Fail("SetDisplayMode");
+      break;
+    }
+    if (directDraw->CreatePalette(DDPCAPS_8BIT, first, &palette, nullptr) != DD_OK) {
+      Fail("CreatePalette");
+      break;
+    }
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS;
     desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    if (directDraw->CreateSurface(&desc, &primary, nullptr) != DD_OK) { Fail("CreateSurface primary"); break; }
+    if (directDraw->CreateSurface(&desc, &primary, nullptr) != DD_OK) {
+      Fail("CreateSurface primary");
+      break;
+    }
     desc = DDSURFACEDESC{};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
     desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
     desc.dwWidth = 320;
     desc.dwHeight = 200;
-    if (directDraw->CreateSurface(&desc, &offscreen, nullptr) != DD_OK) { Fail("CreateSurface off-screen"); break; }
-    if (primary->SetPalette(palette) != DD_OK) { Fail("SetPalette"); break; }
+    if (directDraw->CreateSurface(&desc, &offscreen, nullptr) != DD_OK) {
+      Fail("CreateSurface off-screen");
+      break;
+    }
+    if (primary->SetPalette(palette) != DD_OK) {
+      Fail("SetPalette");
+      break;
+    }
     ready = true;
   } while (false);
 

@@ -63,7 +63,8 @@ void RunHeaderCase(const HostOptions& options) {
   CHECK_TRUE(!DisplayClassRegistered(library));
   CHECK_TRUE(FindDisplayWindow() == nullptr);
 
-  auto getHeader = reinterpret_cast<HostHeader* (*)()>(reinterpret_cast<void*>(GetProcAddress(library, "winampVisGetHeader")));
+  auto getHeader =
+      reinterpret_cast<HostHeader* (*)()>(reinterpret_cast<void*>(GetProcAddress(library, "winampVisGetHeader")));
   if (getHeader == nullptr) return Fail("winampVisGetHeader is not exported");
   HostHeader* header = getHeader();
   if (header == nullptr) return Fail("no header");

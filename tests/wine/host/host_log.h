@@ -19,17 +19,18 @@ struct LogScope {
   LogScope& operator=(const LogScope&) = delete;
 };
 
-#define CHECK_TRUE(cond) \
-  do { if (!(cond)) Fail("%s:%d: expected %s", __FILE__, __LINE__, #cond); } while (0)
-#define CHECK_EQ_INT(actual, expected)                                                               \
-  do {                                                                                              \
-    long long a_ = (long long)(actual), e_ = (long long)(expected);                                 \
-    if (a_ != e_) Fail("%s:%d: %s is %lld (0x%llx), expected %lld", __FILE__, __LINE__, #actual, a_, \
-                       (unsigned long long)a_, e_);                                                 \
+#define CHECK_TRUE(cond)                                                \
+  do {                                                                  \
+    if (!(cond)) Fail("%s:%d: expected %s", __FILE__, __LINE__, #cond); \
   } while (0)
-#define CHECK_EQ_STR(actual, expected)                                                                    \
-  do {                                                                                                   \
-    std::string a_ = (actual), e_ = (expected);                                                          \
-    if (a_ != e_) Fail("%s:%d: %s is \"%s\", expected \"%s\"", __FILE__, __LINE__, #actual, a_.c_str(), \
-                       e_.c_str());                                                                      \
+#define CHECK_EQ_INT(actual, expected)                                                                                \
+  do {                                                                                                                \
+    long long a_ = (long long)(actual), e_ = (long long)(expected);                                                   \
+    if (a_ != e_)                                                                                                     \
+      Fail("%s:%d: %s is %lld (0x%llx), expected %lld", __FILE__, __LINE__, #actual, a_, (unsigned long long)a_, e_); \
+  } while (0)
+#define CHECK_EQ_STR(actual, expected)                                                                               \
+  do {                                                                                                               \
+    std::string a_ = (actual), e_ = (expected);                                                                      \
+    if (a_ != e_) Fail("%s:%d: %s is \"%s\", expected \"%s\"", __FILE__, __LINE__, #actual, a_.c_str(), e_.c_str()); \
   } while (0)

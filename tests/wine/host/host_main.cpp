@@ -17,10 +17,9 @@ struct CaseEntry {
 };
 
 constexpr CaseEntry kCases[] = {
-    {"harness", RunHarnessCase},         {"header", RunHeaderCase},
-    {"frames", RunFramesCase},           {"keys", RunKeysCase},
-    {"same-thread", RunSameThreadCase},  {"init-failures", RunInitFailureCase},
-    {"cycles", RunCycleCase},            {"lifecycle", RunLifecycleCase},
+    {"harness", RunHarnessCase}, {"header", RunHeaderCase},          {"frames", RunFramesCase},
+    {"keys", RunKeysCase},       {"same-thread", RunSameThreadCase}, {"init-failures", RunInitFailureCase},
+    {"cycles", RunCycleCase},    {"lifecycle", RunLifecycleCase},
 };
 
 // A crash inside the plug-in must end in a verdict, not in a silent run without one.
@@ -48,15 +47,24 @@ int main(int argc, char** argv) {
   for (int i = 2; i + 1 < argc; i += 2) {
     std::string key = argv[i];
     std::string value = argv[i + 1];
-    if (key == "--log") log = ToWindowsPath(value);
-    else if (key == "--plugin-dir") options.pluginDir = ToWindowsPath(value);
-    else if (key == "--layout-root") options.layoutRoot = ToWindowsPath(value);
-    else if (key == "--waveform") options.waveform = ToWindowsPath(value);
-    else if (key == "--dump") options.dump = ToWindowsPath(value);
-    else if (key == "--artifact") options.artifact = ToWindowsPath(value);
-    else if (key == "--frames") options.frames = std::atoi(value.c_str());
-    else if (key == "--cycles") options.cycles = std::atoi(value.c_str());
-    else return Usage();
+    if (key == "--log")
+      log = ToWindowsPath(value);
+    else if (key == "--plugin-dir")
+      options.pluginDir = ToWindowsPath(value);
+    else if (key == "--layout-root")
+      options.layoutRoot = ToWindowsPath(value);
+    else if (key == "--waveform")
+      options.waveform = ToWindowsPath(value);
+    else if (key == "--dump")
+      options.dump = ToWindowsPath(value);
+    else if (key == "--artifact")
+      options.artifact = ToWindowsPath(value);
+    else if (key == "--frames")
+      options.frames = std::atoi(value.c_str());
+    else if (key == "--cycles")
+      options.cycles = std::atoi(value.c_str());
+    else
+      return Usage();
   }
   if (log.empty() || !OpenHostLog(log)) return Usage();
   SetUnhandledExceptionFilter(ReportCrash);

@@ -11,7 +11,8 @@ bool LoadPlugin(const std::string& folder, HWND parent, LoadedPlugin* plugin) {
     Fail("LoadLibrary(%s) failed with error %lu", path.c_str(), GetLastError());
     return false;
   }
-  auto getHeader = reinterpret_cast<HostHeader* (*)()>(reinterpret_cast<void*>(GetProcAddress(plugin->library, "winampVisGetHeader")));
+  auto getHeader = reinterpret_cast<HostHeader* (*)()>(
+      reinterpret_cast<void*>(GetProcAddress(plugin->library, "winampVisGetHeader")));
   if (getHeader == nullptr) {
     Fail("the DLL does not export winampVisGetHeader");
     return false;

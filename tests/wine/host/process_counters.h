@@ -3,13 +3,13 @@
 #include <windows.h>
 
 struct ProcessCounters {
-  SIZE_T heapBytes;       // bytes in busy blocks of every process heap (HeapWalk)
-  SIZE_T privateBytes;    // committed private memory (VirtualQuery over the address space)
-  DWORD gdiObjects;       // GetGuiResources; 0 where the platform does not count them (Wine)
+  SIZE_T heapBytes;     // bytes in busy blocks of every process heap (HeapWalk)
+  SIZE_T privateBytes;  // committed private memory (VirtualQuery over the address space)
+  DWORD gdiObjects;     // GetGuiResources; 0 where the platform does not count them (Wine)
   DWORD userObjects;
-  int gdiTableEntries;    // live entries of the process's GDI handle table, -1 where it cannot be read
-  DWORD handles;          // kernel handles (GetProcessHandleCount)
-  int windows;            // top-level windows of this process
+  int gdiTableEntries;  // live entries of the process's GDI handle table, -1 where it cannot be read
+  DWORD handles;        // kernel handles (GetProcessHandleCount)
+  int windows;          // top-level windows of this process
 };
 
 ProcessCounters ReadProcessCounters();
