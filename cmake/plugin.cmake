@@ -8,7 +8,7 @@ target_compile_options(vis_tavelmir PRIVATE ${TAVELMIR_COMMON_FLAGS} -msse2 -mfp
 target_compile_definitions(vis_tavelmir PRIVATE TAVELMIR_VERSION="${PROJECT_VERSION}"
   TAVELMIR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} TAVELMIR_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   TAVELMIR_VERSION_PATCH=${PROJECT_VERSION_PATCH} WIN32_LEAN_AND_MEAN)
-target_link_options(vis_tavelmir PRIVATE -static -static-libgcc -static-libstdc++)
+target_link_options(vis_tavelmir PRIVATE -static -static-libgcc -static-libstdc++ -s)
 target_link_libraries(vis_tavelmir PRIVATE ddraw gdi32 user32 comctl32 comdlg32 kernel32)
 # The About box's picture is drawn at build time into the build tree, where windres looks for it.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
