@@ -6,6 +6,10 @@
 #include <cstring>
 
 bool CaptureWindow(HWND window, int width, int height, ScreenShot* shot) {
+  return CaptureWindowAt(window, 0, 0, width, height, shot);
+}
+
+bool CaptureWindowAt(HWND window, int left, int top, int width, int height, ScreenShot* shot) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
@@ -21,7 +25,7 @@ bool CaptureWindow(HWND window, int width, int height, ScreenShot* shot) {
   bool copied = false;
   if (section != nullptr && memory != nullptr) {
     HGDIOBJ old = SelectObject(memory, section);
-    copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY) != 0;
+    copied = BitBlt(memory, 0, 0, width, height, screen, left, top, SRCCOPY) != 0;
     GdiFlush();
     if (copied) {
       shot->width = width;

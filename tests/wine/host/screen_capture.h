@@ -16,5 +16,7 @@ struct ScreenShot {
 // GetDC + BitBlt into a 32-bit DIB section. Under Wine a window's DC reads the window's own surface, where
 // DirectDraw presents; the screen DC reads only the desktop behind the top-level windows.
 bool CaptureWindow(HWND window, int width, int height, ScreenShot* shot);
+// The same from (left, top) of that device context: with a null window, any rectangle of the screen.
+bool CaptureWindowAt(HWND window, int left, int top, int width, int height, ScreenShot* shot);
 // 8-bit RGB PNG with stored (uncompressed) deflate blocks: no compression library needed.
 bool WritePng(const std::string& path, const ScreenShot& shot);
