@@ -10,6 +10,15 @@ endif()
 find_package(Threads REQUIRED)
 target_link_libraries(tavelmir_core PUBLIC Threads::Threads)
 
+# The fuzz configuration builds the library instrumented for libFuzzer and only the fuzz targets on top of it.
+if(TAVELMIR_FUZZ)
+  target_compile_options(tavelmir_core PUBLIC -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                                              -fno-omit-frame-pointer)
+  target_link_options(tavelmir_core PUBLIC -fsanitize=address,undefined)
+  add_subdirectory(tests/fuzz)
+  return()
+endif()
+
 enable_testing()
 find_package(GTest REQUIRED)
 file(GLOB TAVELMIR_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*.cpp ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)

@@ -9,6 +9,7 @@ PACKAGES=(
   libsndfile1-dev libcli11-dev ffmpeg
   wine wine32:i386 xvfb x11-apps xdotool imagemagick
   nsis zip unzip python3 sox
+  clang libclang-rt-14-dev
 )
 
 missing=()

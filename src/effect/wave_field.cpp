@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kSide = 256;
 constexpr int kCells = kSide * kSide;
-constexpr int kFirstInterior = kSide;         // row 1, column 0
+[[maybe_unused]] constexpr int kFirstInterior = kSide;  // row 1, column 0 (only the portable loop)
 constexpr int kEndInterior = kCells - kSide;  // row 255, column 0
 constexpr int kTraceLength = 258;
 constexpr int kBodyLength = 256;
