@@ -13,7 +13,8 @@ target_link_libraries(tavelmir_core PUBLIC Threads::Threads)
 # The fuzz configuration builds the library instrumented for libFuzzer and only the fuzz targets on top of it.
 if(TAVELMIR_FUZZ)
   target_compile_options(tavelmir_core PUBLIC -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
-                                              -fno-omit-frame-pointer)
+                                              -fno-omit-frame-pointer
+                                              -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/tests/fuzz/coverage_ignorelist.txt)
   target_link_options(tavelmir_core PUBLIC -fsanitize=address,undefined)
   add_subdirectory(tests/fuzz)
   return()
