@@ -49,6 +49,10 @@ if(NOT TAVELMIR_SANITIZE)
   endif()
 endif()
 
+if(NOT TAVELMIR_SANITIZE)
+  add_subdirectory(tests/soak)
+endif()
+
 foreach(sub cli data tests/regression)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${sub}/CMakeLists.txt)
     add_subdirectory(${sub})

@@ -1,0 +1,169 @@
+// Soak run: the plug-in driven through its header for a million frames of random waveforms, with the settings
+// changed in place between frames as a settings dialog opened during playback changes them. Prints a digest of
+// the run and checks that memory stays flat and that Quit leaves nothing alive.
+#include <malloc.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/effect_state.h"
+#include "host/vis_records.h"
+#include "platform/platform.h"
+#include "settings/settings_store.h"
+#include "support/headless_reset.h"
+#include "support/plugin_folder_fixture.h"
+
+namespace {
+
+struct Options {
+  long frames = 1000000;
+  std::uint32_t seed = 1;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string name = argv[i];
+    char* end = nullptr;
+    long value = std::strtol(argv[i + 1], &end, 10);
+    if (end == argv[i + 1] || *end != '\0' || value < 0) return false;
+    if (name == "--frames")
+      options.frames = value;
+    else if (name == "--seed")
+      options.seed = static_cast<std::uint32_t>(value);
+    else
+      return false;
+  }
+  return argc % 2 == 1;
+}
+
+void WriteDataFiles(const PluginFolder& folder) {
+  for (int p = 0; p < 4; ++p) {
+    std::vector<unsigned char> palette(768);
+    for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<unsigned char>((i * (p + 3) + p * 17) % 64);
+    WriteFileBytes(folder.root / "TavelDat" / ("soak" + std::to_string(p) + ".pal"), palette);
+  }
+  std::vector<unsigned char> fade(65536);
+  for (std::size_t i = 0; i < fade.size(); ++i) fade[i] = static_cast<unsigned char>((i >> 8) * (i & 255) / 255);
+  WriteFileBytes(folder.root / "TavelDat" / "fade.dat", fade);
+}
+
+// One field to a value the dialog's control can hold, then the parameters, with no lock: the running effect
+// reads them from its next frame on.
+void ChangeOneSetting(std::mt19937& random) {
+  EffectSettings& s = g_state.Settings;
+  auto pick = [&](int top) { return static_cast<std::int32_t>(random() % static_cast<unsigned>(top + 1)); };
+  switch (random() % 8) {
+    case 0: s.RadioIndex = pick(4); break;
+    case 1: s.WaveAmplitude = pick(255); break;
+    case 2: s.WaveShiftPower = pick(8); break;
+    case 3: s.WaveAttenuationRate = pick(8); break;
+    case 4: s.PaletteAnimationSpeed = pick(255); break;
+    case 5: s.FadeOffset = pick(255); break;
+    case 6: s.FadeAmplitude = pick(255); break;
+    case 7: s.FadePower = pick(255); break;
+  }
+  DeriveEffectParams();
+}
+
+std::uint64_t Fnv1a(std::uint64_t hash, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+  return hash;
+}
+
+std::uint64_t DigestScreen(std::uint64_t hash) {
+  std::vector<std::uint8_t> screen = HeadlessScreenBytes();
+  PALETTEENTRY palette[256];
+  bool havePalette = HeadlessScreenPalette(palette);
+  hash = Fnv1a(hash, screen.data(), screen.size());
+  if (havePalette) hash = Fnv1a(hash, palette, sizeof palette);
+  return Fnv1a(hash, &g_state.FrameCounter, sizeof g_state.FrameCounter);
+}
+
+long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr, "usage: %s [--frames N] [--seed S]\n", argv[0]);
+    return 2;
+  }
+  ResetHeadlessPlatform();
+  PluginFolder folder = MakePluginFolder();
+  WriteDataFiles(folder);
+  VisModule* module = winampVisGetHeader()->getModule(0);
+  module->parent = HeadlessHostWindow();
+  module->instance = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x10000000));
+  if (module->Init(module) != 0) {
+    std::fprintf(stderr, "soak: Init failed\n");
+    RemovePluginFolder(folder);
+    return 1;
+  }
+
+  std::mt19937 random(options.seed);
+  std::uint64_t digest = 0xCBF29CE484222325ull;
+  long failedFrames = 0;
+  constexpr long kWarmUp = 1000;
+  std::size_t heapAfterWarmUp = 0;
+  long residentAfterWarmUp = 0;
+  std::size_t heapPeakDrift = 0;
+  for (long frame = 0; frame < options.frames; ++frame) {
+    for (int c = 0; c < 2; ++c) {
+      // Loudness wanders between silence and full scale, as music does.
+      std::uint32_t loudness = (random() % 256) * (random() % 2);
+      for (int i = 0; i < 576; ++i)
+        module->waveformData[c][i] = static_cast<unsigned char>(static_cast<std::int8_t>(
+            static_cast<int>(random() % (2 * loudness + 1)) - static_cast<int>(loudness) / 2));
+    }
+    if (random() % 50 == 0) ChangeOneSetting(random);
+    if (module->Render(module) != 0) ++failedFrames;
+    // The substitute logs every platform call for tests to read; like the command-line host, drop the log each
+    // frame so that only the plug-in's own memory is measured.
+    HeadlessClearEvents();
+    if (frame % 1000 == 999) digest = DigestScreen(digest);
+    if (frame + 1 == kWarmUp) {
+      heapAfterWarmUp = mallinfo2().uordblks;
+      residentAfterWarmUp = ResidentKilobytes();
+    }
+    if (frame >= kWarmUp && frame % 10000 == 0) {
+      std::size_t heap = mallinfo2().uordblks;
+      std::size_t drift = heap > heapAfterWarmUp ? heap - heapAfterWarmUp : heapAfterWarmUp - heap;
+      if (drift > heapPeakDrift) heapPeakDrift = drift;
+    }
+  }
+  digest = DigestScreen(digest);
+  long residentAtEnd = ResidentKilobytes();
+  std::size_t heapAtEnd = mallinfo2().uordblks;
+
+  module->Quit(module);
+  HeadlessDirectDrawCounts alive = HeadlessLiveDirectDrawObjects();
+  bool clean = alive.directDraws == 0 && alive.surfaces == 0 && alive.palettes == 0 && alive.surfaceDCs == 0 &&
+               HeadlessLiveWindows() == 0 && g_state.TablesBuilt == 0 && g_state.PaletteSet == nullptr;
+  RemovePluginFolder(folder);
+
+  std::printf("frames %ld seed %u digest %016llx\n", options.frames, options.seed,
+              static_cast<unsigned long long>(digest));
+  std::printf("failed frames %ld; heap in use after warm-up %zu, at end %zu, largest drift %zu bytes; "
+              "resident after warm-up %ld KB, at end %ld KB\n",
+              failedFrames, heapAfterWarmUp, heapAtEnd, heapPeakDrift, residentAfterWarmUp, residentAtEnd);
+  bool flat = options.frames <= kWarmUp || (heapPeakDrift == 0 && heapAtEnd == heapAfterWarmUp &&
+                                            residentAtEnd - residentAfterWarmUp < 1024);
+  if (failedFrames != 0) std::fprintf(stderr, "soak: %ld frames failed\n", failedFrames);
+  if (!flat) std::fprintf(stderr, "soak: memory grew while frames ran\n");
+  if (!clean) std::fprintf(stderr, "soak: Quit left objects alive\n");
+  return failedFrames == 0 && flat && clean ? 0 : 1;
+}
