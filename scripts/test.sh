@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both configurations (and a sanitizer build) and runs every test.
+# Installs what is missing, builds both configurations (and the sanitizer and fuzz builds) and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -12,5 +12,7 @@ done
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build/sanitize --output-on-failure -j2
+# Every fuzz target for a short while, so that CI keeps the targets and the readers they cover honest.
+bash scripts/fuzz.sh 30
 ctest --test-dir build/plugin --output-on-failure
 ctest --test-dir build/native --output-on-failure -j2
