@@ -1,6 +1,9 @@
 // The headless profile (INI) calls: one tiny file per edge case of reading, and writes that keep the rest.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -168,6 +171,127 @@ TEST_F(Profile, NameListFillingTheBufferExactlyStaysInside) {
   EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 5, path_.c_str()), 3u);
   EXPECT_EQ(std::string(buffer, 5), std::string("ABC\0\0", 5));
   EXPECT_EQ(buffer[5], 'X');
+}
+
+// --- Malformed files ----------------------------------------------------------------------------------------------
+
+TEST_F(Profile, OfTwoLinesWithOneKeyTheEarlierIsReadAndWritten) {
+  Given("[Sec]\nKey=1\nkey=2\n");
+  EXPECT_EQ(Int("Sec", "Key"), 1);
+  EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Key", "9", path_.c_str()));
+  EXPECT_EQ(File(), "[Sec]\nKey=9\nkey=2\n");
+}
+
+TEST_F(Profile, WriteGoesToTheFirstOfTwoSectionsWithOneName) {
+  Given("[Sec]\nA=1\n[SEC]\nB=2\n");
+  EXPECT_TRUE(WritePrivateProfileStringA("Sec", "B", "3", path_.c_str()));
+  EXPECT_EQ(File(), "[Sec]\nA=1\nB=3\r\n[SEC]\nB=2\n");
+  EXPECT_EQ(Int("Sec", "B"), 3);
+}
+
+TEST_F(Profile, LastLineWithoutNewlineIsRead) {
+  Given("[Sec]\nKey=12");
+  EXPECT_EQ(Int("Sec", "Key"), 12);
+  Given("[Sec]\nName=last");
+  EXPECT_EQ(Text("Sec", "Name"), "last");
+}
+
+TEST_F(Profile, CrLfLfAndMixedLineEndsReadAlike) {
+  const char* files[] = {"[Sec]\r\nKey=5\r\n", "[Sec]\nKey=5\n", "[Sec]\r\nKey=5\n", "[Sec]\nKey=5\r\n", "[Sec]\r\nKey=5"};
+  for (const char* file : files) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(file)));
+    Given(file);
+    EXPECT_EQ(Int("Sec", "Key"), 5);
+    EXPECT_EQ(Text("Sec", "Key"), "5");
+  }
+}
+
+TEST_F(Profile, LoneCrDoesNotEndALine) {
+  Given("[Sec]\nKey=5\rOther=6\n");
+  EXPECT_EQ(Int("Sec", "Key"), 5);
+  EXPECT_EQ(Int("Sec", "Other", 44), 44);
+  EXPECT_EQ(Text("Sec", "Key"), "5\rOther=6");
+}
+
+TEST_F(Profile, NulByteEndsAValue) {
+  Given(std::string("[Sec]\nKey=12\0 34\nName=ab\0cd\n", 27));
+  EXPECT_EQ(Int("Sec", "Key"), 12);
+  EXPECT_EQ(Text("Sec", "Name"), "ab");
+}
+
+TEST_F(Profile, NulByteInAKeyOrHeaderLineLeavesNoKeyOrSection) {
+  Given(std::string("[Sec]\nKe\0y=1\n[Oth\0er]\nKey=2\n", 27));
+  EXPECT_EQ(Int("Sec", "Key"), 2);  // "[Oth" is no header, so Key=2 still belongs to [Sec]
+  EXPECT_EQ(Int("Sec", "Ke"), -7);
+  EXPECT_EQ(Int("Oth", "Key"), -7);
+}
+
+TEST_F(Profile, WriteKeepsALineWithANulByteWhole) {
+  const std::string file("[Sec]\nKe\0y=1\n", 13);
+  Given(file);
+  EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Key", "2", path_.c_str()));
+  EXPECT_EQ(File(), file + "Key=2\r\n");
+}
+
+TEST_F(Profile, IntegerReadsOnlyTheFirst29CharactersOfAValue) {
+  Given("[Sec]\nNines=" + std::string(10000, '9') + "\nEdge=" + std::string(28, '0') + "78\n");
+  EXPECT_EQ(GetPrivateProfileIntA("Sec", "Nines", 0, path_.c_str()), 2684354559u);  // 29 nines modulo 2^32
+  EXPECT_EQ(Int("Sec", "Edge"), 7);
+}
+
+TEST_F(Profile, OverlongTextIsCutWithItsTerminatorInside) {
+  Given("[Sec]\nName=" + std::string(100000, 'n') + "\n");
+  char buffer[300];
+  std::memset(buffer, 'X', sizeof buffer);
+  EXPECT_EQ(GetPrivateProfileStringA("Sec", "Name", "", buffer, 260, path_.c_str()), 259u);
+  EXPECT_EQ(std::string(buffer), std::string(259, 'n'));
+  EXPECT_EQ(buffer[260], 'X');
+}
+
+TEST_F(Profile, HugeFileOfJunkIsReadThrough) {
+  std::string junk(5 << 20, '\0');
+  std::uint32_t x = 12345;
+  for (char& c : junk) {
+    x = x * 1664525u + 1013904223u;
+    c = static_cast<char>(x >> 24);
+  }
+  Given(junk + "\n[Sec]\nKey=4\n");
+  EXPECT_EQ(Int("Sec", "Key"), 4);
+  EXPECT_EQ(Int("Sec", "Missing", 3), 3);
+}
+
+TEST_F(Profile, PipeInPlaceOfTheFileIsNotOpened) {
+  // Opening a pipe nobody writes to would block the caller for ever.
+  ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+  EXPECT_EQ(Int("Sec", "Key", 8), 8);
+  EXPECT_EQ(Text("Sec", "Key", "d"), "d");
+  EXPECT_FALSE(WritePrivateProfileStringA("Sec", "Key", "1", path_.c_str()));
+}
+
+TEST_F(Profile, ByteOrderMarkBelongsToTheFirstLine) {
+  Given("\xEF\xBB\xBF[Sec]\nKey=1\n");
+  EXPECT_EQ(Int("Sec", "Key"), -7);
+  Given("\xEF\xBB\xBF\n[Sec]\nKey=1\n");
+  EXPECT_EQ(Int("Sec", "Key"), 1);
+}
+
+TEST_F(Profile, UnclosedHeaderNeitherOpensNorEndsASection) {
+  Given("[Sec]\n[Other\nKey=1\n");
+  EXPECT_EQ(Int("Sec", "Key"), 1);
+  EXPECT_EQ(Int("Other", "Key"), -7);
+  EXPECT_EQ(Int("[Other", "Key"), -7);
+}
+
+TEST_F(Profile, ValueWithoutAKeyNameMatchesNoKey) {
+  Given("[Sec]\n=5\nKey=6\n");
+  EXPECT_EQ(Int("Sec", "Key"), 6);
+  EXPECT_EQ(Int("Sec", "Missing"), -7);
+}
+
+TEST_F(Profile, NameWithoutEqualsSignIsNoKey) {
+  Given("[Sec]\nKey\nName\n");
+  EXPECT_EQ(Int("Sec", "Key"), -7);
+  EXPECT_EQ(Text("Sec", "Name"), "dflt");
 }
 
 // --- Writing -------------------------------------------------------------------------------------------------------

@@ -9,9 +9,12 @@
 #include <limits>
 #include <string>
 
+#include "display/render.h"
 #include "host/effect_state.h"
+#include "host/lifecycle.h"
 #include "settings/settings_store.h"
 #include "support/plugin_folder_fixture.h"
+#include "support/plugin_session.h"
 
 namespace {
 
@@ -154,6 +157,7 @@ TEST(SettingsStoreLongPath, PluginIniThatDoesNotFitIsNeitherReadNorWritten) {
   RemovePluginFolder(folder);
 }
 
+
 // --- Derived parameters --------------------------------------------------------------------------------------------
 
 TEST_F(SettingsStore, DefaultsDeriveTheDocumentedParameters) {
@@ -179,6 +183,7 @@ TEST_F(SettingsStore, RadioIndexSelectsTheWavePair) {
       {3, 1.7882353f, 3},  {4, 0.9882353f, 2},
       {5, 2.0862745f, 7},  // beyond the presets: the custom pair
       {-1, 2.0862745f, 7}, {std::numeric_limits<std::int32_t>::min(), 2.0862745f, 7},
+      {std::numeric_limits<std::int32_t>::max(), 2.0862745f, 7},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.radio);
@@ -258,6 +263,90 @@ TEST_F(SettingsStore, SettingsFromParamsSaturatesWildParameters) {
     EXPECT_EQ(g_state.Settings.FadeAmplitude, c.amplitude);
     EXPECT_EQ(g_state.Settings.FadePower, c.power);
   }
+}
+
+TEST_F(SettingsStore, ValuesBeyondTheDialogRangesDeriveDefinedParameters) {
+  const float inf = std::numeric_limits<float>::infinity();
+  struct Case {
+    const char* lines;
+    float gain;
+    std::int32_t shift;
+    float step, bias, fadeGain, exponent;
+  } cases[] = {
+      {"RadioIndex=2147483647", 2.0862745f, 7, 0, 0.2f, 0.8125f, 0.7788008f},
+      {"RadioIndex=0\r\nWaveShiftPower=33", 2.0862745f, 33, 0, 0.2f, 0.8125f, 0.7788008f},
+      {"RadioIndex=0\r\nWaveShiftPower=-1", 2.0862745f, -1, 0, 0.2f, 0.8125f, 0.7788008f},
+      {"RadioIndex=0\r\nWaveAmplitude=-2147483648\r\nWaveShiftPower=-2147483648", -33686020.0f,
+       std::numeric_limits<std::int32_t>::min(), 0, 0.2f, 0.8125f, 0.7788008f},
+      {"PaletteAnimationSpeed=-1\r\nFadeOffset=-1\r\nFadeAmplitude=-1\r\nFadePower=-1", 2.4f, 4, -7.8431373e-05f,
+       -0.0039215689f, -0.0078125f, 0.04901519f},
+      {"PaletteAnimationSpeed=2147483647\r\nFadeOffset=2147483647\r\nFadeAmplitude=2147483647\r\n"
+       "FadePower=2147483647",
+       2.4f, 4, 168430.09f, 8421505.0f, 16777216.0f, inf},
+      {"PaletteAnimationSpeed=-2147483648\r\nFadeOffset=-2147483648\r\nFadeAmplitude=-2147483648\r\n"
+       "FadePower=-2147483648",
+       2.4f, 4, -168430.09f, -8421505.0f, -16777216.0f, 0.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines);
+    g_state.Settings = EffectSettings{};
+    GivenIni(std::string("[Ombrelo Tunnel]\r\n") + c.lines + "\r\n");
+    LoadSettings(folder_.module);
+    g_state.Params = EffectParams{-1, -99, -1, -1, -1, -1};
+    DeriveEffectParams();
+    const EffectParams& p = g_state.Params;
+    EXPECT_FLOAT_EQ(p.WaveGain, c.gain);
+    EXPECT_EQ(p.WaveShift, c.shift);
+    EXPECT_FLOAT_EQ(p.PaletteStep, c.step);
+    EXPECT_FLOAT_EQ(p.FadeBias, c.bias);
+    EXPECT_FLOAT_EQ(p.FadeGain, c.fadeGain);
+    EXPECT_FLOAT_EQ(p.FadeExponent, c.exponent);
+  }
+}
+
+// --- Frames with settings from a hand-edited file -----------------------------------------------------------------
+
+class SettingsFrames : public PluginSession {
+ protected:
+  void GivenIni(const std::string& lines) {
+    WriteFileText(folder_.root / "plugin.ini", "[Ombrelo Tunnel]\r\n" + lines + "\r\n");
+  }
+  void RunFrames(int count) {
+    for (int c = 0; c < 2; ++c)
+      for (int i = 0; i < 576; ++i) module_->waveformData[c][i] = static_cast<unsigned char>((i * (c + 5)) & 0xFF);
+    for (int f = 0; f < count; ++f) ASSERT_EQ(Render(module_), 0) << "frame " << f;
+  }
+};
+
+TEST_F(SettingsFrames, ExtremeValuesRunWithoutFault) {
+  const char* files[] = {
+      "RadioIndex=-1\r\nWaveShiftPower=2147483647\r\nWaveAmplitude=2147483647",
+      "RadioIndex=5\r\nWaveShiftPower=-2147483648\r\nWaveAttenuationRate=-2147483648",
+      "RadioIndex=0\r\nWaveAmplitude=-2147483648\r\nWaveShiftPower=31\r\nWaveAttenuationRate=31",
+      "RadioIndex=-2147483648\r\nWaveShiftPower=-1\r\nWaveAttenuationRate=-1\r\nPaletteAnimationSpeed=-2147483648",
+      "RadioIndex=2147483647\r\nWaveAmplitude=-1\r\nWaveShiftPower=33\r\nPaletteAnimationSpeed=2147483647",
+      "FadeOffset=-2147483648\r\nFadeAmplitude=2147483647\r\nFadePower=2147483647\r\nPaletteAnimationSpeed=-1",
+  };
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    GivenIni(file);
+    ASSERT_EQ(Init(module_), 0);
+    RunFrames(3);
+    Quit(module_);
+  }
+  EXPECT_TRUE(HeadlessMessageBoxes().empty());
+}
+
+TEST_F(SettingsFrames, ShiftsOf32ActAsShiftsOf0) {
+  // Shift counts are taken modulo 32: a damping shift of 32 + 32 flattens the field as 0 + 0 does.
+  GivenIni("RadioIndex=0\r\nWaveShiftPower=32\r\nWaveAttenuationRate=32");
+  InitOrFail();
+  RunFrames(3);
+  ASSERT_EQ(g_state.Params.WaveShift, 32);
+  const std::uint8_t* heights = g_state.Tables.HeightMap;
+  std::size_t nonZero = 0;
+  for (std::size_t i = 0; i < 65536; ++i) nonZero += heights[i] != 0;
+  EXPECT_EQ(nonZero, 0u);
 }
 
 }  // namespace

@@ -67,9 +67,13 @@ struct LineMeaning {
   std::string value;  // key value, blanks trimmed
 };
 
+// A line means what a C string reader sees of it: a NUL byte ends its text, so "Key\0=1" is no key and
+// "Key=1\0junk" has the value "1". The line itself stays whole on disk. A UTF-8 byte order mark is not skipped:
+// like the system's ANSI profile calls, it belongs to the first line's text, so a section header on that line
+// is not recognised.
 LineMeaning Classify(const std::string& text) {
   LineMeaning m;
-  std::string t = Trim(text);
+  std::string t = Trim(text.substr(0, text.find('\0')));
   if (t.empty() || t[0] == ';') return m;
   if (t[0] == '[') {
     std::size_t close = t.find(']');
@@ -105,6 +109,7 @@ ReadResult ReadProfile(LPCSTR fileName, std::vector<ProfileLine>& lines) {
   std::fclose(f);
   if (failed) return ReadResult::Failed;
 
+  // Only LF ends a line (a CR before it belongs to the line end); a lone CR stays inside the line's text.
   std::size_t start = 0;
   while (start < content.size()) {
     std::size_t nl = content.find('\n', start);
@@ -138,7 +143,9 @@ bool WriteProfile(LPCSTR fileName, const std::vector<ProfileLine>& lines) {
 }
 
 // The first section of that name: [header, end) where end is the next header or the end of the file. Keys
-// before the first header belong to no section. Returns false when there is none.
+// before the first header belong to no section. A second section of the same name is never read, not even for
+// a key that only it holds, and writes go to the first: what is read is always what was written. Returns false
+// when there is none.
 bool FindSection(const std::vector<ProfileLine>& lines, const std::string& section, std::size_t& header,
                  std::size_t& end) {
   std::string wanted = Trim(section);
@@ -153,7 +160,7 @@ bool FindSection(const std::vector<ProfileLine>& lines, const std::string& secti
   return false;
 }
 
-// The first line of the section holding that key, or npos.
+// The first line of the section holding that key, or npos: of two lines with one key the earlier wins.
 std::size_t FindKey(const std::vector<ProfileLine>& lines, std::size_t header, std::size_t end, const std::string& key,
                     LineMeaning* meaning) {
   std::string wanted = Trim(key);
@@ -335,11 +342,14 @@ HMODULE GetModuleHandleA(LPCSTR) { return reinterpret_cast<HMODULE>(0x400000); }
 
 // --- Profile calls --------------------------------------------------------------------------------------------------
 
-// A key that is missing, or present with an empty value, gives the default.
+// A key that is missing, or present with an empty value, gives the default. The system reads the value through
+// a 30-character buffer, so only its first 29 characters count: 10,000 digits read as their first 29.
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName) {
+  constexpr std::size_t kIntegerTextLimit = 29;
   std::string value;
   if (section == nullptr || key == nullptr || !LookUp(section, key, fileName, value) || value.empty())
     return static_cast<UINT>(defaultValue);
+  if (value.size() > kIntegerTextLimit) value.resize(kIntegerTextLimit);
   return ParseProfileInteger(value);
 }
 
