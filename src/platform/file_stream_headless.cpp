@@ -1,10 +1,33 @@
 // Headless: a Windows path names the same file with '/' for every backslash.
 #include "platform/file_stream.h"
 
+#include <cerrno>
+#include <filesystem>
 #include <string>
+#include <utility>
 
 #include "platform/headless/headless_files.h"
 
+namespace {
+
+HeadlessOpenFailure g_openFailure;
+
+}  // namespace
+
+void HeadlessSetOpenFailure(HeadlessOpenFailure failure) { g_openFailure = std::move(failure); }
+
+// A folder does not open as a file on the system (fopen there fails with EACCES), while Linux opens it for reading
+// and then reports a length that depends on the file system; refusing it here gives one answer everywhere.
 std::FILE* OpenFileStream(const char* windowsPath, const char* mode) {
-  return std::fopen(HostPathFromWindows(windowsPath).c_str(), mode);
+  const std::string hostPath = HostPathFromWindows(windowsPath);
+  if (g_openFailure && g_openFailure(hostPath, mode)) {
+    errno = EACCES;
+    return nullptr;
+  }
+  std::error_code ec;
+  if (std::filesystem::is_directory(hostPath, ec)) {
+    errno = EACCES;
+    return nullptr;
+  }
+  return std::fopen(hostPath.c_str(), mode);
 }

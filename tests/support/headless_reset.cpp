@@ -9,4 +9,5 @@ void ResetHeadlessPlatform() {
   HeadlessResetGdi();
   HeadlessClearMessageBoxes();
   HeadlessSetFindHook({});
+  HeadlessSetOpenFailure({});
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "support/plugin_folder_fixture.h"
 #include "tables/palette_files.h"
 
@@ -14,7 +15,10 @@ namespace {
 class WholeFile : public ::testing::Test {
  protected:
   void SetUp() override { folder_ = MakePluginFolder(false); }
-  void TearDown() override { RemovePluginFolder(folder_); }
+  void TearDown() override {
+    HeadlessSetOpenFailure({});
+    RemovePluginFolder(folder_);
+  }
 
   // The path in the Windows form the plug-in passes.
   std::string Path(const std::string& name) {
@@ -88,6 +92,31 @@ TEST_F(WholeFile, WriteIntoAMissingFolderWritesNothing) {
   auto bytes = Pattern(10, 0);
   EXPECT_EQ(WriteWholeFile(Path("absent\\new.dat").c_str(), bytes.data(), 10), 0);
   EXPECT_FALSE(std::filesystem::exists(folder_.root / "absent"));
+}
+
+TEST_F(WholeFile, AFileThatCannotBeOpenedHasNoSizeGivesNoBytesAndTakesNoWrite) {
+  auto bytes = Pattern(100, 2);
+  WriteFileBytes(folder_.root / "locked.dat", bytes);
+  std::vector<std::string> asked;
+  HeadlessSetOpenFailure([&](const std::string& path, const char* mode) {
+    asked.push_back(std::string(mode) + " " + std::filesystem::path(path).filename().string());
+    return true;
+  });
+  std::vector<unsigned char> buffer(100, 0xAB);
+  EXPECT_EQ(FileSize(Path("locked.dat").c_str()), 0);
+  EXPECT_EQ(ReadWholeFile(Path("locked.dat").c_str(), buffer.data(), 100), 0);
+  EXPECT_EQ(buffer, std::vector<unsigned char>(100, 0xAB));
+  EXPECT_EQ(WriteWholeFile(Path("locked.dat").c_str(), buffer.data(), 100), 0);
+  EXPECT_EQ(ReadFileBytes(folder_.root / "locked.dat"), bytes);  // not emptied either
+  EXPECT_EQ(asked, (std::vector<std::string>{"rb locked.dat", "rb locked.dat", "wb locked.dat"}));
+}
+
+TEST_F(WholeFile, AFolderHasNoSizeAndTakesNoWrite) {
+  std::filesystem::create_directories(folder_.root / "dir.dat");
+  EXPECT_EQ(FileSize(Path("dir.dat").c_str()), 0);
+  auto bytes = Pattern(10, 0);
+  EXPECT_EQ(WriteWholeFile(Path("dir.dat").c_str(), bytes.data(), 10), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(folder_.root / "dir.dat"));
 }
 
 }  // namespace

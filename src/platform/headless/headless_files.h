@@ -61,6 +61,13 @@ void HeadlessSetFindHook(HeadlessFindHook hook);
 // Searches opened by FindFirstFileA and not yet closed by FindClose.
 std::size_t HeadlessOpenSearchCount();
 
+// Asked by OpenFileStream (and so by FileSize, ReadWholeFile and WriteWholeFile) with the host path and the mode
+// before each open; when it answers true the open fails as for a locked or unreadable file. Tests run with rights
+// that no file mode can take away, so this is how they get a file that exists but cannot be opened. Pass an empty
+// function to remove it.
+using HeadlessOpenFailure = std::function<bool(const std::string& hostPath, const char* mode)>;
+void HeadlessSetOpenFailure(HeadlessOpenFailure failure);
+
 struct RecordedMessageBox {
   HWND owner;
   std::string text;
