@@ -1,6 +1,7 @@
-// The texture loader: layout of the columns, brightness, and the refusals of everything but 256 x 256 x 8.
+// The texture loader: column layout, brightness, odd and damaged bitmaps, and the refusals of all but 256 x 256 x 8.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -153,33 +154,257 @@ TEST_F(TextureLoaderTest, EmptyOrMissingNameDoesNotLoad) {
   EXPECT_TRUE(Untouched());
 }
 
+// The odd files below are built from one good texture: 8 bits, a 256-entry grey table, its top-left pixel white.
+std::vector<unsigned char> WhiteCornerFile() {
+  BmpImage image = MakeTextureImage();
+  image.pixels[0] = 255;
+  return EncodeBmp(image);
+}
+
+// The good file with its header grown to `infoBytes` (the later header versions), pixels moved along.
+std::vector<unsigned char> WithLongerHeader(std::vector<unsigned char> b, std::uint32_t infoBytes) {
+  b.insert(b.begin() + kBmpTableAt, infoBytes - 40, 0);
+  PutLe32(b, kBmpInfoSizeAt, infoBytes);
+  PutLe32(b, kBmpPixelOffsetAt, 54 + (infoBytes - 40) + 1024);
+  return b;
+}
+
+// 8-bit run-length data on a black-and-white table: bottom row x 0..2 white (a run); next row white, black,
+// white (an absolute stretch, padded), then a move to x 13 of the row above, where one white pixel ends the data.
+BmpImage RunLengthTexture() {
+  BmpImage image;
+  image.width = image.height = 256;
+  image.colours = {0x000000, 0xFFFFFF};
+  image.runLength = {3, 1, 0, 0, 0, 3, 1, 0, 1, 0, 0, 2, 10, 1, 1, 1, 0, 1};
+  return image;
+}
+
+struct OddFile {
+  const char* name;
+  std::function<std::vector<unsigned char>()> make;
+  int status;
+};
+
+TEST_F(TextureLoaderTest, ReadableEightBitVariantsLoad) {
+  const OddFile cases[] = {
+      {"old 12-byte header",
+       [] {
+         BmpImage image = MakeTextureImage();
+         image.coreHeader = true;
+         image.pixels[0] = 255;
+         return EncodeBmp(image);
+       },
+       0},
+      {"108-byte header", [] { return WithLongerHeader(WhiteCornerFile(), 108); }, 0},
+      {"124-byte header", [] { return WithLongerHeader(WhiteCornerFile(), 124); }, 0},
+      {"pixel offset 0: after the table",
+       [] {
+         auto b = WhiteCornerFile();
+         PutLe32(b, kBmpPixelOffsetAt, 0);
+         return b;
+       },
+       0},
+      {"two planes",
+       [] {
+         auto b = WhiteCornerFile();
+         b[kBmpPlanesAt] = 2;
+         return b;
+       },
+       0},
+      {"image size too small",
+       [] {
+         auto b = WhiteCornerFile();
+         PutLe32(b, kBmpImageSizeAt, 100);
+         return b;
+       },
+       0},
+      {"image size huge",
+       [] {
+         auto b = WhiteCornerFile();
+         PutLe32(b, kBmpImageSizeAt, 0xFFFFFFFFu);
+         return b;
+       },
+       0},
+      {"300 colours used: 256 read",
+       [] {
+         auto b = WhiteCornerFile();
+         PutLe32(b, kBmpColoursUsedAt, 300);
+         return b;
+       },
+       0},
+      {"16 colours, values up to 255",
+       [] {
+         BmpImage image = MakeTextureImage();
+         image.colours.assign(16, 0xFFFFFF);  // every index from 16 on is past the table: black
+         image.pixels.assign(256 * 256, 200);
+         image.pixels[0] = 15;
+         return EncodeBmp(image);
+       },
+       0},
+  };
+  for (const OddFile& c : cases) {
+    SCOPED_TRACE(c.name);
+    output_.assign(65536, kPoison);
+    UseFile(c.make());
+    ASSERT_EQ(LoadTexture(output_.data()), 0);
+    EXPECT_EQ(output_[255], 255);
+    EXPECT_EQ(std::count(output_.begin(), output_.end(), 0), 65535);
+    EXPECT_EQ(HeadlessLiveGdiObjects(), 0);
+  }
+}
+
+TEST_F(TextureLoaderTest, RunLengthTextureIsUnpacked) {
+  UseFile(EncodeBmp(RunLengthTexture()));
+  ASSERT_EQ(LoadTexture(output_.data()), 0);
+  // Column x, stored row r (0 at the bottom) lands at x * 256 + r.
+  const std::size_t white[] = {0, 256, 512, 1, 513, 13 * 256 + 2};
+  for (std::size_t i = 0; i < output_.size(); ++i) {
+    const bool expectWhite = std::find(std::begin(white), std::end(white), i) != std::end(white);
+    ASSERT_EQ(output_[i], expectWhite ? 255 : 0) << "byte " << i;
+  }
+}
+
+TEST_F(TextureLoaderTest, OtherDepthsLoadAndAreRefusedByDepth) {
+  auto depth = [](int bits, std::vector<std::uint32_t> masks = {}, bool topDown = false) {
+    return [=] {
+      BmpImage image = MakeDepthImage(bits);
+      image.masks = masks;
+      image.topDown = topDown;
+      return EncodeBmp(image);
+    };
+  };
+  const OddFile cases[] = {
+      {"1 bit", depth(1), 2},
+      {"4 bits", depth(4), 2},
+      {"16 bits", depth(16), 2},
+      {"16 bits, 5-6-5 masks", depth(16, {0xF800, 0x07E0, 0x001F}), 2},
+      {"24 bits top-down", depth(24, {}, true), 2},
+      {"32 bits", depth(32), 2},
+      {"32 bits, masks", depth(32, {0xFF, 0xFF00, 0xFF0000}), 2},
+      {"4-bit run-length",
+       [] {
+         BmpImage image = MakeDepthImage(4);
+         image.runLength = {255, 0x12, 0, 1};
+         return EncodeBmp(image);
+       },
+       2},
+      {"old header, 24 bits",
+       [] {
+         BmpImage image = MakeDepthImage(24);
+         image.coreHeader = true;
+         return EncodeBmp(image);
+       },
+       2},
+  };
+  for (const OddFile& c : cases) {
+    SCOPED_TRACE(c.name);
+    output_.assign(65536, kPoison);
+    UseFile(c.make());
+    EXPECT_EQ(LoadTexture(output_.data()), c.status);
+    EXPECT_TRUE(Untouched());
+    EXPECT_EQ(HeadlessLiveGdiObjects(), 0);
+  }
+}
+
 TEST_F(TextureLoaderTest, DamagedFilesDoNotLoad) {
-  const std::vector<unsigned char> good = EncodeBmp(MakeTextureImage());
+  const std::vector<unsigned char> good = WhiteCornerFile();
+  const std::size_t pixelsAt = 54 + 1024;
   struct Case {
     const char* name;
     std::function<void(std::vector<unsigned char>&)> damage;
   };
+  auto put = [](std::size_t at, std::uint32_t value) {
+    return [=](std::vector<unsigned char>& b) { PutLe32(b, at, value); };
+  };
+  auto cut = [](std::size_t size) { return [=](std::vector<unsigned char>& b) { b.resize(size); }; };
+  auto runLength = [](std::function<void(std::vector<unsigned char>&)> damage) {
+    return [=](std::vector<unsigned char>& b) {
+      b = EncodeBmp(RunLengthTexture());
+      damage(b);
+    };
+  };
   const Case cases[] = {
-      {"truncated pixels", [](auto& b) { b.resize(b.size() - 1); }},
-      {"header only", [](auto& b) { b.resize(30); }},
-      {"empty", [](auto& b) { b.clear(); }},
+      {"empty", cut(0)},
+      {"file header cut", cut(10)},
+      {"info header cut", cut(14 + 20)},
+      {"colour table cut", cut(54 + 100)},
+      {"ends in the middle of the pixels", cut(pixelsAt + 30000)},
+      {"one byte short", cut(65536 + pixelsAt - 1)},
       {"not a bitmap", [](auto& b) { b[0] = 'P'; }},
-      {"run-length compressed", [](auto& b) { PutLe32(b, kBmpCompressionAt, 1); }},
-      {"four bits", [](auto& b) { b[kBmpBitCountAt] = 4; }},
-      {"absurd width", [](auto& b) { PutLe32(b, kBmpWidthAt, 0x7FFFFFFF); }},
-      {"absurd height", [](auto& b) { PutLe32(b, kBmpHeightAt, 0x80000000u); }},
-      {"zero height", [](auto& b) { PutLe32(b, kBmpHeightAt, 0); }},
-      {"pixels past the end", [](auto& b) { PutLe32(b, kBmpPixelOffsetAt, 0xFFFFFFF0u); }},
-      {"colour table too long", [](auto& b) { PutLe32(b, kBmpColoursUsedAt, 100000); }},
+      {"type BA", [](auto& b) { b[1] = 'A'; }},
+      {"zero height", put(kBmpHeightAt, 0)},
+      {"zero width", put(kBmpWidthAt, 0)},
+      {"negative width", put(kBmpWidthAt, static_cast<std::uint32_t>(-256))},
+      {"lowest height", put(kBmpHeightAt, 0x80000000u)},
+      {"absurd width", put(kBmpWidthAt, 0x7FFFFFFF)},
+      {"height past 16384", put(kBmpHeightAt, 16385)},
+      {"top-down height past 16384", put(kBmpHeightAt, static_cast<std::uint32_t>(-16385))},
+      {"0 bits", [](auto& b) { b[kBmpBitCountAt] = 0; }},
+      {"2 bits", [](auto& b) { b[kBmpBitCountAt] = 2; }},
+      {"7 bits", [](auto& b) { b[kBmpBitCountAt] = 7; }},
+      {"8 bits with masks", put(kBmpCompressionAt, 3)},
+      {"jpeg compression", put(kBmpCompressionAt, 4)},
+      {"compression 9", put(kBmpCompressionAt, 9)},
+      {"32 bits, run-length",
+       [](auto& b) {
+         b[kBmpBitCountAt] = 32;
+         PutLe32(b, kBmpCompressionAt, 1);
+       }},
+      {"header size 20", put(kBmpInfoSizeAt, 20)},
+      {"header size 52", put(kBmpInfoSizeAt, 52)},
+      {"header size 64", put(kBmpInfoSizeAt, 64)},
+      {"header size huge", put(kBmpInfoSizeAt, 0xFFFFFF00u)},
+      {"pixels inside the header", put(kBmpPixelOffsetAt, 20)},
+      {"pixels inside the colour table", put(kBmpPixelOffsetAt, 54 + 64)},
+      {"pixels past the end", put(kBmpPixelOffsetAt, 65536 + pixelsAt + 10)},
+      {"pixel offset near 2^32", put(kBmpPixelOffsetAt, 0xFFFFFFF0u)},
+      {"pixel offset 2^32 - 1", put(kBmpPixelOffsetAt, 0xFFFFFFFFu)},
+      {"255 wide, rows not padded",
+       [](auto& b) {
+         BmpImage image = MakeTextureImage();
+         image.width = 255;
+         image.pixels.assign(255 * 256, 0);
+         b = EncodeBmp(image);
+         b.resize(pixelsAt + 255 * 256);
+       }},
+      {"top-down run-length", runLength([](auto& b) { PutLe32(b, kBmpHeightAt, static_cast<std::uint32_t>(-256)); })},
+      {"run-length without its size", runLength([](auto& b) { PutLe32(b, kBmpImageSizeAt, 0); })},
+      {"run-length size past the end", runLength([](auto& b) { PutLe32(b, kBmpImageSizeAt, 0xFFFFFFF0u); })},
+      {"run-length unpacking past 4 MiB", runLength([](auto& b) {
+         PutLe32(b, kBmpWidthAt, 16384);
+         PutLe32(b, kBmpHeightAt, 257);
+       })},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<unsigned char> bytes = good;
     c.damage(bytes);
     UseFile(bytes);
+    output_.assign(65536, kPoison);
     EXPECT_EQ(LoadTexture(output_.data()), 1);
     EXPECT_TRUE(Untouched());
+    EXPECT_EQ(HeadlessLiveGdiObjects(), 0);
   }
+}
+
+// A path that fills TextureName to its last byte: 259 characters and the terminating zero.
+TEST_F(TextureLoaderTest, PathOf259CharactersIsUsedWhole) {
+  PluginFolder deep = MakeLongPluginFolder(254, false);
+  const std::string name = "t.bmp";
+  WriteFileBytes(deep.root / name, WhiteCornerFile());
+  std::string path = (deep.root / name).string();
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  ASSERT_EQ(path.size(), 259u);
+  std::memcpy(g_state.Settings.TextureName, path.c_str(), 260);
+  EXPECT_EQ(LoadTexture(output_.data()), 0);
+  EXPECT_EQ(output_[255], 255);
+
+  g_state.Settings.TextureName[258] = 'x';  // the same length, naming nothing
+  output_.assign(65536, kPoison);
+  EXPECT_EQ(LoadTexture(output_.data()), 1);
+  EXPECT_TRUE(Untouched());
+  RemovePluginFolder(deep);
 }
 
 TEST_F(TextureLoaderTest, NoDrawingContextLeavesTheOutputAlone) {

@@ -4,17 +4,11 @@
 #include <iterator>
 #include <map>
 
+#include "platform/headless/headless_bmp.h"
 #include "platform/headless/headless_files.h"
 #include "platform/headless/headless_gdi.h"
 
 namespace {
-
-struct Bitmap {
-  int width, height, bitsPerPixel, stride;
-  bool bottomUp;
-  std::vector<std::uint8_t> pixels;  // rows as stored in the file
-  std::vector<COLORREF> colours;     // 8-bit only
-};
 
 struct DrawingContext {
   bool onSurface;
@@ -25,64 +19,15 @@ struct DrawingContext {
 constexpr std::uintptr_t kStockBitmap = 0x2F00;
 constexpr std::uintptr_t kFirstHandle = 0x30000;
 constexpr std::uintptr_t kHandleStep = 0x10;
-// Refused outright: larger files and dimensions than any bitmap this program reads.
+// Refused outright: files larger than any bitmap this program reads.
 constexpr std::size_t kMaxFileBytes = 64u << 20;
-constexpr std::int64_t kMaxDimension = 16384;
 
-std::map<std::uintptr_t, Bitmap> g_bitmaps;
+std::map<std::uintptr_t, DecodedBitmap> g_bitmaps;
 std::map<std::uintptr_t, DrawingContext> g_contexts;
 std::vector<RecordedText> g_texts;
 std::uintptr_t g_nextHandle = kFirstHandle;
 bool g_failCreateDC = false;
 long g_getPixelCalls = 0;
-
-std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-         static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-std::uint16_t U16(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
-}
-
-// Parses a whole BMP file; false for anything this substitute does not read.
-bool ParseBitmap(const std::vector<std::uint8_t>& file, Bitmap* out) {
-  constexpr std::size_t kFileHeader = 14;
-  if (file.size() < kFileHeader + 40 || file[0] != 'B' || file[1] != 'M') return false;
-  std::uint64_t pixelOffset = U32(file, 10);
-  std::uint32_t infoSize = U32(file, 14);
-  if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124) return false;
-  if (kFileHeader + infoSize > file.size()) return false;
-  std::int64_t width = static_cast<std::int32_t>(U32(file, 18));
-  std::int64_t height = static_cast<std::int32_t>(U32(file, 22));
-  std::uint16_t planes = U16(file, 26), bits = U16(file, 28);
-  std::uint32_t compression = U32(file, 30), coloursUsed = U32(file, 46);
-  if (planes != 1 || (bits != 8 && bits != 24) || compression != 0) return false;
-  if (width <= 0 || width > kMaxDimension || height == 0 || height > kMaxDimension || height < -kMaxDimension)
-    return false;
-  std::int64_t rows = height < 0 ? -height : height;
-  std::uint64_t stride = static_cast<std::uint64_t>((width * bits + 31) / 32 * 4);
-  if (pixelOffset < kFileHeader + infoSize || pixelOffset + stride * static_cast<std::uint64_t>(rows) > file.size())
-    return false;
-  out->colours.clear();
-  if (bits == 8) {
-    std::uint64_t count = coloursUsed == 0 ? 256 : coloursUsed;
-    std::uint64_t tableAt = kFileHeader + infoSize;
-    if (count > 256 || tableAt + count * 4 > pixelOffset) return false;
-    for (std::uint64_t i = 0; i < count; ++i) {
-      std::size_t at = static_cast<std::size_t>(tableAt + i * 4);  // blue, green, red, reserved
-      out->colours.push_back(RGB(file[at + 2], file[at + 1], file[at]));
-    }
-  }
-  out->width = static_cast<int>(width);
-  out->height = static_cast<int>(rows);
-  out->bitsPerPixel = bits;
-  out->stride = static_cast<int>(stride);
-  out->bottomUp = height > 0;
-  out->pixels.assign(
-      file.begin() + static_cast<std::ptrdiff_t>(pixelOffset),
-      file.begin() + static_cast<std::ptrdiff_t>(pixelOffset + stride * static_cast<std::uint64_t>(rows)));
-  return true;
-}
 
 std::uintptr_t NewHandle() {
   std::uintptr_t h = g_nextHandle;
@@ -107,8 +52,8 @@ HANDLE LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
   in.seekg(0, std::ios::beg);
   std::vector<std::uint8_t> file(static_cast<std::size_t>(size));
   if (!in.read(reinterpret_cast<char*>(file.data()), size)) return nullptr;
-  Bitmap bitmap;
-  if (!ParseBitmap(file, &bitmap)) return nullptr;
+  DecodedBitmap bitmap;
+  if (!DecodeBmpFile(file.data(), file.size(), &bitmap)) return nullptr;
   std::uintptr_t handle = NewHandle();
   g_bitmaps.emplace(handle, std::move(bitmap));
   return reinterpret_cast<HANDLE>(handle);
@@ -119,8 +64,9 @@ int GetObjectA(HANDLE object, int size, LPVOID buffer) {
   if (it == g_bitmaps.end()) return 0;
   if (buffer == nullptr) return static_cast<int>(sizeof(BITMAP));
   if (size < static_cast<int>(sizeof(BITMAP))) return 0;
-  Bitmap& b = it->second;
-  BITMAP description{0, b.width, b.height, b.stride, 1, static_cast<WORD>(b.bitsPerPixel), b.pixels.data()};
+  DecodedBitmap& b = it->second;
+  BITMAP description{
+      0, b.width, b.height, static_cast<LONG>(b.stride), 1, static_cast<WORD>(b.bitsPerPixel), b.rows.data()};
   std::memcpy(buffer, &description, sizeof description);
   return static_cast<int>(sizeof description);
 }
@@ -149,16 +95,9 @@ COLORREF GetPixel(HDC dc, int x, int y) {
   if (c == nullptr) return CLR_INVALID;
   auto it = g_bitmaps.find(c->selected);
   if (it == g_bitmaps.end()) return CLR_INVALID;
-  const Bitmap& b = it->second;
+  const DecodedBitmap& b = it->second;
   if (x < 0 || y < 0 || x >= b.width || y >= b.height) return CLR_INVALID;
-  int row = b.bottomUp ? b.height - 1 - y : y;
-  const std::uint8_t* p = &b.pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(b.stride)];
-  if (b.bitsPerPixel == 8) {
-    std::uint8_t index = p[x];
-    return index < b.colours.size() ? b.colours[index] : 0;
-  }
-  const std::uint8_t* bgr = p + 3 * x;
-  return RGB(bgr[2], bgr[1], bgr[0]);
+  return DecodedPixel(b, x, y);
 }
 
 BOOL DeleteDC(HDC dc) {

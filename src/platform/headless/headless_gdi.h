@@ -1,6 +1,10 @@
 // Headless substitute: bitmaps loaded from BMP files, memory drawing contexts, pixels and text.
-// LoadImageA reads uncompressed 8-bit (with a colour table) and 24-bit BMP files, bottom-up or top-down, and keeps
-// their stored size (it does not stretch to the size asked for); anything else loads as nothing.
+// LoadImageA reads what the system's loader reads (1, 4, 8, 16, 24 and 32 bits, colour tables, bit masks, 8- and
+// 4-bit run-length data, bottom-up or top-down, the old 12-byte header and the later ones) and reports the depth as
+// stored. Unlike the system it keeps the stored size (it does not stretch to the size asked for), and it refuses
+// outright what the system would show as a black or garbled picture or read past the file for: a side of zero, a
+// negative width, pixel data that starts inside the headers or does not lie wholly inside the file, top-down
+// run-length data, unknown compressions and depths (see headless_bmp.h).
 #pragma once
 #include <string>
 #include <vector>
