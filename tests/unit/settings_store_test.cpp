@@ -129,9 +129,33 @@ TEST_F(SettingsStore, SaveReplacesOldValuesAndKeepsForeignLines) {
 }
 
 TEST_F(SettingsStore, OverlongTextureNameIsCutTo259) {
-  GivenIni("[Ombrelo Tunnel]\r\nTextureName=" + std::string(300, 't') + "\r\n");
+  GivenIni("[Ombrelo Tunnel]\r\nTextureName=" + std::string(100000, 't') + "\r\nFadePower=1\r\n");
   LoadSettings(folder_.module);
-  EXPECT_EQ(std::strlen(g_state.Settings.TextureName), 259u);
+  EXPECT_EQ(std::string(g_state.Settings.TextureName), std::string(259, 't'));
+  EXPECT_EQ(g_state.Settings.FadePower, 1);
+}
+
+TEST_F(SettingsStore, OnlyTheFirstSectionAndTheFirstOfEachKeyCount) {
+  const std::string second = "[Ombrelo Tunnel]\nFadeOffset=7\nRadioIndex=0";
+  GivenIni("[Ombrelo Tunnel]\nFadePower=10\nFadePower=20\n" + second);
+  LoadSettings(folder_.module);
+  EXPECT_EQ(g_state.Settings.FadePower, 10);
+  EXPECT_EQ(g_state.Settings.FadeOffset, 51);
+  EXPECT_EQ(g_state.Settings.RadioIndex, 2);
+  g_state.Settings.FadePower = 30;
+  SaveSettings(folder_.module);
+  std::string text = ReadFileText(Ini());
+  EXPECT_EQ(text.rfind("[Ombrelo Tunnel]\nFadePower=30\nFadePower=20\n", 0), 0u) << text;
+  EXPECT_EQ(text.substr(text.size() - second.size()), second);  // the second copy is left as it was
+  g_state.Settings.FadePower = 0;
+  LoadSettings(folder_.module);
+  EXPECT_EQ(g_state.Settings.FadePower, 30);
+}
+
+TEST_F(SettingsStore, QuotedTextureNameReadsWithoutItsQuotes) {
+  GivenIni("[Ombrelo Tunnel]\r\nTextureName=\"C:\\My Textures\\rock.bmp\"\r\n");
+  LoadSettings(folder_.module);
+  EXPECT_STREQ(g_state.Settings.TextureName, "C:\\My Textures\\rock.bmp");
 }
 
 TEST_F(SettingsStore, MalformedValuesAreTakenAsParsed) {
