@@ -8,6 +8,7 @@
 #include "host/effect_state.h"
 #include "settings/resource_ids.h"
 #include "settings/settings_store.h"
+#include "settings/texture_message.h"
 #include "tables/fade_table.h"
 
 namespace {
@@ -81,34 +82,6 @@ void ReadSliders(HWND dialog, const SliderSetting* sliders, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     g_state.Settings.*sliders[i].field = static_cast<std::int32_t>(SendItem(dialog, sliders[i].id, TBM_GETPOS, 0, 0));
   }
-}
-
-// Writes before + path + after into TextBuffer. A path too long for the buffer keeps its end (the file name)
-// behind "...", so the message keeps its fixed wording and never overflows.
-void FormatPathMessage(const char* before, const char* path, const char* after) {
-  char* out = g_state.TextBuffer;
-  const std::size_t capacity = sizeof g_state.TextBuffer - 1;
-  const std::size_t fixedLength = std::strlen(before) + std::strlen(after);
-  const std::size_t pathRoom = capacity > fixedLength ? capacity - fixedLength : 0;
-  std::size_t pathLength = std::strlen(path);
-  const char* ellipsis = "";
-  if (pathLength > pathRoom) {
-    ellipsis = pathRoom >= 3 ? "..." : "";
-    const std::size_t kept = pathRoom - std::strlen(ellipsis);
-    path += pathLength - kept;
-    pathLength = kept;
-  }
-  std::size_t used = 0;
-  auto append = [&](const char* text, std::size_t length) {
-    if (length > capacity - used) length = capacity - used;
-    std::memcpy(out + used, text, length);
-    used += length;
-  };
-  append(before, std::strlen(before));
-  append(ellipsis, std::strlen(ellipsis));
-  append(path, pathLength);
-  append(after, std::strlen(after));
-  out[used] = '\0';
 }
 
 void RefuseTexture(HWND dialog, const char* before, const char* after) {
