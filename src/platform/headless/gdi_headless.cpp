@@ -28,6 +28,15 @@ std::vector<RecordedText> g_texts;
 std::uintptr_t g_nextHandle = kFirstHandle;
 bool g_failCreateDC = false;
 long g_getPixelCalls = 0;
+// GetPixel runs once per pixel of a texture: the context it last read and the bitmap selected there are kept
+// until a selection or deletion may change them.
+std::uintptr_t g_pixelContext = 0;
+const DecodedBitmap* g_pixelBitmap = nullptr;
+
+void ForgetPixelSource() {
+  g_pixelContext = 0;
+  g_pixelBitmap = nullptr;
+}
 
 std::uintptr_t NewHandle() {
   std::uintptr_t h = g_nextHandle;
@@ -86,16 +95,21 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
   if (c == nullptr || c->onSurface || (value != kStockBitmap && g_bitmaps.count(value) == 0)) return nullptr;
   std::uintptr_t previous = c->selected;
   c->selected = value;
+  ForgetPixelSource();
   return reinterpret_cast<HGDIOBJ>(previous);
 }
 
 COLORREF GetPixel(HDC dc, int x, int y) {
   ++g_getPixelCalls;
-  DrawingContext* c = FindContext(dc);
-  if (c == nullptr) return CLR_INVALID;
-  auto it = g_bitmaps.find(c->selected);
-  if (it == g_bitmaps.end()) return CLR_INVALID;
-  const DecodedBitmap& b = it->second;
+  if (g_pixelBitmap == nullptr || reinterpret_cast<std::uintptr_t>(dc) != g_pixelContext) {
+    DrawingContext* c = FindContext(dc);
+    if (c == nullptr) return CLR_INVALID;
+    auto it = g_bitmaps.find(c->selected);
+    if (it == g_bitmaps.end()) return CLR_INVALID;
+    g_pixelContext = reinterpret_cast<std::uintptr_t>(dc);
+    g_pixelBitmap = &it->second;
+  }
+  const DecodedBitmap& b = *g_pixelBitmap;
   if (x < 0 || y < 0 || x >= b.width || y >= b.height) return CLR_INVALID;
   return DecodedPixel(b, x, y);
 }
@@ -104,10 +118,12 @@ BOOL DeleteDC(HDC dc) {
   DrawingContext* c = FindContext(dc);
   if (c == nullptr || c->onSurface) return FALSE;
   g_contexts.erase(reinterpret_cast<std::uintptr_t>(dc));
+  ForgetPixelSource();
   return TRUE;
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+  ForgetPixelSource();
   return g_bitmaps.erase(reinterpret_cast<std::uintptr_t>(object)) != 0 ? TRUE : FALSE;
 }
 
@@ -143,6 +159,7 @@ long HeadlessGetPixelCalls() { return g_getPixelCalls; }
 
 void HeadlessResetGdi() {
   g_bitmaps.clear();
+  ForgetPixelSource();
   g_contexts.clear();
   g_texts.clear();
   g_failCreateDC = false;
@@ -155,4 +172,7 @@ HDC HeadlessCreateSurfaceDC() {
   return reinterpret_cast<HDC>(handle);
 }
 
-void HeadlessDeleteSurfaceDC(HDC dc) { g_contexts.erase(reinterpret_cast<std::uintptr_t>(dc)); }
+void HeadlessDeleteSurfaceDC(HDC dc) {
+  g_contexts.erase(reinterpret_cast<std::uintptr_t>(dc));
+  ForgetPixelSource();
+}
