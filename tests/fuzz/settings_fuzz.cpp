@@ -36,7 +36,8 @@ const Baseline& Started() {
     s.waveParity = g_state.WaveParity;
     s.palettePhase = g_state.PalettePhase;
     for (int c = 0; c < 2; ++c)
-      for (int i = 0; i < 576; ++i) s.module->waveformData[c][i] = static_cast<unsigned char>((i * (c + 3) + 40) & 0xFF);
+      for (int i = 0; i < 576; ++i)
+        s.module->waveformData[c][i] = static_cast<unsigned char>((i * (c + 3) + 40) & 0xFF);
     return s;
   }();
   return b;
@@ -78,8 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const EffectSettings loaded = g_state.Settings;
   FuzzCheck(std::memchr(loaded.TextureName, '\0', sizeof loaded.TextureName) != nullptr, "TextureName unterminated");
   FuzzCheck(loaded.UseTexture == 0 || loaded.UseTexture == 1, "UseTexture neither 0 nor 1");
-  const std::int32_t expectedShift =
-      loaded.RadioIndex >= 1 && loaded.RadioIndex <= 4 ? WavePresets[loaded.RadioIndex].ShiftPower : loaded.WaveShiftPower;
+  const std::int32_t expectedShift = loaded.RadioIndex >= 1 && loaded.RadioIndex <= 4
+                                         ? WavePresets[loaded.RadioIndex].ShiftPower
+                                         : loaded.WaveShiftPower;
   FuzzCheck(g_state.Params.WaveShift == expectedShift, "WaveShift is not the selected shift power");
 
   for (int frame = 0; frame < 3; ++frame) FuzzCheck(b.module->Render(b.module) == 0, "a frame failed");

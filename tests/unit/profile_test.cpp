@@ -197,7 +197,8 @@ TEST_F(Profile, LastLineWithoutNewlineIsRead) {
 }
 
 TEST_F(Profile, CrLfLfAndMixedLineEndsReadAlike) {
-  const char* files[] = {"[Sec]\r\nKey=5\r\n", "[Sec]\nKey=5\n", "[Sec]\r\nKey=5\n", "[Sec]\nKey=5\r\n", "[Sec]\r\nKey=5"};
+  const char* files[] = {"[Sec]\r\nKey=5\r\n", "[Sec]\nKey=5\n", "[Sec]\r\nKey=5\n", "[Sec]\nKey=5\r\n",
+                         "[Sec]\r\nKey=5"};
   for (const char* file : files) {
     SCOPED_TRACE(::testing::PrintToString(std::string(file)));
     Given(file);

@@ -181,7 +181,6 @@ TEST(SettingsStoreLongPath, PluginIniThatDoesNotFitIsNeitherReadNorWritten) {
   RemovePluginFolder(folder);
 }
 
-
 // --- Derived parameters --------------------------------------------------------------------------------------------
 
 TEST_F(SettingsStore, DefaultsDeriveTheDocumentedParameters) {
@@ -203,10 +202,13 @@ TEST_F(SettingsStore, RadioIndexSelectsTheWavePair) {
     std::int32_t shift;
   } cases[] = {
       {0, 2.0862745f, 7},  // the custom pair 133, 7
-      {1, 2.7921569f, 5},  {2, 2.4f, 4},
-      {3, 1.7882353f, 3},  {4, 0.9882353f, 2},
+      {1, 2.7921569f, 5},
+      {2, 2.4f, 4},
+      {3, 1.7882353f, 3},
+      {4, 0.9882353f, 2},
       {5, 2.0862745f, 7},  // beyond the presets: the custom pair
-      {-1, 2.0862745f, 7}, {std::numeric_limits<std::int32_t>::min(), 2.0862745f, 7},
+      {-1, 2.0862745f, 7},
+      {std::numeric_limits<std::int32_t>::min(), 2.0862745f, 7},
       {std::numeric_limits<std::int32_t>::max(), 2.0862745f, 7},
   };
   for (const Case& c : cases) {
