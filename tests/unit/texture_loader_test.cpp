@@ -145,12 +145,14 @@ TEST_F(TextureLoaderTest, WrongSizeIsRefused) {
   }
 }
 
-TEST_F(TextureLoaderTest, EmptyOrMissingNameDoesNotLoad) {
+TEST_F(TextureLoaderTest, EmptyMissingOrFolderNameDoesNotLoad) {
   g_state.Settings.TextureName[0] = '\0';
   EXPECT_EQ(LoadTexture(output_.data()), 1);
-  std::snprintf(g_state.Settings.TextureName, sizeof g_state.Settings.TextureName, "%s",
-                (folder_.root / "absent.bmp").string().c_str());
-  EXPECT_EQ(LoadTexture(output_.data()), 1);
+  for (const fs::path& path : {folder_.root / "absent.bmp", folder_.root}) {
+    SCOPED_TRACE(path.string());
+    std::snprintf(g_state.Settings.TextureName, sizeof g_state.Settings.TextureName, "%s", path.string().c_str());
+    EXPECT_EQ(LoadTexture(output_.data()), 1);
+  }
   EXPECT_TRUE(Untouched());
 }
 
