@@ -9,6 +9,7 @@
 #include "settings/resource_ids.h"
 #include "settings/settings_store.h"
 #include "settings/texture_message.h"
+#include "tables/bitmap_layout.h"
 #include "tables/fade_table.h"
 
 namespace {
@@ -113,7 +114,10 @@ void PickTexture(HWND dialog) {
     std::memcpy(name, previousName, sizeof previousName);
     return;
   }
-  HANDLE image = LoadImageA(nullptr, name, IMAGE_BITMAP, 256, 256, LR_CREATEDIBSECTION | LR_LOADFROMFILE);
+  // A cut-off file would make the system's loader read beyond it: it is refused as one that does not load.
+  HANDLE image = BitmapFileIsWhole(name)
+                     ? LoadImageA(nullptr, name, IMAGE_BITMAP, 256, 256, LR_CREATEDIBSECTION | LR_LOADFROMFILE)
+                     : nullptr;
   if (image == nullptr) {
     RefuseTexture(dialog, "Error loading \"", "\"");
     return;

@@ -3,6 +3,7 @@
 
 #include "host/effect_state.h"
 #include "platform/platform.h"
+#include "tables/bitmap_layout.h"
 
 namespace {
 
@@ -18,6 +19,8 @@ std::uint8_t Brightness(COLORREF colour) {
 }  // namespace
 
 int LoadTexture(std::uint8_t* output) {
+  // A cut-off or inconsistent file would make the system's loader read beyond it; it is refused as unloadable.
+  if (!BitmapFileIsWhole(g_state.Settings.TextureName)) return 1;
   HBITMAP bitmap =
       static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), g_state.Settings.TextureName, IMAGE_BITMAP,
                                       kTextureSide, kTextureSide, LR_CREATEDIBSECTION | LR_LOADFROMFILE));

@@ -3,18 +3,14 @@
 #include <bit>
 
 #include "platform/headless/headless_bmp.h"
+#include "tables/bitmap_layout.h"
 
 namespace {
 
 constexpr std::uint64_t kFileHeaderBytes = 14;
-constexpr std::uint32_t kCoreHeaderBytes = 12;
 constexpr std::uint32_t kInfoHeaderBytes = 40;
-constexpr std::uint32_t kV4HeaderBytes = 108;
-constexpr std::uint32_t kV5HeaderBytes = 124;
-constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3;
-// Larger sides, and unpacked run-length images beyond 4 MiB, are refused: no texture comes near them, and every
-// size computed from them stays far inside 64 bits.
-constexpr std::int64_t kMaxSide = 16384;
+constexpr std::uint32_t kRle8 = 1, kRle4 = 2, kBitFields = 3;
+// Unpacked run-length images beyond 4 MiB are refused: no texture comes near them.
 constexpr std::uint64_t kMaxUnpackedBytes = 4u << 20;
 
 std::uint32_t Le32(const std::uint8_t* p) {
@@ -22,58 +18,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-
-struct Header {
-  std::uint32_t infoBytes;
-  std::int64_t width, height;
-  unsigned bits;
-  std::uint32_t compression, imageBytes, coloursUsed;
-};
-
-bool ReadHeader(const std::uint8_t* bytes, std::size_t size, Header* h) {
-  if (size < kFileHeaderBytes + 4 || bytes[0] != 'B' || bytes[1] != 'M') return false;
-  const std::uint8_t* info = bytes + kFileHeaderBytes;
-  h->infoBytes = Le32(info);
-  if (h->infoBytes != kCoreHeaderBytes && h->infoBytes != kInfoHeaderBytes && h->infoBytes != kV4HeaderBytes &&
-      h->infoBytes != kV5HeaderBytes)
-    return false;
-  if (kFileHeaderBytes + h->infoBytes > size) return false;
-  if (h->infoBytes == kCoreHeaderBytes) {  // the old header: unsigned 16-bit sides, no compression
-    h->width = Le16(info + 4);
-    h->height = Le16(info + 6);
-    h->bits = Le16(info + 10);
-    h->compression = kRgb;
-    h->imageBytes = h->coloursUsed = 0;
-    if (h->bits == 16 || h->bits == 32) return false;
-  } else {
-    h->width = static_cast<std::int32_t>(Le32(info + 4));
-    h->height = static_cast<std::int32_t>(Le32(info + 8));
-    h->bits = Le16(info + 14);
-    h->compression = Le32(info + 16);
-    h->imageBytes = Le32(info + 20);
-    h->coloursUsed = Le32(info + 32);
-  }
-  // The planes count is not looked at: the system's loader ignores it too.
-  switch (h->bits) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-      break;
-    default:
-      return false;
-  }
-  const bool known = h->compression == kRgb || (h->compression == kRle8 && h->bits == 8) ||
-                     (h->compression == kRle4 && h->bits == 4) ||
-                     (h->compression == kBitFields && (h->bits == 16 || h->bits == 32));
-  if (!known) return false;
-  if (h->width <= 0 || h->width > kMaxSide || h->height == 0 || h->height > kMaxSide || h->height < -kMaxSide)
-    return false;
-  // Run-length data is written bottom-up only.
-  return !(h->height < 0 && (h->compression == kRle8 || h->compression == kRle4));
-}
 
 // Scales a mask's field to 8 bits as the system's DIB code does: a field wider than 8 keeps its top 8 bits, a
 // narrower one is repeated once below itself; only the mask's lowest run of set bits counts.
@@ -146,49 +90,32 @@ COLORREF TableColour(const DecodedBitmap& b, unsigned index) { return index < b.
 }  // namespace
 
 bool DecodeBmpFile(const std::uint8_t* bytes, std::size_t size, DecodedBitmap* out) {
-  Header h{};
-  if (!ReadHeader(bytes, size, &h)) return false;
-  const std::uint64_t tableAt = kFileHeaderBytes + h.infoBytes;
-  const std::uint64_t entryBytes = h.infoBytes == kCoreHeaderBytes ? 3 : 4;
-  std::uint64_t tableEntries = 0, tableBytes = 0;
-  if (h.bits <= 8) {
-    // A count beyond 256 is taken as 256, as the system does; entries past 2^bits are never indexed.
-    tableEntries = h.coloursUsed == 0 ? 1u << h.bits : std::min<std::uint64_t>(h.coloursUsed, 256);
-    tableBytes = tableEntries * entryBytes;
-  } else if (h.compression == kBitFields && h.infoBytes == kInfoHeaderBytes) {
-    tableBytes = 12;  // the three masks follow the header; the later headers hold them
-  }
-  if (tableAt + tableBytes > size) return false;
-  const std::uint64_t declaredAt = Le32(bytes + 10);
-  const std::uint64_t pixelsAt = declaredAt == 0 ? tableAt + tableBytes : declaredAt;
-  if (pixelsAt < tableAt + tableBytes) return false;  // pixels inside the header or the colour table
+  BitmapLayout h{};
+  if (!ReadBitmapLayout(bytes, size, size, &h)) return false;
 
   DecodedBitmap b;
   b.width = static_cast<int>(h.width);
   b.height = static_cast<int>(h.height < 0 ? -h.height : h.height);
   b.bitsPerPixel = static_cast<int>(h.bits);
   b.bottomUp = h.height > 0;
-  const std::uint64_t stride = (static_cast<std::uint64_t>(h.width) * h.bits + 31) / 32 * 4;
-  const std::uint64_t pixelBytes = stride * static_cast<std::uint64_t>(b.height);
-  b.stride = static_cast<std::size_t>(stride);
+  b.stride = static_cast<std::size_t>(h.stride);
 
   if (h.compression == kRle8 || h.compression == kRle4) {
-    // The data's length is known only from the header; a file that does not hold all of it is cut off.
-    if (h.imageBytes == 0 || pixelsAt + h.imageBytes > size || pixelBytes > kMaxUnpackedBytes) return false;
-    b.rows.assign(static_cast<std::size_t>(pixelBytes), 0);
-    UnpackRunLength(bytes + pixelsAt, h.imageBytes, &b);
+    const std::uint64_t unpacked = h.stride * static_cast<std::uint64_t>(b.height);
+    if (unpacked > kMaxUnpackedBytes) return false;
+    b.rows.assign(static_cast<std::size_t>(unpacked), 0);
+    UnpackRunLength(bytes + h.pixelsAt, static_cast<std::size_t>(h.pixelBytes), &b);
   } else {
-    if (pixelsAt + pixelBytes > size) return false;
-    b.rows.assign(bytes + pixelsAt, bytes + pixelsAt + pixelBytes);
+    b.rows.assign(bytes + h.pixelsAt, bytes + h.pixelsAt + h.pixelBytes);
   }
 
-  const std::uint64_t usable = std::min<std::uint64_t>(tableEntries, std::uint64_t{1} << std::min(h.bits, 8u));
+  const std::uint64_t usable = std::min<std::uint64_t>(h.tableEntries, std::uint64_t{1} << std::min(h.bits, 8u));
   for (std::uint64_t i = 0; i < usable; ++i) {
-    const std::uint8_t* entry = bytes + tableAt + i * entryBytes;  // blue, green, red
+    const std::uint8_t* entry = bytes + h.tableAt + i * h.entryBytes;  // blue, green, red
     b.colours.push_back(RGB(entry[2], entry[1], entry[0]));
   }
   if (h.compression == kBitFields) {
-    const std::uint8_t* masks = bytes + tableAt;
+    const std::uint8_t* masks = bytes + h.tableAt;
     if (h.infoBytes != kInfoHeaderBytes) masks = bytes + kFileHeaderBytes + kInfoHeaderBytes;
     for (int i = 0; i < 3; ++i) b.masks[i] = Le32(masks + 4 * i);
   } else if (h.bits == 16) {
