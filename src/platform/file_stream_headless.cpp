@@ -17,7 +17,8 @@ HeadlessOpenFailure g_openFailure;
 void HeadlessSetOpenFailure(HeadlessOpenFailure failure) { g_openFailure = std::move(failure); }
 
 // A folder does not open as a file on the system (fopen there fails with EACCES), while Linux opens it for reading
-// and then reports a length that depends on the file system; refusing it here gives one answer everywhere.
+// and then reports a length that depends on the file system; refusing it here gives one answer everywhere. A named
+// pipe is refused too: opening one waits for the other end, which would hang Init on a hand-edited path.
 std::FILE* OpenFileStream(const char* windowsPath, const char* mode) {
   const std::string hostPath = HostPathFromWindows(windowsPath);
   if (g_openFailure && g_openFailure(hostPath, mode)) {
@@ -25,7 +26,7 @@ std::FILE* OpenFileStream(const char* windowsPath, const char* mode) {
     return nullptr;
   }
   std::error_code ec;
-  if (std::filesystem::is_directory(hostPath, ec)) {
+  if (std::filesystem::is_directory(hostPath, ec) || std::filesystem::is_fifo(hostPath, ec)) {
     errno = EACCES;
     return nullptr;
   }

@@ -1,5 +1,6 @@
 // The whole-file routines FileSize, ReadWholeFile and WriteWholeFile.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -53,6 +54,16 @@ TEST_F(WholeFile, ReadingAFolderGivesNothing) {
   std::filesystem::create_directories(folder_.root / "dir.dat");
   std::vector<unsigned char> buffer(16, 0xAB);
   EXPECT_EQ(ReadWholeFile(Path("dir.dat").c_str(), buffer.data(), 16), 0);
+  EXPECT_EQ(buffer, std::vector<unsigned char>(16, 0xAB));
+}
+
+// Opening a named pipe waits for a writer; a hand-edited path naming one must not hang the plug-in.
+TEST_F(WholeFile, ANamedPipeIsNotOpened) {
+  ASSERT_EQ(mkfifo((folder_.root / "pipe.dat").c_str(), 0600), 0);
+  std::vector<unsigned char> buffer(16, 0xAB);
+  EXPECT_EQ(FileSize(Path("pipe.dat").c_str()), 0);
+  EXPECT_EQ(ReadWholeFile(Path("pipe.dat").c_str(), buffer.data(), 16), 0);
+  EXPECT_EQ(WriteWholeFile(Path("pipe.dat").c_str(), buffer.data(), 16), 0);
   EXPECT_EQ(buffer, std::vector<unsigned char>(16, 0xAB));
 }
 
