@@ -43,6 +43,16 @@ def wave_blocks(frames: int) -> bytes:
     return bytes(out)
 
 
+def texture_bmp() -> bytes:
+    """A whole 256 x 256 8-bit bitmap: grey-ramp colour table, pixel value x + y."""
+    table = b"".join(bytes((i, i, i, 0)) for i in range(256))
+    pixels = bytes((x + y) & 255 for y in range(256) for x in range(256))
+    offset = 14 + 40 + len(table)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, 256, 256, 1, 8, 0, len(pixels), 2835, 2835, 256, 0)
+    return header + info + table + pixels
+
+
 def make_folder(root: pathlib.Path, dll: pathlib.Path, palettes=True, fade=b"full", ini=None) -> pathlib.Path:
     if root.exists():
         shutil.rmtree(root)
@@ -88,6 +98,20 @@ def main() -> None:
     bad_texture.write_bytes(b"BM this is no bitmap at all")
     missing = out / "missing-texture"
     make_folder(missing, args.dll, ini=f"[Ombrelo Tunnel]\nUseTexture=1\nTextureName={wine_path(missing / 'gone.bmp')}\n")
+    # Cut-off bitmaps, which the system's loader would read past the end of: refused before it sees them.
+    whole = texture_bmp()
+    pixel_offset_past_end = whole[:10] + struct.pack("<I", len(whole) + 16) + whole[14:]
+    textures = (
+        ("whole-texture", whole),
+        ("cut-texture-pixels", whole[: 1078 + 30000]),
+        ("cut-texture-table", whole[: 54 + 300]),
+        ("texture-offset-past-end", pixel_offset_past_end),
+    )
+    for name, data in textures:
+        folder = out / name
+        texture = folder / "TavelDat" / "texture.bmp"
+        make_folder(folder, args.dll, ini=f"[Ombrelo Tunnel]\nUseTexture=1\nTextureName={wine_path(texture)}\n")
+        texture.write_bytes(data)
     (out / "waveform.bin").write_bytes(wave_blocks(args.frames))
 
 

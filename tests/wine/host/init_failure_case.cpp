@@ -1,4 +1,5 @@
-// Init's failures that a host can arrange from outside: missing or bad data files, and a second Init.
+// Init's failures that a host can arrange from outside: missing or bad data files, and a second Init; and the
+// whole texture that loads beside the cut-off ones.
 #include <windows.h>
 
 #include "host_cases.h"
@@ -19,6 +20,9 @@ constexpr FailureCase kFailures[] = {
     {"short-fade", "Error generating tables", "PLUG-IN Error"},
     {"bad-texture", "Error generating tables", "PLUG-IN Error"},
     {"missing-texture", "Error generating tables", "PLUG-IN Error"},
+    {"cut-texture-pixels", "Error generating tables", "PLUG-IN Error"},
+    {"cut-texture-table", "Error generating tables", "PLUG-IN Error"},
+    {"texture-offset-past-end", "Error generating tables", "PLUG-IN Error"},
 };
 
 void CheckBox(const CaughtMessageBox& box, const char* text, const char* caption, HWND owner) {
@@ -108,10 +112,26 @@ void CheckSecondInit(const HostOptions& options, HWND parent) {
 
 }  // namespace
 
+// The whole texture beside the cut-off ones passes the check and the system's loader: Init succeeds.
+void CheckWholeTexture(const HostOptions& options, HWND parent) {
+  LogScope scope("whole-texture");
+  LoadedPlugin plugin;
+  if (!LoadPlugin(options.layoutRoot + "\\whole-texture", parent, &plugin)) return;
+  HostModule* module = plugin.module;
+  StartCatchingMessageBoxes();
+  CHECK_EQ_INT(module->Init(module), 0);
+  CHECK_EQ_INT(TakeMessageBoxes().size(), 0);
+  module->Quit(module);
+  StopCatchingMessageBoxes();
+  PumpFor(20);
+  UnloadPlugin(&plugin);
+}
+
 void RunInitFailureCase(const HostOptions& options) {
   HostWindow host;
   if (!StartHostWindowThread(&host)) return Fail("no host window");
   for (const FailureCase& failure : kFailures) CheckFailure(options, failure, host.window);
   CheckSecondInit(options, host.window);
+  CheckWholeTexture(options, host.window);
   DestroyHostWindow(&host);
 }
