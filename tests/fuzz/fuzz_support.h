@@ -27,9 +27,6 @@ std::vector<std::uint8_t> TakeRest(FuzzBytes& in);
 // starts from a library just loaded; files written by earlier inputs stay unless the target removes them.
 const PluginFolder& FreshFuzzSession();
 
-// Writes `paletteCount` 768-byte palettes and a 65536-byte "fade.dat" into the folder's "TavelDat".
-void WriteFuzzEffectData(const std::filesystem::path& root, int paletteCount);
-
 // Aborts with the message: an invariant broken is a finding, like a crash.
 [[noreturn]] void FuzzFail(const char* what);
 inline void FuzzCheck(bool condition, const char* what) {

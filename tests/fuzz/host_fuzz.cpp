@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static bool dataWritten = false;
   const PluginFolder& folder = FreshFuzzSession();
   if (!dataWritten) {
-    WriteFuzzEffectData(folder.root, 2);
+    WriteEffectDataFiles(folder.root, 2);
     dataWritten = true;
   }
   VisModule* module = winampVisGetHeader()->getModule(0);

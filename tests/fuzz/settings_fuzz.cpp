@@ -25,7 +25,7 @@ const Baseline& Started() {
   static Baseline b = [] {
     Baseline s;
     const PluginFolder& folder = FreshFuzzSession();
-    WriteFuzzEffectData(folder.root, 2);
+    WriteEffectDataFiles(folder.root, 2);
     std::filesystem::remove(folder.root / "plugin.ini");
     s.module = folder.module;
     s.ini = folder.root / "plugin.ini";

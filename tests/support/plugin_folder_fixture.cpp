@@ -81,3 +81,14 @@ std::string ReadFileText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+void WriteEffectDataFiles(const std::filesystem::path& root, int paletteCount) {
+  for (int p = 0; p < paletteCount; ++p) {
+    std::vector<unsigned char> palette(768);
+    for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<unsigned char>((i * 7 + p * 13) % 64);
+    WriteFileBytes(root / "TavelDat" / ("pal" + std::to_string(p) + ".pal"), palette);
+  }
+  std::vector<unsigned char> fade(65536);
+  for (std::size_t i = 0; i < fade.size(); ++i) fade[i] = static_cast<unsigned char>((i >> 8) * (i & 255) / 255);
+  WriteFileBytes(root / "TavelDat" / "fade.dat", fade);
+}

@@ -21,6 +21,9 @@ PluginFolder MakeLongPluginFolder(std::size_t folderLength, bool withDataFolder 
 // Removes the folder again.
 void RemovePluginFolder(const PluginFolder& folder);
 
+// Writes `paletteCount` palette files of 768 bytes ("TavelDat\pal0.pal", ...) and a 65536-byte "TavelDat\fade.dat".
+void WriteEffectDataFiles(const std::filesystem::path& root, int paletteCount = 2);
+
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
 std::vector<unsigned char> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileText(const std::filesystem::path& path, const std::string& text);

@@ -8,9 +8,6 @@
 #include "host/vis_records.h"
 #include "support/plugin_folder_fixture.h"
 
-// Writes `paletteCount` palette files of 768 bytes ("TavelDat\pal0.pal", ...) and a 65536-byte "TavelDat\fade.dat".
-void WriteEffectDataFiles(const std::filesystem::path& root, int paletteCount = 2);
-
 // Resets the platform and the state record, makes a folder with the effect's data files, and gives the module
 // the host's window as parent and an instance handle. Quits and cleans up at the end of each test.
 class PluginSession : public testing::Test {
