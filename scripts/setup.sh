@@ -10,6 +10,8 @@ PACKAGES=(
   wine wine32:i386 xvfb x11-apps xdotool imagemagick
   nsis zip unzip python3 sox
   clang libclang-rt-14-dev
+  libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
 )
 
 missing=()
@@ -26,5 +28,5 @@ export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+$SUDO apt-get -o DPkg::Lock::Timeout=900 update -q
+$SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${missing[@]}"
