@@ -37,8 +37,11 @@ int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assi
     const bool fadeChanged = changed.FadeOffset != g_state.Settings.FadeOffset ||
                              changed.FadeAmplitude != g_state.Settings.FadeAmplitude ||
                              changed.FadePower != g_state.Settings.FadePower;
+    const bool displayModeChanged = changed.DisplayMode != g_state.Settings.DisplayMode;
     g_state.Settings = changed;
     SaveSettings(module);
+    // The settings dialog never writes this key, so it is written only when asked for.
+    if (displayModeChanged) SaveDisplayMode(module);
     streams.out << "saved " << ini.string() << '\n';
     if (fadeChanged) streams.out << "the fade settings changed: run `tavelmir fade` to recompute the fade table\n";
   }

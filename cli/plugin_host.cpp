@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "display/display.h"
 #include "frame_image.h"
 #include "host/effect_state.h"
 #include "host/plugin_folder.h"
@@ -90,6 +91,18 @@ bool StartPlugin(const std::string& pluginDir, PluginSession& session, std::stri
   return true;
 }
 
+namespace {
+
+void CopyDisplayPalette(std::uint8_t* palette) {
+  for (int i = 0; i < 256; ++i) {
+    palette[3 * i] = g_state.DisplayPalette[i].peRed;
+    palette[3 * i + 1] = g_state.DisplayPalette[i].peGreen;
+    palette[3 * i + 2] = g_state.DisplayPalette[i].peBlue;
+  }
+}
+
+}  // namespace
+
 bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::uint8_t* indices, std::uint8_t* palette,
                        std::string& error) {
   VisModule* module = session.module;
@@ -100,7 +113,14 @@ bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::
     if (!boxes.empty()) error += ": " + boxes;
     return false;
   }
-  // The picture Render drew, straight from the off-screen surface's memory (unlocked again by now).
+  // The picture Render drew, straight from the off-screen surface's memory (unlocked again by now); a window
+  // ("DisplayMode=2", or a desktop that keeps its mode) draws into a frame of its own instead.
+  if (g_state.DisplayKind == kDisplayBorderless || g_state.DisplayKind == kDisplayWindowed) {
+    std::memcpy(indices, g_state.WindowFrame, sizeof g_state.WindowFrame);
+    HeadlessClearEvents();
+    CopyDisplayPalette(palette);
+    return true;
+  }
   const HeadlessSurfaceView view = HeadlessOffscreen();
   if (!view.pixels || view.width != kScreenWidth || view.height != kScreenHeight || view.pitch < kScreenWidth) {
     error = "the plug-in has no 320 x 200 off-screen surface";
@@ -110,11 +130,7 @@ bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::
     std::memcpy(indices + y * kScreenWidth, view.pixels + static_cast<std::ptrdiff_t>(y) * view.pitch, kScreenWidth);
   // The substitute logs every platform call; a long render must not grow that log frame by frame.
   HeadlessClearEvents();
-  for (int i = 0; i < 256; ++i) {
-    palette[3 * i] = g_state.DisplayPalette[i].peRed;
-    palette[3 * i + 1] = g_state.DisplayPalette[i].peGreen;
-    palette[3 * i + 2] = g_state.DisplayPalette[i].peBlue;
-  }
+  CopyDisplayPalette(palette);
   return true;
 }
 

@@ -11,7 +11,7 @@ struct SettingKey {
   std::int32_t minimum, maximum;
 };
 
-constexpr int kSettingKeyCount = 10;
+constexpr int kSettingKeyCount = 11;
 extern const SettingKey kSettingKeys[kSettingKeyCount];
 
 // Applies one "KEY=VALUE" (key case-insensitive) to `settings`. False, with a message, for an unknown key, a

@@ -1,4 +1,5 @@
-// The full-screen window and the DirectDraw display: Init's display steps, the window procedure, the release.
+// The full-screen window and the display behind it: Init's display steps and their fall-backs, the window
+// procedure, the release.
 #pragma once
 #include <cstdint>
 
@@ -13,6 +14,41 @@ constexpr DWORD kExclusiveFullScreen = DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN;      
 constexpr int kDisplayWidth = 320;
 constexpr int kDisplayHeight = 200;
 constexpr int kDisplayBitsPerPixel = 8;
+constexpr int kFramePixelCount = kDisplayWidth * kDisplayHeight;
+// The widest picture a window shows; a wider 4:3 area keeps this width, centred.
+constexpr int kMaxPictureWidth = 8192;
+
+// How the frame reaches the screen.
+enum DisplayKind : std::int32_t {
+  kDisplayExclusive = 0,        // exclusive 320 x 200 x 8, the frame copied as it is
+  kDisplayExclusiveScaled = 1,  // exclusive in a larger 8-bit mode, the frame enlarged by whole pixels, centred
+  kDisplayBorderless = 2,       // a top-most window over a monitor at the desktop's mode, through GDI
+  kDisplayWindowed = 3,         // a normal, resizable window, through GDI
+};
+
+// The step of the display's set-up that failed, each with its own message; kDisplayOpen when none did.
+enum DisplayStep : std::int32_t {
+  kDisplayOpen = 0,
+  kStepDevice,
+  kStepCooperation,
+  kStepMode,
+  kStepCreatePalette,
+  kStepPrimary,
+  kStepOffscreen,
+  kStepOffscreenMemory,
+  kStepGeometry,
+  kStepAttachPalette,
+  kStepClearScreen,
+  kStepMonitor,
+  kStepPlaceWindow,
+  kStepWindowDC,
+  kStepWindowPicture,
+};
+struct DisplayStepMessage {
+  const char* text;
+  const char* caption;
+};
+DisplayStepMessage DisplayFailureMessage(DisplayStep step);
 
 // Every step answers 0 on success and non-zero on failure; DirectDraw steps keep their call's result in
 // LastDisplayResult.
@@ -26,8 +62,8 @@ int CreateDisplayWindow(VisModule* module);
 int CreateDisplayDevice();
 // Exclusive full-screen use of the display for the window.
 int TakeExclusiveDisplay();
-// 320 x 200 at 8 bits per pixel.
-int SetEffectDisplayMode();
+// width x height at 8 bits per pixel.
+int SetExclusiveDisplayMode(int width, int height);
 // The DirectDraw palette, from DisplayPalette.
 int CreateDisplayPalette();
 int CreatePrimarySurface();
@@ -43,6 +79,34 @@ OffscreenStatus CreateOffscreenSurface();
 int ReadOffscreenGeometry();
 // Attaches the palette to the primary surface.
 int AttachDisplayPalette();
+// Fills the whole primary surface with index 0, which the 8-bit display shows black.
+int ClearScreen();
+
+// Device, exclusive co-operation and the mode width x height x 8.
+DisplayStep BeginExclusiveDisplay(int width, int height);
+// Palette, primary and off-screen surfaces, geometry, the palette attached; in a larger mode, where the picture
+// lies and a black screen around it.
+DisplayStep FinishExclusiveDisplay();
+// After the effect's own mode failed: 640 x 400 x 8, then 640 x 480 x 8, then a borderless window over the
+// monitor of the host's window. The step that failed last, or kDisplayOpen.
+DisplayStep OpenFallbackDisplay(VisModule* module);
+// The window as a borderless cover of its monitor or as a normal window, drawn through GDI.
+DisplayStep OpenWindowDisplay(VisModule* module, DisplayKind kind);
+// Puts the window back over the whole primary screen as Init made it, for an exclusive mode.
+void PlaceFullScreenWindow();
+// Releases the surfaces, the palette and the DirectDraw object, which gives the desktop its mode back.
+void ReleaseDirectDrawObjects();
+// Restores both lost surfaces and attaches the palette again (and clears around an enlarged picture).
+int RestoreDisplaySurfaces();
+// Alt+Enter, asked for through the window, carried out here: window to full screen and back. False when no
+// display could be opened.
+bool SwitchDisplayIfAsked(VisModule* module);
+
+// Draws WindowScreen through DisplayPalette into the window's client area (nearest pixel into the largest 4:3
+// area, black around it). True also when there is nothing to draw into (a minimised window).
+bool DrawWindowPicture(HDC dc);
+// DrawWindowPicture through the window's own drawing context.
+bool ShowWindowPicture();
 
 LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

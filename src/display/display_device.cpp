@@ -1,4 +1,4 @@
-// The DirectDraw object, exclusive use of the display and the 320 x 200 x 8 mode.
+// The DirectDraw object, exclusive use of the display and its 8-bit mode.
 #include "display/display.h"
 #include "host/effect_state.h"
 
@@ -12,7 +12,7 @@ int TakeExclusiveDisplay() {
   return g_state.LastDisplayResult == DD_OK ? 0 : 1;
 }
 
-int SetEffectDisplayMode() {
-  g_state.LastDisplayResult = g_state.DirectDraw->SetDisplayMode(kDisplayWidth, kDisplayHeight, kDisplayBitsPerPixel);
+int SetExclusiveDisplayMode(int width, int height) {
+  g_state.LastDisplayResult = g_state.DirectDraw->SetDisplayMode(width, height, kDisplayBitsPerPixel);
   return g_state.LastDisplayResult == DD_OK ? 0 : 1;
 }

@@ -2,7 +2,7 @@
 #include "display/display.h"
 #include "host/effect_state.h"
 
-void ReleaseDisplay(VisModule* module) {
+void ReleaseDirectDrawObjects() {
   if (g_state.DirectDraw != nullptr) {
     if (g_state.PrimarySurface != nullptr) {
       g_state.PrimarySurface->Release();
@@ -23,6 +23,10 @@ void ReleaseDisplay(VisModule* module) {
     g_state.DirectDraw->Release();
     g_state.DirectDraw = nullptr;
   }
+}
+
+void ReleaseDisplay(VisModule* module) {
+  ReleaseDirectDrawObjects();
   // The handle stays: after an Escape the window is already gone and this fails quietly.
   DestroyWindow(g_state.Window);
   UnregisterClassA(kDisplayClassName, module->instance);

@@ -1,4 +1,4 @@
-// The palette, the primary and off-screen surfaces, the off-screen geometry and the palette's attachment.
+// The palette, the primary and off-screen surfaces, the off-screen geometry, the palette's attachment, the clear.
 #include "display/display.h"
 #include "host/effect_state.h"
 
@@ -51,5 +51,14 @@ int ReadOffscreenGeometry() {
 
 int AttachDisplayPalette() {
   g_state.LastDisplayResult = g_state.PrimarySurface->SetPalette(g_state.Palette);
+  return g_state.LastDisplayResult == DD_OK ? 0 : 1;
+}
+
+int ClearScreen() {
+  DDBLTFX fill{};
+  fill.dwSize = sizeof fill;
+  fill.dwFillColor = 0;
+  g_state.LastDisplayResult =
+      g_state.PrimarySurface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
   return g_state.LastDisplayResult == DD_OK ? 0 : 1;
 }

@@ -1,8 +1,12 @@
-// The full-screen window's procedure: no cursor, no background, Escape closes, other keys go to the host.
+// The display window's procedure: no cursor, no background, Escape closes, Alt+Enter switches, other keys go on.
 #include "display/display.h"
 #include "host/effect_state.h"
 
 namespace {
+
+// Key message bits: Alt held, and the key already down before (auto-repeat).
+constexpr LPARAM kAltDown = 1 << 29;
+constexpr LPARAM kKeyWasDown = 1 << 30;
 
 // Escape closes the window; every other key goes on to the host's window unchanged, so that the host keeps the
 // keyboard while the full-screen window has the focus. Posted, never sent: the host's window is not waited for.
@@ -29,9 +33,24 @@ LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_ACTIVATEAPP:
       g_state.WindowActive = static_cast<std::int32_t>(wParam);
       return DefWindowProcA(window, message, wParam, lParam);
+    case WM_ACTIVATE:
+      // WM_ACTIVATEAPP comes only when activation moves between threads; a host whose own window shares this
+      // thread never sends it, and the window, although active, would never draw.
+      g_state.WindowActive = LOWORD(wParam) != WA_INACTIVE ? 1 : 0;
+      return DefWindowProcA(window, message, wParam, lParam);
     case WM_SETCURSOR:
+      // A normal window keeps the system's cursors on its frame, for moving and sizing it.
+      if (g_state.DisplayKind == kDisplayWindowed && LOWORD(lParam) != HTCLIENT)
+        return DefWindowProcA(window, message, wParam, lParam);
       SetCursor(nullptr);
       return 1;
+    case WM_SYSKEYDOWN:
+      // Alt+Enter switches between window and full screen; the next Render, which owns the display, does it.
+      if (wParam == VK_RETURN && (lParam & kAltDown) != 0) {
+        if ((lParam & kKeyWasDown) == 0) g_state.SwitchRequested = 1;
+        return 0;
+      }
+      return DefWindowProcA(window, message, wParam, lParam);
     case WM_KEYDOWN:
     case WM_KEYUP:
       ForwardKey(window, message, wParam, lParam);

@@ -14,22 +14,12 @@
 namespace {
 
 constexpr const char kWindowCaption[] = "...";
-constexpr const char kDirectDrawCaption[] = "DirectDraw error";
 constexpr const char kPaletteCaption[] = "PLUG-IN error";
 constexpr const char kTablesCaption[] = "PLUG-IN Error";
 
 constexpr const char kClassMessage[] = "Error registering window class";
 constexpr const char kWindowMessage[] = "Error creating window";
-constexpr const char kDeviceMessage[] = "Error creating DDraw object";
-constexpr const char kCooperationMessage[] = "Error setting DDraw cooperative level";
-constexpr const char kModeMessage[] = "Error setting DDraw display mode";
 constexpr const char kPaletteMessageFormat[] = "Error loading palette (Error #%d)";
-constexpr const char kCreatePaletteMessage[] = "Error associating a palette to the DDraw object";
-constexpr const char kPrimaryMessage[] = "Error creating DDraw primary surface";
-constexpr const char kOffscreenMessage[] = "Error creating DDraw offscreen surface (Full error!)";
-constexpr const char kOffscreenMemoryMessage[] = "Error creating DDraw offscreen surface (No possible allocation)";
-constexpr const char kGeometryMessage[] = "Error getting DDraw offscreen surface description";
-constexpr const char kAttachPaletteMessage[] = "Error asociating a palette to the DDraw primary surface";
 constexpr const char kTablesMessage[] = "Error generating tables";
 
 void Tell(VisModule* module, const char* text, const char* caption) {
@@ -62,6 +52,14 @@ int TearDownAndTell(VisModule* module, const char* text, const char* caption) {
   return 1;
 }
 
+int TellDisplayFailure(VisModule* module, DisplayStep step) {
+  const DisplayStepMessage message = DisplayFailureMessage(step);
+  return TearDownAndTell(module, message.text, message.caption);
+}
+
+// "DisplayMode" 1 asks for the effect's own mode or nothing, as the plug-in always did.
+bool EffectModeOnly() { return g_state.Settings.DisplayMode == kDisplayModeEffectOnly; }
+
 }  // namespace
 
 void Config(VisModule* module) {
@@ -77,9 +75,17 @@ int Init(VisModule* module) {
   }
   if (CreateDisplayWindow(module) != 0) return TearDownAndTell(module, kWindowMessage, kWindowCaption);
   LocatePluginFolder(module);
-  if (CreateDisplayDevice() != 0) return TearDownAndTell(module, kDeviceMessage, kDirectDrawCaption);
-  if (TakeExclusiveDisplay() != 0) return TearDownAndTell(module, kCooperationMessage, kDirectDrawCaption);
-  if (SetEffectDisplayMode() != 0) return TearDownAndTell(module, kModeMessage, kDirectDrawCaption);
+  LoadDisplayMode(module);
+  g_state.SwitchRequested = 0;
+  // The effect's own mode is tried first with the same calls in the same order as ever; only where a step of it
+  // fails does the display fall back (unless DisplayMode 1 forbids it), and only when every choice fails is the
+  // user told, of the step that failed last.
+  const bool windowed = g_state.Settings.DisplayMode == kDisplayModeWindow;
+  DisplayStep failed = kDisplayOpen;
+  if (!windowed) {
+    failed = BeginExclusiveDisplay(kDisplayWidth, kDisplayHeight);
+    if (failed != kDisplayOpen && EffectModeOnly()) return TellDisplayFailure(module, failed);
+  }
 
   int paletteStatus = LoadPaletteSet();
   if (paletteStatus != 0) {
@@ -90,18 +96,13 @@ int Init(VisModule* module) {
     return 1;
   }
 
-  if (CreateDisplayPalette() != 0) return TearDownAndTell(module, kCreatePaletteMessage, kDirectDrawCaption);
-  if (CreatePrimarySurface() != 0) return TearDownAndTell(module, kPrimaryMessage, kDirectDrawCaption);
-  switch (CreateOffscreenSurface()) {
-    case kOffscreenCreated:
-      break;
-    case kOffscreenFailed:
-      return TearDownAndTell(module, kOffscreenMessage, kDirectDrawCaption);
-    case kOffscreenNoAllocation:
-      return TearDownAndTell(module, kOffscreenMemoryMessage, kDirectDrawCaption);
+  if (windowed) {
+    failed = OpenWindowDisplay(module, kDisplayWindowed);
+  } else {
+    if (failed == kDisplayOpen) failed = FinishExclusiveDisplay();
+    if (failed != kDisplayOpen && !EffectModeOnly()) failed = OpenFallbackDisplay(module);
   }
-  if (ReadOffscreenGeometry() != 0) return TearDownAndTell(module, kGeometryMessage, kDirectDrawCaption);
-  if (AttachDisplayPalette() != 0) return TearDownAndTell(module, kAttachPaletteMessage, kDirectDrawCaption);
+  if (failed != kDisplayOpen) return TellDisplayFailure(module, failed);
 
   LoadSettings(module);
   DeriveEffectParams();

@@ -16,6 +16,7 @@ const WavePreset WavePresets[5] = {{0, 0}, {178, 5}, {153, 4}, {114, 3}, {63, 2}
 namespace {
 
 constexpr char kSettingsFile[] = "plugin.ini";
+constexpr char kDisplayModeKey[] = "DisplayMode";
 
 // Factors of the derived parameters; products are formed in double and rounded once to float.
 constexpr double kWaveGainFactor = 0.01568627450980392;                         // 4 / 255
@@ -69,6 +70,20 @@ void LoadSettings(VisModule* module) {
   std::memcpy(current, s.TextureName, sizeof current);
   current[sizeof current - 1] = '\0';
   GetPrivateProfileStringA(section, "TextureName", current, s.TextureName, sizeof s.TextureName, path);
+  s.DisplayMode = static_cast<std::int32_t>(GetPrivateProfileIntA(section, kDisplayModeKey, s.DisplayMode, path));
+}
+
+void LoadDisplayMode(VisModule* module) {
+  if (!PlacePluginFileName(kSettingsFile)) return;
+  std::int32_t& mode = g_state.Settings.DisplayMode;
+  mode =
+      static_cast<std::int32_t>(GetPrivateProfileIntA(module->description, kDisplayModeKey, mode, g_state.PluginPath));
+}
+
+void SaveDisplayMode(VisModule* module) {
+  if (!PlacePluginFileName(kSettingsFile)) return;
+  wsprintfA(g_state.TextBuffer, "%d", g_state.Settings.DisplayMode);
+  WritePrivateProfileStringA(module->description, kDisplayModeKey, g_state.TextBuffer, g_state.PluginPath);
 }
 
 void SaveSettings(VisModule* module) {

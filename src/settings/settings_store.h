@@ -4,5 +4,9 @@
 
 void LoadSettings(VisModule* module);
 void SaveSettings(VisModule* module);
+// "DisplayMode" alone: Init needs it before the display opens, long before the other settings are read. The
+// settings dialog does not edit it, so SaveSettings leaves the key as the user wrote it; SaveDisplayMode writes it.
+void LoadDisplayMode(VisModule* module);
+void SaveDisplayMode(VisModule* module);
 void DeriveEffectParams();
 void SettingsFromParams();

@@ -152,7 +152,7 @@ TEST_F(CliTest, ConfigShowsDefaultsAndDerivedParameters) {
 
 TEST_F(CliTest, ConfigSavesKeysCaseInsensitivelyThroughTheSettingsStore) {
   CliRun set = RunCli({"config", "--plugin-dir", plugin.string(), "paletteanimationspeed=40", "FADEPOWER=192",
-                       "TextureName=C:\\tex.bmp"});
+                       "TextureName=C:\\tex.bmp", "displaymode=2"});
   ASSERT_EQ(set.status, 0) << set.err;
   EXPECT_TRUE(Contains(set.out, "run `tavelmir fade`"));
   CliRun show = RunCli({"config", "--plugin-dir", plugin.string()});
@@ -160,7 +160,11 @@ TEST_F(CliTest, ConfigSavesKeysCaseInsensitivelyThroughTheSettingsStore) {
   EXPECT_TRUE(Contains(show.out, "FadeExponent=1\n")) << show.out;
   EXPECT_TRUE(Contains(show.out, "TextureName=C:\\tex.bmp\n")) << show.out;
   EXPECT_TRUE(Contains(show.out, "RadioIndex=2\n"));
+  EXPECT_TRUE(Contains(show.out, "DisplayMode=2\n")) << show.out;
   EXPECT_TRUE(Contains(ReadFileText(plugin / "plugin.ini"), "[Ombrelo Tunnel]"));
+  // The window the key asks for draws the same frames.
+  CliRun dump = RunCli({"render", P("tone.wav"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
+  EXPECT_EQ(dump.status, 0) << dump.err;
 }
 
 TEST_F(CliTest, ConfigRefusesBadValuesAndSavesNothing) {
@@ -168,6 +172,7 @@ TEST_F(CliTest, ConfigRefusesBadValuesAndSavesNothing) {
                             {"WaveShiftPower=-1", "WaveShiftPower must lie in 0..8"},
                             {"FadeOffset=256", "FadeOffset must lie in 0..255"},
                             {"UseTexture=2", "UseTexture must lie in 0..1"},
+                            {"DisplayMode=3", "DisplayMode must lie in 0..2"},
                             {"FadeAmplitude=12x", "FadeAmplitude takes a whole number"},
                             {"FadeAmplitude=", "FadeAmplitude takes a whole number"},
                             {"Volume=3", "unknown setting 'Volume'"},

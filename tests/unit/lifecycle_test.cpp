@@ -49,6 +49,11 @@ void ExpectTornDownBeforeTheBox() {
   EXPECT_EQ(g_state.PaletteSet, nullptr);
 }
 
+// "DisplayMode=1": the effect's own display or nothing, with the failure messages the plug-in always gave.
+void AskForTheEffectModeOnly(const fs::path& root) {
+  WriteFileText(root / "plugin.ini", "[Ombrelo Tunnel]\r\nDisplayMode=1\r\n");
+}
+
 struct FailureCase {
   const char* name;
   std::function<void(const fs::path& root)> arrange;
@@ -93,6 +98,7 @@ TEST_F(LifecycleTest, EveryFailingStepTearsDownThenTellsTheUser) {
     SCOPED_TRACE(c.name);
     TearDown();
     SetUp();
+    AskForTheEffectModeOnly(folder_.root);
     c.arrange(folder_.root);
     HeadlessClearEvents();
     EXPECT_EQ(Init(module_), 1);
@@ -126,6 +132,7 @@ TEST_F(LifecycleTest, PaletteLoaderCodeIsPrintedSigned) {
 }
 
 TEST_F(LifecycleTest, QuitMessageOfTheTeardownWaitsUntilTheBoxIsClosed) {
+  AskForTheEffectModeOnly(folder_.root);
   HeadlessInjectDirectDrawResult(HeadlessDdCall::SetDisplayMode, DDERR_GENERIC);
   HeadlessClearEvents();
   EXPECT_EQ(Init(module_), 1);
@@ -231,6 +238,7 @@ TEST_F(LifecycleTest, InitKeepsWhatOutlivesQuit) {
 }
 
 TEST_F(LifecycleTest, RenderAfterAFailedInitOrAfterQuitStopsWithoutTouchingAnything) {
+  AskForTheEffectModeOnly(folder_.root);
   HeadlessInjectDirectDrawResult(HeadlessDdCall::SetPalette, DDERR_GENERIC);
   EXPECT_EQ(Init(module_), 1);
   HeadlessClearEvents();

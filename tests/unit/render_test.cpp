@@ -129,17 +129,27 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
   const FailureCase cases[] = {
       {"blt", true, {{HeadlessDdCall::Blt, kGeneric}}, {"BlitError = 080004005h"}, kGeneric, false},
       {"blt fast", false, {{HeadlessDdCall::BltFast, kGeneric}}, {"BlitFastError = 080004005h"}, kGeneric, false},
-      {"lost",
+      {"lost, not restored",
        false,
-       {{HeadlessDdCall::BltFast, DDERR_SURFACELOST}},
+       {{HeadlessDdCall::BltFast, DDERR_SURFACELOST}, {HeadlessDdCall::Restore, DDERR_WRONGMODE}},
        {"BlitFastError = 0887601C2h"},
-       DDERR_SURFACELOST,
+       DDERR_WRONGMODE,
        false},
-      {"lost, blt",
+      {"lost, blt, off-screen not restored",
        true,
-       {{HeadlessDdCall::Blt, DDERR_SURFACELOST}},
+       {{HeadlessDdCall::Blt, DDERR_SURFACELOST},
+        {HeadlessDdCall::Restore, DD_OK},
+        {HeadlessDdCall::Restore, DDERR_GENERIC}},
        {"BlitError = 0887601C2h"},
-       DDERR_SURFACELOST,
+       kGeneric,
+       false},
+      {"lock lost, not restored",
+       false,
+       {{HeadlessDdCall::Lock, DDERR_SURFACELOST},
+        {HeadlessDdCall::Restore, kGeneric},
+        {HeadlessDdCall::Unlock, DD_OK}},
+       {"LockError = 0887601C2h"},
+       DD_OK,
        false},
       {"no context",
        false,
@@ -215,14 +225,63 @@ TEST_F(RenderTest, FailedCopyStopsBeforeTheLock) {
   EXPECT_EQ(EventNames("IDirectDrawSurface::ReleaseDC").size(), 1u);
 }
 
-TEST_F(RenderTest, LostSurfacesAreNotRestored) {
+// After Alt+Tab away and back both surfaces are lost: the frame restores them, attaches the palette again and
+// draws on; the picture it draws is on screen at the next call, and nothing is lost of the effect's course.
+TEST_F(RenderTest, LostSurfacesAreRestoredAndTheEffectGoesOn) {
+  for (bool systemMemory : {false, true}) {
+    SCOPED_TRACE(systemMemory);
+    TearDown();
+    SetUp();
+    HeadlessSetVideoMemoryExhausted(systemMemory);
+    InitOrFail();
+    ASSERT_EQ(Render(module_), 0);
+    HeadlessLoseSurfaces();
+    const std::uint32_t frames = g_state.FrameCounter;
+    HeadlessClearEvents();
+    EXPECT_EQ(Render(module_), 0);
+    const char* copy = systemMemory ? "IDirectDrawSurface::Blt" : "IDirectDrawSurface::BltFast";
+    std::vector<std::string> calls = EventNames("IDirectDraw");
+    ASSERT_GE(calls.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 6),
+              (std::vector<std::string>{copy, "IDirectDrawSurface::Restore", "IDirectDrawSurface::Restore",
+                                        "IDirectDrawSurface::SetPalette", "IDirectDrawSurface::Lock",
+                                        "IDirectDrawSurface::Unlock"}));
+    EXPECT_EQ(g_state.FrameCounter, frames + 1);
+    EXPECT_TRUE(HeadlessTexts().empty());
+    std::vector<std::uint8_t> drawn = HeadlessOffscreenBytes();
+    PALETTEENTRY attached[256];
+    ASSERT_TRUE(HeadlessScreenPalette(attached));
+    EXPECT_EQ(std::memcmp(attached, g_state.DisplayPalette, sizeof attached), 0);
+    EXPECT_EQ(Render(module_), 0);
+    EXPECT_EQ(HeadlessScreenBytes(), drawn);
+  }
+}
+
+TEST_F(RenderTest, LostSurfacesThatCannotBeRestoredStopTheEffect) {
   InitOrFail();
   HeadlessLoseSurfaces();
+  HeadlessInjectDirectDrawResult(HeadlessDdCall::Restore, DDERR_WRONGMODE);
   EXPECT_EQ(Render(module_), 1);
-  EXPECT_EQ(Render(module_), 1);
-  EXPECT_EQ(g_state.LastDisplayResult, DDERR_SURFACELOST);
-  EXPECT_TRUE(HeadlessTexts().empty());  // a lost screen gives no drawing context either
-  EXPECT_TRUE(EventNames("IDirectDrawSurface::Restore").empty());
+  EXPECT_EQ(g_state.LastDisplayResult, DDERR_WRONGMODE);
+  EXPECT_TRUE(HeadlessTexts().empty());  // a lost screen gives no drawing context
+  EXPECT_TRUE(EventNames("IDirectDrawSurface::Lock").empty());
+  // Restoring may succeed at a later frame.
+  EXPECT_EQ(Render(module_), 0);
+}
+
+// While the window is inactive nothing is restored or drawn; the first frame after it is active again is.
+TEST_F(RenderTest, SurfacesLostWhileInactiveAreRestoredOnceActiveAgain) {
+  InitOrFail();
+  HeadlessSetApplicationActive(false);
+  HeadlessLoseSurfaces();
+  const std::uint32_t frames = g_state.FrameCounter;
+  HeadlessClearEvents();
+  EXPECT_EQ(Render(module_), 0);
+  EXPECT_TRUE(HeadlessEvents().empty());
+  HeadlessSetApplicationActive(true);
+  EXPECT_EQ(Render(module_), 0);
+  EXPECT_EQ(EventNames("IDirectDrawSurface::Restore").size(), 2u);
+  EXPECT_EQ(g_state.FrameCounter, frames + 1);
 }
 
 TEST_F(RenderTest, ManyFramesLeaveNothingBehind) {

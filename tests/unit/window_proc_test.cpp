@@ -100,6 +100,27 @@ TEST_F(WindowProcTest, ActivationFollowsTheLastActivateAppMessage) {
   EXPECT_EQ(g_state.WindowActive, 1);
 }
 
+// WM_ACTIVATEAPP keeps its wParam; WM_ACTIVATE counts any state but WA_INACTIVE (its high word, minimised,
+// aside) as active. Each row is delivered after the one before, starting from an active window.
+TEST_F(WindowProcTest, ActivationFollowsBothActivationMessages) {
+  struct Step {
+    UINT message;
+    WPARAM wParam;
+    std::int32_t active;
+  };
+  const Step steps[] = {
+      {WM_ACTIVATE, WA_INACTIVE, 0},    {WM_ACTIVATE, WA_ACTIVE, 1}, {WM_ACTIVATE, MAKELPARAM(WA_INACTIVE, 1), 0},
+      {WM_ACTIVATE, WA_CLICKACTIVE, 1}, {WM_ACTIVATEAPP, 0, 0},      {WM_ACTIVATE, MAKELPARAM(WA_ACTIVE, 1), 1},
+      {WM_ACTIVATEAPP, 1, 1},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message() << "message " << step.message << " wParam " << step.wParam);
+    HeadlessDeliver(window_, step.message, step.wParam, 0);
+    EXPECT_EQ(g_state.WindowActive, step.active);
+  }
+  EXPECT_TRUE(HeadlessPostedMessages().empty());
+}
+
 TEST_F(WindowProcTest, CreateDestroyAndEraseAnswerZero) {
   EXPECT_EQ(HeadlessDeliver(window_, WM_ERASEBKGND, 0, 0), 0);
   EXPECT_EQ(HeadlessDeliver(window_, WM_CREATE, 0, 0), 0);
@@ -114,6 +135,21 @@ TEST(WindowActivation, WindowShownWhileAnotherApplicationIsActiveStaysInactive) 
   ASSERT_EQ(RegisterDisplayClass(module), 0);
   ASSERT_EQ(CreateDisplayWindow(module), 0);
   EXPECT_EQ(g_state.WindowActive, 0);
+  ReleaseDisplay(module);
+  ResetHeadlessPlatform();
+  ResetEffectState();
+}
+
+// A host whose own window shares the thread: activation stays within the thread, so only WM_ACTIVATE arrives.
+TEST(WindowActivation, WindowOfAHostOnTheSameThreadIsActiveFromTheStart) {
+  ResetHeadlessPlatform();
+  ResetEffectState();
+  HeadlessSetActivationWithinThread(true);
+  VisModule* module = winampVisGetHeader()->getModule(0);
+  ASSERT_EQ(RegisterDisplayClass(module), 0);
+  HeadlessClearEvents();
+  ASSERT_EQ(CreateDisplayWindow(module), 0);
+  EXPECT_EQ(g_state.WindowActive, 1);
   ReleaseDisplay(module);
   ResetHeadlessPlatform();
   ResetEffectState();

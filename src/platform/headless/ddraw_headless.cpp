@@ -1,4 +1,5 @@
 // Headless DirectDraw: in-memory screen and surfaces, palettes, copies and locks, with injectable results.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <deque>
@@ -40,8 +41,8 @@ struct HeadlessSurfaceData {
 
 namespace {
 
-// The desktop's own mode, given back when the exclusive object goes.
-constexpr HeadlessDisplayModeInfo kDesktopMode{1024, 768, 32};
+// The desktop's colour depth; its size is the one the window system reports.
+constexpr int kDesktopBitsPerPixel = 32;
 // The 32-bit platform's record size, which callers put in dwSize; the native record is wider only by a pointer.
 constexpr DWORD kPlatformDescSize = 108;
 
@@ -56,7 +57,15 @@ struct Objects {
 
 Objects g_objects;
 std::array<std::deque<HRESULT>, static_cast<std::size_t>(HeadlessDdCall::Count)> g_injected;
-HeadlessDisplayModeInfo g_mode = kDesktopMode;
+// The mode an exclusive object set; the desktop's own mode comes back when the object goes.
+bool g_modeChanged = false;
+HeadlessDisplayModeInfo g_changedMode{};
+bool g_modesRefused = false;
+
+HeadlessDisplayModeInfo CurrentMode() {
+  if (g_modeChanged) return g_changedMode;
+  return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), kDesktopBitsPerPixel};
+}
 bool g_videoMemoryExhausted = false;
 int g_offscreenPitch = 0;
 int g_deadCalls = 0;
@@ -117,31 +126,32 @@ void KillDirectDraw(HeadlessDirectDrawData& d) {
     if (s.alive && s.owner == &d) KillSurface(s);
   for (HeadlessPaletteData& p : g_objects.paletteData)
     if (p.alive && p.owner == &d) KillPalette(p);
-  if (d.modeChanged) g_mode = kDesktopMode;
+  if (d.modeChanged) g_modeChanged = false;
 }
 
-// Copies a rectangle of `source` over `target` starting at (x, y) with the same size, or stretched to fill
-// `target` when `stretch` is set.
-void Copy(HeadlessSurfaceData& target, int x, int y, const HeadlessSurfaceData& source, const RECT& from,
-          bool stretch) {
+// Copies a rectangle of `source` into the rectangle `to` of `target`, stretched (nearest pixel, rounded down)
+// when the sizes differ.
+void Copy(HeadlessSurfaceData& target, const RECT& to, const HeadlessSurfaceData& source, const RECT& from) {
   int bytes = source.bitsPerPixel / 8;
   int w = from.right - from.left, h = from.bottom - from.top;
-  if (!stretch) {
-    for (int row = 0; row < h; ++row)
-      std::memcpy(&target.pixels[static_cast<std::size_t>((y + row) * target.pitch + x * bytes)],
-                  &source.pixels[static_cast<std::size_t>((from.top + row) * source.pitch + from.left * bytes)],
-                  static_cast<std::size_t>(w * bytes));
-    return;
-  }
-  for (int row = 0; row < target.height; ++row) {
-    int sy = from.top + row * h / target.height;
-    for (int col = 0; col < target.width; ++col) {
-      int sx = from.left + col * w / target.width;
-      std::memcpy(&target.pixels[static_cast<std::size_t>(row * target.pitch + col * bytes)],
+  int tw = to.right - to.left, th = to.bottom - to.top;
+  for (int row = 0; row < th; ++row) {
+    int sy = from.top + row * h / th;
+    for (int col = 0; col < tw; ++col) {
+      int sx = from.left + col * w / tw;
+      std::memcpy(&target.pixels[static_cast<std::size_t>((to.top + row) * target.pitch + (to.left + col) * bytes)],
                   &source.pixels[static_cast<std::size_t>(sy * source.pitch + sx * bytes)],
                   static_cast<std::size_t>(bytes));
     }
   }
+}
+
+void Fill(HeadlessSurfaceData& target, const RECT& to, DWORD colour) {
+  int bytes = target.bitsPerPixel / 8;
+  for (int row = to.top; row < to.bottom; ++row)
+    for (int col = to.left; col < to.right; ++col)
+      std::memcpy(&target.pixels[static_cast<std::size_t>(row * target.pitch + col * bytes)], &colour,
+                  static_cast<std::size_t>(bytes));
 }
 
 bool RectInside(const RECT& r, int width, int height) {
@@ -232,7 +242,9 @@ HRESULT IDirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixe
   if (width == 0 || height == 0 || width > 4096 || height > 4096 ||
       (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32))
     return Log("IDirectDraw::SetDisplayMode", DDERR_INVALIDMODE, detail);
-  g_mode = {static_cast<int>(width), static_cast<int>(height), static_cast<int>(bitsPerPixel)};
+  if (g_modesRefused) return Log("IDirectDraw::SetDisplayMode", DDERR_UNSUPPORTED, detail);
+  g_changedMode = {static_cast<int>(width), static_cast<int>(height), static_cast<int>(bitsPerPixel)};
+  g_modeChanged = true;
   data->modeChanged = true;
   return Log("IDirectDraw::SetDisplayMode", DD_OK, detail);
 }
@@ -269,15 +281,16 @@ HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** sur
   s.refs = 1;
   s.alive = true;
   s.primary = primary;
-  s.bitsPerPixel = g_mode.bitsPerPixel;
+  const HeadlessDisplayModeInfo mode = CurrentMode();
+  s.bitsPerPixel = mode.bitsPerPixel;
   if (primary) {
     for (const HeadlessSurfaceData& other : g_objects.surfaceData)
       if (other.alive && other.primary && other.owner == data)
         return Log("IDirectDraw::CreateSurface", DDERR_PRIMARYSURFACEALREADYEXISTS, caps);
     if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != 0)
       return Log("IDirectDraw::CreateSurface", DDERR_INVALIDPARAMS, caps);
-    s.width = g_mode.width;
-    s.height = g_mode.height;
+    s.width = mode.width;
+    s.height = mode.height;
     s.pitch = s.width * s.bitsPerPixel / 8;
     s.caps = caps | DDSCAPS_VIDEOMEMORY;
   } else {
@@ -346,13 +359,23 @@ HRESULT IDirectDrawSurface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT
   REQUIRE_ALIVE("IDirectDrawSurface::Blt");
   HRESULT result = DD_OK;
   if (Injected(HeadlessDdCall::Blt, &result) && result != DD_OK) return Log("IDirectDrawSurface::Blt", result, flags);
-  if (destRect != nullptr || effects != nullptr) return Log("IDirectDrawSurface::Blt", DDERR_INVALIDPARAMS, flags);
+  RECT to = destRect != nullptr ? *destRect : RECT{0, 0, data->width, data->height};
+  if (!RectInside(to, data->width, data->height)) return Log("IDirectDrawSurface::Blt", DDERR_INVALIDRECT, flags);
+  if ((flags & DDBLT_COLORFILL) != 0) {
+    if (source != nullptr || sourceRect != nullptr || effects == nullptr || effects->dwSize == 0)
+      return Log("IDirectDrawSurface::Blt", DDERR_INVALIDPARAMS, flags);
+    if (data->lost) return Log("IDirectDrawSurface::Blt", DDERR_SURFACELOST, flags);
+    if (data->locked || data->dc != nullptr) return Log("IDirectDrawSurface::Blt", DDERR_SURFACEBUSY, flags);
+    Fill(*data, to, effects->dwFillColor);
+    return Log("IDirectDrawSurface::Blt", DD_OK, flags);
+  }
+  if (effects != nullptr) return Log("IDirectDrawSurface::Blt", DDERR_INVALIDPARAMS, flags);
   result = CopyAllowed(data, source);
   if (result != DD_OK) return Log("IDirectDrawSurface::Blt", result, flags);
   RECT from = sourceRect != nullptr ? *sourceRect : RECT{0, 0, source->data->width, source->data->height};
   if (!RectInside(from, source->data->width, source->data->height))
     return Log("IDirectDrawSurface::Blt", DDERR_INVALIDRECT, flags);
-  Copy(*data, 0, 0, *source->data, from, true);
+  Copy(*data, to, *source->data, from);
   return Log("IDirectDrawSurface::Blt", DD_OK, flags);
 }
 
@@ -368,7 +391,8 @@ HRESULT IDirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface* source
       static_cast<int>(x) + (from.right - from.left) > data->width ||
       static_cast<int>(y) + (from.bottom - from.top) > data->height)
     return Log("IDirectDrawSurface::BltFast", DDERR_INVALIDRECT, flags);
-  Copy(*data, static_cast<int>(x), static_cast<int>(y), *source->data, from, false);
+  const int left = static_cast<int>(x), top = static_cast<int>(y);
+  Copy(*data, RECT{left, top, left + from.right - from.left, top + from.bottom - from.top}, *source->data, from);
   return Log("IDirectDrawSurface::BltFast", DD_OK, flags);
 }
 
@@ -422,6 +446,16 @@ HRESULT IDirectDrawSurface::ReleaseDC(HDC dc) {
   return Log("IDirectDrawSurface::ReleaseDC", DD_OK);
 }
 
+HRESULT IDirectDrawSurface::Restore() {
+  REQUIRE_ALIVE("IDirectDrawSurface::Restore");
+  HRESULT result = DD_OK;
+  if (Injected(HeadlessDdCall::Restore, &result) && result != DD_OK)
+    return Log("IDirectDrawSurface::Restore", result, data->caps);
+  if (data->lost && (data->caps & DDSCAPS_SYSTEMMEMORY) == 0) std::fill(data->pixels.begin(), data->pixels.end(), 0);
+  data->lost = false;
+  return Log("IDirectDrawSurface::Restore", DD_OK, data->caps);
+}
+
 ULONG IDirectDrawSurface::Release() {
   if (data == nullptr || !data->alive) {
     ++g_deadCalls;
@@ -469,7 +503,9 @@ void HeadlessLoseSurfaces() {
     if (s.alive) s.lost = true;
 }
 
-HeadlessDisplayModeInfo HeadlessDisplayMode() { return g_mode; }
+void HeadlessSetDisplayModesRefused(bool refused) { g_modesRefused = refused; }
+
+HeadlessDisplayModeInfo HeadlessDisplayMode() { return CurrentMode(); }
 
 HWND HeadlessCooperativeWindow() {
   for (auto it = g_objects.directDrawData.rbegin(); it != g_objects.directDrawData.rend(); ++it)
@@ -530,7 +566,8 @@ void HeadlessResetDirectDraw() {
     if (s.alive && s.dc != nullptr) HeadlessDeleteSurfaceDC(s.dc);
   g_objects = Objects{};
   for (auto& queue : g_injected) queue.clear();
-  g_mode = kDesktopMode;
+  g_modeChanged = false;
+  g_modesRefused = false;
   g_videoMemoryExhausted = false;
   g_offscreenPitch = 0;
   g_deadCalls = 0;

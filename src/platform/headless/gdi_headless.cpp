@@ -1,4 +1,6 @@
 // Headless GDI: bitmaps read from BMP files, memory and surface drawing contexts, pixel reads, recorded text.
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -7,6 +9,7 @@
 #include "platform/headless/headless_bmp.h"
 #include "platform/headless/headless_files.h"
 #include "platform/headless/headless_gdi.h"
+#include "platform/headless/headless_window.h"
 
 namespace {
 
@@ -27,6 +30,8 @@ std::map<std::uintptr_t, DrawingContext> g_contexts;
 std::vector<RecordedText> g_texts;
 std::uintptr_t g_nextHandle = kFirstHandle;
 bool g_failCreateDC = false;
+bool g_failStretch = false;
+long g_stretchCalls = 0;
 long g_getPixelCalls = 0;
 // GetPixel runs once per pixel of a texture: the context it last read and the bitmap selected there are kept
 // until a selection or deletion may change them.
@@ -151,9 +156,61 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
   return TRUE;
 }
 
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int sourceY, int sourceWidth,
+                  int sourceHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
+  bool fail = g_failStretch;
+  g_failStretch = false;
+  int canvasWidth = 0, canvasHeight = 0;
+  std::uint32_t* canvas = HeadlessWindowCanvas(dc, &canvasWidth, &canvasHeight);
+  if (fail || canvas == nullptr || bits == nullptr || info == nullptr || usage != DIB_RGB_COLORS || rop != SRCCOPY ||
+      info->bmiHeader.biSize != sizeof(BITMAPINFOHEADER) || info->bmiHeader.biBitCount != 8 ||
+      info->bmiHeader.biCompression != BI_RGB || info->bmiHeader.biWidth <= 0 || info->bmiHeader.biHeight == 0 ||
+      width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0 || sourceX < 0 || sourceY < 0 ||
+      sourceX + sourceWidth > info->bmiHeader.biWidth || sourceY + sourceHeight > std::abs(info->bmiHeader.biHeight)) {
+    HeadlessLogEvent("StretchDIBits", 0);
+    return 0;
+  }
+  const auto* pixels = static_cast<const std::uint8_t*>(bits);
+  const RGBQUAD* colours = info->bmiColors;
+  const int rows = std::abs(info->bmiHeader.biHeight);
+  const int stride = (info->bmiHeader.biWidth + 3) & ~3;
+  const bool topDown = info->bmiHeader.biHeight < 0;
+  for (int dy = 0; dy < height; ++dy) {
+    int cy = y + dy;
+    if (cy < 0 || cy >= canvasHeight) continue;
+    // Source rows count from the picture's top, whichever way the rows are stored.
+    int sy = sourceY + static_cast<int>(static_cast<long long>(dy) * sourceHeight / height);
+    const std::uint8_t* row = pixels + static_cast<std::size_t>(topDown ? sy : rows - 1 - sy) * stride;
+    for (int dx = 0; dx < width; ++dx) {
+      int cx = x + dx;
+      if (cx < 0 || cx >= canvasWidth) continue;
+      int sx = sourceX + static_cast<int>(static_cast<long long>(dx) * sourceWidth / width);
+      const RGBQUAD& c = colours[row[sx]];
+      canvas[static_cast<std::size_t>(cy) * canvasWidth + cx] =
+          (std::uint32_t{c.rgbRed} << 16) | (std::uint32_t{c.rgbGreen} << 8) | c.rgbBlue;
+    }
+  }
+  ++g_stretchCalls;
+  HeadlessLogEvent("StretchDIBits", sourceHeight);
+  return sourceHeight;
+}
+
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
+  int canvasWidth = 0, canvasHeight = 0;
+  std::uint32_t* canvas = HeadlessWindowCanvas(dc, &canvasWidth, &canvasHeight);
+  if (canvas == nullptr || (rop != BLACKNESS && rop != WHITENESS)) return FALSE;
+  const std::uint32_t colour = rop == BLACKNESS ? 0 : 0x00FFFFFF;
+  for (int cy = std::max(y, 0); cy < std::min(y + height, canvasHeight); ++cy)
+    for (int cx = std::max(x, 0); cx < std::min(x + width, canvasWidth); ++cx)
+      canvas[static_cast<std::size_t>(cy) * canvasWidth + cx] = colour;
+  return TRUE;
+}
+
 const std::vector<RecordedText>& HeadlessTexts() { return g_texts; }
 void HeadlessClearTexts() { g_texts.clear(); }
 void HeadlessFailNextCreateCompatibleDC() { g_failCreateDC = true; }
+void HeadlessFailNextStretchDIBits() { g_failStretch = true; }
+long HeadlessStretchDIBitsCalls() { return g_stretchCalls; }
 int HeadlessLiveGdiObjects() { return static_cast<int>(g_bitmaps.size() + g_contexts.size()); }
 long HeadlessGetPixelCalls() { return g_getPixelCalls; }
 
@@ -163,6 +220,8 @@ void HeadlessResetGdi() {
   g_contexts.clear();
   g_texts.clear();
   g_failCreateDC = false;
+  g_failStretch = false;
+  g_stretchCalls = 0;
   g_getPixelCalls = 0;
 }
 

@@ -22,6 +22,8 @@
 #define DDERR_PRIMARYSURFACEALREADYEXISTS static_cast<HRESULT>(0x88760234u)
 #define DDERR_NOTLOCKED static_cast<HRESULT>(0x88760248u)
 #define DDERR_DCALREADYCREATED static_cast<HRESULT>(0x8876026Cu)
+#define DDERR_UNSUPPORTED static_cast<HRESULT>(0x80004001u)
+#define DDERR_WRONGMODE static_cast<HRESULT>(0x8876024Bu)
 
 #define DDSCL_FULLSCREEN 0x1
 #define DDSCL_EXCLUSIVE 0x10
@@ -39,6 +41,7 @@
 #define DDPF_PALETTEINDEXED8 0x20
 #define DDPF_RGB 0x40
 #define DDBLT_WAIT 0x1000000
+#define DDBLT_COLORFILL 0x400
 #define DDBLTFAST_WAIT 0x10
 #define DDLOCK_WAIT 0x1
 
@@ -68,7 +71,11 @@ struct DDSURFACEDESC {
   DDSCAPS ddsCaps;
 };
 using LPDDSURFACEDESC = DDSURFACEDESC*;
-struct DDBLTFX;
+// The members a colour fill needs; the platform's record has many more, which nothing here reads.
+struct DDBLTFX {
+  DWORD dwSize;
+  DWORD dwFillColor;
+};
 
 struct HeadlessSurfaceData;
 struct HeadlessPaletteData;
@@ -83,6 +90,7 @@ struct IDirectDrawSurface {
   HRESULT Unlock(LPVOID rect);
   HRESULT GetDC(HDC* dc);
   HRESULT ReleaseDC(HDC dc);
+  HRESULT Restore();
   ULONG Release();
   HeadlessSurfaceData* data;
 };
@@ -127,6 +135,7 @@ enum class HeadlessDdCall {
   GetDC,
   ReleaseDC,
   SetEntries,
+  Restore,
   Count
 };
 // Queues a result for the next call of that kind: a failure code makes the call fail without effect; DD_OK makes
@@ -138,13 +147,18 @@ void HeadlessInjectDirectDrawResult(HeadlessDdCall call, HRESULT result);
 void HeadlessSetVideoMemoryExhausted(bool exhausted);
 // Pitch of off-screen surfaces created from now on, in bytes (0 or anything below the row's size: the row's size).
 void HeadlessSetOffscreenPitch(int pitch);
-// Marks every live surface lost: copies, locks and drawing contexts fail with DDERR_SURFACELOST.
+// Marks every live surface lost: copies, locks and drawing contexts fail with DDERR_SURFACELOST until Restore,
+// which gives a surface in video memory back cleared (its picture is gone) and one in system memory as it was.
 void HeadlessLoseSurfaces();
+// A desktop that keeps its own mode, as without a virtual desktop under Wine: every SetDisplayMode fails with
+// DDERR_UNSUPPORTED while this is on.
+void HeadlessSetDisplayModesRefused(bool refused);
 
 struct HeadlessDisplayModeInfo {
   int width, height, bitsPerPixel;
 };
-// The screen's mode: the desktop's 1024 x 768 x 32 until SetDisplayMode, again after the object is released.
+// The screen's mode: the desktop's (1024 x 768 x 32, or the size HeadlessSetDesktopSize gave) until
+// SetDisplayMode, again after the object is released.
 HeadlessDisplayModeInfo HeadlessDisplayMode();
 // The window and flags of the last SetCooperativeLevel of a live DirectDraw object (null, 0 if none).
 HWND HeadlessCooperativeWindow();

@@ -16,6 +16,11 @@
 #define LR_CREATEDIBSECTION 0x2000
 #define OBJ_BITMAP 7
 #define CLR_INVALID 0xFFFFFFFFu
+#define BI_RGB 0
+#define DIB_RGB_COLORS 0
+#define SRCCOPY 0x00CC0020u
+#define BLACKNESS 0x00000042u
+#define WHITENESS 0x00FF0062u
 
 struct BITMAP {
   LONG bmType;
@@ -25,6 +30,27 @@ struct BITMAP {
   WORD bmPlanes;
   WORD bmBitsPixel;
   LPVOID bmBits;
+};
+
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+struct RGBQUAD {
+  BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved;
+};
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
 };
 
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags);
@@ -37,6 +63,12 @@ BOOL DeleteObject(HGDIOBJ object);
 COLORREF SetBkColor(HDC dc, COLORREF colour);
 COLORREF SetTextColor(HDC dc, COLORREF colour);
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
+// On a window's drawing context only, and only 8-bit uncompressed pixels with a colour table (what the plug-in
+// draws): each destination pixel takes the source pixel at the same fraction of the rectangle, rounded down.
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int sourceY, int sourceWidth,
+                  int sourceHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
+// BLACKNESS and WHITENESS on a window's drawing context.
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 
 // --- Controls for tests ---------------------------------------------------------------------------------------
 
@@ -49,6 +81,9 @@ struct RecordedText {
 const std::vector<RecordedText>& HeadlessTexts();
 void HeadlessClearTexts();
 void HeadlessFailNextCreateCompatibleDC();
+void HeadlessFailNextStretchDIBits();
+// StretchDIBits calls that drew, since the last reset.
+long HeadlessStretchDIBitsCalls();
 // Number of bitmaps and drawing contexts currently alive, surface contexts included (a leak check).
 int HeadlessLiveGdiObjects();
 // Number of GetPixel calls since the last reset.

@@ -33,6 +33,7 @@ struct HDC__;
 struct HGDIOBJ__;
 struct HICON__;
 struct HMENU__;
+struct HMONITOR__;
 using HWND = HWND__*;
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
@@ -43,6 +44,7 @@ using HBRUSH = HGDIOBJ;
 using HICON = HICON__*;
 using HCURSOR = HICON;
 using HMENU = HMENU__*;
+using HMONITOR = HMONITOR__*;
 
 #define WINAPI
 #define CALLBACK

@@ -1,4 +1,5 @@
 // Headless window system: classes, windows, the messages the system sends them, queues and the event log.
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -17,12 +18,21 @@ struct WindowClass {
 struct Window {
   HeadlessWindowInfo info;
   WNDPROC proc;
+  std::vector<std::uint32_t> canvas;  // the client area, as drawn through GetDC
+  int canvasWidth, canvasHeight;
+  int liveDCs;
 };
 
 // Window handles are small tagged integers, never dereferenced; the host window lies below them.
 constexpr std::uintptr_t kHostWindow = 0x1000;
 constexpr std::uintptr_t kFirstWindow = 0x10000;
 constexpr std::uintptr_t kWindowStep = 0x10;
+// Window drawing contexts lie far above the GDI substitute's own handles, at the same steps as the windows.
+constexpr std::uintptr_t kFirstWindowDC = 0x40000000;
+// The frame of a window with a caption and a sizing border, and the taskbar below each monitor's work area.
+constexpr int kFrameSide = 8, kFrameTop = 31, kTaskbar = 40;
+// Pixels never drawn: neither black nor any colour a test expects.
+constexpr std::uint32_t kUndrawn = 0x00FF00FF;
 
 const HCURSOR kArrowCursor = reinterpret_cast<HCURSOR>(static_cast<std::uintptr_t>(0x7F00));
 const HICON kApplicationIcon = reinterpret_cast<HICON>(static_cast<std::uintptr_t>(0x7F01));
@@ -35,12 +45,18 @@ std::vector<HeadlessEvent> g_events;
 HeadlessNotifySink g_sink = nullptr;
 void* g_sinkContext = nullptr;
 bool g_applicationActive = true;
+bool g_activationWithinThread = false;
 bool g_failRegisterClass = false;
 bool g_failCreateWindow = false;
 HCURSOR g_cursor = nullptr;
 bool g_quitPending = false;
 int g_quitCode = 0;
 int g_desktopWidth = 1024, g_desktopHeight = 768;
+int g_secondWidth = 0, g_secondHeight = 0;
+RECT g_hostRect{20, 20, 260, 140};
+bool g_failSetWindowPos = false;
+bool g_failMonitorInfo = false;
+bool g_failGetDC = false;
 
 Window* Find(HWND handle) {
   auto value = reinterpret_cast<std::uintptr_t>(handle);
@@ -55,6 +71,29 @@ Window* FindLive(HWND handle) {
 }
 
 HWND HandleOf(std::size_t index) { return reinterpret_cast<HWND>(kFirstWindow + index * kWindowStep); }
+
+bool Framed(DWORD style) { return (style & WS_CAPTION) != 0; }
+
+void ClientSize(const HeadlessWindowInfo& info, int* width, int* height) {
+  bool framed = Framed(info.style);
+  *width = std::max(0, info.width - (framed ? 2 * kFrameSide : 0));
+  *height = std::max(0, info.height - (framed ? kFrameTop + kFrameSide : 0));
+}
+
+// The canvas follows the client area's size; a new size starts undrawn, as a resized window's new area would.
+void FitCanvas(Window& w) {
+  int width = 0, height = 0;
+  ClientSize(w.info, &width, &height);
+  if (width == w.canvasWidth && height == w.canvasHeight) return;
+  w.canvasWidth = width;
+  w.canvasHeight = height;
+  w.canvas.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kUndrawn);
+}
+
+RECT MonitorRect(int index) {
+  if (index == 2) return RECT{g_desktopWidth, 0, g_desktopWidth + g_secondWidth, g_secondHeight};
+  return RECT{0, 0, g_desktopWidth, g_desktopHeight};
+}
 
 std::vector<WindowClass>::iterator FindClass(const char* name) {
   for (auto it = g_classes.begin(); it != g_classes.end(); ++it)
@@ -163,15 +202,157 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
 
 LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value) {
   Window* w = FindLive(window);
-  if (w == nullptr || index != GWL_USERDATA) return 0;
-  LONG_PTR previous = w->info.userData;
-  w->info.userData = value;
+  if (w == nullptr) return 0;
+  LONG_PTR previous = 0;
+  if (index == GWL_USERDATA) {
+    previous = w->info.userData;
+    w->info.userData = value;
+  } else if (index == GWL_STYLE) {
+    previous = static_cast<LONG_PTR>(w->info.style);
+    // Visibility is kept apart, as CreateWindowExA keeps it.
+    w->info.style = static_cast<DWORD>(value) & ~static_cast<DWORD>(WS_VISIBLE);
+    w->info.visible = (static_cast<DWORD>(value) & WS_VISIBLE) != 0;
+  } else if (index == GWL_EXSTYLE) {
+    previous = static_cast<LONG_PTR>(w->info.exStyle);
+    w->info.exStyle = static_cast<DWORD>(value);
+  }
   return previous;
 }
 
 LONG_PTR GetWindowLongA(HWND window, int index) {
   Window* w = FindLive(window);
-  return w != nullptr && index == GWL_USERDATA ? w->info.userData : 0;
+  if (w == nullptr) return 0;
+  if (index == GWL_USERDATA) return w->info.userData;
+  if (index == GWL_STYLE) return static_cast<LONG_PTR>(w->info.style | (w->info.visible ? WS_VISIBLE : 0));
+  if (index == GWL_EXSTYLE) return static_cast<LONG_PTR>(w->info.exStyle);
+  return 0;
+}
+
+BOOL SetWindowPos(HWND window, HWND after, int x, int y, int width, int height, UINT flags) {
+  bool fail = g_failSetWindowPos;
+  g_failSetWindowPos = false;
+  Window* w = FindLive(window);
+  if (fail || w == nullptr) {
+    HeadlessLogEvent("SetWindowPos", FALSE, flags);
+    return FALSE;
+  }
+  if ((flags & SWP_NOMOVE) == 0) {
+    w->info.x = x;
+    w->info.y = y;
+  }
+  if ((flags & SWP_NOSIZE) == 0) {
+    w->info.width = std::max(0, width);
+    w->info.height = std::max(0, height);
+  }
+  if ((flags & SWP_NOZORDER) == 0 && after == HWND_TOPMOST) w->info.exStyle |= WS_EX_TOPMOST;
+  if ((flags & SWP_NOZORDER) == 0 && after == HWND_NOTOPMOST) w->info.exStyle &= ~static_cast<DWORD>(WS_EX_TOPMOST);
+  if ((flags & SWP_SHOWWINDOW) != 0) w->info.visible = true;
+  HeadlessLogEvent("SetWindowPos", TRUE, flags);
+  int clientWidth = 0, clientHeight = 0;
+  ClientSize(w->info, &clientWidth, &clientHeight);
+  Send(window, WM_SIZE, 0, MAKELPARAM(clientWidth, clientHeight));
+  return TRUE;
+}
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+  Window* w = FindLive(window);
+  if (w == nullptr || rect == nullptr) return FALSE;
+  int width = 0, height = 0;
+  ClientSize(w->info, &width, &height);
+  *rect = RECT{0, 0, width, height};
+  return TRUE;
+}
+
+BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL, DWORD) {
+  if (rect == nullptr) return FALSE;
+  if (Framed(style)) {
+    rect->left -= kFrameSide;
+    rect->right += kFrameSide;
+    rect->top -= kFrameTop;
+    rect->bottom += kFrameSide;
+  }
+  return TRUE;
+}
+
+HMONITOR MonitorFromWindow(HWND window, DWORD) {
+  RECT r = g_hostRect;
+  if (Window* w = FindLive(window))
+    r = RECT{w->info.x, w->info.y, w->info.x + w->info.width, w->info.y + w->info.height};
+  int centreX = (r.left + r.right) / 2;
+  bool second = g_secondWidth > 0 && centreX >= g_desktopWidth;
+  return reinterpret_cast<HMONITOR>(static_cast<std::uintptr_t>(second ? 2 : 1));
+}
+
+BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info) {
+  bool fail = g_failMonitorInfo;
+  g_failMonitorInfo = false;
+  auto index = reinterpret_cast<std::uintptr_t>(monitor);
+  if (fail || info == nullptr || info->cbSize != sizeof(MONITORINFO) || index < 1 || index > 2 ||
+      (index == 2 && g_secondWidth == 0)) {
+    HeadlessLogEvent("GetMonitorInfoA", FALSE);
+    return FALSE;
+  }
+  info->rcMonitor = MonitorRect(static_cast<int>(index));
+  info->rcWork = info->rcMonitor;
+  info->rcWork.bottom -= kTaskbar;
+  info->dwFlags = index == 1 ? 1 : 0;
+  HeadlessLogEvent("GetMonitorInfoA", TRUE);
+  return TRUE;
+}
+
+HDC GetDC(HWND window) {
+  bool fail = g_failGetDC;
+  g_failGetDC = false;
+  Window* w = FindLive(window);
+  if (fail || w == nullptr) {
+    HeadlessLogEvent("GetDC", 0);
+    return nullptr;
+  }
+  FitCanvas(*w);
+  ++w->liveDCs;
+  auto index = (reinterpret_cast<std::uintptr_t>(window) - kFirstWindow) / kWindowStep;
+  HeadlessLogEvent("GetDC", 1);
+  return reinterpret_cast<HDC>(kFirstWindowDC + index * kWindowStep);
+}
+
+namespace {
+Window* WindowOfDC(HDC dc) {
+  auto value = reinterpret_cast<std::uintptr_t>(dc);
+  if (value < kFirstWindowDC || (value - kFirstWindowDC) % kWindowStep != 0) return nullptr;
+  Window* w = FindLive(HandleOf((value - kFirstWindowDC) / kWindowStep));
+  return w != nullptr && w->liveDCs > 0 ? w : nullptr;
+}
+}  // namespace
+
+int ReleaseDC(HWND window, HDC dc) {
+  Window* w = WindowOfDC(dc);
+  if (w == nullptr || w != FindLive(window)) return 0;
+  --w->liveDCs;
+  return 1;
+}
+
+std::uint32_t* HeadlessWindowCanvas(HDC dc, int* width, int* height) {
+  Window* w = WindowOfDC(dc);
+  if (w == nullptr) return nullptr;
+  FitCanvas(*w);
+  *width = w->canvasWidth;
+  *height = w->canvasHeight;
+  return w->canvas.data();
+}
+
+std::vector<std::uint32_t> HeadlessWindowPixels(HWND window, int* width, int* height) {
+  Window* w = Find(window);
+  if (w == nullptr) return {};
+  FitCanvas(*w);
+  if (width != nullptr) *width = w->canvasWidth;
+  if (height != nullptr) *height = w->canvasHeight;
+  return w->canvas;
+}
+
+int HeadlessLiveWindowDCs() {
+  int n = 0;
+  for (const Window& w : g_windows) n += w.info.exists ? w.liveDCs : 0;
+  return n;
 }
 
 BOOL ShowWindow(HWND window, int) {
@@ -181,8 +362,11 @@ BOOL ShowWindow(HWND window, int) {
   w->info.visible = true;
   HeadlessLogEvent("ShowWindow", wasVisible);
   // Showing a new top-level window activates it, and with it the application, while the application may
-  // take the foreground.
-  if (!wasVisible && g_applicationActive) Send(window, WM_ACTIVATEAPP, 1, 0);
+  // take the foreground. WM_ACTIVATEAPP comes only when the previous active window had another thread.
+  if (!wasVisible && g_applicationActive) {
+    if (!g_activationWithinThread) Send(window, WM_ACTIVATEAPP, 1, 0);
+    if (FindLive(window) != nullptr) Send(window, WM_ACTIVATE, WA_ACTIVE, 0);
+  }
   return wasVisible;
 }
 
@@ -293,9 +477,14 @@ LRESULT HeadlessDeliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 void HeadlessSetApplicationActive(bool active) {
   if (active == g_applicationActive) return;
   g_applicationActive = active;
-  for (std::size_t i = 0; i < g_windows.size(); ++i)
-    if (g_windows[i].info.exists && g_windows[i].info.visible) Send(HandleOf(i), WM_ACTIVATEAPP, active ? 1 : 0, 0);
+  for (std::size_t i = 0; i < g_windows.size(); ++i) {
+    if (!g_windows[i].info.exists || !g_windows[i].info.visible) continue;
+    Send(HandleOf(i), WM_ACTIVATEAPP, active ? 1 : 0, 0);
+    Send(HandleOf(i), WM_ACTIVATE, active ? WA_ACTIVE : WA_INACTIVE, 0);
+  }
 }
+
+void HeadlessSetActivationWithinThread(bool withinThread) { g_activationWithinThread = withinThread; }
 
 HeadlessWindowInfo HeadlessWindowDetails(HWND window) {
   Window* w = Find(window);
@@ -326,6 +515,13 @@ void HeadlessSetDesktopSize(int width, int height) {
   g_desktopHeight = height;
 }
 
+void HeadlessSetSecondMonitor(int width, int height) {
+  g_secondWidth = width;
+  g_secondHeight = height;
+}
+
+void HeadlessPlaceHostWindow(int x, int y) { g_hostRect = RECT{x, y, x + 240, y + 120}; }
+
 const std::vector<HeadlessEvent>& HeadlessEvents() { return g_events; }
 void HeadlessClearEvents() { g_events.clear(); }
 void HeadlessLogEvent(const char* call, long result, unsigned long detail) {
@@ -334,6 +530,9 @@ void HeadlessLogEvent(const char* call, long result, unsigned long detail) {
 
 void HeadlessFailNextRegisterClass() { g_failRegisterClass = true; }
 void HeadlessFailNextCreateWindow() { g_failCreateWindow = true; }
+void HeadlessFailNextSetWindowPos() { g_failSetWindowPos = true; }
+void HeadlessFailNextGetMonitorInfo() { g_failMonitorInfo = true; }
+void HeadlessFailNextGetDC() { g_failGetDC = true; }
 
 void HeadlessResetWindows() {
   g_classes.clear();
@@ -344,6 +543,7 @@ void HeadlessResetWindows() {
   g_sink = nullptr;
   g_sinkContext = nullptr;
   g_applicationActive = true;
+  g_activationWithinThread = false;
   g_failRegisterClass = false;
   g_failCreateWindow = false;
   g_cursor = nullptr;
@@ -351,4 +551,9 @@ void HeadlessResetWindows() {
   g_quitCode = 0;
   g_desktopWidth = 1024;
   g_desktopHeight = 768;
+  g_secondWidth = g_secondHeight = 0;
+  g_hostRect = RECT{20, 20, 260, 140};
+  g_failSetWindowPos = false;
+  g_failMonitorInfo = false;
+  g_failGetDC = false;
 }
