@@ -12,6 +12,7 @@ struct HostOptions {
   std::string waveform;    // 1152-byte waveform blocks, one per frame
   std::string dump;        // the native build's frames for the same blocks
   std::string artifact;    // PNG of one captured frame
+  std::string log;         // this run's log (helper programs write theirs beside it)
   int frames = 300;
   int cycles = 100;
 };
@@ -24,6 +25,13 @@ void RunSameThreadCase(const HostOptions& options);
 void RunInitFailureCase(const HostOptions& options);
 void RunCycleCase(const HostOptions& options);
 void RunLifecycleCase(const HostOptions& options);
+void RunLayoutsCase(const HostOptions& options);
+void RunAltTabCase(const HostOptions& options);
+void RunTakeFocusCase(const HostOptions& options);
+void RunBringBackCase(const HostOptions& options);
+void RunScaledCase(const HostOptions& options);
+void RunBorderlessCase(const HostOptions& options);
+void RunWindowCase(const HostOptions& options);
 
 // Helpers shared by the cases.
 HWND FindDisplayWindow();  // the full-screen window, by its class "MainWndClass"

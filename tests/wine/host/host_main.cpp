@@ -19,7 +19,9 @@ struct CaseEntry {
 constexpr CaseEntry kCases[] = {
     {"harness", RunHarnessCase}, {"header", RunHeaderCase},          {"frames", RunFramesCase},
     {"keys", RunKeysCase},       {"same-thread", RunSameThreadCase}, {"init-failures", RunInitFailureCase},
-    {"cycles", RunCycleCase},    {"lifecycle", RunLifecycleCase},
+    {"cycles", RunCycleCase},    {"lifecycle", RunLifecycleCase},    {"layouts", RunLayoutsCase},
+    {"alt-tab", RunAltTabCase},  {"take-focus", RunTakeFocusCase},   {"bring-back", RunBringBackCase},
+    {"scaled", RunScaledCase},   {"borderless", RunBorderlessCase},  {"window", RunWindowCase},
 };
 
 // A crash inside the plug-in must end in a verdict, not in a silent run without one.
@@ -67,6 +69,7 @@ int main(int argc, char** argv) {
       return Usage();
   }
   if (log.empty() || !OpenHostLog(log)) return Usage();
+  options.log = log;
   SetUnhandledExceptionFilter(ReportCrash);
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 
