@@ -27,6 +27,7 @@ void ReleaseDirectDrawObjects() {
 
 void ReleaseDisplay(VisModule* module) {
   ReleaseDirectDrawObjects();
+  g_state.DisplayKind = kDisplayExclusive;
   // The handle stays: after an Escape the window is already gone and this fails quietly.
   DestroyWindow(g_state.Window);
   UnregisterClassA(kDisplayClassName, module->instance);

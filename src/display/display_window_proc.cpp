@@ -19,6 +19,19 @@ void ForwardKey(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (module != nullptr) PostMessageA(module->parent, message, wParam, lParam);
 }
 
+// The borderless window stands for full screen and is top-most like it; when another window is activated it
+// must not stay over that one, so it steps back (just above its owner, the host's window) until activated again.
+void KeepBorderlessOnTopWhileActive(HWND window, bool active) {
+  if (g_state.DisplayKind != kDisplayBorderless) return;
+  constexpr UINT kOrderOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  if (active) {
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, kOrderOnly);
+    return;
+  }
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, kOrderOnly);
+  SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, kOrderOnly);
+}
+
 }  // namespace
 
 LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -37,6 +50,7 @@ LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
       // WM_ACTIVATEAPP comes only when activation moves between threads; a host whose own window shares this
       // thread never sends it, and the window, although active, would never draw.
       g_state.WindowActive = LOWORD(wParam) != WA_INACTIVE ? 1 : 0;
+      KeepBorderlessOnTopWhileActive(window, g_state.WindowActive != 0);
       return DefWindowProcA(window, message, wParam, lParam);
     case WM_SETCURSOR:
       // A normal window keeps the system's cursors on its frame, for moving and sizing it.

@@ -258,11 +258,14 @@ TEST_F(DisplayFallbackTest, BorderlessWindowShowsThePictureInTheLargestFourThird
     ASSERT_EQ(Render(module_), 0);
     ExpectWindowShows(previous, g_state.DisplayPalette, 0, 32, 1280, 960);
   }
-  // Full screen in a window still draws only while active.
+  // Full screen in a window still draws only while active, and steps back from the top while another is.
   HeadlessSetApplicationActive(false);
+  EXPECT_EQ(HeadlessWindowDetails(g_state.Window).exStyle, 0u);
   const std::uint32_t frames = g_state.FrameCounter;
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(g_state.FrameCounter, frames);
+  HeadlessSetApplicationActive(true);
+  EXPECT_EQ(HeadlessWindowDetails(g_state.Window).exStyle, static_cast<DWORD>(WS_EX_TOPMOST));
   EXPECT_EQ(HeadlessLiveWindowDCs(), 0);
 }
 

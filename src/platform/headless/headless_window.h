@@ -36,6 +36,7 @@ struct WNDCLASSA {
 #define GWL_EXSTYLE (-20)
 #define HWND_TOPMOST (reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1)))
 #define HWND_NOTOPMOST (reinterpret_cast<HWND>(static_cast<std::intptr_t>(-2)))
+#define HWND_BOTTOM (reinterpret_cast<HWND>(static_cast<std::intptr_t>(1)))
 #define SWP_NOSIZE 0x1
 #define SWP_NOMOVE 0x2
 #define SWP_NOZORDER 0x4
