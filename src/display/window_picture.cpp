@@ -74,8 +74,9 @@ bool DrawWindowPicture(HDC dc) {
     while (end < height && SourceIndex(end, height, kDisplayHeight) == row) ++end;
     const std::uint8_t* source = &g_state.WindowScreen[row * kDisplayWidth];
     for (int x = 0; x < width; ++x) g_state.WindowRow[x] = source[g_state.WindowColumns[x]];
+    // No rows copied (0) and GDI_ERROR (-1) are both failures.
     if (StretchDIBits(dc, left, top + y, width, end - y, 0, 0, width, 1, g_state.WindowRow, info, DIB_RGB_COLORS,
-                      SRCCOPY) == 0)
+                      SRCCOPY) <= 0)
       return false;
     y = end;
   }
