@@ -224,6 +224,27 @@ bool SwapSetDisplayMode(bool refuseLowModes) {
   return swapped;
 }
 
+// "DisplayMode" in the plug-in's plugin.ini for as long as it lives; the file is put back as it was.
+class IniKey {
+ public:
+  IniKey(const std::string& pluginDir, const char* value) : path_(pluginDir + "\\plugin.ini") {
+    hadFile_ = GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    WritePrivateProfileStringA("Ombrelo Tunnel", "DisplayMode", value, path_.c_str());
+  }
+  ~IniKey() {
+    if (hadFile_)
+      WritePrivateProfileStringA("Ombrelo Tunnel", "DisplayMode", nullptr, path_.c_str());
+    else
+      DeleteFileA(path_.c_str());
+  }
+  IniKey(const IniKey&) = delete;
+  IniKey& operator=(const IniKey&) = delete;
+
+ private:
+  std::string path_;
+  bool hadFile_ = false;
+};
+
 }  // namespace
 
 // The host's own window on the thread that calls Init and Render (no WM_ACTIVATEAPP ever comes), then the same
@@ -344,6 +365,27 @@ void RunBorderlessCase(const HostOptions& options) {
     SaveCapture(options, "-borderless", c.lastShot);
   }
   EndSession(&s);
+
+  // "DisplayMode=1" asks for the effect's own mode only: here Init fails with the mode's message, as it always did.
+  LogScope scope("DisplayMode=1");
+  IniKey key(options.pluginDir, "1");
+  HostWindow host;
+  LoadedPlugin plugin;
+  if (StartHostWindowThread(&host) && LoadPlugin(options.pluginDir, host.window, &plugin)) {
+    StartCatchingMessageBoxes();
+    CHECK_EQ_INT(plugin.module->Init(plugin.module), 1);
+    PumpFor(50);
+    std::vector<CaughtMessageBox> boxes = TakeMessageBoxes();
+    CHECK_EQ_INT(boxes.size(), 1);
+    if (!boxes.empty()) {
+      CHECK_EQ_STR(boxes[0].text, "Error setting DDraw display mode");
+      CHECK_EQ_STR(boxes[0].caption, "DirectDraw error");
+    }
+    CHECK_TRUE(FindDisplayWindow() == nullptr);
+    StopCatchingMessageBoxes();
+  }
+  UnloadPlugin(&plugin);
+  DestroyHostWindow(&host);
 }
 
 // "DisplayMode=2": a normal window that goes on drawing behind the host's window; Alt+Enter switches it to the
@@ -351,9 +393,7 @@ void RunBorderlessCase(const HostOptions& options) {
 void RunWindowCase(const HostOptions& options) {
   NativeRun run;
   if (!LoadNativeRun(options, &run)) return;
-  const std::string ini = options.pluginDir + "\\plugin.ini";
-  const bool hadIni = GetFileAttributesA(ini.c_str()) != INVALID_FILE_ATTRIBUTES;
-  WritePrivateProfileStringA("Ombrelo Tunnel", "DisplayMode", "2", ini.c_str());
+  IniKey key(options.pluginDir, "2");
   Session s;
   if (BeginSession(options, true, &s)) {
     HostModule* module = s.plugin.module;
@@ -387,8 +427,4 @@ void RunWindowCase(const HostOptions& options) {
     Report("after Alt+Enter again", back);
   }
   EndSession(&s);
-  if (hadIni)
-    WritePrivateProfileStringA("Ombrelo Tunnel", "DisplayMode", nullptr, ini.c_str());
-  else
-    DeleteFileA(ini.c_str());
 }
