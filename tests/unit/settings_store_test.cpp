@@ -128,6 +128,24 @@ TEST_F(SettingsStore, SaveReplacesOldValuesAndKeepsForeignLines) {
       << text;
 }
 
+// The dialog does not edit DisplayMode: its save leaves the user's line as it is and never adds one.
+TEST_F(SettingsStore, DisplayModeIsReadButOnlyWrittenWhenAskedFor) {
+  GivenIni("[Ombrelo Tunnel]\r\nDisplayMode=2\r\n");
+  LoadDisplayMode(folder_.module);
+  EXPECT_EQ(g_state.Settings.DisplayMode, 2);
+  g_state.Settings.DisplayMode = 0;
+  LoadSettings(folder_.module);
+  EXPECT_EQ(g_state.Settings.DisplayMode, 2);
+  g_state.Settings.DisplayMode = 1;
+  SaveSettings(folder_.module);
+  EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=2\r\nRadioIndex=2\r\n", 0), 0u);
+  SaveDisplayMode(folder_.module);
+  EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=1\r\nRadioIndex=2\r\n", 0), 0u);
+  std::filesystem::remove(Ini());
+  SaveSettings(folder_.module);
+  EXPECT_EQ(ReadFileText(Ini()).find("DisplayMode"), std::string::npos);
+}
+
 TEST_F(SettingsStore, OverlongTextureNameIsCutTo259) {
   GivenIni("[Ombrelo Tunnel]\r\nTextureName=" + std::string(100000, 't') + "\r\nFadePower=1\r\n");
   LoadSettings(folder_.module);
