@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "support/fade_oracle.h"
 #include "tables/fade_table.h"
 #include "tables/table_builder.h"

@@ -8,7 +8,6 @@
 #endif
 
 #include "effect/stack_alignment.h"
-#include "host/effect_state.h"
 
 namespace {
 
@@ -74,8 +73,7 @@ inline void DrawColumnOverlapping(const DepthSteps& steps, const std::uint8_t* h
 
 }  // namespace
 
-TAVELMIR_ALIGN_STACK int RenderLandscape(std::uint32_t textureOffset) {
-  const TableSet& t = g_state.Tables;
+TAVELMIR_ALIGN_STACK int RenderLandscape(const TableSet& t, std::uint32_t textureOffset) {
   DepthSteps steps;
   for (int s = 0; s < 256; ++s) {
     steps.base[s] = t.PerspectiveTable[2 * s];

@@ -111,6 +111,14 @@ int Init(VisModule* module) {
 }
 
 void Quit(VisModule* module) {
-  FreeTableSet();
+  FreeBuiltSets();
   ReleaseDisplay(module);
+}
+
+void FreeBuiltSets() {
+  if (g_state.TablesBuilt == 0) return;
+  std::free(g_state.PaletteSet);
+  g_state.PaletteSet = nullptr;
+  FreeTableSet(g_state.Tables);
+  g_state.TablesBuilt = 0;
 }

@@ -9,7 +9,7 @@
 #include "settings/resource_ids.h"
 #include "settings/settings_store.h"
 #include "settings/texture_message.h"
-#include "tables/bitmap_layout.h"
+#include "tables/bitmap_file.h"
 #include "tables/fade_table.h"
 
 namespace {

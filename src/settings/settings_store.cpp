@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "host/plugin_folder.h"
 #include "settings/settings_types.h"

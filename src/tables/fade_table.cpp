@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "host/plugin_folder.h"
 #include "tables/palette_files.h"

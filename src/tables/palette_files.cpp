@@ -118,7 +118,7 @@ std::int32_t WriteWholeFile(const char* path, const void* data, std::int32_t siz
 // Palettes come in ascending byte order of their file names. The second search reads at most as many files as
 // the first counted (the first of them in name order), so files added in between never overrun the block. A
 // file whose full path does not fit TextBuffer counts as unreadable and gives its -(k + 2). The old PaletteSet
-// is freed when a new one replaces it: after an Init that failed before the tables were built, FreeTableSet
+// is freed when a new one replaces it: after an Init that failed before the tables were built, FreeBuiltSets
 // leaves it in place, and replacing it without freeing would leak it.
 int LoadPaletteSet() {
   if (!PlacePluginFileName("TavelDat\\")) return 1;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "tables/fade_table.h"
 #include "tables/texture_loader.h"
@@ -62,8 +62,8 @@ void Release(T** slot) {
   *slot = nullptr;
 }
 
-// A failed build would otherwise keep its blocks until the library is unloaded: FreeTableSet only releases a
-// set that was completed.
+// A failed build would otherwise keep its blocks until the library is unloaded: Quit only releases a set that
+// was completed.
 void ReleaseBuild(BuildRecord& record) {
   for (int i = 0; i < record.byteCount; ++i) Release(record.bytes[i]);
   for (int i = 0; i < record.wordCount; ++i) Release(record.words[i]);
@@ -171,4 +171,16 @@ int BuildTables(VisModule* module) {
   std::memset(t.WaveBuffer[1], 0, kWaveBufferBytes);
   g_state.TablesBuilt = 1;
   return 0;
+}
+
+void FreeTableSet(TableSet& t) {
+  Release(&t.WaveBuffer[0]);
+  Release(&t.WaveBuffer[1]);
+  Release(&t.LandscapeImage);
+  Release(&t.FadeTable);
+  Release(&t.TextureMap);
+  Release(&t.ConversionTable);
+  Release(&t.PerspectiveTable);
+  Release(&t.TunnelTable);
+  Release(&t.HeightMap);
 }

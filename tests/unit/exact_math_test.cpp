@@ -7,7 +7,7 @@
 #include <limits>
 #include <random>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "support/fade_oracle.h"
 #include "support/plugin_folder_fixture.h"

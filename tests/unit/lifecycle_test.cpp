@@ -214,17 +214,17 @@ TEST_F(LifecycleTest, QuitWithoutInitIsHarmless) {
 TEST_F(LifecycleTest, InitKeepsWhatOutlivesQuit) {
   InitOrFail();
   Quit(module_);
-  g_state.FrameCounter = 1234;
-  g_state.TextureScroll = 4321;
-  g_state.WaveParity = 1;
-  g_state.PalettePhase = 0.75f;
+  g_state.Counters.FrameCounter = 1234;
+  g_state.Counters.TextureScroll = 4321;
+  g_state.Counters.WaveParity = 1;
+  g_state.Counters.PalettePhase = 0.75f;
   g_state.SystemMemorySurface = 1;
   g_state.DisplayPalette[3] = {9, 8, 7, 0};
   InitOrFail();
-  EXPECT_EQ(g_state.FrameCounter, 1234u);
-  EXPECT_EQ(g_state.TextureScroll, 4321u);
-  EXPECT_EQ(g_state.WaveParity, 1);
-  EXPECT_EQ(g_state.PalettePhase, 0.75f);
+  EXPECT_EQ(g_state.Counters.FrameCounter, 1234u);
+  EXPECT_EQ(g_state.Counters.TextureScroll, 4321u);
+  EXPECT_EQ(g_state.Counters.WaveParity, 1);
+  EXPECT_EQ(g_state.Counters.PalettePhase, 0.75f);
   EXPECT_EQ(g_state.SystemMemorySurface, 1);
   EXPECT_EQ(g_state.DisplayPalette[3].peRed, 9);
   EXPECT_EQ(g_state.WindowActive, 1);

@@ -175,7 +175,7 @@ class BuildTablesTest : public testing::Test {
   }
   void TearDown() override {
     TableAllocator = DefaultTableAllocator;
-    FreeTableSet();
+    FreeBuiltSets();
     RemovePluginFolder(folder_);
   }
   static void ExpectNoBlocks() {
@@ -281,7 +281,7 @@ TEST_F(BuildTablesTest, SetCanBeBuiltAgainAfterFailureAndRelease) {
   EXPECT_EQ(BuildTables(folder_.module), 5);
   g_failingCall = 0;
   EXPECT_EQ(BuildTables(folder_.module), 0);
-  FreeTableSet();
+  FreeBuiltSets();
   ExpectNoBlocks();
   EXPECT_EQ(BuildTables(folder_.module), 0);
   EXPECT_EQ(g_state.TablesBuilt, 1);
