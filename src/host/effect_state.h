@@ -36,10 +36,8 @@ struct EffectState {
   FrameCounters Counters{};
   FrameTrace Trace{};
 
-  // The plug-in's folder; each user writes its file's relative name at PluginPathTail.
+  // The plug-in's folder, ending in a backslash; every file is named through PluginFilePath.
   char PluginPath[260]{};
-  char* PluginPathTail = PluginPath;
-  char TextBuffer[256]{};
 
   // Settings dialog.
   VisModule* DialogModule{};

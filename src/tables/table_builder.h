@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/vis_records.h"
 #include "tables/table_set.h"
 
 // Every block of the table set comes from this allocator and goes back through std::free (FreeTableSet), so a
@@ -14,7 +13,9 @@ void* DefaultTableAllocator(std::size_t bytes);
 
 // 0 = built (TablesBuilt is 1); otherwise the failing step's code 1..11. On failure the blocks this call
 // allocated are released again and their pointers cleared.
-int BuildTables(VisModule* module);
+int BuildTables();
+// The message a failed BuildTables leaves for the user before the host's own (a failed allocation), or null.
+const char* TableBuildMessage(int code);
 // Releases every block of the set and clears its pointers; blocks already null are left alone.
 void FreeTableSet(TableSet& tables);
 
