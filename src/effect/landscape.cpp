@@ -36,7 +36,7 @@ inline void DrawColumnExactly(const DepthSteps& steps, const std::uint8_t* heigh
   std::memset(write, 0, 256 - top);
 }
 
-#if defined(__SSE2__)
+#if TAVELMIR_SSE2
 // Each byte value repeated 16 times, so that a fill needs one load rather than a broadcast.
 struct alignas(16) SpreadBytes {
   std::uint8_t lanes[256][16];
@@ -86,7 +86,7 @@ TAVELMIR_ALIGN_STACK int RenderLandscape(const TableSet& t, std::uint32_t textur
   const std::uint8_t* heights = t.HeightMap;
   std::uint8_t* column = t.LandscapeImage;
   for (int c = 0; c < 255; ++c, heights += 256, texels += 256, column += 256) {
-#if defined(__SSE2__)
+#if TAVELMIR_SSE2
     DrawColumnOverlapping(steps, heights, texels, fade, column);
 #else
     DrawColumnExactly(steps, heights, texels, fade, column);

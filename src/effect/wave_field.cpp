@@ -205,7 +205,7 @@ void ClearBorderRows(std::uint16_t* field) {
   std::memset(field + kEndInterior, 0, kSide * sizeof(std::uint16_t));
 }
 
-#if defined(__SSE2__)
+#if TAVELMIR_SSE2
 
 inline __m128i Load8(const std::uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
