@@ -9,4 +9,6 @@ void SaveSettings(VisModule* module);
 void LoadDisplayMode(VisModule* module);
 void SaveDisplayMode(VisModule* module);
 void DeriveEffectParams();
+// LoadSettings, then DeriveEffectParams: what every reader of "plugin.ini" needs.
+void LoadSettingsAndParams(VisModule* module);
 void SettingsFromParams();

@@ -99,17 +99,17 @@ TEST_F(RenderTest, InactiveWindowChangesNothing) {
   ASSERT_EQ(Render(module_), 0);
   HeadlessSetApplicationActive(false);
   HeadlessClearEvents();
-  const std::uint32_t frames = g_state.FrameCounter, scroll = g_state.TextureScroll;
-  const float phase = g_state.PalettePhase;
+  const std::uint32_t frames = g_state.Counters.FrameCounter, scroll = g_state.Counters.TextureScroll;
+  const float phase = g_state.Counters.PalettePhase;
   PALETTEENTRY palette[256];
   std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
   std::vector<std::uint8_t> screen = HeadlessScreenBytes(), offscreen = HeadlessOffscreenBytes();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(Render(module_), 0);
   EXPECT_TRUE(HeadlessEvents().empty());
-  EXPECT_EQ(g_state.FrameCounter, frames);
-  EXPECT_EQ(g_state.TextureScroll, scroll);
-  EXPECT_EQ(g_state.PalettePhase, phase);
+  EXPECT_EQ(g_state.Counters.FrameCounter, frames);
+  EXPECT_EQ(g_state.Counters.TextureScroll, scroll);
+  EXPECT_EQ(g_state.Counters.PalettePhase, phase);
   EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
   EXPECT_EQ(HeadlessScreenBytes(), screen);
   EXPECT_EQ(HeadlessOffscreenBytes(), offscreen);
@@ -179,7 +179,7 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
     HeadlessSetVideoMemoryExhausted(c.systemMemory);
     InitOrFail();
     for (const auto& [call, result] : c.injected) HeadlessInjectDirectDrawResult(call, result);
-    const std::uint32_t frames = g_state.FrameCounter;
+    const std::uint32_t frames = g_state.Counters.FrameCounter;
     PALETTEENTRY palette[256];
     std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
     HeadlessClearTexts();
@@ -189,7 +189,7 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
     EXPECT_EQ(g_state.LastDisplayResult, c.lastResult);
     EXPECT_TRUE(EventNames("IDirectDrawPalette::SetEntries").empty());  // no palette step
     EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
-    EXPECT_EQ(g_state.FrameCounter != frames, c.drewFrame);
+    EXPECT_EQ(g_state.Counters.FrameCounter != frames, c.drewFrame);
     if (!c.drewFrame) {
       EXPECT_FALSE(HeadlessOffscreen().locked);
     }
@@ -236,7 +236,7 @@ TEST_F(RenderTest, LostSurfacesAreRestoredAndTheEffectGoesOn) {
     InitOrFail();
     ASSERT_EQ(Render(module_), 0);
     HeadlessLoseSurfaces();
-    const std::uint32_t frames = g_state.FrameCounter;
+    const std::uint32_t frames = g_state.Counters.FrameCounter;
     HeadlessClearEvents();
     EXPECT_EQ(Render(module_), 0);
     const char* copy = systemMemory ? "IDirectDrawSurface::Blt" : "IDirectDrawSurface::BltFast";
@@ -246,7 +246,7 @@ TEST_F(RenderTest, LostSurfacesAreRestoredAndTheEffectGoesOn) {
               (std::vector<std::string>{copy, "IDirectDrawSurface::Restore", "IDirectDrawSurface::Restore",
                                         "IDirectDrawSurface::SetPalette", "IDirectDrawSurface::Lock",
                                         "IDirectDrawSurface::Unlock"}));
-    EXPECT_EQ(g_state.FrameCounter, frames + 1);
+    EXPECT_EQ(g_state.Counters.FrameCounter, frames + 1);
     EXPECT_TRUE(HeadlessTexts().empty());
     std::vector<std::uint8_t> drawn = HeadlessOffscreenBytes();
     PALETTEENTRY attached[256];
@@ -274,14 +274,14 @@ TEST_F(RenderTest, SurfacesLostWhileInactiveAreRestoredOnceActiveAgain) {
   InitOrFail();
   HeadlessSetApplicationActive(false);
   HeadlessLoseSurfaces();
-  const std::uint32_t frames = g_state.FrameCounter;
+  const std::uint32_t frames = g_state.Counters.FrameCounter;
   HeadlessClearEvents();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_TRUE(HeadlessEvents().empty());
   HeadlessSetApplicationActive(true);
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(EventNames("IDirectDrawSurface::Restore").size(), 2u);
-  EXPECT_EQ(g_state.FrameCounter, frames + 1);
+  EXPECT_EQ(g_state.Counters.FrameCounter, frames + 1);
 }
 
 TEST_F(RenderTest, ManyFramesLeaveNothingBehind) {
