@@ -46,6 +46,37 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   renderCommand->add_flag("--aspect43", render.aspect43,
                           "Stretch the height by 1.2 to the 4:3 shape of a 320 x 200 screen (320 x 240 at scale 1)");
 
+  PlayerOptions play;
+  play.pluginDir = DefaultPluginDir();
+  CLI::App* playCommand = app.add_subcommand("play", "Play audio files and show the effect in a window");
+  playCommand->add_option("AUDIO", play.audioPaths, "Audio files, played in turn")->required();
+  playCommand->add_option("--offset-ms", play.offsetMs,
+                          "Show the picture MS milliseconds later than the sound (negative: earlier)");
+  PlayerOptions live;
+  live.pluginDir = DefaultPluginDir();
+  CLI::App* liveCommand =
+      app.add_subcommand("live", "Show the effect for the sound the desktop is playing (PulseAudio or PipeWire)");
+  liveCommand->add_option("--source", live.source,
+                          "Sound server source to show (default: the monitor of the default output)");
+  liveCommand->add_flag("--list-sources", live.listSources, "List the sources and exit");
+  for (auto [command, options] : {std::pair{playCommand, &play}, std::pair{liveCommand, &live}}) {
+    command->footer(
+        "Keys: Escape or Q quits; F or Alt+Enter full screen; Left/Right previous/next palette; C palette cycling\n"
+        "on/off; 0-4 wave preset (0 custom, 1 Very Soft, 2 Soft, 3 Loud, 4 Very Loud); Up/Down wave amplitude;\n"
+        "H or F1 this help on screen. Changes last for the session unless --save.");
+    command->add_option("--plugin-dir", options->pluginDir, "Folder holding plugin.ini and TavelDat/")
+        ->capture_default_str();
+    command->add_option("--set", options->assignments, "KEY=VALUE: a setting for this session (as in config)");
+    command->add_flag("--save", options->save, "Save the settings in force at the end into plugin.ini");
+    command->add_flag("--smooth", options->smooth, "Scale the picture smoothly instead of by whole pixels");
+    command->add_flag("--fullscreen", options->fullscreen, "Start in full screen");
+    command->add_option("--monitor", options->monitor, "Open on monitor N (0 = the first)")
+        ->check(CLI::NonNegativeNumber);
+    command->add_option("--trace", options->tracePath,
+                        "Write per frame when it was shown and which samples it showed (for checking sync)");
+    command->add_option("--keys", options->scriptedKeys, "FRAME:KEY ... keys to press at those frames")->group("");
+  }
+
   std::string fadeDir = DefaultPluginDir();
   CLI::App* fadeCommand =
       app.add_subcommand("fade", "Compute TavelDat/fade.dat from TavelDat/refrence.pal and plugin.ini");
@@ -71,6 +102,8 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
 
   CommandStreams streams{out, err, terminal};
   if (renderCommand->parsed()) return RunRender(render, streams);
+  if (playCommand->parsed()) return RunPlay(play, streams);
+  if (liveCommand->parsed()) return RunLive(live, streams);
   if (fadeCommand->parsed()) return RunFade(fadeDir, streams);
   return RunConfig(configDir, assignments, streams);
 }

@@ -1,4 +1,4 @@
-// The sub-commands of `tavelmir`: render, fade and config, each with its options already parsed.
+// The sub-commands of `tavelmir`: render, play, live, fade and config, each with its options already parsed.
 #pragma once
 #include <cstdint>
 #include <ostream>
@@ -23,9 +23,27 @@ struct RenderOptions {
   bool aspect43 = false;
 };
 
+// `play` and `live`: the effect in a window, with the sound being played or captured.
+struct PlayerOptions {
+  std::vector<std::string> audioPaths;  // play: the playlist
+  std::string source;                   // live: the capture source; empty = monitor of the default output
+  bool listSources = false;             // live --list-sources
+  std::string pluginDir;
+  std::vector<std::string> assignments;  // --set KEY=VALUE
+  bool save = false;                     // keep the settings changed by keys and --set
+  double offsetMs = 0;
+  bool smooth = false;
+  bool fullscreen = false;
+  int monitor = -1;
+  std::string tracePath;     // --trace
+  std::string scriptedKeys;  // --keys "FRAME:KEY ...", for tests and demonstrations
+};
+
 // Each returns the process's exit status: 0 on success, 1 with a message on `err` otherwise.
 int RunRender(const RenderOptions& options, CommandStreams& streams);
 int RunFade(const std::string& pluginDir, CommandStreams& streams);
+int RunPlay(const PlayerOptions& options, CommandStreams& streams);
+int RunLive(const PlayerOptions& options, CommandStreams& streams);
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams);
 
 // The default plug-in folder: the data set that the native build prepares.

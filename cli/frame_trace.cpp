@@ -1,0 +1,51 @@
+// The per-frame sync record of the player.
+#include "frame_trace.h"
+
+#include <cstdlib>
+
+namespace {
+long long Micros(SteadyTime t, SteadyTime origin) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(t - origin).count();
+}
+}  // namespace
+
+bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trace, std::string& error) {
+  trace.file = std::fopen(path.c_str(), "w");
+  if (!trace.file) {
+    error = "cannot write the trace '" + path + "'";
+    return false;
+  }
+  trace.origin = origin;
+  std::fprintf(trace.file,
+               "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us work_us\n"
+               "# times in microseconds since start; positions in samples of the device's stream; sample\n"
+               "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform\n");
+  return true;
+}
+
+void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& p,
+                const unsigned char block[kWaveformBlockBytes], double workUs) {
+  if (!trace.file) return;
+  int peak = -1, peakAt = 0;
+  for (int i = 0; i < kWaveformBlockBytes; ++i) {
+    const int magnitude = std::abs(static_cast<int>(static_cast<signed char>(block[i])));
+    if (magnitude > peak) {
+      peak = magnitude;
+      peakAt = i % kSamplesPerChannel;
+    }
+  }
+  std::fprintf(trace.file, "%lld %lld %lld %lld %d %lld %lld %d %lld %.0f\n", static_cast<long long>(frame),
+               Micros(shown, trace.origin), static_cast<long long>(p.blockStart),
+               static_cast<long long>(p.blockStart + peakAt), peak,
+               p.clock.valid ? Micros(p.clock.time, trace.origin) : 0LL, static_cast<long long>(p.clock.position),
+               p.rate, static_cast<long long>(p.latencyUs), workUs);
+}
+
+void TraceNote(FrameTrace& trace, std::int64_t frame, const std::string& text) {
+  if (trace.file) std::fprintf(trace.file, "# %lld %s\n", static_cast<long long>(frame), text.c_str());
+}
+
+void CloseFrameTrace(FrameTrace& trace) {
+  if (trace.file) std::fclose(trace.file);
+  trace.file = nullptr;
+}

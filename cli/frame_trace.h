@@ -1,0 +1,29 @@
+// `--trace FILE`: one line per shown frame with the sound it was given and when, for checking picture/sound sync.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "sample_history.h"
+#include "waveform_source.h"
+
+// Where a frame's waveform came from. Positions are samples per channel of the device's stream.
+struct FramePlacement {
+  std::int64_t blockStart = 0;
+  AudioClockPoint clock;  // the device clock the block was chosen by
+  int rate = 0;
+  std::int64_t latencyUs = 0;  // the device latency in that clock
+};
+
+struct FrameTrace {
+  std::FILE* file = nullptr;
+  SteadyTime origin{};
+};
+
+// Writes the header naming the columns. False, with a message naming the file, when it cannot be created.
+bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trace, std::string& error);
+void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& placement,
+                const unsigned char block[kWaveformBlockBytes], double workUs);
+// A line starting with '#', for events (keys, device changes) and the closing summary.
+void TraceNote(FrameTrace& trace, std::int64_t frame, const std::string& text);
+void CloseFrameTrace(FrameTrace& trace);

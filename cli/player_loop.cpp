@@ -1,0 +1,200 @@
+// One Render per 20 ms, the finished frame shown at once, with the waveform the sound device is playing then.
+#include "player_loop.h"
+
+#include <sys/resource.h>
+
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "frame_image.h"
+#include "host/effect_state.h"
+#include "player_keys.h"
+#include "player_window.h"
+#include "plugin_host.h"
+#include "settings/settings_store.h"
+#include "settings_keys.h"
+
+namespace {
+
+constexpr auto kFramePeriod = std::chrono::microseconds(1000000 / kFramesPerSecond);
+// A note about a key's change stays on screen this long.
+constexpr auto kNoteTime = std::chrono::seconds(2);
+
+struct ScriptedKey {
+  std::int64_t frame;
+  SDL_Keycode key;
+  std::uint16_t modifiers;
+};
+
+// "FRAME:KEY ..." with SDL's key names ("Escape", "Right", "c", "Alt+Return").
+bool ParseScriptedKeys(const std::string& text, std::vector<ScriptedKey>& keys, std::string& error) {
+  std::string spaced = text;
+  for (char& c : spaced)
+    if (c == ',') c = ' ';
+  std::istringstream words(spaced);
+  std::string word;
+  while (words >> word) {
+    const std::size_t colon = word.find(':');
+    std::string name = colon == std::string::npos ? "" : word.substr(colon + 1);
+    std::uint16_t modifiers = 0;
+    if (name.rfind("Alt+", 0) == 0) {
+      modifiers = KMOD_LALT;
+      name = name.substr(4);
+    }
+    const SDL_Keycode key = name.empty() ? SDLK_UNKNOWN : SDL_GetKeyFromName(name.c_str());
+    char* end = nullptr;
+    const long long frame = colon == std::string::npos ? -1 : std::strtoll(word.c_str(), &end, 10);
+    if (key == SDLK_UNKNOWN || frame < 0 || end != word.c_str() + colon) {
+      error = "--keys: '" + word + "' is not FRAME:KEY";
+      return false;
+    }
+    keys.push_back({frame, key, modifiers});
+  }
+  return true;
+}
+
+void PushKey(const ScriptedKey& k) {
+  SDL_Event event{};
+  event.type = SDL_KEYDOWN;
+  event.key.state = SDL_PRESSED;
+  event.key.keysym.sym = k.key;
+  event.key.keysym.scancode = SDL_GetScancodeFromKey(k.key);
+  event.key.keysym.mod = k.modifiers;
+  SDL_PushEvent(&event);
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& streams) {
+  std::string error;
+  std::vector<ScriptedKey> script;
+  if (!ParseScriptedKeys(o.scriptedKeys, script, error)) {
+    streams.err << "tavelmir: " << error << '\n';
+    return 1;
+  }
+  const SteadyTime origin = std::chrono::steady_clock::now();
+  FrameTrace trace;
+  if (!o.tracePath.empty() && !OpenFrameTrace(o.tracePath, origin, trace, error)) {
+    streams.err << "tavelmir: " << error << '\n';
+    return 1;
+  }
+  PlayerWindow window;
+  if (!OpenPlayerWindow({o.smooth, o.fullscreen, o.monitor}, window, error)) {
+    CloseFrameTrace(trace);
+    streams.err << "tavelmir: " << error << '\n';
+    return 1;
+  }
+  PluginSession session;
+  if (!StartPlugin(o.pluginDir, session, error)) {
+    ClosePlayerWindow(window);
+    CloseFrameTrace(trace);
+    streams.err << "tavelmir: " << error << '\n';
+    return 1;
+  }
+  for (const std::string& assignment : o.assignments) {
+    if (!ApplySettingAssignment(assignment, g_state.Settings, error)) {
+      StopPlugin(session);
+      ClosePlayerWindow(window);
+      CloseFrameTrace(trace);
+      streams.err << "tavelmir: --set " << error << '\n';
+      return 1;
+    }
+  }
+  DeriveEffectParams();
+
+  LiveLook look{&g_state.Settings, &g_state.PalettePhase, g_state.PaletteCount, 0};
+  std::vector<unsigned char> block(kWaveformBlockBytes);
+  std::vector<std::uint8_t> indices(kScreenPixels), palette(kPaletteBytes);
+  std::string note;
+  SteadyTime noteUntil{};
+  bool help = false, running = true;
+  int status = 0;
+  std::size_t nextScripted = 0;
+  double workUs = 0, workTotalUs = 0;
+  const double cpuAtStart = CpuSeconds();
+  SteadyTime due = std::chrono::steady_clock::now();
+  std::int64_t frame = 0;
+
+  for (; running; ++frame) {
+    while (nextScripted < script.size() && script[nextScripted].frame <= frame) PushKey(script[nextScripted++]);
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+      if (event.type == SDL_QUIT) running = false;
+      if (event.type == SDL_AUDIODEVICEADDED || event.type == SDL_AUDIODEVICEREMOVED)
+        feed.OnDeviceEvent(event.adevice, streams);
+      if (event.type != SDL_KEYDOWN) continue;
+      const KeyAction action = ActionForKey(event.key.keysym.sym, event.key.keysym.mod);
+      switch (action.action) {
+        case PlayerAction::None:
+          break;
+        case PlayerAction::Quit:
+          running = false;
+          break;
+        case PlayerAction::ToggleFullscreen:
+          TogglePlayerFullscreen(window);
+          break;
+        case PlayerAction::ToggleHelp:
+          help = !help;
+          break;
+        default:
+          note = ApplyLookAction(action, look);
+          DeriveEffectParams();
+          noteUntil = std::chrono::steady_clock::now() + kNoteTime;
+          TraceNote(trace, frame, "key " + std::string(SDL_GetKeyName(event.key.keysym.sym)) + ": " + note);
+          break;
+      }
+    }
+    if (!running) break;
+    if (!feed.Prepare(streams)) break;
+
+    const SteadyTime start = std::chrono::steady_clock::now();
+    FramePlacement placement;
+    feed.Fill(start, block.data(), placement);
+    if (!RenderPluginFrame(session, block.data(), indices.data(), palette.data(), error)) {
+      streams.err << "tavelmir: " << error << '\n';
+      status = 1;
+      break;
+    }
+    const bool showNote = !note.empty() && start < noteUntil;
+    PresentFrame(window, indices.data(), palette.data(), help ? kPlayerHelpLine : showNote ? note : std::string());
+    const SteadyTime shown = std::chrono::steady_clock::now();
+    workUs = std::chrono::duration<double, std::micro>(shown - start).count();
+    workTotalUs += workUs;
+    TraceFrame(trace, frame, shown, placement, block.data(), workUs);
+
+    // Keep to the 20 ms grid; after a stall (a busy machine, a dragged window) start a new grid rather than
+    // rushing through the missed frames.
+    due += kFramePeriod;
+    const SteadyTime now = std::chrono::steady_clock::now();
+    if (now > due + 3 * kFramePeriod) due = now;
+    std::this_thread::sleep_until(due);
+  }
+
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - origin).count();
+  const double cpu = CpuSeconds() - cpuAtStart;
+  if (trace.file && frame > 0) {
+    char summary[200];
+    std::snprintf(summary, sizeof summary,
+                  "end: %lld frames in %.2f s; process CPU %.2f s (%.1f %% of one core); Render and presentation "
+                  "%.0f us a frame (%.1f %% of one core at 50 frames/s)",
+                  static_cast<long long>(frame), wall, cpu, 100 * cpu / wall, workTotalUs / frame,
+                  workTotalUs / frame / 200.0);
+    TraceNote(trace, frame, summary);
+  }
+  StopPlugin(session);
+  if (o.save && status == 0) {
+    SaveSettings(session.module);
+    streams.out << "saved the settings\n";
+  }
+  ClosePlayerWindow(window);
+  CloseFrameTrace(trace);
+  return status;
+}
