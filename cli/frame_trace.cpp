@@ -15,6 +15,8 @@ bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trac
     error = "cannot write the trace '" + path + "'";
     return false;
   }
+  // Line by line, so that someone watching the file (or a test) sees each frame as it is shown.
+  std::setvbuf(trace.file, nullptr, _IOLBF, 0);
   trace.origin = origin;
   std::fprintf(trace.file,
                "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us work_us\n"

@@ -34,24 +34,20 @@ void Report(PulseCapture& c, const std::string& text) {
 
 void ReadLoop(PulseCapture& c, pa_simple* stream) {
   std::int16_t chunk[2 * kChunkSamples];
-  bool waitingReported = false;
   while (!c.stop) {
     if (!stream) {
       int code = 0;
       stream = Connect(c.source, code);
       if (!stream) {
-        if (!waitingReported) Report(c, "waiting for the sound server to come back (" + ServerError(code) + ")");
-        waitingReported = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         continue;
       }
       c.connected = true;
-      waitingReported = false;
-      Report(c, "capturing from " + c.source + " again");
+      Report(c, "the sound server is back: capturing from " + c.source);
     }
     int code = 0;
     if (pa_simple_read(stream, chunk, sizeof chunk, &code) < 0) {
-      Report(c, "lost the sound server: " + ServerError(code));
+      Report(c, "lost the sound server (" + std::string(pa_strerror(code)) + "); waiting for it to come back");
       pa_simple_free(stream);
       stream = nullptr;
       c.connected = false;

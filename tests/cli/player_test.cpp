@@ -1,0 +1,363 @@
+// `play` and `live` headless: SDL's dummy video and disk audio, a private PulseAudio with a null sink, click tracks;
+// sync is judged from the recorded timestamps of --trace, never from the test's own clock.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "cli_test_support.h"
+#include "picture_fit.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kRate = 44100;
+// Onsets of the clicks in each click track, in samples; irregular, so a shifted match cannot pass.
+const std::vector<std::int64_t> kClickOnsets = {17640, 35280, 48510, 66150, 86436, 99666};
+constexpr std::int64_t kTrackLength = 2 * kRate + kRate / 2;
+// A frame whose waveform reaches this (of 127) shows a click; silence is 0.
+constexpr int kClickPeak = 20;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Each click starts at full strength and dies away over about 35 ms: the loudest sample of a frame that holds the
+// onset is the onset, and the click outlasts the part of each 20 ms that a 576-sample waveform leaves out.
+void WriteClickTrack(const fs::path& path) {
+  std::vector<double> samples(2 * kTrackLength, 0.0);
+  for (std::int64_t onset : kClickOnsets)
+    for (int i = 0; i < 2000; ++i) {
+      const double v = 29000 * std::exp(-i / 1000.0) * (i % 2 ? -1 : 1);
+      samples[2 * (onset + i)] = samples[2 * (onset + i) + 1] = std::trunc(v);
+    }
+  WriteAudio(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, samples);
+}
+
+struct TraceFrame {
+  std::int64_t frame, shownUs, blockStart, peakPos;
+  int peak;
+  std::int64_t clockUs, clockPos;
+  int rate;
+  std::int64_t latencyUs;
+};
+
+struct Trace {
+  std::vector<TraceFrame> frames;
+  std::vector<std::string> notes;
+};
+
+Trace ReadTrace(const fs::path& path) {
+  Trace trace;
+  std::istringstream lines(ReadFileText(path));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty()) continue;
+    if (line[0] == '#') {
+      trace.notes.push_back(line);
+      continue;
+    }
+    TraceFrame f{};
+    double work = 0;
+    std::istringstream(line) >> f.frame >> f.shownUs >> f.blockStart >> f.peakPos >> f.peak >> f.clockUs >>
+        f.clockPos >> f.rate >> f.latencyUs >> work;
+    trace.frames.push_back(f);
+  }
+  return trace;
+}
+
+// Indices (into trace.frames) of the first frame of each click.
+std::vector<std::size_t> ClickFrames(const Trace& trace) {
+  std::vector<std::size_t> found;
+  for (std::size_t i = 0; i < trace.frames.size(); ++i)
+    if (trace.frames[i].peak >= kClickPeak && (i == 0 || trace.frames[i - 1].peak < kClickPeak)) found.push_back(i);
+  return found;
+}
+
+// When the frame's device clock says its loudest sample (the click's onset) is heard.
+double HeardUs(const TraceFrame& f) {
+  return static_cast<double>(f.clockUs) + static_cast<double>(f.peakPos - f.clockPos) * 1e6 / f.rate;
+}
+
+// A child process with extra environment, its output in files; killed if the test leaves it running.
+struct Child {
+  pid_t pid = -1;
+  ~Child() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+void Spawn(Child& child, const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& out,
+           const fs::path& err) {
+  child.pid = fork();
+  if (child.pid != 0) return;
+  for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+  if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execvp(args[0], args.data());
+  _exit(127);
+}
+
+// The exit status, or -1 when it did not end within `timeout` (then it is killed).
+int WaitExit(Child& child, std::chrono::seconds timeout) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  int status = 0;
+  while (waitpid(child.pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > until) return -1;
+    std::this_thread::sleep_for(20ms);
+  }
+  child.pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds timeout) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(50ms);
+  }
+  return true;
+}
+
+const std::vector<std::string> kHeadlessSdl = {"SDL_VIDEODRIVER=dummy"};
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plugin = folder.path / "plugin";
+    CopyDefaultPluginFolder(plugin);
+    WriteClickTrack(folder.path / "clicks.wav");
+    WriteFileText(folder.path / "broken.wav", "RIFF, but no audio in it");
+  }
+  std::string P(const char* name) const { return (folder.path / name).string(); }
+  // Runs `play` with SDL's disk audio (written to out.raw at the device's pace).
+  int Play(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play",    "--plugin-dir",
+                                     plugin.string(),     "--trace", P("trace.txt")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = kHeadlessSdl;
+    env.push_back("SDL_AUDIODRIVER=disk");
+    env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
+    Child child;
+    Spawn(child, argv, env, P("out.txt"), P("err.txt"));
+    return WaitExit(child, 120s);
+  }
+  TempFolder folder;
+  fs::path plugin;
+};
+
+TEST(PictureFitTest, WholePixelsIn43OrLargest43Rectangle) {
+  struct Case {
+    int w, h;
+    bool smooth;
+    PictureRect expected;
+  };
+  const Case cases[] = {
+      {960, 720, false, {0, 0, 960, 720}},        // the default window: 3 x 3 pixels a screen pixel, rows 3 or 4
+      {1920, 1080, false, {320, 60, 1280, 960}},  // k = 4 in a 16:9 monitor
+      {1000, 1000, false, {20, 140, 960, 720}},  {639, 479, false, {159, 119, 320, 240}},
+      {300, 300, false, {0, 37, 300, 225}},  // smaller than 320 x 240: the largest 4:3 rectangle
+      {1920, 1080, true, {240, 0, 1440, 1080}},  {0, 480, false, {0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + (c.smooth ? " smooth" : ""));
+    const PictureRect r = FitPicture(c.w, c.h, c.smooth);
+    EXPECT_EQ(r.x, c.expected.x);
+    EXPECT_EQ(r.y, c.expected.y);
+    EXPECT_EQ(r.width, c.expected.width);
+    EXPECT_EQ(r.height, c.expected.height);
+  }
+}
+
+// A playlist of two click tracks around a broken file: the broken one is reported and skipped, every click of both
+// tracks reaches the device and is shown on the frame that is on screen while it is heard (within one frame).
+TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
+  ASSERT_EQ(Play({P("clicks.wav"), P("broken.wav"), P("clicks.wav")}), 0) << ReadFileText(P("err.txt"));
+  const std::string err = ReadFileText(P("err.txt"));
+  EXPECT_TRUE(Contains(err, "broken.wav")) << err;
+  EXPECT_TRUE(Contains(err, "skipped")) << err;
+
+  // What the device played: both tracks' clicks, each track's at exactly its own spacing.
+  const std::vector<std::uint8_t> raw = ReadBytes(P("out.raw"));
+  std::vector<std::int64_t> played;
+  std::int64_t quietSince = 0;
+  for (std::size_t i = 0; i + 3 < raw.size(); i += 4) {
+    const auto s = static_cast<std::int16_t>(raw[i] | raw[i + 1] << 8);
+    const std::int64_t at = static_cast<std::int64_t>(i / 4);
+    if (std::abs(s) > 16000 && at - quietSince > kRate / 10) played.push_back(at);
+    if (std::abs(s) > 16000) quietSince = at;
+  }
+  ASSERT_EQ(played.size(), 2 * kClickOnsets.size());
+  for (std::size_t k = 0; k < played.size(); ++k)
+    EXPECT_EQ(played[k] - played[k / 6 * 6], kClickOnsets[k % 6] - kClickOnsets[0]) << "click " << k;
+
+  const Trace trace = ReadTrace(P("trace.txt"));
+  const std::vector<std::size_t> shown = ClickFrames(trace);
+  ASSERT_EQ(shown.size(), played.size());
+  const TraceFrame& first = trace.frames[shown[0]];
+  double worstUs = 0;
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    const TraceFrame& f = trace.frames[shown[k]];
+    // The frame shows the played samples: its loudest is the onset, or the first sample after it. (The device
+    // played some silence before the stream started, so the two count from different starts.)
+    EXPECT_NEAR(static_cast<double>(played[k] - f.peakPos), static_cast<double>(played[0] - first.peakPos), kRate / 50)
+        << "click " << k;
+    // The frame on screen when the onset is heard, by the device's clock and latency.
+    const double heard = HeardUs(f);
+    std::size_t expected = 0;
+    for (std::size_t g = 0; g < trace.frames.size(); ++g)
+      if (std::abs(trace.frames[g].shownUs - heard) < std::abs(trace.frames[expected].shownUs - heard)) expected = g;
+    EXPECT_LE(std::abs(static_cast<long>(shown[k]) - static_cast<long>(expected)), 1) << "click " << k;
+    worstUs = std::max(worstUs, std::abs(static_cast<double>(f.shownUs) - heard));
+    EXPECT_GT(f.latencyUs, 0);
+  }
+  std::cout << "play: worst distance between a click heard and its frame shown " << worstUs / 1000 << " ms\n";
+}
+
+// Keys change the look as described; --save keeps the result, without it plugin.ini is untouched; Escape and Q end
+// the player with status 0 long before the music does.
+TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
+  ASSERT_EQ(Play({P("clicks.wav"), "--save", "--keys",
+                  "3:Right 4:c 5:3 6:Up 7:Up 8:Down 9:h 10:F1 11:f 12:Alt+Return 14:Escape"}),
+            0)
+      << ReadFileText(P("err.txt"));
+  Trace trace = ReadTrace(P("trace.txt"));
+  EXPECT_LT(trace.frames.size(), 40u);
+  std::string notes;
+  for (const std::string& n : trace.notes) notes += n + "\n";
+  EXPECT_TRUE(Contains(notes, "key Right: palette 2 of ")) << notes;
+  EXPECT_TRUE(Contains(notes, "key C: palette cycling on")) << notes;
+  EXPECT_TRUE(Contains(notes, "key 3: wave preset 3: Loud")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Up: wave amplitude 130")) << notes;  // Loud's 114, plus 16
+  const std::string saved = ReadFileText(plugin / "plugin.ini");
+  EXPECT_TRUE(Contains(saved, "RadioIndex=0\n") || Contains(saved, "RadioIndex=0\r\n")) << saved;
+  EXPECT_TRUE(Contains(saved, "WaveAmplitude=130")) << saved;
+  EXPECT_TRUE(Contains(saved, "WaveShiftPower=3")) << saved;
+  EXPECT_FALSE(Contains(saved, "PaletteAnimationSpeed=0")) << saved;
+
+  ASSERT_EQ(Play({P("clicks.wav"), "--set", "WaveAmplitude=7", "--keys", "2:Down 3:4 4:q"}), 0)
+      << ReadFileText(P("err.txt"));
+  EXPECT_EQ(ReadFileText(plugin / "plugin.ini"), saved);
+  EXPECT_NE(Play({P("clicks.wav"), "--set", "WaveAmplitude=256"}), 0);
+  EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "WaveAmplitude")) << ReadFileText(P("err.txt"));
+}
+
+// A private PulseAudio server with a null sink, in folders of the test's own.
+class PulseServer {
+ public:
+  explicit PulseServer(const fs::path& home) : home_(home) {
+    fs::create_directories(home / "runtime");
+    env_ = {"HOME=" + home.string(),
+            "XDG_RUNTIME_DIR=" + home.string(),
+            "XDG_CONFIG_HOME=" + (home / "config").string(),
+            "PULSE_RUNTIME_PATH=" + (home / "runtime").string(),
+            "PULSE_STATE_PATH=" + (home / "state").string(),
+            "PULSE_SERVER=unix:" + (home / "runtime" / "native").string()};
+  }
+  const std::vector<std::string>& env() const { return env_; }
+  // Starts the server and waits until it answers.
+  bool Start() {
+    Spawn(server_,
+          {"pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--disallow-exit", "--log-target=stderr",
+           "--load=module-native-protocol-unix", "--load=module-null-sink sink_name=clicks norewinds=1"},
+          env_, home_ / "server.out", home_ / "server.err");
+    return WaitUntil([&] { return Run("pactl info") == 0; }, 30s);
+  }
+  void Stop() {
+    if (server_.pid > 0) kill(server_.pid, SIGTERM);
+    WaitExit(server_, 30s);
+  }
+  // Runs a command with the server's environment; its exit status.
+  int Run(const std::string& command) const {
+    std::string line;
+    for (const std::string& e : env_) line += e + " ";
+    const int status = std::system(("env " + line + command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  fs::path home_;
+  std::vector<std::string> env_;
+  Child server_;
+};
+
+// `live` captures the null sink's monitor while a click track plays into the sink; the server is stopped and
+// started again in the middle; every click of both plays is shown within a frame of its time plus the capture
+// latency the server reports, and the player ends with status 0 on an interrupt.
+TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
+  if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0) GTEST_SKIP() << "pulseaudio is not installed";
+  PulseServer pulse(folder.path / "pulse");
+  ASSERT_TRUE(pulse.Start());
+  std::vector<std::string> env = pulse.env();
+  env.insert(env.end(), kHeadlessSdl.begin(), kHeadlessSdl.end());
+  Child live;
+  Spawn(live, {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), "--trace", P("trace.txt")}, env,
+        P("out.txt"), P("err.txt"));
+  const auto framesShown = [&] { return ReadTrace(P("trace.txt")).frames.size(); };
+  ASSERT_TRUE(WaitUntil([&] { return framesShown() > 25; }, 60s)) << ReadFileText(P("err.txt"));
+  const std::string play = "paplay --latency-msec=20 " + P("clicks.wav");
+  ASSERT_EQ(pulse.Run(play), 0);
+
+  pulse.Stop();
+  EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("err.txt")), "lost the sound server"); }, 30s));
+  const std::size_t framesWithoutServer = framesShown();
+  ASSERT_TRUE(pulse.Start());
+  EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("err.txt")), "the sound server is back"); }, 30s))
+      << ReadFileText(P("err.txt"));
+  EXPECT_GT(framesShown(), framesWithoutServer);  // the picture went on meanwhile
+  ASSERT_EQ(pulse.Run(play), 0);
+  std::this_thread::sleep_for(200ms);
+  kill(live.pid, SIGINT);
+  EXPECT_EQ(WaitExit(live, 60s), 0) << ReadFileText(P("err.txt"));
+  pulse.Stop();
+
+  const Trace trace = ReadTrace(P("trace.txt"));
+  const std::vector<std::size_t> shown = ClickFrames(trace);
+  ASSERT_EQ(shown.size(), 2 * kClickOnsets.size());
+  double worstUs = 0;
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    const TraceFrame& f = trace.frames[shown[k]];
+    // The first frame shown once the click has reached us: its time plus the server's latency.
+    const double due = HeardUs(f) + static_cast<double>(f.latencyUs);
+    std::size_t expected = shown[k];
+    while (expected > 0 && trace.frames[expected - 1].shownUs >= due) --expected;
+    while (expected < trace.frames.size() && trace.frames[expected].shownUs < due) ++expected;
+    EXPECT_LE(std::abs(static_cast<long>(shown[k]) - static_cast<long>(expected)), 1) << "click " << k;
+    worstUs = std::max(worstUs, static_cast<double>(f.shownUs) - HeardUs(f));
+    // Within one play, the clicks keep the track's spacing in the captured stream.
+    if (k % 6 != 0) {
+      const TraceFrame& first = trace.frames[shown[k / 6 * 6]];
+      EXPECT_NEAR(static_cast<double>(f.peakPos - first.peakPos), kClickOnsets[k % 6] - kClickOnsets[0], kRate / 50)
+          << "click " << k;
+    }
+  }
+  std::cout << "live: longest time from a click at the source to its frame on screen " << worstUs / 1000 << " ms\n";
+}
+
+TEST_F(PlayerTest, LiveWithoutASoundServerSaysSo) {
+  const std::vector<std::string> env = {"PULSE_SERVER=unix:" + P("no-server"), "SDL_VIDEODRIVER=dummy"};
+  for (const char* option : {"--list-sources", "--trace"}) {
+    SCOPED_TRACE(option);
+    Child live;
+    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), option};
+    if (std::string(option) == "--trace") argv.push_back(P("trace.txt"));
+    Spawn(live, argv, env, P("out.txt"), P("err.txt"));
+    EXPECT_EQ(WaitExit(live, 60s), 1);
+    EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "no sound server is running")) << ReadFileText(P("err.txt"));
+  }
+}
+
+}  // namespace
