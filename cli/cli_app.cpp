@@ -20,7 +20,6 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   app.require_subcommand(1);
 
   RenderOptions render;
-  render.pluginDir = DefaultPluginDir();
   CLI::App* renderCommand = app.add_subcommand("render", "Render audio (or raw waveform blocks) into frames");
   renderCommand->footer(
       "Frame n (50 per second) is fed the 576 samples of each channel starting at sample floor(n * rate / 50).\n"
@@ -35,8 +34,12 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   auto* output = renderCommand->add_option("-o,--output", render.outputPath, "Video, GIF or PNG folder to write");
   auto* dump = renderCommand->add_option("--dump", render.dumpPath, "Raw frames (indices + palette) to write");
   output->excludes(dump);
-  renderCommand->add_option("--plugin-dir", render.pluginDir, "Folder holding plugin.ini and TavelDat/")
-      ->capture_default_str();
+  renderCommand->add_option("--plugin-dir", render.look.pluginDir,
+                            "Plug-in folder holding TavelDat/ and plugin.ini (default: the installed data set and "
+                            "your settings)");
+  renderCommand->add_option("--set", render.look.assignments,
+                            "KEY=VALUE: a setting for this render only, as for `tavelmir config` (repeatable)");
+  renderCommand->add_option("--palettes", render.look.palettesDir, "Folder of *.pal palettes to use instead");
   renderCommand->add_option("--frames", render.maxFrames, "Stop after N frames")->check(CLI::PositiveNumber);
   renderCommand->add_option("--offset-ms", render.offsetMs,
                             "Show the picture MS milliseconds later than the sound (negative: earlier)");
@@ -51,12 +54,12 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       app.add_subcommand("fade", "Compute TavelDat/fade.dat from TavelDat/refrence.pal and plugin.ini");
   fadeCommand->add_option("--plugin-dir", fadeDir, "Folder holding plugin.ini and TavelDat/")->capture_default_str();
 
-  std::string configDir = DefaultPluginDir();
+  std::string configDir;
   std::vector<std::string> assignments;
   CLI::App* configCommand =
       app.add_subcommand("config", "Show the settings and derived parameters; KEY=VALUE changes and saves them");
-  configCommand->add_option("--plugin-dir", configDir, "Folder holding plugin.ini and TavelDat/")
-      ->capture_default_str();
+  configCommand->add_option("--plugin-dir", configDir,
+                            "Plug-in folder whose plugin.ini to edit (default: your settings file)");
   configCommand->add_option("KEY=VALUE", assignments,
                             "Keys as in plugin.ini (case-insensitive): RadioIndex 0..4, WaveAmplitude 0..255, "
                             "WaveShiftPower 0..8, WaveAttenuationRate 0..8, PaletteAnimationSpeed 0..255, "
@@ -70,6 +73,8 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   }
 
   CommandStreams streams{out, err, terminal};
+  // Raw frames are the plug-in's own; the palette cycling of the video look is for pictures people watch.
+  render.look.videoLook = render.dumpPath.empty();
   if (renderCommand->parsed()) return RunRender(render, streams);
   if (fadeCommand->parsed()) return RunFade(fadeDir, streams);
   return RunConfig(configDir, assignments, streams);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "look_options.h"
+
 struct CommandStreams {
   std::ostream& out;
   std::ostream& err;
@@ -16,7 +18,7 @@ struct RenderOptions {
   std::string waveformPath;  // --waveform
   std::string outputPath;    // -o
   std::string dumpPath;      // --dump
-  std::string pluginDir;
+  LookOptions look;
   std::int64_t maxFrames = 0;  // --frames; 0 = all
   double offsetMs = 0;
   int scale = 1;
