@@ -20,7 +20,6 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   app.require_subcommand(1);
 
   RenderOptions render;
-  render.pluginDir = DefaultPluginDir();
   CLI::App* renderCommand = app.add_subcommand("render", "Render audio (or raw waveform blocks) into frames");
   renderCommand->footer(
       "Frame n (50 per second) is fed the 576 samples of each channel starting at sample floor(n * rate / 50).\n"
@@ -35,8 +34,12 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   auto* output = renderCommand->add_option("-o,--output", render.outputPath, "Video, GIF or PNG folder to write");
   auto* dump = renderCommand->add_option("--dump", render.dumpPath, "Raw frames (indices + palette) to write");
   output->excludes(dump);
-  renderCommand->add_option("--plugin-dir", render.pluginDir, "Folder holding plugin.ini and TavelDat/")
-      ->capture_default_str();
+  renderCommand->add_option("--plugin-dir", render.look.pluginDir,
+                            "Plug-in folder holding TavelDat/ and plugin.ini (default: the installed data set and "
+                            "your settings)");
+  renderCommand->add_option("--set", render.look.assignments,
+                            "KEY=VALUE: a setting for this render only, as for `tavelmir config` (repeatable)");
+  renderCommand->add_option("--palettes", render.look.palettesDir, "Folder of *.pal palettes to use instead");
   renderCommand->add_option("--frames", render.maxFrames, "Stop after N frames")->check(CLI::PositiveNumber);
   renderCommand->add_option("--offset-ms", render.offsetMs,
                             "Show the picture MS milliseconds later than the sound (negative: earlier)");
@@ -47,13 +50,11 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
                           "Stretch the height by 1.2 to the 4:3 shape of a 320 x 200 screen (320 x 240 at scale 1)");
 
   PlayerOptions play;
-  play.pluginDir = DefaultPluginDir();
   CLI::App* playCommand = app.add_subcommand("play", "Play audio files and show the effect in a window");
   playCommand->add_option("AUDIO", play.audioPaths, "Audio files, played in turn")->required();
   playCommand->add_option("--offset-ms", play.offsetMs,
                           "Show the picture MS milliseconds later than the sound (negative: earlier)");
   PlayerOptions live;
-  live.pluginDir = DefaultPluginDir();
   CLI::App* liveCommand =
       app.add_subcommand("live", "Show the effect for the sound the desktop is playing (PulseAudio or PipeWire)");
   liveCommand->add_option("--source", live.source,
@@ -64,10 +65,14 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
         "Keys: Escape or Q quits; F or Alt+Enter full screen; Left/Right previous/next palette; C palette cycling\n"
         "on/off; 0-4 wave preset (0 custom, 1 Very Soft, 2 Soft, 3 Loud, 4 Very Loud); Up/Down wave amplitude;\n"
         "H or F1 this help on screen. Changes last for the session unless --save.");
-    command->add_option("--plugin-dir", options->pluginDir, "Folder holding plugin.ini and TavelDat/")
-        ->capture_default_str();
-    command->add_option("--set", options->assignments, "KEY=VALUE: a setting for this session (as in config)");
-    command->add_flag("--save", options->save, "Save the settings in force at the end into plugin.ini");
+    command->add_option("--plugin-dir", options->look.pluginDir,
+                        "Plug-in folder holding TavelDat/ and plugin.ini (default: the installed data set and your "
+                        "settings)");
+    command->add_option("--set", options->look.assignments,
+                        "KEY=VALUE: a setting for this session, as for `tavelmir config` (repeatable)");
+    command->add_option("--palettes", options->look.palettesDir, "Folder of *.pal palettes to use instead");
+    command->add_flag("--save", options->save,
+                      "Save the settings in force at the end (keys and --set) into the settings file");
     command->add_flag("--smooth", options->smooth, "Scale the picture smoothly instead of by whole pixels");
     command->add_flag("--fullscreen", options->fullscreen, "Start in full screen");
     command->add_option("--monitor", options->monitor, "Open on monitor N (0 = the first)")
@@ -82,12 +87,12 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       app.add_subcommand("fade", "Compute TavelDat/fade.dat from TavelDat/refrence.pal and plugin.ini");
   fadeCommand->add_option("--plugin-dir", fadeDir, "Folder holding plugin.ini and TavelDat/")->capture_default_str();
 
-  std::string configDir = DefaultPluginDir();
+  std::string configDir;
   std::vector<std::string> assignments;
   CLI::App* configCommand =
       app.add_subcommand("config", "Show the settings and derived parameters; KEY=VALUE changes and saves them");
-  configCommand->add_option("--plugin-dir", configDir, "Folder holding plugin.ini and TavelDat/")
-      ->capture_default_str();
+  configCommand->add_option("--plugin-dir", configDir,
+                            "Plug-in folder whose plugin.ini to edit (default: your settings file)");
   configCommand->add_option("KEY=VALUE", assignments,
                             "Keys as in plugin.ini (case-insensitive): RadioIndex 0..4, WaveAmplitude 0..255, "
                             "WaveShiftPower 0..8, WaveAttenuationRate 0..8, PaletteAnimationSpeed 0..255, "
@@ -101,6 +106,8 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   }
 
   CommandStreams streams{out, err, terminal};
+  // Raw frames are the plug-in's own; the palette cycling of the video look is for pictures people watch.
+  render.look.videoLook = render.dumpPath.empty();
   if (renderCommand->parsed()) return RunRender(render, streams);
   if (playCommand->parsed()) return RunPlay(play, streams);
   if (liveCommand->parsed()) return RunLive(live, streams);

@@ -1,9 +1,12 @@
 // The sub-commands of `tavelmir`: render, play, live, fade and config, each with its options already parsed.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "look_options.h"
 
 struct CommandStreams {
   std::ostream& out;
@@ -16,7 +19,7 @@ struct RenderOptions {
   std::string waveformPath;  // --waveform
   std::string outputPath;    // -o
   std::string dumpPath;      // --dump
-  std::string pluginDir;
+  LookOptions look;
   std::int64_t maxFrames = 0;  // --frames; 0 = all
   double offsetMs = 0;
   int scale = 1;
@@ -28,9 +31,8 @@ struct PlayerOptions {
   std::vector<std::string> audioPaths;  // play: the playlist
   std::string source;                   // live: the capture source; empty = monitor of the default output
   bool listSources = false;             // live --list-sources
-  std::string pluginDir;
-  std::vector<std::string> assignments;  // --set KEY=VALUE
-  bool save = false;                     // keep the settings changed by keys and --set
+  LookOptions look;                     // --plugin-dir, --set, --palettes
+  bool save = false;                    // keep the settings changed by keys and --set
   double offsetMs = 0;
   bool smooth = false;
   bool fullscreen = false;
@@ -44,6 +46,8 @@ int RunRender(const RenderOptions& options, CommandStreams& streams);
 int RunFade(const std::string& pluginDir, CommandStreams& streams);
 int RunPlay(const PlayerOptions& options, CommandStreams& streams);
 int RunLive(const PlayerOptions& options, CommandStreams& streams);
+// Writes the settings into `ini` through the plug-in's store, via a copy renamed over the file.
+bool SaveSettingsFile(const std::filesystem::path& ini, const EffectSettings& settings, std::string& error);
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams);
 
 // The default plug-in folder: the data set that the native build prepares.

@@ -2,8 +2,10 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
+#include "audio_decoder.h"
 #include "audio_playback.h"
 #include "commands.h"
 #include "player_loop.h"
@@ -21,6 +23,7 @@ class PlayFeed : public FrameFeed {
   PlayFeed(const PlayerOptions& o) : o_(o) {}
   ~PlayFeed() override {
     CloseAudioPlayback(playback_);
+    CloseAudioDecoder(decoder_);
     if (convert_) SDL_FreeAudioStream(convert_);
   }
 
@@ -63,30 +66,40 @@ class PlayFeed : public FrameFeed {
       streams.err << "tavelmir: the audio output is back\n";
   }
 
-  // Queues the next chunk of the playlist, opening the next file when one ends.
+  // Queues the next chunk of the playlist, opening the next file when one ends; a file that fails to decode
+  // halfway is reported and left, and the playlist goes on.
   void Decode(CommandStreams& streams) {
-    if (position_ >= clip_.length) {
-      if (convert_) {
-        // The converter's last samples, then on to the next file.
-        SDL_AudioStreamFlush(convert_);
-        Drain();
-        SDL_FreeAudioStream(convert_);
-        convert_ = nullptr;
-      }
-      if (!OpenNext(streams)) {
-        playlistDone_ = true;
-        return;
-      }
+    if (!decoder_.backend && !OpenNext(streams)) {
+      playlistDone_ = true;
+      return;
     }
-    const std::int64_t count = std::min(kDecodeChunk, clip_.length - position_);
-    pcm_.resize(static_cast<std::size_t>(2 * count));
-    for (std::int64_t i = 0; i < count; ++i) {
-      pcm_[2 * i] = static_cast<std::int16_t>(clip_.channel[0][position_ + i] * 256);
-      pcm_[2 * i + 1] = static_cast<std::int16_t>(clip_.channel[1][position_ + i] * 256);
+    std::string error;
+    const std::int64_t frames = ReadAudioFrames(decoder_, decoded_.data(), kDecodeChunk, error);
+    if (frames <= 0) {
+      if (frames < 0) streams.err << "tavelmir: " << error << "; skipped the rest\n";
+      CloseAudioDecoder(decoder_);
+      // The converter's last samples, then on to the next file.
+      SDL_AudioStreamFlush(convert_);
+      Drain();
+      SDL_FreeAudioStream(convert_);
+      convert_ = nullptr;
+      return;
     }
-    position_ += count;
-    SDL_AudioStreamPut(convert_, pcm_.data(), static_cast<int>(count * 4));
+    // A mono file sounds on both sides; files of more channels give their first two.
+    const int channels = decoder_.channels;
+    for (std::int64_t i = 0; i < frames; ++i) {
+      const double* in = decoded_.data() + i * channels;
+      pcm_[2 * i] = ToPcm16(in[0]);
+      pcm_[2 * i + 1] = ToPcm16(in[channels > 1 ? 1 : 0]);
+    }
+    SDL_AudioStreamPut(convert_, pcm_.data(), static_cast<int>(frames * 4));
     Drain();
+  }
+
+  static std::int16_t ToPcm16(double sample) {
+    // NaN plays as silence; the range is clipped, as a sound card would.
+    if (!(sample == sample)) return 0;
+    return static_cast<std::int16_t>(std::clamp(std::floor(sample * 32768.0), -32768.0, 32767.0));
   }
 
   void Drain() {
@@ -99,17 +112,17 @@ class PlayFeed : public FrameFeed {
     while (next_ < o_.audioPaths.size()) {
       const std::string& path = o_.audioPaths[next_++];
       std::string error;
-      clip_ = {};
-      position_ = 0;
-      if (!LoadAudioClip(path, clip_, error)) {
+      if (!OpenAudioDecoder(path, decoder_, error)) {
         streams.err << "tavelmir: " << error << "; skipped\n";
         continue;
       }
-      convert_ = SDL_NewAudioStream(AUDIO_S16SYS, 2, clip_.rate, AUDIO_S16SYS, 2, kPlaybackRate);
+      convert_ = SDL_NewAudioStream(AUDIO_S16SYS, 2, decoder_.rate, AUDIO_S16SYS, 2, kPlaybackRate);
       if (!convert_) {
         streams.err << "tavelmir: '" << path << "': " << SDL_GetError() << "; skipped\n";
+        CloseAudioDecoder(decoder_);
         continue;
       }
+      decoded_.resize(static_cast<std::size_t>(kDecodeChunk * decoder_.channels));
       streams.out << "playing " << next_ << "/" << o_.audioPaths.size() << ": " << path << '\n';
       return true;
     }
@@ -120,12 +133,12 @@ class PlayFeed : public FrameFeed {
   AudioPlayback playback_;
   SampleHistory history_;
   SDL_AudioStream* convert_ = nullptr;
-  AudioClip clip_;
-  std::int64_t position_ = 0;
+  AudioDecoder decoder_;
+  std::vector<double> decoded_;
+  std::vector<std::int16_t> pcm_ = std::vector<std::int16_t>(2 * kDecodeChunk);
   std::size_t next_ = 0;
   bool playlistDone_ = false;
   std::int64_t offsetSamples_ = 0;
-  std::vector<std::int16_t> pcm_;
   SteadyTime nextAttempt_{};
 };
 

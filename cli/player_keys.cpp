@@ -1,8 +1,9 @@
 // Key bindings of `play` and `live`: the changes people make while watching.
 #include "player_keys.h"
 
+#include "look_options.h"
+
 #include <algorithm>
-#include <cmath>
 
 const char kPlayerHelpLine[] =
     "Esc/Q quit  F full screen  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude  H help";
@@ -45,33 +46,23 @@ KeyAction ActionForKey(SDL_Keycode key, std::uint16_t modifiers) {
   return {};
 }
 
-std::int32_t DefaultCyclingSpeed(std::int32_t paletteCount) {
-  // The phase advances speed / 12750 a frame and passes all palettes per unit, so one palette lasts
-  // 12750 / (speed * count) frames; 500 frames is ten seconds.
-  const double speed = 12750.0 / (500.0 * std::max(paletteCount, 1));
-  return std::clamp(static_cast<std::int32_t>(std::lround(speed)), 1, 255);
-}
-
-std::string ApplyLookAction(const KeyAction& action, LiveLook& look) {
-  EffectSettings& s = *look.settings;
-  const std::int32_t count = std::max(look.paletteCount, 1);
+std::string ApplyLookAction(const KeyAction& action, LiveLook& look, int& paletteStep) {
+  EffectSettings& s = look.settings;
+  paletteStep = 0;
   switch (action.action) {
     case PlayerAction::NextPalette:
-    case PlayerAction::PreviousPalette: {
-      // Land on the start of the neighbouring palette, so the step shows at once, whatever the blend was.
-      const double current = std::floor(static_cast<double>(*look.palettePhase) * count + 1e-6);
-      const double next = current + (action.action == PlayerAction::NextPalette ? 1 : -1);
-      const double wrapped = next - std::floor(next / count) * count;
-      *look.palettePhase = static_cast<float>(wrapped / count);
-      return "palette " + std::to_string(static_cast<int>(wrapped) + 1) + " of " + std::to_string(count);
-    }
+      paletteStep = 1;
+      return "next palette";
+    case PlayerAction::PreviousPalette:
+      paletteStep = -1;
+      return "previous palette";
     case PlayerAction::TogglePaletteCycling:
       if (s.PaletteAnimationSpeed != 0) {
         look.cyclingSpeed = s.PaletteAnimationSpeed;
         s.PaletteAnimationSpeed = 0;
         return "palette cycling off";
       }
-      s.PaletteAnimationSpeed = look.cyclingSpeed > 0 ? look.cyclingSpeed : DefaultCyclingSpeed(count);
+      s.PaletteAnimationSpeed = look.cyclingSpeed > 0 ? look.cyclingSpeed : VideoPaletteSpeed(look.paletteCount);
       return "palette cycling on (speed " + std::to_string(s.PaletteAnimationSpeed) + ")";
     case PlayerAction::WavePreset:
       s.RadioIndex = std::clamp(action.preset, 0, 4);

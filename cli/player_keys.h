@@ -30,18 +30,14 @@ extern const char kPlayerHelpLine[];
 
 KeyAction ActionForKey(SDL_Keycode key, std::uint16_t modifiers);
 
-// What the keys change: the settings in memory and the palette animation's phase.
+// What the keys change in the session's settings.
 struct LiveLook {
-  EffectSettings* settings;
-  float* palettePhase;
-  std::int32_t paletteCount;
-  std::int32_t cyclingSpeed;  // PaletteAnimationSpeed that cycling on restores; kept across toggles
+  EffectSettings settings;
+  int paletteCount = 0;
+  std::int32_t cyclingSpeed = 0;  // PaletteAnimationSpeed that cycling on restores; kept across toggles
 };
 
-// A palette speed of about ten seconds per palette for a set of `paletteCount` palettes.
-std::int32_t DefaultCyclingSpeed(std::int32_t paletteCount);
-
-// Applies a settings action (palette, cycling, preset, amplitude) and returns what it did in a few words for the
-// screen ("wave preset 3: Loud"); empty for actions that are not about the look. The caller derives the
-// parameters again afterwards.
-std::string ApplyLookAction(const KeyAction& action, LiveLook& look);
+// Applies a look action to `look.settings` and returns what it did in a few words for the screen ("wave preset
+// 3: Loud"); empty for actions that are not about the look. For the palette keys `paletteStep` becomes +1 or -1
+// and the caller moves the palette animation; otherwise it is 0.
+std::string ApplyLookAction(const KeyAction& action, LiveLook& look, int& paletteStep);

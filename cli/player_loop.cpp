@@ -3,6 +3,8 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -12,8 +14,7 @@
 #include "player_keys.h"
 #include "player_window.h"
 #include "plugin_host.h"
-#include "settings/settings_store.h"
-#include "settings_keys.h"
+#include "look_options.h"
 
 namespace {
 
@@ -64,6 +65,14 @@ void PushKey(const ScriptedKey& k) {
   SDL_PushEvent(&event);
 }
 
+// Which palette the animation is in, for the note after a palette key.
+std::string PaletteNote() {
+  const int count = std::max(g_state.PaletteCount, 1);
+  const double at = std::floor(static_cast<double>(g_state.PalettePhase) * count + 1e-4);
+  const int index = static_cast<int>(at - std::floor(at / count) * count);
+  return "palette " + std::to_string(index + 1) + " of " + std::to_string(count);
+}
+
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -92,25 +101,17 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
+  Look resolved;
   PluginSession session;
-  if (!StartPlugin(o.pluginDir, session, error)) {
+  if (!ResolveLook(o.look, resolved, error) || !StartPluginWithLook(resolved, session, error)) {
     ClosePlayerWindow(window);
     CloseFrameTrace(trace);
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
-  for (const std::string& assignment : o.assignments) {
-    if (!ApplySettingAssignment(assignment, g_state.Settings, error)) {
-      StopPlugin(session);
-      ClosePlayerWindow(window);
-      CloseFrameTrace(trace);
-      streams.err << "tavelmir: --set " << error << '\n';
-      return 1;
-    }
-  }
-  DeriveEffectParams();
+  for (const std::string& w : resolved.warnings) streams.err << "tavelmir: warning: " << w << '\n';
 
-  LiveLook look{&g_state.Settings, &g_state.PalettePhase, g_state.PaletteCount, 0};
+  LiveLook look{resolved.settings, g_state.PaletteCount, 0};
   std::vector<unsigned char> block(kWaveformBlockBytes);
   std::vector<std::uint8_t> indices(kScreenPixels), palette(kPaletteBytes);
   std::string note;
@@ -144,12 +145,18 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
         case PlayerAction::ToggleHelp:
           help = !help;
           break;
-        default:
-          note = ApplyLookAction(action, look);
-          DeriveEffectParams();
+        default: {
+          int paletteStep = 0;
+          note = ApplyLookAction(action, look, paletteStep);
+          if (paletteStep != 0) {
+            StepPalette(session, paletteStep);
+            note = PaletteNote();
+          }
+          ApplyLookInPlace(session, look.settings);
           noteUntil = std::chrono::steady_clock::now() + kNoteTime;
           TraceNote(trace, frame, "key " + std::string(SDL_GetKeyName(event.key.keysym.sym)) + ": " + note);
           break;
+        }
       }
     }
     if (!running) break;
@@ -191,8 +198,16 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
   }
   StopPlugin(session);
   if (o.save && status == 0) {
-    SaveSettings(session.module);
-    streams.out << "saved the settings\n";
+    if (resolved.settingsFile.empty()) {
+      streams.err << "tavelmir: cannot tell where to keep the settings: neither XDG_CONFIG_HOME nor HOME names a "
+                     "folder\n";
+      status = 1;
+    } else if (!SaveSettingsFile(resolved.settingsFile, look.settings, error)) {
+      streams.err << "tavelmir: " << error << '\n';
+      status = 1;
+    } else {
+      streams.out << "saved " << resolved.settingsFile << '\n';
+    }
   }
   ClosePlayerWindow(window);
   CloseFrameTrace(trace);

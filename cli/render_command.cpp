@@ -1,10 +1,12 @@
 // `tavelmir render`: audio or waveform blocks in, one Render per frame, frames out.
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
 #include "commands.h"
 #include "frame_sinks.h"
+#include "look_options.h"
 #include "plugin_host.h"
 #include "progress.h"
 #include "waveform_source.h"
@@ -34,14 +36,14 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
                              "': use a name ending in .mp4, .mkv, .webm or .gif, or a folder for PNG frames");
 
   std::string error;
-  AudioClip clip;
+  Look look;
+  if (!ResolveLook(o.look, look, error)) return Fail(streams, error);
+  WaveformStream audio;
   WaveformFile blocks;
-  std::int64_t frames = 0;
-  std::int64_t offsetSamples = 0;
+  std::int64_t frames = INT64_MAX;  // audio: until it ends
   if (!o.audioPath.empty()) {
-    if (!LoadAudioClip(o.audioPath, clip, error)) return Fail(streams, error);
-    frames = AudioFrameCount(clip.length, clip.rate);
-    offsetSamples = OffsetSamples(o.offsetMs, clip.rate);
+    if (!OpenWaveformStream(o.audioPath, o.offsetMs, audio, error)) return Fail(streams, error);
+    if (audio.decoder.claimedLength > 0) frames = AudioFrameCount(audio.decoder.claimedLength, audio.decoder.rate);
   } else {
     if (!OpenWaveformFile(o.waveformPath, blocks, error)) return Fail(streams, error);
     frames = blocks.blocks;
@@ -49,14 +51,17 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   if (o.maxFrames > 0 && o.maxFrames < frames) frames = o.maxFrames;
 
   PluginSession session;
-  if (!StartPlugin(o.pluginDir, session, error)) {
+  if (!StartPluginWithLook(look, session, error)) {
     CloseWaveformFile(blocks);
+    CloseWaveformStream(audio);
     return Fail(streams, error);
   }
+  for (const std::string& w : look.warnings) streams.err << "tavelmir: warning: " << w << '\n';
   FrameSink sink;
   if (!OpenFrameSink(sink, kind, outputPath, MakeOutputGeometry(o.scale, o.aspect43), o.audioPath, error)) {
     StopPlugin(session);
     CloseWaveformFile(blocks);
+    CloseWaveformStream(audio);
     std::string ignored;
     CloseFrameSink(sink, ignored);
     return Fail(streams, error);
@@ -68,12 +73,15 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   ProgressBar bar = StartProgress(streams.err, streams.terminal, frames, "frames");
   const auto start = std::chrono::steady_clock::now();
   bool ok = true;
-  for (std::int64_t n = 0; n < frames && ok; ++n) {
+  std::int64_t n = 0;
+  for (; n < frames && ok; ++n) {
     if (blocks.file) {
       ok = ReadWaveformBlock(blocks, block.data());
       if (!ok) error = "cannot read block " + std::to_string(n) + " of '" + o.waveformPath + "'";
     } else {
-      FillWaveformBlock(clip, n, offsetSamples, block.data());
+      const int got = NextWaveformBlock(audio, n, block.data(), error);
+      if (got == 0) break;
+      ok = got > 0;
     }
     ok = ok && RenderPluginFrame(session, block.data(), indices.data(), palette.data(), error);
     ok = ok && WriteFrameToSink(sink, indices.data(), palette.data(), error);
@@ -82,6 +90,8 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   FinishProgress(bar);
   StopPlugin(session);
   CloseWaveformFile(blocks);
+  CloseWaveformStream(audio);
+  frames = n;
   std::string closeError;
   const bool closed = CloseFrameSink(sink, closeError);
   if (!ok) return Fail(streams, error);
