@@ -19,14 +19,14 @@ bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trac
   std::setvbuf(trace.file, nullptr, _IOLBF, 0);
   trace.origin = origin;
   std::fprintf(trace.file,
-               "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us work_us\n"
+               "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us render_us present_us\n"
                "# times in microseconds since start; positions in samples of the device's stream; sample\n"
                "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform\n");
   return true;
 }
 
 void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& p,
-                const unsigned char block[kWaveformBlockBytes], double workUs) {
+                const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs) {
   if (!trace.file) return;
   int peak = -1, peakAt = 0;
   for (int i = 0; i < kWaveformBlockBytes; ++i) {
@@ -36,11 +36,11 @@ void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const F
       peakAt = i % kSamplesPerChannel;
     }
   }
-  std::fprintf(trace.file, "%lld %lld %lld %lld %d %lld %lld %d %lld %.0f\n", static_cast<long long>(frame),
+  std::fprintf(trace.file, "%lld %lld %lld %lld %d %lld %lld %d %lld %.0f %.0f\n", static_cast<long long>(frame),
                Micros(shown, trace.origin), static_cast<long long>(p.blockStart),
                static_cast<long long>(p.blockStart + peakAt), peak,
                p.clock.valid ? Micros(p.clock.time, trace.origin) : 0LL, static_cast<long long>(p.clock.position),
-               p.rate, static_cast<long long>(p.latencyUs), workUs);
+               p.rate, static_cast<long long>(p.latencyUs), renderUs, presentUs);
 }
 
 void TraceNote(FrameTrace& trace, std::int64_t frame, const std::string& text) {

@@ -23,7 +23,7 @@ struct FrameTrace {
 // Writes the header naming the columns. False, with a message naming the file, when it cannot be created.
 bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trace, std::string& error);
 void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& placement,
-                const unsigned char block[kWaveformBlockBytes], double workUs);
+                const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs);
 // A line starting with '#', for events (keys, device changes) and the closing summary.
 void TraceNote(FrameTrace& trace, std::int64_t frame, const std::string& text);
 void CloseFrameTrace(FrameTrace& trace);

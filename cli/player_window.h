@@ -14,10 +14,16 @@ struct WindowOptions {
 
 struct PlayerWindow {
   SDL_Window* window = nullptr;
+  bool smooth = false;
+  // Whole pixels are drawn straight into the window's surface: exact, and cheapest where there is no graphics
+  // processor. A software renderer on that surface draws the text.
+  SDL_Surface* surface = nullptr;  // the window's; SDL replaces it when the size changes
+  SDL_Renderer* textRenderer = nullptr;
+  std::vector<std::uint16_t> sourceColumn;  // per picture column, the screen column it shows
+  // Smooth: a renderer scales the frame as a texture.
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   std::vector<std::uint32_t> pixels;  // 320 x 200 ARGB, reused every frame
-  bool smooth = false;
 };
 
 // Needs SDL's video subsystem. False, with a message, when the window cannot be made (no display, a monitor that
