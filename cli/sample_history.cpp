@@ -53,7 +53,9 @@ std::int64_t SampleHistory::PositionAt(SteadyTime time) const {
   std::lock_guard lock(mutex_);
   if (!clock_.valid) return 0;
   const double seconds = std::chrono::duration<double>(time - clock_.time).count();
-  return clock_.position + static_cast<std::int64_t>(seconds * rate_);
+  // Never past what the device has been given: a device that starts slowly or stops (lost) calls back late, and
+  // the straight line would run ahead into sound that is not there yet.
+  return std::min(end_, clock_.position + static_cast<std::int64_t>(seconds * rate_));
 }
 
 void SampleHistory::Block(std::int64_t start, unsigned char block[kWaveformBlockBytes]) const {

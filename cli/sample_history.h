@@ -31,7 +31,8 @@ class SampleHistory {
 
   std::int64_t end() const;
   AudioClockPoint clock() const;
-  // The sample heard at `time` by the last clock point (a rate-long straight line through it); 0 before any.
+  // The sample heard at `time` by the last clock point (a rate-long straight line through it), at most end();
+  // 0 before any.
   std::int64_t PositionAt(SteadyTime time) const;
 
   // Channel 0's 576 samples from `start`, then channel 1's; positions not (or no longer) held are silence.
