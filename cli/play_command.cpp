@@ -49,6 +49,9 @@ class PlayFeed : public FrameFeed {
     history_.Block(placement.blockStart, block);
   }
 
+  // The playlist ran out without a single file that could be opened.
+  bool PlayedNothing() const { return playlistDone_ && opened_ == 0; }
+
   void OnDeviceEvent(const SDL_AudioDeviceEvent& event, CommandStreams& streams) override {
     if (event.type != SDL_AUDIODEVICEREMOVED || event.iscapture || event.which != playback_.device) return;
     streams.err << "tavelmir: lost the audio output; waiting for it to come back\n";
@@ -124,6 +127,7 @@ class PlayFeed : public FrameFeed {
       }
       decoded_.resize(static_cast<std::size_t>(kDecodeChunk * decoder_.channels));
       streams.out << "playing " << next_ << "/" << o_.audioPaths.size() << ": " << path << '\n';
+      ++opened_;
       return true;
     }
     return false;
@@ -138,6 +142,7 @@ class PlayFeed : public FrameFeed {
   std::vector<std::int16_t> pcm_ = std::vector<std::int16_t>(2 * kDecodeChunk);
   std::size_t next_ = 0;
   bool playlistDone_ = false;
+  int opened_ = 0;
   std::int64_t offsetSamples_ = 0;
   SteadyTime nextAttempt_{};
 };
@@ -157,9 +162,13 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
   {
     PlayFeed feed(o);
     std::string error;
-    if (feed.Open(error))
+    if (feed.Open(error)) {
       status = RunPlayerLoop(o, feed, streams);
-    else
+      if (status == 0 && feed.PlayedNothing()) {
+        streams.err << "tavelmir: none of the files could be played\n";
+        status = 1;
+      }
+    } else
       streams.err << "tavelmir: " << error << '\n';
   }
   SDL_Quit();

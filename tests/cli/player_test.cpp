@@ -30,13 +30,14 @@ constexpr int kClickPeak = 20;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// Each click starts at full strength and dies away over about 35 ms: the loudest sample of a frame that holds the
-// onset is the onset, and the click outlasts the part of each 20 ms that a 576-sample waveform leaves out.
+// Each click starts at full strength and dies away over about 120 ms: the loudest sample of a frame that holds the
+// onset is the onset, and the click outlasts the part of each 20 ms that a 576-sample waveform leaves out, even
+// when a busy machine delays a frame or two.
 void WriteClickTrack(const fs::path& path) {
   std::vector<double> samples(2 * kTrackLength, 0.0);
   for (std::int64_t onset : kClickOnsets)
-    for (int i = 0; i < 2000; ++i) {
-      const double v = 29000 * std::exp(-i / 1000.0) * (i % 2 ? -1 : 1);
+    for (int i = 0; i < 6000; ++i) {
+      const double v = 29000 * std::exp(-i / 3000.0) * (i % 2 ? -1 : 1);
       samples[2 * (onset + i)] = samples[2 * (onset + i) + 1] = std::trunc(v);
     }
   WriteAudio(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, samples);
@@ -144,11 +145,13 @@ class PlayerTest : public ::testing::Test {
   }
   std::string P(const char* name) const { return (folder.path / name).string(); }
   // Runs `play` with SDL's disk audio (written to out.raw at the device's pace).
-  int Play(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play",    "--plugin-dir",
-                                     plugin.string(),     "--trace", P("trace.txt")};
+  // With `userSettings`, the default data set and the user's settings file under config/ instead of the copy.
+  int Play(const std::vector<std::string>& args, bool userSettings = false) {
+    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", "--trace", P("trace.txt")};
+    if (!userSettings) argv.insert(argv.end(), {"--plugin-dir", plugin.string()});
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> env = kHeadlessSdl;
+    env.push_back("XDG_CONFIG_HOME=" + P("config"));
     env.push_back("SDL_AUDIODRIVER=disk");
     env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
     Child child;
@@ -225,13 +228,20 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
     EXPECT_GT(f.latencyUs, 0);
   }
   std::cout << "play: worst distance between a click heard and its frame shown " << worstUs / 1000 << " ms\n";
+
+  EXPECT_EQ(Play({P("broken.wav"), P("missing.wav")}), 1);
+  EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "none of the files could be played"));
 }
 
 // Keys change the look as described; --save keeps the result, without it plugin.ini is untouched; Escape and Q end
 // the player with status 0 long before the music does.
 TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
+  const fs::path userFile = folder.path / "config" / "tavelmir" / "plugin.ini";
+  fs::create_directories(userFile.parent_path());
+  WriteFileText(userFile, "[Ombrelo Tunnel]\nWaveAttenuationRate=3\n");
   ASSERT_EQ(Play({P("clicks.wav"), "--save", "--keys",
-                  "3:Right 4:c 5:3 6:Up 7:Up 8:Down 9:h 10:F1 11:f 12:Alt+Return 14:Escape"}),
+                  "3:Right 4:c 5:3 6:Up 7:Up 8:Down 9:h 10:F1 11:f 12:Alt+Return 14:Escape"},
+                 true),
             0)
       << ReadFileText(P("err.txt"));
   Trace trace = ReadTrace(P("trace.txt"));
@@ -242,16 +252,15 @@ TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
   EXPECT_TRUE(Contains(notes, "key C: palette cycling off")) << notes;  // the player starts with it on
   EXPECT_TRUE(Contains(notes, "key 3: wave preset 3: Loud")) << notes;
   EXPECT_TRUE(Contains(notes, "key Up: wave amplitude 130")) << notes;  // Loud's 114, plus 16
-  const std::string saved = ReadFileText(plugin / "plugin.ini");
-  EXPECT_TRUE(Contains(saved, "RadioIndex=0\n") || Contains(saved, "RadioIndex=0\r\n")) << saved;
-  EXPECT_TRUE(Contains(saved, "WaveAmplitude=130")) << saved;
-  EXPECT_TRUE(Contains(saved, "WaveShiftPower=3")) << saved;
-  EXPECT_TRUE(Contains(saved, "PaletteAnimationSpeed=0")) << saved;
+  const std::string saved = ReadFileText(userFile);
+  for (const char* line :
+       {"RadioIndex=0", "WaveAmplitude=130", "WaveShiftPower=3", "PaletteAnimationSpeed=0", "WaveAttenuationRate=3"})
+    EXPECT_TRUE(Contains(saved, line)) << line << " in\n" << saved;
 
-  ASSERT_EQ(Play({P("clicks.wav"), "--set", "WaveAmplitude=7", "--keys", "2:Down 3:4 4:q"}), 0)
+  ASSERT_EQ(Play({P("clicks.wav"), "--set", "WaveAmplitude=7", "--keys", "2:Down 3:4 4:q"}, true), 0)
       << ReadFileText(P("err.txt"));
-  EXPECT_EQ(ReadFileText(plugin / "plugin.ini"), saved);
-  EXPECT_NE(Play({P("clicks.wav"), "--set", "WaveAmplitude=256"}), 0);
+  EXPECT_EQ(ReadFileText(userFile), saved);
+  EXPECT_NE(Play({P("clicks.wav"), "--set", "WaveAmplitude=256"}, true), 0);
   EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "WaveAmplitude")) << ReadFileText(P("err.txt"));
 }
 
@@ -337,10 +346,11 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
     while (expected < trace.frames.size() && trace.frames[expected].shownUs < due) ++expected;
     EXPECT_LE(std::abs(static_cast<long>(shown[k]) - static_cast<long>(expected)), 1) << "click " << k;
     worstUs = std::max(worstUs, static_cast<double>(f.shownUs) - HeardUs(f));
-    // Within one play, the clicks keep the track's spacing in the captured stream.
+    // Within one play, the clicks keep the track's spacing in the captured stream (each measured where a frame
+    // first shows it: up to a frame and a read of 10 ms after the onset).
     if (k % 6 != 0) {
       const TraceFrame& first = trace.frames[shown[k / 6 * 6]];
-      EXPECT_NEAR(static_cast<double>(f.peakPos - first.peakPos), kClickOnsets[k % 6] - kClickOnsets[0], kRate / 50)
+      EXPECT_NEAR(static_cast<double>(f.peakPos - first.peakPos), kClickOnsets[k % 6] - kClickOnsets[0], kRate / 25)
           << "click " << k;
     }
   }
