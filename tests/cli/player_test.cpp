@@ -79,12 +79,29 @@ Trace ReadTrace(const fs::path& path) {
   return trace;
 }
 
-// Indices (into trace.frames) of the first frame of each click.
+// Indices (into trace.frames) of the first frame of each click: a loud frame with no loud frame in the 100 ms
+// before it (clicks are 300 ms apart or more; a frame of silence inside one, when the sound stalled on a busy
+// machine, does not make two).
 std::vector<std::size_t> ClickFrames(const Trace& trace) {
   std::vector<std::size_t> found;
-  for (std::size_t i = 0; i < trace.frames.size(); ++i)
-    if (trace.frames[i].peak >= kClickPeak && (i == 0 || trace.frames[i - 1].peak < kClickPeak)) found.push_back(i);
+  double lastLoudUs = -1e12;
+  for (std::size_t i = 0; i < trace.frames.size(); ++i) {
+    if (trace.frames[i].peak < kClickPeak) continue;
+    if (trace.frames[i].chosenUs() - lastLoudUs > 100000) found.push_back(i);
+    lastLoudUs = trace.frames[i].chosenUs();
+  }
   return found;
+}
+
+// The click frames as "frame@ms:position/peak", for failure messages.
+std::string DescribeClicks(const Trace& trace, const std::vector<std::size_t>& shown) {
+  std::string text;
+  for (std::size_t i : shown) {
+    const TraceFrame& f = trace.frames[i];
+    text += std::to_string(f.frame) + "@" + std::to_string(f.shownUs / 1000) + ":" + std::to_string(f.peakPos) + "/" +
+            std::to_string(f.peak) + " ";
+  }
+  return text;
 }
 
 // When the frame's device clock says sample `position` is heard.
@@ -213,7 +230,7 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
 
   const Trace trace = ReadTrace(P("trace.txt"));
   const std::vector<std::size_t> shown = ClickFrames(trace);
-  ASSERT_EQ(shown.size(), played.size());
+  ASSERT_EQ(shown.size(), played.size()) << DescribeClicks(trace, shown);
   // The device played some silence before the stream started, so its count runs ahead by a constant: the largest
   // distance, met wherever a frame held the onset itself.
   std::int64_t lead = 0;
@@ -331,7 +348,8 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
         P("out.txt"), P("err.txt"));
   const auto framesShown = [&] { return ReadTrace(P("trace.txt")).frames.size(); };
   ASSERT_TRUE(WaitUntil([&] { return framesShown() > 25; }, 60s)) << ReadFileText(P("err.txt"));
-  const std::string play = "paplay --latency-msec=20 " + P("clicks.wav");
+  // A deep buffer: a busy machine must not make the player starve (its gaps would move and split the clicks).
+  const std::string play = "paplay --latency-msec=250 " + P("clicks.wav");
   ASSERT_EQ(pulse.Run(play), 0);
 
   pulse.Stop();
@@ -349,7 +367,7 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
 
   const Trace trace = ReadTrace(P("trace.txt"));
   const std::vector<std::size_t> shown = ClickFrames(trace);
-  ASSERT_EQ(shown.size(), 2 * kClickOnsets.size());
+  ASSERT_EQ(shown.size(), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
   double worstUs = 0;
   for (std::size_t k = 0; k < shown.size(); ++k) {
     const TraceFrame& f = trace.frames[shown[k]];
