@@ -79,16 +79,15 @@ Trace ReadTrace(const fs::path& path) {
   return trace;
 }
 
-// Indices (into trace.frames) of the first frame of each click: a loud frame with no loud frame in the 100 ms
-// before it (clicks are 300 ms apart or more; a frame of silence inside one, when the sound stalled on a busy
-// machine, does not make two).
+// Indices (into trace.frames) of the first frame of each click: the first loud frame whose loudest sample lies
+// beyond the previous click (clicks are 13,230 samples apart or more and loud for about 5,200). Judged by stream
+// positions, so a frame shown twice or a stall on a busy machine does not make one click two.
 std::vector<std::size_t> ClickFrames(const Trace& trace) {
   std::vector<std::size_t> found;
-  double lastLoudUs = -1e12;
   for (std::size_t i = 0; i < trace.frames.size(); ++i) {
-    if (trace.frames[i].peak < kClickPeak) continue;
-    if (trace.frames[i].chosenUs() - lastLoudUs > 100000) found.push_back(i);
-    lastLoudUs = trace.frames[i].chosenUs();
+    const TraceFrame& f = trace.frames[i];
+    if (f.peak >= kClickPeak && (found.empty() || f.peakPos > trace.frames[found.back()].peakPos + 8000))
+      found.push_back(i);
   }
   return found;
 }
