@@ -27,8 +27,8 @@ struct EncoderChoice {
   int crf = -1;        // -1: the codec's default (kDefaultCrfH264, kDefaultCrfVp9)
   std::string preset;  // empty: kDefaultPresetH264; ignored by VP9
 };
-constexpr int kDefaultCrfH264 = 24;
-constexpr int kDefaultCrfVp9 = 33;
+constexpr int kDefaultCrfH264 = 33;
+constexpr int kDefaultCrfVp9 = 40;
 constexpr const char* kDefaultPresetH264 = "veryfast";
 
 // The sound that goes along: `channels` 0 for none. Float samples at `rate`, fed through a second pipe.
