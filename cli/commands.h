@@ -15,15 +15,23 @@ struct CommandStreams {
 };
 
 struct RenderOptions {
-  std::string audioPath;     // AUDIO, or empty with a waveform file
-  std::string waveformPath;  // --waveform
-  std::string outputPath;    // -o
-  std::string dumpPath;      // --dump
-  LookOptions look;
-  std::int64_t maxFrames = 0;  // --frames; 0 = all
-  double offsetMs = 0;
-  int scale = 1;
-  bool aspect43 = false;
+  std::string audioPath;        // AUDIO ("-" for standard input), or empty with a waveform file
+  std::string waveformPath;     // --waveform
+  std::string outputPath;       // -o ("-" for Matroska on standard output)
+  std::string dumpPath;         // --dump
+  LookOptions look;             // --plugin-dir, --set, --palettes
+  std::int64_t maxFrames = 0;   // --frames; 0 = all
+  std::string offsetMs;         // --offset-ms, as written
+  std::string start, duration;  // --start/-ss, --duration/-t, as written
+  std::string size;             // --size WxH; empty = the default or --scale
+  std::string fit = "contain";  // --fit
+  std::string aspect = "4:3";   // --aspect
+  int scale = 0;                // --scale (the picture filling the frame); 0 = not given
+  bool aspect43 = false;        // --aspect43, with --scale
+  int crf = -1;                 // --crf; -1 = the codec's default
+  std::string preset;           // --preset
+  bool replace = false;         // -y
+  bool keep = false;            // -n
 };
 
 // `play` and `live`: the effect in a window, with the sound being played or captured.
@@ -33,7 +41,7 @@ struct PlayerOptions {
   bool listSources = false;             // live --list-sources
   LookOptions look;                     // --plugin-dir, --set, --palettes
   bool save = false;                    // keep the settings changed by keys and --set
-  double offsetMs = 0;
+  std::string offsetMs;                 // --offset-ms, as written
   bool smooth = false;
   bool fullscreen = false;
   int monitor = -1;
@@ -41,7 +49,14 @@ struct PlayerOptions {
   std::string scriptedKeys;  // --keys "FRAME:KEY ...", for tests and demonstrations
 };
 
-// Each returns the process's exit status: 0 on success, 1 with a message on `err` otherwise.
+// Output size when none is asked for: a 4:3 picture people can watch.
+constexpr int kDefaultOutputWidth = 960;
+constexpr int kDefaultOutputHeight = 720;
+// Largest shift of the picture against the sound.
+constexpr double kMaximumOffsetMs = 5000;
+
+// Each returns the process's exit status: 0 on success, 1 with a message on `err` when an input or output fails,
+// 2 for a usage error.
 int RunRender(const RenderOptions& options, CommandStreams& streams);
 int RunFade(const std::string& pluginDir, CommandStreams& streams);
 int RunPlay(const PlayerOptions& options, CommandStreams& streams);

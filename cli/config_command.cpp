@@ -60,6 +60,9 @@ bool SaveSettingsFile(const fs::path& ini, const EffectSettings& settings, std::
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams) {
   LookOptions options;
   options.pluginDir = pluginDir;
+  // A plug-in folder's file is the plug-in's, whose own defaults fill the keys it lacks; the user's file is read
+  // by render, whose videos cycle the palettes unless the file says otherwise.
+  options.videoLook = pluginDir.empty();
   Look look;
   std::string error;
   if (!ResolveLook(options, look, error)) return Fail(streams, error);

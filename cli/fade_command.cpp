@@ -1,5 +1,12 @@
-// `tavelmir fade`: the settings dialog's "Compute table" without the dialog.
+// `tavelmir fade`: the settings dialog's "Compute table" without the dialog, written whole or not at all.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "commands.h"
 #include "host/effect_state.h"
@@ -7,17 +14,49 @@
 #include "progress.h"
 #include "settings/settings_store.h"
 #include "tables/fade_table.h"
+#include "tables/palette_files.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-// Stands in for the dialog's progress bar; the build only sends it PBM_SETPOS notifications.
+constexpr std::size_t kFadeTableBytes = 65536;
+
+// Stands in for the dialog's progress bar; the computation only sends it PBM_SETPOS notifications.
 HWND const kProgressBar = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(1011));
 
 void ShowFadeProgress(HWND window, UINT message, WPARAM wParam, LPARAM, void* context) {
   if (window != kProgressBar || message != PBM_SETPOS) return;
   auto* bar = static_cast<ProgressBar*>(context);
-  // The build reports colour c while working on it and 0 when it is done.
+  // The computation reports colour c while working on it and 0 when it is done.
   if (wParam > 0) UpdateProgress(*bar, static_cast<std::int64_t>(wParam) + 1);
+}
+
+// The table goes to a temporary file beside fade.dat, renamed over it once written and flushed: a full disk or
+// an interruption leaves the previous table whole instead of a cut-off one.
+bool WriteTableFile(const fs::path& file, const std::vector<std::uint8_t>& table, std::string& error) {
+  std::string temporary = (file.parent_path() / ".fade.dat.XXXXXX").string();
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  ::fchmod(fd, 0644);
+  std::size_t done = 0;
+  while (done < table.size()) {
+    const ssize_t n = ::write(fd, table.data() + done, table.size() - done);
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  const bool written = done == table.size() && ::fsync(fd) == 0;
+  const int savedErrno = errno;
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed || ::rename(temporary.c_str(), file.c_str()) != 0) {
+    error = std::strerror(written && closed ? errno : savedErrno);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -32,21 +71,28 @@ int RunFade(const std::string& pluginDir, CommandStreams& streams) {
   LoadSettings(module);
   DeriveEffectParams();
 
-  ProgressBar bar = StartProgress(streams.err, streams.terminal, 256, "colours");
-  HeadlessSetNotifySink(ShowFadeProgress, &bar);
-  const int status = BuildFadeTable(kProgressBar);
-  HeadlessSetNotifySink(nullptr, nullptr);
-  if (status == 0) UpdateProgress(bar, 256);
-  FinishProgress(bar);
-
-  const std::filesystem::path file = std::filesystem::absolute(pluginDir) / "TavelDat" / "fade.dat";
-  if (status != 0) {
+  const fs::path folder = fs::absolute(pluginDir) / "TavelDat";
+  const fs::path file = folder / "fade.dat";
+  PALETTEENTRY reference[256];
+  std::vector<std::uint8_t> table(kFadeTableBytes);
+  if (LoadReferencePalette(reference) != 0) {
     // The dialog's own message, and what it needs.
     streams.err << "tavelmir: Fade-Table Error: Error building the fade table\n"
-                << "  (it needs " << (std::filesystem::absolute(pluginDir) / "TavelDat" / "refrence.pal").string()
-                << " of at most 772 bytes, and must be able to write " << file.string() << ")\n";
+                << "  (it needs " << (folder / "refrence.pal").string() << " of 768 to 772 bytes)\n";
     return 1;
   }
+  ProgressBar bar = StartProgress(streams.err, streams.terminal, 256, "colours");
+  HeadlessSetNotifySink(ShowFadeProgress, &bar);
+  FillFadeTable(reference, g_state.Params, table.data(), kProgressBar);
+  HeadlessSetNotifySink(nullptr, nullptr);
+  if (!WriteTableFile(file, table, error)) {
+    FinishProgress(bar);
+    streams.err << "tavelmir: Fade-Table Error: Error building the fade table\n"
+                << "  (cannot write " << file.string() << ": " << error << "; the previous table is unchanged)\n";
+    return 1;
+  }
+  UpdateProgress(bar, 256);
+  FinishProgress(bar);
   streams.out << "wrote " << file.string() << '\n';
   return 0;
 }

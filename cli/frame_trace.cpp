@@ -21,7 +21,8 @@ bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trac
   std::fprintf(trace.file,
                "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us render_us present_us\n"
                "# times in microseconds since start; positions in samples of the device's stream; sample\n"
-               "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform\n");
+               "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform;\n"
+               "# '# clock TIME POSITION' lines: every point of the device's clock, as its thread recorded it\n");
   return true;
 }
 
@@ -41,6 +42,12 @@ void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const F
                static_cast<long long>(p.blockStart + peakAt), peak,
                p.clock.valid ? Micros(p.clock.time, trace.origin) : 0LL, static_cast<long long>(p.clock.position),
                p.rate, static_cast<long long>(p.latencyUs), renderUs, presentUs);
+}
+
+void TraceClock(FrameTrace& trace, const AudioClockPoint& point) {
+  if (trace.file && point.valid)
+    std::fprintf(trace.file, "# clock %lld %lld\n", Micros(point.time, trace.origin),
+                 static_cast<long long>(point.position));
 }
 
 void TraceNote(FrameTrace& trace, std::int64_t frame, const std::string& text) {

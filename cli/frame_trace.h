@@ -24,6 +24,8 @@ struct FrameTrace {
 bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trace, std::string& error);
 void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& placement,
                 const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs);
+// "# clock TIME POSITION": a point of the device's clock as its thread recorded it (sample POSITION heard at TIME).
+void TraceClock(FrameTrace& trace, const AudioClockPoint& point);
 // A line starting with '#', for events (keys, device changes) and the closing summary.
 void TraceNote(FrameTrace& trace, std::int64_t frame, const std::string& text);
 void CloseFrameTrace(FrameTrace& trace);

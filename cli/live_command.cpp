@@ -24,6 +24,8 @@ class LiveFeed : public FrameFeed {
     return true;
   }
 
+  const SampleHistory& Sound() const override { return history_; }
+
   void Fill(SteadyTime now, unsigned char block[kWaveformBlockBytes], FramePlacement& placement) override {
     // The newest sound there is: a live picture can only follow what has already arrived.
     const std::int64_t end = history_.end();

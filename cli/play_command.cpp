@@ -8,6 +8,7 @@
 #include "audio_decoder.h"
 #include "audio_playback.h"
 #include "commands.h"
+#include "option_values.h"
 #include "player_loop.h"
 #include "waveform_source.h"
 
@@ -20,7 +21,7 @@ constexpr std::int64_t kDecodeChunk = 4096;
 
 class PlayFeed : public FrameFeed {
  public:
-  PlayFeed(const PlayerOptions& o) : o_(o) {}
+  PlayFeed(const PlayerOptions& o, double offsetMs) : o_(o), offsetMs_(offsetMs) {}
   ~PlayFeed() override {
     CloseAudioPlayback(playback_);
     CloseAudioDecoder(decoder_);
@@ -29,7 +30,7 @@ class PlayFeed : public FrameFeed {
 
   bool Open(std::string& error) {
     if (!OpenAudioPlayback(playback_, kPlaybackRate, history_, error)) return false;
-    offsetSamples_ = OffsetSamples(o_.offsetMs, kPlaybackRate);
+    offsetSamples_ = OffsetSamples(offsetMs_, kPlaybackRate);
     return true;
   }
 
@@ -40,6 +41,8 @@ class PlayFeed : public FrameFeed {
     // Everything queued has been handed out: end once the last of it has been heard.
     return history_.PositionAt(std::chrono::steady_clock::now()) < PlayedSoundEnd(playback_);
   }
+
+  const SampleHistory& Sound() const override { return history_; }
 
   void Fill(SteadyTime now, unsigned char block[kWaveformBlockBytes], FramePlacement& placement) override {
     placement.blockStart = history_.PositionAt(now) - offsetSamples_;
@@ -134,6 +137,7 @@ class PlayFeed : public FrameFeed {
   }
 
   const PlayerOptions& o_;
+  const double offsetMs_;
   AudioPlayback playback_;
   SampleHistory history_;
   SDL_AudioStream* convert_ = nullptr;
@@ -152,7 +156,14 @@ class PlayFeed : public FrameFeed {
 int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
   if (o.audioPaths.empty()) {
     streams.err << "tavelmir: play needs at least one AUDIO file\n";
-    return 1;
+    return 2;
+  }
+  double offsetMs = 0;
+  std::string error;
+  if (!o.offsetMs.empty() &&
+      !ParseFiniteNumber(o.offsetMs, "--offset-ms", -kMaximumOffsetMs, kMaximumOffsetMs, offsetMs, error)) {
+    streams.err << "tavelmir: " << error << "\n(see `tavelmir play --help`)\n";
+    return 2;
   }
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) {
     streams.err << "tavelmir: cannot start SDL: " << SDL_GetError() << '\n';
@@ -160,8 +171,7 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
   }
   int status = 1;
   {
-    PlayFeed feed(o);
-    std::string error;
+    PlayFeed feed(o, offsetMs);
     if (feed.Open(error)) {
       status = RunPlayerLoop(o, feed, streams);
       if (status == 0 && feed.PlayedNothing()) {

@@ -120,6 +120,8 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
   int status = 0;
   std::size_t nextScripted = 0;
   double renderTotalUs = 0, presentTotalUs = 0;
+  std::uint64_t clockPointsTraced = 0;
+  AudioClockPoint clockPoints[SampleHistory::kKeptClockPoints];
   const double cpuAtStart = CpuSeconds();
   SteadyTime due = std::chrono::steady_clock::now();
   std::int64_t frame = 0;
@@ -179,6 +181,11 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     renderTotalUs += renderUs;
     presentTotalUs += presentUs;
     TraceFrame(trace, frame, shown, placement, block.data(), renderUs, presentUs);
+    if (trace.file) {
+      int count = 0;
+      clockPointsTraced = feed.Sound().ClockPointsSince(clockPointsTraced, clockPoints, count);
+      for (int i = 0; i < count; ++i) TraceClock(trace, clockPoints[i]);
+    }
 
     // Keep to the 20 ms grid; after a stall (a busy machine, a dragged window) start a new grid rather than
     // rushing through the missed frames.

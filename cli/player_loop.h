@@ -12,6 +12,8 @@ struct FrameFeed {
   virtual bool Prepare(CommandStreams& streams) = 0;
   // The waveform for a frame shown at `now`, and where it came from.
   virtual void Fill(SteadyTime now, unsigned char block[kWaveformBlockBytes], FramePlacement& placement) = 0;
+  // The sound as the device's thread records it, with its clock.
+  virtual const SampleHistory& Sound() const = 0;
   // Audio device added or removed.
   virtual void OnDeviceEvent(const SDL_AudioDeviceEvent& /*event*/, CommandStreams& /*streams*/) {}
 };

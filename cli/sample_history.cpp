@@ -12,6 +12,7 @@ void SampleHistory::Reset(int rate, double seconds) {
   right_.assign(size, 0);
   end_ = 0;
   clock_ = {};
+  recorded_ = 0;
 }
 
 void SampleHistory::Append(const std::int16_t* stereo, std::int64_t count, const AudioClockPoint& clock) {
@@ -25,6 +26,7 @@ void SampleHistory::Append(const std::int16_t* stereo, std::int64_t count, const
   }
   end_ += count;
   clock_ = clock;
+  recent_[recorded_++ % kKeptClockPoints] = clock;
 }
 
 void SampleHistory::AppendSilence(std::int64_t count, const AudioClockPoint& clock) {
@@ -37,11 +39,21 @@ void SampleHistory::AppendSilence(std::int64_t count, const AudioClockPoint& clo
   }
   end_ += count;
   clock_ = clock;
+  recent_[recorded_++ % kKeptClockPoints] = clock;
 }
 
 std::int64_t SampleHistory::end() const {
   std::lock_guard lock(mutex_);
   return end_;
+}
+
+std::uint64_t SampleHistory::ClockPointsSince(std::uint64_t since, AudioClockPoint (&out)[kKeptClockPoints],
+                                              int& count) const {
+  std::lock_guard lock(mutex_);
+  const std::uint64_t first = std::max(since, recorded_ > kKeptClockPoints ? recorded_ - kKeptClockPoints : 0);
+  count = 0;
+  for (std::uint64_t n = first; n < recorded_; ++n) out[count++] = recent_[n % kKeptClockPoints];
+  return recorded_;
 }
 
 AudioClockPoint SampleHistory::clock() const {

@@ -35,6 +35,11 @@ class SampleHistory {
   // 0 before any.
   std::int64_t PositionAt(SteadyTime time) const;
 
+  // The clock points recorded after number `since` (at most the last kKeptClockPoints), appended to `out`; returns
+  // the number of the last one recorded. For tracing the device's clock.
+  static constexpr int kKeptClockPoints = 64;
+  std::uint64_t ClockPointsSince(std::uint64_t since, AudioClockPoint (&out)[kKeptClockPoints], int& count) const;
+
   // Channel 0's 576 samples from `start`, then channel 1's; positions not (or no longer) held are silence.
   void Block(std::int64_t start, unsigned char block[kWaveformBlockBytes]) const;
 
@@ -44,4 +49,6 @@ class SampleHistory {
   std::vector<std::int8_t> left_, right_;
   std::int64_t end_ = 0;
   AudioClockPoint clock_;
+  AudioClockPoint recent_[kKeptClockPoints];
+  std::uint64_t recorded_ = 0;  // clock points ever recorded
 };

@@ -120,13 +120,15 @@ bool FillWaveformBlockFromWindow(const WaveformWindow& window, std::int64_t fram
   return true;
 }
 
-bool OpenWaveformStream(const std::string& path, double offsetMs, WaveformStream& stream, std::string& error) {
+bool OpenWaveformStream(const std::string& path, double offsetMs, WaveformStream& stream, std::string& error,
+                        double leadSeconds) {
   CloseWaveformStream(stream);
   if (!OpenAudioDecoder(path, stream.decoder, error)) return false;
   const int rate = stream.decoder.rate;
   stream.offsetSamples = OffsetSamples(offsetMs, rate);
   stream.chunk.assign(static_cast<std::size_t>(kChunkFrames) * static_cast<std::size_t>(stream.decoder.channels), 0);
-  ResetWaveformWindow(stream.window, rate, WaveformWindowCapacity(rate, kChunkFrames, stream.offsetSamples));
+  const auto lead = static_cast<std::int64_t>(leadSeconds * rate);
+  ResetWaveformWindow(stream.window, rate, WaveformWindowCapacity(rate, kChunkFrames, stream.offsetSamples) + lead);
   return true;
 }
 
@@ -157,6 +159,27 @@ int NextWaveformBlock(WaveformStream& stream, std::int64_t frame, unsigned char 
   }
   FillWaveformBlockFromWindow(w, frame, offsetSamples, block);
   return 1;
+}
+
+int ReadAheadWaveformStream(WaveformStream& stream, std::int64_t end, std::string& error) {
+  WaveformWindow& w = stream.window;
+  if (w.ended || w.received >= end) return 0;
+  const std::int64_t got =
+      ReadAudioFrames(stream.decoder, stream.chunk.data(), std::min(kChunkFrames, end - w.received), error);
+  if (got < 0) return -1;
+  if (got == 0) {
+    w.ended = true;
+    return 0;
+  }
+  if (stream.onSamples && !stream.onSamples(w.received, stream.chunk.data(), got)) return -1;
+  AppendToWaveformWindow(w, stream.chunk.data(), got, stream.decoder.channels);
+  return 1;
+}
+
+bool DrainWaveformStream(WaveformStream& stream, std::int64_t end, std::string& error) {
+  int r = 1;
+  while (r > 0) r = ReadAheadWaveformStream(stream, end, error);
+  return r == 0;
 }
 
 void CloseWaveformStream(WaveformStream& stream) {

@@ -74,11 +74,19 @@ struct WaveformStream {
   std::vector<double> chunk;
   AudioSamplesSink onSamples;
 };
-// `offsetMs` as for OffsetSamples.
-bool OpenWaveformStream(const std::string& path, double offsetMs, WaveformStream& stream, std::string& error);
+// `offsetMs` as for OffsetSamples. The window also keeps `leadSeconds` of sound that ReadAheadWaveformStream may
+// decode beyond what the frames need.
+bool OpenWaveformStream(const std::string& path, double offsetMs, WaveformStream& stream, std::string& error,
+                        double leadSeconds = 0);
 // 1 = `block` filled for frame n; 0 = frame n starts after the end of the audio; -1 = decoding failed (message).
 int NextWaveformBlock(WaveformStream& stream, std::int64_t frame, unsigned char block[kWaveformBlockBytes],
                       std::string& error);
+// Decodes one more chunk, at most up to sample `end`, for a consumer of the sound that must stay ahead of the
+// frames. 1 = decoded; 0 = `end` reached or the audio ended; -1 = decoding failed (message).
+int ReadAheadWaveformStream(WaveformStream& stream, std::int64_t end, std::string& error);
+// Decodes on to sample `end` (or the end of the audio), handing the samples to `onSamples`: the sound after the last
+// frame's block. False, with a message, when decoding fails.
+bool DrainWaveformStream(WaveformStream& stream, std::int64_t end, std::string& error);
 void CloseWaveformStream(WaveformStream& stream);
 
 // A file of 1152-byte blocks, one per frame, exactly as a host writes them into the module record.

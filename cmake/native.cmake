@@ -20,7 +20,22 @@ if(TAVELMIR_FUZZ)
   return()
 endif()
 
+# The command line alone: the library, tavelmir and its tests; none of the plug-in's test suites, benchmarks or
+# Windows tools.
+option(TAVELMIR_CLI_ONLY "Build only the library, the tavelmir command line and its tests" OFF)
+option(BUILD_TESTING "Build the tests" ON)
+include(GNUInstallDirs)
+
 enable_testing()
+if(TAVELMIR_CLI_ONLY)
+  if(BUILD_TESTING)
+    find_package(GTest REQUIRED)
+    include(GoogleTest)
+  endif()
+  add_subdirectory(data)
+  add_subdirectory(cli)
+  return()
+endif()
 find_package(GTest REQUIRED)
 file(GLOB TAVELMIR_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*.cpp ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
 add_executable(tavelmir_tests ${TAVELMIR_TEST_SOURCES})

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -56,9 +57,14 @@ struct TraceFrame {
   double chosenUs() const { return static_cast<double>(shownUs) - renderUs - presentUs; }
 };
 
+struct ClockPoint {
+  std::int64_t us, position;
+};
+
 struct Trace {
   std::vector<TraceFrame> frames;
   std::vector<std::string> notes;
+  std::vector<ClockPoint> clock;  // every point of the device's clock, in the order recorded
 };
 
 Trace ReadTrace(const fs::path& path) {
@@ -67,6 +73,12 @@ Trace ReadTrace(const fs::path& path) {
   std::string line;
   while (std::getline(lines, line)) {
     if (line.empty()) continue;
+    if (line.rfind("# clock ", 0) == 0) {
+      ClockPoint c{};
+      std::istringstream(line.substr(8)) >> c.us >> c.position;
+      trace.clock.push_back(c);
+      continue;
+    }
     if (line[0] == '#') {
       trace.notes.push_back(line);
       continue;
@@ -242,18 +254,17 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
     // the onset came just before.
     EXPECT_TRUE(f.peakPos == onset || (f.peakPos - f.blockStart <= 1 && f.blockStart > onset))
         << "click " << k << ": onset " << onset << ", frame from " << f.blockStart << " peak at " << f.peakPos;
-    // When the device played the onset: by the clock point of the buffer that handed it out (the latest one
-    // recorded at or before it). A buffer handed out late on a busy machine plays late, and the picture waits.
-    const TraceFrame* clock = &f;
-    for (const TraceFrame& g : trace.frames)
-      if (g.clockPos <= onset && (clock->clockPos > onset || g.clockPos > clock->clockPos)) clock = &g;
-    // The frame that took its waveform nearest to that time.
-    const double heard = HeardUs(*clock, onset);
-    std::size_t expected = 0;
-    for (std::size_t g = 0; g < trace.frames.size(); ++g)
-      if (std::abs(trace.frames[g].chosenUs() - heard) < std::abs(trace.frames[expected].chosenUs() - heard))
-        expected = g;
-    EXPECT_LE(std::abs(static_cast<long>(shown[k]) - static_cast<long>(expected)), 1) << "click " << k;
+    // The frame took its waveform within one frame period of the time its first loud sample (the onset, or the
+    // first of the frame when a stall of the machine let the onset pass unshown) was played, by the clock point of
+    // the buffer that handed that sample out: a buffer handed out late on a busy machine plays late, and the
+    // picture waits for it. Judged in time, not in frame numbers: after a stall the player shows two frames close
+    // together rather than falling behind.
+    const std::int64_t first = std::max(onset, f.blockStart);
+    ClockPoint clock{};
+    for (const ClockPoint& c : trace.clock)
+      if (c.position <= first) clock = c;
+    const double heard = static_cast<double>(clock.us) + static_cast<double>(first - clock.position) * 1e6 / f.rate;
+    EXPECT_LT(std::abs(f.chosenUs() - heard), 20000) << "click " << k;
     worstUs = std::max(worstUs, std::abs(static_cast<double>(f.shownUs) - heard));
     EXPECT_GT(f.latencyUs, 0);
   }
@@ -368,19 +379,25 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   const std::vector<std::size_t> shown = ClickFrames(trace);
   ASSERT_EQ(shown.size(), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
   double worstUs = 0;
+  std::vector<double> delays;
   for (std::size_t k = 0; k < shown.size(); ++k) {
     const TraceFrame& f = trace.frames[shown[k]];
-    // The first frame after the click reached us: its time at the source (its onset, or the first sample the
-    // frame shows when the onset fell between frames) plus the server's latency.
+    // When the click reached us: its time at the source (its onset, or the first sample the frame shows when the
+    // onset fell between frames) plus the server's latency.
     const double atSource = HeardUs(f, f.peakPos);
     const double due = atSource + static_cast<double>(f.latencyUs);
-    std::size_t expected = shown[k];
-    while (expected > 0 && trace.frames[expected - 1].chosenUs() >= due) --expected;
-    while (expected < trace.frames.size() && trace.frames[expected].chosenUs() < due) ++expected;
-    EXPECT_LE(std::abs(static_cast<long>(shown[k]) - static_cast<long>(expected)), 1) << "click " << k;
+    // A live picture can only show what has arrived: the click is on the first frame taken after it arrived
+    // (the frame before had not received it), which on an idle machine is within one frame and one 10 ms read.
+    ASSERT_GT(shown[k], 0u);
+    EXPECT_LE(trace.frames[shown[k] - 1].clockPos, f.peakPos) << "click " << k;
+    EXPECT_GE(f.chosenUs() - due, -1000) << "click " << k;
+    delays.push_back(f.chosenUs() - due);
     worstUs = std::max(worstUs, static_cast<double>(f.shownUs) - atSource);
   }
-  std::cout << "live: longest time from a click at the source to its frame on screen " << worstUs / 1000 << " ms\n";
+  std::sort(delays.begin(), delays.end());
+  EXPECT_LT(delays[delays.size() / 2], 30000);
+  std::cout << "live: longest time from a click at the source to its frame on screen " << worstUs / 1000
+            << " ms; median from its arrival to its frame " << delays[delays.size() / 2] / 1000 << " ms\n";
 }
 
 TEST_F(PlayerTest, LiveWithoutASoundServerSaysSo) {
