@@ -9,7 +9,7 @@ long long Micros(SteadyTime t, SteadyTime origin) {
 }
 }  // namespace
 
-bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trace, std::string& error) {
+bool OpenPlayerTrace(const std::string& path, SteadyTime origin, PlayerTrace& trace, std::string& error) {
   trace.file = std::fopen(path.c_str(), "w");
   if (!trace.file) {
     error = "cannot write the trace '" + path + "'";
@@ -26,7 +26,7 @@ bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trac
   return true;
 }
 
-void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& p,
+void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& p,
                 const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs) {
   if (!trace.file) return;
   int peak = -1, peakAt = 0;
@@ -44,17 +44,17 @@ void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const F
                p.rate, static_cast<long long>(p.latencyUs), renderUs, presentUs);
 }
 
-void TraceClock(FrameTrace& trace, const AudioClockPoint& point) {
+void TraceClock(PlayerTrace& trace, const AudioClockPoint& point) {
   if (trace.file && point.valid)
     std::fprintf(trace.file, "# clock %lld %lld\n", Micros(point.time, trace.origin),
                  static_cast<long long>(point.position));
 }
 
-void TraceNote(FrameTrace& trace, std::int64_t frame, const std::string& text) {
+void TraceNote(PlayerTrace& trace, std::int64_t frame, const std::string& text) {
   if (trace.file) std::fprintf(trace.file, "# %lld %s\n", static_cast<long long>(frame), text.c_str());
 }
 
-void CloseFrameTrace(FrameTrace& trace) {
+void ClosePlayerTrace(PlayerTrace& trace) {
   if (trace.file) std::fclose(trace.file);
   trace.file = nullptr;
 }

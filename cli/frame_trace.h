@@ -15,17 +15,17 @@ struct FramePlacement {
   std::int64_t latencyUs = 0;  // the device latency in that clock
 };
 
-struct FrameTrace {
+struct PlayerTrace {
   std::FILE* file = nullptr;
   SteadyTime origin{};
 };
 
 // Writes the header naming the columns. False, with a message naming the file, when it cannot be created.
-bool OpenFrameTrace(const std::string& path, SteadyTime origin, FrameTrace& trace, std::string& error);
-void TraceFrame(FrameTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& placement,
+bool OpenPlayerTrace(const std::string& path, SteadyTime origin, PlayerTrace& trace, std::string& error);
+void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& placement,
                 const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs);
 // "# clock TIME POSITION": a point of the device's clock as its thread recorded it (sample POSITION heard at TIME).
-void TraceClock(FrameTrace& trace, const AudioClockPoint& point);
+void TraceClock(PlayerTrace& trace, const AudioClockPoint& point);
 // A line starting with '#', for events (keys, device changes) and the closing summary.
-void TraceNote(FrameTrace& trace, std::int64_t frame, const std::string& text);
-void CloseFrameTrace(FrameTrace& trace);
+void TraceNote(PlayerTrace& trace, std::int64_t frame, const std::string& text);
+void ClosePlayerTrace(PlayerTrace& trace);

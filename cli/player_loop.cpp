@@ -68,7 +68,7 @@ void PushKey(const ScriptedKey& k) {
 // Which palette the animation is in, for the note after a palette key.
 std::string PaletteNote() {
   const int count = std::max(g_state.PaletteCount, 1);
-  const double at = std::floor(static_cast<double>(g_state.PalettePhase) * count + 1e-4);
+  const double at = std::floor(static_cast<double>(g_state.Counters.PalettePhase) * count + 1e-4);
   const int index = static_cast<int>(at - std::floor(at / count) * count);
   return "palette " + std::to_string(index + 1) + " of " + std::to_string(count);
 }
@@ -90,14 +90,14 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     return 1;
   }
   const SteadyTime origin = std::chrono::steady_clock::now();
-  FrameTrace trace;
-  if (!o.tracePath.empty() && !OpenFrameTrace(o.tracePath, origin, trace, error)) {
+  PlayerTrace trace;
+  if (!o.tracePath.empty() && !OpenPlayerTrace(o.tracePath, origin, trace, error)) {
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
   PlayerWindow window;
   if (!OpenPlayerWindow({o.smooth, o.fullscreen, o.monitor}, window, error)) {
-    CloseFrameTrace(trace);
+    ClosePlayerTrace(trace);
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
@@ -105,7 +105,7 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
   PluginSession session;
   if (!ResolveLook(o.look, resolved, error) || !StartPluginWithLook(resolved, session, error)) {
     ClosePlayerWindow(window);
-    CloseFrameTrace(trace);
+    ClosePlayerTrace(trace);
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
@@ -220,6 +220,6 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     }
   }
   ClosePlayerWindow(window);
-  CloseFrameTrace(trace);
+  ClosePlayerTrace(trace);
   return status;
 }
