@@ -6,12 +6,9 @@
 #include <ctime>
 #include <random>
 
-#include "effect/landscape.h"
-#include "effect/palette_animation.h"
-#include "effect/tunnel.h"
-#include "effect/wave_field.h"
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
+#include "support/state_frame.h"
 
 namespace {
 
@@ -53,9 +50,9 @@ struct FrameSetup {
     g_state.PaletteSet = palettes;
     g_state.PaletteCount = 8;
     g_state.Params.PaletteStep = 0.0123f;
-    g_state.PalettePhase = 0.37f;
+    g_state.Counters.PalettePhase = 0.37f;
     NextWaveform(0);
-    for (int frame = 0; frame < 40; ++frame) StepWaveField(&module);  // let the ripples spread
+    for (int frame = 0; frame < 40; ++frame) StepStateWaveField(&module);  // let the ripples spread
   }
   ~FrameSetup() {
     std::free(palettes);
@@ -74,7 +71,7 @@ struct FrameSetup {
     OraclePalette p;
     p.set.assign(palettes, palettes + 8 * 1024);
     p.count = 8;
-    p.phase = g_state.PalettePhase;
+    p.phase = g_state.Counters.PalettePhase;
     p.step = g_state.Params.PaletteStep;
     return p;
   }
@@ -83,19 +80,19 @@ struct FrameSetup {
 void RunFast(int stage, FrameSetup& setup) {
   switch (stage) {
     case kWholeFrame:
-      StepWaveField(&setup.module);
+      StepStateWaveField(&setup.module);
       break;
     case kWaveField:
-      AdvanceWaveField(&setup.module);
+      AdvanceStateWaveField(&setup.module);
       break;
     case kLandscape:
-      RenderLandscape(g_state.TextureScroll);
+      RenderStateLandscape(g_state.Counters.TextureScroll);
       break;
     case kTunnel:
-      MapTunnel();
+      MapStateTunnel();
       break;
     default:
-      AnimatePalette();
+      AnimateStatePalette();
       break;
   }
 }
@@ -128,14 +125,14 @@ bool SameResult(int stage, const OracleFrame& frame, const OraclePalette& palett
           g_state.DisplayPalette[k].peGreen != palette.display[k].peGreen ||
           g_state.DisplayPalette[k].peBlue != palette.display[k].peBlue)
         return false;
-    return g_state.PalettePhase == palette.phase;
+    return g_state.Counters.PalettePhase == palette.phase;
   }
   return std::memcmp(t.WaveBuffer[0], frame.waveBuffer[0].data(), 131072) == 0 &&
          std::memcmp(t.WaveBuffer[1], frame.waveBuffer[1].data(), 131072) == 0 &&
          std::memcmp(t.HeightMap, frame.heightMap.data(), 65536) == 0 &&
          std::memcmp(t.LandscapeImage, frame.landscapeImage.data(), 65536) == 0 &&
          std::memcmp(g_state.FramePixels, frame.pixels.data(), 64000) == 0 &&
-         g_state.FrameCounter == frame.frameCounter;
+         g_state.Counters.FrameCounter == frame.frameCounter;
 }
 
 // The fast stage alone.

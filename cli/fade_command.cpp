@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,14 +23,9 @@ namespace {
 
 constexpr std::size_t kFadeTableBytes = 65536;
 
-// Stands in for the dialog's progress bar; the computation only sends it PBM_SETPOS notifications.
-HWND const kProgressBar = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(1011));
-
-void ShowFadeProgress(HWND window, UINT message, WPARAM wParam, LPARAM, void* context) {
-  if (window != kProgressBar || message != PBM_SETPOS) return;
-  auto* bar = static_cast<ProgressBar*>(context);
-  // The computation reports colour c while working on it and 0 when it is done.
-  if (wParam > 0) UpdateProgress(*bar, static_cast<std::int64_t>(wParam) + 1);
+// The bar reaches its end only once the file is in place, not when the last colour is computed.
+void ShowFadeProgress(void* context, int done) {
+  UpdateProgress(*static_cast<ProgressBar*>(context), std::min(done, 255));
 }
 
 // The table goes to a temporary file beside fade.dat, renamed over it once written and flushed: a full disk or
@@ -68,8 +64,7 @@ int RunFade(const std::string& pluginDir, CommandStreams& streams) {
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
-  LoadSettings(module);
-  DeriveEffectParams();
+  LoadSettingsAndParams(module);
 
   const fs::path folder = fs::absolute(pluginDir) / "TavelDat";
   const fs::path file = folder / "fade.dat";
@@ -82,9 +77,7 @@ int RunFade(const std::string& pluginDir, CommandStreams& streams) {
     return 1;
   }
   ProgressBar bar = StartProgress(streams.err, streams.terminal, 256, "colours");
-  HeadlessSetNotifySink(ShowFadeProgress, &bar);
-  FillFadeTable(reference, g_state.Params, table.data(), kProgressBar);
-  HeadlessSetNotifySink(nullptr, nullptr);
+  FillFadeTable(reference, g_state.Params, table.data(), {ShowFadeProgress, &bar});
   if (!WriteTableFile(file, table, error)) {
     FinishProgress(bar);
     streams.err << "tavelmir: Fade-Table Error: Error building the fade table\n"

@@ -206,7 +206,7 @@ bool StartPluginWithLook(Look& look, PluginSession& session, std::string& error)
     }
     g_state.Settings = settings;
     DeriveEffectParams();
-    FillFadeTable(reference, g_state.Params, fade.data(), nullptr);
+    FillFadeTable(reference, g_state.Params, fade.data());
     std::ofstream out(tables / "fade.dat", std::ios::binary);
     out.write(reinterpret_cast<const char*>(fade.data()), static_cast<std::streamsize>(fade.size()));
     out.close();
@@ -241,6 +241,6 @@ void ApplyLookInPlace(PluginSession& session, const EffectSettings& settings) {
 
 void StepPalette(PluginSession& session, int palettes) {
   if (!session.running || g_state.PaletteCount < 1) return;
-  g_state.PalettePhase =
-      static_cast<float>(g_state.PalettePhase + static_cast<double>(palettes) / g_state.PaletteCount);
+  g_state.Counters.PalettePhase =
+      static_cast<float>(g_state.Counters.PalettePhase + static_cast<double>(palettes) / g_state.PaletteCount);
 }

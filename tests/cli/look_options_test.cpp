@@ -80,7 +80,7 @@ TEST_F(LookTest, AFadeSettingTakesEffectWithoutTouchingTheDataSet) {
     reference[i] = {static_cast<BYTE>(file[3 * i] << 2), static_cast<BYTE>(file[3 * i + 1] << 2),
                     static_cast<BYTE>(file[3 * i + 2] << 2), 1};
   std::vector<std::uint8_t> expected(65536);
-  FillFadeTable(reference, params, expected.data(), nullptr);
+  FillFadeTable(reference, params, expected.data());
   EXPECT_EQ(params.FadeExponent, 1.0f);
   EXPECT_TRUE(running == expected);
   EXPECT_FALSE(running == dataSetFade);
@@ -107,9 +107,9 @@ TEST_F(LookTest, WarningsNameWhatCannotShowAndTheRunningEffectTakesChanges) {
   changed.RadioIndex = 4;
   ApplyLookInPlace(session, changed);
   EXPECT_EQ(g_state.Params.WaveShift, 2);
-  const float phase = g_state.PalettePhase;
+  const float phase = g_state.Counters.PalettePhase;
   StepPalette(session, 1);
-  EXPECT_FLOAT_EQ(g_state.PalettePhase, phase + 1.0f / static_cast<float>(g_state.PaletteCount));
+  EXPECT_FLOAT_EQ(g_state.Counters.PalettePhase, phase + 1.0f / static_cast<float>(g_state.PaletteCount));
   StopPlugin(session);
 }
 
