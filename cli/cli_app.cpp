@@ -83,10 +83,10 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->add_option("--aspect", render.aspect, "Shape of the picture: 4:3 as a 320 x 200 screen showed it, or 16:10")
       ->check(CLI::IsMember({"4:3", "16:10"}))
       ->capture_default_str();
-  renderCommand->add_option("--crf", render.crf, "Video quality: lower is better and larger (H.264 default 33, VP9 40)")
+  renderCommand->add_option("--crf", render.crf, "Video quality: lower is better and larger (H.264 default 36, VP9 40)")
       ->check(CLI::Range(0, 63).description(""));
   renderCommand
-      ->add_option("--preset", render.preset, "H.264 speed against size: ultrafast .. veryslow (default veryfast)")
+      ->add_option("--preset", render.preset, "H.264 speed against size: ultrafast .. veryslow (default superfast)")
       ->check(CLI::IsMember(
           {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow", "slower", "veryslow"}));
   renderCommand->add_option("--start", render.start, "Start at this time: seconds or [hh:]mm:ss[.ms] (alias -ss)");

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +23,10 @@ namespace {
 
 constexpr std::size_t kFadeTableBytes = 65536;
 
-void ShowFadeProgress(void* context, int done) { UpdateProgress(*static_cast<ProgressBar*>(context), done); }
+// The bar reaches its end only once the file is in place, not when the last colour is computed.
+void ShowFadeProgress(void* context, int done) {
+  UpdateProgress(*static_cast<ProgressBar*>(context), std::min(done, 255));
+}
 
 // The table goes to a temporary file beside fade.dat, renamed over it once written and flushed: a full disk or
 // an interruption leaves the previous table whole instead of a cut-off one.
@@ -80,6 +84,7 @@ int RunFade(const std::string& pluginDir, CommandStreams& streams) {
                 << "  (cannot write " << file.string() << ": " << error << "; the previous table is unchanged)\n";
     return 1;
   }
+  UpdateProgress(bar, 256);
   FinishProgress(bar);
   streams.out << "wrote " << file.string() << '\n';
   return 0;

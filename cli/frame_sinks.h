@@ -27,9 +27,9 @@ struct EncoderChoice {
   int crf = -1;        // -1: the codec's default (kDefaultCrfH264, kDefaultCrfVp9)
   std::string preset;  // empty: kDefaultPresetH264; ignored by VP9
 };
-constexpr int kDefaultCrfH264 = 33;
+constexpr int kDefaultCrfH264 = 36;
 constexpr int kDefaultCrfVp9 = 40;
-constexpr const char* kDefaultPresetH264 = "veryfast";
+constexpr const char* kDefaultPresetH264 = "superfast";
 
 // The sound that goes along: `channels` 0 for none. Float samples at `rate`, fed through a second pipe.
 struct AudioFeed {

@@ -1,4 +1,6 @@
 // `tavelmir render`: audio or waveform blocks in, one Render per frame, frames out under a temporary name.
+#include <unistd.h>
+
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -93,6 +95,8 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   const std::string outputPath = o.dumpPath.empty() ? o.outputPath : o.dumpPath;
   if (kind == OutputKind::Unsupported)
     return Usage(streams, "cannot tell what to write to '" + outputPath + "': use " + kOutputKindsText);
+  if (kind == OutputKind::MatroskaStream && ::isatty(STDOUT_FILENO))
+    return Usage(streams, "-o - writes a video to standard output, which is a terminal here: pipe it (| ffplay -)");
 
   OutputGeometry geometry;
   if (o.scale != 0 || o.aspect43) {

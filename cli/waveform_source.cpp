@@ -138,17 +138,10 @@ int NextWaveformBlock(WaveformStream& stream, std::int64_t frame, unsigned char 
   const std::int64_t offsetSamples = stream.offsetSamples;
   const std::int64_t first = FrameStartSample(frame, w.rate, 0);  // the frame exists while this is inside
   const std::int64_t needed = std::max(first + 1, WaveformBlockEnd(frame, w.rate, offsetSamples));
-  while (!w.ended && w.received < needed) {
-    // Decoding never runs further ahead than the window holds.
-    const std::int64_t room = std::max<std::int64_t>(1, std::min(kChunkFrames, needed - w.received));
-    const std::int64_t got = ReadAudioFrames(stream.decoder, stream.chunk.data(), room, error);
-    if (got < 0) return -1;
-    if (got == 0) {
-      w.ended = true;
-      break;
-    }
-    if (stream.onSamples && !stream.onSamples(w.received, stream.chunk.data(), got)) return -1;
-    AppendToWaveformWindow(w, stream.chunk.data(), got, stream.decoder.channels);
+  // Decoding never runs further ahead than the window holds.
+  for (int r = 1; r > 0;) {
+    r = ReadAheadWaveformStream(stream, needed, error);
+    if (r < 0) return -1;
   }
   if (first >= w.received) {
     if (w.received == 0 && frame == 0) {

@@ -113,4 +113,30 @@ TEST_F(LookTest, WarningsNameWhatCannotShowAndTheRunningEffectTakesChanges) {
   StopPlugin(session);
 }
 
+TEST_F(LookTest, APaletteFolderReplacesTheDataSetsPalettes) {
+  const fs::path mine = scratch.path / "mine";
+  fs::create_directory(mine);
+  fs::copy_file(data.path / "TavelDat" / "02-ember.pal", mine / "b.pal");
+  fs::copy_file(data.path / "TavelDat" / "05-acid.pal", mine / "a.PAL");
+  WriteFileText(mine / "notes.txt", "not a palette");
+  LookOptions o = Options({});
+  o.palettesDir = mine.string();
+  Look look;
+  std::string error;
+  ASSERT_TRUE(ResolveLook(o, look, error)) << error;
+  EXPECT_EQ(look.paletteCount, 2);
+  EXPECT_EQ(look.settings.PaletteAnimationSpeed, 13);  // 255 / (2 x 13) = 9.8 s a palette
+  PluginSession session;
+  ASSERT_TRUE(StartPluginWithLook(look, session, error)) << error;
+  EXPECT_EQ(g_state.PaletteCount, 2);
+  const std::vector<std::uint8_t> acid = ReadBytes(mine / "a.PAL");
+  EXPECT_EQ(g_state.PaletteSet[4], acid[3] << 2);  // "a.PAL" sorts first: entry 1's red
+  StopPlugin(session);
+  fs::remove_all(mine);
+
+  o.palettesDir = (scratch.path / "none").string();
+  EXPECT_FALSE(ResolveLook(o, look, error));
+  EXPECT_NE(error.find("none' does not exist"), std::string::npos) << error;
+}
+
 }  // namespace

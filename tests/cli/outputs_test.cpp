@@ -170,6 +170,7 @@ TEST(Progress, ShowsCountsRateAndTimeLeft) {
   EXPECT_EQ(FormatProgressLine(250, 1000, 5.0, "frames"),
             "[#######.......................] 250/1000 frames  50/s  0:15 left");
   EXPECT_EQ(FormatProgressLine(0, 9000, 0.0, "frames"), "[..............................] 0/9000 frames");
+  EXPECT_EQ(FormatProgressLine(500, 0, 2.0, "frames"), "500 frames  250/s");
   EXPECT_EQ(FormatProgressLine(256, 256, 2.0, "colours"),
             "[##############################] 256/256 colours  128/s  0:00 left");
 }
