@@ -1,10 +1,16 @@
-// Benchmarks of the per-frame pipeline, whole and stage by stage, each against its literal transcription.
+// Benchmarks of the per-frame pipeline, whole and stage by stage, each against its literal transcription and
+// against the frame code as it was before its stages were last tuned.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <utility>
+
+#include "baseline/baseline_frame.h"
 
 #include "effect/landscape.h"
 #include "effect/palette_animation.h"
@@ -14,6 +20,9 @@
 #include "support/frame_oracle.h"
 
 namespace {
+
+// Set when any stage's result differs from its literal transcription; main then fails the run.
+bool g_anyFrameDiffered = false;
 
 enum Stage { kWholeFrame, kWaveField, kLandscape, kTunnel, kPalette, kStageCount };
 const char* StageName(int stage) {
@@ -80,6 +89,58 @@ struct FrameSetup {
   }
 };
 
+// The frame buffers and counters the baseline code works on, swapped into g_state around each of its runs, so
+// that it advances its own copy of the field frame for frame beside the fast code.
+class BaselineSide {
+ public:
+  BaselineSide() {
+    const TableSet& t = g_state.Tables;
+    waveBuffer_[0] = Copy(t.WaveBuffer[0], 131072);
+    waveBuffer_[1] = Copy(t.WaveBuffer[1], 131072);
+    heightMap_ = Copy(t.HeightMap, 65536);
+    landscapeImage_ = Copy(t.LandscapeImage, 65536);
+    pixels_ = Copy(g_state.FramePixels, static_cast<std::size_t>(g_state.FrameHeight) * g_state.FramePitch);
+    waveParity_ = g_state.WaveParity;
+    frameCounter_ = g_state.FrameCounter;
+    textureScroll_ = g_state.TextureScroll;
+  }
+  ~BaselineSide() {
+    for (void* p : {static_cast<void*>(waveBuffer_[0]), static_cast<void*>(waveBuffer_[1]),
+                    static_cast<void*>(heightMap_), static_cast<void*>(landscapeImage_), static_cast<void*>(pixels_)})
+      std::free(p);
+  }
+  BaselineSide(const BaselineSide&) = delete;
+  BaselineSide& operator=(const BaselineSide&) = delete;
+  // Exchanges its buffers and counters with g_state's; twice restores both.
+  void Swap() {
+    TableSet& t = g_state.Tables;
+    std::swap(t.WaveBuffer[0], waveBuffer_[0]);
+    std::swap(t.WaveBuffer[1], waveBuffer_[1]);
+    std::swap(t.HeightMap, heightMap_);
+    std::swap(t.LandscapeImage, landscapeImage_);
+    std::swap(g_state.FramePixels, pixels_);
+    std::swap(g_state.WaveParity, waveParity_);
+    std::swap(g_state.FrameCounter, frameCounter_);
+    std::swap(g_state.TextureScroll, textureScroll_);
+  }
+
+ private:
+  template <typename T>
+  static T* Copy(const T* from, std::size_t bytes) {
+    T* to = static_cast<T*>(std::malloc(bytes));
+    if (to == nullptr) std::abort();
+    std::memcpy(to, from, bytes);
+    return to;
+  }
+  std::uint16_t* waveBuffer_[2];
+  std::uint8_t* heightMap_;
+  std::uint8_t* landscapeImage_;
+  std::uint8_t* pixels_;
+  std::int32_t waveParity_;
+  std::uint32_t frameCounter_;
+  std::uint32_t textureScroll_;
+};
+
 void RunFast(int stage, FrameSetup& setup) {
   switch (stage) {
     case kWholeFrame:
@@ -93,6 +154,27 @@ void RunFast(int stage, FrameSetup& setup) {
       break;
     case kTunnel:
       MapTunnel();
+      break;
+    default:
+      AnimatePalette();
+      break;
+  }
+}
+
+// The palette animation has no baseline copy: it was not tuned again, so the product's own code stands in.
+void RunBaseline(int stage, FrameSetup& setup) {
+  switch (stage) {
+    case kWholeFrame:
+      baseline::StepWaveField(&setup.module);
+      break;
+    case kWaveField:
+      baseline::AdvanceWaveField(&setup.module);
+      break;
+    case kLandscape:
+      baseline::RenderLandscape(g_state.TextureScroll);
+      break;
+    case kTunnel:
+      baseline::MapTunnel();
       break;
     default:
       AnimatePalette();
@@ -152,6 +234,20 @@ void BM_FramePipelineFast(benchmark::State& state) {
 }
 BENCHMARK(BM_FramePipelineFast)->DenseRange(0, kStageCount - 1)->Unit(benchmark::kMicrosecond);
 
+// Today's code (bench/baseline) alone.
+void BM_FramePipelineBaseline(benchmark::State& state) {
+  const int stage = static_cast<int>(state.range(0));
+  FrameSetup setup;
+  int n = 0;
+  for (auto _ : state) {
+    setup.NextWaveform(++n);
+    RunBaseline(stage, setup);
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(StageName(stage));
+}
+BENCHMARK(BM_FramePipelineBaseline)->DenseRange(0, kStageCount - 1)->Unit(benchmark::kMicrosecond);
+
 // Its literal transcription alone.
 void BM_FramePipelineLiteral(benchmark::State& state) {
   const int stage = static_cast<int>(state.range(0));
@@ -168,33 +264,69 @@ void BM_FramePipelineLiteral(benchmark::State& state) {
 }
 BENCHMARK(BM_FramePipelineLiteral)->DenseRange(0, kStageCount - 1)->Unit(benchmark::kMicrosecond);
 
-// Both timed in the same run, frame for frame from the same state; the counter is literal time over fast time
-// (best of each), and the results are compared so that a fast but wrong stage cannot report a speed-up.
+// All three timed in the same run, frame for frame from the same state: the literal transcription, the
+// baseline (today's code, on its own copy of the frame buffers) and the fast stage. Counters are the best time
+// of each and the ratios of the fast time to the other two. Every result is compared with the literal one, so
+// that a fast but wrong stage cannot report a speed-up: a difference marks the benchmark as failed and makes
+// the whole run exit with an error.
 void BM_FramePipelineSpeedUp(benchmark::State& state) {
   const int stage = static_cast<int>(state.range(0));
   FrameSetup setup;
   OracleFrame frame = OracleFromState();
   OraclePalette palette = setup.Palette();
-  double bestFast = 1e30, bestLiteral = 1e30;
+  BaselineSide baselineSide;
+  const float phase = g_state.PalettePhase;
+  float baselinePhase = phase;
+  double bestFast = 1e30, bestBaseline = 1e30, bestLiteral = 1e30;
   int n = 0;
-  bool same = true;
+  bool fastSame = true, baselineSame = true;
   for (auto _ : state) {
     setup.NextWaveform(++n);
     const double l0 = ThreadSeconds();
     RunLiteral(stage, setup, frame, palette);
     bestLiteral = std::min(bestLiteral, ThreadSeconds() - l0);
+
+    baselineSide.Swap();
+    std::swap(g_state.PalettePhase, baselinePhase);
+    const double b0 = ThreadSeconds();
+    RunBaseline(stage, setup);
+    bestBaseline = std::min(bestBaseline, ThreadSeconds() - b0);
+    benchmark::ClobberMemory();
+    baselineSame = baselineSame && SameResult(stage, frame, palette);
+    std::swap(g_state.PalettePhase, baselinePhase);
+    baselineSide.Swap();
+
     const double f0 = ThreadSeconds();
     RunFast(stage, setup);
     bestFast = std::min(bestFast, ThreadSeconds() - f0);
     benchmark::ClobberMemory();
-    same = same && SameResult(stage, frame, palette);
+    fastSame = fastSame && SameResult(stage, frame, palette);
   }
-  if (!same) state.SkipWithError("the fast stage differs from its literal transcription");
+  if (!fastSame || !baselineSame) {
+    g_anyFrameDiffered = true;
+    state.SkipWithError(!fastSame ? "the fast stage differs from its literal transcription"
+                                  : "the baseline stage differs from its literal transcription");
+  }
   state.counters["fast_us"] = bestFast * 1e6;
+  state.counters["baseline_us"] = bestBaseline * 1e6;
   state.counters["literal_us"] = bestLiteral * 1e6;
-  state.counters["speed_up"] = bestLiteral / bestFast;
+  state.counters["vs_literal"] = bestLiteral / bestFast;
+  state.counters["vs_baseline"] = bestBaseline / bestFast;
   state.SetLabel(StageName(stage));
 }
 BENCHMARK(BM_FramePipelineSpeedUp)->DenseRange(0, kStageCount - 1)->Iterations(200)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+// Like benchmark_main, but a frame that differs from the literal transcription fails the run.
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (g_anyFrameDiffered) {
+    std::fprintf(stderr, "tavelmir_bench: a frame differs from the literal transcription\n");
+    return 1;
+  }
+  return 0;
+}
