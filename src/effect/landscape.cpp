@@ -49,26 +49,98 @@ constexpr SpreadBytes kSpread = [] {
   return spread;
 }();
 
-// The same column without a branch per sample. Every sample stores 16 bytes of its colour at top, visible or
-// not, and top then moves up to y. Bytes at or above top are always written again later (by a later visible
-// run, which starts at or below them, or by the final zero fill), so the last store to every byte is the one
-// the exact drawing makes. Stores run up to 15 bytes past the column, so the caller keeps this away from the
-// image's last column.
-inline void DrawColumnOverlapping(const DepthSteps& steps, const std::uint8_t* heights, const std::uint8_t* texels,
-                                  const std::uint8_t* fade, std::uint8_t* column) {
-  unsigned top = 0;
-  for (int s = 0; s < 256; ++s) {
-    const unsigned h = heights[s];
-    const unsigned y = static_cast<std::uint8_t>(steps.base[s] + steps.scaled[s][h]);
-    const __m128i colour = _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread.lanes[fade[texels[s] * 256u + h]]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(column + top), colour);
-    if (y > top + 16) {  // long runs: the first few near steps of a column
-      for (unsigned r = top + 16; r < y; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), colour);
-    }
-    top = y > top ? y : top;
+// For every byte m, the positions of its set bits, lowest first, and how many there are: turns a visibility
+// mask into a list of depth steps without a branch per bit.
+struct BitPositions {
+  std::uint8_t at[256][8];
+  std::uint8_t count[256];
+};
+constexpr BitPositions kBitPositions = [] {
+  BitPositions positions{};
+  for (int m = 0; m < 256; ++m) {
+    int n = 0;
+    for (int bit = 0; bit < 8; ++bit)
+      if (m & (1 << bit)) positions.at[m][n++] = static_cast<std::uint8_t>(bit);
+    positions.count[m] = static_cast<std::uint8_t>(n);
   }
+  return positions;
+}();
+
+// The perspective pairs split into vectors: 16-bit scales to multiply the heights by, and the ground rows.
+struct alignas(16) DepthRows {
+  std::uint16_t scale[256];
+  std::uint8_t base[256];
+};
+
+inline __m128i Load16(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+
+// Byte lane 15 of v in every lane.
+inline __m128i SpreadLastByte(__m128i v) {
+  return _mm_shuffle_epi32(_mm_shufflehi_epi16(_mm_unpackhi_epi8(v, v), 0xFF), 0xFF);
+}
+
+// Byte-wise maximum of v and v moved up by 1, 2, 4 and 8 lanes: lane k holds the maximum of lanes 0 .. k.
+inline __m128i PrefixMax(__m128i v) {
+  v = _mm_max_epu8(v, _mm_slli_si128(v, 1));
+  v = _mm_max_epu8(v, _mm_slli_si128(v, 2));
+  v = _mm_max_epu8(v, _mm_slli_si128(v, 4));
+  return _mm_max_epu8(v, _mm_slli_si128(v, 8));
+}
+
+// One column in two passes, neither with a branch per sample. The first forms the rows y of all 256 samples,
+// sixteen at a time: floor(scale * h / 255) is the high half of the product times 0x8081, shifted right by 7,
+// for every product of two bytes, which is what the ConversionTable holds. A sample is visible when its y is
+// above the running maximum of the rows before it (top), so a prefix maximum across the lanes gives sixteen
+// visibility bits at once, and they become a list of the visible depth steps. The second pass draws only those
+// (a fifth of the samples or fewer): each run ends at its own y and starts at the previous visible sample's,
+// and each is written with 16-byte stores from its start. A store reaching past the run's end is overwritten
+// later by the next run or by the final zero fill, since both start at or below it, so every byte ends up as
+// the exact drawing makes it. Stores reach up to 15 bytes past the column, which the caller must allow for.
+inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights, const std::uint8_t* texels,
+                              const std::uint8_t* fade, std::uint8_t* column) {
+  alignas(16) std::uint8_t ys[256];
+  std::uint8_t visible[256 + 8];  // room for the last 8-byte copy of positions
+  int count = 0;
   const __m128i zero = _mm_setzero_si128();
-  for (unsigned r = top; r < 256; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), zero);
+  const __m128i by255 = _mm_set1_epi16(static_cast<short>(0x8081));
+  __m128i top = zero;  // in every lane
+  for (int g = 0; g < 256; g += 16) {
+    const __m128i h = Load16(heights + g);
+    __m128i lo =
+        _mm_mullo_epi16(_mm_unpacklo_epi8(h, zero), _mm_load_si128(reinterpret_cast<const __m128i*>(rows.scale + g)));
+    __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(h, zero),
+                                 _mm_load_si128(reinterpret_cast<const __m128i*>(rows.scale + g + 8)));
+    lo = _mm_srli_epi16(_mm_mulhi_epu16(lo, by255), 7);
+    hi = _mm_srli_epi16(_mm_mulhi_epu16(hi, by255), 7);
+    const __m128i y =
+        _mm_add_epi8(_mm_packus_epi16(lo, hi), _mm_load_si128(reinterpret_cast<const __m128i*>(rows.base + g)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(ys + g), y);
+    const __m128i before = _mm_max_epu8(PrefixMax(_mm_slli_si128(y, 1)), top);
+    const __m128i hidden = _mm_cmpeq_epi8(_mm_max_epu8(y, before), before);
+    const unsigned mask = ~static_cast<unsigned>(_mm_movemask_epi8(hidden));
+    top = SpreadLastByte(_mm_max_epu8(y, before));
+    const __m128i at = _mm_set1_epi8(static_cast<char>(g));
+    const unsigned low = mask & 0xFF, high = (mask >> 8) & 0xFF;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(visible + count),
+                     _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kBitPositions.at[low])), at));
+    count += kBitPositions.count[low];
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(visible + count),
+                     _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kBitPositions.at[high])),
+                                  _mm_add_epi8(at, _mm_set1_epi8(8))));
+    count += kBitPositions.count[high];
+  }
+
+  unsigned from = 0;
+  for (int i = 0; i < count; ++i) {
+    const unsigned s = visible[i];
+    const unsigned y = ys[s];
+    const __m128i colour =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread.lanes[fade[texels[s] * 256u + heights[s]]]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from), colour);
+    for (unsigned r = from + 16; r < y; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), colour);
+    from = y;
+  }
+  for (unsigned r = from; r < 256; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), zero);
 }
 #endif
 
@@ -76,24 +148,31 @@ inline void DrawColumnOverlapping(const DepthSteps& steps, const std::uint8_t* h
 
 TAVELMIR_ALIGN_STACK int RenderLandscape(std::uint32_t textureOffset) {
   const TableSet& t = g_state.Tables;
+  const std::uint8_t* const fade = t.FadeTable;
+  // The offset is 0..65535 by construction; the mask keeps the last texel read inside the doubled texture.
+  const std::uint8_t* texels = t.TextureMap + (textureOffset & 0xFFFFu);
+  const std::uint8_t* heights = t.HeightMap;
+  std::uint8_t* column = t.LandscapeImage;
+#if defined(__SSE2__)
+  DepthRows rows;
+  for (int s = 0; s < 256; ++s) {
+    rows.base[s] = t.PerspectiveTable[2 * s];
+    rows.scale[s] = t.PerspectiveTable[2 * s + 1];
+  }
+  for (int c = 0; c < 255; ++c, heights += 256, texels += 256, column += 256)
+    DrawColumnVisible(rows, heights, texels, fade, column);
+  // The last column's stores would run past the image.
+  alignas(16) std::uint8_t last[256 + 16];
+  DrawColumnVisible(rows, heights, texels, fade, last);
+  std::memcpy(column, last, 256);
+#else
   DepthSteps steps;
   for (int s = 0; s < 256; ++s) {
     steps.base[s] = t.PerspectiveTable[2 * s];
     steps.scaled[s] = t.ConversionTable + t.PerspectiveTable[2 * s + 1] * 256;
   }
-  const std::uint8_t* const fade = t.FadeTable;
-
-  // The offset is 0..65535 by construction; the mask keeps the last texel read inside the doubled texture.
-  const std::uint8_t* texels = t.TextureMap + (textureOffset & 0xFFFFu);
-  const std::uint8_t* heights = t.HeightMap;
-  std::uint8_t* column = t.LandscapeImage;
-  for (int c = 0; c < 255; ++c, heights += 256, texels += 256, column += 256) {
-#if defined(__SSE2__)
-    DrawColumnOverlapping(steps, heights, texels, fade, column);
-#else
+  for (int c = 0; c < 256; ++c, heights += 256, texels += 256, column += 256)
     DrawColumnExactly(steps, heights, texels, fade, column);
 #endif
-  }
-  DrawColumnExactly(steps, heights, texels, fade, column);
   return 0;
 }

@@ -326,7 +326,8 @@ void FillRandomTables(std::uint32_t seed) {
   fill(t.WaveBuffer[1], 131072);
   fill(t.HeightMap, 65536);
   fill(t.PerspectiveTable, 512);
-  fill(t.ConversionTable, 65536);
+  // The renderer forms the products itself rather than reading them, so the table always holds them.
+  FillLiteralConversionTable(t.ConversionTable);
   fill(t.TextureMap, 65536);
   std::memcpy(t.TextureMap + 65536, t.TextureMap, 65536);
   fill(t.FadeTable, 65536);

@@ -59,7 +59,8 @@ void OracleAnimatePalette(OraclePalette& p);
 void AllocateFrameTables(int width = 320, int height = 200, int pitch = 320);
 void ReleaseFrameTables();
 // Random contents for every table, both wave buffers, the height map and the image (the texture's two halves
-// stay identical).
+// stay identical); the conversion table alone keeps its products, which the renderer computes instead of
+// reading.
 void FillRandomTables(std::uint32_t seed);
 // The constant tables, computed here from their formulas.
 void FillLiteralPerspectiveTable(std::uint8_t* table);
