@@ -95,17 +95,23 @@ inline __m128i PrefixMax(__m128i v) {
 // (a fifth of the samples or fewer): each run ends at its own y and starts at the previous visible sample's,
 // and each is written with 16-byte stores from its start. A store reaching past the run's end is overwritten
 // later by the next run or by the final zero fill, since both start at or below it, so every byte ends up as
-// the exact drawing makes it. Stores reach up to 15 bytes past the column, which the caller must allow for.
+// the exact drawing makes it. Stores reach up to 31 bytes past the column, which the caller must allow for.
 inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights, const std::uint8_t* texels,
                               const std::uint8_t* fade, std::uint8_t* column) {
   alignas(16) std::uint8_t ys[256];
-  std::uint8_t visible[256 + 8];  // room for the last 8-byte copy of positions
+  alignas(16) std::uint16_t shades[256];  // FadeTable index of every sample: texel * 256 + h
+  std::uint8_t visible[256 + 8];          // room for the last 8-byte copy of positions
   int count = 0;
   const __m128i zero = _mm_setzero_si128();
   const __m128i by255 = _mm_set1_epi16(static_cast<short>(0x8081));
   __m128i top = zero;  // in every lane
+  __m128i at = zero;   // the group's first depth step, in every lane
+  const __m128i eight = _mm_set1_epi8(8);
   for (int g = 0; g < 256; g += 16) {
     const __m128i h = Load16(heights + g);
+    const __m128i texel = Load16(texels + g);
+    _mm_store_si128(reinterpret_cast<__m128i*>(shades + g), _mm_unpacklo_epi8(h, texel));
+    _mm_store_si128(reinterpret_cast<__m128i*>(shades + g + 8), _mm_unpackhi_epi8(h, texel));
     __m128i lo =
         _mm_mullo_epi16(_mm_unpacklo_epi8(h, zero), _mm_load_si128(reinterpret_cast<const __m128i*>(rows.scale + g)));
     __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(h, zero),
@@ -119,28 +125,33 @@ inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights
     const __m128i hidden = _mm_cmpeq_epi8(_mm_max_epu8(y, before), before);
     const unsigned mask = ~static_cast<unsigned>(_mm_movemask_epi8(hidden));
     top = SpreadLastByte(_mm_max_epu8(y, before));
-    const __m128i at = _mm_set1_epi8(static_cast<char>(g));
     const unsigned low = mask & 0xFF, high = (mask >> 8) & 0xFF;
     _mm_storel_epi64(reinterpret_cast<__m128i*>(visible + count),
                      _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kBitPositions.at[low])), at));
     count += kBitPositions.count[low];
+    at = _mm_add_epi8(at, eight);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(visible + count),
-                     _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kBitPositions.at[high])),
-                                  _mm_add_epi8(at, _mm_set1_epi8(8))));
+                     _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kBitPositions.at[high])), at));
     count += kBitPositions.count[high];
+    at = _mm_add_epi8(at, eight);
   }
 
   unsigned from = 0;
   for (int i = 0; i < count; ++i) {
     const unsigned s = visible[i];
     const unsigned y = ys[s];
-    const __m128i colour =
-        _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread.lanes[fade[texels[s] * 256u + heights[s]]]));
+    const __m128i colour = _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread.lanes[fade[shades[s]]]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from), colour);
-    for (unsigned r = from + 16; r < y; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), colour);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from + 16), colour);
+    if (y > from + 32) {  // only near steps rise this far
+      for (unsigned r = from + 32; r < y; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), colour);
+    }
     from = y;
   }
-  for (unsigned r = from; r < 256; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), zero);
+  // With the real tables at most 17 rows are left; a loop here would become a call to memset.
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from + 16), zero);
+  if (from + 32 < 256) std::memset(column + from + 32, 0, 256 - (from + 32));
 }
 #endif
 
@@ -162,7 +173,7 @@ TAVELMIR_ALIGN_STACK int RenderLandscape(std::uint32_t textureOffset) {
   for (int c = 0; c < 255; ++c, heights += 256, texels += 256, column += 256)
     DrawColumnVisible(rows, heights, texels, fade, column);
   // The last column's stores would run past the image.
-  alignas(16) std::uint8_t last[256 + 16];
+  alignas(16) std::uint8_t last[256 + 32];
   DrawColumnVisible(rows, heights, texels, fade, last);
   std::memcpy(column, last, 256);
 #else
