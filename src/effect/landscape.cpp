@@ -12,31 +12,6 @@
 
 namespace {
 
-// Per depth step: the flat-ground row and the ConversionTable row of its height scale, so that the inner loop
-// does no multiplication. Table bases live here, in locals, for the whole call.
-struct DepthSteps {
-  std::uint8_t base[256];
-  const std::uint8_t* scaled[256];
-};
-
-// One column through a single forward write position with byte fills: rows top .. y-1 take the colour of each
-// sample that rises above top, rows top .. 255 are 0 at the end.
-inline void DrawColumnExactly(const DepthSteps& steps, const std::uint8_t* heights, const std::uint8_t* texels,
-                              const std::uint8_t* fade, std::uint8_t* column) {
-  std::uint8_t* write = column;
-  unsigned top = 0;
-  for (int s = 0; s < 256; ++s) {
-    const unsigned h = heights[s];
-    const unsigned y = static_cast<std::uint8_t>(steps.base[s] + steps.scaled[s][h]);
-    if (y > top) {
-      std::memset(write, fade[texels[s] * 256u + h], y - top);
-      write = column + y;
-      top = y;
-    }
-  }
-  std::memset(write, 0, 256 - top);
-}
-
 #if defined(__SSE2__)
 // Each byte value repeated 16 times, so that a fill needs one load rather than a broadcast.
 struct alignas(16) SpreadBytes {
@@ -152,6 +127,31 @@ inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights
   _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from), zero);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from + 16), zero);
   if (from + 32 < 256) std::memset(column + from + 32, 0, 256 - (from + 32));
+}
+#else
+// Per depth step: the flat-ground row and the ConversionTable row of its height scale, so that the inner loop
+// does no multiplication. Table bases live here, in locals, for the whole call.
+struct DepthSteps {
+  std::uint8_t base[256];
+  const std::uint8_t* scaled[256];
+};
+
+// One column through a single forward write position with byte fills: rows top .. y-1 take the colour of each
+// sample that rises above top, rows top .. 255 are 0 at the end.
+inline void DrawColumnExactly(const DepthSteps& steps, const std::uint8_t* heights, const std::uint8_t* texels,
+                              const std::uint8_t* fade, std::uint8_t* column) {
+  std::uint8_t* write = column;
+  unsigned top = 0;
+  for (int s = 0; s < 256; ++s) {
+    const unsigned h = heights[s];
+    const unsigned y = static_cast<std::uint8_t>(steps.base[s] + steps.scaled[s][h]);
+    if (y > top) {
+      std::memset(write, fade[texels[s] * 256u + h], y - top);
+      write = column + y;
+      top = y;
+    }
+  }
+  std::memset(write, 0, 256 - top);
 }
 #endif
 
