@@ -230,10 +230,12 @@ inline void NeighbourSums(const std::uint16_t* at, __m128i& lo, __m128i& hi) {
 // Cells below 2^14 in every lane: four of them still add up within 16 bits.
 constexpr int kNarrowBits = 0xC000;
 
-// OR of the cells [begin, end) (a multiple of 8 long).
+// OR of the cells [begin, end) (a multiple of 32 long).
 inline int OrOfCells(const std::uint16_t* cells, int begin, int end) {
   __m128i bits = _mm_setzero_si128();
-  for (int i = begin; i < end; i += 8) bits = _mm_or_si128(bits, Load8(cells + i));
+  for (int i = begin; i < end; i += 32)
+    bits = _mm_or_si128(_mm_or_si128(bits, _mm_or_si128(Load8(cells + i), Load8(cells + i + 8))),
+                        _mm_or_si128(Load8(cells + i + 16), Load8(cells + i + 24)));
   bits = _mm_or_si128(bits, _mm_srli_si128(bits, 8));
   bits = _mm_or_si128(bits, _mm_srli_si128(bits, 4));
   bits = _mm_or_si128(bits, _mm_srli_si128(bits, 2));
