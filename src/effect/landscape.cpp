@@ -41,11 +41,26 @@ constexpr BitPositions kBitPositions = [] {
   return positions;
 }();
 
-// The perspective pairs split into vectors: 16-bit scales to multiply the heights by, and the ground rows.
+// The perspective pairs split into vectors: 16-bit factors to multiply the heights by (see ScaledHeights), and
+// the ground rows.
 struct alignas(16) DepthRows {
-  std::uint16_t scale[256];
+  std::uint16_t factor[256];
   std::uint8_t base[256];
 };
+
+// floor(scale * h / 255), what the ConversionTable holds, for heights h in 16-bit lanes. Up to a scale of 254 it
+// is the high half of h * (scale * 257 + 1), exactly for every byte h; the real tables' scales are at most 119.
+// A scale of 255 (only in made-up tables) takes the general form, with the scale itself as the factor: the high
+// half of (scale * h) * 0x8081, shifted right by 7, which is exact for every product of two bytes.
+template <bool kFullScale>
+inline __m128i ScaledHeights(__m128i h, const std::uint16_t* factor) {
+  const __m128i f = _mm_load_si128(reinterpret_cast<const __m128i*>(factor));
+  if constexpr (kFullScale) {
+    return _mm_srli_epi16(_mm_mulhi_epu16(_mm_mullo_epi16(h, f), _mm_set1_epi16(static_cast<short>(0x8081))), 7);
+  } else {
+    return _mm_mulhi_epu16(h, f);
+  }
+}
 
 inline __m128i Load16(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 
@@ -63,14 +78,14 @@ inline __m128i PrefixMax(__m128i v) {
 }
 
 // One column in two passes, neither with a branch per sample. The first forms the rows y of all 256 samples,
-// sixteen at a time: floor(scale * h / 255) is the high half of the product times 0x8081, shifted right by 7,
-// for every product of two bytes, which is what the ConversionTable holds. A sample is visible when its y is
+// sixteen at a time, with the ConversionTable's products computed (ScaledHeights). A sample is visible when its y is
 // above the running maximum of the rows before it (top), so a prefix maximum across the lanes gives sixteen
 // visibility bits at once, and they become a list of the visible depth steps. The second pass draws only those
 // (a fifth of the samples or fewer): each run ends at its own y and starts at the previous visible sample's,
 // and each is written with 16-byte stores from its start. A store reaching past the run's end is overwritten
 // later by the next run or by the final zero fill, since both start at or below it, so every byte ends up as
 // the exact drawing makes it. Stores reach up to 31 bytes past the column, which the caller must allow for.
+template <bool kFullScale>
 inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights, const std::uint8_t* texels,
                               const std::uint8_t* fade, std::uint8_t* column) {
   alignas(16) std::uint8_t ys[256];
@@ -78,7 +93,6 @@ inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights
   std::uint8_t visible[256 + 8];          // room for the last 8-byte copy of positions
   int count = 0;
   const __m128i zero = _mm_setzero_si128();
-  const __m128i by255 = _mm_set1_epi16(static_cast<short>(0x8081));
   __m128i top = zero;  // in every lane
   __m128i at = zero;   // the group's first depth step, in every lane
   const __m128i eight = _mm_set1_epi8(8);
@@ -87,12 +101,8 @@ inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights
     const __m128i texel = Load16(texels + g);
     _mm_store_si128(reinterpret_cast<__m128i*>(shades + g), _mm_unpacklo_epi8(h, texel));
     _mm_store_si128(reinterpret_cast<__m128i*>(shades + g + 8), _mm_unpackhi_epi8(h, texel));
-    __m128i lo =
-        _mm_mullo_epi16(_mm_unpacklo_epi8(h, zero), _mm_load_si128(reinterpret_cast<const __m128i*>(rows.scale + g)));
-    __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(h, zero),
-                                 _mm_load_si128(reinterpret_cast<const __m128i*>(rows.scale + g + 8)));
-    lo = _mm_srli_epi16(_mm_mulhi_epu16(lo, by255), 7);
-    hi = _mm_srli_epi16(_mm_mulhi_epu16(hi, by255), 7);
+    const __m128i lo = ScaledHeights<kFullScale>(_mm_unpacklo_epi8(h, zero), rows.factor + g);
+    const __m128i hi = ScaledHeights<kFullScale>(_mm_unpackhi_epi8(h, zero), rows.factor + g + 8);
     const __m128i y =
         _mm_add_epi8(_mm_packus_epi16(lo, hi), _mm_load_si128(reinterpret_cast<const __m128i*>(rows.base + g)));
     _mm_store_si128(reinterpret_cast<__m128i*>(ys + g), y);
@@ -117,9 +127,8 @@ inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights
     const unsigned y = ys[s];
     const __m128i colour = _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread.lanes[fade[shades[s]]]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from), colour);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from + 16), colour);
-    if (y > from + 32) {  // only near steps rise this far
-      for (unsigned r = from + 32; r < y; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), colour);
+    if (y > from + 16) {  // only near steps rise this far
+      for (unsigned r = from + 16; r < y; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), colour);
     }
     from = y;
   }
@@ -127,6 +136,17 @@ inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights
   _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from), zero);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from + 16), zero);
   if (from + 32 < 256) std::memset(column + from + 32, 0, 256 - (from + 32));
+}
+// Every column of the image.
+template <bool kFullScale>
+void DrawColumns(const DepthRows& rows, const std::uint8_t* heights, const std::uint8_t* texels,
+                 const std::uint8_t* fade, std::uint8_t* column) {
+  for (int c = 0; c < 255; ++c, heights += 256, texels += 256, column += 256)
+    DrawColumnVisible<kFullScale>(rows, heights, texels, fade, column);
+  // The last column's stores would run past the image.
+  alignas(16) std::uint8_t last[256 + 32];
+  DrawColumnVisible<kFullScale>(rows, heights, texels, fade, last);
+  std::memcpy(column, last, 256);
 }
 #else
 // Per depth step: the flat-ground row and the ConversionTable row of its height scale, so that the inner loop
@@ -166,16 +186,17 @@ TAVELMIR_ALIGN_STACK int RenderLandscape(std::uint32_t textureOffset) {
   std::uint8_t* column = t.LandscapeImage;
 #if defined(__SSE2__)
   DepthRows rows;
+  bool fullScale = false;
+  for (int s = 0; s < 256; ++s) fullScale = fullScale || t.PerspectiveTable[2 * s + 1] == 255;
   for (int s = 0; s < 256; ++s) {
+    const unsigned scale = t.PerspectiveTable[2 * s + 1];
     rows.base[s] = t.PerspectiveTable[2 * s];
-    rows.scale[s] = t.PerspectiveTable[2 * s + 1];
+    rows.factor[s] = static_cast<std::uint16_t>(fullScale ? scale : scale * 257 + 1);
   }
-  for (int c = 0; c < 255; ++c, heights += 256, texels += 256, column += 256)
-    DrawColumnVisible(rows, heights, texels, fade, column);
-  // The last column's stores would run past the image.
-  alignas(16) std::uint8_t last[256 + 32];
-  DrawColumnVisible(rows, heights, texels, fade, last);
-  std::memcpy(column, last, 256);
+  if (fullScale)
+    DrawColumns<true>(rows, heights, texels, fade, column);
+  else
+    DrawColumns<false>(rows, heights, texels, fade, column);
 #else
   DepthSteps steps;
   for (int s = 0; s < 256; ++s) {

@@ -3,6 +3,7 @@
 
 #include "host/effect_state.h"
 #include "host/lifecycle.h"
+#include "tables/table_placement.h"
 
 namespace {
 template <typename T>
@@ -12,20 +13,27 @@ void Release(T*& block) {
     block = nullptr;
   }
 }
+
+// The frame buffers placed by BuildTables.
+template <typename T>
+void ReleasePlaced(T*& block) {
+  ReleasePlacedBlock(block);
+  block = nullptr;
+}
 }  // namespace
 
 void FreeTableSet() {
   if (g_state.TablesBuilt == 0) return;
   TableSet& t = g_state.Tables;
   Release(g_state.PaletteSet);
-  Release(t.WaveBuffer[0]);
-  Release(t.WaveBuffer[1]);
+  ReleasePlaced(t.WaveBuffer[0]);
+  ReleasePlaced(t.WaveBuffer[1]);
   Release(t.LandscapeImage);
   Release(t.FadeTable);
   Release(t.TextureMap);
   Release(t.ConversionTable);
   Release(t.PerspectiveTable);
   Release(t.TunnelTable);
-  Release(t.HeightMap);
+  ReleasePlaced(t.HeightMap);
   g_state.TablesBuilt = 0;
 }

@@ -9,6 +9,7 @@
 #include "effect/exact_math.h"
 #include "host/effect_state.h"
 #include "tables/fade_table.h"
+#include "tables/table_placement.h"
 #include "tables/texture_loader.h"
 
 void* DefaultTableAllocator(std::size_t bytes) { return std::malloc(bytes); }
@@ -46,6 +47,13 @@ struct BuildRecord {
   int wordCount = 0;
   void Note(std::uint8_t*& block) { bytes[byteCount++] = &block; }
   void Note(std::uint16_t*& block) { words[wordCount++] = &block; }
+  // The frame buffers, from AllocatePlacedBlock.
+  std::uint8_t** placedBytes[1];
+  int placedByteCount = 0;
+  std::uint16_t** placedWords[2];
+  int placedWordCount = 0;
+  void NotePlaced(std::uint8_t*& block) { placedBytes[placedByteCount++] = &block; }
+  void NotePlaced(std::uint16_t*& block) { placedWords[placedWordCount++] = &block; }
 };
 
 template <typename T>
@@ -56,9 +64,24 @@ bool Allocate(T*& block, std::size_t bytes, BuildRecord& record) {
   return true;
 }
 
+// A frame buffer at its place relative to the LandscapeImage (table_placement.h).
+template <typename T>
+bool AllocatePlaced(T*& block, std::size_t bytes, std::size_t phase, BuildRecord& record) {
+  block = static_cast<T*>(AllocatePlacedBlock(TableAllocator, bytes, g_state.Tables.LandscapeImage, phase));
+  if (block == nullptr) return false;
+  record.NotePlaced(block);
+  return true;
+}
+
 template <typename T>
 void Release(T** slot) {
   std::free(*slot);
+  *slot = nullptr;
+}
+
+template <typename T>
+void ReleasePlaced(T** slot) {
+  ReleasePlacedBlock(*slot);
   *slot = nullptr;
 }
 
@@ -67,7 +90,9 @@ void Release(T** slot) {
 void ReleaseBuild(BuildRecord& record) {
   for (int i = 0; i < record.byteCount; ++i) Release(record.bytes[i]);
   for (int i = 0; i < record.wordCount; ++i) Release(record.words[i]);
-  record.byteCount = record.wordCount = 0;
+  for (int i = 0; i < record.placedByteCount; ++i) ReleasePlaced(record.placedBytes[i]);
+  for (int i = 0; i < record.placedWordCount; ++i) ReleasePlaced(record.placedWords[i]);
+  record.byteCount = record.wordCount = record.placedByteCount = record.placedWordCount = 0;
 }
 
 int Fail(VisModule* module, BuildRecord& record, int code, const char* message) {
@@ -159,11 +184,11 @@ int BuildTables(VisModule* module) {
 
   if (LoadFadeTable(t.FadeTable) != 0) return Fail(module, record, 8, nullptr);
 
-  if (!Allocate(t.WaveBuffer[0], kWaveBufferBytes, record))
+  if (!AllocatePlaced(t.WaveBuffer[0], kWaveBufferBytes, kWaveBufferPhase[0], record))
     return Fail(module, record, 9, "Error allocating memory for wave-table #0");
-  if (!Allocate(t.WaveBuffer[1], kWaveBufferBytes, record))
+  if (!AllocatePlaced(t.WaveBuffer[1], kWaveBufferBytes, kWaveBufferPhase[1], record))
     return Fail(module, record, 10, "Error allocating memory for wave-table #1");
-  if (!Allocate(t.HeightMap, kPlaneBytes, record))
+  if (!AllocatePlaced(t.HeightMap, kPlaneBytes, kHeightMapPhase, record))
     return Fail(module, record, 11, "Error allocating memory for the final wave-table");
   std::memset(t.HeightMap, 0, kPlaneBytes);
 
