@@ -309,9 +309,9 @@ double Median(std::vector<double> times) {
 
 // All three timed in the same run, frame for frame from the same state: the literal transcription, the
 // baseline (today's code, on its own copy of the frame buffers) and the fast stage, kSpeedUpFrames frames each.
-// Counters are the best time of each and the ratios of the fast time to the other two. Every result is compared with
-// the literal one, so that a fast but wrong stage cannot report a speed-up: a difference marks the benchmark as failed
-// and makes the whole run exit with an error.
+// Counters are the median time of each and the ratios of the fast time to the other two. Every result is
+// compared with the literal one, so that a fast but wrong stage cannot report a speed-up: a difference marks the
+// benchmark as failed and makes the whole run exit with an error.
 void BM_FramePipelineSpeedUp(benchmark::State& state) {
   const int stage = static_cast<int>(state.range(0));
   FrameSetup setup;
