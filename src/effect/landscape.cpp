@@ -122,8 +122,7 @@ inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights
   }
 
   unsigned from = 0;
-  for (int i = 0; i < count; ++i) {
-    const unsigned s = visible[i];
+  const auto draw = [&](unsigned s) {
     const unsigned y = ys[s];
     const __m128i colour = _mm_load_si128(reinterpret_cast<const __m128i*>(kSpread.lanes[fade[shades[s]]]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from), colour);
@@ -131,7 +130,13 @@ inline void DrawColumnVisible(const DepthRows& rows, const std::uint8_t* heights
       for (unsigned r = from + 16; r < y; r += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(column + r), colour);
     }
     from = y;
+  };
+  int i = 0;
+  for (; i + 2 <= count; i += 2) {
+    draw(visible[i]);
+    draw(visible[i + 1]);
   }
+  if (i < count) draw(visible[i]);
   // With the real tables at most 17 rows are left; a loop here would become a call to memset.
   _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from), zero);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(column + from + 16), zero);
