@@ -12,13 +12,10 @@
 #include <vector>
 
 #include "baseline/baseline_frame.h"
-
-#include "effect/landscape.h"
-#include "effect/palette_animation.h"
-#include "effect/tunnel.h"
-#include "effect/wave_field.h"
+#include "display/render.h"
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
+#include "support/state_frame.h"
 
 namespace {
 
@@ -63,9 +60,9 @@ struct FrameSetup {
     g_state.PaletteSet = palettes;
     g_state.PaletteCount = 8;
     g_state.Params.PaletteStep = 0.0123f;
-    g_state.PalettePhase = 0.37f;
+    g_state.Counters.PalettePhase = 0.37f;
     NextWaveform(0);
-    for (int frame = 0; frame < 40; ++frame) StepWaveField(&module);  // let the ripples spread
+    for (int frame = 0; frame < 40; ++frame) StepStateWaveField(&module);  // let the ripples spread
   }
   ~FrameSetup() {
     std::free(palettes);
@@ -84,7 +81,7 @@ struct FrameSetup {
     OraclePalette p;
     p.set.assign(palettes, palettes + 8 * 1024);
     p.count = 8;
-    p.phase = g_state.PalettePhase;
+    p.phase = g_state.Counters.PalettePhase;
     p.step = g_state.Params.PaletteStep;
     return p;
   }
@@ -101,9 +98,7 @@ class BaselineSide {
     heightMap_ = Copy(t.HeightMap, 65536);
     landscapeImage_ = Copy(t.LandscapeImage, 65536);
     pixels_ = Copy(g_state.FramePixels, static_cast<std::size_t>(g_state.FrameHeight) * g_state.FramePitch);
-    waveParity_ = g_state.WaveParity;
-    frameCounter_ = g_state.FrameCounter;
-    textureScroll_ = g_state.TextureScroll;
+    counters_ = g_state.Counters;
   }
   ~BaselineSide() {
     for (void* p : {static_cast<void*>(waveBuffer_[0]), static_cast<void*>(waveBuffer_[1]),
@@ -120,9 +115,7 @@ class BaselineSide {
     std::swap(t.HeightMap, heightMap_);
     std::swap(t.LandscapeImage, landscapeImage_);
     std::swap(g_state.FramePixels, pixels_);
-    std::swap(g_state.WaveParity, waveParity_);
-    std::swap(g_state.FrameCounter, frameCounter_);
-    std::swap(g_state.TextureScroll, textureScroll_);
+    std::swap(g_state.Counters, counters_);
   }
 
  private:
@@ -137,9 +130,7 @@ class BaselineSide {
   std::uint8_t* heightMap_;
   std::uint8_t* landscapeImage_;
   std::uint8_t* pixels_;
-  std::int32_t waveParity_;
-  std::uint32_t frameCounter_;
-  std::uint32_t textureScroll_;
+  FrameCounters counters_;
 };
 
 // A stage timed alone gets a new frame each time, as in a running effect, rather than the same input again,
@@ -149,16 +140,27 @@ constexpr std::uint32_t kScrollPerFrame = 258;
 
 void PrepareFast(int stage, FrameSetup& setup) {
   if (stage != kLandscape && stage != kTunnel) return;
-  AdvanceWaveField(&setup.module);
-  if (stage == kTunnel) RenderLandscape(g_state.TextureScroll);
-  g_state.TextureScroll = (g_state.TextureScroll + kScrollPerFrame) & 0xFFFFu;
+  AdvanceStateWaveField(&setup.module);
+  if (stage == kTunnel) RenderStateLandscape(g_state.Counters.TextureScroll);
+  g_state.Counters.TextureScroll = (g_state.Counters.TextureScroll + kScrollPerFrame) & 0xFFFFu;
 }
+
+// The baseline's stages fed from g_state, as Render feeds the product's.
+int BaselineStepWaveField(const VisModule& module) {
+  FrameOutput out = StateFrameOutput();
+  return baseline::StepWaveField(StateFrameInputs(&module), g_state.Counters, out);
+}
+void BaselineAdvanceWaveField(const VisModule& module) {
+  baseline::AdvanceWaveField(StateFrameInputs(&module), g_state.Counters, g_state.Trace);
+}
+void BaselineRenderLandscape() { baseline::RenderLandscape(g_state.Tables, g_state.Counters.TextureScroll); }
+void BaselineMapTunnel() { baseline::MapTunnel(g_state.Tables, StateFrameOutput()); }
 
 void PrepareBaseline(int stage, FrameSetup& setup) {
   if (stage != kLandscape && stage != kTunnel) return;
-  baseline::AdvanceWaveField(&setup.module);
-  if (stage == kTunnel) baseline::RenderLandscape(g_state.TextureScroll);
-  g_state.TextureScroll = (g_state.TextureScroll + kScrollPerFrame) & 0xFFFFu;
+  BaselineAdvanceWaveField(setup.module);
+  if (stage == kTunnel) BaselineRenderLandscape();
+  g_state.Counters.TextureScroll = (g_state.Counters.TextureScroll + kScrollPerFrame) & 0xFFFFu;
 }
 
 void PrepareLiteral(int stage, FrameSetup& setup, OracleFrame& frame) {
@@ -171,19 +173,19 @@ void PrepareLiteral(int stage, FrameSetup& setup, OracleFrame& frame) {
 void RunFast(int stage, FrameSetup& setup) {
   switch (stage) {
     case kWholeFrame:
-      StepWaveField(&setup.module);
+      StepStateWaveField(&setup.module);
       break;
     case kWaveField:
-      AdvanceWaveField(&setup.module);
+      AdvanceStateWaveField(&setup.module);
       break;
     case kLandscape:
-      RenderLandscape(g_state.TextureScroll);
+      RenderStateLandscape(g_state.Counters.TextureScroll);
       break;
     case kTunnel:
-      MapTunnel();
+      MapStateTunnel();
       break;
     default:
-      AnimatePalette();
+      AnimateStatePalette();
       break;
   }
 }
@@ -192,19 +194,19 @@ void RunFast(int stage, FrameSetup& setup) {
 void RunBaseline(int stage, FrameSetup& setup) {
   switch (stage) {
     case kWholeFrame:
-      baseline::StepWaveField(&setup.module);
+      BaselineStepWaveField(setup.module);
       break;
     case kWaveField:
-      baseline::AdvanceWaveField(&setup.module);
+      BaselineAdvanceWaveField(setup.module);
       break;
     case kLandscape:
-      baseline::RenderLandscape(g_state.TextureScroll);
+      BaselineRenderLandscape();
       break;
     case kTunnel:
-      baseline::MapTunnel();
+      BaselineMapTunnel();
       break;
     default:
-      AnimatePalette();
+      AnimateStatePalette();
       break;
   }
 }
@@ -237,14 +239,14 @@ bool SameResult(int stage, const OracleFrame& frame, const OraclePalette& palett
           g_state.DisplayPalette[k].peGreen != palette.display[k].peGreen ||
           g_state.DisplayPalette[k].peBlue != palette.display[k].peBlue)
         return false;
-    return g_state.PalettePhase == palette.phase;
+    return g_state.Counters.PalettePhase == palette.phase;
   }
   return std::memcmp(t.WaveBuffer[0], frame.waveBuffer[0].data(), 131072) == 0 &&
          std::memcmp(t.WaveBuffer[1], frame.waveBuffer[1].data(), 131072) == 0 &&
          std::memcmp(t.HeightMap, frame.heightMap.data(), 65536) == 0 &&
          std::memcmp(t.LandscapeImage, frame.landscapeImage.data(), 65536) == 0 &&
          std::memcmp(g_state.FramePixels, frame.pixels.data(), 64000) == 0 &&
-         g_state.FrameCounter == frame.frameCounter;
+         g_state.Counters.FrameCounter == frame.frameCounter;
 }
 
 // The fast stage alone.
@@ -318,8 +320,6 @@ void BM_FramePipelineSpeedUp(benchmark::State& state) {
   OracleFrame frame = OracleFromState();
   OraclePalette palette = setup.Palette();
   BaselineSide baselineSide;
-  const float phase = g_state.PalettePhase;
-  float baselinePhase = phase;
   std::vector<double> fastTimes, baselineTimes, literalTimes;  // reserved: nothing allocated while timing
   fastTimes.reserve(kSpeedUpFrames);
   baselineTimes.reserve(kSpeedUpFrames);
@@ -335,14 +335,12 @@ void BM_FramePipelineSpeedUp(benchmark::State& state) {
 
     const auto timeBaseline = [&] {
       baselineSide.Swap();
-      std::swap(g_state.PalettePhase, baselinePhase);
       PrepareBaseline(stage, setup);
       const double b0 = ThreadSeconds();
       RunBaseline(stage, setup);
       baselineTimes.push_back(ThreadSeconds() - b0);
       benchmark::ClobberMemory();
       baselineSame = baselineSame && SameResult(stage, frame, palette);
-      std::swap(g_state.PalettePhase, baselinePhase);
       baselineSide.Swap();
     };
     const auto timeFast = [&] {

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "support/fade_oracle.h"
 #include "tables/fade_table.h"
 #include "tables/table_builder.h"
@@ -116,7 +116,7 @@ void BM_FadeTableFast(benchmark::State& state) {
   const EffectParams params = DefaultFadeParams();
   std::vector<std::uint8_t> out(65536);
   for (auto _ : state) {
-    FillFadeTable(palette.data(), params, out.data(), nullptr);
+    FillFadeTable(palette.data(), params, out.data());
     benchmark::DoNotOptimize(out.data());
   }
   state.SetLabel(PaletteName(static_cast<int>(state.range(0))));
@@ -157,7 +157,7 @@ void BM_FadeTableSpeedUp(benchmark::State& state) {
     bestLiteral = std::min(bestLiteral, ThreadSeconds() - t0);
     for (int i = 0; i < 5; ++i) {
       const double f0 = ThreadSeconds();
-      FillFadeTable(palette.data(), params, fast.data(), nullptr);
+      FillFadeTable(palette.data(), params, fast.data());
       bestFast = std::min(bestFast, ThreadSeconds() - f0);
     }
     benchmark::DoNotOptimize(fast.data());

@@ -16,3 +16,11 @@ ctest --test-dir build/sanitize --output-on-failure -j2
 bash scripts/fuzz.sh 30
 ctest --test-dir build/plugin --output-on-failure
 ctest --test-dir build/native --output-on-failure -j2
+
+# A plain build as a packager makes it (no preset, so warnings stay warnings) with the other compiler, so that
+# the standard build types keep building and clang keeps giving the same frames.
+cmake -S . -B build/plain-clang -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/plain-clang -j2 --target tavelmir_tests tavelmir tavelmir_data
+build/plain-clang/tavelmir_tests --gtest_brief=1
+ctest --test-dir build/plain-clang --output-on-failure -R '^regression\.'

@@ -2,12 +2,13 @@
 #pragma once
 #include <cstdint>
 
-#include "host/vis_records.h"
+#include "effect/frame.h"
+#include "tables/table_set.h"
 
-// The same contracts as the product's stages, over g_state.
+// The same contracts as the product's stages.
 namespace baseline {
-int StepWaveField(VisModule* module);
-void AdvanceWaveField(const VisModule* module);
-int RenderLandscape(std::uint32_t textureOffset);
-void MapTunnel();
+int StepWaveField(const FrameInputs& in, FrameCounters& counters, FrameOutput& out);
+void AdvanceWaveField(const FrameInputs& in, FrameCounters& counters, FrameTrace& trace);
+int RenderLandscape(const TableSet& tables, std::uint32_t textureOffset);
+void MapTunnel(const TableSet& tables, const FrameOutput& frame);
 }  // namespace baseline

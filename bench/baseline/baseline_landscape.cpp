@@ -7,7 +7,6 @@
 #endif
 
 #include "effect/stack_alignment.h"
-#include "host/effect_state.h"
 
 #include "baseline/baseline_frame.h"
 
@@ -40,7 +39,7 @@ inline void DrawColumnExactly(const DepthSteps& steps, const std::uint8_t* heigh
   std::memset(write, 0, 256 - top);
 }
 
-#if defined(__SSE2__)
+#if TAVELMIR_SSE2
 // Each byte value repeated 16 times, so that a fill needs one load rather than a broadcast.
 struct alignas(16) SpreadBytes {
   std::uint8_t lanes[256][16];
@@ -77,8 +76,7 @@ inline void DrawColumnOverlapping(const DepthSteps& steps, const std::uint8_t* h
 
 }  // namespace
 
-TAVELMIR_ALIGN_STACK int RenderLandscape(std::uint32_t textureOffset) {
-  const TableSet& t = g_state.Tables;
+TAVELMIR_ALIGN_STACK int RenderLandscape(const TableSet& t, std::uint32_t textureOffset) {
   DepthSteps steps;
   for (int s = 0; s < 256; ++s) {
     steps.base[s] = t.PerspectiveTable[2 * s];
@@ -91,7 +89,7 @@ TAVELMIR_ALIGN_STACK int RenderLandscape(std::uint32_t textureOffset) {
   const std::uint8_t* heights = t.HeightMap;
   std::uint8_t* column = t.LandscapeImage;
   for (int c = 0; c < 255; ++c, heights += 256, texels += 256, column += 256) {
-#if defined(__SSE2__)
+#if TAVELMIR_SSE2
     DrawColumnOverlapping(steps, heights, texels, fade, column);
 #else
     DrawColumnExactly(steps, heights, texels, fade, column);

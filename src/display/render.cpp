@@ -1,6 +1,8 @@
 // Render: shows the picture drawn by the previous call, draws the next one, moves the palette on.
 #include "display/render.h"
 
+#include <cstddef>
+
 #include "display/display.h"
 #include "display/render_error_text.h"
 #include "effect/palette_animation.h"
@@ -49,19 +51,55 @@ bool LockFrame() {
   return true;
 }
 
+// The effect writes palette entries as bytes: red, green, blue, flags.
+static_assert(sizeof(PALETTEENTRY) == kPaletteEntryBytes && offsetof(PALETTEENTRY, peRed) == 0 &&
+              offsetof(PALETTEENTRY, peGreen) == 1 && offsetof(PALETTEENTRY, peBlue) == 2);
+
 }  // namespace
+
+FrameInputs StateFrameInputs(const VisModule* module) {
+  FrameInputs in{};
+  in.Tables = &g_state.Tables;
+  in.Params.WaveGain = g_state.Params.WaveGain;
+  in.Params.WaveShift = g_state.Params.WaveShift;
+  in.Params.WaveAttenuationRate = g_state.Settings.WaveAttenuationRate;
+  in.Params.PaletteStep = g_state.Params.PaletteStep;
+  in.Waveform = module != nullptr ? module->waveformData : nullptr;
+  in.PaletteSet = g_state.PaletteSet;
+  in.PaletteCount = g_state.PaletteCount;
+  return in;
+}
+
+FrameOutput StateFrameOutput() {
+  FrameOutput out{};
+  out.Pixels = g_state.FramePixels;
+  out.Width = g_state.FrameWidth;
+  out.Height = g_state.FrameHeight;
+  out.Pitch = g_state.FramePitch;
+  out.PaletteEntries = reinterpret_cast<std::uint8_t*>(g_state.DisplayPalette);
+  out.Trace = &g_state.Trace;
+  return out;
+}
+
+void AnimateDisplayPalette(const FrameInputs& in, FrameOutput& out) {
+  // A refused SetEntries is not a failure of the frame: the phase has moved on and the next call tries again.
+  if (AnimatePalette(in, g_state.Counters, out) && g_state.Palette)
+    g_state.Palette->SetEntries(0, 0, 256, g_state.DisplayPalette);
+}
 
 int Render(VisModule* module) {
   if (!DisplayReady()) return 1;
   if (g_state.WindowActive == 0) return 0;
   if (!ShowPreviousPicture()) return 1;
   if (!LockFrame()) return 1;
-  if (StepWaveField(module) != 0) {
+  const FrameInputs in = StateFrameInputs(module);
+  FrameOutput out = StateFrameOutput();
+  if (StepWaveField(in, g_state.Counters, out) != 0) {
     g_state.OffscreenSurface->Unlock(nullptr);
     return 1;
   }
   g_state.LastDisplayResult = g_state.OffscreenSurface->Unlock(nullptr);
   if (g_state.LastDisplayResult != DD_OK) return 1;
-  AnimatePalette();
+  AnimateDisplayPalette(in, out);
   return 0;
 }

@@ -6,6 +6,6 @@ constexpr const char kBlitErrorFormat[] = "BlitError = 0%08Xh";
 constexpr const char kBlitFastErrorFormat[] = "BlitFastError = 0%08Xh";
 constexpr const char kLockErrorFormat[] = "LockError = 0%08Xh";
 
-// Formats `result` into TextBuffer with `format` and draws it, yellow on blue, on the primary surface. Draws
+// Formats `result` with `format` and draws it, yellow on blue, on the primary surface. Draws
 // nothing when the surface gives no drawing context.
 void DrawDisplayError(const char* format, HRESULT result);

@@ -8,11 +8,10 @@
 #endif
 
 #include "effect/stack_alignment.h"
-#include "host/effect_state.h"
 
 namespace {
 
-#if defined(__SSE2__)
+#if TAVELMIR_SSE2
 // Each byte value repeated 16 times, so that a fill needs one load rather than a broadcast.
 struct alignas(16) SpreadBytes {
   std::uint8_t lanes[256][16];
@@ -182,14 +181,13 @@ inline void DrawColumnExactly(const DepthSteps& steps, const std::uint8_t* heigh
 
 }  // namespace
 
-TAVELMIR_ALIGN_STACK int RenderLandscape(std::uint32_t textureOffset) {
-  const TableSet& t = g_state.Tables;
+TAVELMIR_ALIGN_STACK int RenderLandscape(const TableSet& t, std::uint32_t textureOffset) {
   const std::uint8_t* const fade = t.FadeTable;
   // The offset is 0..65535 by construction; the mask keeps the last texel read inside the doubled texture.
   const std::uint8_t* texels = t.TextureMap + (textureOffset & 0xFFFFu);
   const std::uint8_t* heights = t.HeightMap;
   std::uint8_t* column = t.LandscapeImage;
-#if defined(__SSE2__)
+#if TAVELMIR_SSE2
   DepthRows rows;
   bool fullScale = false;
   for (int s = 0; s < 256; ++s) fullScale = fullScale || t.PerspectiveTable[2 * s + 1] == 255;

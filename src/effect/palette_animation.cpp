@@ -1,16 +1,16 @@
-// The palette animation: blends DisplayPalette from one palette of the set to the next and hands it on.
+// The palette animation: blends the display palette from one palette of the set to the next.
 #include "effect/palette_animation.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
-#include "host/effect_state.h"
-
-void AnimatePalette() {
-  const std::int32_t n = g_state.PaletteCount;
-  const std::uint8_t* const set = g_state.PaletteSet;
-  if (set && n >= 1) {
-    const double product = static_cast<double>(n) * g_state.PalettePhase;
+bool AnimatePalette(const FrameInputs& in, FrameCounters& counters, FrameOutput& out) {
+  const std::int32_t n = in.PaletteCount;
+  const std::uint8_t* const set = in.PaletteSet;
+  const bool blended = set && n >= 1;
+  if (blended) {
+    const double product = static_cast<double>(n) * counters.PalettePhase;
 
     // Palette a = trunc(product) mod n, taken through fmod so that the conversion is defined for any phase
     // (fmod is exact); a non-finite product shows palette 0.
@@ -32,15 +32,15 @@ void AnimatePalette() {
     const std::uint8_t* const from = set + static_cast<std::size_t>(a) * 1024;
     const std::uint8_t* const to = set + static_cast<std::size_t>(b) * 1024;
     for (int k = 0; k < 256; ++k) {
-      PALETTEENTRY& entry = g_state.DisplayPalette[k];
+      std::uint8_t* const entry = out.PaletteEntries + kPaletteEntryBytes * k;
       const std::uint8_t* const p = from + 4 * k;
       const std::uint8_t* const q = to + 4 * k;
-      entry.peRed = static_cast<std::uint8_t>(static_cast<int>(p[0] + f * (q[0] - p[0])));
-      entry.peGreen = static_cast<std::uint8_t>(static_cast<int>(p[1] + f * (q[1] - p[1])));
-      entry.peBlue = static_cast<std::uint8_t>(static_cast<int>(p[2] + f * (q[2] - p[2])));
+      entry[0] = static_cast<std::uint8_t>(static_cast<int>(p[0] + f * (q[0] - p[0])));
+      entry[1] = static_cast<std::uint8_t>(static_cast<int>(p[1] + f * (q[1] - p[1])));
+      entry[2] = static_cast<std::uint8_t>(static_cast<int>(p[2] + f * (q[2] - p[2])));
     }
-    if (g_state.Palette) g_state.Palette->SetEntries(0, 0, 256, g_state.DisplayPalette);
   }
-  const float next = g_state.PalettePhase + g_state.Params.PaletteStep;
-  g_state.PalettePhase = next;
+  const float next = counters.PalettePhase + in.Params.PaletteStep;
+  counters.PalettePhase = next;
+  return blended;
 }

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/effect_state.h"
-
 namespace {
 
 // Four pixels as one 32-bit word, little-endian: the first pixel is the lowest byte.
@@ -19,19 +17,19 @@ inline void StoreGroup(const std::uint8_t* image, const std::uint16_t* entry, st
 
 }  // namespace
 
-void MapTunnel() {
-  const std::uint8_t* const image = g_state.Tables.LandscapeImage;
-  const std::uint16_t* entry = g_state.Tables.TunnelTable;
-  const int width = g_state.FrameWidth;
-  const int height = g_state.FrameHeight;
-  const std::ptrdiff_t pitch = g_state.FramePitch;
+void MapTunnel(const TableSet& tables, const FrameOutput& frame) {
+  const std::uint8_t* const image = tables.LandscapeImage;
+  const std::uint16_t* entry = tables.TunnelTable;
+  const int width = frame.Width;
+  const int height = frame.Height;
+  const std::ptrdiff_t pitch = frame.Pitch;
   const int groups = width > 0 ? width / 4 : 0;
   // The width is 320; should a surface ever be narrower than a whole group, its last pixels go one by one
   // rather than spilling past the row.
   const int rest = width > 0 ? width % 4 : 0;
 
   for (int y = 0; y < height; ++y) {
-    std::uint8_t* out = g_state.FramePixels + y * pitch;
+    std::uint8_t* out = frame.Pixels + y * pitch;
     int g = 0;
     for (; g + 2 <= groups; g += 2, entry += 8, out += 8) {  // two groups an iteration: less loop overhead
       StoreGroup(image, entry, out);

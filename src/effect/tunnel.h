@@ -1,5 +1,6 @@
 // The tunnel mapper: wraps the LandscapeImage around the screen through the TunnelTable.
 #pragma once
+#include "effect/frame.h"
 
-// Writes FrameHeight rows of FrameWidth bytes at FramePixels, FramePitch apart. Needs the table set built.
-void MapTunnel();
+// Writes frame.Height rows of frame.Width bytes at frame.Pixels, frame.Pitch apart. Needs the table set built.
+void MapTunnel(const TableSet& tables, const FrameOutput& frame);

@@ -11,11 +11,10 @@
 #include <emmintrin.h>
 #endif
 
-#include "effect/exact_math.h"
 #include "effect/landscape.h"
-#include "effect/tunnel.h"
 #include "effect/stack_alignment.h"
-#include "host/effect_state.h"
+#include "effect/tunnel.h"
+#include "numeric/exact_math.h"
 
 namespace {
 
@@ -23,9 +22,9 @@ constexpr int kSide = 256;
 constexpr int kCells = kSide * kSide;
 [[maybe_unused]] constexpr int kFirstInterior = kSide;  // row 1, column 0 (only the portable loop)
 constexpr int kEndInterior = kCells - kSide;            // row 255, column 0
-constexpr int kTraceLength = 258;
+constexpr int kTraceLength = kSampleTraceLength;
 constexpr int kBodyLength = 256;
-constexpr int kProfileLength = 320;
+constexpr int kProfileLength = kLineProfileLength;
 constexpr int kFadeLength = 32;
 
 // 2 pi / period, with pi taken as 3.14159265357879 (the constants the geometry was tuned with).
@@ -72,8 +71,8 @@ Geometry FrameGeometry(std::uint32_t frameCounter) {
 }
 
 // SampleTrace and LineProfile for one channel's 576 signed samples.
-void BuildLineProfile(const unsigned char* samples) {
-  std::uint16_t* trace = g_state.SampleTrace;
+void BuildLineProfile(const unsigned char* samples, FrameTrace& out) {
+  std::uint16_t* trace = out.SampleTrace;
   int v = samples[1] ^ 0x80;
   for (int i = 0; i < kTraceLength; ++i) {
     trace[i] = static_cast<std::uint16_t>(v);
@@ -83,7 +82,7 @@ void BuildLineProfile(const unsigned char* samples) {
     v += delta;
   }
 
-  std::uint16_t* profile = g_state.LineProfile;
+  std::uint16_t* profile = out.LineProfile;
   int sum = 0;
   for (int k = 0; k < kBodyLength; ++k) {
     const int body = (trace[k] + trace[k + 2]) / 2;
@@ -104,11 +103,11 @@ void BuildLineProfile(const unsigned char* samples) {
 }
 
 // The 16-bit cell written for each profile entry.
-void CellValues(std::uint16_t (&cells)[kProfileLength]) {
-  const double gain = g_state.Params.WaveGain;
-  const unsigned shift = static_cast<unsigned>(g_state.Params.WaveShift) & 31u;
+void CellValues(const FrameParams& params, const FrameTrace& trace, std::uint16_t (&cells)[kProfileLength]) {
+  const double gain = params.WaveGain;
+  const unsigned shift = static_cast<unsigned>(params.WaveShift) & 31u;
   for (int k = 0; k < kProfileLength; ++k) {
-    const int e = g_state.LineProfile[k];
+    const int e = trace.LineProfile[k];
     const int h = 2 * (e < 128 ? 128 - e : e - 128);
     const double product = gain * h;  // exact: 24-bit gain times 17-bit height
     const int value = product > 255.0 ? 255 : TruncSaturated(product);
@@ -183,19 +182,19 @@ void WalkLine(double x, float y, float ux, float uy, const std::uint16_t (&cells
   }
 }
 
-void InjectChannels(const VisModule* module, std::uint16_t* previous) {
-  const Geometry g = FrameGeometry(g_state.FrameCounter);
+void InjectChannels(const FrameInputs& in, std::uint32_t frameCounter, FrameTrace& trace, std::uint16_t* previous) {
+  const Geometry g = FrameGeometry(frameCounter);
   std::uint16_t cells[kProfileLength];
 
-  BuildLineProfile(module->waveformData[0]);
-  CellValues(cells);
+  BuildLineProfile(in.Waveform[0], trace);
+  CellValues(in.Params, trace, cells);
   const double x0 = g.x0 - 128.0 * g.ux;
   const float y0 = static_cast<float>(g.y0 - 128.0 * g.uy);
   WalkLine(x0, y0, g.ux, g.uy, cells, previous);
 
   // Parallel to channel 0, 128 cells across and 512 further on both axes.
-  BuildLineProfile(module->waveformData[1]);
-  CellValues(cells);
+  BuildLineProfile(in.Waveform[1], trace);
+  CellValues(in.Params, trace, cells);
   const double x1 = g.x0 - 128.0 * g.ux - 128.0 * g.uy + 512.0;
   const float y1 = static_cast<float>(static_cast<double>(y0) + 128.0 * g.ux + 512.0);
   WalkLine(x1, y1, g.ux, g.uy, cells, previous);
@@ -206,7 +205,7 @@ void ClearBorderRows(std::uint16_t* field) {
   std::memset(field + kEndInterior, 0, kSide * sizeof(std::uint16_t));
 }
 
-#if defined(__SSE2__)
+#if TAVELMIR_SSE2
 
 inline __m128i Load8(const std::uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
@@ -401,31 +400,31 @@ void AdvanceRippleAndHeights(const std::uint16_t* previous, std::uint16_t* curre
 
 }  // namespace
 
-void AdvanceWaveField(const VisModule* module) {
-  TableSet& t = g_state.Tables;
-  g_state.WaveParity ^= 1;
-  std::uint16_t* current = t.WaveBuffer[g_state.WaveParity == 1 ? 0 : 1];
-  std::uint16_t* previous = t.WaveBuffer[g_state.WaveParity == 1 ? 1 : 0];
+void AdvanceWaveField(const FrameInputs& in, FrameCounters& counters, FrameTrace& trace) {
+  const TableSet& t = *in.Tables;
+  counters.WaveParity ^= 1;
+  std::uint16_t* current = t.WaveBuffer[counters.WaveParity == 1 ? 0 : 1];
+  std::uint16_t* previous = t.WaveBuffer[counters.WaveParity == 1 ? 1 : 0];
 
-  InjectChannels(module, previous);
+  InjectChannels(in, counters.FrameCounter, trace, previous);
   ClearBorderRows(t.WaveBuffer[0]);
   ClearBorderRows(t.WaveBuffer[1]);
 
   // Shift counts are used modulo 32 (as the processor does); settings outside their ranges stay defined.
-  const std::uint32_t waveShift = static_cast<std::uint32_t>(g_state.Params.WaveShift);
-  const std::uint32_t attenuation = static_cast<std::uint32_t>(g_state.Settings.WaveAttenuationRate);
+  const std::uint32_t waveShift = static_cast<std::uint32_t>(in.Params.WaveShift);
+  const std::uint32_t attenuation = static_cast<std::uint32_t>(in.Params.WaveAttenuationRate);
   AdvanceRippleAndHeights(previous, current, t.HeightMap, (waveShift + attenuation) & 31u, (waveShift + 2u) & 31u);
 }
 
-int StepWaveField(VisModule* module) {
-  const TableSet& t = g_state.Tables;
+int StepWaveField(const FrameInputs& in, FrameCounters& counters, FrameOutput& out) {
+  const TableSet& t = *in.Tables;
   if (!t.WaveBuffer[0] || !t.WaveBuffer[1] || !t.HeightMap) return 1;
 
-  AdvanceWaveField(module);
-  if (RenderLandscape(g_state.TextureScroll) != 0) return 1;
-  MapTunnel();
+  AdvanceWaveField(in, counters, *out.Trace);
+  if (RenderLandscape(t, counters.TextureScroll) != 0) return 1;
+  MapTunnel(t, out);
 
-  g_state.FrameCounter += 1;
-  g_state.TextureScroll = (g_state.TextureScroll + 258u) & 0xFFFFu;
+  counters.FrameCounter += 1;
+  counters.TextureScroll = (counters.TextureScroll + 258u) & 0xFFFFu;
   return 0;
 }

@@ -3,7 +3,4 @@
 
 constinit EffectState g_state;
 
-void ResetEffectState() {
-  g_state = EffectState{};
-  g_state.PluginPathTail = g_state.PluginPath;
-}
+void ResetEffectState() { g_state = EffectState{}; }

@@ -2,23 +2,11 @@
 #pragma once
 #include <cstdint>
 
+#include "effect/frame.h"
 #include "host/vis_records.h"
 #include "platform/platform.h"
 #include "settings/settings_types.h"
-
-// Heap blocks of the effect, allocated by BuildTables at Init and freed by FreeTableSet at Quit.
-struct TableSet {
-  std::uint16_t* WaveBuffer[2];    // 256 x 256 cells each, row-major
-  std::uint8_t* HeightMap;         // 65536, index column * 256 + depth
-  std::uint8_t* PerspectiveTable;  // 256 pairs (Base, Scale)
-  std::uint8_t* ConversionTable;   // 65536, floor(a * b / 255)
-  std::uint8_t* TextureMap;        // 131072: the texture twice
-  std::uint8_t* FadeTable;         // 65536, index colour * 256 + shade
-  std::uint8_t* LandscapeImage;    // 65536, index column * 256 + row
-  std::uint16_t* TunnelTable;      // FrameWidth * FrameHeight entries
-  std::uint32_t TunnelCentreX, TunnelCentreY;
-  float BaseNumerator, BaseOffset, ScaleNumerator, ScaleOffset;
-};
+#include "tables/table_set.h"
 
 struct EffectState {
   EffectSettings Settings{};
@@ -45,17 +33,11 @@ struct EffectState {
   std::int32_t PaletteCount{};
 
   // The pipeline's counters (never reset by Init) and scratch.
-  std::int32_t WaveParity{};
-  std::uint32_t FrameCounter{};
-  std::uint32_t TextureScroll{};  // 0..65535
-  float PalettePhase{};
-  std::uint16_t SampleTrace[258]{};
-  std::uint16_t LineProfile[320]{};
+  FrameCounters Counters{};
+  FrameTrace Trace{};
 
-  // The plug-in's folder; each user writes its file's relative name at PluginPathTail.
+  // The plug-in's folder, ending in a backslash; every file is named through PluginFilePath.
   char PluginPath[260]{};
-  char* PluginPathTail = PluginPath;
-  char TextBuffer[256]{};
 
   // Settings dialog.
   VisModule* DialogModule{};

@@ -17,6 +17,7 @@ constexpr const char kWindowCaption[] = "...";
 constexpr const char kDirectDrawCaption[] = "DirectDraw error";
 constexpr const char kPaletteCaption[] = "PLUG-IN error";
 constexpr const char kTablesCaption[] = "PLUG-IN Error";
+constexpr const char kTableMemoryCaption[] = "...";
 
 constexpr const char kClassMessage[] = "Error registering window class";
 constexpr const char kWindowMessage[] = "Error creating window";
@@ -85,8 +86,9 @@ int Init(VisModule* module) {
   if (paletteStatus != 0) {
     Quit(module);
     DiscardUnbuiltPaletteSet();
-    wsprintfA(g_state.TextBuffer, kPaletteMessageFormat, paletteStatus);
-    TellAfterTeardown(module, g_state.TextBuffer, kPaletteCaption);
+    char text[64];
+    wsprintfA(text, kPaletteMessageFormat, paletteStatus);
+    TellAfterTeardown(module, text, kPaletteCaption);
     return 1;
   }
 
@@ -103,14 +105,27 @@ int Init(VisModule* module) {
   if (ReadOffscreenGeometry() != 0) return TearDownAndTell(module, kGeometryMessage, kDirectDrawCaption);
   if (AttachDisplayPalette() != 0) return TearDownAndTell(module, kAttachPaletteMessage, kDirectDrawCaption);
 
-  LoadSettings(module);
-  DeriveEffectParams();
+  LoadSettingsAndParams(module);
   // BuildTables sizes the tunnel table from FrameWidth and FrameHeight, read just above.
-  if (BuildTables(module) != 0) return TearDownAndTell(module, kTablesMessage, kTablesCaption);
+  const int tablesStatus = BuildTables();
+  if (tablesStatus != 0) {
+    // A failed allocation is told first, while the display is still up, without an icon.
+    if (const char* text = TableBuildMessage(tablesStatus))
+      MessageBoxA(module->parent, text, kTableMemoryCaption, MB_OK);
+    return TearDownAndTell(module, kTablesMessage, kTablesCaption);
+  }
   return 0;
 }
 
 void Quit(VisModule* module) {
-  FreeTableSet();
+  FreeBuiltSets();
   ReleaseDisplay(module);
+}
+
+void FreeBuiltSets() {
+  if (g_state.TablesBuilt == 0) return;
+  std::free(g_state.PaletteSet);
+  g_state.PaletteSet = nullptr;
+  FreeTableSet(g_state.Tables);
+  g_state.TablesBuilt = 0;
 }

@@ -10,4 +10,4 @@ int Init(VisModule* module);
 // Tears down whatever Init built, whatever the state; also Init's own clean-up on failure.
 void Quit(VisModule* module);
 // Frees the table set and the palette set when TablesBuilt is 1, clearing every pointer.
-void FreeTableSet();
+void FreeBuiltSets();

@@ -5,6 +5,8 @@
 
 #include "host/effect_state.h"
 
+static_assert(sizeof g_state.PluginPath == kPluginPathBytes);
+
 void LocatePluginFolder(VisModule* module) {
   char* path = g_state.PluginPath;
   DWORD length = GetModuleFileNameA(module->instance, path, sizeof g_state.PluginPath);
@@ -13,18 +15,17 @@ void LocatePluginFolder(VisModule* module) {
   path[length] = '\0';
   int i = static_cast<int>(length) - 1;
   while (i >= 0 && path[i] != '\\') --i;
-  g_state.PluginPathTail = path + (i + 1);
-  *g_state.PluginPathTail = '\0';
+  path[i + 1] = '\0';
 }
 
-bool PlacePluginFileName(const char* relativeName) {
-  char* tail = g_state.PluginPathTail;
-  std::size_t room = sizeof g_state.PluginPath - static_cast<std::size_t>(tail - g_state.PluginPath);
-  std::size_t length = std::strlen(relativeName);
-  if (length >= room) {
-    *tail = '\0';
+bool PluginFilePath(const char* relativeName, char (&out)[kPluginPathBytes]) {
+  const std::size_t folderLength = strnlen(g_state.PluginPath, sizeof g_state.PluginPath - 1);
+  const std::size_t nameLength = std::strlen(relativeName);
+  if (folderLength + nameLength >= sizeof out) {
+    out[0] = '\0';
     return false;
   }
-  std::memcpy(tail, relativeName, length + 1);
+  std::memcpy(out, g_state.PluginPath, folderLength);
+  std::memcpy(out + folderLength, relativeName, nameLength + 1);
   return true;
 }

@@ -1,12 +1,15 @@
 // The plug-in's folder in PluginPath, through which every file of the plug-in is named.
 #pragma once
+#include <cstddef>
+
 #include "host/vis_records.h"
 
-// Fills PluginPath with the folder of the module's library file (ending in a backslash) and points
-// PluginPathTail just past that backslash (at the start when the name has none).
+constexpr std::size_t kPluginPathBytes = 260;  // the system's longest path, terminating NUL included
+
+// Fills PluginPath with the folder of the module's library file, ending in a backslash (empty when the name
+// has none, so that files are then named relative to the current directory).
 void LocatePluginFolder(VisModule* module);
 
-// Writes `relativeName` at PluginPathTail so that PluginPath names that file. Returns false, leaving only the
-// folder in PluginPath, when folder and name together do not fit the 260 bytes; the caller must then treat the
-// file as one that cannot be opened.
-bool PlacePluginFileName(const char* relativeName);
+// Writes the full path of `relativeName` in the plug-in's folder into `out`. Returns false, leaving `out` empty,
+// when folder and name together do not fit; the caller must then treat the file as one that cannot be opened.
+bool PluginFilePath(const char* relativeName, char (&out)[kPluginPathBytes]);

@@ -8,7 +8,6 @@
 // native host that calls Config sees the same state as after a cancelled dialog; nothing is written.
 int ShowSettingsDialog(VisModule* module) {
   g_state.DialogModule = module;
-  LoadSettings(module);
-  DeriveEffectParams();
+  LoadSettingsAndParams(module);
   return 2;
 }

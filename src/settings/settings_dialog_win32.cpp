@@ -6,10 +6,11 @@
 #include <iterator>
 
 #include "host/effect_state.h"
+#include "settings/fade_progress_bar.h"
 #include "settings/resource_ids.h"
 #include "settings/settings_store.h"
 #include "settings/texture_message.h"
-#include "tables/bitmap_layout.h"
+#include "tables/bitmap_file.h"
 #include "tables/fade_table.h"
 
 namespace {
@@ -86,8 +87,9 @@ void ReadSliders(HWND dialog, const SliderSetting* sliders, std::size_t count) {
 }
 
 void RefuseTexture(HWND dialog, const char* before, const char* after) {
-  FormatPathMessage(before, g_state.Settings.TextureName, after);
-  MessageBoxA(dialog, g_state.TextBuffer, "Error", MB_ICONERROR);
+  char text[kPathMessageBytes];
+  FormatPathMessage(before, g_state.Settings.TextureName, after, text);
+  MessageBoxA(dialog, text, "Error", MB_ICONERROR);
   g_state.Settings.TextureName[0] = '\0';
 }
 
@@ -166,7 +168,7 @@ void ComputeFadeTable(HWND dialog) {
   SetPendingSliderPositions(dialog);
   ReadSliders(dialog, kFadeSliderSettings, std::size(kFadeSliderSettings));
   DeriveEffectParams();
-  if (BuildFadeTable(GetDlgItem(dialog, IDC_FADE_PROGRESS)) != 0) {
+  if (BuildFadeTable(g_state.Params, FadeProgressOnBar(GetDlgItem(dialog, IDC_FADE_PROGRESS))) != kFadeBuilt) {
     MessageBoxA(dialog, "Error building the fade table", "Fade-Table Error", MB_ICONERROR);
   }
 }
@@ -181,8 +183,7 @@ void ConfirmSettings(HWND dialog) {
 }
 
 void CancelSettings(HWND dialog) {
-  LoadSettings(g_state.DialogModule);
-  DeriveEffectParams();
+  LoadSettingsAndParams(g_state.DialogModule);
   EndDialog(dialog, 2);
 }
 
@@ -265,8 +266,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 int ShowSettingsDialog(VisModule* module) {
   g_state.DialogModule = module;
-  LoadSettings(module);
-  DeriveEffectParams();
+  LoadSettingsAndParams(module);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   return static_cast<int>(

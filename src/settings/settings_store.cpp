@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "host/plugin_folder.h"
 #include "settings/settings_types.h"
@@ -57,10 +57,10 @@ std::int32_t RoundToSetting(double value) {
 }  // namespace
 
 void LoadSettings(VisModule* module) {
-  if (!PlacePluginFileName(kSettingsFile)) return;
+  char path[kPluginPathBytes];
+  if (!PluginFilePath(kSettingsFile, path)) return;
   EffectSettings& s = g_state.Settings;
   const char* section = module->description;
-  const char* path = g_state.PluginPath;
   for (const IntegerKey& key : kIntegerKeys)
     s.*key.field = static_cast<std::int32_t>(GetPrivateProfileIntA(section, key.name, s.*key.field, path));
   s.UseTexture = GetPrivateProfileIntA(section, "UseTexture", s.UseTexture, path) != 0 ? 1 : 0;
@@ -72,11 +72,11 @@ void LoadSettings(VisModule* module) {
 }
 
 void SaveSettings(VisModule* module) {
-  if (!PlacePluginFileName(kSettingsFile)) return;
+  char path[kPluginPathBytes];
+  if (!PluginFilePath(kSettingsFile, path)) return;
   const EffectSettings& s = g_state.Settings;
   const char* section = module->description;
-  const char* path = g_state.PluginPath;
-  char* text = g_state.TextBuffer;  // "%d" of a 32-bit value needs at most 12 bytes
+  char text[16];  // "%d" of a 32-bit value needs at most 12 bytes
   for (const IntegerKey& key : kIntegerKeys) {
     wsprintfA(text, "%d", s.*key.field);
     WritePrivateProfileStringA(section, key.name, text, path);
@@ -100,6 +100,11 @@ void DeriveEffectParams() {
   // In double: FadePower - 192 cannot overflow there whatever the file held.
   double exponent = (static_cast<double>(s.FadePower) - kFadePowerUnit) * kFadeExponentFactor;
   p.FadeExponent = static_cast<float>(ExactExp(exponent));
+}
+
+void LoadSettingsAndParams(VisModule* module) {
+  LoadSettings(module);
+  DeriveEffectParams();
 }
 
 void SettingsFromParams() {

@@ -5,4 +5,6 @@
 void LoadSettings(VisModule* module);
 void SaveSettings(VisModule* module);
 void DeriveEffectParams();
+// LoadSettings, then DeriveEffectParams: what every reader of "plugin.ini" needs.
+void LoadSettingsAndParams(VisModule* module);
 void SettingsFromParams();

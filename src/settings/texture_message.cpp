@@ -1,13 +1,10 @@
-// The texture picker's messages: fixed wording around a path, formatted into TextBuffer without overflowing it.
+// The texture picker's messages: fixed wording around a path, formatted without overflowing their buffer.
 #include "settings/texture_message.h"
 
 #include <cstring>
 
-#include "host/effect_state.h"
-
-void FormatPathMessage(const char* before, const char* path, const char* after) {
-  char* out = g_state.TextBuffer;
-  const std::size_t capacity = sizeof g_state.TextBuffer - 1;
+void FormatPathMessage(const char* before, const char* path, const char* after, char (&out)[kPathMessageBytes]) {
+  const std::size_t capacity = sizeof out - 1;
   const std::size_t fixedLength = std::strlen(before) + std::strlen(after);
   const std::size_t pathRoom = capacity > fixedLength ? capacity - fixedLength : 0;
   std::size_t pathLength = std::strlen(path);

@@ -5,8 +5,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "effect/exact_math.h"
-#include "host/effect_state.h"
+#include "numeric/exact_math.h"
 #include "host/plugin_folder.h"
 #include "tables/palette_files.h"
 
@@ -118,7 +117,8 @@ std::uint8_t ScaledColourByte(double value) {
   return static_cast<std::uint8_t>(static_cast<std::int32_t>(value));
 }
 
-void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out, HWND progressBar) {
+void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out,
+                   const FadeProgress& progress) {
   // The factor depends on the shade step only: 256 powers instead of 65536.
   double factor[256];
   for (int s = 0; s < 256; ++s) factor[s] = FadeFactor(params, s);
@@ -127,8 +127,7 @@ void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params
   // The cell lists only speed the search up; without their memory every distinct colour is scanned.
   nearest.lists = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(kCells) * 256));
   for (int c = 0; c < 256; ++c) {
-    if (((c + 1) & 8) != 0 && progressBar != nullptr)
-      SendNotifyMessageA(progressBar, PBM_SETPOS, static_cast<WPARAM>(c), 0);
+    if (progress.Report != nullptr) progress.Report(progress.Context, c);
     const double red = reference[c].peRed, green = reference[c].peGreen, blue = reference[c].peBlue;
     for (int s = 0; s < 256; ++s) {
       const int r = ScaledColourByte(factor[s] * red);
@@ -138,23 +137,25 @@ void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params
     }
   }
   std::free(nearest.lists);
-  if (progressBar != nullptr) SendNotifyMessageA(progressBar, PBM_SETPOS, 0, 0);
+  if (progress.Report != nullptr) progress.Report(progress.Context, 256);
 }
 
-int BuildFadeTable(HWND progressBar) {
+FadeBuildStatus BuildFadeTable(const EffectParams& params, const FadeProgress& progress) {
   PALETTEENTRY reference[256];
-  if (LoadReferencePalette(reference) != 0) return 1;
+  if (LoadReferencePalette(reference) != 0) return kFadeNoReference;
   auto* work = static_cast<std::uint8_t*>(std::malloc(kFadeTableBytes));
-  if (work == nullptr) return 1;
-  FillFadeTable(reference, g_state.Params, work, progressBar);
+  if (work == nullptr) return kFadeNoMemory;
+  FillFadeTable(reference, params, work, progress);
   std::int32_t written = 0;
-  if (PlacePluginFileName(kFadeFileName)) written = WriteWholeFile(g_state.PluginPath, work, kFadeTableBytes);
+  char path[kPluginPathBytes];
+  if (PluginFilePath(kFadeFileName, path)) written = WriteWholeFile(path, work, kFadeTableBytes);
   std::free(work);
-  return written == kFadeTableBytes ? 0 : 1;
+  return written == kFadeTableBytes ? kFadeBuilt : kFadeNotWritten;
 }
 
 int LoadFadeTable(std::uint8_t* table) {
-  if (!PlacePluginFileName(kFadeFileName)) return 1;
-  if (FileSize(g_state.PluginPath) != kFadeTableBytes) return 1;
-  return ReadWholeFile(g_state.PluginPath, table, kFadeTableBytes) == kFadeTableBytes ? 0 : 1;
+  char path[kPluginPathBytes];
+  if (!PluginFilePath(kFadeFileName, path)) return 1;
+  if (FileSize(path) != kFadeTableBytes) return 1;
+  return ReadWholeFile(path, table, kFadeTableBytes) == kFadeTableBytes ? 0 : 1;
 }

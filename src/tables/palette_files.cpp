@@ -19,6 +19,8 @@ namespace {
 constexpr std::int32_t kPaletteFileBytes = 768;    // 256 entries of red, green, blue
 constexpr std::int32_t kReferenceFileLimit = 772;  // the longest "refrence.pal" taken
 constexpr std::size_t kPaletteSetBytes = 1024;     // 256 PALETTEENTRY per palette
+// A palette file's full path is formatted in 256 bytes, as it always was: a longer one is refused, not cut.
+constexpr std::size_t kPalettePathBytes = 256;
 
 // Length of an open stream, or -1 when it cannot be measured (a folder, a device). Leaves it at its start.
 long StreamLength(std::FILE* f) {
@@ -117,22 +119,22 @@ std::int32_t WriteWholeFile(const char* path, const void* data, std::int32_t siz
 
 // Palettes come in ascending byte order of their file names. The second search reads at most as many files as
 // the first counted (the first of them in name order), so files added in between never overrun the block. A
-// file whose full path does not fit TextBuffer counts as unreadable and gives its -(k + 2). The old PaletteSet
-// is freed when a new one replaces it: after an Init that failed before the tables were built, FreeTableSet
+// file whose full path does not fit kPalettePathBytes counts as unreadable and gives its -(k + 2). The old PaletteSet
+// is freed when a new one replaces it: after an Init that failed before the tables were built, FreeBuiltSets
 // leaves it in place, and replacing it without freeing would leak it.
 int LoadPaletteSet() {
-  if (!PlacePluginFileName("TavelDat\\")) return 1;
-  char folder[sizeof g_state.PluginPath];
-  std::memcpy(folder, g_state.PluginPath, sizeof folder);
-  if (!PlacePluginFileName("TavelDat\\*.pal")) return 1;
+  char folder[kPluginPathBytes];
+  if (!PluginFilePath("TavelDat\\", folder)) return 1;
+  char pattern[kPluginPathBytes];
+  if (!PluginFilePath("TavelDat\\*.pal", pattern)) return 1;
 
-  std::int32_t counted = CountPaletteFiles(g_state.PluginPath);
+  std::int32_t counted = CountPaletteFiles(pattern);
   if (counted <= 0) return 1;
 
   auto* files = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(counted) * kPaletteFileBytes));
   if (files == nullptr) return 1;
   std::vector<std::string> names;
-  if (!ListPaletteFiles(g_state.PluginPath, names)) {
+  if (!ListPaletteFiles(pattern, names)) {
     std::free(files);
     return 1;
   }
@@ -141,10 +143,11 @@ int LoadPaletteSet() {
   std::size_t folderLength = std::strlen(folder);
   for (const std::string& name : names) {
     if (loaded == counted) break;
-    bool fits = folderLength + name.size() < sizeof g_state.TextBuffer;
+    char path[kPalettePathBytes];
+    bool fits = folderLength + name.size() < sizeof path;
     std::uint8_t* slot = files + static_cast<std::size_t>(loaded) * kPaletteFileBytes;
-    if (fits) wsprintfA(g_state.TextBuffer, "%s%s", folder, name.c_str());
-    if (!fits || ReadWholeFile(g_state.TextBuffer, slot, kPaletteFileBytes) != kPaletteFileBytes) {
+    if (fits) wsprintfA(path, "%s%s", folder, name.c_str());
+    if (!fits || ReadWholeFile(path, slot, kPaletteFileBytes) != kPaletteFileBytes) {
       std::free(files);
       return -(loaded + 2);
     }
@@ -170,11 +173,12 @@ int LoadPaletteSet() {
 
 // A missing "refrence.pal", or one too short to give all 256 entries, is refused like an incomplete read.
 int LoadReferencePalette(PALETTEENTRY* palette) {
-  if (!PlacePluginFileName("TavelDat\\refrence.pal")) return 2;
-  std::int32_t size = FileSize(g_state.PluginPath);
+  char path[kPluginPathBytes];
+  if (!PluginFilePath("TavelDat\\refrence.pal", path)) return 2;
+  std::int32_t size = FileSize(path);
   if (size > kReferenceFileLimit) return 1;
   std::uint8_t file[kReferenceFileLimit];
-  std::int32_t got = ReadWholeFile(g_state.PluginPath, file, kReferenceFileLimit);
+  std::int32_t got = ReadWholeFile(path, file, kReferenceFileLimit);
   if (got != size || size < kPaletteFileBytes) return 2;
   ExpandPalette(file, palette, 256);
   return 0;

@@ -5,8 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "tables/fade_table.h"
 #include "tables/table_placement.h"
@@ -37,8 +38,6 @@ constexpr std::size_t kTextureBytes = 2 * kPlaneBytes;
 constexpr std::size_t kPerspectiveBytes = 512;
 constexpr std::uint8_t kFlatTexture = 251;
 
-constexpr char kCaption[] = "...";
-
 // The blocks one build has allocated so far, so that a failed build can give them back.
 struct BuildRecord {
   std::uint8_t** bytes[8];
@@ -66,8 +65,8 @@ bool Allocate(T*& block, std::size_t bytes, BuildRecord& record) {
 
 // A frame buffer at its place relative to the LandscapeImage (table_placement.h).
 template <typename T>
-bool AllocatePlaced(T*& block, std::size_t bytes, std::size_t phase, BuildRecord& record) {
-  block = static_cast<T*>(AllocatePlacedBlock(TableAllocator, bytes, g_state.Tables.LandscapeImage, phase));
+bool AllocatePlaced(T*& block, std::size_t bytes, const void* image, std::size_t phase, BuildRecord& record) {
+  block = static_cast<T*>(AllocatePlacedBlock(TableAllocator, bytes, image, phase));
   if (block == nullptr) return false;
   record.NotePlaced(block);
   return true;
@@ -85,8 +84,8 @@ void ReleasePlaced(T** slot) {
   *slot = nullptr;
 }
 
-// A failed build would otherwise keep its blocks until the library is unloaded: FreeTableSet only releases a
-// set that was completed.
+// A failed build would otherwise keep its blocks until the library is unloaded: Quit only releases a set that
+// was completed.
 void ReleaseBuild(BuildRecord& record) {
   for (int i = 0; i < record.byteCount; ++i) Release(record.bytes[i]);
   for (int i = 0; i < record.wordCount; ++i) Release(record.words[i]);
@@ -95,11 +94,26 @@ void ReleaseBuild(BuildRecord& record) {
   record.byteCount = record.wordCount = record.placedByteCount = record.placedWordCount = 0;
 }
 
-int Fail(VisModule* module, BuildRecord& record, int code, const char* message) {
-  if (message != nullptr) MessageBoxA(module->parent, message, kCaption, MB_OK);
+int Fail(BuildRecord& record, int code) {
   ReleaseBuild(record);
   return code;
 }
+
+// Indexed by BuildTables' code; 7 (texture) and 8 (fade table) have no message of their own.
+constexpr const char* kAllocationMessages[12] = {
+    nullptr,
+    "Error allocating memory for tunnel table",
+    "Error allocating memory for perspective table",
+    "Error allocating memory for conversion table",
+    "Error allocating memory for texture",
+    "Error allocating memory for fade table",
+    "Error allocating memory for landscape-table",
+    nullptr,
+    nullptr,
+    "Error allocating memory for wave-table #0",
+    "Error allocating memory for wave-table #1",
+    "Error allocating memory for the final wave-table",
+};
 
 }  // namespace
 
@@ -145,7 +159,7 @@ void FillConversionTable(std::uint8_t* table) {
   }
 }
 
-int BuildTables(VisModule* module) {
+int BuildTables() {
   TableSet& t = g_state.Tables;
   BuildRecord record;
   const int width = g_state.FrameWidth > 0 ? g_state.FrameWidth : 0;
@@ -154,46 +168,55 @@ int BuildTables(VisModule* module) {
   t.TunnelCentreX = static_cast<std::uint32_t>(g_state.FrameWidth) / 2;
   t.TunnelCentreY = static_cast<std::uint32_t>(g_state.FrameHeight) / 2;
   const std::size_t tunnelBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 2;
-  if (!Allocate(t.TunnelTable, tunnelBytes, record))
-    return Fail(module, record, 1, "Error allocating memory for tunnel table");
+  if (!Allocate(t.TunnelTable, tunnelBytes, record)) return Fail(record, 1);
   FillTunnelTable(t.TunnelTable, width, height);
 
-  if (!Allocate(t.PerspectiveTable, kPerspectiveBytes, record))
-    return Fail(module, record, 2, "Error allocating memory for perspective table");
+  if (!Allocate(t.PerspectiveTable, kPerspectiveBytes, record)) return Fail(record, 2);
   FillPerspectiveTable(t.PerspectiveTable);
 
-  if (!Allocate(t.ConversionTable, kPlaneBytes, record))
-    return Fail(module, record, 3, "Error allocating memory for conversion table");
+  if (!Allocate(t.ConversionTable, kPlaneBytes, record)) return Fail(record, 3);
   FillConversionTable(t.ConversionTable);
 
-  if (!Allocate(t.TextureMap, kTextureBytes, record))
-    return Fail(module, record, 4, "Error allocating memory for texture");
-  if (!Allocate(t.FadeTable, kPlaneBytes, record))
-    return Fail(module, record, 5, "Error allocating memory for fade table");
-  if (!Allocate(t.LandscapeImage, kPlaneBytes, record))
-    return Fail(module, record, 6, "Error allocating memory for landscape-table");
+  if (!Allocate(t.TextureMap, kTextureBytes, record)) return Fail(record, 4);
+  if (!Allocate(t.FadeTable, kPlaneBytes, record)) return Fail(record, 5);
+  if (!Allocate(t.LandscapeImage, kPlaneBytes, record)) return Fail(record, 6);
   std::memset(t.LandscapeImage, 0, kPlaneBytes);  // overwritten every frame; cleared so nothing reads garbage
 
   if (g_state.Settings.UseTexture != 0) {
-    if (LoadTexture(t.TextureMap) != 0) return Fail(module, record, 7, nullptr);
+    if (LoadTexture(t.TextureMap) != 0) return Fail(record, 7);
   } else {
     std::memset(t.TextureMap, kFlatTexture, kPlaneBytes);
   }
   // The second copy lets the renderer's scrolling window run past the end without masking its index.
   std::memcpy(t.TextureMap + kPlaneBytes, t.TextureMap, kPlaneBytes);
 
-  if (LoadFadeTable(t.FadeTable) != 0) return Fail(module, record, 8, nullptr);
+  if (LoadFadeTable(t.FadeTable) != 0) return Fail(record, 8);
 
-  if (!AllocatePlaced(t.WaveBuffer[0], kWaveBufferBytes, kWaveBufferPhase[0], record))
-    return Fail(module, record, 9, "Error allocating memory for wave-table #0");
-  if (!AllocatePlaced(t.WaveBuffer[1], kWaveBufferBytes, kWaveBufferPhase[1], record))
-    return Fail(module, record, 10, "Error allocating memory for wave-table #1");
-  if (!AllocatePlaced(t.HeightMap, kPlaneBytes, kHeightMapPhase, record))
-    return Fail(module, record, 11, "Error allocating memory for the final wave-table");
+  if (!AllocatePlaced(t.WaveBuffer[0], kWaveBufferBytes, t.LandscapeImage, kWaveBufferPhase[0], record))
+    return Fail(record, 9);
+  if (!AllocatePlaced(t.WaveBuffer[1], kWaveBufferBytes, t.LandscapeImage, kWaveBufferPhase[1], record))
+    return Fail(record, 10);
+  if (!AllocatePlaced(t.HeightMap, kPlaneBytes, t.LandscapeImage, kHeightMapPhase, record)) return Fail(record, 11);
   std::memset(t.HeightMap, 0, kPlaneBytes);
 
   std::memset(t.WaveBuffer[0], 0, kWaveBufferBytes);
   std::memset(t.WaveBuffer[1], 0, kWaveBufferBytes);
   g_state.TablesBuilt = 1;
   return 0;
+}
+
+void FreeTableSet(TableSet& t) {
+  ReleasePlaced(&t.WaveBuffer[0]);
+  ReleasePlaced(&t.WaveBuffer[1]);
+  Release(&t.LandscapeImage);
+  Release(&t.FadeTable);
+  Release(&t.TextureMap);
+  Release(&t.ConversionTable);
+  Release(&t.PerspectiveTable);
+  Release(&t.TunnelTable);
+  ReleasePlaced(&t.HeightMap);
+}
+
+const char* TableBuildMessage(int code) {
+  return code >= 0 && code < static_cast<int>(std::size(kAllocationMessages)) ? kAllocationMessages[code] : nullptr;
 }

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/vis_records.h"
+#include "tables/table_set.h"
 
 // Every block of the table set comes from this allocator and goes back through std::free (FreeTableSet), so a
 // replacement must hand out std::malloc blocks. Tests swap it to fail one chosen allocation.
@@ -13,7 +13,11 @@ void* DefaultTableAllocator(std::size_t bytes);
 
 // 0 = built (TablesBuilt is 1); otherwise the failing step's code 1..11. On failure the blocks this call
 // allocated are released again and their pointers cleared.
-int BuildTables(VisModule* module);
+int BuildTables();
+// The message a failed BuildTables leaves for the user before the host's own (a failed allocation), or null.
+const char* TableBuildMessage(int code);
+// Releases every block of the set and clears its pointers; blocks already null are left alone.
+void FreeTableSet(TableSet& tables);
 
 // Angle step (high byte) and 255 - distance (low byte) of every pixel around the centre (width / 2, height / 2),
 // row-major, width * height entries.

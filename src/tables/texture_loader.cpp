@@ -3,7 +3,7 @@
 
 #include "host/effect_state.h"
 #include "platform/platform.h"
-#include "tables/bitmap_layout.h"
+#include "tables/bitmap_file.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "cli_test_support.h"
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "host/lifecycle.h"
 #include "host/plugin_folder.h"

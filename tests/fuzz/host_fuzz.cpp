@@ -119,8 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 12: ChangeSetting(in); break;
       case 13: {
         // Wrap-around counters: a long-running effect reaches every value.
-        g_state.FrameCounter = TakeU32(in);
-        g_state.TextureScroll = TakeU16(in);
+        g_state.Counters.FrameCounter = TakeU32(in);
+        g_state.Counters.TextureScroll = TakeU16(in);
         break;
       }
     }

@@ -31,10 +31,10 @@ const Baseline& Started() {
     s.ini = folder.root / "plugin.ini";
     FuzzCheck(Init(s.module) == 0, "Init failed on a complete plug-in folder");
     s.settings = g_state.Settings;
-    s.frameCounter = g_state.FrameCounter;
-    s.textureScroll = g_state.TextureScroll;
-    s.waveParity = g_state.WaveParity;
-    s.palettePhase = g_state.PalettePhase;
+    s.frameCounter = g_state.Counters.FrameCounter;
+    s.textureScroll = g_state.Counters.TextureScroll;
+    s.waveParity = g_state.Counters.WaveParity;
+    s.palettePhase = g_state.Counters.PalettePhase;
     for (int c = 0; c < 2; ++c)
       for (int i = 0; i < 576; ++i)
         s.module->waveformData[c][i] = static_cast<unsigned char>((i * (c + 3) + 40) & 0xFF);
@@ -48,10 +48,10 @@ void Restore(const Baseline& b) {
   HeadlessClearEvents();
   HeadlessClearTexts();
   g_state.Settings = b.settings;
-  g_state.FrameCounter = b.frameCounter;
-  g_state.TextureScroll = b.textureScroll;
-  g_state.WaveParity = b.waveParity;
-  g_state.PalettePhase = b.palettePhase;
+  g_state.Counters.FrameCounter = b.frameCounter;
+  g_state.Counters.TextureScroll = b.textureScroll;
+  g_state.Counters.WaveParity = b.waveParity;
+  g_state.Counters.PalettePhase = b.palettePhase;
   for (std::uint16_t* buffer : g_state.Tables.WaveBuffer) std::memset(buffer, 0, 65536 * sizeof *buffer);
 }
 

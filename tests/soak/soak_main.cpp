@@ -83,7 +83,7 @@ std::uint64_t DigestScreen(std::uint64_t hash) {
   bool havePalette = HeadlessScreenPalette(palette);
   hash = Fnv1a(hash, screen.data(), screen.size());
   if (havePalette) hash = Fnv1a(hash, palette, sizeof palette);
-  return Fnv1a(hash, &g_state.FrameCounter, sizeof g_state.FrameCounter);
+  return Fnv1a(hash, &g_state.Counters.FrameCounter, sizeof g_state.Counters.FrameCounter);
 }
 
 long ResidentKilobytes() {

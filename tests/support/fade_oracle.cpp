@@ -1,7 +1,7 @@
 // The fade table computed the plain way, as a reference for the fast search.
 #include "support/fade_oracle.h"
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "tables/fade_table.h"
 
 void LiteralFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "tables/table_placement.h"
 
@@ -119,9 +119,9 @@ OracleFrame OracleFromState() {
   f.pitch = g_state.FramePitch;
   f.tunnelTable = CopyOf(t.TunnelTable, static_cast<std::size_t>(f.width) * f.height);
   f.pixels = CopyOf(g_state.FramePixels, static_cast<std::size_t>(f.height) * f.pitch);
-  f.waveParity = g_state.WaveParity;
-  f.frameCounter = g_state.FrameCounter;
-  f.textureScroll = g_state.TextureScroll;
+  f.waveParity = g_state.Counters.WaveParity;
+  f.frameCounter = g_state.Counters.FrameCounter;
+  f.textureScroll = g_state.Counters.TextureScroll;
   f.waveGain = g_state.Params.WaveGain;
   f.waveShift = g_state.Params.WaveShift;
   f.waveAttenuationRate = g_state.Settings.WaveAttenuationRate;

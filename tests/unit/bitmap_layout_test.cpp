@@ -7,7 +7,8 @@
 
 #include "support/bmp_writer.h"
 #include "support/plugin_folder_fixture.h"
-#include "tables/bitmap_layout.h"
+#include "formats/bitmap_layout.h"
+#include "tables/bitmap_file.h"
 
 namespace {
 

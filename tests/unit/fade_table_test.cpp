@@ -7,8 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 #include "host/effect_state.h"
+#include "settings/fade_progress_bar.h"
 #include "support/fade_oracle.h"
 #include "support/plugin_folder_fixture.h"
 #include "tables/fade_table.h"
@@ -62,7 +63,7 @@ Palette DuplicatesPalette() {
 
 std::vector<std::uint8_t> Fast(const Palette& palette, const EffectParams& params) {
   std::vector<std::uint8_t> out(65536, 0xEE);
-  FillFadeTable(palette.data(), params, out.data(), nullptr);
+  FillFadeTable(palette.data(), params, out.data());
   return out;
 }
 std::vector<std::uint8_t> Literal(const Palette& palette, const EffectParams& params) {
@@ -183,12 +184,20 @@ TEST(FadeTable, InfiniteAndHugeFactorsGiveTheDefinedBytes) {
   EXPECT_EQ(ScaledColourByte(FadeFactor(huge, 17) * 200), 255);
 }
 
-TEST(FadeTable, ProgressPositionsThenZero) {
+TEST(FadeTable, ProgressReportsEveryRowAndMovesTheBarAtItsOldPositions) {
   const Palette palette = RampPalette();
   std::vector<std::uint8_t> out(65536);
+  std::vector<int> reports;
+  const FadeProgress record{[](void* context, int done) { static_cast<std::vector<int>*>(context)->push_back(done); },
+                            &reports};
+  FillFadeTable(palette.data(), DefaultParams(), out.data(), record);
+  ASSERT_EQ(reports.size(), 257u);
+  for (int i = 0; i <= 256; ++i) EXPECT_EQ(reports[i], i);
+
+  // The dialog's bar: positions 7..14 of every 16 rows, then 0.
   HWND bar = HeadlessHostWindow();
   HeadlessClearPostedMessages();
-  FillFadeTable(palette.data(), DefaultParams(), out.data(), bar);
+  FillFadeTable(palette.data(), DefaultParams(), out.data(), FadeProgressOnBar(bar));
   std::vector<WPARAM> expected;
   for (int c = 0; c < 256; ++c)
     if (c % 16 >= 7 && c % 16 <= 14) expected.push_back(static_cast<WPARAM>(c));
@@ -239,7 +248,7 @@ TEST_F(FadeFileTest, BuildWritesTheComputedTable) {
   const Palette reference = WriteReference(5);
   g_state.Params = DefaultParams();
   WriteFileBytes(FadePath(), std::vector<unsigned char>(70000, 9));  // an older, longer file is replaced
-  ASSERT_EQ(BuildFadeTable(HeadlessHostWindow()), 0);
+  ASSERT_EQ(BuildFadeTable(g_state.Params, FadeProgressOnBar(HeadlessHostWindow())), kFadeBuilt);
   const auto written = ReadFileBytes(FadePath());
   ASSERT_EQ(written.size(), 65536u);
   ExpectSameTables(std::vector<std::uint8_t>(written.begin(), written.end()), Literal(reference, g_state.Params));
@@ -247,12 +256,19 @@ TEST_F(FadeFileTest, BuildWritesTheComputedTable) {
   EXPECT_EQ(HeadlessPostedMessages().back().wParam, 0u);
 }
 
-TEST_F(FadeFileTest, BuildWithoutReferencePaletteFailsQuietly) {
+TEST_F(FadeFileTest, BuildFailuresNameTheirCauseQuietly) {
   g_state.Params = DefaultParams();
   WriteFileBytes(FadePath(), std::vector<unsigned char>(65536, 9));
-  EXPECT_EQ(BuildFadeTable(HeadlessHostWindow()), 1);
+  EXPECT_EQ(BuildFadeTable(g_state.Params, FadeProgressOnBar(HeadlessHostWindow())), kFadeNoReference);
   EXPECT_TRUE(HeadlessPostedMessages().empty());
   EXPECT_EQ(ReadFileBytes(FadePath()), std::vector<unsigned char>(65536, 9));  // untouched
+
+  // A folder where fade.dat belongs cannot be written.
+  WriteReference(6);
+  std::filesystem::remove(FadePath());
+  std::filesystem::create_directory(FadePath());
+  EXPECT_EQ(BuildFadeTable(g_state.Params, {}), kFadeNotWritten);
+  EXPECT_TRUE(std::filesystem::is_directory(FadePath()));
 }
 
 TEST_F(FadeFileTest, LoadTakesOnlyAWholeFile) {

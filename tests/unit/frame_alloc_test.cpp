@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "effect/palette_animation.h"
-#include "effect/wave_field.h"
+#include "support/state_frame.h"
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
 
@@ -100,13 +99,13 @@ TEST(FrameAllocations, NoneDuringFrames) {
   failures = 0;
   const long seen = CountAllocations([] {
     for (int frame = 0; frame < 200; ++frame) {
-      failures += StepWaveField(&module) != 0;
-      AnimatePalette();
+      failures += StepStateWaveField(&module) != 0;
+      AnimateStatePalette();
     }
   });
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(seen, 0);
-  EXPECT_EQ(g_state.FrameCounter, 200u);
+  EXPECT_EQ(g_state.Counters.FrameCounter, 200u);
 
   std::free(palettes);
   ReleaseFrameTables();

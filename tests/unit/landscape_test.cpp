@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "effect/landscape.h"
+#include "support/state_frame.h"
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
 
@@ -47,7 +47,7 @@ TEST_F(LandscapeTest, PerspectiveTableMatchesItsKnownRows) {
 }
 
 TEST_F(LandscapeTest, FlatGroundTakesTheFirstStepAboveEachRow) {
-  ASSERT_EQ(RenderLandscape(0), 0);
+  ASSERT_EQ(RenderStateLandscape(0), 0);
   for (int c : {0, 1, 128, 255}) {
     for (int r = 0; r < 256; ++r) {
       SCOPED_TRACE(testing::Message() << "column " << c << " row " << r);
@@ -64,7 +64,7 @@ TEST_F(LandscapeTest, FlatGroundTakesTheFirstStepAboveEachRow) {
 
 TEST_F(LandscapeTest, SinglePeakHidesTheStepsBehindIt) {
   g_state.Tables.HeightMap[5 * 256 + 10] = 200;
-  ASSERT_EQ(RenderLandscape(0), 0);
+  ASSERT_EQ(RenderStateLandscape(0), 0);
   auto run = [](int first, int last, int colour) {
     for (int r = first; r <= last; ++r) ASSERT_EQ(Pixel(5, r), colour) << "row " << r;
   };
@@ -82,7 +82,7 @@ TEST_F(LandscapeTest, SinglePeakHidesTheStepsBehindIt) {
 
 TEST_F(LandscapeTest, FullHeightReachesRow245) {
   std::memset(g_state.Tables.HeightMap, 255, 65536);
-  ASSERT_EQ(RenderLandscape(0), 0);
+  ASSERT_EQ(RenderStateLandscape(0), 0);
   for (int c : {0, 200, 255}) {
     SCOPED_TRACE(c);
     for (int r = 0; r <= 118; ++r) ASSERT_EQ(Pixel(c, r), static_cast<std::uint8_t>(0 + 255)) << r;
@@ -94,7 +94,7 @@ TEST_F(LandscapeTest, FullHeightReachesRow245) {
 TEST_F(LandscapeTest, WithoutTextureEveryRunUsesFadeRow251) {
   std::memset(g_state.Tables.TextureMap, 251, 131072);
   for (int c = 0; c < 256; ++c) std::memset(g_state.Tables.HeightMap + c * 256, c, 256);  // column c at height c
-  ASSERT_EQ(RenderLandscape(1234), 0);
+  ASSERT_EQ(RenderStateLandscape(1234), 0);
   for (int c = 0; c < 256; ++c) {
     SCOPED_TRACE(c);
     EXPECT_EQ(Pixel(c, 0), static_cast<std::uint8_t>(251 + c));
@@ -111,7 +111,7 @@ TEST_F(LandscapeTest, LastSampleAtScroll65535ReadsTexel131070) {
   std::memset(t.TextureMap + 65536, 2, 65536);
   t.TextureMap[131070] = 77;
   t.HeightMap[255 * 256 + 255] = 255;  // y = 239 + 7 = 246, above the flat ground's 239
-  ASSERT_EQ(RenderLandscape(65535), 0);
+  ASSERT_EQ(RenderStateLandscape(65535), 0);
   for (int r = 239; r <= 245; ++r) EXPECT_EQ(Pixel(255, r), static_cast<std::uint8_t>(77 + 255)) << r;
   EXPECT_EQ(Pixel(255, 246), 0);
 }
@@ -120,7 +120,7 @@ TEST_F(LandscapeTest, RealTablesLeaveTenZeroRowsInEveryColumn) {
   FillRandomTables(3);
   FillLiteralPerspectiveTable(g_state.Tables.PerspectiveTable);
   FillLiteralConversionTable(g_state.Tables.ConversionTable);
-  ASSERT_EQ(RenderLandscape(40000), 0);
+  ASSERT_EQ(RenderStateLandscape(40000), 0);
   for (int c = 0; c < 256; ++c)
     for (int r = 246; r < 256; ++r) ASSERT_EQ(Pixel(c, r), 0) << c << " " << r;
 }
@@ -133,7 +133,7 @@ TEST_F(LandscapeTest, MatchesTheLiteralRendererOnRandomTables) {
       FillRandomTables(seed);
       if (seed % 2) std::memset(g_state.Tables.HeightMap, 0, 4096);  // some flat columns too
       OracleFrame oracle = OracleFromState();
-      ASSERT_EQ(RenderLandscape(offset), 0);
+      ASSERT_EQ(RenderStateLandscape(offset), 0);
       OracleRenderLandscape(oracle, offset);
       ASSERT_EQ(0, std::memcmp(g_state.Tables.LandscapeImage, oracle.landscapeImage.data(), 65536));
     }

@@ -1,11 +1,13 @@
 // Init's order with every failure message, the teardown before the box, Quit and Config.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "display/render.h"
 #include "host/effect_state.h"
 #include "host/lifecycle.h"
+#include "tables/table_builder.h"
 #include "support/plugin_session.h"
 
 namespace fs = std::filesystem;
@@ -111,6 +113,22 @@ TEST_F(LifecycleTest, EveryFailingStepTearsDownThenTellsTheUser) {
   }
 }
 
+TEST_F(LifecycleTest, FailedTableAllocationIsToldFirstWithoutIconWhileTheDisplayIsUp) {
+  TableAllocator = [](std::size_t) -> void* { return nullptr; };
+  HeadlessClearEvents();
+  EXPECT_EQ(Init(module_), 1);
+  TableAllocator = DefaultTableAllocator;
+  ASSERT_EQ(HeadlessMessageBoxes().size(), 2u);
+  const RecordedMessageBox& memory = HeadlessMessageBoxes()[0];
+  EXPECT_EQ(memory.text, "Error allocating memory for tunnel table");
+  EXPECT_EQ(memory.caption, "...");
+  EXPECT_EQ(memory.style, 0u);
+  EXPECT_EQ(memory.owner, HeadlessHostWindow());
+  EXPECT_EQ(HeadlessMessageBoxes()[1].text, "Error generating tables");
+  ASSERT_NE(LastEvent("DestroyWindow"), nullptr);
+  EXPECT_EQ(LastEvent("DestroyWindow")->messageBoxesBefore, 1u);
+}
+
 TEST_F(LifecycleTest, PaletteLoaderCodeIsPrintedSigned) {
   // The first palette file is cut short between the loader's two searches: its code is -(0 + 2).
   int searches = 0;
@@ -121,7 +139,6 @@ TEST_F(LifecycleTest, PaletteLoaderCodeIsPrintedSigned) {
   EXPECT_EQ(Init(module_), 1);
   ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
   EXPECT_EQ(HeadlessMessageBoxes()[0].text, "Error loading palette (Error #-2)");
-  EXPECT_STREQ(g_state.TextBuffer, "Error loading palette (Error #-2)");
   ExpectTornDownBeforeTheBox();
 }
 
@@ -181,7 +198,7 @@ TEST_F(LifecycleTest, CompleteInitBuildsEverything) {
                             static_cast<const void*>(t.FadeTable), static_cast<const void*>(t.LandscapeImage),
                             static_cast<const void*>(t.TunnelTable)})
     EXPECT_NE(block, nullptr);
-  EXPECT_EQ(g_state.PluginPathTail - g_state.PluginPath, static_cast<std::ptrdiff_t>(folder_.root.string().size() + 1));
+  EXPECT_EQ(std::strlen(g_state.PluginPath), folder_.root.string().size() + 1);
 }
 
 TEST_F(LifecycleTest, QuitFreesTheTenBlocksAndALaterInitBuildsThemAgain) {
@@ -214,17 +231,17 @@ TEST_F(LifecycleTest, QuitWithoutInitIsHarmless) {
 TEST_F(LifecycleTest, InitKeepsWhatOutlivesQuit) {
   InitOrFail();
   Quit(module_);
-  g_state.FrameCounter = 1234;
-  g_state.TextureScroll = 4321;
-  g_state.WaveParity = 1;
-  g_state.PalettePhase = 0.75f;
+  g_state.Counters.FrameCounter = 1234;
+  g_state.Counters.TextureScroll = 4321;
+  g_state.Counters.WaveParity = 1;
+  g_state.Counters.PalettePhase = 0.75f;
   g_state.SystemMemorySurface = 1;
   g_state.DisplayPalette[3] = {9, 8, 7, 0};
   InitOrFail();
-  EXPECT_EQ(g_state.FrameCounter, 1234u);
-  EXPECT_EQ(g_state.TextureScroll, 4321u);
-  EXPECT_EQ(g_state.WaveParity, 1);
-  EXPECT_EQ(g_state.PalettePhase, 0.75f);
+  EXPECT_EQ(g_state.Counters.FrameCounter, 1234u);
+  EXPECT_EQ(g_state.Counters.TextureScroll, 4321u);
+  EXPECT_EQ(g_state.Counters.WaveParity, 1);
+  EXPECT_EQ(g_state.Counters.PalettePhase, 0.75f);
   EXPECT_EQ(g_state.SystemMemorySurface, 1);
   EXPECT_EQ(g_state.DisplayPalette[3].peRed, 9);
   EXPECT_EQ(g_state.WindowActive, 1);
@@ -249,9 +266,8 @@ TEST_F(LifecycleTest, RenderAfterAFailedInitOrAfterQuitStopsWithoutTouchingAnyth
 
 TEST_F(LifecycleTest, ConfigLocatesTheFolderAndNeedsNoDisplay) {
   g_state.PluginPath[0] = '\0';
-  g_state.PluginPathTail = g_state.PluginPath;
   Config(module_);
-  EXPECT_EQ(std::string(g_state.PluginPath, g_state.PluginPathTail), WindowsPath(folder_.root) + "\\");
+  EXPECT_EQ(std::string(g_state.PluginPath), WindowsPath(folder_.root) + "\\");
   EXPECT_EQ(HeadlessLiveWindows(), 0);
   EXPECT_TRUE(EventNames("IDirectDraw").empty());
   EXPECT_TRUE(EventNames("DirectDrawCreate").empty());

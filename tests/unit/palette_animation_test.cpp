@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "effect/palette_animation.h"
+#include "support/state_frame.h"
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
 
@@ -59,16 +59,16 @@ TEST_F(PaletteAnimationTest, FourPalettesAtPhase03BlendPalette1Into2) {
   MakeSet(4);
   Entry(1, 9)[0] = 100;
   Entry(2, 9)[0] = 200;
-  g_state.PalettePhase = 0.3f;
-  AnimatePalette();
+  g_state.Counters.PalettePhase = 0.3f;
+  AnimateStatePalette();
   EXPECT_EQ(g_state.DisplayPalette[9].peRed, 120);
   ExpectBlend(1, 2, std::fmod(static_cast<double>(static_cast<float>(4 * static_cast<double>(0.3f))), 1.0));
 }
 
 TEST_F(PaletteAnimationTest, LastPaletteBlendsBackIntoTheFirst) {
   MakeSet(4);
-  g_state.PalettePhase = 0.8f;
-  AnimatePalette();
+  g_state.Counters.PalettePhase = 0.8f;
+  AnimateStatePalette();
   ExpectBlend(3, 0, std::fmod(static_cast<double>(static_cast<float>(4 * static_cast<double>(0.8f))), 1.0));
 }
 
@@ -82,8 +82,8 @@ TEST_F(PaletteAnimationTest, BlendsInBothDirectionsAndDropsFractions) {
     MakeSet(4);
     Entry(0, 40)[2] = static_cast<std::uint8_t>(c.from);
     Entry(1, 40)[2] = static_cast<std::uint8_t>(c.to);
-    g_state.PalettePhase = c.phase;
-    AnimatePalette();
+    g_state.Counters.PalettePhase = c.phase;
+    AnimateStatePalette();
     EXPECT_EQ(g_state.DisplayPalette[40].peBlue, c.expected);
     std::free(set_);
     set_ = nullptr;
@@ -93,8 +93,8 @@ TEST_F(PaletteAnimationTest, BlendsInBothDirectionsAndDropsFractions) {
 TEST_F(PaletteAnimationTest, SpeedZeroHoldsPaletteZeroWithFlagsClear) {
   MakeSet(3);
   for (int frame = 0; frame < 5; ++frame) {
-    AnimatePalette();
-    EXPECT_EQ(g_state.PalettePhase, 0.0f);
+    AnimateStatePalette();
+    EXPECT_EQ(g_state.Counters.PalettePhase, 0.0f);
   }
   ExpectBlend(0, 1, 0.0);
 }
@@ -102,51 +102,51 @@ TEST_F(PaletteAnimationTest, SpeedZeroHoldsPaletteZeroWithFlagsClear) {
 TEST_F(PaletteAnimationTest, SinglePaletteShowsItselfWhateverThePhase) {
   MakeSet(1);
   for (float phase : {0.0f, 0.7f, 13.25f}) {
-    g_state.PalettePhase = phase;
-    AnimatePalette();
+    g_state.Counters.PalettePhase = phase;
+    AnimateStatePalette();
     ExpectBlend(0, 0, 0.0);
   }
 }
 
 TEST_F(PaletteAnimationTest, PhaseGrowsByTheStepInSinglePrecision) {
   MakeSet(2);
-  g_state.PalettePhase = 0.3f;
+  g_state.Counters.PalettePhase = 0.3f;
   g_state.Params.PaletteStep = static_cast<float>(255 * 7.843137254901961e-05);
-  AnimatePalette();
-  EXPECT_EQ(g_state.PalettePhase, 0.3f + g_state.Params.PaletteStep);
-  g_state.PalettePhase = 524288.0f;  // where the largest step no longer moves it
-  AnimatePalette();
-  EXPECT_EQ(g_state.PalettePhase, 524288.0f);
+  AnimateStatePalette();
+  EXPECT_EQ(g_state.Counters.PalettePhase, 0.3f + g_state.Params.PaletteStep);
+  g_state.Counters.PalettePhase = 524288.0f;  // where the largest step no longer moves it
+  AnimateStatePalette();
+  EXPECT_EQ(g_state.Counters.PalettePhase, 524288.0f);
 }
 
 TEST_F(PaletteAnimationTest, FallingPhaseKeepsPaletteNumbersInRange) {
   // Product -1.2 lies 0.8 of the way from palette 2 to palette 3 (counting down from palette 0 = 4).
   MakeSet(4);
-  g_state.PalettePhase = -0.3f;
+  g_state.Counters.PalettePhase = -0.3f;
   g_state.Params.PaletteStep = -0.02f;
-  AnimatePalette();
+  AnimateStatePalette();
   const double f = 1.0 + std::fmod(static_cast<double>(static_cast<float>(4 * static_cast<double>(-0.3f))), 1.0);
   ExpectBlend(2, 3, f);
-  EXPECT_EQ(g_state.PalettePhase, -0.3f + -0.02f);
+  EXPECT_EQ(g_state.Counters.PalettePhase, -0.3f + -0.02f);
   for (int frame = 0; frame < 500; ++frame) {  // down through whole cycles: every blend stays between two palettes
-    AnimatePalette();
+    AnimateStatePalette();
     for (const PALETTEENTRY& e : g_state.DisplayPalette) ASSERT_EQ(e.peGreen >= 252 && e.peGreen <= 255, true);
   }
 }
 
 TEST_F(PaletteAnimationTest, HugeAndNonFinitePhasesStayDefined) {
   MakeSet(7);
-  g_state.PalettePhase = 3.0e9f;  // product 2.1e10: beyond int, still an exact whole number
-  AnimatePalette();
+  g_state.Counters.PalettePhase = 3.0e9f;  // product 2.1e10: beyond int, still an exact whole number
+  AnimateStatePalette();
   const long long whole = static_cast<long long>(7 * static_cast<double>(3.0e9f));
   ExpectBlend(static_cast<int>(whole % 7), static_cast<int>((whole + 1) % 7), 0.0);
-  g_state.PalettePhase = -3.0e9f;
-  AnimatePalette();
+  g_state.Counters.PalettePhase = -3.0e9f;
+  AnimateStatePalette();
   ExpectBlend(static_cast<int>((7 - whole % 7) % 7), static_cast<int>((8 - whole % 7) % 7), 0.0);
   for (float phase : {NAN, INFINITY, -INFINITY, 3.0e38f}) {
     SCOPED_TRACE(phase);
-    g_state.PalettePhase = phase;
-    AnimatePalette();
+    g_state.Counters.PalettePhase = phase;
+    AnimateStatePalette();
     ExpectBlend(0, 1, 0.0);
   }
 }
@@ -158,8 +158,8 @@ TEST_F(PaletteAnimationTest, HandsAll256EntriesToThePaletteObject) {
   ASSERT_EQ(DirectDrawCreate(nullptr, &directDraw, nullptr), DD_OK);
   PALETTEENTRY initial[256] = {};
   ASSERT_EQ(directDraw->CreatePalette(DDPCAPS_8BIT, initial, &g_state.Palette, nullptr), DD_OK);
-  g_state.PalettePhase = 0.3f;
-  AnimatePalette();
+  g_state.Counters.PalettePhase = 0.3f;
+  AnimateStatePalette();
   PALETTEENTRY shown[256];
   ASSERT_TRUE(HeadlessNewestPalette(shown));
   EXPECT_EQ(0, std::memcmp(shown, g_state.DisplayPalette, sizeof shown));
@@ -167,8 +167,8 @@ TEST_F(PaletteAnimationTest, HandsAll256EntriesToThePaletteObject) {
   // A refused SetEntries is ignored: the phase still moves on.
   HeadlessInjectDirectDrawResult(HeadlessDdCall::SetEntries, DDERR_GENERIC);
   g_state.Params.PaletteStep = 0.01f;
-  AnimatePalette();
-  EXPECT_EQ(g_state.PalettePhase, 0.3f + 0.01f);
+  AnimateStatePalette();
+  EXPECT_EQ(g_state.Counters.PalettePhase, 0.3f + 0.01f);
 
   g_state.Palette->Release();
   g_state.Palette = nullptr;
@@ -187,17 +187,17 @@ TEST_F(PaletteAnimationTest, MatchesTheLiteralBlendOnRandomSets) {
     OraclePalette oracle;
     oracle.set.assign(set_, set_ + count * 1024);
     oracle.count = count;
-    oracle.phase = g_state.PalettePhase = static_cast<float>(random() % 100000) / 997.0f;
+    oracle.phase = g_state.Counters.PalettePhase = static_cast<float>(random() % 100000) / 997.0f;
     oracle.step = g_state.Params.PaletteStep = static_cast<float>((random() % 256) * 7.843137254901961e-05);
     for (int frame = 0; frame < 3; ++frame) {
-      AnimatePalette();
+      AnimateStatePalette();
       OracleAnimatePalette(oracle);
       for (int k = 0; k < 256; ++k) {
         ASSERT_EQ(g_state.DisplayPalette[k].peRed, oracle.display[k].peRed) << k;
         ASSERT_EQ(g_state.DisplayPalette[k].peGreen, oracle.display[k].peGreen) << k;
         ASSERT_EQ(g_state.DisplayPalette[k].peBlue, oracle.display[k].peBlue) << k;
       }
-      ASSERT_EQ(g_state.PalettePhase, oracle.phase);
+      ASSERT_EQ(g_state.Counters.PalettePhase, oracle.phase);
     }
     std::free(set_);
     set_ = nullptr;

@@ -181,9 +181,9 @@ TEST_F(PaletteSetLoad, ASecondLoadReplacesAndFreesTheFirstSet) {
 
 // --- Long paths ----------------------------------------------------------------------------------------------------
 
-TEST(PaletteSetLongPath, FileWhosePathDoesNotFitTheTextBufferIsRefused) {
+TEST(PaletteSetLongPath, FileWhosePathDoesNotFitThePathBufferIsRefused) {
   // 240 characters of folder: "TavelDat\*.pal" fits PluginPath (254), but folder, "TavelDat\" and "a.pal"
-  // need 254 + 1 bytes of the 256 in TextBuffer and "abcdefgh.pal" does not fit.
+  // need 254 + 1 bytes of the 256 of a palette path and "abcdefgh.pal" does not fit.
   PluginFolder folder = MakeLongPluginFolder(240);
   ASSERT_EQ(std::strlen(g_state.PluginPath), 240u);
   WriteFileBytes(folder.root / "TavelDat" / "a.pal", PaletteBytes(1));

@@ -151,8 +151,8 @@ TEST_F(PaletteFolder, OddNamesQualifyByTheirLastFourCharacters) {
   }
 }
 
-TEST_F(PaletteFolder, NameTooLongForTheTextBufferIsRefusedAtItsPosition) {
-  // 250 characters: the folder, "TavelDat\" and the name cannot share the 256 bytes of TextBuffer.
+TEST_F(PaletteFolder, NameTooLongForThePathBufferIsRefusedAtItsPosition) {
+  // 250 characters: the folder, "TavelDat\" and the name cannot share the 256 bytes of a palette path.
   const std::string longName = std::string(246, 'b') + ".pal";
   ASSERT_GT(std::strlen(g_state.PluginPath) + 9 + longName.size(), 255u);
   Palette("a.pal", 1);

@@ -4,9 +4,10 @@
 #include <cstring>
 #include <random>
 
-#include "effect/wave_field.h"
+#include "effect/frame.h"
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
+#include "support/state_frame.h"
 
 namespace {
 
@@ -46,10 +47,10 @@ void RandomWaveform(VisModule& module, std::mt19937& random, int style) {
 
 void ExpectSameState(const OracleFrame& oracle) {
   const TableSet& t = g_state.Tables;
-  ASSERT_EQ(g_state.WaveParity, oracle.waveParity);
-  ASSERT_EQ(g_state.FrameCounter, oracle.frameCounter);
-  ASSERT_EQ(g_state.TextureScroll, oracle.textureScroll);
-  ASSERT_EQ(0, std::memcmp(g_state.LineProfile, oracle.lineProfile, sizeof oracle.lineProfile));
+  ASSERT_EQ(g_state.Counters.WaveParity, oracle.waveParity);
+  ASSERT_EQ(g_state.Counters.FrameCounter, oracle.frameCounter);
+  ASSERT_EQ(g_state.Counters.TextureScroll, oracle.textureScroll);
+  ASSERT_EQ(0, std::memcmp(g_state.Trace.LineProfile, oracle.lineProfile, sizeof oracle.lineProfile));
   ASSERT_EQ(0, std::memcmp(t.WaveBuffer[0], oracle.waveBuffer[0].data(), 131072)) << "wave buffer #0";
   ASSERT_EQ(0, std::memcmp(t.WaveBuffer[1], oracle.waveBuffer[1].data(), 131072)) << "wave buffer #1";
   ASSERT_EQ(0, std::memcmp(t.HeightMap, oracle.heightMap.data(), 65536)) << "height map";
@@ -96,14 +97,14 @@ TEST_F(PipelineTest, FramesMatchTheLiteralTranscription) {
     g_state.Params.WaveGain = s.gain;
     g_state.Params.WaveShift = s.shift;
     g_state.Settings.WaveAttenuationRate = s.attenuation;
-    g_state.FrameCounter = s.frame;
-    g_state.TextureScroll = s.scroll;
-    g_state.WaveParity = seed % 2;
+    g_state.Counters.FrameCounter = s.frame;
+    g_state.Counters.TextureScroll = s.scroll;
+    g_state.Counters.WaveParity = seed % 2;
     OracleFrame oracle = OracleFromState();
     for (int frame = 0; frame < 12; ++frame) {
       SCOPED_TRACE(frame);
       RandomWaveform(module, random, frame);
-      ASSERT_EQ(StepWaveField(&module), 0);
+      ASSERT_EQ(StepStateWaveField(&module), 0);
       ASSERT_EQ(OracleStepWaveField(oracle, module), 0);
       ExpectSameState(oracle);
     }
@@ -122,7 +123,7 @@ TEST_F(PipelineTest, GeometryMatchesOverManyFrameCounters) {
   for (int n = 0; n < 500; ++n) {
     const std::uint32_t frame = n < 250 ? static_cast<std::uint32_t>(4 * n) : static_cast<std::uint32_t>(random());
     SCOPED_TRACE(frame);
-    g_state.FrameCounter = frame;
+    g_state.Counters.FrameCounter = frame;
     RandomWaveform(module, random, n);
     OracleFrame oracle;
     oracle.waveBuffer[0].assign(g_state.Tables.WaveBuffer[0], g_state.Tables.WaveBuffer[0] + 65536);
@@ -130,12 +131,73 @@ TEST_F(PipelineTest, GeometryMatchesOverManyFrameCounters) {
     oracle.waveGain = 2.4f;
     oracle.waveShift = 4;
     oracle.frameCounter = frame;
-    std::vector<std::uint16_t>& previous = oracle.waveBuffer[g_state.WaveParity == 0 ? 1 : 0];
+    std::vector<std::uint16_t>& previous = oracle.waveBuffer[g_state.Counters.WaveParity == 0 ? 1 : 0];
     OracleInject(oracle, module, previous);
-    ASSERT_EQ(StepWaveField(&module), 0);
-    const std::uint16_t* written = g_state.Tables.WaveBuffer[g_state.WaveParity == 1 ? 1 : 0];
+    ASSERT_EQ(StepStateWaveField(&module), 0);
+    const std::uint16_t* written = g_state.Tables.WaveBuffer[g_state.Counters.WaveParity == 1 ? 1 : 0];
     for (int i = 256; i < 65280; ++i) ASSERT_EQ(written[i], previous[i]) << i;
   }
+}
+
+// The core on blocks of its own: no g_state, no surface, no palette object. Frame and palette as the literal
+// transcription has them, frame after frame.
+TEST_F(PipelineTest, RunFrameOnItsOwnBlocksMatchesTheLiteralTranscription) {
+  FillRandomTables(11);
+  FillLiteralPerspectiveTable(g_state.Tables.PerspectiveTable);
+  FillLiteralConversionTable(g_state.Tables.ConversionTable);
+  FillLiteralTunnelTable(g_state.Tables.TunnelTable, 320, 200);
+  g_state.Params.WaveGain = 2.4f;
+  g_state.Params.WaveShift = 4;
+  g_state.Settings.WaveAttenuationRate = 5;
+  OracleFrame oracle = OracleFromState();
+  OracleFrame own = oracle;
+  ReleaseFrameTables();
+  ResetEffectState();
+
+  TableSet tables{};
+  tables.WaveBuffer[0] = own.waveBuffer[0].data();
+  tables.WaveBuffer[1] = own.waveBuffer[1].data();
+  tables.HeightMap = own.heightMap.data();
+  tables.PerspectiveTable = own.perspectiveTable.data();
+  tables.ConversionTable = own.conversionTable.data();
+  tables.TextureMap = own.textureMap.data();
+  tables.FadeTable = own.fadeTable.data();
+  tables.LandscapeImage = own.landscapeImage.data();
+  tables.TunnelTable = own.tunnelTable.data();
+  OraclePalette palette;
+  std::mt19937 random(12);
+  for (int i = 0; i < 3 * 1024; ++i) palette.set.push_back(static_cast<std::uint8_t>(random()));
+  palette.count = 3;
+  palette.step = 0.0123f;
+  VisModule module{};
+  FrameInputs in{&tables, {2.4f, 4, 5, 0.0123f}, module.waveformData, palette.set.data(), 3};
+  FrameCounters counters{};
+  FrameTrace trace{};
+  std::uint8_t entries[256 * kPaletteEntryBytes] = {};
+  FrameOutput out{own.pixels.data(), own.width, own.height, own.pitch, entries, &trace};
+
+  for (int frame = 0; frame < 6; ++frame) {
+    SCOPED_TRACE(frame);
+    RandomWaveform(module, random, frame);
+    ASSERT_EQ(RunFrame(in, counters, out), 0);
+    ASSERT_EQ(OracleStepWaveField(oracle, module), 0);
+    OracleAnimatePalette(palette);
+    ASSERT_EQ(counters.FrameCounter, oracle.frameCounter);
+    ASSERT_EQ(counters.TextureScroll, oracle.textureScroll);
+    ASSERT_EQ(counters.PalettePhase, palette.phase);
+    ASSERT_EQ(0, std::memcmp(trace.LineProfile, oracle.lineProfile, sizeof oracle.lineProfile));
+    ASSERT_EQ(own.pixels, oracle.pixels);
+    for (int k = 0; k < 256; ++k) {
+      ASSERT_EQ(entries[4 * k], palette.display[k].peRed) << k;
+      ASSERT_EQ(entries[4 * k + 1], palette.display[k].peGreen) << k;
+      ASSERT_EQ(entries[4 * k + 2], palette.display[k].peBlue) << k;
+    }
+  }
+  // Without wave buffers there is no frame, and nothing moves.
+  tables.WaveBuffer[1] = nullptr;
+  EXPECT_EQ(RunFrame(in, counters, out), 1);
+  EXPECT_EQ(counters.FrameCounter, 6u);
+  EXPECT_EQ(counters.PalettePhase, palette.phase);
 }
 
 }  // namespace

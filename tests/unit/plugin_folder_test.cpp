@@ -20,7 +20,7 @@ void LocateFor(const std::string& moduleName) {
   LocatePluginFolder(Module());
 }
 
-std::ptrdiff_t TailOffset() { return g_state.PluginPathTail - g_state.PluginPath; }
+std::ptrdiff_t TailOffset() { return static_cast<std::ptrdiff_t>(std::strlen(g_state.PluginPath)); }
 
 class PluginFolderName : public ::testing::Test {
  protected:
@@ -85,21 +85,25 @@ TEST_F(PluginFolderName, OverlongNameWithoutBackslashInReachGivesAnEmptyPath) {
   EXPECT_STREQ(g_state.PluginPath, "");
 }
 
-TEST_F(PluginFolderName, PlacedNamesReplaceEachOther) {
+TEST_F(PluginFolderName, FilePathsAreTheFolderAndTheNameAndLeaveTheFolderAlone) {
   LocateFor("C:\\p\\vis.dll");
-  ASSERT_TRUE(PlacePluginFileName("TavelDat\\refrence.pal"));
-  ASSERT_TRUE(PlacePluginFileName("plugin.ini"));
-  EXPECT_STREQ(g_state.PluginPath, "C:\\p\\plugin.ini");
+  char path[kPluginPathBytes];
+  ASSERT_TRUE(PluginFilePath("TavelDat\\refrence.pal", path));
+  EXPECT_STREQ(path, "C:\\p\\TavelDat\\refrence.pal");
+  ASSERT_TRUE(PluginFilePath("plugin.ini", path));
+  EXPECT_STREQ(path, "C:\\p\\plugin.ini");
+  EXPECT_STREQ(g_state.PluginPath, "C:\\p\\");
 }
 
-TEST_F(PluginFolderName, NameThatDoesNotFitIsRefusedAndTheFolderKept) {
+TEST_F(PluginFolderName, NameThatDoesNotFitIsRefusedWithAnEmptyPath) {
   std::string folder = std::string(249, 'd') + "\\";  // 250 characters, 9 left before the NUL
   LocateFor(folder + "vis.dll");
-  EXPECT_TRUE(PlacePluginFileName("123456789"));
-  EXPECT_EQ(std::strlen(g_state.PluginPath), 259u);
-  EXPECT_FALSE(PlacePluginFileName("1234567890"));
+  char path[kPluginPathBytes];
+  EXPECT_TRUE(PluginFilePath("123456789", path));
+  EXPECT_EQ(std::strlen(path), 259u);
+  EXPECT_FALSE(PluginFilePath("1234567890", path));
+  EXPECT_STREQ(path, "");
   EXPECT_EQ(std::string(g_state.PluginPath), folder);
-  EXPECT_EQ(TailOffset(), 250);
 }
 
 }  // namespace

@@ -99,17 +99,17 @@ TEST_F(RenderTest, InactiveWindowChangesNothing) {
   ASSERT_EQ(Render(module_), 0);
   HeadlessSetApplicationActive(false);
   HeadlessClearEvents();
-  const std::uint32_t frames = g_state.FrameCounter, scroll = g_state.TextureScroll;
-  const float phase = g_state.PalettePhase;
+  const std::uint32_t frames = g_state.Counters.FrameCounter, scroll = g_state.Counters.TextureScroll;
+  const float phase = g_state.Counters.PalettePhase;
   PALETTEENTRY palette[256];
   std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
   std::vector<std::uint8_t> screen = HeadlessScreenBytes(), offscreen = HeadlessOffscreenBytes();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(Render(module_), 0);
   EXPECT_TRUE(HeadlessEvents().empty());
-  EXPECT_EQ(g_state.FrameCounter, frames);
-  EXPECT_EQ(g_state.TextureScroll, scroll);
-  EXPECT_EQ(g_state.PalettePhase, phase);
+  EXPECT_EQ(g_state.Counters.FrameCounter, frames);
+  EXPECT_EQ(g_state.Counters.TextureScroll, scroll);
+  EXPECT_EQ(g_state.Counters.PalettePhase, phase);
   EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
   EXPECT_EQ(HeadlessScreenBytes(), screen);
   EXPECT_EQ(HeadlessOffscreenBytes(), offscreen);
@@ -169,7 +169,7 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
     HeadlessSetVideoMemoryExhausted(c.systemMemory);
     InitOrFail();
     for (const auto& [call, result] : c.injected) HeadlessInjectDirectDrawResult(call, result);
-    const std::uint32_t frames = g_state.FrameCounter;
+    const std::uint32_t frames = g_state.Counters.FrameCounter;
     PALETTEENTRY palette[256];
     std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
     HeadlessClearTexts();
@@ -179,7 +179,7 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
     EXPECT_EQ(g_state.LastDisplayResult, c.lastResult);
     EXPECT_TRUE(EventNames("IDirectDrawPalette::SetEntries").empty());  // no palette step
     EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
-    EXPECT_EQ(g_state.FrameCounter != frames, c.drewFrame);
+    EXPECT_EQ(g_state.Counters.FrameCounter != frames, c.drewFrame);
     if (!c.drewFrame) {
       EXPECT_FALSE(HeadlessOffscreen().locked);
     }

@@ -1,10 +1,9 @@
-// The texture picker's messages: long paths keep the wording and their file name, and never overflow TextBuffer.
+// The texture picker's messages: long paths keep the wording and their file name, and never overflow the buffer.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "host/effect_state.h"
 #include "settings/texture_message.h"
 
 namespace {
@@ -23,13 +22,13 @@ std::string PathOfLength(std::size_t length) {
 
 class TextureMessage : public testing::Test {
  protected:
-  void SetUp() override { std::memset(g_state.TextBuffer, 'Z', sizeof g_state.TextBuffer); }
-  void TearDown() override { ResetEffectState(); }
-  std::string Text() const { return std::string(g_state.TextBuffer, strnlen(g_state.TextBuffer, 256)); }
+  void SetUp() override { std::memset(text_, 'Z', sizeof text_); }
+  std::string Text() const { return std::string(text_, strnlen(text_, sizeof text_)); }
+  char text_[kPathMessageBytes];
 };
 
 TEST_F(TextureMessage, ShortPathIsWrittenWhole) {
-  FormatPathMessage(kLoadBefore, "C:\\rock.bmp", kLoadAfter);
+  FormatPathMessage(kLoadBefore, "C:\\rock.bmp", kLoadAfter, text_);
   EXPECT_EQ(Text(), "Error loading \"C:\\rock.bmp\"");
 }
 
@@ -58,21 +57,21 @@ TEST_F(TextureMessage, LongPathKeepsItsEndBehindAnEllipsis) {
     SetUp();
     const std::string path = PathOfLength(c.pathLength);
     ASSERT_EQ(path.size(), c.pathLength);
-    FormatPathMessage(c.before, path.c_str(), c.after);
+    FormatPathMessage(c.before, path.c_str(), c.after, text_);
     std::string expected = std::string(c.before) + path + c.after;
     if (c.pathLength > c.keptWhole)
       expected = std::string(c.before) + "..." + path.substr(c.pathLength - (c.keptWhole - 3)) + c.after;
     EXPECT_EQ(Text(), expected);
-    EXPECT_EQ(g_state.TextBuffer[Text().size()], '\0');
+    EXPECT_EQ(text_[Text().size()], '\0');
     EXPECT_LE(Text().size(), 255u);
   }
 }
 
 TEST_F(TextureMessage, WordingLongerThanTheBufferIsCutWithoutThePath) {
   const std::string before(300, 'b');
-  FormatPathMessage(before.c_str(), "C:\\rock.bmp", "\"");
+  FormatPathMessage(before.c_str(), "C:\\rock.bmp", "\"", text_);
   EXPECT_EQ(Text(), std::string(255, 'b'));
-  EXPECT_EQ(g_state.TextBuffer[255], '\0');
+  EXPECT_EQ(text_[255], '\0');
 }
 
 }  // namespace

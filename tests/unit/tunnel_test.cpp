@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "effect/tunnel.h"
+#include "support/state_frame.h"
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
 
@@ -29,7 +29,7 @@ TEST_F(TunnelTest, KnownPixelsOfTheRealTable) {
   Prepare(320, 200, 320);
   FillLiteralTunnelTable(g_state.Tables.TunnelTable, 320, 200);
   for (int i = 0; i < 65536; ++i) g_state.Tables.LandscapeImage[i] = static_cast<std::uint8_t>(i ^ (i >> 8) * 3);
-  MapTunnel();
+  MapStateTunnel();
   EXPECT_EQ(Screen(160, 100), Image(0x00FF));  // centre: horizon row 255 of column 0
   EXPECT_EQ(Screen(0, 0), Image(0x9743));
   EXPECT_EQ(Screen(161, 100), Image(0x00FE));
@@ -42,7 +42,7 @@ TEST_F(TunnelTest, KnownPixelsOfTheRealTable) {
 TEST_F(TunnelTest, MatchesTheLiteralMapperOnRandomInput) {
   Prepare(320, 200, 320);
   OracleFrame oracle = OracleFromState();
-  MapTunnel();
+  MapStateTunnel();
   OracleMapTunnel(oracle);
   EXPECT_EQ(0, std::memcmp(g_state.FramePixels, oracle.pixels.data(), 320 * 200));
 }
@@ -50,7 +50,7 @@ TEST_F(TunnelTest, MatchesTheLiteralMapperOnRandomInput) {
 TEST_F(TunnelTest, PitchPaddingIsLeftUntouched) {
   Prepare(320, 200, 352);
   OracleFrame oracle = OracleFromState();
-  MapTunnel();
+  MapStateTunnel();
   OracleMapTunnel(oracle);
   for (int y = 0; y < 200; ++y) {
     SCOPED_TRACE(y);
@@ -62,7 +62,7 @@ TEST_F(TunnelTest, PitchPaddingIsLeftUntouched) {
 TEST_F(TunnelTest, BlankImageGivesABlankScreen) {
   Prepare(320, 200, 320);
   std::memset(g_state.Tables.LandscapeImage, 0, 65536);
-  MapTunnel();
+  MapStateTunnel();
   for (int i = 0; i < 320 * 200; ++i) ASSERT_EQ(g_state.FramePixels[i], 0) << i;
 }
 
@@ -70,7 +70,7 @@ TEST_F(TunnelTest, WidthNotAMultipleOfFourStaysInsideEachRow) {
   // The display is always 320 wide; a narrower odd surface must still not spill past its rows or table.
   Prepare(322, 3, 322);
   OracleFrame oracle = OracleFromState();
-  MapTunnel();
+  MapStateTunnel();
   OracleMapTunnel(oracle);
   EXPECT_EQ(0, std::memcmp(g_state.FramePixels, oracle.pixels.data(), 322 * 3));
 }

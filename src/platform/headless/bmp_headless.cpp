@@ -3,7 +3,7 @@
 #include <bit>
 
 #include "platform/headless/headless_bmp.h"
-#include "tables/bitmap_layout.h"
+#include "formats/bitmap_layout.h"
 
 namespace {
 

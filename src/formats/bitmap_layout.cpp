@@ -1,10 +1,7 @@
-// Where a BMP file's headers, colour table and pixels lie, and whether the file really holds them.
-#include "tables/bitmap_layout.h"
+// Where a BMP file's headers, colour table and pixels lie, read from its leading bytes.
+#include "formats/bitmap_layout.h"
 
 #include <algorithm>
-#include <cstdio>
-
-#include "platform/file_stream.h"
 
 namespace {
 
@@ -101,17 +98,4 @@ bool ReadBitmapLayout(const std::uint8_t* head, std::size_t headBytes, std::uint
   if (h.pixelsAt + h.pixelBytes > fileSize) return false;
   *out = h;
   return true;
-}
-
-bool BitmapFileIsWhole(const char* path) {
-  if (path == nullptr || path[0] == '\0') return false;
-  std::FILE* file = OpenFileStream(path, "rb");
-  if (file == nullptr) return false;
-  std::uint8_t head[kBitmapHeadBytes];
-  const std::size_t headBytes = std::fread(head, 1, sizeof head, file);
-  long long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-  std::fclose(file);
-  BitmapLayout layout;
-  return size > 0 && ReadBitmapLayout(head, headBytes, static_cast<std::uint64_t>(size), &layout);
 }

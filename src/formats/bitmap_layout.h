@@ -1,4 +1,4 @@
-// Where a BMP file's headers, colour table and pixels lie, and whether the file really holds them.
+// Where a BMP file's headers, colour table and pixels lie, and whether the file's size really holds them.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +20,3 @@ struct BitmapLayout {
 // of a known header, depth and compression, with sides of 1..16384 (height either sign), whose colour table and
 // pixel data lie wholly inside the file and after the headers. Never reads beyond `headBytes`.
 bool ReadBitmapLayout(const std::uint8_t* head, std::size_t headBytes, std::uint64_t fileSize, BitmapLayout* out);
-
-// Whether the file at `path` is a bitmap ReadBitmapLayout accepts. The system's bitmap loader trusts the
-// headers and reads past the end of a cut-off file, which takes the whole player down; this is asked first.
-bool BitmapFileIsWhole(const char* path);

@@ -1,5 +1,5 @@
 // Elementary functions from IEEE basic operations (+ - * / sqrt) and bit manipulation only.
-#include "effect/exact_math.h"
+#include "numeric/exact_math.h"
 
 #include <bit>
 #include <cstdint>
