@@ -249,38 +249,29 @@ bool SameResult(int stage, const OracleFrame& frame, const OraclePalette& palett
          g_state.Counters.FrameCounter == frame.frameCounter;
 }
 
-// The fast stage alone.
-void BM_FramePipelineFast(benchmark::State& state) {
+// One variant of a stage alone; prepare and run take the stage and the setup.
+template <typename Prepare, typename Run>
+void TimeAlone(benchmark::State& state, Prepare prepare, Run run) {
   const int stage = static_cast<int>(state.range(0));
   FrameSetup setup;
   int n = 0;
   for (auto _ : state) {
     state.PauseTiming();
     setup.NextWaveform(++n);
-    PrepareFast(stage, setup);
+    prepare(stage, setup);
     state.ResumeTiming();
-    RunFast(stage, setup);
+    run(stage, setup);
     benchmark::ClobberMemory();
   }
   state.SetLabel(StageName(stage));
 }
+
+// The fast stage alone.
+void BM_FramePipelineFast(benchmark::State& state) { TimeAlone(state, PrepareFast, RunFast); }
 BENCHMARK(BM_FramePipelineFast)->DenseRange(0, kStageCount - 1)->Unit(benchmark::kMicrosecond);
 
 // Today's code (bench/baseline) alone.
-void BM_FramePipelineBaseline(benchmark::State& state) {
-  const int stage = static_cast<int>(state.range(0));
-  FrameSetup setup;
-  int n = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    setup.NextWaveform(++n);
-    PrepareBaseline(stage, setup);
-    state.ResumeTiming();
-    RunBaseline(stage, setup);
-    benchmark::ClobberMemory();
-  }
-  state.SetLabel(StageName(stage));
-}
+void BM_FramePipelineBaseline(benchmark::State& state) { TimeAlone(state, PrepareBaseline, RunBaseline); }
 BENCHMARK(BM_FramePipelineBaseline)->DenseRange(0, kStageCount - 1)->Unit(benchmark::kMicrosecond);
 
 // Its literal transcription alone.
