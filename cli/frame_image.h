@@ -1,24 +1,53 @@
-// One rendered frame (palette indices and the display palette) as the RGB picture the screen would show.
+// One rendered frame (palette indices and the display palette) as the picture a viewer sees, at any output size.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 constexpr int kScreenWidth = 320;
 constexpr int kScreenHeight = 200;
 constexpr int kScreenPixels = kScreenWidth * kScreenHeight;
 constexpr int kPaletteBytes = 768;
 
+// Output sizes a frame may be given (each side).
+constexpr int kMinimumOutputSide = 16;
+constexpr int kMaximumOutputWidth = 7680;
+constexpr int kMaximumOutputHeight = 4320;
+
+// The output frame and where the 320 x 200 picture lands in it. The picture may be smaller (black around it) or,
+// when it covers the frame, larger (cut off at the frame's edges).
 struct OutputGeometry {
-  int scale = 1;          // whole enlargement factor, nearest neighbour
-  bool aspect43 = false;  // stretch the height by 1.2, as a 4:3 monitor showed 320 x 200
   int width = kScreenWidth;
   int height = kScreenHeight;
+  int pictureX = 0, pictureY = 0;  // top-left corner, negative when cut off
+  int pictureWidth = kScreenWidth, pictureHeight = kScreenHeight;
 };
 
-// Fills width and height from scale and aspect43 (320K x 200K, or 320K x 240K with the 4:3 stretch).
+// The picture filling width x height exactly: 320K x 200K, or 320K x 240K with the 4:3 stretch of a monitor.
 OutputGeometry MakeOutputGeometry(int scale, bool aspect43);
 
-// Writes width x height x 3 bytes of RGB: output row y shows screen row floor(y * 200 / height), output column
-// x shows screen column x / scale. `palette` holds 256 red, green, blue triples (DisplayPalette); entries 0 and 255
-// show black and white, as on the screen.
+// The picture in a frame of width x height. `fourThirds`: the picture is 4:3, as a 320 x 200 screen showed it;
+// otherwise 16:10, with square pixels. `cover`: the picture fills the frame and is cut at two edges; otherwise
+// it is as large as fits, centred on black. Fitting prefers whole output pixels per screen pixel when they fill at
+// least 90 % of what a stretched fit would, so that every screen pixel keeps the same size.
+OutputGeometry FitOutputGeometry(int width, int height, bool cover, bool fourThirds);
+
+// Per output column and row, the screen column and row it shows, or -1 for black around the picture; computed
+// once per geometry.
+struct FrameScaler {
+  OutputGeometry geometry;
+  std::vector<int> column, row;
+};
+void PrepareFrameScaler(FrameScaler& scaler, const OutputGeometry& geometry);
+
+// width x height x 3 bytes of RGB. `palette` holds 256 red, green, blue triples (DisplayPalette); entries 0 and
+// 255 show black and white, as on the screen.
+void ScaleFrameToRgb(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* palette,
+                     std::uint8_t* rgb);
+// Planar Y, then Cb, then Cr at half width and height (even sizes only): BT.709, limited range. The picture is
+// enlarged first and each chroma sample averages the four output pixels it covers, so edges stay sharp.
+void ScaleFrameToYuv420(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* palette,
+                        std::uint8_t* yuv);
+
+// ScaleFrameToRgb through a scaler made for the call.
 void ExpandFrame(const std::uint8_t* indices, const std::uint8_t* palette, const OutputGeometry& geometry,
                  std::uint8_t* rgb);

@@ -1,22 +1,32 @@
-// The --dump writer and the ffmpeg pipe behind video, GIF and PNG outputs.
+// The --dump writer and the ffmpeg pipes behind video, stream, GIF and PNG outputs, each written under a temporary
+// name and renamed when complete.
 #include "frame_sinks.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
+#include "interruption.h"
+
 extern char** environ;
 
 namespace fs = std::filesystem;
+
+const char kOutputKindsText[] =
+    "a name ending in .mp4, .mkv, .webm or .gif, a folder for PNG frames (an existing one, or a name ending in '/'), "
+    "or - for Matroska on standard output";
 
 namespace {
 
@@ -29,11 +39,179 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
+bool IsVideo(OutputKind kind) {
+  return kind == OutputKind::Mp4 || kind == OutputKind::Mkv || kind == OutputKind::Webm ||
+         kind == OutputKind::MatroskaStream;
+}
+
+// The temporary name beside `path`: hidden, and telling whose it is.
+std::string TemporaryPattern(const std::string& path) {
+  fs::path p(path);
+  while (!p.empty() && !p.has_filename()) p = p.parent_path();  // "frames/" names the folder "frames"
+  const fs::path folder = p.parent_path().empty() ? fs::path(".") : p.parent_path();
+  return (folder / ("." + p.filename().string() + ".tavelmir-XXXXXX")).string();
+}
+
+bool MakeTemporary(FrameSink& sink, std::string& error) {
+  std::string name = TemporaryPattern(sink.path);
+  if (sink.kind == OutputKind::PngDirectory) {
+    if (!::mkdtemp(name.data())) {
+      error = "cannot write '" + sink.path + "': " + std::strerror(errno);
+      return false;
+    }
+  } else {
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+      error = "cannot write '" + sink.path + "': " + std::strerror(errno);
+      return false;
+    }
+    // The final file keeps the permissions a newly created file gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    if (sink.kind == OutputKind::Dump) {
+      sink.dump = ::fdopen(fd, "wb");
+      if (!sink.dump) {
+        ::close(fd);
+        ::unlink(name.c_str());
+        error = "cannot write '" + sink.path + "': " + std::strerror(errno);
+        return false;
+      }
+    } else {
+      ::close(fd);
+    }
+  }
+  sink.temporary = name;
+  return true;
+}
+
+void RemoveTemporary(FrameSink& sink) {
+  if (sink.temporary.empty()) return;
+  std::error_code ec;
+  fs::remove_all(sink.temporary, ec);
+  sink.temporary.clear();
+}
+
+// A pipe whose ends close on exec, with the read end away from the descriptors the child is given (0 to 3).
+bool MakePipe(int fds[2]) {
+  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+  if (fds[0] <= 3) {
+    const int moved = ::fcntl(fds[0], F_DUPFD_CLOEXEC, 10);
+    ::close(fds[0]);
+    fds[0] = moved;
+  }
+  return fds[0] >= 0;
+}
+
+bool StartFfmpeg(FrameSink& sink, const EncoderChoice& encoder, std::string& error) {
+  const std::string program = FindProgramOnPath("ffmpeg");
+  if (program.empty()) {
+    error = "ffmpeg was not found on PATH; it is needed to write '" + sink.path + "' (install it, or use --dump)";
+    return false;
+  }
+  // Names go to ffmpeg with the file protocol named, so that no name is ever read as another protocol or an URL.
+  std::string target = "pipe:1";
+  if (sink.kind == OutputKind::PngDirectory)
+    target = "file:" + (fs::absolute(sink.temporary) / "frame_%06d.png").string();
+  else if (sink.kind != OutputKind::MatroskaStream)
+    target = "file:" + fs::absolute(sink.temporary).string();
+  std::vector<std::string> args = FfmpegArguments(sink.kind, target, sink.scaler.geometry, sink.audio, encoder);
+  args.insert(args.begin(), program);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int video[2] = {-1, -1}, audio[2] = {-1, -1};
+  if (!MakePipe(video) || (sink.audio.channels > 0 && !MakePipe(audio))) {
+    error = std::string("cannot create a pipe to ffmpeg: ") + std::strerror(errno);
+    for (int fd : {video[0], video[1], audio[0], audio[1]})
+      if (fd >= 0) ::close(fd);
+    return false;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, video[0], 0);
+  if (audio[0] >= 0) posix_spawn_file_actions_adddup2(&actions, audio[0], 3);
+  if (sink.kind != OutputKind::MatroskaStream) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int status = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(video[0]);
+  if (audio[0] >= 0) ::close(audio[0]);
+  if (status != 0) {
+    ::close(video[1]);
+    if (audio[1] >= 0) ::close(audio[1]);
+    error = "cannot start ffmpeg: " + std::string(std::strerror(status));
+    return false;
+  }
+  // A dying ffmpeg must turn into a write error, not kill the host. Both pipes are written without blocking, so
+  // that ffmpeg waiting for one input never waits on us blocked writing the other.
+  std::signal(SIGPIPE, SIG_IGN);
+  ::fcntl(video[1], F_SETFL, O_NONBLOCK);
+  if (audio[1] >= 0) ::fcntl(audio[1], F_SETFL, O_NONBLOCK);
+  sink.ffmpeg = pid;
+  sink.videoPipe = video[1];
+  sink.audioPipe = audio[1];
+  return true;
+}
+
+// Writes what it can of the queued sound without waiting. False when ffmpeg no longer takes it.
+bool DrainAudio(FrameSink& sink) {
+  std::vector<std::uint8_t>& queue = sink.audioQueue;
+  while (sink.audioPipe >= 0 && sink.audioQueueAt < queue.size()) {
+    const ssize_t n = ::write(sink.audioPipe, queue.data() + sink.audioQueueAt, queue.size() - sink.audioQueueAt);
     if (n < 0) {
+      if (errno != EAGAIN && errno != EINTR) return false;
+      break;
+    }
+    sink.audioQueueAt += static_cast<std::size_t>(n);
+  }
+  // ffmpeg reads the sound to its end while it starts, before it takes a frame: it must see the end.
+  if (sink.soundEnded && sink.audioQueueAt == queue.size() && sink.audioPipe >= 0) {
+    ::close(sink.audioPipe);
+    sink.audioPipe = -1;
+  }
+  // Taken bytes leave the front once they are many, so the queue keeps the size it grew to.
+  if (sink.audioQueueAt == queue.size() || sink.audioQueueAt > (1u << 20)) {
+    queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(sink.audioQueueAt));
+    sink.audioQueueAt = 0;
+  }
+  return true;
+}
+
+bool AudioQueued(const FrameSink& sink) { return sink.audioPipe >= 0 && sink.audioQueueAt < sink.audioQueue.size(); }
+
+// Writes all of `data` to the frame pipe, feeding the sound pipe whenever ffmpeg takes it.
+bool WriteFrameBytes(FrameSink& sink, const std::uint8_t* data, std::size_t size, std::string& error) {
+  while (size > 0) {
+    if (Interrupted()) {
+      error = std::string("interrupted by ") + InterruptionName();
+      return false;
+    }
+    if (!AudioQueued(sink) && sink.feedSound) {
+      const int fed = sink.feedSound();
+      if (fed < 0) {
+        error = sink.soundError;
+        return false;
+      }
+      if (fed > 0) continue;
+    }
+    pollfd fds[2] = {{sink.videoPipe, POLLOUT, 0}, {sink.audioPipe, POLLOUT, 0}};
+    const bool sound = AudioQueued(sink);
+    if (::poll(fds, sound ? 2 : 1, -1) < 0) {
       if (errno == EINTR) continue;
+      error = std::string("cannot wait for ffmpeg: ") + std::strerror(errno);
+      return false;
+    }
+    if (sound && fds[1].revents != 0 && !DrainAudio(sink)) {
+      error = "ffmpeg stopped taking the sound for '" + sink.path + "'";
+      return false;
+    }
+    if (fds[0].revents == 0) continue;
+    const ssize_t n = ::write(sink.videoPipe, data, size);
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EINTR) continue;
+      error = "ffmpeg stopped taking frames for '" + sink.path + "'";
       return false;
     }
     data += n;
@@ -42,76 +220,35 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-// Creates (or empties) the file, so that an unwritable output is refused before any frame is rendered.
-bool ProbeWritableFile(const std::string& path, std::string& error) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) {
-    error = "cannot write '" + path + "': it is a folder";
-    return false;
+void StopFfmpeg(FrameSink& sink, bool kill) {
+  if (sink.videoPipe >= 0) ::close(sink.videoPipe);
+  if (sink.audioPipe >= 0) ::close(sink.audioPipe);
+  sink.videoPipe = sink.audioPipe = -1;
+  if (sink.ffmpeg > 0) {
+    if (kill) ::kill(sink.ffmpeg, SIGKILL);
+    int status = 0;
+    while (::waitpid(sink.ffmpeg, &status, 0) < 0 && errno == EINTR) {
+    }
+    sink.ffmpeg = -1;
   }
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    error = "cannot write '" + path + "': " + std::strerror(errno);
-    return false;
-  }
-  std::fclose(f);
-  return true;
-}
-
-bool StartFfmpeg(FrameSink& sink, const std::string& audioPath, std::string& error) {
-  const std::string program = FindProgramOnPath("ffmpeg");
-  if (program.empty()) {
-    error = "ffmpeg was not found on PATH; it is needed to write '" + sink.path + "' (install it, or use --dump)";
-    return false;
-  }
-  std::vector<std::string> args = FfmpegArguments(sink.kind, sink.path, sink.geometry, audioPath);
-  args.insert(args.begin(), program);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  int fds[2];
-  if (::pipe(fds) != 0) {
-    error = std::string("cannot create a pipe to ffmpeg: ") + std::strerror(errno);
-    return false;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  posix_spawn_file_actions_addclose(&actions, fds[1]);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  const int status = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(fds[0]);
-  if (status != 0) {
-    ::close(fds[1]);
-    error = "cannot start ffmpeg: " + std::string(std::strerror(status));
-    return false;
-  }
-  // A dying ffmpeg must turn into a write error, not kill the host.
-  std::signal(SIGPIPE, SIG_IGN);
-  sink.ffmpeg = pid;
-  sink.pipe = fds[1];
-  return true;
 }
 
 }  // namespace
 
 OutputKind OutputKindForPath(const std::string& path) {
   if (path.empty()) return OutputKind::Unsupported;
+  if (path == "-") return OutputKind::MatroskaStream;
   const std::string lower = Lower(path);
+  std::error_code ec;
+  if (path.back() == '/' || fs::is_directory(path, ec)) return OutputKind::PngDirectory;
   if (EndsWith(lower, ".mp4")) return OutputKind::Mp4;
   if (EndsWith(lower, ".mkv")) return OutputKind::Mkv;
   if (EndsWith(lower, ".webm")) return OutputKind::Webm;
   if (EndsWith(lower, ".gif")) return OutputKind::Gif;
-  std::error_code ec;
-  if (path.back() == '/' || fs::is_directory(path, ec)) return OutputKind::PngDirectory;
-  if (fs::exists(path, ec)) return OutputKind::Unsupported;  // an existing file of another kind
-  if (!fs::path(path).has_extension()) return OutputKind::PngDirectory;
   return OutputKind::Unsupported;
 }
+
+bool OutputTakesYuv(OutputKind kind) { return IsVideo(kind); }
 
 std::string FindProgramOnPath(const std::string& name) {
   const char* path = std::getenv("PATH");
@@ -132,102 +269,105 @@ std::string FindProgramOnPath(const std::string& name) {
   return {};
 }
 
-std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& path, const OutputGeometry& geometry,
-                                         const std::string& audioPath) {
-  std::vector<std::string> a = {"-hide_banner", "-loglevel",
-                                "error",        "-y",
-                                "-f",           "rawvideo",
-                                "-pix_fmt",     "rgb24",
-                                "-s",           std::to_string(geometry.width) + "x" + std::to_string(geometry.height),
-                                "-framerate",   "50",
-                                "-i",           "pipe:0"};
-  const bool video = kind == OutputKind::Mp4 || kind == OutputKind::Mkv || kind == OutputKind::Webm;
-  if (video && !audioPath.empty()) {
-    for (const char* s : {"-i", audioPath.c_str(), "-map", "0:v:0", "-map", "1:a:0", "-shortest"}) a.push_back(s);
+std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& target, const OutputGeometry& geometry,
+                                         const AudioFeed& audio, const EncoderChoice& encoder) {
+  const bool video = IsVideo(kind);
+  std::vector<std::string> a = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "rawvideo"};
+  const char* colour[] = {"-color_range",     "tv",    "-colorspace", "bt709",
+                          "-color_primaries", "bt709", "-color_trc",  "bt709"};
+  for (const char* s : {"-pix_fmt", video ? "yuv420p" : "rgb24"}) a.push_back(s);
+  a.push_back("-s");
+  a.push_back(std::to_string(geometry.width) + "x" + std::to_string(geometry.height));
+  for (const char* s : {"-framerate", "50"}) a.push_back(s);
+  if (video) a.insert(a.end(), std::begin(colour), std::end(colour));
+  for (const char* s : {"-i", "pipe:0"}) a.push_back(s);
+  const bool sound = video && audio.channels > 0;
+  if (sound) {
+    // Both inputs are raw and fully described: nothing is to be learnt by reading ahead while starting.
+    for (const char* s : {"-probesize", "32", "-analyzeduration", "0", "-f", "f32le", "-ar"}) a.push_back(s);
+    a.push_back(std::to_string(audio.rate));
+    a.push_back("-ac");
+    a.push_back(std::to_string(audio.channels));
+    for (const char* s : {"-i", "pipe:3", "-map", "0:v:0", "-map", "1:a:0"}) a.push_back(s);
+  }
+  if (video) {
+    if (kind == OutputKind::Webm) {
+      const int crf = encoder.crf >= 0 ? encoder.crf : kDefaultCrfVp9;
+      for (const char* s :
+           {"-c:v", "libvpx-vp9", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1", "-crf"})
+        a.push_back(s);
+      a.push_back(std::to_string(crf));
+    } else {
+      const int crf = encoder.crf >= 0 ? encoder.crf : kDefaultCrfH264;
+      for (const char* s : {"-c:v", "libx264", "-preset"}) a.push_back(s);
+      a.push_back(encoder.preset.empty() ? kDefaultPresetH264 : encoder.preset);
+      a.push_back("-crf");
+      a.push_back(std::to_string(crf));
+    }
+    for (const char* s : {"-pix_fmt", "yuv420p"}) a.push_back(s);
+    a.insert(a.end(), std::begin(colour), std::end(colour));
+    if (sound) {
+      if (kind == OutputKind::Webm) {
+        for (const char* s : {"-c:a", "libopus", "-b:a", "160k"}) a.push_back(s);
+      } else {
+        for (const char* s : {"-c:a", "aac", "-b:a", "192k"}) a.push_back(s);
+      }
+    }
   }
   switch (kind) {
     case OutputKind::Mp4:
+      for (const char* s : {"-movflags", "+faststart", "-f", "mp4"}) a.push_back(s);
+      break;
     case OutputKind::Mkv:
-      for (const char* s : {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"})
-        a.push_back(s);
-      if (!audioPath.empty()) {
-        if (kind == OutputKind::Mp4) {
-          for (const char* s : {"-c:a", "aac", "-b:a", "192k"}) a.push_back(s);
-        } else {
-          for (const char* s : {"-c:a", "flac"}) a.push_back(s);
-        }
-      }
-      if (kind == OutputKind::Mp4) {
-        a.push_back("-movflags");
-        a.push_back("+faststart");
-      }
-      a.push_back(path);
+    case OutputKind::MatroskaStream:
+      for (const char* s : {"-f", "matroska"}) a.push_back(s);
       break;
     case OutputKind::Webm:
-      for (const char* s : {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8",
-                            "-row-mt", "1", "-pix_fmt", "yuv420p"})
-        a.push_back(s);
-      if (!audioPath.empty())
-        for (const char* s : {"-c:a", "libopus", "-b:a", "160k"}) a.push_back(s);
-      a.push_back(path);
+      for (const char* s : {"-f", "webm"}) a.push_back(s);
       break;
     case OutputKind::Gif:
       // Each frame has at most 256 colours, so a palette of its own per frame keeps it exact.
       for (const char* s : {"-vf",
                             "split[a][b];[a]palettegen=stats_mode=single:reserve_transparent=0[p];"
                             "[b][p]paletteuse=new=1:dither=none",
-                            "-loop", "0"})
+                            "-loop", "0", "-f", "gif"})
         a.push_back(s);
-      a.push_back(path);
       break;
     case OutputKind::PngDirectory:
       for (const char* s : {"-f", "image2", "-start_number", "0"}) a.push_back(s);
-      a.push_back((fs::path(path) / "frame_%06d.png").string());
       break;
     default:
-      a.push_back(path);
       break;
   }
+  a.push_back(target);
   return a;
 }
 
 bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, const OutputGeometry& geometry,
-                   const std::string& audioPath, std::string& error) {
+                   const AudioFeed& audio, const EncoderChoice& encoder, bool replace, std::string& error) {
   sink = {};
   sink.kind = kind;
   sink.path = path;
-  sink.geometry = geometry;
-  switch (kind) {
-    case OutputKind::Dump:
-      if (!ProbeWritableFile(path, error)) return false;
-      sink.dump = std::fopen(path.c_str(), "wb");
-      if (!sink.dump) {
-        error = "cannot write '" + path + "': " + std::strerror(errno);
-        return false;
-      }
-      return true;
-    case OutputKind::PngDirectory: {
-      std::error_code ec;
-      fs::create_directories(path, ec);
-      if (ec || !fs::is_directory(path) || ::access(path.c_str(), W_OK) != 0) {
-        error = "cannot write into the folder '" + path + "'" + (ec ? ": " + ec.message() : "");
-        return false;
-      }
-      break;
-    }
-    case OutputKind::Mp4:
-    case OutputKind::Mkv:
-    case OutputKind::Webm:
-    case OutputKind::Gif:
-      if (!ProbeWritableFile(path, error)) return false;
-      break;
-    default:
-      error = "cannot tell what to write to '" + path +
-              "': use a name ending in .mp4, .mkv, .webm or .gif, or a folder for PNG frames";
-      return false;
+  sink.replace = replace;
+  sink.audio = IsVideo(kind) ? audio : AudioFeed{};
+  PrepareFrameScaler(sink.scaler, geometry);
+  if (kind == OutputKind::Unsupported) {
+    error = "cannot tell what to write to '" + path + "': use " + kOutputKindsText;
+    return false;
   }
-  sink.rgb.resize(static_cast<std::size_t>(geometry.width) * static_cast<std::size_t>(geometry.height) * 3);
-  return StartFfmpeg(sink, audioPath, error);
+  if (kind != OutputKind::Dump && FindProgramOnPath("ffmpeg").empty()) {
+    error = "ffmpeg was not found on PATH; it is needed to write '" + path + "' (install it, or use --dump)";
+    return false;
+  }
+  if (kind != OutputKind::MatroskaStream && !MakeTemporary(sink, error)) return false;
+  if (kind == OutputKind::Dump) return true;
+  const std::size_t pixels = static_cast<std::size_t>(geometry.width) * static_cast<std::size_t>(geometry.height);
+  sink.pixels.resize(OutputTakesYuv(kind) ? pixels * 3 / 2 : pixels * 3);
+  if (!StartFfmpeg(sink, encoder, error)) {
+    RemoveTemporary(sink);
+    return false;
+  }
+  return true;
 }
 
 bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette, std::string& error) {
@@ -240,12 +380,35 @@ bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::u
     ++sink.frames;
     return true;
   }
-  ExpandFrame(indices, palette, sink.geometry, sink.rgb.data());
-  if (sink.pipe < 0 || !WriteAll(sink.pipe, sink.rgb.data(), sink.rgb.size())) {
+  if (sink.videoPipe < 0) {
     error = "ffmpeg stopped taking frames for '" + sink.path + "'";
     return false;
   }
+  if (OutputTakesYuv(sink.kind))
+    ScaleFrameToYuv420(sink.scaler, indices, palette, sink.pixels.data());
+  else
+    ScaleFrameToRgb(sink.scaler, indices, palette, sink.pixels.data());
+  if (!WriteFrameBytes(sink, sink.pixels.data(), sink.pixels.size(), error)) return false;
   ++sink.frames;
+  return true;
+}
+
+bool WriteAudioToSink(FrameSink& sink, const double* interleaved, std::int64_t frames, int channels,
+                      std::string& error) {
+  if (sink.audioPipe < 0 || frames <= 0) return true;
+  const int taken = sink.audio.channels;
+  for (std::int64_t i = 0; i < frames; ++i) {
+    for (int c = 0; c < taken; ++c) {
+      const double v = interleaved[i * channels + std::min(c, channels - 1)];
+      const float sample = v != v ? 0.0f : static_cast<float>(std::clamp(v, -1.0, 1.0));
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(&sample);
+      sink.audioQueue.insert(sink.audioQueue.end(), bytes, bytes + sizeof sample);
+    }
+  }
+  if (!DrainAudio(sink)) {
+    error = "ffmpeg stopped taking the sound for '" + sink.path + "'";
+    return false;
+  }
   return true;
 }
 
@@ -258,19 +421,61 @@ bool CloseFrameSink(FrameSink& sink, std::string& error) {
     }
     sink.dump = nullptr;
   }
-  if (sink.pipe >= 0) {
-    ::close(sink.pipe);
-    sink.pipe = -1;
+  if (sink.videoPipe >= 0) {
+    ::close(sink.videoPipe);
+    sink.videoPipe = -1;
   }
-  if (sink.ffmpeg > 0) {
-    int status = 0;
-    while (::waitpid(sink.ffmpeg, &status, 0) < 0 && errno == EINTR) {
+  // The rest of the sound, waiting for ffmpeg to take it now that the frames have ended.
+  while (ok && AudioQueued(sink)) {
+    if (Interrupted()) {
+      error = std::string("interrupted by ") + InterruptionName();
+      ok = false;
+      break;
     }
-    sink.ffmpeg = -1;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      if (ok) error = "ffmpeg failed to write '" + sink.path + "'";
+    pollfd p{sink.audioPipe, POLLOUT, 0};
+    if (::poll(&p, 1, -1) < 0 && errno != EINTR) ok = false;
+    if (ok && !DrainAudio(sink)) {
+      error = "ffmpeg stopped taking the sound for '" + sink.path + "'";
       ok = false;
     }
   }
+  if (sink.ffmpeg > 0) {
+    if (sink.audioPipe >= 0) ::close(sink.audioPipe);
+    sink.audioPipe = -1;
+    int status = 0;
+    if (!ok) ::kill(sink.ffmpeg, SIGKILL);
+    while (::waitpid(sink.ffmpeg, &status, 0) < 0 && errno == EINTR) {
+    }
+    sink.ffmpeg = -1;
+    if (ok && (!WIFEXITED(status) || WEXITSTATUS(status) != 0)) {
+      error = Interrupted() ? std::string("interrupted by ") + InterruptionName()
+                            : "ffmpeg failed to write '" + sink.path + "'";
+      ok = false;
+    }
+  }
+  if (ok && Interrupted()) {
+    error = std::string("interrupted by ") + InterruptionName();
+    ok = false;
+  }
+  if (ok && !sink.temporary.empty()) {
+    // Without -y a file that appeared under the name during the render is kept; with -y it is replaced.
+    const unsigned flags = sink.replace ? 0 : RENAME_NOREPLACE;
+    if (::renameat2(AT_FDCWD, sink.temporary.c_str(), AT_FDCWD, sink.path.c_str(), flags) != 0 &&
+        !(sink.kind == OutputKind::PngDirectory && errno == EEXIST && fs::is_empty(sink.path) &&
+          ::rename(sink.temporary.c_str(), sink.path.c_str()) == 0)) {
+      error = "cannot put the finished output under '" + sink.path + "': " + std::strerror(errno);
+      ok = false;
+    } else {
+      sink.temporary.clear();
+    }
+  }
+  RemoveTemporary(sink);
   return ok;
+}
+
+void AbandonFrameSink(FrameSink& sink) {
+  if (sink.dump) std::fclose(sink.dump);
+  sink.dump = nullptr;
+  StopFfmpeg(sink, true);
+  RemoveTemporary(sink);
 }

@@ -1,43 +1,80 @@
-// Where rendered frames go: the raw --dump file, or ffmpeg writing a video, an animated GIF or numbered PNGs.
+// Where rendered frames go: the raw --dump file, or ffmpeg writing a video, a stream, an animated GIF or PNGs.
 #pragma once
 #include <sys/types.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "frame_image.h"
 
-enum class OutputKind { Dump, Mp4, Mkv, Webm, Gif, PngDirectory, Unsupported };
+enum class OutputKind { Dump, Mp4, Mkv, Webm, Gif, PngDirectory, MatroskaStream, Unsupported };
 
-// The kind of output that the path of -o asks for: by its ending (.mp4, .mkv, .webm, .gif, any case), or a
-// folder of PNGs for an existing folder, a path ending in '/' or a name without an extension.
+// The kind of output that the path of -o asks for: by its ending (.mp4, .mkv, .webm, .gif, any case), "-" for
+// Matroska on standard output, or a folder of PNGs for an existing folder or a path ending in '/'.
 OutputKind OutputKindForPath(const std::string& path);
+// For messages: what -o takes.
+extern const char kOutputKindsText[];
+// Frames travel as YUV 4:2:0 to the video encoders and as RGB to the GIF and PNG writers.
+bool OutputTakesYuv(OutputKind kind);
 
 // The full path of a program found on PATH, or empty.
 std::string FindProgramOnPath(const std::string& name);
 
-// The ffmpeg command line (without the program name) that reads raw rgb24 frames of the geometry at 50 per second
-// from its standard input and writes `path`; `audioPath`, when not empty, is muxed in for the video kinds.
-std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& path, const OutputGeometry& geometry,
-                                         const std::string& audioPath);
+struct EncoderChoice {
+  int crf = -1;        // -1: the codec's default (kDefaultCrfH264, kDefaultCrfVp9)
+  std::string preset;  // empty: kDefaultPresetH264; ignored by VP9
+};
+constexpr int kDefaultCrfH264 = 36;
+constexpr int kDefaultCrfVp9 = 40;
+constexpr const char* kDefaultPresetH264 = "superfast";
+
+// The sound that goes along: `channels` 0 for none. Float samples at `rate`, fed through a second pipe.
+struct AudioFeed {
+  int rate = 0;
+  int channels = 0;
+};
+
+// The ffmpeg command line (without the program name) that reads raw frames of the geometry at 50 per second from
+// its standard input (and float samples from descriptor 3) and writes `target`, which is already a "file:" name or
+// "pipe:1".
+std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& target, const OutputGeometry& geometry,
+                                         const AudioFeed& audio, const EncoderChoice& encoder);
 
 struct FrameSink {
   OutputKind kind = OutputKind::Unsupported;
-  std::string path;
-  OutputGeometry geometry;
+  std::string path;       // the final name
+  std::string temporary;  // where the output is written until it is complete (file or folder)
+  bool replace = false;   // -y: a file that appears under the final name meanwhile is replaced
+  FrameScaler scaler;
   std::FILE* dump = nullptr;
   pid_t ffmpeg = -1;
-  int pipe = -1;
-  std::vector<std::uint8_t> rgb;
+  int videoPipe = -1, audioPipe = -1;
+  AudioFeed audio;
+  std::vector<std::uint8_t> pixels;
+  std::vector<std::uint8_t> audioQueue;  // float samples not yet taken by ffmpeg, from byte audioQueueAt on
+  std::size_t audioQueueAt = 0;
   std::int64_t frames = 0;
+  // Asked for more sound whenever none is queued while a frame is written, so that ffmpeg never waits for sound
+  // while we wait for it to take the frame: 1 = some was queued, 0 = none to give now, -1 = failed (`soundError`).
+  std::function<int()> feedSound;
+  std::string soundError;
+  bool soundEnded = false;  // all the sound is queued: the pipe closes once ffmpeg has taken it
 };
 
-// Checks that the output can be written (and that ffmpeg exists when it is needed) and opens it.
+// Checks that the output can be written (and that ffmpeg exists when it is needed), makes the temporary file or
+// folder beside the final name and starts the writer. Nothing is made under the final name.
 bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, const OutputGeometry& geometry,
-                   const std::string& audioPath, std::string& error);
+                   const AudioFeed& audio, const EncoderChoice& encoder, bool replace, std::string& error);
 // `indices`: 64000 palette indices, row-major; `palette`: 768 bytes of red, green, blue.
 bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette, std::string& error);
-// Finishes the output; for ffmpeg waits for it and reports its failure.
+// Sample frames (interleaved, `channels` each, full scale -1 .. 1) for the sound; the first AudioFeed::channels
+// are taken, NaN becomes silence and values beyond full scale are clipped.
+bool WriteAudioToSink(FrameSink& sink, const double* interleaved, std::int64_t frames, int channels,
+                      std::string& error);
+// Finishes the output: waits for ffmpeg, then puts the complete output under its final name.
 bool CloseFrameSink(FrameSink& sink, std::string& error);
+// Stops the writer and removes the temporary output; the final name is left as it was.
+void AbandonFrameSink(FrameSink& sink);

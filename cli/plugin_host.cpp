@@ -71,13 +71,15 @@ std::string RecordedMessageBoxLines() {
   return lines;
 }
 
-bool StartPlugin(const std::string& pluginDir, PluginSession& session, std::string& error) {
+bool StartPlugin(const std::string& pluginDir, PluginSession& session, std::string& error,
+                 const EffectSettings* settings) {
   session = {};
   std::string moduleFileName;
   if (!PluginModuleFileName(pluginDir, moduleFileName, error)) return false;
   HeadlessResetWindows();
   HeadlessResetDirectDraw();
   VisModule* module = PreparePluginModule(moduleFileName);
+  if (settings) g_state.Settings = *settings;
   std::memset(module->waveformData, 0, sizeof(module->waveformData));
   if (module->Init(module) != 0) {
     error = RecordedMessageBoxLines();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/vis_records.h"
+#include "settings/settings_types.h"
 
 // The module file name that places the plug-in in `pluginDir` ("<dir with backslashes>\vis_tavelmir.dll"), made
 // absolute. False, with a message, when the folder does not exist or its path does not fit the plug-in's
@@ -26,8 +27,10 @@ struct PluginSession {
   bool running = false;
 };
 
-// Init. On failure the message boxes that Init showed are the error.
-bool StartPlugin(const std::string& pluginDir, PluginSession& session, std::string& error);
+// Init. On failure the message boxes that Init showed are the error. With `settings`, Init starts from them
+// instead of the plug-in's defaults (a folder without "plugin.ini" then leaves them as they are).
+bool StartPlugin(const std::string& pluginDir, PluginSession& session, std::string& error,
+                 const EffectSettings* settings = nullptr);
 // Puts the block into the module record, calls Render and copies the picture it drew into `indices` (64000
 // bytes, row-major, no padding) and DisplayPalette into `palette` (768 bytes of red, green, blue).
 bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::uint8_t* indices, std::uint8_t* palette,

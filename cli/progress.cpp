@@ -6,6 +6,12 @@
 
 std::string FormatProgressLine(std::int64_t done, std::int64_t total, double seconds, const char* unit) {
   constexpr int kBarWidth = 30;
+  if (total <= 0) {  // a stream of unknown length: counts and rate only
+    char text[96];
+    std::snprintf(text, sizeof text, "%lld %s  %.0f/s", static_cast<long long>(done), unit,
+                  seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+    return text;
+  }
   const double fraction = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
   const int filled = static_cast<int>(fraction * kBarWidth);
   std::string line = "[";
@@ -35,7 +41,7 @@ ProgressBar StartProgress(std::ostream& out, bool enabled, std::int64_t total, c
 void UpdateProgress(ProgressBar& bar, std::int64_t done) {
   if (!bar.out) return;
   const auto now = std::chrono::steady_clock::now();
-  if (bar.drawn && done < bar.total && now - bar.lastDraw < std::chrono::milliseconds(100)) return;
+  if (bar.drawn && (bar.total <= 0 || done < bar.total) && now - bar.lastDraw < std::chrono::milliseconds(100)) return;
   bar.lastDraw = now;
   bar.drawn = true;
   const double seconds = std::chrono::duration<double>(now - bar.start).count();

@@ -6,7 +6,7 @@
 #include <string>
 
 // The line for `done` of `total` steps after `seconds`: bar, counts, rate and the estimated time left.
-// `unit` names the steps ("frames", "colours").
+// `unit` names the steps ("frames", "colours"). A total of 0 is unknown: counts and rate only.
 std::string FormatProgressLine(std::int64_t done, std::int64_t total, double seconds, const char* unit);
 
 struct ProgressBar {

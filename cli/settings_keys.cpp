@@ -43,6 +43,23 @@ bool ApplySettingAssignment(const std::string& assignment, EffectSettings& setti
               " characters";
       return false;
     }
+    // The value is one line of the profile file, whose reader trims blanks and a pair of quotes: anything that
+    // would start a new line or not read back the same would change the file instead of the setting.
+    for (char c : value) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+        error = std::string(found->name) + " cannot hold line breaks or other control characters";
+        return false;
+      }
+    }
+    const bool blankEdge = !value.empty() && (value.front() == ' ' || value.back() == ' ');
+    const bool quoted =
+        value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+    if (blankEdge || quoted) {
+      error = std::string(found->name) +
+              " cannot begin or end with a blank or be in quotes: the file would read "
+              "it back differently";
+      return false;
+    }
     std::memcpy(settings.TextureName, value.c_str(), value.size() + 1);
     return true;
   }

@@ -26,11 +26,11 @@ rm -rf out/demo-plugin
 cp -r build/native/data/plugin out/demo-plugin
 "$tavelmir" config --plugin-dir out/demo-plugin PaletteAnimationSpeed=20 >/dev/null
 
-"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/demo.mp4 --scale 2 --aspect43
+"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/demo.mp4 --scale 2 --aspect43 -y
 
 # The still: frame 430 (8.6 s, drums and bass playing, the sunset palette), at twice the size in the 4:3 shape.
 rm -rf out/still-frames
-"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/still-frames --frames 431 --scale 2 \
+"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/still-frames/ --frames 431 --scale 2 \
   --aspect43 >/dev/null
 mv out/still-frames/frame_000430.png out/still.png
 rm -rf out/still-frames

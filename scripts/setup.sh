@@ -1,6 +1,14 @@
 #!/usr/bin/env bash
 # Installs, as root on Debian 12, everything the two builds, the tests and the demo need.
+# With --cli-only: only what the command line alone needs (cmake --preset cli): no Wine, i386, mingw or NSIS.
 set -euo pipefail
+
+CLI_PACKAGES=(
+  cmake ninja-build g++ pkg-config python3
+  libsndfile1-dev libcli11-dev libgtest-dev ffmpeg
+  libavformat-dev libavcodec-dev libavutil-dev
+  libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
+)
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
@@ -14,18 +22,27 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
 )
 
+cli_only=0
+if [ "${1:-}" = "--cli-only" ]; then
+  cli_only=1
+  PACKAGES=("${CLI_PACKAGES[@]}")
+elif [ $# -gt 0 ]; then
+  echo "usage: $0 [--cli-only]" >&2
+  exit 2
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if ((${#missing[@]} == 0)) && dpkg --print-foreign-architectures | grep -qx i386; then
+if ((${#missing[@]} == 0)) && { ((cli_only)) || dpkg --print-foreign-architectures | grep -qx i386; }; then
   exit 0
 fi
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if ((!cli_only)) && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q

@@ -67,7 +67,8 @@ TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSound) {
     const char* name;
     std::vector<std::string> options;
     int width, height;
-  } cases[] = {{"a.mp4", {}, 320, 200},
+  } cases[] = {{"a.mp4", {}, 960, 720},
+               {"e.mp4", {"--size", "400x300", "--fit", "cover", "--crf", "30", "--preset", "ultrafast"}, 400, 300},
                {"b.mkv", {"--scale", "2"}, 640, 400},
                {"c.webm", {"--aspect43"}, 320, 240},
                {"d.MP4", {"--scale", "3", "--aspect43"}, 960, 720}};
@@ -89,14 +90,14 @@ TEST_F(OutputTest, AGifHasEveryFrame) {
   CliRun run = Render({"-o", (folder.path / "a.gif").string(), "--frames", "10"});
   ASSERT_EQ(run.status, 0) << run.err;
   const Probe p = ProbeVideo(folder.path / "a.gif");
-  EXPECT_EQ(p.width, 320);
-  EXPECT_EQ(p.height, 200);
+  EXPECT_EQ(p.width, 960);  // the default size
+  EXPECT_EQ(p.height, 720);
   EXPECT_EQ(p.frames, 10);
 }
 
 TEST_F(OutputTest, AFolderGetsOneNumberedPngPerFrame) {
   const fs::path out = folder.path / "frames";
-  CliRun run = Render({"-o", out.string(), "--frames", "4", "--scale", "2"});
+  CliRun run = Render({"-o", out.string() + "/", "--frames", "4", "--scale", "2"});
   ASSERT_EQ(run.status, 0) << run.err;
   for (int n = 0; n < 4; ++n) {
     SCOPED_TRACE(n);
@@ -117,7 +118,8 @@ TEST(OutputKind, FollowsTheNameOrAnExistingFolder) {
                {"x.MKV", OutputKind::Mkv},
                {"dir/x.webm", OutputKind::Webm},
                {"x.gif", OutputKind::Gif},
-               {"frames", OutputKind::PngDirectory},
+               {"frames", OutputKind::Unsupported},
+               {"-", OutputKind::MatroskaStream},
                {"frames/", OutputKind::PngDirectory},
                {folder.path.string(), OutputKind::PngDirectory},
                {(folder.path / "exists.bin").string(), OutputKind::Unsupported},
@@ -168,6 +170,7 @@ TEST(Progress, ShowsCountsRateAndTimeLeft) {
   EXPECT_EQ(FormatProgressLine(250, 1000, 5.0, "frames"),
             "[#######.......................] 250/1000 frames  50/s  0:15 left");
   EXPECT_EQ(FormatProgressLine(0, 9000, 0.0, "frames"), "[..............................] 0/9000 frames");
+  EXPECT_EQ(FormatProgressLine(500, 0, 2.0, "frames"), "500 frames  250/s");
   EXPECT_EQ(FormatProgressLine(256, 256, 2.0, "colours"),
             "[##############################] 256/256 colours  128/s  0:00 left");
 }

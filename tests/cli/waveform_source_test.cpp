@@ -1,9 +1,14 @@
-// Audio files to waveform blocks: sample conversion, frame timing, channels, formats, the last partial frame.
+// Audio to waveform blocks: sample conversion, frame timing, channels, formats, the last partial frame, streams.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <thread>
 
 #include "cli_test_support.h"
 #include "waveform_source.h"
@@ -178,6 +183,117 @@ TEST_F(AudioFileTest, UnreadableAudioIsRefusedWithItsName) {
     EXPECT_FALSE(LoadAudioClip(path, clip, error));
     EXPECT_NE(error.find(path), std::string::npos) << error;
   }
+}
+
+// A test song: stereo 16-bit, changing tones with a little noise, at `rate`.
+std::vector<double> SongSamples(int rate, int seconds) {
+  std::vector<double> samples;
+  unsigned noise = 1;
+  for (int i = 0; i < rate * seconds; ++i) {
+    noise = noise * 1103515245u + 12345u;
+    const double t = static_cast<double>(i) / rate;
+    samples.push_back(std::floor(20000 * std::sin(t * (300 + 200 * std::sin(t)))) + (noise >> 28));
+    samples.push_back(std::floor(15000 * std::sin(t * 97.0)) - (noise >> 29));
+  }
+  return samples;
+}
+
+// Every block of the stream, in order, until it reports the end.
+std::vector<std::vector<unsigned char>> StreamBlocks(const std::string& path, double offsetMs, std::string& error) {
+  WaveformStream stream;
+  std::vector<std::vector<unsigned char>> blocks;
+  if (!OpenWaveformStream(path, offsetMs, stream, error)) return blocks;
+  for (std::int64_t n = 0;; ++n) {
+    std::vector<unsigned char> block(1152);
+    const int r = NextWaveformBlock(stream, n, block.data(), error);
+    if (r <= 0) break;
+    blocks.push_back(block);
+  }
+  CloseWaveformStream(stream);
+  return blocks;
+}
+
+TEST_F(AudioFileTest, AStreamCutsTheSameBlocksAsTheWholeClip) {
+  WriteAudio(folder.path / "s.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, SongSamples(44100, 2));
+  const std::string path = (folder.path / "s.flac").string();
+  AudioClip clip;
+  std::string error;
+  ASSERT_TRUE(LoadAudioClip(path, clip, error)) << error;
+  for (double offsetMs : {0.0, 120.0, -75.5}) {
+    SCOPED_TRACE(offsetMs);
+    const auto blocks = StreamBlocks(path, offsetMs, error);
+    ASSERT_EQ(static_cast<std::int64_t>(blocks.size()), AudioFrameCount(clip.length, clip.rate)) << error;
+    unsigned char expected[1152];
+    for (std::size_t n = 0; n < blocks.size(); ++n) {
+      FillWaveformBlock(clip, static_cast<std::int64_t>(n), OffsetSamples(offsetMs, clip.rate), expected);
+      ASSERT_EQ(std::memcmp(blocks[n].data(), expected, 1152), 0) << "frame " << n;
+    }
+  }
+}
+
+// A pipe goes to FFmpeg alone; its samples must be the very values libsndfile reads from the same bytes.
+TEST_F(AudioFileTest, FfmpegThroughAPipeDecodesWavAndFlacToTheSameSamples) {
+  struct Case {
+    const char* name;
+    int format;
+  } cases[] = {{"p16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+               {"p24.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+               {"pu8.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
+               {"pf.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<double> samples = SongSamples(22050, 1);
+    const bool floats = (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
+    const bool eightBit = (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8;
+    const bool wide = (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_24;
+    for (double& v : samples) v = floats ? v / 20000.0 : eightBit ? std::floor(v / 256) : wide ? v * 256 + 77 : v;
+    WriteAudio(folder.path / c.name, c.format, 22050, 2, samples);
+    const fs::path fifo = folder.path / (std::string(c.name) + ".fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::uint8_t> bytes = ReadBytes(folder.path / c.name);
+    std::thread writer([&] {
+      std::ofstream out(fifo, std::ios::binary);
+      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    });
+    AudioClip fromFile, fromPipe;
+    std::string error;
+    ASSERT_TRUE(LoadAudioClip((folder.path / c.name).string(), fromFile, error)) << error;
+    const bool piped = LoadAudioClip(fifo.string(), fromPipe, error);
+    writer.join();
+    ASSERT_TRUE(piped) << error;
+    EXPECT_EQ(fromPipe.rate, 22050);
+    EXPECT_EQ(fromPipe.length, fromFile.length);
+    EXPECT_EQ(fromPipe.channel[0], fromFile.channel[0]);
+    EXPECT_EQ(fromPipe.channel[1], fromFile.channel[1]);
+  }
+}
+
+TEST_F(AudioFileTest, FormatsOnlyFfmpegReadsAndHeadersThatLie) {
+  // AAC in an MP4 container, written by the ffmpeg program.
+  const fs::path m4a = folder.path / "tone.m4a";
+  const std::string make = "ffmpeg -v error -f lavfi -i sine=f=440:d=1:r=48000 -c:a aac '" + m4a.string() + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  AudioClip clip;
+  std::string error;
+  ASSERT_TRUE(LoadAudioClip(m4a.string(), clip, error)) << error;
+  EXPECT_EQ(clip.rate, 48000);
+  EXPECT_NEAR(static_cast<double>(clip.length), 48000, 2048);
+
+  // A WAV header claiming 2 GB of data over 1000 samples: read as what is there, nothing reserved for the claim.
+  WriteAudio(folder.path / "l.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, std::vector<double>(1000, 256));
+  std::vector<std::uint8_t> bytes = ReadBytes(folder.path / "l.wav");
+  for (int k = 0; k < 4; ++k) bytes[40 + k] = k == 3 ? 0x7f : 0xff;
+  WriteBytes(folder.path / "l.wav", bytes);
+  ASSERT_TRUE(LoadAudioClip((folder.path / "l.wav").string(), clip, error)) << error;
+  EXPECT_EQ(clip.length, 1000);
+
+  // Refused before any sample is used: a rate no encoder takes, and bytes nobody decodes.
+  WriteAudio(folder.path / "slow.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 1, std::vector<double>(10, 0));
+  EXPECT_FALSE(LoadAudioClip((folder.path / "slow.wav").string(), clip, error));
+  EXPECT_NE(error.find("1 Hz"), std::string::npos) << error;
+  WriteBytes(folder.path / "noise.m4a", std::vector<std::uint8_t>(5000, 0x5a));
+  EXPECT_FALSE(LoadAudioClip((folder.path / "noise.m4a").string(), clip, error));
+  EXPECT_NE(error.find("noise.m4a"), std::string::npos) << error;
 }
 
 TEST_F(AudioFileTest, WaveformFilesMustHoldWholeBlocks) {

@@ -1,0 +1,360 @@
+// Streaming audio decoding through libsndfile or FFmpeg's libraries, over files the program opens itself.
+#include "audio_decoder.h"
+
+#include <sndfile.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/log.h>
+}
+
+struct AudioDecoderBackend {
+  SNDFILE* sndfile = nullptr;
+
+  std::FILE* file = nullptr;  // what FFmpeg reads, through `io`
+  bool ownsFile = false;
+  AVIOContext* io = nullptr;
+  AVFormatContext* format = nullptr;
+  AVCodecContext* codec = nullptr;
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+  int stream = -1;
+  bool flushed = false;         // the demuxer is done and the decoder was told so
+  std::vector<double> pending;  // decoded, interleaved, not yet handed out
+  std::size_t pendingAt = 0;
+};
+
+namespace {
+
+constexpr int kIoBufferBytes = 64 * 1024;
+
+std::string AvError(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
+int ReadFromFile(void* opaque, std::uint8_t* buffer, int size) {
+  auto* b = static_cast<AudioDecoderBackend*>(opaque);
+  const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(size), b->file);
+  if (got > 0) return static_cast<int>(got);
+  return std::ferror(b->file) ? AVERROR(EIO) : AVERROR_EOF;
+}
+
+std::int64_t SeekInFile(void* opaque, std::int64_t offset, int whence) {
+  auto* b = static_cast<AudioDecoderBackend*>(opaque);
+  if (whence == AVSEEK_SIZE) {
+    struct stat st {};
+    return ::fstat(fileno(b->file), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+  }
+  whence &= ~AVSEEK_FORCE;
+  if (fseeko(b->file, static_cast<off_t>(offset), whence) != 0) return -1;
+  return static_cast<std::int64_t>(ftello(b->file));
+}
+
+// Demuxers that name other resources (playlists, references to other files) would open them through this:
+// a file given to tavelmir is read alone.
+int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
+
+bool FormatIsSupported(int rate, int channels, const std::string& path, std::string& error) {
+  if (channels < 1 || channels > kMaximumAudioChannels) {
+    error = "cannot read audio '" + path + "': " + std::to_string(channels) + " channels (tavelmir takes 1 to " +
+            std::to_string(kMaximumAudioChannels) + ")";
+    return false;
+  }
+  if (rate < kMinimumAudioRate || rate > kMaximumAudioRate) {
+    error = "cannot read audio '" + path + "': a sample rate of " + std::to_string(rate) +
+            " Hz (tavelmir takes 1000 to 768000 Hz)";
+    return false;
+  }
+  return true;
+}
+
+bool OpenWithSndfile(AudioDecoder& d, std::string& error) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(d.path.c_str(), SFM_READ, &info);
+  if (!file) {
+    error = sf_strerror(nullptr);
+    return false;
+  }
+  // Integer sources come out exactly as s / 2^(bits-1); float sources as stored.
+  sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
+  d.rate = info.samplerate;
+  d.channels = info.channels;
+  d.claimedLength = info.frames >= 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
+  d.backend->sndfile = file;
+  return true;
+}
+
+// Decoded samples of `frame` appended to `pending`, interleaved; integer formats divided by their full scale,
+// which is exact in a double and equal to what libsndfile gives for the same samples.
+void AppendFrame(const AVFrame* frame, int channels, std::vector<double>& pending) {
+  const int n = frame->nb_samples;
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const bool planar = av_sample_fmt_is_planar(format) != 0;
+  const std::size_t base = pending.size();
+  pending.resize(base + static_cast<std::size_t>(n) * static_cast<std::size_t>(channels));
+  double* out = pending.data() + base;
+  for (int c = 0; c < channels; ++c) {
+    const std::uint8_t* data = planar ? frame->extended_data[c] : frame->extended_data[0];
+    const int stride = planar ? 1 : channels;
+    const int first = planar ? 0 : c;
+    for (int i = 0; i < n; ++i) {
+      const int k = first + i * stride;
+      double v = 0;
+      switch (av_get_packed_sample_fmt(format)) {
+        case AV_SAMPLE_FMT_U8:
+          v = (data[k] - 128) / 128.0;
+          break;
+        case AV_SAMPLE_FMT_S16:
+          v = reinterpret_cast<const std::int16_t*>(data)[k] / 32768.0;
+          break;
+        case AV_SAMPLE_FMT_S32:
+          v = reinterpret_cast<const std::int32_t*>(data)[k] / 2147483648.0;
+          break;
+        case AV_SAMPLE_FMT_S64:
+          v = static_cast<double>(reinterpret_cast<const std::int64_t*>(data)[k]) / 9223372036854775808.0;
+          break;
+        case AV_SAMPLE_FMT_FLT:
+          v = reinterpret_cast<const float*>(data)[k];
+          break;
+        case AV_SAMPLE_FMT_DBL:
+          v = reinterpret_cast<const double*>(data)[k];
+          break;
+        default:
+          break;
+      }
+      out[static_cast<std::size_t>(i) * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = v;
+    }
+  }
+}
+
+// Decodes until at least one frame is pending (1), the audio ends (0) or decoding fails (-1).
+int DecodeMore(AudioDecoder& d, std::string& error) {
+  AudioDecoderBackend& b = *d.backend;
+  for (;;) {
+    int r = avcodec_receive_frame(b.codec, b.frame);
+    if (r == 0) {
+      if (b.frame->nb_samples <= 0) {
+        av_frame_unref(b.frame);
+        continue;
+      }
+      const int channels = b.frame->ch_layout.nb_channels;
+      const int rate = b.frame->sample_rate;
+      if (d.rate == 0) {
+        d.rate = rate;
+        d.channels = channels;
+      }
+      if (rate != d.rate || channels != d.channels) {
+        av_frame_unref(b.frame);
+        error = "cannot decode audio '" + d.path + "': the sample rate or channel count changes midway";
+        return -1;
+      }
+      if (!FormatIsSupported(rate, channels, d.path, error)) {
+        av_frame_unref(b.frame);
+        return -1;
+      }
+      AppendFrame(b.frame, channels, b.pending);
+      av_frame_unref(b.frame);
+      return 1;
+    }
+    if (r == AVERROR_EOF) return 0;
+    // Damaged data costs the frame it is in, as in every player; the stream goes on.
+    if (r != AVERROR(EAGAIN) && r != AVERROR_INVALIDDATA) {
+      error = "cannot decode audio '" + d.path + "': " + AvError(r);
+      return -1;
+    }
+    if (b.flushed) return 0;
+    r = av_read_frame(b.format, b.packet);
+    if (r < 0) {
+      // The end, or a file cut off: what was read is the audio.
+      avcodec_send_packet(b.codec, nullptr);
+      b.flushed = true;
+      continue;
+    }
+    if (b.packet->stream_index == b.stream) {
+      r = avcodec_send_packet(b.codec, b.packet);
+      if (r < 0 && r != AVERROR_INVALIDDATA && r != AVERROR(EAGAIN)) {
+        av_packet_unref(b.packet);
+        error = "cannot decode audio '" + d.path + "': " + AvError(r);
+        return -1;
+      }
+    }
+    av_packet_unref(b.packet);
+  }
+}
+
+bool OpenWithFfmpeg(AudioDecoder& d, bool seekable, std::string& error) {
+  AudioDecoderBackend& b = *d.backend;
+  auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferBytes));
+  if (buffer)
+    b.io = avio_alloc_context(buffer, kIoBufferBytes, 0, &b, ReadFromFile, nullptr, seekable ? SeekInFile : nullptr);
+  if (!b.io) {
+    av_free(buffer);
+    error = "out of memory";
+    return false;
+  }
+  if (!seekable) b.io->seekable = 0;
+  b.format = avformat_alloc_context();
+  if (!b.format) {
+    error = "out of memory";
+    return false;
+  }
+  b.format->pb = b.io;
+  b.format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  b.format->io_open = RefuseNestedOpen;
+  int r = avformat_open_input(&b.format, d.path.c_str(), nullptr, nullptr);
+  if (r < 0) {  // frees the context on failure
+    b.format = nullptr;
+    error = AvError(r);
+    return false;
+  }
+  r = avformat_find_stream_info(b.format, nullptr);
+  if (r < 0) {
+    error = AvError(r);
+    return false;
+  }
+  const AVCodec* codec = nullptr;
+  b.stream = av_find_best_stream(b.format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+  if (b.stream < 0 || !codec) {
+    error = b.stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for its audio" : "it holds no audio";
+    return false;
+  }
+  for (unsigned i = 0; i < b.format->nb_streams; ++i)
+    if (static_cast<int>(i) != b.stream) b.format->streams[i]->discard = AVDISCARD_ALL;
+  const AVStream* stream = b.format->streams[b.stream];
+  b.codec = avcodec_alloc_context3(codec);
+  b.packet = av_packet_alloc();
+  b.frame = av_frame_alloc();
+  if (!b.codec || !b.packet || !b.frame) {
+    error = "out of memory";
+    return false;
+  }
+  if ((r = avcodec_parameters_to_context(b.codec, stream->codecpar)) < 0 ||
+      (r = avcodec_open2(b.codec, codec, nullptr)) < 0) {
+    error = AvError(r);
+    return false;
+  }
+  if (stream->duration > 0 && stream->time_base.den > 0 && stream->codecpar->sample_rate > 0)
+    d.claimedLength = av_rescale_q(stream->duration, stream->time_base, AVRational{1, stream->codecpar->sample_rate});
+  // The first decoded frame, not the container, says what the samples are (some codecs double the rate).
+  std::string decodeError;
+  const int got = DecodeMore(d, decodeError);
+  if (got < 0) {
+    error = decodeError.substr(decodeError.find("': ") + 3);
+    return false;
+  }
+  if (got == 0) {
+    error = "no samples";
+    return false;
+  }
+  return true;
+}
+
+void ReleaseFfmpeg(AudioDecoderBackend& b) {
+  av_frame_free(&b.frame);
+  av_packet_free(&b.packet);
+  avcodec_free_context(&b.codec);
+  avformat_close_input(&b.format);
+  if (b.io) av_freep(&b.io->buffer);
+  avio_context_free(&b.io);
+  if (b.file && b.ownsFile) std::fclose(b.file);
+  b.file = nullptr;
+  b.pending.clear();
+  b.pendingAt = 0;
+  b.flushed = false;
+  b.stream = -1;
+}
+
+}  // namespace
+
+bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& error) {
+  CloseAudioDecoder(d);
+  // Failures are reported in our own words with the file's name; FFmpeg's console chatter would only repeat them.
+  av_log_set_level(AV_LOG_QUIET);
+  d.path = path;
+  d.backend = new AudioDecoderBackend;
+  AudioDecoderBackend& b = *d.backend;
+  const bool standardInput = path == "-";
+  struct stat st {};
+  if (!standardInput && ::stat(path.c_str(), &st) != 0) {
+    error = "cannot read audio '" + path + "': " + std::strerror(errno);
+    CloseAudioDecoder(d);
+    return false;
+  }
+  if (!standardInput && S_ISDIR(st.st_mode)) {
+    error = "cannot read audio '" + path + "': it is a folder";
+    CloseAudioDecoder(d);
+    return false;
+  }
+  const bool regular = !standardInput && S_ISREG(st.st_mode);
+  std::string sndfileError;
+  if (regular && OpenWithSndfile(d, sndfileError)) {
+    if (FormatIsSupported(d.rate, d.channels, path, error)) return true;
+    CloseAudioDecoder(d);
+    return false;
+  }
+  d.rate = d.channels = 0;
+  d.claimedLength = -1;
+  if (standardInput) {
+    b.file = stdin;
+  } else {
+    b.file = std::fopen(path.c_str(), "rb");
+    b.ownsFile = true;
+  }
+  std::string reason;
+  if (!b.file) {
+    reason = std::strerror(errno);
+  } else if (OpenWithFfmpeg(d, regular, reason)) {
+    return true;
+  }
+  error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : reason);
+  CloseAudioDecoder(d);
+  return false;
+}
+
+std::int64_t ReadAudioFrames(AudioDecoder& d, double* out, std::int64_t frames, std::string& error) {
+  if (!d.backend || frames <= 0) return 0;
+  AudioDecoderBackend& b = *d.backend;
+  if (b.sndfile) {
+    const sf_count_t got = sf_readf_double(b.sndfile, out, frames);
+    if (got > 0) return got;
+    if (sf_error(b.sndfile) != SF_ERR_NO_ERROR) {
+      error = "cannot decode audio '" + d.path + "': " + sf_strerror(b.sndfile);
+      return -1;
+    }
+    return 0;
+  }
+  if (b.pendingAt == b.pending.size()) {
+    b.pending.clear();
+    b.pendingAt = 0;
+    const int r = DecodeMore(d, error);
+    if (r <= 0) return r;
+  }
+  const std::size_t channels = static_cast<std::size_t>(d.channels);
+  const std::size_t available = (b.pending.size() - b.pendingAt) / channels;
+  const std::size_t n = std::min(available, static_cast<std::size_t>(frames));
+  std::memcpy(out, b.pending.data() + b.pendingAt, n * channels * sizeof(double));
+  b.pendingAt += n * channels;
+  return static_cast<std::int64_t>(n);
+}
+
+void CloseAudioDecoder(AudioDecoder& d) {
+  if (d.backend) {
+    if (d.backend->sndfile) sf_close(d.backend->sndfile);
+    ReleaseFfmpeg(*d.backend);
+    delete d.backend;
+  }
+  d.backend = nullptr;
+  d.rate = d.channels = 0;
+  d.claimedLength = -1;
+}

@@ -1,0 +1,32 @@
+// Audio files and pipes read as a stream of samples: libsndfile for what it reads, FFmpeg's libraries for the rest.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Sample rates and channel counts outside these are refused at opening: encoders and players take nothing else.
+constexpr int kMinimumAudioRate = 1000;
+constexpr int kMaximumAudioRate = 768000;
+constexpr int kMaximumAudioChannels = 64;
+
+struct AudioDecoderBackend;
+
+struct AudioDecoder {
+  std::string path;                 // as given; "-" is standard input
+  int rate = 0;                     // samples per second
+  int channels = 0;                 // interleaved in every read
+  std::int64_t claimedLength = -1;  // samples per channel the header announces, -1 unknown; never relied on
+  AudioDecoderBackend* backend = nullptr;
+};
+
+// Opens `path` ("-" for standard input). A regular file goes to libsndfile first, which keeps exact sample values
+// of the formats it reads, and to FFmpeg when libsndfile refuses it; pipes, terminals and other streams go to
+// FFmpeg only, since a refused attempt would have consumed their bytes. The name is only ever opened as a file,
+// never read as a protocol or URL. False, with a message naming the file and the reason.
+bool OpenAudioDecoder(const std::string& path, AudioDecoder& decoder, std::string& error);
+
+// Reads up to `frames` sample frames, interleaved, full scale -1 .. 1 (integer sources exactly s / 2^(bits-1);
+// float sources as stored, which may be beyond 1 or NaN). Returns the frames read, 0 at the end of the audio,
+// -1 with a message when decoding fails.
+std::int64_t ReadAudioFrames(AudioDecoder& decoder, double* out, std::int64_t frames, std::string& error);
+
+void CloseAudioDecoder(AudioDecoder& decoder);

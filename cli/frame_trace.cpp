@@ -1,0 +1,60 @@
+// The per-frame sync record of the player.
+#include "frame_trace.h"
+
+#include <cstdlib>
+
+namespace {
+long long Micros(SteadyTime t, SteadyTime origin) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(t - origin).count();
+}
+}  // namespace
+
+bool OpenPlayerTrace(const std::string& path, SteadyTime origin, PlayerTrace& trace, std::string& error) {
+  trace.file = std::fopen(path.c_str(), "w");
+  if (!trace.file) {
+    error = "cannot write the trace '" + path + "'";
+    return false;
+  }
+  // Line by line, so that someone watching the file (or a test) sees each frame as it is shown.
+  std::setvbuf(trace.file, nullptr, _IOLBF, 0);
+  trace.origin = origin;
+  std::fprintf(trace.file,
+               "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us render_us present_us\n"
+               "# times in microseconds since start; positions in samples of the device's stream; sample\n"
+               "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform;\n"
+               "# '# clock TIME POSITION' lines: every point of the device's clock, as its thread recorded it\n");
+  return true;
+}
+
+void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& p,
+                const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs) {
+  if (!trace.file) return;
+  int peak = -1, peakAt = 0;
+  for (int i = 0; i < kWaveformBlockBytes; ++i) {
+    const int magnitude = std::abs(static_cast<int>(static_cast<signed char>(block[i])));
+    if (magnitude > peak) {
+      peak = magnitude;
+      peakAt = i % kSamplesPerChannel;
+    }
+  }
+  std::fprintf(trace.file, "%lld %lld %lld %lld %d %lld %lld %d %lld %.0f %.0f\n", static_cast<long long>(frame),
+               Micros(shown, trace.origin), static_cast<long long>(p.blockStart),
+               static_cast<long long>(p.blockStart + peakAt), peak,
+               p.clock.valid ? Micros(p.clock.time, trace.origin) : 0LL, static_cast<long long>(p.clock.position),
+               p.rate, static_cast<long long>(p.latencyUs), renderUs, presentUs);
+}
+
+void TraceClock(PlayerTrace& trace, const AudioClockPoint& point) {
+  if (trace.file && point.valid)
+    std::fprintf(trace.file, "# clock %lld %lld\n", Micros(point.time, trace.origin),
+                 static_cast<long long>(point.position));
+}
+
+void TraceNote(PlayerTrace& trace, std::int64_t frame, const std::string& text) {
+  if (trace.file) std::fprintf(trace.file, "# %lld %s\n", static_cast<long long>(frame), text.c_str());
+}
+
+void ClosePlayerTrace(PlayerTrace& trace) {
+  if (trace.file) std::fclose(trace.file);
+  trace.file = nullptr;
+}

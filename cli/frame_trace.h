@@ -1,0 +1,31 @@
+// `--trace FILE`: one line per shown frame with the sound it was given and when, for checking picture/sound sync.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "sample_history.h"
+#include "waveform_source.h"
+
+// Where a frame's waveform came from. Positions are samples per channel of the device's stream.
+struct FramePlacement {
+  std::int64_t blockStart = 0;
+  AudioClockPoint clock;  // the device clock the block was chosen by
+  int rate = 0;
+  std::int64_t latencyUs = 0;  // the device latency in that clock
+};
+
+struct PlayerTrace {
+  std::FILE* file = nullptr;
+  SteadyTime origin{};
+};
+
+// Writes the header naming the columns. False, with a message naming the file, when it cannot be created.
+bool OpenPlayerTrace(const std::string& path, SteadyTime origin, PlayerTrace& trace, std::string& error);
+void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& placement,
+                const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs);
+// "# clock TIME POSITION": a point of the device's clock as its thread recorded it (sample POSITION heard at TIME).
+void TraceClock(PlayerTrace& trace, const AudioClockPoint& point);
+// A line starting with '#', for events (keys, device changes) and the closing summary.
+void TraceNote(PlayerTrace& trace, std::int64_t frame, const std::string& text);
+void ClosePlayerTrace(PlayerTrace& trace);

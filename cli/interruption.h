@@ -1,0 +1,11 @@
+// Ctrl-C, SIGTERM and SIGHUP during a render: noted, so that the render stops and removes what it started.
+#pragma once
+
+// Installs the handlers (without SA_RESTART, so that a blocked write or wait returns) and clears the note.
+void CatchInterruptions();
+// The handlers of before CatchInterruptions.
+void ReleaseInterruptions();
+// A signal arrived since CatchInterruptions.
+bool Interrupted();
+// The signal's name for messages ("SIGINT", ...), or empty.
+const char* InterruptionName();

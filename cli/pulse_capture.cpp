@@ -1,0 +1,155 @@
+// The PulseAudio reader of `live`: a blocking stream on its own thread, reconnected whenever the server returns.
+#include "pulse_capture.h"
+
+#include <pulse/error.h>
+#include <pulse/pulseaudio.h>
+#include <pulse/simple.h>
+
+#include <chrono>
+
+namespace {
+
+constexpr int kChunkSamples = kCaptureRate / 100;  // 10 ms per read keeps the picture close to the sound
+
+std::string ServerError(int code) {
+  std::string text = pa_strerror(code);
+  if (code == PA_ERR_CONNECTIONREFUSED || code == PA_ERR_INVALIDSERVER)
+    text = "no sound server is running (PulseAudio, or PipeWire with pipewire-pulse): " + text;
+  return text;
+}
+
+pa_simple* Connect(const std::string& source, int& code) {
+  const pa_sample_spec spec{PA_SAMPLE_S16LE, kCaptureRate, 2};
+  pa_buffer_attr attr{};
+  attr.maxlength = static_cast<std::uint32_t>(-1);
+  attr.fragsize = kChunkSamples * 4;
+  return pa_simple_new(nullptr, "tavelmir", PA_STREAM_RECORD, source.c_str(), "visualization", &spec, nullptr, &attr,
+                       &code);
+}
+
+void Report(PulseCapture& c, const std::string& text) {
+  std::lock_guard lock(c.messagesMutex);
+  c.messages.push_back(text);
+}
+
+void ReadLoop(PulseCapture& c, pa_simple* stream) {
+  std::int16_t chunk[2 * kChunkSamples];
+  while (!c.stop) {
+    if (!stream) {
+      int code = 0;
+      stream = Connect(c.source, code);
+      if (!stream) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        continue;
+      }
+      c.connected = true;
+      Report(c, "the sound server is back: capturing from " + c.source);
+    }
+    int code = 0;
+    if (pa_simple_read(stream, chunk, sizeof chunk, &code) < 0) {
+      Report(c, "lost the sound server (" + std::string(pa_strerror(code)) + "); waiting for it to come back");
+      pa_simple_free(stream);
+      stream = nullptr;
+      c.connected = false;
+      continue;
+    }
+    const SteadyTime now = std::chrono::steady_clock::now();
+    const pa_usec_t latency = pa_simple_get_latency(stream, &code);
+    const std::int64_t lat = latency == static_cast<pa_usec_t>(-1) ? 0 : static_cast<std::int64_t>(latency);
+    c.latencyUs = lat;
+    // The newest sample read was at the source `latency` ago.
+    const std::int64_t end = c.history->end() + kChunkSamples;
+    c.history->Append(chunk, kChunkSamples, {now - std::chrono::microseconds(lat), end, true});
+  }
+  if (stream) pa_simple_free(stream);
+}
+
+}  // namespace
+
+bool StartPulseCapture(PulseCapture& c, const std::string& source, SampleHistory& history, std::string& error) {
+  c.source = source;
+  c.history = &history;
+  c.stop = false;
+  history.Reset(kCaptureRate, 2.0);
+  int code = 0;
+  pa_simple* stream = Connect(source, code);
+  if (!stream) {
+    error = code == PA_ERR_NOENTITY ? "no sound source named '" + source + "' (--list-sources shows them)"
+                                    : ServerError(code);
+    return false;
+  }
+  c.connected = true;
+  c.reader = std::thread(ReadLoop, std::ref(c), stream);
+  return true;
+}
+
+void StopPulseCapture(PulseCapture& c) {
+  c.stop = true;
+  if (c.reader.joinable()) c.reader.join();
+}
+
+std::vector<std::string> TakeCaptureMessages(PulseCapture& c) {
+  std::lock_guard lock(c.messagesMutex);
+  std::vector<std::string> taken;
+  taken.swap(c.messages);
+  return taken;
+}
+
+namespace {
+
+struct SourceListing {
+  std::ostream* out;
+  bool done = false;
+  bool failed = false;
+  int code = 0;
+};
+
+void OnSource(pa_context*, const pa_source_info* info, int eol, void* user) {
+  auto& l = *static_cast<SourceListing*>(user);
+  if (eol) {
+    l.done = true;
+    return;
+  }
+  *l.out << info->name << "  " << (info->description ? info->description : "")
+         << (info->monitor_of_sink != PA_INVALID_INDEX ? "  (monitor: what an output plays)" : "") << '\n';
+}
+
+void OnState(pa_context* context, void* user) {
+  auto& l = *static_cast<SourceListing*>(user);
+  switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY:
+      pa_operation_unref(pa_context_get_source_info_list(context, OnSource, user));
+      break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+      l.failed = true;
+      l.code = pa_context_errno(context);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+bool ListPulseSources(std::ostream& out, std::string& error) {
+  pa_mainloop* loop = pa_mainloop_new();
+  pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "tavelmir");
+  SourceListing listing{&out};
+  pa_context_set_state_callback(context, OnState, &listing);
+  if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+    listing.failed = true;
+    listing.code = pa_context_errno(context);
+  }
+  while (!listing.done && !listing.failed)
+    if (pa_mainloop_iterate(loop, 1, nullptr) < 0) break;
+  pa_context_disconnect(context);
+  pa_context_unref(context);
+  pa_mainloop_free(loop);
+  if (!listing.done) {
+    error = ServerError(listing.code ? listing.code : PA_ERR_CONNECTIONREFUSED);
+    return false;
+  }
+  out << kDefaultMonitor << "  the monitor of the default output (the default of live)\n";
+  return true;
+}

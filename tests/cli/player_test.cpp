@@ -1,0 +1,416 @@
+// `play` and `live` headless: SDL's dummy video and disk audio, a private PulseAudio with a null sink, click tracks;
+// sync is judged from the recorded timestamps of --trace, never from the test's own clock.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "cli_test_support.h"
+#include "picture_fit.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kRate = 44100;
+// Onsets of the clicks in each click track, in samples; irregular, so a shifted match cannot pass.
+const std::vector<std::int64_t> kClickOnsets = {17640, 35280, 48510, 66150, 86436, 99666};
+constexpr std::int64_t kTrackLength = 2 * kRate + kRate / 2;
+// A frame whose waveform reaches this (of 127) shows a click; silence is 0.
+constexpr int kClickPeak = 20;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Each click starts at full strength and dies away over about 120 ms: the loudest sample of a frame that holds the
+// onset is the onset, and the click outlasts the part of each 20 ms that a 576-sample waveform leaves out, even
+// when a busy machine delays a frame or two.
+void WriteClickTrack(const fs::path& path) {
+  std::vector<double> samples(2 * kTrackLength, 0.0);
+  for (std::int64_t onset : kClickOnsets)
+    for (int i = 0; i < 6000; ++i) {
+      // Negative first: -29000 becomes -114 in 8 bits and the next, positive, sample 113.
+      const double v = 29000 * std::exp(-i / 3000.0) * (i % 2 ? 1 : -1);
+      samples[2 * (onset + i)] = samples[2 * (onset + i) + 1] = std::trunc(v);
+    }
+  WriteAudio(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, samples);
+}
+
+struct TraceFrame {
+  std::int64_t frame, shownUs, blockStart, peakPos;
+  int peak;
+  std::int64_t clockUs, clockPos;
+  int rate;
+  std::int64_t latencyUs;
+  double renderUs, presentUs;
+  // When the frame took its waveform. On a busy machine the system may hold the player between that and showing
+  // the frame; no player can help that, so sync is judged here.
+  double chosenUs() const { return static_cast<double>(shownUs) - renderUs - presentUs; }
+};
+
+struct ClockPoint {
+  std::int64_t us, position;
+};
+
+struct Trace {
+  std::vector<TraceFrame> frames;
+  std::vector<std::string> notes;
+  std::vector<ClockPoint> clock;  // every point of the device's clock, in the order recorded
+};
+
+Trace ReadTrace(const fs::path& path) {
+  Trace trace;
+  std::istringstream lines(ReadFileText(path));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty()) continue;
+    if (line.rfind("# clock ", 0) == 0) {
+      ClockPoint c{};
+      std::istringstream(line.substr(8)) >> c.us >> c.position;
+      trace.clock.push_back(c);
+      continue;
+    }
+    if (line[0] == '#') {
+      trace.notes.push_back(line);
+      continue;
+    }
+    TraceFrame f{};
+    std::istringstream(line) >> f.frame >> f.shownUs >> f.blockStart >> f.peakPos >> f.peak >> f.clockUs >>
+        f.clockPos >> f.rate >> f.latencyUs >> f.renderUs >> f.presentUs;
+    trace.frames.push_back(f);
+  }
+  return trace;
+}
+
+// Indices (into trace.frames) of the first frame of each click: the first loud frame whose loudest sample lies
+// beyond the previous click (clicks are 13,230 samples apart or more and loud for about 5,200). Judged by stream
+// positions, so a frame shown twice or a stall on a busy machine does not make one click two.
+std::vector<std::size_t> ClickFrames(const Trace& trace) {
+  std::vector<std::size_t> found;
+  for (std::size_t i = 0; i < trace.frames.size(); ++i) {
+    const TraceFrame& f = trace.frames[i];
+    if (f.peak >= kClickPeak && (found.empty() || f.peakPos > trace.frames[found.back()].peakPos + 8000))
+      found.push_back(i);
+  }
+  return found;
+}
+
+// The click frames as "frame@ms:position/peak", for failure messages.
+std::string DescribeClicks(const Trace& trace, const std::vector<std::size_t>& shown) {
+  std::string text;
+  for (std::size_t i : shown) {
+    const TraceFrame& f = trace.frames[i];
+    text += std::to_string(f.frame) + "@" + std::to_string(f.shownUs / 1000) + ":" + std::to_string(f.peakPos) + "/" +
+            std::to_string(f.peak) + " ";
+  }
+  return text;
+}
+
+// When the frame's device clock says sample `position` is heard.
+double HeardUs(const TraceFrame& f, std::int64_t position) {
+  return static_cast<double>(f.clockUs) + static_cast<double>(position - f.clockPos) * 1e6 / f.rate;
+}
+
+// A child process with extra environment, its output in files; killed if the test leaves it running.
+struct Child {
+  pid_t pid = -1;
+  ~Child() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+void Spawn(Child& child, const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& out,
+           const fs::path& err) {
+  child.pid = fork();
+  if (child.pid != 0) return;
+  for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+  if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execvp(args[0], args.data());
+  _exit(127);
+}
+
+// The exit status, or -1 when it did not end within `timeout` (then it is killed).
+int WaitExit(Child& child, std::chrono::seconds timeout) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  int status = 0;
+  while (waitpid(child.pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > until) return -1;
+    std::this_thread::sleep_for(20ms);
+  }
+  child.pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds timeout) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(50ms);
+  }
+  return true;
+}
+
+const std::vector<std::string> kHeadlessSdl = {"SDL_VIDEODRIVER=dummy"};
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plugin = folder.path / "plugin";
+    CopyDefaultPluginFolder(plugin);
+    WriteClickTrack(folder.path / "clicks.wav");
+    WriteFileText(folder.path / "broken.wav", "RIFF, but no audio in it");
+  }
+  std::string P(const char* name) const { return (folder.path / name).string(); }
+  // Runs `play` with SDL's disk audio (written to out.raw at the device's pace).
+  // With `userSettings`, the default data set and the user's settings file under config/ instead of the copy.
+  int Play(const std::vector<std::string>& args, bool userSettings = false) {
+    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", "--trace", P("trace.txt")};
+    if (!userSettings) argv.insert(argv.end(), {"--plugin-dir", plugin.string()});
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = kHeadlessSdl;
+    env.push_back("XDG_CONFIG_HOME=" + P("config"));
+    env.push_back("SDL_AUDIODRIVER=disk");
+    env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
+    Child child;
+    Spawn(child, argv, env, P("out.txt"), P("err.txt"));
+    return WaitExit(child, 120s);
+  }
+  TempFolder folder;
+  fs::path plugin;
+};
+
+TEST(PictureFitTest, WholePixelsIn43OrLargest43Rectangle) {
+  struct Case {
+    int w, h;
+    bool smooth;
+    PictureRect expected;
+  };
+  const Case cases[] = {
+      {960, 720, false, {0, 0, 960, 720}},        // the default window: 3 x 3 pixels a screen pixel, rows 3 or 4
+      {1920, 1080, false, {320, 60, 1280, 960}},  // k = 4 in a 16:9 monitor
+      {1000, 1000, false, {20, 140, 960, 720}},  {639, 479, false, {159, 119, 320, 240}},
+      {300, 300, false, {0, 37, 300, 225}},  // smaller than 320 x 240: the largest 4:3 rectangle
+      {1920, 1080, true, {240, 0, 1440, 1080}},  {0, 480, false, {0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + (c.smooth ? " smooth" : ""));
+    const PictureRect r = FitPicture(c.w, c.h, c.smooth);
+    EXPECT_EQ(r.x, c.expected.x);
+    EXPECT_EQ(r.y, c.expected.y);
+    EXPECT_EQ(r.width, c.expected.width);
+    EXPECT_EQ(r.height, c.expected.height);
+  }
+}
+
+// A playlist of two click tracks around a broken file: the broken one is reported and skipped, every click of both
+// tracks reaches the device and is shown on the frame that is on screen while it is heard (within one frame).
+TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
+  ASSERT_EQ(Play({P("clicks.wav"), P("broken.wav"), P("clicks.wav")}), 0) << ReadFileText(P("err.txt"));
+  const std::string err = ReadFileText(P("err.txt"));
+  EXPECT_TRUE(Contains(err, "broken.wav")) << err;
+  EXPECT_TRUE(Contains(err, "skipped")) << err;
+
+  // What the device played: both tracks' clicks, each track's at exactly its own spacing.
+  const std::vector<std::uint8_t> raw = ReadBytes(P("out.raw"));
+  std::vector<std::int64_t> played;
+  std::int64_t quietSince = 0;
+  for (std::size_t i = 0; i + 3 < raw.size(); i += 4) {
+    const auto s = static_cast<std::int16_t>(raw[i] | raw[i + 1] << 8);
+    const std::int64_t at = static_cast<std::int64_t>(i / 4);
+    if (std::abs(s) > 16000 && at - quietSince > kRate / 10) played.push_back(at);
+    if (std::abs(s) > 16000) quietSince = at;
+  }
+  ASSERT_EQ(played.size(), 2 * kClickOnsets.size());
+  for (std::size_t k = 0; k < played.size(); ++k)
+    EXPECT_EQ(played[k] - played[k / 6 * 6], kClickOnsets[k % 6] - kClickOnsets[0]) << "click " << k;
+
+  const Trace trace = ReadTrace(P("trace.txt"));
+  const std::vector<std::size_t> shown = ClickFrames(trace);
+  ASSERT_EQ(shown.size(), played.size()) << DescribeClicks(trace, shown);
+  // The device played some silence before the stream started, so its count runs ahead by a constant: the largest
+  // distance, met wherever a frame held the onset itself.
+  std::int64_t lead = 0;
+  for (std::size_t k = 0; k < shown.size(); ++k) lead = std::max(lead, played[k] - trace.frames[shown[k]].peakPos);
+  double worstUs = 0;
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    const TraceFrame& f = trace.frames[shown[k]];
+    const std::int64_t onset = played[k] - lead;
+    // The frame shows the played samples: its loudest is the onset, or one of its first two (signs alternate) when
+    // the onset came just before.
+    EXPECT_TRUE(f.peakPos == onset || (f.peakPos - f.blockStart <= 1 && f.blockStart > onset))
+        << "click " << k << ": onset " << onset << ", frame from " << f.blockStart << " peak at " << f.peakPos;
+    // The frame took its waveform within one frame period of the time its first loud sample (the onset, or the
+    // first of the frame when a stall of the machine let the onset pass unshown) was played, by the clock point of
+    // the buffer that handed that sample out: a buffer handed out late on a busy machine plays late, and the
+    // picture waits for it. Judged in time, not in frame numbers: after a stall the player shows two frames close
+    // together rather than falling behind.
+    const std::int64_t first = std::max(onset, f.blockStart);
+    ClockPoint clock{};
+    for (const ClockPoint& c : trace.clock)
+      if (c.position <= first) clock = c;
+    const double heard = static_cast<double>(clock.us) + static_cast<double>(first - clock.position) * 1e6 / f.rate;
+    EXPECT_LT(std::abs(f.chosenUs() - heard), 20000) << "click " << k;
+    worstUs = std::max(worstUs, std::abs(static_cast<double>(f.shownUs) - heard));
+    EXPECT_GT(f.latencyUs, 0);
+  }
+  std::cout << "play: worst distance between a click heard and its frame shown " << worstUs / 1000 << " ms\n";
+
+  EXPECT_EQ(Play({P("broken.wav"), P("missing.wav")}), 1);
+  EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "none of the files could be played"));
+}
+
+// Keys change the look as described; --save keeps the result, without it plugin.ini is untouched; Escape and Q end
+// the player with status 0 long before the music does.
+TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
+  const fs::path userFile = folder.path / "config" / "tavelmir" / "plugin.ini";
+  fs::create_directories(userFile.parent_path());
+  WriteFileText(userFile, "[Ombrelo Tunnel]\nWaveAttenuationRate=3\n");
+  ASSERT_EQ(Play({P("clicks.wav"), "--save", "--keys",
+                  "3:Right 4:c 5:3 6:Up 7:Up 8:Down 9:h 10:F1 11:f 12:Alt+Return 14:Escape"},
+                 true),
+            0)
+      << ReadFileText(P("err.txt"));
+  Trace trace = ReadTrace(P("trace.txt"));
+  EXPECT_LT(trace.frames.size(), 40u);
+  std::string notes;
+  for (const std::string& n : trace.notes) notes += n + "\n";
+  EXPECT_TRUE(Contains(notes, "key Right: palette 2 of ")) << notes;
+  EXPECT_TRUE(Contains(notes, "key C: palette cycling off")) << notes;  // the player starts with it on
+  EXPECT_TRUE(Contains(notes, "key 3: wave preset 3: Loud")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Up: wave amplitude 130")) << notes;  // Loud's 114, plus 16
+  const std::string saved = ReadFileText(userFile);
+  for (const char* line :
+       {"RadioIndex=0", "WaveAmplitude=130", "WaveShiftPower=3", "PaletteAnimationSpeed=0", "WaveAttenuationRate=3"})
+    EXPECT_TRUE(Contains(saved, line)) << line << " in\n" << saved;
+
+  ASSERT_EQ(Play({P("clicks.wav"), "--set", "WaveAmplitude=7", "--keys", "2:Down 3:4 4:q"}, true), 0)
+      << ReadFileText(P("err.txt"));
+  EXPECT_EQ(ReadFileText(userFile), saved);
+  EXPECT_NE(Play({P("clicks.wav"), "--set", "WaveAmplitude=256"}, true), 0);
+  EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "WaveAmplitude")) << ReadFileText(P("err.txt"));
+}
+
+// A private PulseAudio server with a null sink, in folders of the test's own.
+class PulseServer {
+ public:
+  explicit PulseServer(const fs::path& home) : home_(home) {
+    fs::create_directories(home / "runtime");
+    env_ = {"HOME=" + home.string(),
+            "XDG_RUNTIME_DIR=" + home.string(),
+            "XDG_CONFIG_HOME=" + (home / "config").string(),
+            "PULSE_RUNTIME_PATH=" + (home / "runtime").string(),
+            "PULSE_STATE_PATH=" + (home / "state").string(),
+            "PULSE_SERVER=unix:" + (home / "runtime" / "native").string()};
+  }
+  const std::vector<std::string>& env() const { return env_; }
+  // Starts the server and waits until it answers.
+  bool Start() {
+    Spawn(server_,
+          {"pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--disallow-exit", "--log-target=stderr",
+           "--load=module-native-protocol-unix", "--load=module-null-sink sink_name=clicks norewinds=1"},
+          env_, home_ / "server.out", home_ / "server.err");
+    return WaitUntil([&] { return Run("pactl info") == 0; }, 30s);
+  }
+  void Stop() {
+    if (server_.pid > 0) kill(server_.pid, SIGTERM);
+    WaitExit(server_, 30s);
+  }
+  // Runs a command with the server's environment; its exit status.
+  int Run(const std::string& command) const {
+    std::string line;
+    for (const std::string& e : env_) line += e + " ";
+    const int status = std::system(("env " + line + command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  fs::path home_;
+  std::vector<std::string> env_;
+  Child server_;
+};
+
+// `live` captures the null sink's monitor while a click track plays into the sink; the server is stopped and
+// started again in the middle; every click of both plays is shown within a frame of its time plus the capture
+// latency the server reports, and the player ends with status 0 on an interrupt.
+TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
+  if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0) GTEST_SKIP() << "pulseaudio is not installed";
+  PulseServer pulse(folder.path / "pulse");
+  ASSERT_TRUE(pulse.Start());
+  std::vector<std::string> env = pulse.env();
+  env.insert(env.end(), kHeadlessSdl.begin(), kHeadlessSdl.end());
+  Child live;
+  Spawn(live, {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), "--trace", P("trace.txt")}, env,
+        P("out.txt"), P("err.txt"));
+  const auto framesShown = [&] { return ReadTrace(P("trace.txt")).frames.size(); };
+  ASSERT_TRUE(WaitUntil([&] { return framesShown() > 25; }, 60s)) << ReadFileText(P("err.txt"));
+  // A deep buffer: a busy machine must not make the player starve (its gaps would move and split the clicks).
+  const std::string play = "paplay --latency-msec=250 " + P("clicks.wav");
+  ASSERT_EQ(pulse.Run(play), 0);
+
+  pulse.Stop();
+  EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("err.txt")), "lost the sound server"); }, 30s));
+  const std::size_t framesWithoutServer = framesShown();
+  ASSERT_TRUE(pulse.Start());
+  EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("err.txt")), "the sound server is back"); }, 30s))
+      << ReadFileText(P("err.txt"));
+  EXPECT_GT(framesShown(), framesWithoutServer);  // the picture went on meanwhile
+  ASSERT_EQ(pulse.Run(play), 0);
+  std::this_thread::sleep_for(200ms);
+  kill(live.pid, SIGINT);
+  EXPECT_EQ(WaitExit(live, 60s), 0) << ReadFileText(P("err.txt"));
+  pulse.Stop();
+
+  const Trace trace = ReadTrace(P("trace.txt"));
+  const std::vector<std::size_t> shown = ClickFrames(trace);
+  ASSERT_EQ(shown.size(), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
+  double worstUs = 0;
+  std::vector<double> delays;
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    const TraceFrame& f = trace.frames[shown[k]];
+    // When the click reached us: its time at the source (its onset, or the first sample the frame shows when the
+    // onset fell between frames) plus the server's latency.
+    const double atSource = HeardUs(f, f.peakPos);
+    const double due = atSource + static_cast<double>(f.latencyUs);
+    // A live picture can only show what has arrived: the click is on the first frame taken after it arrived
+    // (the frame before had not received it), which on an idle machine is within one frame and one 10 ms read.
+    ASSERT_GT(shown[k], 0u);
+    EXPECT_LE(trace.frames[shown[k] - 1].clockPos, f.peakPos) << "click " << k;
+    EXPECT_GE(f.chosenUs() - due, -1000) << "click " << k;
+    delays.push_back(f.chosenUs() - due);
+    worstUs = std::max(worstUs, static_cast<double>(f.shownUs) - atSource);
+  }
+  std::sort(delays.begin(), delays.end());
+  EXPECT_LT(delays[delays.size() / 2], 30000);
+  std::cout << "live: longest time from a click at the source to its frame on screen " << worstUs / 1000
+            << " ms; median from its arrival to its frame " << delays[delays.size() / 2] / 1000 << " ms\n";
+}
+
+TEST_F(PlayerTest, LiveWithoutASoundServerSaysSo) {
+  const std::vector<std::string> env = {"PULSE_SERVER=unix:" + P("no-server"), "SDL_VIDEODRIVER=dummy"};
+  for (const char* option : {"--list-sources", "--trace"}) {
+    SCOPED_TRACE(option);
+    Child live;
+    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), option};
+    if (std::string(option) == "--trace") argv.push_back(P("trace.txt"));
+    Spawn(live, argv, env, P("out.txt"), P("err.txt"));
+    EXPECT_EQ(WaitExit(live, 60s), 1);
+    EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "no sound server is running")) << ReadFileText(P("err.txt"));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,205 @@
+// render: size and fit arithmetic, YUV frames, --start against the whole song, existing outputs, interruptions.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli_test_support.h"
+#include "frame_image.h"
+#include "frame_sinks.h"
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(FrameGeometry, ContainAndCoverPlaceThePictureForAnySize) {
+  struct Case {
+    int width, height;
+    bool cover, fourThirds;
+    int x, y, w, h;
+  } cases[] = {
+      {1920, 1080, false, true, 240, 0, 1440, 1080},    // 4:3 into 16:9: black left and right
+      {1920, 1080, false, false, 160, 40, 1600, 1000},  // 16:10: whole pixels (5 x 5) fill 93 % of the height
+      {3840, 2160, false, false, 320, 80, 3200, 2000},
+      {1920, 1080, true, true, 0, -180, 1920, 1440},  // cover: cut at top and bottom
+      {1080, 1920, false, true, 0, 554, 1080, 810},   // 16:9 upright: black above and below, corner even
+      {1080, 1920, true, true, -740, 0, 2560, 1920},  // cover upright: cut left and right
+      {960, 720, false, true, 0, 0, 960, 720},
+      {161, 99, false, true, 14, 0, 132, 99},  // odd, and smaller than the screen
+      {320, 200, false, false, 0, 0, 320, 200},
+      {16, 16, true, false, -5, 0, 26, 16},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + (c.cover ? " cover" : " contain") +
+                 (c.fourThirds ? " 4:3" : " 16:10"));
+    const OutputGeometry g = FitOutputGeometry(c.width, c.height, c.cover, c.fourThirds);
+    EXPECT_EQ(g.width, c.width);
+    EXPECT_EQ(g.height, c.height);
+    EXPECT_EQ(g.pictureX, c.x);
+    EXPECT_EQ(g.pictureY, c.y);
+    EXPECT_EQ(g.pictureWidth, c.w);
+    EXPECT_EQ(g.pictureHeight, c.h);
+    FrameScaler scaler;
+    PrepareFrameScaler(scaler, g);
+    // Every screen column and row that lies inside the frame shows, in order, and nothing else does.
+    int shown = 0, previous = -1;
+    for (int column : scaler.column) {
+      if (column < 0) continue;
+      EXPECT_GE(column, previous);
+      if (column != previous) ++shown;
+      previous = column;
+    }
+    if (!c.cover && c.w >= 320) {
+      EXPECT_EQ(shown, 320);
+    }
+  }
+}
+
+TEST(FrameImage, YuvIsLimitedRangeBt709MadeAfterTheEnlargement) {
+  // Left half of the screen palette entry 10 (pure red), right half entry 255 (white on the screen).
+  std::vector<std::uint8_t> indices(kScreenPixels);
+  for (int y = 0; y < kScreenHeight; ++y)
+    for (int x = 0; x < kScreenWidth; ++x) indices[y * kScreenWidth + x] = x < 160 ? 10 : 255;
+  std::uint8_t palette[768] = {};
+  palette[30] = 255;
+  // 4:3 into 1280 x 720: the picture is 960 wide from column 160, so the red/white edge falls at column 640.
+  FrameScaler scaler;
+  PrepareFrameScaler(scaler, FitOutputGeometry(1280, 720, false, true));
+  std::vector<std::uint8_t> yuv(1280 * 720 * 3 / 2);
+  ScaleFrameToYuv420(scaler, indices.data(), palette, yuv.data());
+  const std::uint8_t* y = yuv.data();
+  const std::uint8_t* cb = y + 1280 * 720;
+  const std::uint8_t* cr = cb + 640 * 360;
+  EXPECT_EQ(y[0], 16);    // black around the picture
+  EXPECT_EQ(y[160], 63);  // red: 16 + 219 x 0.2126
+  EXPECT_EQ(y[639], 63);
+  EXPECT_EQ(y[640], 235);  // white
+  EXPECT_EQ(cb[0], 128);
+  EXPECT_EQ(cr[0], 128);
+  EXPECT_EQ(cb[80], 102);
+  EXPECT_EQ(cr[80], 240);
+  // The chroma sample next to the edge covers red only, the one after it white only: nothing bleeds.
+  EXPECT_EQ(cr[319], 240);
+  EXPECT_EQ(cr[320], 128);
+  EXPECT_EQ(cr[360 * 640 - 1], 128);
+}
+
+class RenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plugin = folder.path / "plugin";
+    CopyDefaultPluginFolder(plugin);
+    // 13 s of a beating tone at 8 kHz.
+    std::vector<double> samples;
+    for (int i = 0; i < 8000 * 13; ++i)
+      samples.push_back(std::floor(20000 * std::sin(i * 0.07) * std::sin(i * 0.0011)));
+    WriteAudio(folder.path / "song.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, samples);
+  }
+  std::string P(const char* name) const { return (folder.path / name).string(); }
+  CliRun Render(std::vector<std::string> extra) {
+    std::vector<std::string> args = {"render", P("song.wav"), "--plugin-dir", plugin.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunCli(args);
+  }
+  // Files in the folder besides the plug-in folder and the song.
+  std::vector<std::string> Leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder.path)) {
+      const std::string name = e.path().filename().string();
+      if (name != "plugin" && name != "song.wav") names.push_back(name);
+    }
+    return names;
+  }
+  TempFolder folder;
+  fs::path plugin;
+};
+
+std::uint64_t Digest(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+  return h;
+}
+
+TEST_F(RenderTest, StartGivesTheFrameOfTheWholeSongAtThatTime) {
+  constexpr std::size_t kFrameBytes = 64000 + 768;
+  ASSERT_EQ(Render({"--dump", P("whole.dump"), "--frames", "618"}).status, 0);
+  const std::vector<std::uint8_t> whole = ReadBytes(P("whole.dump"));
+  ASSERT_EQ(whole.size(), 618 * kFrameBytes);
+  const std::uint64_t expected = Digest(whole.data() + 617 * kFrameBytes, kFrameBytes);  // 12.34 s = frame 617
+  const std::vector<std::vector<std::string>> ways = {{"--start", "12.34", "--frames", "1"},
+                                                      {"-ss", "0:12.340", "-t", "0.02"}};
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way[1]);
+    std::vector<std::string> args = {"--dump", P("part.dump"), "-y"};
+    args.insert(args.end(), way.begin(), way.end());
+    CliRun run = Render(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::uint8_t> part = ReadBytes(P("part.dump"));
+    ASSERT_EQ(part.size(), kFrameBytes);
+    EXPECT_EQ(Digest(part.data(), part.size()), expected);
+  }
+  CliRun late = Render({"--dump", P("late.dump"), "--start", "20"});
+  EXPECT_EQ(late.status, 1);
+  EXPECT_TRUE(Contains(late.err, "past the end")) << late.err;
+  EXPECT_FALSE(fs::exists(P("late.dump")));
+}
+
+TEST_F(RenderTest, AnExistingOutputIsReplacedOnlyWithY) {
+  WriteFileText(P("old.dump"), "keep me");
+  CliRun refused = Render({"--dump", P("old.dump"), "--frames", "2"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(Contains(refused.err, "already exists; add -y")) << refused.err;
+  CliRun quiet = Render({"--dump", P("old.dump"), "--frames", "2", "-n"});
+  EXPECT_EQ(quiet.status, 1);
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(ReadFileText(P("old.dump")), "keep me");
+  CliRun replaced = Render({"--dump", P("old.dump"), "--frames", "2", "-y"});
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(ReadBytes(P("old.dump")).size(), 2u * (64000 + 768));
+
+  // The input is never an output, and PNG frames never mix with files already in a folder.
+  const std::vector<std::uint8_t> song = ReadBytes(P("song.wav"));
+  CliRun self = Render({"--dump", P("song.wav"), "-y"});
+  EXPECT_EQ(self.status, 1);
+  EXPECT_TRUE(Contains(self.err, "is the input")) << self.err;
+  EXPECT_TRUE(ReadBytes(P("song.wav")) == song);
+  fs::create_directory(P("frames"));
+  WriteFileText(folder.path / "frames" / "frame_000000.png", "an older render");
+  CliRun mixed = Render({"-o", P("frames"), "--frames", "2", "-y"});
+  EXPECT_EQ(mixed.status, 1);
+  EXPECT_TRUE(Contains(mixed.err, "not an empty folder")) << mixed.err;
+  EXPECT_EQ(ReadFileText(folder.path / "frames" / "frame_000000.png"), "an older render");
+  fs::remove_all(P("frames"));
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{"old.dump"});
+}
+
+TEST_F(RenderTest, AnInterruptedRenderLeavesNothingUnderTheFinalName) {
+  if (FindProgramOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  for (const char* signal : {"INT", "TERM"}) {
+    SCOPED_TRACE(signal);
+    const std::string command = std::string("timeout --preserve-status -s ") + signal + " 1.5 '" + TAVELMIR_CLI_BINARY +
+                                "' render '" + P("song.wav") + "' --plugin-dir '" + plugin.string() + "' -o '" +
+                                P("out.mp4") + "' --size 1920x1080 --preset medium >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+  }
+}
+
+TEST_F(RenderTest, MatroskaGoesToStandardOutput) {
+  if (FindProgramOnPath("ffprobe").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  const std::string command = std::string("'") + TAVELMIR_CLI_BINARY + "' render '" + P("song.wav") +
+                              "' --plugin-dir '" + plugin.string() + "' -o - --frames 10 --size 320x240 > '" +
+                              P("stream.mkv") + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string probe = CommandOutput(
+      "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames,color_space -of csv=p=0 '" +
+      P("stream.mkv") + "'");
+  EXPECT_EQ(probe.substr(0, 18), "h264,bt709,10\naac,") << probe;
+}
+
+}  // namespace
