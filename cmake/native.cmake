@@ -52,9 +52,12 @@ if(NOT TAVELMIR_SANITIZE)
     add_executable(tavelmir_bench ${TAVELMIR_BENCH_SOURCES})
     target_include_directories(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/bench)
     target_link_libraries(tavelmir_bench PRIVATE tavelmir_core benchmark::benchmark)
-    # The per-frame pipeline is measured against its literal transcription, fed from g_state as Render feeds it.
+    # The per-frame pipeline is measured against its literal transcription and against a copy of the frame
+    # code as it was before its stages were last tuned (bench/baseline), all fed as Render feeds them.
+    file(GLOB TAVELMIR_BENCH_BASELINE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/baseline/*.cpp)
     target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/frame_oracle.cpp
-                                          ${PROJECT_SOURCE_DIR}/tests/support/state_frame.cpp)
+                                          ${PROJECT_SOURCE_DIR}/tests/support/state_frame.cpp
+                                          ${TAVELMIR_BENCH_BASELINE_SOURCES})
     # The fade search is measured against its literal transcription; main comes from benchmark_main unless a
     # benchmark file defines its own.
     target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/fade_oracle.cpp)

@@ -5,6 +5,18 @@
 #include <cstdint>
 #include <cstring>
 
+namespace {
+
+// Four pixels as one 32-bit word, little-endian: the first pixel is the lowest byte.
+inline void StoreGroup(const std::uint8_t* image, const std::uint16_t* entry, std::uint8_t* out) {
+  const std::uint32_t word =
+      static_cast<std::uint32_t>(image[entry[0]]) | static_cast<std::uint32_t>(image[entry[1]]) << 8 |
+      static_cast<std::uint32_t>(image[entry[2]]) << 16 | static_cast<std::uint32_t>(image[entry[3]]) << 24;
+  std::memcpy(out, &word, 4);
+}
+
+}  // namespace
+
 void MapTunnel(const TableSet& tables, const FrameOutput& frame) {
   const std::uint8_t* const image = tables.LandscapeImage;
   const std::uint16_t* entry = tables.TunnelTable;
@@ -18,12 +30,12 @@ void MapTunnel(const TableSet& tables, const FrameOutput& frame) {
 
   for (int y = 0; y < height; ++y) {
     std::uint8_t* out = frame.Pixels + y * pitch;
-    for (int g = 0; g < groups; ++g, entry += 4, out += 4) {
-      const std::uint32_t word =
-          static_cast<std::uint32_t>(image[entry[0]]) | static_cast<std::uint32_t>(image[entry[1]]) << 8 |
-          static_cast<std::uint32_t>(image[entry[2]]) << 16 | static_cast<std::uint32_t>(image[entry[3]]) << 24;
-      std::memcpy(out, &word, 4);  // little-endian: the first pixel is the lowest byte
+    int g = 0;
+    for (; g + 2 <= groups; g += 2, entry += 8, out += 8) {  // two groups an iteration: less loop overhead
+      StoreGroup(image, entry, out);
+      StoreGroup(image, entry + 4, out + 4);
     }
+    for (; g < groups; ++g, entry += 4, out += 4) StoreGroup(image, entry, out);
     for (int k = 0; k < rest; ++k) *out++ = image[*entry++];
   }
 }

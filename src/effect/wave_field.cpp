@@ -229,14 +229,24 @@ inline void NeighbourSums(const std::uint16_t* at, __m128i& lo, __m128i& hi) {
 // Cells below 2^14 in every lane: four of them still add up within 16 bits.
 constexpr int kNarrowBits = 0xC000;
 
-// OR of the cells [begin, end) (a multiple of 8 long).
+// OR of the cells [begin, end) (a multiple of 32 long).
 inline int OrOfCells(const std::uint16_t* cells, int begin, int end) {
   __m128i bits = _mm_setzero_si128();
-  for (int i = begin; i < end; i += 8) bits = _mm_or_si128(bits, Load8(cells + i));
+  for (int i = begin; i < end; i += 32)
+    bits = _mm_or_si128(_mm_or_si128(bits, _mm_or_si128(Load8(cells + i), Load8(cells + i + 8))),
+                        _mm_or_si128(Load8(cells + i + 16), Load8(cells + i + 24)));
   bits = _mm_or_si128(bits, _mm_srli_si128(bits, 8));
   bits = _mm_or_si128(bits, _mm_srli_si128(bits, 4));
   bits = _mm_or_si128(bits, _mm_srli_si128(bits, 2));
   return _mm_cvtsi128_si32(bits) & 0xFFFF;
+}
+
+// New values of eight cells in 16-bit lanes, for cells whose neighbours are all below 2^14.
+inline __m128i NarrowRipple(const std::uint16_t* at, const std::uint16_t* old, __m128i damping) {
+  const __m128i sum =
+      _mm_add_epi16(_mm_add_epi16(Load8(at - kSide), Load8(at - 1)), _mm_add_epi16(Load8(at + 1), Load8(at + kSide)));
+  const __m128i v = _mm_subs_epu16(_mm_srli_epi16(sum, 1), Load8(old));
+  return _mm_sub_epi16(v, _mm_srl_epi16(v, damping));
 }
 
 // Ripple update of field rows [firstRow, endRow); returns the OR of the new cells. While every cell it reads
@@ -248,14 +258,12 @@ int AdvanceRippleRows(const std::uint16_t* previous, std::uint16_t* current, uns
   const __m128i count = _mm_cvtsi32_si128(static_cast<int>(damping));
   __m128i written = _mm_setzero_si128();
   if ((OrOfCells(previous, (firstRow - 1) * kSide, (endRow + 1) * kSide) & kNarrowBits) == 0) {
-    for (int i = firstRow * kSide; i < endRow * kSide; i += 8) {
-      const std::uint16_t* at = previous + i;
-      const __m128i sum = _mm_add_epi16(_mm_add_epi16(Load8(at - kSide), Load8(at - 1)),
-                                        _mm_add_epi16(Load8(at + 1), Load8(at + kSide)));
-      __m128i v = _mm_subs_epu16(_mm_srli_epi16(sum, 1), Load8(current + i));
-      v = _mm_sub_epi16(v, _mm_srl_epi16(v, count));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(current + i), v);
-      written = _mm_or_si128(written, v);
+    for (int i = firstRow * kSide; i < endRow * kSide; i += 16) {
+      const __m128i v0 = NarrowRipple(previous + i, current + i, count);
+      const __m128i v1 = NarrowRipple(previous + i + 8, current + i + 8, count);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(current + i), v0);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(current + i + 8), v1);
+      written = _mm_or_si128(written, _mm_or_si128(v0, v1));
     }
   } else {
     const __m128i zero = _mm_setzero_si128();
@@ -280,28 +288,50 @@ int AdvanceRippleRows(const std::uint16_t* previous, std::uint16_t* current, uns
   return _mm_cvtsi128_si32(written) & 0xFFFF;
 }
 
+// Height bytes of eight cells of the new field, as 16-bit lanes of 0..255, when four cells add up within 16 bits.
+inline __m128i NarrowHeights(const std::uint16_t* at, __m128i shift) {
+  const __m128i sum =
+      _mm_add_epi16(_mm_add_epi16(Load8(at - kSide), Load8(at - 1)), _mm_add_epi16(Load8(at + 1), Load8(at + kSide)));
+  return _mm_and_si128(_mm_srl_epi16(sum, shift), _mm_set1_epi16(0xFF));
+}
+
+// The same for any cells, in 32-bit sums.
+inline __m128i WideHeights(const std::uint16_t* at, __m128i shift) {
+  __m128i lo, hi;
+  NeighbourSums(at, lo, hi);
+  lo = _mm_and_si128(_mm_srl_epi32(lo, shift), _mm_set1_epi32(0xFF));
+  hi = _mm_and_si128(_mm_srl_epi32(hi, shift), _mm_set1_epi32(0xFF));
+  return _mm_packs_epi32(lo, hi);  // lanes are 0..255: no saturation
+}
+
 // Writes the transpose of a 16 x 16 byte block: rows[r * 256 + c] goes to out[c * 256 + r].
 inline void StoreTransposed16(const std::uint8_t* rows, std::uint8_t* out) {
   __m128i r[16];
+#pragma GCC unroll 16
   for (int k = 0; k < 16; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows + k * kSide));
   __m128i a[16], b[16];
+#pragma GCC unroll 16
   for (int k = 0; k < 8; ++k) {
     a[2 * k] = _mm_unpacklo_epi8(r[2 * k], r[2 * k + 1]);
     a[2 * k + 1] = _mm_unpackhi_epi8(r[2 * k], r[2 * k + 1]);
   }
+#pragma GCC unroll 16
   for (int k = 0; k < 4; ++k) {
     b[4 * k + 0] = _mm_unpacklo_epi16(a[4 * k + 0], a[4 * k + 2]);
     b[4 * k + 1] = _mm_unpackhi_epi16(a[4 * k + 0], a[4 * k + 2]);
     b[4 * k + 2] = _mm_unpacklo_epi16(a[4 * k + 1], a[4 * k + 3]);
     b[4 * k + 3] = _mm_unpackhi_epi16(a[4 * k + 1], a[4 * k + 3]);
   }
+#pragma GCC unroll 16
   for (int k = 0; k < 2; ++k) {
+#pragma GCC unroll 4
     for (int j = 0; j < 4; ++j) {
       a[8 * k + 2 * j] = _mm_unpacklo_epi32(b[8 * k + j], b[8 * k + 4 + j]);
       a[8 * k + 2 * j + 1] = _mm_unpackhi_epi32(b[8 * k + j], b[8 * k + 4 + j]);
     }
   }
   // a[8k + m] now holds columns 2m, 2m+1 (8 bytes each) of rows 8k .. 8k+7... interleaved as described below.
+#pragma GCC unroll 8
   for (int m = 0; m < 8; ++m) {
     const __m128i lo = _mm_unpacklo_epi64(a[m], a[8 + m]);
     const __m128i hi = _mm_unpackhi_epi64(a[m], a[8 + m]);
@@ -318,8 +348,6 @@ TAVELMIR_ALIGN_STACK void AdvanceRippleAndHeights(const std::uint16_t* previous,
                                                   std::uint8_t* heightMap, unsigned damping, unsigned shift) {
   alignas(16) std::uint8_t rows[16 * kSide];
   const __m128i count = _mm_cvtsi32_si128(static_cast<int>(shift));
-  const __m128i lowByte = _mm_set1_epi32(0xFF);
-  const __m128i lowWord = _mm_set1_epi16(0xFF);
   int rippled = 1;      // rows 1 .. rippled-1 hold the new state
   int newCellBits = 0;  // OR of all of them; rows 0 and 255 are 0
   for (int first = 0; first < kSide; first += 16) {
@@ -334,21 +362,14 @@ TAVELMIR_ALIGN_STACK void AdvanceRippleAndHeights(const std::uint16_t* previous,
         for (int c = 0; c < kSide; ++c) out[c] = static_cast<std::uint8_t>(in[c]);
         continue;
       }
-      for (int c = 0; c < kSide; c += 8) {
-        __m128i words;
-        if (narrow) {
-          const std::uint16_t* at = in + c;
-          const __m128i sum = _mm_add_epi16(_mm_add_epi16(Load8(at - kSide), Load8(at - 1)),
-                                            _mm_add_epi16(Load8(at + 1), Load8(at + kSide)));
-          words = _mm_and_si128(_mm_srl_epi16(sum, count), lowWord);
-        } else {
-          __m128i lo, hi;
-          NeighbourSums(in + c, lo, hi);
-          lo = _mm_and_si128(_mm_srl_epi32(lo, count), lowByte);
-          hi = _mm_and_si128(_mm_srl_epi32(hi, count), lowByte);
-          words = _mm_packs_epi32(lo, hi);  // lanes are 0..255: no saturation
-        }
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + c), _mm_packus_epi16(words, words));
+      if (narrow) {
+        for (int c = 0; c < kSide; c += 16)
+          _mm_store_si128(reinterpret_cast<__m128i*>(out + c),
+                          _mm_packus_epi16(NarrowHeights(in + c, count), NarrowHeights(in + c + 8, count)));
+      } else {
+        for (int c = 0; c < kSide; c += 16)
+          _mm_store_si128(reinterpret_cast<__m128i*>(out + c),
+                          _mm_packus_epi16(WideHeights(in + c, count), WideHeights(in + c + 8, count)));
       }
     }
     for (int c = 0; c < kSide; c += 16) StoreTransposed16(rows + c, heightMap + c * kSide + first);

@@ -10,6 +10,7 @@
 #include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "tables/fade_table.h"
+#include "tables/table_placement.h"
 #include "tables/texture_loader.h"
 
 void* DefaultTableAllocator(std::size_t bytes) { return std::malloc(bytes); }
@@ -45,6 +46,13 @@ struct BuildRecord {
   int wordCount = 0;
   void Note(std::uint8_t*& block) { bytes[byteCount++] = &block; }
   void Note(std::uint16_t*& block) { words[wordCount++] = &block; }
+  // The frame buffers, from AllocatePlacedBlock.
+  std::uint8_t** placedBytes[1];
+  int placedByteCount = 0;
+  std::uint16_t** placedWords[2];
+  int placedWordCount = 0;
+  void NotePlaced(std::uint8_t*& block) { placedBytes[placedByteCount++] = &block; }
+  void NotePlaced(std::uint16_t*& block) { placedWords[placedWordCount++] = &block; }
 };
 
 template <typename T>
@@ -55,9 +63,24 @@ bool Allocate(T*& block, std::size_t bytes, BuildRecord& record) {
   return true;
 }
 
+// A frame buffer at its place relative to the LandscapeImage (table_placement.h).
+template <typename T>
+bool AllocatePlaced(T*& block, std::size_t bytes, const void* image, std::size_t phase, BuildRecord& record) {
+  block = static_cast<T*>(AllocatePlacedBlock(TableAllocator, bytes, image, phase));
+  if (block == nullptr) return false;
+  record.NotePlaced(block);
+  return true;
+}
+
 template <typename T>
 void Release(T** slot) {
   std::free(*slot);
+  *slot = nullptr;
+}
+
+template <typename T>
+void ReleasePlaced(T** slot) {
+  ReleasePlacedBlock(*slot);
   *slot = nullptr;
 }
 
@@ -66,7 +89,9 @@ void Release(T** slot) {
 void ReleaseBuild(BuildRecord& record) {
   for (int i = 0; i < record.byteCount; ++i) Release(record.bytes[i]);
   for (int i = 0; i < record.wordCount; ++i) Release(record.words[i]);
-  record.byteCount = record.wordCount = 0;
+  for (int i = 0; i < record.placedByteCount; ++i) ReleasePlaced(record.placedBytes[i]);
+  for (int i = 0; i < record.placedWordCount; ++i) ReleasePlaced(record.placedWords[i]);
+  record.byteCount = record.wordCount = record.placedByteCount = record.placedWordCount = 0;
 }
 
 int Fail(BuildRecord& record, int code) {
@@ -167,9 +192,11 @@ int BuildTables() {
 
   if (LoadFadeTable(t.FadeTable) != 0) return Fail(record, 8);
 
-  if (!Allocate(t.WaveBuffer[0], kWaveBufferBytes, record)) return Fail(record, 9);
-  if (!Allocate(t.WaveBuffer[1], kWaveBufferBytes, record)) return Fail(record, 10);
-  if (!Allocate(t.HeightMap, kPlaneBytes, record)) return Fail(record, 11);
+  if (!AllocatePlaced(t.WaveBuffer[0], kWaveBufferBytes, t.LandscapeImage, kWaveBufferPhase[0], record))
+    return Fail(record, 9);
+  if (!AllocatePlaced(t.WaveBuffer[1], kWaveBufferBytes, t.LandscapeImage, kWaveBufferPhase[1], record))
+    return Fail(record, 10);
+  if (!AllocatePlaced(t.HeightMap, kPlaneBytes, t.LandscapeImage, kHeightMapPhase, record)) return Fail(record, 11);
   std::memset(t.HeightMap, 0, kPlaneBytes);
 
   std::memset(t.WaveBuffer[0], 0, kWaveBufferBytes);
@@ -179,15 +206,15 @@ int BuildTables() {
 }
 
 void FreeTableSet(TableSet& t) {
-  Release(&t.WaveBuffer[0]);
-  Release(&t.WaveBuffer[1]);
+  ReleasePlaced(&t.WaveBuffer[0]);
+  ReleasePlaced(&t.WaveBuffer[1]);
   Release(&t.LandscapeImage);
   Release(&t.FadeTable);
   Release(&t.TextureMap);
   Release(&t.ConversionTable);
   Release(&t.PerspectiveTable);
   Release(&t.TunnelTable);
-  Release(&t.HeightMap);
+  ReleasePlaced(&t.HeightMap);
 }
 
 const char* TableBuildMessage(int code) {

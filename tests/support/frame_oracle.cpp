@@ -8,6 +8,7 @@
 
 #include "numeric/exact_math.h"
 #include "host/effect_state.h"
+#include "tables/table_placement.h"
 
 namespace {
 
@@ -284,14 +285,17 @@ void AllocateFrameTables(int width, int height, int pitch) {
     std::memset(p, 0xCD, bytes);
     return p;
   };
-  t.WaveBuffer[0] = static_cast<std::uint16_t*>(block(131072));
-  t.WaveBuffer[1] = static_cast<std::uint16_t*>(block(131072));
-  t.HeightMap = static_cast<std::uint8_t*>(block(65536));
+  t.LandscapeImage = static_cast<std::uint8_t*>(block(65536));
+  // The frame buffers where BuildTables puts them.
+  t.WaveBuffer[0] =
+      static_cast<std::uint16_t*>(AllocatePlacedBlock(block, 131072, t.LandscapeImage, kWaveBufferPhase[0]));
+  t.WaveBuffer[1] =
+      static_cast<std::uint16_t*>(AllocatePlacedBlock(block, 131072, t.LandscapeImage, kWaveBufferPhase[1]));
+  t.HeightMap = static_cast<std::uint8_t*>(AllocatePlacedBlock(block, 65536, t.LandscapeImage, kHeightMapPhase));
   t.PerspectiveTable = static_cast<std::uint8_t*>(block(512));
   t.ConversionTable = static_cast<std::uint8_t*>(block(65536));
   t.TextureMap = static_cast<std::uint8_t*>(block(131072));
   t.FadeTable = static_cast<std::uint8_t*>(block(65536));
-  t.LandscapeImage = static_cast<std::uint8_t*>(block(65536));
   t.TunnelTable = static_cast<std::uint16_t*>(block(static_cast<std::size_t>(width) * height * 2));
   g_state.FrameWidth = width;
   g_state.FrameHeight = height;
@@ -301,9 +305,9 @@ void AllocateFrameTables(int width, int height, int pitch) {
 
 void ReleaseFrameTables() {
   TableSet& t = g_state.Tables;
-  std::free(t.WaveBuffer[0]);
-  std::free(t.WaveBuffer[1]);
-  std::free(t.HeightMap);
+  ReleasePlacedBlock(t.WaveBuffer[0]);
+  ReleasePlacedBlock(t.WaveBuffer[1]);
+  ReleasePlacedBlock(t.HeightMap);
   std::free(t.PerspectiveTable);
   std::free(t.ConversionTable);
   std::free(t.TextureMap);
@@ -326,7 +330,8 @@ void FillRandomTables(std::uint32_t seed) {
   fill(t.WaveBuffer[1], 131072);
   fill(t.HeightMap, 65536);
   fill(t.PerspectiveTable, 512);
-  fill(t.ConversionTable, 65536);
+  // The renderer forms the products itself rather than reading them, so the table always holds them.
+  FillLiteralConversionTable(t.ConversionTable);
   fill(t.TextureMap, 65536);
   std::memcpy(t.TextureMap + 65536, t.TextureMap, 65536);
   fill(t.FadeTable, 65536);

@@ -55,11 +55,13 @@ struct OraclePalette {
 void OracleAnimatePalette(OraclePalette& p);
 
 // g_state's table set and a locked-surface stand-in of height * pitch bytes, every block from std::malloc and
-// poisoned (0xCD); ReleaseFrameTables frees them and clears the pointers.
+// poisoned (0xCD), the wave buffers and the height map placed as BuildTables places them (release those with
+// ReleasePlacedBlock); ReleaseFrameTables frees them all and clears the pointers.
 void AllocateFrameTables(int width = 320, int height = 200, int pitch = 320);
 void ReleaseFrameTables();
 // Random contents for every table, both wave buffers, the height map and the image (the texture's two halves
-// stay identical).
+// stay identical); the conversion table alone keeps its products, which the renderer computes instead of
+// reading.
 void FillRandomTables(std::uint32_t seed);
 // The constant tables, computed here from their formulas.
 void FillLiteralPerspectiveTable(std::uint8_t* table);

@@ -214,6 +214,17 @@ TEST_F(BuildTablesTest, BuildsTheWholeSet) {
     ASSERT_EQ(t.WaveBuffer[0][i], 0) << i;
     ASSERT_EQ(t.WaveBuffer[1][i], 0) << i;
   }
+  // The frame buffers a quarter page apart, counted from the image, and 16-byte aligned.
+  const auto phase = [&](const void* block) {
+    return (reinterpret_cast<std::uintptr_t>(block) - reinterpret_cast<std::uintptr_t>(t.LandscapeImage)) % 4096;
+  };
+  const auto imageMisalignment = reinterpret_cast<std::uintptr_t>(t.LandscapeImage) % 16;
+  EXPECT_EQ(phase(t.WaveBuffer[0]), 1024 - imageMisalignment);
+  EXPECT_EQ(phase(t.WaveBuffer[1]), 2048 - imageMisalignment);
+  EXPECT_EQ(phase(t.HeightMap), 3072 - imageMisalignment);
+  for (const void* block : {static_cast<const void*>(t.WaveBuffer[0]), static_cast<const void*>(t.WaveBuffer[1]),
+                            static_cast<const void*>(t.HeightMap)})
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % 16, 0u);
 }
 
 TEST_F(BuildTablesTest, WithoutTextureBothHalvesAreFlat) {

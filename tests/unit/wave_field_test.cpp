@@ -8,6 +8,7 @@
 #include "support/state_frame.h"
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
+#include "tables/table_placement.h"
 
 namespace {
 
@@ -246,7 +247,7 @@ TEST_F(WaveFieldTest, TextureScrollAfter254And255Frames) {
 }
 
 TEST_F(WaveFieldTest, MissingBuffersFailTheFrame) {
-  std::free(g_state.Tables.HeightMap);
+  ReleasePlacedBlock(g_state.Tables.HeightMap);
   g_state.Tables.HeightMap = nullptr;
   EXPECT_EQ(StepStateWaveField(&module_), 1);
   EXPECT_EQ(g_state.Counters.FrameCounter, 0u);
