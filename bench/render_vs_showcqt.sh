@@ -22,13 +22,13 @@ peak_memory() {
   local root=$! pss=0 rss=0
   while kill -0 "$root" 2>/dev/null; do
     local pids="$root" p sum_pss=0 sum_rss=0
-    for p in $(pgrep -P "$root"); do pids="$pids $p $(pgrep -P "$p" | tr '\n' ' ')"; done
+    for p in $(pgrep -P "$root" || true); do pids="$pids $p $(pgrep -P "$p" | tr '\n' ' ' || true)"; done
     for p in $pids; do
       read -r a b < <(awk '/^Pss:/{p=$2} /^Rss:/{r=$2} END{print p+0, r+0}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0 0)
       sum_pss=$((sum_pss + a)); sum_rss=$((sum_rss + b))
     done
-    ((sum_pss > pss)) && pss=$sum_pss
-    ((sum_rss > rss)) && rss=$sum_rss
+    if ((sum_pss > pss)); then pss=$sum_pss; fi
+    if ((sum_rss > rss)); then rss=$sum_rss; fi
     sleep 0.1
   done
   wait "$root"
