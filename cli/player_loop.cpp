@@ -174,7 +174,7 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     }
     const SteadyTime rendered = std::chrono::steady_clock::now();
     const bool showNote = !note.empty() && start < noteUntil;
-    PresentFrame(window, indices.data(), palette.data(), help ? kPlayerHelpLine : showNote ? note : std::string());
+    PresentFrame(window, indices.data(), palette.data(), help ? kPlayerHelpLine : showNote ? note.c_str() : "");
     const SteadyTime shown = std::chrono::steady_clock::now();
     const double renderUs = std::chrono::duration<double, std::micro>(rendered - start).count();
     const double presentUs = std::chrono::duration<double, std::micro>(shown - rendered).count();

@@ -19,8 +19,8 @@ void DropTextRenderer(PlayerWindow& w) {
 }
 
 // The help or a key's note in SDL's 8 x 8 font, on a dark band along the bottom.
-void DrawOverlay(SDL_Renderer* renderer, int width, int height, const std::string& text) {
-  const int textWidth = 8 * static_cast<int>(text.size()) + 16;
+void DrawOverlay(SDL_Renderer* renderer, int width, int height, const char* text) {
+  const int textWidth = 8 * static_cast<int>(std::strlen(text)) + 16;
   const int scale = std::clamp(width / std::max(textWidth, 1), 1, 3);
   const SDL_Rect band{0, height - 16 * scale, width, 16 * scale};
   SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
@@ -28,12 +28,11 @@ void DrawOverlay(SDL_Renderer* renderer, int width, int height, const std::strin
   SDL_RenderFillRect(renderer, &band);
   SDL_RenderSetScale(renderer, static_cast<float>(scale), static_cast<float>(scale));
   SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
-  SDLTest_DrawString(renderer, 8, height / scale - 12, text.c_str());
+  SDLTest_DrawString(renderer, 8, height / scale - 12, text);
   SDL_RenderSetScale(renderer, 1, 1);
 }
 
-void PresentWholePixels(PlayerWindow& w, const std::uint8_t* indices, const std::uint32_t* argb,
-                        const std::string& overlay) {
+void PresentWholePixels(PlayerWindow& w, const std::uint8_t* indices, const std::uint32_t* argb, const char* overlay) {
   SDL_Surface* s = SDL_GetWindowSurface(w.window);
   if (!s || s->format->BytesPerPixel != 4) return;
   if (s != w.surface) {
@@ -73,15 +72,14 @@ void PresentWholePixels(PlayerWindow& w, const std::uint8_t* indices, const std:
     previous = out;
   }
   if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
-  if (!overlay.empty()) {
+  if (overlay[0] != '\0') {
     if (!w.textRenderer) w.textRenderer = SDL_CreateSoftwareRenderer(s);
     if (w.textRenderer) DrawOverlay(w.textRenderer, s->w, s->h, overlay);
   }
   SDL_UpdateWindowSurface(w.window);
 }
 
-void PresentSmooth(PlayerWindow& w, const std::uint8_t* indices, const std::uint32_t* argb,
-                   const std::string& overlay) {
+void PresentSmooth(PlayerWindow& w, const std::uint8_t* indices, const std::uint32_t* argb, const char* overlay) {
   for (int i = 0; i < kScreenPixels; ++i) w.pixels[i] = argb[indices[i]];
   SDL_UpdateTexture(w.texture, nullptr, w.pixels.data(), kScreenWidth * 4);
   int width = 0, height = 0;
@@ -91,7 +89,7 @@ void PresentSmooth(PlayerWindow& w, const std::uint8_t* indices, const std::uint
   SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
   SDL_RenderClear(w.renderer);
   SDL_RenderCopy(w.renderer, w.texture, nullptr, &dest);
-  if (!overlay.empty()) DrawOverlay(w.renderer, width, height, overlay);
+  if (overlay[0] != '\0') DrawOverlay(w.renderer, width, height, overlay);
   SDL_RenderPresent(w.renderer);
 }
 
@@ -174,8 +172,7 @@ void TogglePlayerFullscreen(PlayerWindow& w) {
   SDL_ShowCursor(full ? SDL_ENABLE : SDL_DISABLE);
 }
 
-void PresentFrame(PlayerWindow& w, const std::uint8_t* indices, const std::uint8_t* palette,
-                  const std::string& overlay) {
+void PresentFrame(PlayerWindow& w, const std::uint8_t* indices, const std::uint8_t* palette, const char* overlay) {
   std::uint32_t argb[256];
   for (int i = 0; i < 256; ++i)
     argb[i] = 0xff000000u | palette[3 * i] << 16 | palette[3 * i + 1] << 8 | palette[3 * i + 2];

@@ -36,5 +36,4 @@ void TogglePlayerFullscreen(PlayerWindow& window);
 
 // Shows one frame: `indices` (64000) through `palette` (768 bytes RGB); `overlay`, when not empty, as a line of
 // text over the bottom of the picture.
-void PresentFrame(PlayerWindow& window, const std::uint8_t* indices, const std::uint8_t* palette,
-                  const std::string& overlay);
+void PresentFrame(PlayerWindow& window, const std::uint8_t* indices, const std::uint8_t* palette, const char* overlay);

@@ -19,11 +19,11 @@ std::string ServerError(int code) {
 }
 
 pa_simple* Connect(const std::string& source, int& code) {
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, kCaptureRate, 2};
+  const pa_sample_spec format{PA_SAMPLE_S16LE, kCaptureRate, 2};
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.fragsize = kChunkSamples * 4;
-  return pa_simple_new(nullptr, "tavelmir", PA_STREAM_RECORD, source.c_str(), "visualization", &spec, nullptr, &attr,
+  return pa_simple_new(nullptr, "tavelmir", PA_STREAM_RECORD, source.c_str(), "visualization", &format, nullptr, &attr,
                        &code);
 }
 
