@@ -12,15 +12,12 @@
 #include "tables/fade_table.h"
 #include "tables/table_placement.h"
 #include "tables/texture_loader.h"
+#include "effect/tunnel_geometry.h"
 
 void* DefaultTableAllocator(std::size_t bytes) { return std::malloc(bytes); }
 TableAllocatorFunction TableAllocator = DefaultTableAllocator;
 
 namespace {
-
-// A hair above 128 / pi, so that the axes and diagonals land just past a multiple of 32 and truncate onto it.
-constexpr double kAngleScale = 40.74366543166791;
-static_assert(std::bit_cast<std::uint64_t>(kAngleScale) == 0x40445F306DCA16F6ull);
 
 // The perspective constants, formed in single precision as the effect always had them.
 constexpr float kBaseNumerator = -(1048576.0f * static_cast<float>(1.0 / 240));
@@ -122,15 +119,7 @@ void FillTunnelTable(std::uint16_t* table, int width, int height) {
   const int cy = static_cast<int>(static_cast<std::uint32_t>(height) / 2);
   for (int y = 0; y < height; ++y) {
     const int dy = y - cy;
-    for (int x = 0; x < width; ++x) {
-      const int dx = x - cx;
-      const double squared = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy;
-      const auto distance = static_cast<std::uint32_t>(std::sqrt(squared));
-      int step = static_cast<int>(ExactAtan2(dy, dx) * kAngleScale);
-      if (dy > 0) ++step;
-      const auto angle = static_cast<std::uint8_t>(step);
-      table[y * width + x] = static_cast<std::uint16_t>((angle << 8) | (255 - (distance & 255)));
-    }
+    for (int x = 0; x < width; ++x) table[y * width + x] = TunnelEntryAt(x - cx, dy);
   }
 }
 

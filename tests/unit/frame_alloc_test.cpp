@@ -8,6 +8,7 @@
 #include "support/state_frame.h"
 #include "host/effect_state.h"
 #include "support/frame_oracle.h"
+#include "effect/hd_tunnel.h"
 
 namespace {
 
@@ -97,10 +98,16 @@ TEST(FrameAllocations, NoneDuringFrames) {
     module.waveformData[0][i] = module.waveformData[1][i] = static_cast<unsigned char>(i * 7);
   static int failures = 0;
   failures = 0;
+  // The picture at its own size too: its map and buffers are made before the frames.
+  static HdTunnel hd;
+  ASSERT_TRUE(hd.Prepare(64, 40, CentredHdView(64, 40, 1, false), HdSampling::Sharp));
+  static std::uint32_t colours[256] = {};
+  static std::uint8_t picture[64 * 40 * 3];
   const long seen = CountAllocations([] {
     for (int frame = 0; frame < 200; ++frame) {
       failures += StepStateWaveField(&module) != 0;
       AnimateStatePalette();
+      hd.Draw(g_state.Tables.LandscapeImage, colours, picture, 64 * 3, 3);
     }
   });
   EXPECT_EQ(failures, 0);
