@@ -32,5 +32,7 @@ class HdTunnel {
   // The landscape in output colours, refilled by every Draw, with room past the last texel for the row pairs
   // that are read whole.
   std::vector<std::uint32_t> texels_;
+  // The same, each texel beside the one below it (hd_tunnel.cpp), for the vector code.
+  std::vector<std::uint64_t> pairs_;
   int width_ = 0, height_ = 0;
 };

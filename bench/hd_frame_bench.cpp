@@ -1,0 +1,145 @@
+// The cost of a frame at a picture's own size against the 320 x 200 frame, in one run on one core: the whole
+// frame as the command line makes it (the effect's frame, then the picture drawn from its landscape and palette).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <vector>
+
+#include "effect/hd_tunnel.h"
+#include "host/effect_state.h"
+#include "support/frame_oracle.h"
+#include "support/state_frame.h"
+
+namespace {
+
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+double Median(std::vector<double> times) {
+  std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+  return times[times.size() / 2];
+}
+
+// g_state with the real constant tables, a random texture and fade table, a lively field and a palette set.
+struct HdFrameSetup {
+  VisModule module{};
+  std::vector<std::uint8_t> palettes = std::vector<std::uint8_t>(8 * 1024);
+  std::uint32_t colours[256] = {};
+
+  HdFrameSetup() {
+    ResetEffectState();
+    AllocateFrameTables(320, 200, 320);
+    FillRandomTables(2025);
+    TableSet& t = g_state.Tables;
+    FillLiteralPerspectiveTable(t.PerspectiveTable);
+    FillLiteralConversionTable(t.ConversionTable);
+    FillLiteralTunnelTable(t.TunnelTable, 320, 200);
+    std::memset(t.WaveBuffer[0], 0, 131072);
+    std::memset(t.WaveBuffer[1], 0, 131072);
+    g_state.Params.WaveGain = 2.4f;
+    g_state.Params.WaveShift = 4;
+    g_state.Settings.WaveAttenuationRate = 5;
+    std::mt19937 random(4);
+    for (std::uint8_t& b : palettes) b = static_cast<std::uint8_t>(random());
+    g_state.PaletteSet = palettes.data();
+    g_state.PaletteCount = 8;
+    g_state.Params.PaletteStep = 0.0123f;
+    for (int frame = 0; frame < 40; ++frame) Frame(frame);  // let the ripples spread
+  }
+  ~HdFrameSetup() {
+    g_state.PaletteSet = nullptr;
+    ReleaseFrameTables();
+    ResetEffectState();
+  }
+  HdFrameSetup(const HdFrameSetup&) = delete;
+  HdFrameSetup& operator=(const HdFrameSetup&) = delete;
+
+  // The 320 x 200 frame: field, landscape, tunnel, counters, palette.
+  void Frame(int n) {
+    for (int channel = 0; channel < 2; ++channel)
+      for (int i = 0; i < 576; ++i) {
+        const int v = static_cast<int>(90 * ((i * (3 + channel) + n * 7) % 64 < 32 ? 1 : -1) * (i % 11) / 10);
+        module.waveformData[channel][i] = static_cast<unsigned char>(static_cast<signed char>(v));
+      }
+    StepStateWaveField(&module);
+    AnimateStatePalette();
+  }
+  // The display palette as RGB words, as the command line hands it over.
+  const std::uint32_t* Colours() {
+    for (int i = 0; i < 256; ++i) {
+      const PALETTEENTRY& e = g_state.DisplayPalette[i];
+      colours[i] = static_cast<std::uint32_t>(e.peRed) | static_cast<std::uint32_t>(e.peGreen) << 8 |
+                   static_cast<std::uint32_t>(e.peBlue) << 16;
+    }
+    return colours;
+  }
+};
+
+constexpr int kFrames = 60;
+
+// Arguments: width, height, bytes per pixel, sampling. Both frames of each pair run from the same state in turn
+// (the classic one alone, then the classic one again with the picture drawn from it), kFrames pairs, medians of
+// the thread's CPU time.
+void BM_HdFrameAgainstClassic(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  const int bytes = static_cast<int>(state.range(2));
+  const auto sampling = static_cast<HdSampling>(state.range(3));
+  HdFrameSetup setup;
+  HdTunnel hd;
+  if (!hd.Prepare(width, height, CentredHdView(width, height, 1, false), sampling)) {
+    state.SkipWithError("no map for that size");
+    return;
+  }
+  std::vector<std::uint8_t> picture(static_cast<std::size_t>(width) * height * bytes);
+  std::vector<double> classicTimes, hdTimes, drawTimes;
+  classicTimes.reserve(kFrames);
+  hdTimes.reserve(kFrames);
+  drawTimes.reserve(kFrames);
+  int n = 0;
+  for (auto _ : state) {
+    const double c0 = ThreadSeconds();
+    setup.Frame(++n);
+    const double c1 = ThreadSeconds();
+    setup.Frame(++n);
+    const double d0 = ThreadSeconds();
+    hd.Draw(g_state.Tables.LandscapeImage, setup.Colours(), picture.data(), static_cast<std::ptrdiff_t>(width) * bytes,
+            bytes);
+    const double d1 = ThreadSeconds();
+    benchmark::DoNotOptimize(picture.data());
+    benchmark::ClobberMemory();
+    classicTimes.push_back(c1 - c0);
+    hdTimes.push_back(d1 - c1);
+    drawTimes.push_back(d1 - d0);
+  }
+  const double classic = Median(classicTimes), whole = Median(hdTimes), draw = Median(drawTimes);
+  state.counters["classic_us"] = classic * 1e6;
+  state.counters["hd_us"] = whole * 1e6;
+  state.counters["draw_ms"] = draw * 1e3;
+  state.counters["hd_vs_classic"] = whole / classic;
+  state.SetLabel(sampling == HdSampling::Sharp ? "sharp" : sampling == HdSampling::Bilinear ? "bilinear" : "nearest");
+}
+BENCHMARK(BM_HdFrameAgainstClassic)
+    ->Args({1920, 1080, 3, static_cast<int>(HdSampling::Sharp)})
+    ->Args({1920, 1080, 4, static_cast<int>(HdSampling::Sharp)})
+    ->Args({1920, 1080, 3, static_cast<int>(HdSampling::Nearest)})
+    ->Args({3840, 2160, 3, static_cast<int>(HdSampling::Sharp)})
+    ->Args({3840, 2160, 4, static_cast<int>(HdSampling::Bilinear)})
+    ->Iterations(kFrames)
+    ->Unit(benchmark::kMillisecond);
+
+// Making the map, once per size (a window's resize): 1080p.
+void BM_HdMapBuild(benchmark::State& state) {
+  HdTunnel hd;
+  for (auto _ : state) hd.Prepare(1920, 1080, CentredHdView(1920, 1080, 1, false), HdSampling::Sharp);
+}
+BENCHMARK(BM_HdMapBuild)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
