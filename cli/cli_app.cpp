@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
+#include "picture_look.h"
 
 #ifndef TAVELMIR_DEFAULT_PLUGIN_DIR
 #define TAVELMIR_DEFAULT_PLUGIN_DIR "plugin"
@@ -104,6 +105,12 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   renderCommand->add_option("--scale", render.scale, "Instead of --size: 320 x 200 enlarged by a whole factor 1..16")
       ->check(CLI::Range(1, 16).description(""));
   renderCommand->add_flag("--aspect43", render.aspect43, "With --scale: stretch the height by 1.2 (320 x 240 at 1)");
+  renderCommand
+      ->add_option("--look", render.picture,
+                   "The picture: hd (drawn at the output's size; default), hd-soft (blended between texels), "
+                   "hd-nearest, or classic (the 320 x 200 frame enlarged; the default with --dump, where hd "
+                   "looks write W x H x 3 RGB bytes a frame)")
+      ->check(CLI::IsMember(kPictureLookNames));
   auto* replace = renderCommand->add_flag("-y", render.replace, "Replace an existing output");
   auto* keep = renderCommand->add_flag("-n", render.keep, "Keep an existing output and stop quietly");
   replace->excludes(keep);
@@ -132,7 +139,13 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
     command->add_option("--palettes", options->look.palettesDir, "Folder of *.pal palettes to use instead");
     command->add_flag("--save", options->save,
                       "Save the settings in force at the end (keys and --set) into the settings file");
-    command->add_flag("--smooth", options->smooth, "Scale the picture smoothly instead of by whole pixels");
+    command->add_flag("--smooth", options->smooth,
+                      "Classic look: scale the picture smoothly instead of by whole pixels");
+    command
+        ->add_option("--look", options->picture,
+                     "The picture: hd (drawn at the window's size; default), hd-soft, hd-nearest, or classic (the "
+                     "320 x 200 frame enlarged; the default with --smooth)")
+        ->check(CLI::IsMember(kPictureLookNames));
     command->add_flag("--fullscreen", options->fullscreen, "Start in full screen");
     command->add_option("--monitor", options->monitor, "Open on monitor N (0 = the first)")
         ->check(CLI::NonNegativeNumber);

@@ -32,6 +32,7 @@ struct RenderOptions {
   std::string preset;           // --preset
   bool replace = false;         // -y
   bool keep = false;            // -n
+  std::string picture;          // --look (picture_look.h); empty = the default for the output
 };
 
 // `play` and `live`: the effect in a window, with the sound being played or captured.
@@ -47,6 +48,7 @@ struct PlayerOptions {
   int monitor = -1;
   std::string tracePath;     // --trace
   std::string scriptedKeys;  // --keys "FRAME:KEY ...", for tests and demonstrations
+  std::string picture;       // --look (picture_look.h); empty = hd, or classic with --smooth
 };
 
 // Output size when none is asked for: a 4:3 picture people can watch.

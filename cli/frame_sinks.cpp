@@ -19,6 +19,7 @@
 #include <filesystem>
 
 #include "interruption.h"
+#include "rgb_to_yuv.h"
 
 extern char** environ;
 
@@ -478,4 +479,29 @@ void AbandonFrameSink(FrameSink& sink) {
   sink.dump = nullptr;
   StopFfmpeg(sink, true);
   RemoveTemporary(sink);
+}
+
+bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, std::string& error) {
+  const OutputGeometry& g = sink.scaler.geometry;
+  const std::size_t bytes = static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height) * 3;
+  if (sink.dump) {
+    if (std::fwrite(rgb, 1, bytes, sink.dump) != bytes) {
+      error = "cannot write '" + sink.path + "': " + std::strerror(errno);
+      return false;
+    }
+    ++sink.frames;
+    return true;
+  }
+  if (sink.videoPipe < 0) {
+    error = "ffmpeg stopped taking frames for '" + sink.path + "'";
+    return false;
+  }
+  const std::uint8_t* frame = rgb;
+  if (OutputTakesYuv(sink.kind)) {
+    RgbToYuv420(rgb, g.width, g.height, sink.pixels.data());
+    frame = sink.pixels.data();
+  }
+  if (!WriteFrameBytes(sink, frame, OutputTakesYuv(sink.kind) ? sink.pixels.size() : bytes, error)) return false;
+  ++sink.frames;
+  return true;
 }

@@ -95,8 +95,14 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
+  PictureLook picture = PictureLook::Classic;
+  if (!PlayerPictureLook(o, picture, error)) {
+    ClosePlayerTrace(trace);
+    streams.err << "tavelmir: " << error << '\n';
+    return 2;
+  }
   PlayerWindow window;
-  if (!OpenPlayerWindow({o.smooth, o.fullscreen, o.monitor}, window, error)) {
+  if (!OpenPlayerWindow({o.smooth, o.fullscreen, o.monitor, picture}, window, error)) {
     ClosePlayerTrace(trace);
     streams.err << "tavelmir: " << error << '\n';
     return 1;

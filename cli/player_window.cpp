@@ -79,6 +79,33 @@ void PresentWholePixels(PlayerWindow& w, const std::uint8_t* indices, const std:
   SDL_UpdateWindowSurface(w.window);
 }
 
+// The tunnel at the window's size, straight into its surface; the 4:3 shape of the classic window.
+void PresentHd(PlayerWindow& w, const std::uint8_t* palette, const char* overlay) {
+  SDL_Surface* s = SDL_GetWindowSurface(w.window);
+  if (!s || s->format->BytesPerPixel != 4) return;
+  if (s != w.surface) {
+    DropTextRenderer(w);
+    w.surface = s;
+  }
+  if (w.hd.tunnel.Width() != s->w || w.hd.tunnel.Height() != s->h) {
+    std::string error;
+    if (!PrepareHdPicture(w.hd, s->w, s->h, w.look, kFourThirdsPixelAspect, false, error)) return;
+    w.hd.rgb.clear();  // the surface is drawn into
+    w.hd.rgb.shrink_to_fit();
+  }
+  std::uint32_t rgb[256], colours[256];
+  ScreenColourWords(palette, rgb);
+  for (int i = 0; i < 256; ++i) colours[i] = SDL_MapRGB(s->format, rgb[i] & 0xff, rgb[i] >> 8 & 0xff, rgb[i] >> 16);
+  if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
+  w.hd.tunnel.Draw(PluginLandscapeImage(), colours, static_cast<std::uint8_t*>(s->pixels), s->pitch, 4);
+  if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+  if (overlay[0] != '\0') {
+    if (!w.textRenderer) w.textRenderer = SDL_CreateSoftwareRenderer(s);
+    if (w.textRenderer) DrawOverlay(w.textRenderer, s->w, s->h, overlay);
+  }
+  SDL_UpdateWindowSurface(w.window);
+}
+
 void PresentSmooth(PlayerWindow& w, const std::uint8_t* indices, const std::uint32_t* argb, const char* overlay) {
   for (int i = 0; i < kScreenPixels; ++i) w.pixels[i] = argb[indices[i]];
   SDL_UpdateTexture(w.texture, nullptr, w.pixels.data(), kScreenWidth * 4);
@@ -98,6 +125,7 @@ void PresentSmooth(PlayerWindow& w, const std::uint8_t* indices, const std::uint
 bool OpenPlayerWindow(const WindowOptions& options, PlayerWindow& w, std::string& error) {
   w = {};
   w.smooth = options.smooth;
+  w.look = options.look;
   int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
   if (options.monitor >= 0) {
     const int displays = SDL_GetNumVideoDisplays();
@@ -134,6 +162,7 @@ bool OpenPlayerWindow(const WindowOptions& options, PlayerWindow& w, std::string
     SDL_Surface* s = SDL_GetWindowSurface(w.window);
     if (s && s->format->BytesPerPixel == 4) return true;
     w.smooth = true;  // a display of another depth: let a renderer convert (and scale smoothly)
+    w.look = PictureLook::Classic;
   }
   w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_ACCELERATED);
   if (!w.renderer) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
@@ -181,6 +210,8 @@ void PresentFrame(PlayerWindow& w, const std::uint8_t* indices, const std::uint8
   argb[255] = 0xffffffffu;
   if (w.renderer)
     PresentSmooth(w, indices, argb, overlay);
+  else if (w.look != PictureLook::Classic)
+    PresentHd(w, palette, overlay);
   else
     PresentWholePixels(w, indices, argb, overlay);
 }

@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "picture_look.h"
+
 struct WindowOptions {
   bool smooth = false;      // bilinear instead of whole pixels
   bool fullscreen = false;  // start in full screen
   int monitor = -1;         // display index; -1 = where the system puts new windows
+  PictureLook look = PictureLook::Classic;  // other than Classic: the tunnel drawn at the window's size
 };
 
 struct PlayerWindow {
@@ -24,6 +27,9 @@ struct PlayerWindow {
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   std::vector<std::uint32_t> pixels;  // 320 x 200 ARGB, reused every frame
+  // The tunnel at the window's size (into its surface), its map made again when the size changes.
+  PictureLook look = PictureLook::Classic;
+  HdPicture hd;
 };
 
 // Needs SDL's video subsystem. False, with a message, when the window cannot be made (no display, a monitor that
@@ -34,6 +40,7 @@ void ClosePlayerWindow(PlayerWindow& window);
 // Full screen on the monitor that holds the window, or back to the window.
 void TogglePlayerFullscreen(PlayerWindow& window);
 
-// Shows one frame: `indices` (64000) through `palette` (768 bytes RGB); `overlay`, when not empty, as a line of
-// text over the bottom of the picture.
+// Shows one frame: `indices` (64000) through `palette` (768 bytes RGB), or with a look other than Classic the
+// plug-in's last landscape drawn at the window's size; `overlay`, when not empty, as a line of text over the bottom
+// of the picture.
 void PresentFrame(PlayerWindow& window, const std::uint8_t* indices, const std::uint8_t* palette, const char* overlay);

@@ -13,6 +13,7 @@
 #include "interruption.h"
 #include "look_options.h"
 #include "option_values.h"
+#include "picture_look.h"
 #include "plugin_host.h"
 #include "progress.h"
 #include "waveform_source.h"
@@ -121,6 +122,19 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   if (!o.preset.empty() && kind == OutputKind::Webm)
     return Usage(streams, "--preset chooses an H.264 preset; .webm is encoded with VP9, which has none");
 
+  PictureLook picture = PictureLook::Classic;
+  const std::string pictureName =
+      !o.picture.empty() ? o.picture : kind == OutputKind::Dump ? kDumpPictureLook : kDefaultPictureLook;
+  if (!ParsePictureLook(pictureName, picture))
+    return Usage(streams, "--look takes classic, hd, hd-soft or hd-nearest, not '" + o.picture + "'");
+  HdPicture hd;
+  if (picture != PictureLook::Classic) {
+    const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect == "4:3";
+    if (!PrepareHdPicture(hd, geometry.width, geometry.height, picture, fourThirds ? kFourThirdsPixelAspect : 1.0,
+                          o.fit == "cover", error))
+      return Usage(streams, error);
+  }
+
   if (const int status = CheckOutputTarget(o, kind, outputPath, streams)) return status;
 
   Look look;
@@ -213,7 +227,12 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     // Frames before --start run silently, so that the picture at any time is that of the whole song.
     ok = ok && RenderPluginFrame(session, block.data(), indices.data(), palette.data(), error);
     if (ok && n >= firstFrame) {
-      ok = WriteFrameToSink(sink, indices.data(), palette.data(), error);
+      if (picture == PictureLook::Classic) {
+        ok = WriteFrameToSink(sink, indices.data(), palette.data(), error);
+      } else {
+        DrawHdPicture(hd, palette.data());
+        ok = WritePictureToSink(sink, hd.rgb.data(), error);
+      }
       ++written;
       // The bar shows the last step only when the output is complete.
       UpdateProgress(bar, barTotal > 0 ? std::min(written, barTotal - 1) : written);

@@ -20,6 +20,10 @@ std::uint32_t Weight(double fraction) {
   return static_cast<std::uint32_t>(std::lround(std::clamp(fraction, 0.0, 1.0) * kHdWeightOne));
 }
 
+// From basic operations only (hypot differs between C libraries in the last bit), so that every build draws the
+// same picture.
+double Length(double x, double y) { return std::sqrt(x * x + y * y); }
+
 // Sharp sampling: a texel `size` output pixels across keeps its own colour up to the last pixel before its edge,
 // which blends into the next, so edges are smooth but the texel is not smeared over its neighbour.
 double Sharpen(double fraction, double size) {
@@ -46,8 +50,8 @@ std::uint32_t BlendedEntry(double dx, double dy, HdSampling sampling, double pix
   if (sampling == HdSampling::Sharp && distance > 0) {
     // A row is one frame pixel deep along the radius; a column spans 1/256 of the circle at this distance.
     const double ux = dx / distance, uy = dy / distance;
-    const double rowSize = std::hypot(ux * pixelsX, uy * pixelsY);
-    const double columnSize = kTwoPi * distance / 256 * std::hypot(uy * pixelsX, ux * pixelsY);
+    const double rowSize = Length(ux * pixelsX, uy * pixelsY);
+    const double columnSize = kTwoPi * distance / 256 * Length(uy * pixelsX, ux * pixelsY);
     rowFraction = Sharpen(rowFraction, rowSize);
     columnFraction = Sharpen(columnFraction, columnSize);
   }

@@ -10,6 +10,7 @@
 #include "cli_test_support.h"
 #include "frame_image.h"
 #include "frame_sinks.h"
+#include "rgb_to_yuv.h"
 
 namespace {
 
@@ -85,6 +86,15 @@ TEST(FrameImage, YuvIsLimitedRangeBt709MadeAfterTheEnlargement) {
   EXPECT_EQ(cr[319], 240);
   EXPECT_EQ(cr[320], 128);
   EXPECT_EQ(cr[360 * 640 - 1], 128);
+
+  // A picture drawn at the output's size goes through the same conversion from RGB, in fixed point: at most one
+  // step from the one made from the indices.
+  std::vector<std::uint8_t> rgb(1280 * 720 * 3), fromRgb(yuv.size());
+  ScaleFrameToRgb(scaler, indices.data(), palette, rgb.data());
+  RgbToYuv420(rgb.data(), 1280, 720, fromRgb.data());
+  for (std::size_t i = 0; i < yuv.size(); ++i) ASSERT_LE(std::abs(fromRgb[i] - yuv[i]), 1) << i;
+  EXPECT_EQ(fromRgb[160], 63);
+  EXPECT_EQ(fromRgb[640], 235);
 }
 
 class RenderTest : public ::testing::Test {
@@ -145,6 +155,33 @@ TEST_F(RenderTest, StartGivesTheFrameOfTheWholeSongAtThatTime) {
   EXPECT_EQ(late.status, 1);
   EXPECT_TRUE(Contains(late.err, "past the end")) << late.err;
   EXPECT_FALSE(fs::exists(P("late.dump")));
+}
+
+// The tunnel drawn at the output's size, at 320 x 200 with square pixels and one texel a pixel, is the plug-in's
+// own frame through the screen's colours, frame for frame; the smooth look writes the same number of RGB frames.
+TEST_F(RenderTest, HdLookAt320x200IsThePluginsFrameInColour) {
+  constexpr std::size_t kFrameBytes = 64000 + 768, kRgbBytes = 320 * 200 * 3;
+  ASSERT_EQ(Render({"--dump", P("classic.dump"), "--frames", "30"}).status, 0);
+  CliRun nearest = Render({"--dump", P("nearest.rgb"), "--frames", "30", "--look", "hd-nearest", "--size", "320x200",
+                           "--aspect", "16:10"});
+  ASSERT_EQ(nearest.status, 0) << nearest.err;
+  CliRun hd = Render({"--dump", P("hd.rgb"), "--frames", "30", "--look", "hd", "--size", "64x40"});
+  ASSERT_EQ(hd.status, 0) << hd.err;
+  EXPECT_EQ(ReadBytes(P("hd.rgb")).size(), 30u * 64 * 40 * 3);
+  const std::vector<std::uint8_t> classic = ReadBytes(P("classic.dump")), rgb = ReadBytes(P("nearest.rgb"));
+  ASSERT_EQ(classic.size(), 30 * kFrameBytes);
+  ASSERT_EQ(rgb.size(), 30 * kRgbBytes);
+  for (std::size_t f = 0; f < 30; ++f) {
+    const std::uint8_t* indices = classic.data() + f * kFrameBytes;
+    const std::uint8_t* palette = indices + 64000;
+    for (std::size_t i = 0; i < 64000; ++i) {
+      const int index = indices[i];
+      for (int c = 0; c < 3; ++c) {
+        const int want = index == 0 ? 0 : index == 255 ? 255 : palette[3 * index + c];
+        ASSERT_EQ(rgb[f * kRgbBytes + 3 * i + c], want) << "frame " << f << " pixel " << i;
+      }
+    }
+  }
 }
 
 TEST_F(RenderTest, AnExistingOutputIsReplacedOnlyWithY) {
