@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "effect/hd_tunnel.h"
@@ -85,7 +86,7 @@ struct HdFrameSetup {
 
 constexpr int kFrames = 60;
 
-// Arguments: width, height, bytes per pixel, sampling. Both frames of each pair run from the same state in turn
+// Arguments: width, height, bytes per pixel, sampling, 1 to keep to SSE2. Both frames of each pair run from the same state in turn
 // (the classic one alone, then the classic one again with the picture drawn from it), kFrames pairs, medians of
 // the thread's CPU time.
 void BM_HdFrameAgainstClassic(benchmark::State& state) {
@@ -94,6 +95,7 @@ void BM_HdFrameAgainstClassic(benchmark::State& state) {
   const auto sampling = static_cast<HdSampling>(state.range(3));
   HdFrameSetup setup;
   HdTunnel hd;
+  if (state.range(4) != 0) hd.KeepToSse2();
   if (!hd.Prepare(width, height, CentredHdView(width, height, 1, false), sampling)) {
     state.SkipWithError("no map for that size");
     return;
@@ -124,14 +126,19 @@ void BM_HdFrameAgainstClassic(benchmark::State& state) {
   state.counters["hd_us"] = whole * 1e6;
   state.counters["draw_ms"] = draw * 1e3;
   state.counters["hd_vs_classic"] = whole / classic;
-  state.SetLabel(sampling == HdSampling::Sharp ? "sharp" : sampling == HdSampling::Bilinear ? "bilinear" : "nearest");
+  state.SetLabel(std::string(sampling == HdSampling::Sharp      ? "sharp "
+                             : sampling == HdSampling::Bilinear ? "bilinear "
+                                                                : "nearest ") +
+                 hd.KernelName());
 }
 BENCHMARK(BM_HdFrameAgainstClassic)
-    ->Args({1920, 1080, 3, static_cast<int>(HdSampling::Sharp)})
-    ->Args({1920, 1080, 4, static_cast<int>(HdSampling::Sharp)})
-    ->Args({1920, 1080, 3, static_cast<int>(HdSampling::Nearest)})
-    ->Args({3840, 2160, 3, static_cast<int>(HdSampling::Sharp)})
-    ->Args({3840, 2160, 4, static_cast<int>(HdSampling::Bilinear)})
+    ->Args({1920, 1080, 3, static_cast<int>(HdSampling::Sharp), 0})
+    ->Args({1920, 1080, 3, static_cast<int>(HdSampling::Sharp), 1})
+    ->Args({1920, 1080, 4, static_cast<int>(HdSampling::Sharp), 0})
+    ->Args({1920, 1080, 3, static_cast<int>(HdSampling::Nearest), 0})
+    ->Args({3840, 2160, 3, static_cast<int>(HdSampling::Sharp), 0})
+    ->Args({3840, 2160, 3, static_cast<int>(HdSampling::Sharp), 1})
+    ->Args({3840, 2160, 4, static_cast<int>(HdSampling::Bilinear), 0})
     ->Iterations(kFrames)
     ->Unit(benchmark::kMillisecond);
 

@@ -27,12 +27,18 @@ class HdTunnel {
   void Draw(const std::uint8_t* landscape, const std::uint32_t* colours, std::uint8_t* out, std::ptrdiff_t pitch,
             int bytesPerPixel);
 
+  // The widest vectors the processor has are used; this keeps to SSE2 (for tests and measurements). The bytes drawn
+  // are the same.
+  void KeepToSse2();
+  const char* KernelName() const;  // "avx2", "sse2" or "plain"
+
  private:
   std::vector<std::uint32_t> map_;
   // The landscape in output colours, refilled by every Draw, with room past the last texel for the row pairs
   // that are read whole.
   std::vector<std::uint32_t> texels_;
-  // The same, each texel beside the one below it (hd_tunnel.cpp), for the vector code.
+  // The same, each texel beside the one below it (hd_blend.h), for the vector forms.
   std::vector<std::uint64_t> pairs_;
   int width_ = 0, height_ = 0;
+  enum class Kernel { Plain, Sse2, Avx2 } kernel_ = Kernel::Plain;
 };

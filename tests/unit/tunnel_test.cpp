@@ -156,17 +156,33 @@ TEST(HdTunnelTest, MappingIsSymmetricAboutTheCentreAtAnEvenSize) {
 }
 
 // Every pixel is the four texels its entry names, weighted by it, channel by channel, at an odd size with the
-// columns wrapping round and rows reaching the last one.
+// columns wrapping round and rows reaching the last one; with the widest vectors and with SSE2, in 4-byte pixels
+// and in 3-byte ones (which leave the row's padding alone).
 TEST(HdTunnelTest, BlendsTheFourTexelsItsEntryNames) {
   const std::vector<std::uint8_t> image = RandomLandscape(7);
   const std::vector<std::uint32_t> colours = RandomColours(8);
   const int width = 643, height = 401;
   const std::vector<std::uint32_t> map = HdMap(width, height, HdSampling::Bilinear);
   bool wrapped = false, lastRow = false;
-  HdTunnel hd;
-  ASSERT_TRUE(hd.Prepare(width, height, CentredHdView(width, height, 1, false), HdSampling::Bilinear));
+  HdTunnel widest, sse2;
+  sse2.KeepToSse2();
+  for (HdTunnel* hd : {&widest, &sse2}) {
+    ASSERT_TRUE(hd->Prepare(width, height, CentredHdView(width, height, 1, false), HdSampling::Bilinear));
+  }
   std::vector<std::uint8_t> picture(static_cast<std::size_t>(width) * height * 4);
-  hd.Draw(image.data(), colours.data(), picture.data(), width * 4, 4);
+  widest.Draw(image.data(), colours.data(), picture.data(), width * 4, 4);
+  for (HdTunnel* hd : {&widest, &sse2}) {
+    SCOPED_TRACE(hd->KernelName());
+    const int pitch = width * 3 + 2;
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(pitch) * height, 0xCD);
+    hd->Draw(image.data(), colours.data(), rgb.data(), pitch, 3);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x)
+        ASSERT_EQ(0, std::memcmp(&rgb[y * pitch + 3 * x], &picture[(y * width + x) * 4], 3)) << x << "," << y;
+      ASSERT_EQ(rgb[y * pitch + pitch - 2], 0xCD);
+      ASSERT_EQ(rgb[y * pitch + pitch - 1], 0xCD);
+    }
+  }
   for (int i = 0; i < width * height; ++i) {
     const std::uint32_t e = map[i], index = e & 0xFFFF, next = (index + 256) & 0xFFFF;
     const int down = HdEntryRowWeight(e), across = HdEntryColumnWeight(e);
