@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -199,6 +200,33 @@ TEST(HdTunnelTest, BlendsTheFourTexelsItsEntryNames) {
   }
   EXPECT_TRUE(wrapped);
   EXPECT_TRUE(lastRow);
+}
+
+// The 320 x 200 frame (its pixels 1.2 times as tall on a 4:3 screen) sits centred: whole, touching two edges of
+// the picture, or filling it, cut at two edges.
+TEST(HdTunnelTest, CentredViewShowsTheWholeFrameOrFillsThePictureWithIt) {
+  struct Case {
+    int width, height;
+    double aspect;
+    bool cover, acrossExact;  // the frame's width spans the picture's exactly (else its height does)
+  };
+  for (const Case c : {Case{1920, 1080, 1.2, false, false}, Case{1920, 1080, 1, false, false},
+                       Case{1920, 1080, 1, true, true}, Case{640, 1000, 1.2, false, true},
+                       Case{640, 1000, 1.2, true, false}, Case{320, 200, 1, false, true}}) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + (c.cover ? " cover" : ""));
+    const HdView v = CentredHdView(c.width, c.height, c.aspect, c.cover);
+    EXPECT_DOUBLE_EQ(v.stepY / v.stepX, 1 / c.aspect);
+    EXPECT_DOUBLE_EQ(v.originX + c.width / 2.0 * v.stepX, 160);
+    EXPECT_DOUBLE_EQ(v.originY + c.height / 2.0 * v.stepY, 100);
+    const double across = c.width * v.stepX, down = c.height * v.stepY;
+    if (c.acrossExact) {
+      EXPECT_DOUBLE_EQ(across, 320);
+      EXPECT_TRUE(c.cover ? down <= 200 : down >= 200) << down;
+    } else {
+      EXPECT_DOUBLE_EQ(down, 200);
+      EXPECT_TRUE(c.cover ? across <= 320 : across >= 320) << across;
+    }
+  }
 }
 
 TEST(HdTunnelTest, RefusesSizesItCannotMake) {
