@@ -1,9 +1,10 @@
-// The fade table: computing "TavelDat\fade.dat" from the reference palette, and loading it.
+// The fade table: for each colour of the reference palette and each of 256 shades, the nearest reference colour.
 #pragma once
 #include <cstdint>
 
-#include "platform/platform.h"
-#include "settings/settings_types.h"
+#include "core/effect_settings.h"
+
+constexpr std::int32_t kFadeTableBytes = 65536;
 
 // How far the computation is: `done` colour rows of 256 are finished. Called with 0 .. 255 as each row starts,
 // then with 256 once the table is complete.
@@ -19,14 +20,9 @@ enum FadeBuildStatus : int {
   kFadeNotWritten = 3,  // "fade.dat" could not be named or written whole
 };
 
-// Computes the table from the reference palette and `params` and writes the file.
-FadeBuildStatus BuildFadeTable(const EffectParams& params, const FadeProgress& progress);
-// 0 = the 65536-byte file was read whole into `table`; 1 otherwise.
-int LoadFadeTable(std::uint8_t* table);
-
-// The computation itself: out[c * 256 + s] = the lowest index of the reference colour nearest to colour c
-// scaled by the shade factor of step s.
-void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out,
+// out[c * 256 + s] = the lowest index of the reference colour nearest to colour c scaled by the shade factor of
+// step s. `reference` holds 256 entries of red, green, blue, flags.
+void FillFadeTable(const std::uint8_t reference[1024], const EffectParams& params, std::uint8_t* out,
                    const FadeProgress& progress = {});
 
 // Shade factor of step s: (s * (float)(1/255))^FadeExponent * FadeGain + FadeBias, in double precision.

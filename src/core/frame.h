@@ -1,8 +1,8 @@
-// What one frame of the effect reads and writes, passed explicitly so that the pipeline runs without a platform.
+// What one frame of the effect reads and writes, passed explicitly between the engine and its stages.
 #pragma once
 #include <cstdint>
 
-#include "tables/table_set.h"
+#include "core/table_set.h"
 
 constexpr int kWaveformChannels = 2;
 constexpr int kWaveformSamples = 576;
@@ -48,7 +48,3 @@ struct FrameOutput {
   std::uint8_t* PaletteEntries;  // 256 * kPaletteEntryBytes
   FrameTrace* Trace;
 };
-
-// One whole frame: the field, the landscape, the tunnel into the picture, the counters, then the palette.
-// 0 = done; 1 = no frame (the wave buffers or the height map are missing), nothing changed.
-int RunFrame(const FrameInputs& in, FrameCounters& counters, FrameOutput& out);

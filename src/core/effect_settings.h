@@ -1,4 +1,4 @@
-// The persisted integer settings, the wave presets and the floating-point parameters derived from them.
+// The persisted integer settings, the wave presets, and the floating-point parameters the effect derives from them.
 #pragma once
 #include <cstdint>
 
@@ -26,8 +26,13 @@ struct WavePreset {
   std::int32_t ShiftPower;
 };
 
-// Rows 1..4, selected by RadioIndex; row 0 is unused (RadioIndex 0 selects the custom pair).
+// Rows 1..4, selected by RadioIndex; row 0 is unused (RadioIndex 0 selects the custom pair). Row 1 ("Very Soft",
+// for quiet music) gives the strongest response, row 4 ("Very Loud") the calmest.
 extern const WavePreset WavePresets[5];
+
+// The wave pair the settings select: the preset row for RadioIndex 1..4, the custom pair for 0 and for any other
+// value a hand-edited file may hold. The only place that knows this rule.
+WavePreset SelectedWave(const EffectSettings& settings);
 
 struct EffectParams {
   float WaveGain = 0;
@@ -37,3 +42,9 @@ struct EffectParams {
   float FadeGain = 0;
   float FadeExponent = 0;
 };
+
+// The derived parameters, each product formed in double and rounded once to float.
+EffectParams DeriveEffectParams(const EffectSettings& settings);
+// The inverse for the palette speed and the three fade settings (the settings dialog shows its sliders from the
+// parameters); the other fields of `settings` stay.
+void SettingsFromParams(const EffectParams& params, EffectSettings& settings);
