@@ -56,8 +56,8 @@ class Engine {
  public:
   // An engine without tables: Frame draws nothing until Build succeeds. `counters` continue a previous engine's
   // (the plug-in never resets them, so a restarted effect goes on where it was).
-  explicit Engine(const FrameCounters& counters = {});
-  ~Engine();
+  constexpr explicit Engine(const FrameCounters& counters = {}) : counters_(counters) {}
+  ~Engine() { Release(); }
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
@@ -72,8 +72,8 @@ class Engine {
 
   // One whole frame: DrawFrame, then StepPalette. Returns DrawFrame's result.
   int Frame(const unsigned char (*waveform)[kWaveformSamples], FrameOutput& output);
-  // The field, the landscape and the tunnel into output.Pixels (output.Width x output.Height must be the built
-  // size), moving the frame counter and the texture scroll. 0 = drawn; 1 = no frame (not built), nothing changed.
+  // The field, the landscape and the tunnel into output.Pixels, moving the frame counter and the texture scroll.
+  // 0 = drawn; 1 = no frame (not built, or output.Width x output.Height is not the built size), nothing changed.
   // `waveform` is kWaveformChannels channels of kWaveformSamples signed 8-bit samples, never null.
   int DrawFrame(const unsigned char (*waveform)[kWaveformSamples], FrameOutput& output);
   // The palette step: writes red, green and blue of the 256 entries at output.PaletteEntries (flags untouched)

@@ -1,18 +1,14 @@
-// The fade table: the nearest-colour search over the reference palette, fade.dat and its loading.
-#include "tables/fade_table.h"
+// The fade table: the nearest-colour search over the reference palette.
+#include "core/fade_table.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 
 #include "numeric/exact_math.h"
-#include "host/plugin_folder.h"
-#include "tables/palette_files.h"
 
 namespace {
 
-constexpr char kFadeFileName[] = "TavelDat\\fade.dat";
-constexpr std::int32_t kFadeTableBytes = 65536;
 constexpr float kOneOver255 = static_cast<float>(1.0 / 255);  // 0.003921568859368563
 
 // Nearest-colour search. The colour cube is cut into 16 x 16 x 16 cells; for each cell that a query falls into,
@@ -35,17 +31,16 @@ struct NearestColour {
   int lastQuery = -1, lastAnswer = 0;  // identical consecutive queries are answered at once
 };
 
-void PrepareNearestColour(const PALETTEENTRY reference[256], NearestColour& n) {
+void PrepareNearestColour(const std::uint8_t reference[1024], NearestColour& n) {
   n.count = 0;
   for (int j = 0; j < 256; ++j) {
-    const PALETTEENTRY& e = reference[j];
+    const int red = reference[4 * j], green = reference[4 * j + 1], blue = reference[4 * j + 2];
     bool seen = false;
-    for (int p = 0; p < n.count && !seen; ++p)
-      seen = n.red[p] == e.peRed && n.green[p] == e.peGreen && n.blue[p] == e.peBlue;
+    for (int p = 0; p < n.count && !seen; ++p) seen = n.red[p] == red && n.green[p] == green && n.blue[p] == blue;
     if (seen) continue;
-    n.red[n.count] = e.peRed;
-    n.green[n.count] = e.peGreen;
-    n.blue[n.count] = e.peBlue;
+    n.red[n.count] = red;
+    n.green[n.count] = green;
+    n.blue[n.count] = blue;
     n.index[n.count] = j;
     ++n.count;
   }
@@ -117,7 +112,7 @@ std::uint8_t ScaledColourByte(double value) {
   return static_cast<std::uint8_t>(static_cast<std::int32_t>(value));
 }
 
-void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out,
+void FillFadeTable(const std::uint8_t reference[1024], const EffectParams& params, std::uint8_t* out,
                    const FadeProgress& progress) {
   // The factor depends on the shade step only: 256 powers instead of 65536.
   double factor[256];
@@ -128,7 +123,7 @@ void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params
   nearest.lists = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(kCells) * 256));
   for (int c = 0; c < 256; ++c) {
     if (progress.Report != nullptr) progress.Report(progress.Context, c);
-    const double red = reference[c].peRed, green = reference[c].peGreen, blue = reference[c].peBlue;
+    const double red = reference[4 * c], green = reference[4 * c + 1], blue = reference[4 * c + 2];
     for (int s = 0; s < 256; ++s) {
       const int r = ScaledColourByte(factor[s] * red);
       const int g = ScaledColourByte(factor[s] * green);
@@ -138,24 +133,4 @@ void FillFadeTable(const PALETTEENTRY reference[256], const EffectParams& params
   }
   std::free(nearest.lists);
   if (progress.Report != nullptr) progress.Report(progress.Context, 256);
-}
-
-FadeBuildStatus BuildFadeTable(const EffectParams& params, const FadeProgress& progress) {
-  PALETTEENTRY reference[256];
-  if (LoadReferencePalette(reference) != 0) return kFadeNoReference;
-  auto* work = static_cast<std::uint8_t*>(std::malloc(kFadeTableBytes));
-  if (work == nullptr) return kFadeNoMemory;
-  FillFadeTable(reference, params, work, progress);
-  std::int32_t written = 0;
-  char path[kPluginPathBytes];
-  if (PluginFilePath(kFadeFileName, path)) written = WriteWholeFile(path, work, kFadeTableBytes);
-  std::free(work);
-  return written == kFadeTableBytes ? kFadeBuilt : kFadeNotWritten;
-}
-
-int LoadFadeTable(std::uint8_t* table) {
-  char path[kPluginPathBytes];
-  if (!PluginFilePath(kFadeFileName, path)) return 1;
-  if (FileSize(path) != kFadeTableBytes) return 1;
-  return ReadWholeFile(path, table, kFadeTableBytes) == kFadeTableBytes ? 0 : 1;
 }

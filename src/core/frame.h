@@ -46,5 +46,4 @@ struct FrameOutput {
   std::uint8_t* Pixels;
   std::int32_t Width, Height, Pitch;
   std::uint8_t* PaletteEntries;  // 256 * kPaletteEntryBytes
-  FrameTrace* Trace;
 };

@@ -1,5 +1,5 @@
 // The voxel landscape: each image column traced front to back over the height map, filled bottom-up.
-#include "effect/landscape.h"
+#include "core/landscape.h"
 
 #include <cstring>
 
@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "effect/stack_alignment.h"
+#include "core/stack_alignment.h"
 
 namespace {
 
@@ -181,7 +181,7 @@ inline void DrawColumnExactly(const DepthSteps& steps, const std::uint8_t* heigh
 
 }  // namespace
 
-TAVELMIR_ALIGN_STACK int RenderLandscape(const TableSet& t, std::uint32_t textureOffset) {
+TAVELMIR_ALIGN_STACK void RenderLandscape(const TableSet& t, std::uint32_t textureOffset) {
   const std::uint8_t* const fade = t.FadeTable;
   // The offset is 0..65535 by construction; the mask keeps the last texel read inside the doubled texture.
   const std::uint8_t* texels = t.TextureMap + (textureOffset & 0xFFFFu);
@@ -209,5 +209,4 @@ TAVELMIR_ALIGN_STACK int RenderLandscape(const TableSet& t, std::uint32_t textur
   for (int c = 0; c < 256; ++c, heights += 256, texels += 256, column += 256)
     DrawColumnExactly(steps, heights, texels, fade, column);
 #endif
-  return 0;
 }

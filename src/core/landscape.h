@@ -2,8 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "tables/table_set.h"
+#include "core/table_set.h"
 
-// textureOffset: TextureScroll, 0..65535. Always returns 0: the table bases live in locals, so there is no
-// failure path.
-int RenderLandscape(const TableSet& tables, std::uint32_t textureOffset);
+// textureOffset: TextureScroll, 0..65535.
+void RenderLandscape(const TableSet& tables, std::uint32_t textureOffset);

@@ -1,5 +1,5 @@
 // The palette animation: blends the display palette from one palette of the set to the next.
-#include "effect/palette_animation.h"
+#include "core/palette_animation.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,20 +1,13 @@
 // Builds the table set at Init: tunnel, perspective and conversion tables, texture, fade table, frame buffers.
-#include "tables/table_builder.h"
+#include "core/table_builder.h"
 
 #include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
-#include "tables/fade_table.h"
-#include "tables/table_placement.h"
-#include "tables/texture_loader.h"
-
-void* DefaultTableAllocator(std::size_t bytes) { return std::malloc(bytes); }
-TableAllocatorFunction TableAllocator = DefaultTableAllocator;
+#include "core/table_placement.h"
 
 namespace {
 
@@ -55,9 +48,11 @@ struct BuildRecord {
   void NotePlaced(std::uint16_t*& block) { placedWords[placedWordCount++] = &block; }
 };
 
+using Allocator = void* (*)(std::size_t);
+
 template <typename T>
-bool Allocate(T*& block, std::size_t bytes, BuildRecord& record) {
-  block = static_cast<T*>(TableAllocator(bytes));
+bool Allocate(Allocator allocate, T*& block, std::size_t bytes, BuildRecord& record) {
+  block = static_cast<T*>(allocate(bytes));
   if (block == nullptr) return false;
   record.Note(block);
   return true;
@@ -65,8 +60,9 @@ bool Allocate(T*& block, std::size_t bytes, BuildRecord& record) {
 
 // A frame buffer at its place relative to the LandscapeImage (table_placement.h).
 template <typename T>
-bool AllocatePlaced(T*& block, std::size_t bytes, const void* image, std::size_t phase, BuildRecord& record) {
-  block = static_cast<T*>(AllocatePlacedBlock(TableAllocator, bytes, image, phase));
+bool AllocatePlaced(Allocator allocate, T*& block, std::size_t bytes, const void* image, std::size_t phase,
+                    BuildRecord& record) {
+  block = static_cast<T*>(AllocatePlacedBlock(allocate, bytes, image, phase));
   if (block == nullptr) return false;
   record.NotePlaced(block);
   return true;
@@ -99,22 +95,6 @@ int Fail(BuildRecord& record, int code) {
   return code;
 }
 
-// Indexed by BuildTables' code; 7 (texture) and 8 (fade table) have no message of their own.
-constexpr const char* kAllocationMessages[12] = {
-    nullptr,
-    "Error allocating memory for tunnel table",
-    "Error allocating memory for perspective table",
-    "Error allocating memory for conversion table",
-    "Error allocating memory for texture",
-    "Error allocating memory for fade table",
-    "Error allocating memory for landscape-table",
-    nullptr,
-    nullptr,
-    "Error allocating memory for wave-table #0",
-    "Error allocating memory for wave-table #1",
-    "Error allocating memory for the final wave-table",
-};
-
 }  // namespace
 
 void FillTunnelTable(std::uint16_t* table, int width, int height) {
@@ -134,8 +114,7 @@ void FillTunnelTable(std::uint16_t* table, int width, int height) {
   }
 }
 
-void FillPerspectiveTable(std::uint8_t* table) {
-  TableSet& t = g_state.Tables;
+void FillPerspectiveTable(TableSet& t, std::uint8_t* table) {
   t.BaseNumerator = kBaseNumerator;
   t.BaseOffset = kBaseOffset;
   t.ScaleNumerator = kScaleNumerator;
@@ -159,49 +138,49 @@ void FillConversionTable(std::uint8_t* table) {
   }
 }
 
-int BuildTables() {
-  TableSet& t = g_state.Tables;
+int BuildTableSet(TableSet& t, int width, int height, const TableSources& sources, Allocator allocate) {
   BuildRecord record;
-  const int width = g_state.FrameWidth > 0 ? g_state.FrameWidth : 0;
-  const int height = g_state.FrameHeight > 0 ? g_state.FrameHeight : 0;
-
-  t.TunnelCentreX = static_cast<std::uint32_t>(g_state.FrameWidth) / 2;
-  t.TunnelCentreY = static_cast<std::uint32_t>(g_state.FrameHeight) / 2;
+  t.TunnelCentreX = static_cast<std::uint32_t>(width) / 2;
+  t.TunnelCentreY = static_cast<std::uint32_t>(height) / 2;
+  if (width < 0) width = 0;
+  if (height < 0) height = 0;
   const std::size_t tunnelBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 2;
-  if (!Allocate(t.TunnelTable, tunnelBytes, record)) return Fail(record, 1);
+  if (!Allocate(allocate, t.TunnelTable, tunnelBytes, record)) return Fail(record, 1);
   FillTunnelTable(t.TunnelTable, width, height);
 
-  if (!Allocate(t.PerspectiveTable, kPerspectiveBytes, record)) return Fail(record, 2);
-  FillPerspectiveTable(t.PerspectiveTable);
+  if (!Allocate(allocate, t.PerspectiveTable, kPerspectiveBytes, record)) return Fail(record, 2);
+  FillPerspectiveTable(t, t.PerspectiveTable);
 
-  if (!Allocate(t.ConversionTable, kPlaneBytes, record)) return Fail(record, 3);
+  if (!Allocate(allocate, t.ConversionTable, kPlaneBytes, record)) return Fail(record, 3);
   FillConversionTable(t.ConversionTable);
 
-  if (!Allocate(t.TextureMap, kTextureBytes, record)) return Fail(record, 4);
-  if (!Allocate(t.FadeTable, kPlaneBytes, record)) return Fail(record, 5);
-  if (!Allocate(t.LandscapeImage, kPlaneBytes, record)) return Fail(record, 6);
+  if (!Allocate(allocate, t.TextureMap, kTextureBytes, record)) return Fail(record, 4);
+  if (!Allocate(allocate, t.FadeTable, kPlaneBytes, record)) return Fail(record, 5);
+  if (!Allocate(allocate, t.LandscapeImage, kPlaneBytes, record)) return Fail(record, 6);
   std::memset(t.LandscapeImage, 0, kPlaneBytes);  // overwritten every frame; cleared so nothing reads garbage
 
-  if (g_state.Settings.UseTexture != 0) {
-    if (LoadTexture(t.TextureMap) != 0) return Fail(record, 7);
+  if (sources.UseTexture) {
+    if (sources.Texture == nullptr) return Fail(record, 7);
+    std::memcpy(t.TextureMap, sources.Texture, kPlaneBytes);
   } else {
     std::memset(t.TextureMap, kFlatTexture, kPlaneBytes);
   }
   // The second copy lets the renderer's scrolling window run past the end without masking its index.
   std::memcpy(t.TextureMap + kPlaneBytes, t.TextureMap, kPlaneBytes);
 
-  if (LoadFadeTable(t.FadeTable) != 0) return Fail(record, 8);
+  if (sources.FadeTable == nullptr) return Fail(record, 8);
+  std::memcpy(t.FadeTable, sources.FadeTable, kPlaneBytes);
 
-  if (!AllocatePlaced(t.WaveBuffer[0], kWaveBufferBytes, t.LandscapeImage, kWaveBufferPhase[0], record))
+  if (!AllocatePlaced(allocate, t.WaveBuffer[0], kWaveBufferBytes, t.LandscapeImage, kWaveBufferPhase[0], record))
     return Fail(record, 9);
-  if (!AllocatePlaced(t.WaveBuffer[1], kWaveBufferBytes, t.LandscapeImage, kWaveBufferPhase[1], record))
+  if (!AllocatePlaced(allocate, t.WaveBuffer[1], kWaveBufferBytes, t.LandscapeImage, kWaveBufferPhase[1], record))
     return Fail(record, 10);
-  if (!AllocatePlaced(t.HeightMap, kPlaneBytes, t.LandscapeImage, kHeightMapPhase, record)) return Fail(record, 11);
+  if (!AllocatePlaced(allocate, t.HeightMap, kPlaneBytes, t.LandscapeImage, kHeightMapPhase, record))
+    return Fail(record, 11);
   std::memset(t.HeightMap, 0, kPlaneBytes);
 
   std::memset(t.WaveBuffer[0], 0, kWaveBufferBytes);
   std::memset(t.WaveBuffer[1], 0, kWaveBufferBytes);
-  g_state.TablesBuilt = 1;
   return 0;
 }
 
@@ -215,8 +194,4 @@ void FreeTableSet(TableSet& t) {
   Release(&t.PerspectiveTable);
   Release(&t.TunnelTable);
   ReleasePlaced(&t.HeightMap);
-}
-
-const char* TableBuildMessage(int code) {
-  return code >= 0 && code < static_cast<int>(std::size(kAllocationMessages)) ? kAllocationMessages[code] : nullptr;
 }

@@ -1,6 +1,6 @@
 // Heap blocks placed at chosen addresses modulo 4096: over-allocated, with the allocator's own pointer kept
 // just below the block for the release.
-#include "tables/table_placement.h"
+#include "core/table_placement.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The tunnel mapper: every screen pixel takes the landscape byte its TunnelTable entry names.
-#include "effect/tunnel.h"
+#include "core/tunnel.h"
 
 #include <cstddef>
 #include <cstdint>

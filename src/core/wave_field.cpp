@@ -1,6 +1,5 @@
-// The ripple simulation: lays both waveform channels into the field, advances it, builds the height map and
-// hands the frame on to the landscape renderer and the tunnel mapper.
-#include "effect/wave_field.h"
+// The ripple simulation: lays both waveform channels into the field, advances it and builds the height map.
+#include "core/wave_field.h"
 
 #include <array>
 #include <cmath>
@@ -11,9 +10,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "effect/landscape.h"
-#include "effect/stack_alignment.h"
-#include "effect/tunnel.h"
+#include "core/stack_alignment.h"
 #include "numeric/exact_math.h"
 
 namespace {
@@ -414,17 +411,4 @@ void AdvanceWaveField(const FrameInputs& in, FrameCounters& counters, FrameTrace
   const std::uint32_t waveShift = static_cast<std::uint32_t>(in.Params.WaveShift);
   const std::uint32_t attenuation = static_cast<std::uint32_t>(in.Params.WaveAttenuationRate);
   AdvanceRippleAndHeights(previous, current, t.HeightMap, (waveShift + attenuation) & 31u, (waveShift + 2u) & 31u);
-}
-
-int StepWaveField(const FrameInputs& in, FrameCounters& counters, FrameOutput& out) {
-  const TableSet& t = *in.Tables;
-  if (!t.WaveBuffer[0] || !t.WaveBuffer[1] || !t.HeightMap) return 1;
-
-  AdvanceWaveField(in, counters, *out.Trace);
-  if (RenderLandscape(t, counters.TextureScroll) != 0) return 1;
-  MapTunnel(t, out);
-
-  counters.FrameCounter += 1;
-  counters.TextureScroll = (counters.TextureScroll + 258u) & 0xFFFFu;
-  return 0;
 }

@@ -1,21 +1,22 @@
-// Reading a bitmap file's head and size to check its layout before the system's loader sees it.
-#include "tables/bitmap_file.h"
+// Reading a bitmap file's head and size to check its layout before a loader sees it.
+#include "data/bitmap_file.h"
 
 #include <cstdint>
-#include <cstdio>
+#include <fstream>
+#include <system_error>
 
 #include "formats/bitmap_layout.h"
-#include "platform/file_stream.h"
 
-bool BitmapFileIsWhole(const char* path) {
-  if (path == nullptr || path[0] == '\0') return false;
-  std::FILE* file = OpenFileStream(path, "rb");
-  if (file == nullptr) return false;
+bool BitmapFileIsWhole(const std::filesystem::path& file) {
+  if (file.empty()) return false;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return false;
+  const std::uintmax_t size = std::filesystem::file_size(file, ec);
+  if (ec || size == 0) return false;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
   std::uint8_t head[kBitmapHeadBytes];
-  const std::size_t headBytes = std::fread(head, 1, sizeof head, file);
-  long long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-  std::fclose(file);
+  in.read(reinterpret_cast<char*>(head), sizeof head);
   BitmapLayout layout;
-  return size > 0 && ReadBitmapLayout(head, headBytes, static_cast<std::uint64_t>(size), &layout);
+  return ReadBitmapLayout(head, static_cast<std::size_t>(in.gcount()), size, &layout);
 }

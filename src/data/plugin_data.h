@@ -25,8 +25,9 @@ std::filesystem::path DataFolder(const std::filesystem::path& pluginFolder);
 std::filesystem::path SettingsFile(const std::filesystem::path& pluginFolder);
 std::filesystem::path FadeFile(const std::filesystem::path& pluginFolder);
 std::filesystem::path ReferencePaletteFile(const std::filesystem::path& pluginFolder);
-// A stored texture name as a path of this system (backslashes become '/' outside Windows).
-std::filesystem::path TexturePath(const char* textureName);
+// A path as the plug-in stores it (TextureName, its own folder: backslash separators) as a path of this system:
+// outside Windows the backslashes become '/'.
+std::filesystem::path StoredPath(const char* storedPath);
 
 // --- plugin.ini ------------------------------------------------------------------------------------------------
 

@@ -1,8 +1,10 @@
-// Headless BMP decoding: headers, colour tables, bit masks, run-length unpacking and pixel reads.
+// BMP decoding as the system's bitmap loader does it: headers, colour tables, bit masks, run-length unpacking
+// and pixel reads.
+#include "formats/bitmap_decode.h"
+
 #include <algorithm>
 #include <bit>
 
-#include "platform/headless/headless_bmp.h"
 #include "formats/bitmap_layout.h"
 
 namespace {
@@ -18,6 +20,10 @@ std::uint32_t Le32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+BitmapColour Rgb(unsigned red, unsigned green, unsigned blue) {
+  return static_cast<BitmapColour>((red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16);
+}
 
 // Scales a mask's field to 8 bits as the system's DIB code does: a field wider than 8 keeps its top 8 bits, a
 // narrower one is repeated once below itself; only the mask's lowest run of set bits counts.
@@ -85,7 +91,7 @@ void UnpackRunLength(const std::uint8_t* data, std::size_t size, DecodedBitmap* 
   }
 }
 
-COLORREF TableColour(const DecodedBitmap& b, unsigned index) { return index < b.colours.size() ? b.colours[index] : 0; }
+BitmapColour TableColour(const DecodedBitmap& b, unsigned index) { return index < b.colours.size() ? b.colours[index] : 0; }
 
 }  // namespace
 
@@ -112,7 +118,7 @@ bool DecodeBmpFile(const std::uint8_t* bytes, std::size_t size, DecodedBitmap* o
   const std::uint64_t usable = std::min<std::uint64_t>(h.tableEntries, std::uint64_t{1} << std::min(h.bits, 8u));
   for (std::uint64_t i = 0; i < usable; ++i) {
     const std::uint8_t* entry = bytes + h.tableAt + i * h.entryBytes;  // blue, green, red
-    b.colours.push_back(RGB(entry[2], entry[1], entry[0]));
+    b.colours.push_back(Rgb(entry[2], entry[1], entry[0]));
   }
   if (h.compression == kBitFields) {
     const std::uint8_t* masks = bytes + h.tableAt;
@@ -127,7 +133,7 @@ bool DecodeBmpFile(const std::uint8_t* bytes, std::size_t size, DecodedBitmap* o
   return true;
 }
 
-COLORREF DecodedPixel(const DecodedBitmap& b, int x, int y) {
+BitmapColour DecodedPixel(const DecodedBitmap& b, int x, int y) {
   const std::size_t row = static_cast<std::size_t>(b.bottomUp ? b.height - 1 - y : y);
   const std::uint8_t* p = b.rows.data() + row * b.stride;
   const std::size_t column = static_cast<std::size_t>(x);
@@ -139,10 +145,10 @@ COLORREF DecodedPixel(const DecodedBitmap& b, int x, int y) {
     case 8:
       return TableColour(b, p[column]);
     case 24:
-      return RGB(p[3 * column + 2], p[3 * column + 1], p[3 * column]);
+      return Rgb(p[3 * column + 2], p[3 * column + 1], p[3 * column]);
     default: {
       const std::uint32_t pixel = b.bitsPerPixel == 16 ? Le16(p + 2 * column) : Le32(p + 4 * column);
-      return RGB(Channel(pixel, b.masks[0]), Channel(pixel, b.masks[1]), Channel(pixel, b.masks[2]));
+      return Rgb(Channel(pixel, b.masks[0]), Channel(pixel, b.masks[1]), Channel(pixel, b.masks[2]));
     }
   }
 }
