@@ -31,7 +31,7 @@ double ThreadSeconds() {
   return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
-// g_state with the real constant tables, a random texture and fade table, a lively field, default settings
+// The stage record with the real constant tables, a random texture and fade table, a lively field, default settings
 // and 320 x 200 surface; music-like waveforms.
 struct FrameSetup {
   WaveBlock module{};
