@@ -9,12 +9,11 @@
 #include <ctime>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "effect/hd_tunnel.h"
-#include "host/effect_state.h"
-#include "support/frame_oracle.h"
-#include "support/state_frame.h"
+#include "core/engine.h"
+#include "core/hd_tunnel.h"
 
 namespace {
 
@@ -29,56 +28,43 @@ double Median(std::vector<double> times) {
   return times[times.size() / 2];
 }
 
-// g_state with the real constant tables, a random texture and fade table, a lively field and a palette set.
+// An engine built from random palettes, fade table and texture with the default settings, its ripples spread.
 struct HdFrameSetup {
-  VisModule module{};
-  std::vector<std::uint8_t> palettes = std::vector<std::uint8_t>(8 * 1024);
+  Engine engine;
+  unsigned char waveform[kWaveformChannels][kWaveformSamples] = {};
+  std::vector<std::uint8_t> pixels = std::vector<std::uint8_t>(320 * 200);
+  std::uint8_t entries[256 * kPaletteEntryBytes] = {};
+  FrameOutput output{pixels.data(), 320, 200, 320, entries};
   std::uint32_t colours[256] = {};
 
   HdFrameSetup() {
-    ResetEffectState();
-    AllocateFrameTables(320, 200, 320);
-    FillRandomTables(2025);
-    TableSet& t = g_state.Tables;
-    FillLiteralPerspectiveTable(t.PerspectiveTable);
-    FillLiteralConversionTable(t.ConversionTable);
-    FillLiteralTunnelTable(t.TunnelTable, 320, 200);
-    std::memset(t.WaveBuffer[0], 0, 131072);
-    std::memset(t.WaveBuffer[1], 0, 131072);
-    g_state.Params.WaveGain = 2.4f;
-    g_state.Params.WaveShift = 4;
-    g_state.Settings.WaveAttenuationRate = 5;
-    std::mt19937 random(4);
-    for (std::uint8_t& b : palettes) b = static_cast<std::uint8_t>(random());
-    g_state.PaletteSet = palettes.data();
-    g_state.PaletteCount = 8;
-    g_state.Params.PaletteStep = 0.0123f;
+    std::mt19937 random(2025);
+    EngineInputs inputs;
+    inputs.Settings.UseTexture = 1;
+    inputs.Settings.PaletteAnimationSpeed = 157;
+    inputs.PaletteCount = 8;
+    for (int i = 0; i < 8 * 1024; ++i) inputs.Palettes.push_back(static_cast<std::uint8_t>(random()));
+    for (int i = 0; i < 65536; ++i) inputs.FadeTable.push_back(static_cast<std::uint8_t>(random()));
+    for (int i = 0; i < 65536; ++i) inputs.Texture.push_back(static_cast<std::uint8_t>(random()));
+    if (engine.Build(std::move(inputs)) != kBuildDone) std::abort();
     for (int frame = 0; frame < 40; ++frame) Frame(frame);  // let the ripples spread
   }
-  ~HdFrameSetup() {
-    g_state.PaletteSet = nullptr;
-    ReleaseFrameTables();
-    ResetEffectState();
-  }
-  HdFrameSetup(const HdFrameSetup&) = delete;
-  HdFrameSetup& operator=(const HdFrameSetup&) = delete;
 
   // The 320 x 200 frame: field, landscape, tunnel, counters, palette.
   void Frame(int n) {
     for (int channel = 0; channel < 2; ++channel)
       for (int i = 0; i < 576; ++i) {
         const int v = static_cast<int>(90 * ((i * (3 + channel) + n * 7) % 64 < 32 ? 1 : -1) * (i % 11) / 10);
-        module.waveformData[channel][i] = static_cast<unsigned char>(static_cast<signed char>(v));
+        waveform[channel][i] = static_cast<unsigned char>(static_cast<signed char>(v));
       }
-    StepStateWaveField(&module);
-    AnimateStatePalette();
+    engine.Frame(waveform, output);
   }
   // The display palette as RGB words, as the command line hands it over.
   const std::uint32_t* Colours() {
     for (int i = 0; i < 256; ++i) {
-      const PALETTEENTRY& e = g_state.DisplayPalette[i];
-      colours[i] = static_cast<std::uint32_t>(e.peRed) | static_cast<std::uint32_t>(e.peGreen) << 8 |
-                   static_cast<std::uint32_t>(e.peBlue) << 16;
+      const std::uint8_t* e = entries + kPaletteEntryBytes * i;
+      colours[i] = static_cast<std::uint32_t>(e[0]) | static_cast<std::uint32_t>(e[1]) << 8 |
+                   static_cast<std::uint32_t>(e[2]) << 16;
     }
     return colours;
   }
@@ -112,8 +98,7 @@ void BM_HdFrameAgainstClassic(benchmark::State& state) {
     const double c1 = ThreadSeconds();
     setup.Frame(++n);
     const double d0 = ThreadSeconds();
-    hd.Draw(g_state.Tables.LandscapeImage, setup.Colours(), picture.data(), static_cast<std::ptrdiff_t>(width) * bytes,
-            bytes);
+    setup.engine.DrawHd(hd, setup.Colours(), picture.data(), static_cast<std::ptrdiff_t>(width) * bytes, bytes);
     const double d1 = ThreadSeconds();
     benchmark::DoNotOptimize(picture.data());
     benchmark::ClobberMemory();
