@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "host/effect_state.h"
 #include "look_options.h"
+#include "output_target.h"
 #include "plugin_host.h"
 #include "settings/settings_store.h"
 #include "settings_keys.h"
@@ -26,8 +27,10 @@ int Fail(CommandStreams& streams, const std::string& message) {
 }  // namespace
 
 // Saves through the store into a copy beside the file, then renames the copy over it: a full disk or an
-// interruption leaves the old file whole. The copy keeps any other sections and keys the file holds.
-bool SaveSettingsFile(const fs::path& ini, const EffectSettings& settings, std::string& error) {
+// interruption leaves the old file whole. The copy keeps any other sections and keys the file holds. A linked
+// settings file (a dotfile kept elsewhere) is written where the link points, and the link stays.
+bool SaveSettingsFile(const fs::path& settingsFile, const EffectSettings& settings, std::string& error) {
+  const fs::path ini = FollowLinks(settingsFile.string());
   std::error_code ec;
   fs::create_directories(ini.parent_path(), ec);
   std::string staging = (ini.parent_path() / ".plugin.ini.XXXXXX").string();
