@@ -35,6 +35,9 @@ struct AudioDecoderBackend {
   std::int64_t decoded = 0;     // sample frames decoded so far
   std::int64_t nextStamp = -1;  // where the next decoded frame should start by its time stamp, in samples
   int damagedPlaces = 0;        // places where damaged data was skipped
+  std::int64_t lastDamageAt = -1;  // `decoded` at the last of them
+  int damageNoted = -1;            // index of its warning, -1 when it has none
+  std::int64_t bytesRead = 0;      // through `io`
   std::vector<double> pending;  // decoded, interleaved, not yet handed out
   std::size_t pendingAt = 0;
 };
@@ -52,6 +55,7 @@ std::string AvError(int code) {
 int ReadFromFile(void* opaque, std::uint8_t* buffer, int size) {
   auto* b = static_cast<AudioDecoderBackend*>(opaque);
   const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(size), b->file);
+  b->bytesRead += static_cast<std::int64_t>(got);
   if (got > 0) return static_cast<int>(got);
   return std::ferror(b->file) ? AVERROR(EIO) : AVERROR_EOF;
 }
@@ -158,10 +162,19 @@ std::string TimeOf(std::int64_t sample, int rate) {
 // A few places are named; a file damaged all over says so once more at the end, not a thousand times.
 constexpr int kNamedDamagedPlaces = 3;
 
+// One warning per place: a later, more telling note of the same place replaces the first.
 void NoteDamage(AudioDecoder& d, const std::string& what) {
   AudioDecoderBackend& b = *d.backend;
-  if (++b.damagedPlaces <= kNamedDamagedPlaces)
-    d.warnings.push_back("'" + d.path + "': " + what + " at " + TimeOf(b.decoded, d.rate) + " skipped");
+  const std::string text = "'" + d.path + "': " + what + " at " + TimeOf(b.decoded, d.rate) + " skipped";
+  if (b.damageNoted >= 0 && b.lastDamageAt == b.decoded) {
+    d.warnings[static_cast<std::size_t>(b.damageNoted)] = text;
+    return;
+  }
+  b.lastDamageAt = b.decoded;
+  b.damageNoted = -1;
+  if (++b.damagedPlaces > kNamedDamagedPlaces) return;
+  b.damageNoted = static_cast<int>(d.warnings.size());
+  d.warnings.push_back(text);
 }
 
 // A decoded frame that starts later than the samples before it end: the frames in between were damaged and
@@ -172,9 +185,13 @@ void NoteGap(AudioDecoder& d, const AVFrame* frame) {
   if (frame->best_effort_timestamp == AV_NOPTS_VALUE || stream->time_base.num <= 0 || frame->sample_rate <= 0) return;
   const std::int64_t stamp =
       av_rescale_q(frame->best_effort_timestamp, stream->time_base, AVRational{1, frame->sample_rate});
-  if (b.nextStamp >= 0 && stamp - b.nextStamp > frame->sample_rate / 100)
-    NoteDamage(d, "a damaged stretch of " + TimeOf(stamp - b.nextStamp, frame->sample_rate).substr(2) + " s");
-  b.nextStamp = stamp + frame->nb_samples;
+  // The first frame may be cut (an encoder's delay) while its time stamp is not: only later frames are compared.
+  if (b.nextStamp >= 0 && stamp - b.nextStamp > frame->sample_rate / 100) {
+    char length[32];
+    std::snprintf(length, sizeof length, "%.2f", static_cast<double>(stamp - b.nextStamp) / frame->sample_rate);
+    NoteDamage(d, std::string("a damaged stretch of ") + length + " s");
+  }
+  b.nextStamp = b.decoded > 0 ? stamp + frame->nb_samples : -1;
 }
 
 // Decodes until at least one frame is pending (1), the audio ends (0) or decoding fails (-1).
@@ -336,10 +353,14 @@ void ReleaseFfmpeg(AudioDecoderBackend& b) {
   b.decoded = 0;
   b.nextStamp = -1;
   b.damagedPlaces = 0;
+  b.lastDamageAt = -1;
+  b.damageNoted = -1;
+  b.bytesRead = 0;
 }
 
-// Formats libsndfile may stop reading early (FLAC at a damaged block or at the length STREAMINFO states, MP3 at a
-// damaged stretch, Ogg at the end of a chain's first link), while FFmpeg reads them whole.
+// Formats libsndfile may stop reading early or pass damage over in silence (FLAC at a damaged block or at the
+// length STREAMINFO states, MP3 at a damaged stretch, Ogg at the end of a chain's first link or over a damaged
+// page), while FFmpeg reads them whole and says where it skipped.
 bool FfmpegReadsItWholer(AudioDecoderBackend& b, const std::string& path) {
   if (b.sndfileFormat == SF_FORMAT_FLAC || b.sndfileFormat == SF_FORMAT_MPEG) return true;
   if (b.sndfileFormat != SF_FORMAT_OGG) return false;
@@ -348,33 +369,6 @@ bool FfmpegReadsItWholer(AudioDecoderBackend& b, const std::string& path) {
   const bool chained = OggHasLinksOrDamage(file);
   std::fclose(file);
   return chained;
-}
-
-// libsndfile failed after `d.delivered` sample frames: FFmpeg decodes the file from its start, drops as many and
-// goes on from there. False when FFmpeg cannot read on either.
-bool ContinueWithFfmpeg(AudioDecoder& d, const std::string& sndfileError) {
-  AudioDecoderBackend& b = *d.backend;
-  sf_close(b.sndfile);
-  b.sndfile = nullptr;
-  const int rate = d.rate, channels = d.channels;
-  std::string reason;
-  if (!OpenFileWithFfmpeg(d, reason) || d.rate != rate || d.channels != channels) return false;
-  // What libsndfile handed out already is dropped.
-  std::string error;
-  for (std::int64_t skip = d.delivered; skip > 0;) {
-    if (b.pendingAt == b.pending.size()) {
-      b.pending.clear();
-      b.pendingAt = 0;
-      if (DecodeMore(d, error) <= 0) return false;
-    }
-    const auto available = static_cast<std::int64_t>((b.pending.size() - b.pendingAt) / static_cast<std::size_t>(channels));
-    const std::int64_t dropped = std::min(available, skip);
-    b.pendingAt += static_cast<std::size_t>(dropped) * static_cast<std::size_t>(channels);
-    skip -= dropped;
-  }
-  d.warnings.push_back("'" + d.path + "': libsndfile stopped at " + TimeOf(d.delivered, rate) + " (" + sndfileError +
-                       "); FFmpeg read the rest");
-  return true;
 }
 
 }  // namespace
@@ -400,7 +394,7 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
   }
   const bool regular = !standardInput && S_ISREG(st.st_mode);
   if (regular && st.st_size == 0) {
-    error = "cannot read audio '" + path + "': the file is empty";
+    error = "cannot read audio '" + path + "': it is empty";
     CloseAudioDecoder(d);
     return false;
   }
@@ -444,7 +438,9 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
     return true;
   }
   // FFmpeg's "Invalid argument" or "Invalid data" say nothing to someone holding a file of another kind.
-  if (reason == AvError(AVERROR(EINVAL)) || reason == AvError(AVERROR_INVALIDDATA))
+  if (b.file && b.bytesRead == 0 && std::feof(b.file))
+    reason = "it is empty";
+  else if (reason == AvError(AVERROR(EINVAL)) || reason == AvError(AVERROR_INVALIDDATA))
     reason = "not an audio format libsndfile or FFmpeg reads (" + reason + ")";
   error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : reason);
   CloseAudioDecoder(d);
@@ -456,16 +452,12 @@ std::int64_t ReadAudioFrames(AudioDecoder& d, double* out, std::int64_t frames, 
   AudioDecoderBackend& b = *d.backend;
   if (b.sndfile) {
     const sf_count_t got = sf_readf_double(b.sndfile, out, frames);
-    if (got > 0) {
-      d.delivered += got;
-      return got;
-    }
-    if (sf_error(b.sndfile) == SF_ERR_NO_ERROR) return 0;
-    const std::string sndfileError = sf_strerror(b.sndfile);
-    if (!ContinueWithFfmpeg(d, sndfileError)) {
-      error = "cannot decode audio '" + d.path + "': " + sndfileError;
+    if (got > 0) return got;
+    if (sf_error(b.sndfile) != SF_ERR_NO_ERROR) {
+      error = "cannot decode audio '" + d.path + "': " + sf_strerror(b.sndfile);
       return -1;
     }
+    return 0;
   }
   if (b.pendingAt == b.pending.size()) {
     b.pending.clear();
@@ -484,7 +476,6 @@ std::int64_t ReadAudioFrames(AudioDecoder& d, double* out, std::int64_t frames, 
   const std::size_t n = std::min(available, static_cast<std::size_t>(frames));
   std::memcpy(out, b.pending.data() + b.pendingAt, n * channels * sizeof(double));
   b.pendingAt += n * channels;
-  d.delivered += static_cast<std::int64_t>(n);
   return static_cast<std::int64_t>(n);
 }
 
@@ -497,6 +488,5 @@ void CloseAudioDecoder(AudioDecoder& d) {
   d.backend = nullptr;
   d.rate = d.channels = 0;
   d.claimedLength = -1;
-  d.delivered = 0;
   d.warnings.clear();
 }

@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 
 const char kOutputKindsText[] =
     "a name ending in .mp4, .mkv, .webm or .gif, a folder for PNG frames (an existing one, or a name ending in '/'), "
-    "or - for Matroska on standard output";
+    "or - for Matroska on standard output (and on a device or named pipe without one of these endings)";
 
 namespace {
 
@@ -246,6 +246,8 @@ OutputKind OutputKindForPath(const std::string& path) {
   if (EndsWith(lower, ".mkv")) return OutputKind::Mkv;
   if (EndsWith(lower, ".webm")) return OutputKind::Webm;
   if (EndsWith(lower, ".gif")) return OutputKind::Gif;
+  // A device or a named pipe has no ending to go by: it gets a stream, as standard output does.
+  if (IsWrittenInPlace(path)) return OutputKind::Mkv;
   return OutputKind::Unsupported;
 }
 
