@@ -68,7 +68,7 @@ bool ResolveOutputTarget(const std::string& name, OutputTarget& target, std::str
       st = link;
     }
     target.place = PlaceOf(st.st_mode);
-  } else if (const int reason = errno; reason != ENOENT) {
+  } else if (const int reason = errno; reason != ENOENT && reason != ENOTDIR) {
     error = prefix + std::strerror(reason);
     return false;
   } else {

@@ -186,7 +186,9 @@ bool ListPulseSources(std::ostream& out, std::string& error) {
     listing.failed = true;
     listing.code = pa_context_errno(context);
   }
-  if (!IterateUntil(loop, [&] { return listing.done || listing.failed; })) listing.code = PA_ERR_TIMEOUT;
+  const bool answered = IterateUntil(loop, [&] { return listing.done || listing.failed; });
+  pa_context_set_state_callback(context, nullptr, nullptr);
+  if (!answered) listing.code = PA_ERR_TIMEOUT;
   pa_context_disconnect(context);
   pa_context_unref(context);
   pa_mainloop_free(loop);
