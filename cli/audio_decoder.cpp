@@ -31,14 +31,14 @@ struct AudioDecoderBackend {
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
   int stream = -1;
-  bool flushed = false;         // the demuxer is done and the decoder was told so
-  std::int64_t decoded = 0;     // sample frames decoded so far
-  std::int64_t nextStamp = -1;  // where the next decoded frame should start by its time stamp, in samples
-  int damagedPlaces = 0;        // places where damaged data was skipped
+  bool flushed = false;            // the demuxer is done and the decoder was told so
+  std::int64_t decoded = 0;        // sample frames decoded so far
+  std::int64_t nextStamp = -1;     // where the next decoded frame should start by its time stamp, in samples
+  int damagedPlaces = 0;           // places where damaged data was skipped
   std::int64_t lastDamageAt = -1;  // `decoded` at the last of them
   int damageNoted = -1;            // index of its warning, -1 when it has none
   std::int64_t bytesRead = 0;      // through `io`
-  std::vector<double> pending;  // decoded, interleaved, not yet handed out
+  std::vector<double> pending;     // decoded, interleaved, not yet handed out
   std::size_t pendingAt = 0;
 };
 

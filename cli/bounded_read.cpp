@@ -18,7 +18,9 @@ struct Descriptor {
   }
 };
 
-std::string Prefix(const std::string& what, const std::string& path) { return "cannot read " + what + " '" + path + "': "; }
+std::string Prefix(const std::string& what, const std::string& path) {
+  return "cannot read " + what + " '" + path + "': ";
+}
 
 // Opens and checks; Readable leaves `file` open with its size in `size`.
 FileCheck Open(const std::string& path, std::uintmax_t limit, const std::string& what, Descriptor& file,
@@ -46,8 +48,8 @@ FileCheck Open(const std::string& path, std::uintmax_t limit, const std::string&
   }
   size = static_cast<std::uintmax_t>(st.st_size);
   if (size > limit) {
-    error = Prefix(what, path) + "it holds " + std::to_string(size) + " bytes, more than the " +
-            std::to_string(limit) + " such a file can hold";
+    error = Prefix(what, path) + "it holds " + std::to_string(size) + " bytes, more than the " + std::to_string(limit) +
+            " such a file can hold";
     return FileCheck::Refused;
   }
   return FileCheck::Readable;

@@ -13,8 +13,7 @@ enum class FileCheck {
 
 // Looks at `path` without reading it. Refused, with "cannot read WHAT 'PATH': reason", for a folder that cannot
 // be entered, a file that does not open, one that is not a regular file or one larger than `limit` bytes.
-FileCheck CheckReadableFile(const std::string& path, std::uintmax_t limit, const std::string& what,
-                            std::string& error);
+FileCheck CheckReadableFile(const std::string& path, std::uintmax_t limit, const std::string& what, std::string& error);
 
 // Reads the whole file after the same checks (a missing file is refused too). False, with the message.
 bool ReadBoundedFile(const std::string& path, std::uintmax_t limit, const std::string& what,

@@ -16,7 +16,8 @@ long long Micros(SteadyTime t, SteadyTime origin) {
 bool OpenPlayerTrace(const std::string& path, const std::vector<std::string>& inputs, bool replace, SteadyTime origin,
                      PlayerTrace& trace, std::string& error) {
   OutputTarget target;
-  if (!ResolveOutputTarget(path, target, error) || !CheckOutputReplacement(target, inputs, replace, error)) return false;
+  if (!ResolveOutputTarget(path, target, error) || !CheckOutputReplacement(target, inputs, replace, error))
+    return false;
   trace.file = std::fopen(target.path.c_str(), "w");
   if (!trace.file) {
     error = "cannot write the trace '" + path + "': " + std::strerror(errno);

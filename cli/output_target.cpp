@@ -77,7 +77,8 @@ bool ResolveOutputTarget(const std::string& name, OutputTarget& target, std::str
     if (::stat(folder.c_str(), &f) != 0) {
       const int folderReason = errno;
       error = prefix + "the folder '" + folder + "' " +
-              (folderReason == ENOENT ? "does not exist" : std::string("cannot be reached: ") + std::strerror(folderReason));
+              (folderReason == ENOENT ? "does not exist"
+                                      : std::string("cannot be reached: ") + std::strerror(folderReason));
       return false;
     }
     if (!S_ISDIR(f.st_mode)) {

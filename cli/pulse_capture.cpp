@@ -29,7 +29,8 @@ template <typename Done>
 bool IterateUntil(pa_mainloop* loop, Done done) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kAnswerSeconds);
   while (!done()) {
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     if (pa_mainloop_prepare(loop, static_cast<int>(std::min<long long>(left.count(), 100000))) < 0 ||
         pa_mainloop_poll(loop) < 0 || pa_mainloop_dispatch(loop) < 0)

@@ -95,9 +95,8 @@ TEST_F(CliTest, RefusesMissingOrConflictingArguments) {
 TEST_F(CliTest, UnreadableAudioNamesTheFile) {
   WriteBytes(folder.path / "fake.mp3", {'I', 'D', '3', 0, 0});
   WriteBytes(folder.path / "empty.mp3", {});
-  const char* cases[][2] = {{"fake.mp3", "not an audio format"},
-                            {"missing.flac", "No such file"},
-                            {"empty.mp3", "it is empty"}};
+  const char* cases[][2] = {
+      {"fake.mp3", "not an audio format"}, {"missing.flac", "No such file"}, {"empty.mp3", "it is empty"}};
   for (const auto& c : cases) {
     const std::string audio = P(c[0]);
     SCOPED_TRACE(audio);
@@ -132,8 +131,8 @@ TEST_F(CliTest, DataFilesThatCannotBeReadAreNamedWithTheReason) {
        "3221225472 bytes", false},
       {"settings folder not a folder", [&] { setenv("XDG_CONFIG_HOME", P("tone.wav").c_str(), 1); },
        P("tone.wav") + "/tavelmir/plugin.ini", "Not a directory", false},
-      {"settings folder closed", [&] { fs::permissions(plugin, fs::perms::none); }, ini.string(),
-       "Permission denied", true},
+      {"settings folder closed", [&] { fs::permissions(plugin, fs::perms::none); }, ini.string(), "Permission denied",
+       true},
       {"palette closed", [&] { fs::permissions(palettes / "01-aurora.pal", fs::perms::none); },
        (palettes / "01-aurora.pal").string(), "Permission denied", true},
   };
@@ -149,7 +148,8 @@ TEST_F(CliTest, DataFilesThatCannotBeReadAreNamedWithTheReason) {
       std::vector<std::string> args = {command};
       if (!user) args.insert(args.end(), {"--plugin-dir", plugin.string()});
       if (std::string(command) == "render")
-        args.insert(args.end(), {"--waveform", P("blocks.raw"), "--dump", P("x.dump"), "--palettes", palettes.string()});
+        args.insert(args.end(),
+                    {"--waveform", P("blocks.raw"), "--dump", P("x.dump"), "--palettes", palettes.string()});
       CliRun run = RunCli(args);
       EXPECT_EQ(run.status, 1);
       EXPECT_TRUE(Contains(run.err, "cannot read ")) << run.err;
