@@ -248,7 +248,9 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     UpdateProgress(bar, written);
   }
   FinishProgress(bar);
-  if (!ok) return Fail(streams, error + (kind == OutputKind::MatroskaStream ? "" : "; nothing was written"));
+  // A stream, device or pipe has had what was rendered until then.
+  const bool streamed = kind == OutputKind::MatroskaStream || target.place == OutputPlace::InPlace;
+  if (!ok) return Fail(streams, error + (streamed ? "" : "; nothing was written"));
 
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clockStart).count();
   char summary[160];
