@@ -358,17 +358,20 @@ void ReleaseFfmpeg(AudioDecoderBackend& b) {
   b.bytesRead = 0;
 }
 
-// Formats libsndfile may stop reading early or pass damage over in silence (FLAC at a damaged block or at the
-// length STREAMINFO states, MP3 at a damaged stretch, Ogg at the end of a chain's first link or over a damaged
-// page), while FFmpeg reads them whole and says where it skipped.
-bool FfmpegReadsItWholer(AudioDecoderBackend& b, const std::string& path) {
-  if (b.sndfileFormat == SF_FORMAT_FLAC || b.sndfileFormat == SF_FORMAT_MPEG) return true;
-  if (b.sndfileFormat != SF_FORMAT_OGG) return false;
+// Files libsndfile may stop reading early or pass damage over in silence (FLAC at a damaged block or at the
+// length STREAMINFO states, Ogg at the end of a chain's first link or over a damaged page), while FFmpeg reads
+// them whole and says where it skipped: known by their first bytes, before libsndfile opens them (it leaks on some
+// damaged Ogg files). MP3, which libsndfile also fails on midway, is known only by the format it finds.
+bool FfmpegReadsItWholer(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
-  const bool chained = OggHasLinksOrDamage(file);
+  char magic[4] = {};
+  const bool read = std::fread(magic, 1, sizeof magic, file) == sizeof magic;
+  std::rewind(file);
+  const bool whole = read && (std::memcmp(magic, "fLaC", 4) == 0 ||
+                              (std::memcmp(magic, "OggS", 4) == 0 && OggHasLinksOrDamage(file)));
   std::fclose(file);
-  return chained;
+  return whole;
 }
 
 }  // namespace
@@ -398,13 +401,22 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
     CloseAudioDecoder(d);
     return false;
   }
+  if (regular && FfmpegReadsItWholer(path)) {
+    std::string ignored;
+    if (OpenFileWithFfmpeg(d, ignored)) return true;
+    // What FFmpeg refuses, libsndfile may still read.
+    ReleaseFfmpeg(b);
+    d.rate = d.channels = 0;
+    d.claimedLength = -1;
+    d.warnings.clear();
+  }
   std::string sndfileError;
   if (regular && OpenWithSndfile(d, sndfileError)) {
     if (!FormatIsSupported(d.rate, d.channels, path, error)) {
       CloseAudioDecoder(d);
       return false;
     }
-    if (!FfmpegReadsItWholer(b, path)) return true;
+    if (b.sndfileFormat != SF_FORMAT_MPEG) return true;
     // FFmpeg first; should it refuse the file, libsndfile reads what it can.
     const int rate = d.rate, channels = d.channels;
     const std::int64_t claimed = d.claimedLength;
