@@ -368,10 +368,18 @@ bool FfmpegReadsItWholer(const std::string& path) {
   char magic[4] = {};
   const bool read = std::fread(magic, 1, sizeof magic, file) == sizeof magic;
   std::rewind(file);
-  const bool whole = read && (std::memcmp(magic, "fLaC", 4) == 0 ||
-                              (std::memcmp(magic, "OggS", 4) == 0 && OggHasLinksOrDamage(file)));
+  const bool whole =
+      read && (std::memcmp(magic, "fLaC", 4) == 0 || (std::memcmp(magic, "OggS", 4) == 0 && OggHasLinksOrDamage(file)));
   std::fclose(file);
   return whole;
+}
+
+// FFmpeg's "Invalid argument" or "Invalid data" say nothing to someone holding a file of another kind.
+std::string InWords(const std::string& reason, const AudioDecoderBackend& b) {
+  if (b.file && b.bytesRead == 0 && std::feof(b.file)) return "it is empty";
+  if (reason == AvError(AVERROR(EINVAL)) || reason == AvError(AVERROR_INVALIDDATA))
+    return "not an audio format libsndfile or FFmpeg reads (" + reason + ")";
+  return reason;
 }
 
 }  // namespace
@@ -402,13 +410,11 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
     return false;
   }
   if (regular && FfmpegReadsItWholer(path)) {
-    std::string ignored;
-    if (OpenFileWithFfmpeg(d, ignored)) return true;
-    // What FFmpeg refuses, libsndfile may still read.
-    ReleaseFfmpeg(b);
-    d.rate = d.channels = 0;
-    d.claimedLength = -1;
-    d.warnings.clear();
+    std::string reason;
+    if (OpenFileWithFfmpeg(d, reason)) return true;
+    error = "cannot read audio '" + path + "': " + InWords(reason, b);
+    CloseAudioDecoder(d);
+    return false;
   }
   std::string sndfileError;
   if (regular && OpenWithSndfile(d, sndfileError)) {
@@ -449,12 +455,7 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
   } else if (OpenWithFfmpeg(d, regular, reason)) {
     return true;
   }
-  // FFmpeg's "Invalid argument" or "Invalid data" say nothing to someone holding a file of another kind.
-  if (b.file && b.bytesRead == 0 && std::feof(b.file))
-    reason = "it is empty";
-  else if (reason == AvError(AVERROR(EINVAL)) || reason == AvError(AVERROR_INVALIDDATA))
-    reason = "not an audio format libsndfile or FFmpeg reads (" + reason + ")";
-  error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : reason);
+  error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : InWords(reason, b));
   CloseAudioDecoder(d);
   return false;
 }
