@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "baseline/baseline_frame.h"
-#include "display/render.h"
-#include "host/effect_state.h"
+#include "plugin/render.h"
+#include "plugin/effect_state.h"
 #include "support/frame_oracle.h"
 #include "support/state_frame.h"
 

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "display/display.h"
+#include "plugin/display.h"
 #include "frame_image.h"
-#include "host/effect_state.h"
-#include "host/plugin_folder.h"
+#include "plugin/effect_state.h"
+#include "plugin/plugin_folder.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;

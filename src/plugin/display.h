@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 #include "platform/platform.h"
 
 constexpr const char kDisplayClassName[] = "MainWndClass";

@@ -1,8 +1,8 @@
 // Opening the display: the effect's own exclusive mode, the larger 8-bit modes after it, a window at the end.
 #include <algorithm>
 
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 namespace {
 

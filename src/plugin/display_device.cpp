@@ -1,6 +1,6 @@
 // The DirectDraw object, exclusive use of the display and its 8-bit mode.
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 int CreateDisplayDevice() {
   g_state.LastDisplayResult = DirectDrawCreate(nullptr, &g_state.DirectDraw, nullptr);

@@ -1,6 +1,6 @@
 // Giving the display back: the DirectDraw objects, the window and its class.
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 void ReleaseDirectDrawObjects() {
   if (g_state.DirectDraw != nullptr) {

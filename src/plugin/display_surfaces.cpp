@@ -1,6 +1,6 @@
 // The palette, the primary and off-screen surfaces, the off-screen geometry, the palette's attachment, the clear.
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 int CreateDisplayPalette() {
   g_state.LastDisplayResult =

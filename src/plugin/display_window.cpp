@@ -1,6 +1,6 @@
 // The window class "MainWndClass" and the top-most full-screen pop-up window.
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 namespace {
 // The system's number for an application's own icon and for the standard arrow.

@@ -1,8 +1,8 @@
 // The display as a window: a borderless cover of the host's monitor, or a normal window, placed and styled.
 #include <algorithm>
 
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The display window's procedure: no cursor, no background, Escape closes, Alt+Enter switches, other keys go on.
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "effect/frame.h"
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 #include "platform/platform.h"
 #include "settings/settings_types.h"
 #include "tables/table_set.h"

@@ -1,12 +1,12 @@
 // Config, Init and Quit: the order in which Init builds everything, its messages, and the teardown.
-#include "host/lifecycle.h"
+#include "plugin/lifecycle.h"
 
 #include <cstdlib>
 
-#include "display/display.h"
-#include "host/effect_state.h"
-#include "host/plugin_folder.h"
-#include "settings/settings_dialog.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
+#include "plugin/plugin_folder.h"
+#include "plugin/settings_dialog.h"
 #include "settings/settings_store.h"
 #include "tables/palette_files.h"
 #include "tables/table_builder.h"

@@ -1,14 +1,14 @@
 // Render: shows the picture drawn by the previous call, draws the next one, moves the palette on.
-#include "display/render.h"
+#include "plugin/render.h"
 
 #include <cstddef>
 #include <cstring>
 
-#include "display/display.h"
-#include "display/render_error_text.h"
+#include "plugin/display.h"
+#include "plugin/render_error_text.h"
 #include "effect/palette_animation.h"
 #include "effect/wave_field.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 
 namespace {
 

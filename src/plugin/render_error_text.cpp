@@ -1,7 +1,7 @@
 // The one line of error text that a failed copy or lock writes at the screen's top-left corner.
-#include "display/render_error_text.h"
+#include "plugin/render_error_text.h"
 
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 
 namespace {
 constexpr COLORREF kErrorBackground = 0x00FF0000;  // blue

@@ -1,8 +1,8 @@
 // The picture in a window: through the palette to the window's own colours, nearest pixel into a 4:3 area.
 #include <algorithm>
 
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 namespace {
 

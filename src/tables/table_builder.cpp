@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "tables/fade_table.h"
 #include "tables/table_placement.h"
 #include "tables/texture_loader.h"

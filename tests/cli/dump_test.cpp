@@ -5,9 +5,9 @@
 
 #include "cli_test_support.h"
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
-#include "host/plugin_folder.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
+#include "plugin/plugin_folder.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 #include "tables/palette_files.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 #include "tables/table_builder.h"

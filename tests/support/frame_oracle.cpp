@@ -7,7 +7,7 @@
 #include <random>
 
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "tables/table_placement.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <functional>
 #include <string>
 
-#include "display/display.h"
-#include "display/render.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/display.h"
+#include "plugin/render.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "support/plugin_session.h"
 
 namespace fs = std::filesystem;

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "display/display.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "support/plugin_session.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <functional>
 
-#include "display/render.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/render.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "tables/table_builder.h"
 #include "support/plugin_session.h"
 

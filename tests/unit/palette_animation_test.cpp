@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/state_frame.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "support/frame_oracle.h"
 
 namespace {

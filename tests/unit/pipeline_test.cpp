@@ -5,7 +5,7 @@
 #include <random>
 
 #include "effect/frame.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "support/frame_oracle.h"
 #include "support/state_frame.h"
 

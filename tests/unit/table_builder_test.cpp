@@ -7,8 +7,8 @@
 #include <set>
 #include <vector>
 
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "support/plugin_folder_fixture.h"
 #include "tables/table_builder.h"
 

@@ -1,8 +1,8 @@
 // The full-screen window's procedure: keys, Escape, cursor, activation, background.
 #include <gtest/gtest.h>
 
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 #include "support/headless_reset.h"
 
 namespace {
