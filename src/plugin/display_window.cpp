@@ -28,11 +28,11 @@ int CreateDisplayWindow(VisModule* module) {
   // Measured before the display mode changes: the window covers the desktop as it is now.
   int width = GetSystemMetrics(SM_CXSCREEN);
   int height = GetSystemMetrics(SM_CYSCREEN);
-  g_state.Window = CreateWindowExA(WS_EX_TOPMOST, kDisplayClassName, module->description, WS_POPUP, 0, 0, width, height,
-                                   module->parent, nullptr, module->instance, nullptr);
-  if (g_state.Window == nullptr) return 1;
-  SetWindowLongA(g_state.Window, GWL_USERDATA, reinterpret_cast<LONG_PTR>(module));
-  ShowWindow(g_state.Window, SW_SHOWNORMAL);
-  UpdateWindow(g_state.Window);
+  g_state.Screen.Window = CreateWindowExA(WS_EX_TOPMOST, kDisplayClassName, module->description, WS_POPUP, 0, 0, width,
+                                          height, module->parent, nullptr, module->instance, nullptr);
+  if (g_state.Screen.Window == nullptr) return 1;
+  SetWindowLongA(g_state.Screen.Window, GWL_USERDATA, reinterpret_cast<LONG_PTR>(module));
+  ShowWindow(g_state.Screen.Window, SW_SHOWNORMAL);
+  UpdateWindow(g_state.Screen.Window);
   return 0;
 }

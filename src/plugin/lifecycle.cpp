@@ -77,7 +77,7 @@ int Init(VisModule* module) {
   if (CreateDisplayWindow(module) != 0) return TearDownAndTell(module, kWindowMessage, kWindowCaption);
   LocatePluginFolder(module);
   LoadDisplayMode(module);
-  g_state.SwitchRequested = 0;
+  g_state.Screen.SwitchRequested = 0;
   // The effect's own mode is tried first with the same calls in the same order as ever; only where a step of it
   // fails does the display fall back (unless DisplayMode 1 forbids it), and only when every choice fails is the
   // user told, of the step that failed last.

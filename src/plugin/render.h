@@ -10,5 +10,5 @@ int Render(VisModule* module);
 // module), the table set, parameters and palette set; the locked surface, DisplayPalette and the trace scratch.
 FrameInputs StateFrameInputs(const VisModule* module);
 FrameOutput StateFrameOutput();
-// Blends the next DisplayPalette and hands it to the DirectDraw palette, when there is one.
-void AnimateDisplayPalette(const FrameInputs& in, FrameOutput& out);
+// Blends the next DisplayPalette and hands it to the screen; false when the screen could not show it.
+bool AnimateDisplayPalette(const FrameInputs& in, FrameOutput& out);

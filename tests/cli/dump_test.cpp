@@ -40,7 +40,7 @@ std::vector<std::uint8_t> RenderDirectly(const fs::path& pluginFolder, const std
     if (module->Render(module) != 0) break;
     const std::vector<std::uint8_t> picture = HeadlessOffscreenBytes();
     frames.insert(frames.end(), picture.begin(), picture.end());
-    for (const PALETTEENTRY& e : g_state.DisplayPalette) frames.insert(frames.end(), {e.peRed, e.peGreen, e.peBlue});
+    for (const PALETTEENTRY& e : g_state.Screen.DisplayPalette) frames.insert(frames.end(), {e.peRed, e.peGreen, e.peBlue});
   }
   module->Quit(module);
   return frames;
