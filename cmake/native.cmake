@@ -1,21 +1,28 @@
-# Native build: the system's code as a library over the headless platform, its tests, benchmarks and the CLI.
+# Native build: the engine and data set as one library, the plug-in's code over the headless platform as
+# another, their tests, benchmarks and the CLI (which uses only the first).
+add_library(tavelmir_engine STATIC ${TAVELMIR_ENGINE_SOURCES})
+target_include_directories(tavelmir_engine PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(tavelmir_engine PUBLIC ${TAVELMIR_COMMON_FLAGS})
+target_compile_definitions(tavelmir_engine PUBLIC TAVELMIR_VERSION="${PROJECT_VERSION}")
 add_library(tavelmir_core STATIC ${TAVELMIR_SOURCES})
-target_include_directories(tavelmir_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_compile_options(tavelmir_core PUBLIC ${TAVELMIR_COMMON_FLAGS})
-target_compile_definitions(tavelmir_core PUBLIC TAVELMIR_VERSION="${PROJECT_VERSION}")
-if(TAVELMIR_SANITIZE)
-  target_compile_options(tavelmir_core PUBLIC -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  target_link_options(tavelmir_core PUBLIC -fsanitize=address,undefined)
-endif()
+target_link_libraries(tavelmir_core PUBLIC tavelmir_engine)
+foreach(lib tavelmir_engine tavelmir_core)
+  if(TAVELMIR_SANITIZE)
+    target_compile_options(${lib} PUBLIC -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${lib} PUBLIC -fsanitize=address,undefined)
+  endif()
+endforeach()
 find_package(Threads REQUIRED)
-target_link_libraries(tavelmir_core PUBLIC Threads::Threads)
+target_link_libraries(tavelmir_engine PUBLIC Threads::Threads)
 
-# The fuzz configuration builds the library instrumented for libFuzzer and only the fuzz targets on top of it.
+# The fuzz configuration builds the libraries instrumented for libFuzzer and only the fuzz targets on top of them.
 if(TAVELMIR_FUZZ)
-  target_compile_options(tavelmir_core PUBLIC -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
-                                              -fno-omit-frame-pointer
-                                              -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/tests/fuzz/coverage_ignorelist.txt)
-  target_link_options(tavelmir_core PUBLIC -fsanitize=address,undefined)
+  foreach(lib tavelmir_engine tavelmir_core)
+    target_compile_options(${lib} PUBLIC -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                                         -fno-omit-frame-pointer
+                                         -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/tests/fuzz/coverage_ignorelist.txt)
+    target_link_options(${lib} PUBLIC -fsanitize=address,undefined)
+  endforeach()
   add_subdirectory(tests/fuzz)
   return()
 endif()
