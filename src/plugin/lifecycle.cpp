@@ -10,7 +10,7 @@
 #include "plugin/effect_state.h"
 #include "plugin/plugin_folder.h"
 #include "plugin/settings_dialog.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 
 void* DefaultTableAllocator(std::size_t bytes) { return std::malloc(bytes); }
 EngineAllocator TableAllocator = DefaultTableAllocator;

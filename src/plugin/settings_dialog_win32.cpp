@@ -8,7 +8,7 @@
 #include "plugin/effect_state.h"
 #include "plugin/fade_progress_bar.h"
 #include "plugin/resource_ids.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 #include "plugin/texture_message.h"
 #include "data/bitmap_file.h"
 #include "data/plugin_data.h"

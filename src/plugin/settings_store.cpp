@@ -1,5 +1,5 @@
 // The settings store: "plugin.ini" in the plug-in's folder, read and written through the data set.
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 
 #include <string>
 

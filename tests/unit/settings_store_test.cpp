@@ -12,7 +12,7 @@
 #include "plugin/render.h"
 #include "plugin/effect_state.h"
 #include "plugin/lifecycle.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 #include "support/plugin_folder_fixture.h"
 #include "support/plugin_session.h"
 
