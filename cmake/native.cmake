@@ -59,12 +59,10 @@ if(NOT TAVELMIR_SANITIZE)
     add_executable(tavelmir_bench ${TAVELMIR_BENCH_SOURCES})
     target_include_directories(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/bench)
     target_link_libraries(tavelmir_bench PRIVATE tavelmir_core benchmark::benchmark)
-    # The per-frame pipeline is measured against its literal transcription and against a copy of the frame
-    # code as it was before its stages were last tuned (bench/baseline), all fed as Render feeds them.
-    file(GLOB TAVELMIR_BENCH_BASELINE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/baseline/*.cpp)
+    # The engine's frame is measured against its literal transcription (the tests' oracle), and the command
+    # line's paths against the engine's own frame; an earlier commit is measured by bench/compare_commits.sh.
     target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/frame_oracle.cpp
-                                          ${PROJECT_SOURCE_DIR}/tests/support/state_frame.cpp
-                                          ${TAVELMIR_BENCH_BASELINE_SOURCES})
+                                          ${PROJECT_SOURCE_DIR}/tests/support/stage_record.cpp)
     # The fade search is measured against its literal transcription; main comes from benchmark_main unless a
     # benchmark file defines its own.
     target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/fade_oracle.cpp)

@@ -6,11 +6,9 @@
 #include <utility>
 
 #include "core/fade_table.h"
-#include "core/landscape.h"
+#include "core/frame_stages.h"
 #include "core/palette_animation.h"
 #include "core/table_builder.h"
-#include "core/tunnel.h"
-#include "core/wave_field.h"
 
 namespace {
 
@@ -83,13 +81,7 @@ FrameInputs Engine::Inputs(const unsigned char (*waveform)[kWaveformSamples]) co
 
 int Engine::DrawFrame(const unsigned char (*waveform)[kWaveformSamples], FrameOutput& output) {
   if (!built_ || output.Width != width_ || output.Height != height_) return 1;
-  const FrameInputs in = Inputs(waveform);
-  AdvanceWaveField(in, counters_, trace_);
-  RenderLandscape(tables_, counters_.TextureScroll);
-  MapTunnel(tables_, output);
-  counters_.FrameCounter += 1;
-  counters_.TextureScroll = (counters_.TextureScroll + 258u) & 0xFFFFu;
-  return 0;
+  return DrawFrameStages(Inputs(waveform), counters_, trace_, output);
 }
 
 bool Engine::StepPalette(FrameOutput& output) {

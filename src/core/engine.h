@@ -86,6 +86,8 @@ class Engine {
   void ApplySettings(const EffectSettings& settings);
   // Moves the palette phase by whole palettes (+1 next, -1 previous); nothing without palettes.
   void SkipPalettes(int palettes);
+  // Continues from another run's counters, as if this engine had drawn its frames.
+  void SetCounters(const FrameCounters& counters) { counters_ = counters; }
 
   const EffectSettings& Settings() const { return settings_; }
   const EffectParams& Params() const { return params_; }
