@@ -18,6 +18,7 @@ export class FrameStepper {
     this.origin = 0;
     this.rate = history.rate;
     this.next = 0;
+    this.skipped = 0;  // frames passed over after stalls, since the page opened
     this.fill = (left, right) => this.history.copy(this.blockFirst, left, right);
     this.blockFirst = 0;
   }
@@ -31,7 +32,10 @@ export class FrameStepper {
   advance(heard) {
     const due = Math.floor(((heard - this.origin) * FRAMES_PER_SECOND) / this.rate);
     if (due < this.next) return 0;
-    if (due - this.next >= MAX_CATCH_UP) this.next = due;
+    if (due - this.next >= MAX_CATCH_UP) {
+      this.skipped += due - this.next;
+      this.next = due;
+    }
     let ran = 0;
     while (this.next <= due && this.runFrame(this.next)) {
       ++this.next;

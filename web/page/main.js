@@ -21,6 +21,7 @@ const page = {
   stepper: null,
   mode: 'idle',  // 'song', 'listening' or 'idle'
   paletteShown: -1,
+  drawn: 0,
   noteTimer: 0,
   openToken: 0,
 };
@@ -72,6 +73,7 @@ function showPaletteName() {
 
 function drawFrame() {
   page.view.draw(page.engine.pixels(), page.engine.palette());
+  ++page.drawn;
   showPaletteName();
 }
 
@@ -258,4 +260,10 @@ async function main() {
   requestAnimationFrame(tick);
 }
 
-installTestHook(page, { main: main(), startEngine, drawFrame, openSong });
+function stop() {
+  ++page.openToken;
+  page.audio.stop();
+  setMode('idle');
+}
+
+installTestHook(page, { main: main(), startEngine, drawFrame, stop });

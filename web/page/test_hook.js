@@ -27,7 +27,7 @@ function canvasRgb(canvas) {
   return rgb;
 }
 
-export function installTestHook(page, { main, startEngine, drawFrame }) {
+export function installTestHook(page, { main, startEngine, drawFrame, stop }) {
   window.tavelmirTest = {
     ready: main.then(() => true),
 
@@ -35,6 +35,8 @@ export function installTestHook(page, { main, startEngine, drawFrame }) {
       return {
         mode: page.mode,
         nextFrame: page.stepper ? page.stepper.next : 0,
+        skipped: page.stepper ? page.stepper.skipped : 0,
+        drawn: page.drawn,
         status: document.getElementById('status').textContent,
         statusIsError: document.getElementById('status').classList.contains('error'),
         note: document.getElementById('note').textContent,
@@ -66,6 +68,8 @@ export function installTestHook(page, { main, startEngine, drawFrame }) {
       }
       return crcs;
     },
+
+    stop,
 
     canvasRgb() {
       return Array.from(canvasRgb(document.getElementById('picture')));
