@@ -1,8 +1,8 @@
 // The WebAssembly effect over the regression runs: the same waveforms and settings as the native regression test
 // (taken from its script, so the two cannot drift apart), the same digest lines, diffed against the committed
-// expectation. Also times a frame, for the comparison with the native benchmark.
+// expectation.
 //
-// usage: node engine_digest.mjs WEB_DIR REGRESSION_DIR [--time]
+// usage: node engine_digest.mjs WEB_DIR REGRESSION_DIR
 import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import path from 'node:path';
@@ -11,7 +11,7 @@ import { crc32, loadWebDataSet } from './web_test_support.mjs';
 
 const [webDir, regressionDir] = process.argv.slice(2);
 if (!webDir || !regressionDir) {
-  console.error('usage: node engine_digest.mjs WEB_DIR REGRESSION_DIR [--time]');
+  console.error('usage: node engine_digest.mjs WEB_DIR REGRESSION_DIR');
   process.exit(2);
 }
 const { Engine, DEFAULT_SETTINGS } = await import(pathToFileURL(path.join(webDir, 'engine.js')));
@@ -64,21 +64,6 @@ for (let i = 0; i < Math.max(expected.length, lines.length); ++i) {
   if (expected[i] !== lines[i]) {
     if (++failures <= 5) console.error(`line ${i + 1}\n  expected: ${expected[i]}\n  web:      ${lines[i]}`);
   }
-}
-
-if (process.argv.includes('--time')) {
-  // The default run's waveform, frame after frame, as the native benchmark feeds its frames.
-  const engine = await Engine.create(data.wasm, data.palettes, data.fade);
-  const wave = Buffer.from(runs.runs[0].wave, 'base64');
-  const frames = 2000;
-  for (let f = 0; f < 200; ++f) { engine.setBlock(wave.subarray((f % runs.frames) * 1152, (f % runs.frames + 1) * 1152)); engine.frame(); }
-  const start = process.hrtime.bigint();
-  for (let f = 0; f < frames; ++f) {
-    engine.setBlock(wave.subarray((f % runs.frames) * 1152, (f % runs.frames + 1) * 1152));
-    engine.frame();
-  }
-  const us = Number(process.hrtime.bigint() - start) / 1000 / frames;
-  console.log(`web engine frame: ${us.toFixed(1)} us (mean of ${frames} frames in Node ${process.version})`);
 }
 
 console.log(`${lines.length - failures} passed, ${failures} failed`);
