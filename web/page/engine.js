@@ -96,9 +96,9 @@ export class Engine {
     this.x.tv_step_palette(palettes);
   }
 
-  // The palette on screen (0 .. count - 1): the one the animation blends from.
+  // The palette on screen (0 .. count - 1): while the animation blends, the one nearer in the blend.
   paletteIndex() {
-    const at = Math.floor(this.x.tv_palette_position() + 1e-4);
+    const at = Math.round(this.x.tv_palette_position());
     return ((at % this.paletteCount) + this.paletteCount) % this.paletteCount;
   }
 }
