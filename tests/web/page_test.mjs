@@ -1,6 +1,6 @@
 // The web page in Debian's headless Chromium, served by python3's http.server: frames equal to `tavelmir render
 // --dump` of the same song, pixel for pixel; a song opened through the file input plays at 50 frames a second; the
-// keys change the look and the look is kept; a refused microphone and bad files give a message.
+// keys change the look and the look is kept; the microphone, refused and allowed; bad files give a message.
 //
 // usage: node page_test.mjs WEB_DIR TAVELMIR DATA_PLUGIN_DIR
 import { after, before, describe, test } from 'node:test';
@@ -198,6 +198,10 @@ describe('the page', () => {
     assert.deepEqual([s.look.settings.radioIndex, s.look.settings.waveShiftPower], [0, 3]);
     await page.keyboard.press('c');
     assert.equal((await state(page)).note, 'palette cycling off');
+    await page.keyboard.press('f');
+    await page.waitForFunction(() => document.fullscreenElement !== null);
+    await page.dblclick('#stage');
+    await page.waitForFunction(() => document.fullscreenElement === null);
 
     await page.setInputFiles('#file', path.join(songs, 'song.wav'));
     await waitForState(page, (x) => x.mode === 'song' && x.nextFrame > 5, 'the song did not play');
@@ -218,14 +222,22 @@ describe('the page', () => {
     await context.close();
   });
 
-  test('a refused microphone gives a message', async () => {
-    const context = await browser.newContext({ permissions: [] });
-    const page = await openPage(context);
+  test('the microphone: refused, a message; allowed, the picture follows it', async () => {
+    const refused = await browser.newContext({ permissions: [] });
+    let page = await openPage(refused);
     await page.click('#mic');
-    const s = await waitForState(page, (x) => x.statusIsError, 'no message after the refusal');
+    let s = await waitForState(page, (x) => x.statusIsError, 'no message after the refusal');
     assert.match(s.status, /refused the microphone/);
     assert.equal(s.mode, 'idle');
-    await context.close();
+    await refused.close();
+
+    const allowed = await browser.newContext({ permissions: ['microphone'] });
+    page = await openPage(allowed);
+    await page.click('#mic');
+    s = await waitForState(page, (x) => x.mode === 'listening' && x.nextFrame > 10, 'the microphone was not heard');
+    assert.equal(s.status, 'Listening to the microphone.');
+    assert.deepEqual(page.errors, []);
+    await allowed.close();
   });
 
   test('bad files give a message and odd ones play; the page never freezes', async () => {

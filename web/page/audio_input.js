@@ -69,14 +69,16 @@ export class AudioInput {
     source.connect(this.keeper);
     this.keeper.disconnect();
     this.keeper.connect(this.context.destination);
-    const at = this.context.currentTime + 0.1;
+    // On a whole sample frame a little ahead, so the song's first sample has an exact place on the clock.
+    const first = Math.ceil((this.context.currentTime + 0.1) * this.context.sampleRate);
+    const at = first / this.context.sampleRate;
     source.onended = () => {
       if (this.source === source && this.onEnded) this.onEnded();
     };
     source.start(at);
     this.source = source;
     if (this.context.state !== 'running') this.context.resume();
-    return Math.round(at * this.context.sampleRate);
+    return first;
   }
 
   // The microphone ('microphone') or another tab's sound ('tab'). Returns the context frame the picture starts at,
