@@ -50,14 +50,16 @@ void ReleaseEffect() {
 }  // namespace
 
 // Room in the module's memory for the page to copy bytes into; released with tv_free.
-TAVELMIR_EXPORT("tv_alloc") void* tv_alloc(int bytes) { return bytes > 0 ? std::malloc(static_cast<std::size_t>(bytes)) : nullptr; }
+TAVELMIR_EXPORT("tv_alloc") void* tv_alloc(int bytes) {
+  return bytes > 0 ? std::malloc(static_cast<std::size_t>(bytes)) : nullptr;
+}
 TAVELMIR_EXPORT("tv_free") void tv_free(void* block) { std::free(block); }
 
 // Starts the effect from the data set: `paletteCount` palette files of 768 bytes one after the other, in the order
 // the plug-in loads them (by file name), and the 65536-byte fade table. The settings are the plug-in's defaults
 // until tv_settings. 0 = running; 1 = the data is not a usable set; 2 = out of memory. The bytes are copied.
-TAVELMIR_EXPORT("tv_start") int tv_start(const std::uint8_t* palettes, int paletteCount, const std::uint8_t* fade,
-                                         int fadeBytes) {
+TAVELMIR_EXPORT("tv_start")
+int tv_start(const std::uint8_t* palettes, int paletteCount, const std::uint8_t* fade, int fadeBytes) {
   ReleaseEffect();
   if (palettes == nullptr || paletteCount < 1 || fade == nullptr || fadeBytes != kFadeTableBytes) return 1;
   if (!ExpandPalettes(palettes, paletteCount)) return 2;
@@ -76,8 +78,9 @@ TAVELMIR_EXPORT("tv_start") int tv_start(const std::uint8_t* palettes, int palet
 }
 
 // The settings the page changes while it plays; the rest keep the plug-in's defaults.
-TAVELMIR_EXPORT("tv_settings") void tv_settings(int radioIndex, int waveAmplitude, int waveShiftPower,
-                                                int waveAttenuationRate, int paletteAnimationSpeed) {
+TAVELMIR_EXPORT("tv_settings")
+void tv_settings(int radioIndex, int waveAmplitude, int waveShiftPower, int waveAttenuationRate,
+                 int paletteAnimationSpeed) {
   EffectSettings& s = g_state.Settings;
   s.RadioIndex = radioIndex;
   s.WaveAmplitude = waveAmplitude;
@@ -135,8 +138,8 @@ TAVELMIR_EXPORT("tv_palette") const std::uint8_t* tv_palette() { return g_rgb; }
 // Moves the palette animation by whole palettes, as the player's palette keys do.
 TAVELMIR_EXPORT("tv_step_palette") void tv_step_palette(int palettes) {
   if (g_state.PaletteCount < 1) return;
-  g_state.Counters.PalettePhase = static_cast<float>(g_state.Counters.PalettePhase +
-                                                     static_cast<double>(palettes) / g_state.PaletteCount);
+  g_state.Counters.PalettePhase =
+      static_cast<float>(g_state.Counters.PalettePhase + static_cast<double>(palettes) / g_state.PaletteCount);
 }
 
 // Where the palette animation is, in palettes (0 .. count, fractional while it blends), for the palette's name.
