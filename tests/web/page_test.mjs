@@ -240,7 +240,7 @@ describe('the page', () => {
     await allowed.close();
   });
 
-  test('bad files give a message and odd ones play; the page never freezes', async () => {
+  test('bad files, and a page without an audio worklet, give a message; odd files play; the page never freezes', async () => {
     const context = await browser.newContext();
     const page = await openPage(context);
     const cases = [
@@ -264,5 +264,15 @@ describe('the page', () => {
     }
     assert.deepEqual(page.errors, []);
     await context.close();
+
+    // Served over plain http to another machine, a page gets no audio worklet.
+    const insecure = await browser.newContext();
+    await insecure.addInitScript(() =>
+      Object.defineProperty(BaseAudioContext.prototype, 'audioWorklet', { get: () => undefined }));
+    const bare = await openPage(insecure);
+    await bare.setInputFiles('#file', path.join(songs, 'song.wav'));
+    const s = await waitForState(bare, (x) => x.statusIsError, 'no message without an audio worklet');
+    assert.match(s.status, /no audio worklet: open it from localhost or over https/);
+    await insecure.close();
   });
 });

@@ -32,13 +32,33 @@ export class AudioInput {
     this.stream = null;   // a microphone or tab stream, stopped when replaced
     this.onEnded = null;  // called when a song finishes playing
     this.heardAt = 0;
+    this.readying = null;
   }
 
   // The context and the keeper, made on the first user action (browsers start audio only then).
-  async ready() {
-    if (this.context) return;
+  ready() {
+    // One context however many actions ask at once; a failure lets the next action try again.
+    if (!this.readying) this.readying = this.makeContext().catch((error) => {
+      this.readying = null;
+      throw error;
+    });
+    return this.readying;
+  }
+
+  async makeContext() {
+    if (typeof AudioContext === 'undefined') throw new Error('This browser has no Web Audio: the page cannot play.');
     const context = new AudioContext({ latencyHint: 'interactive' });
-    await context.audioWorklet.addModule(new URL('./sample_keeper_worklet.js', import.meta.url));
+    // Browsers give worklets only to secure pages: served from another machine over plain http, there is none.
+    if (!context.audioWorklet) {
+      context.close();
+      throw new Error('The browser gives this page no audio worklet: open it from localhost or over https.');
+    }
+    try {
+      await context.audioWorklet.addModule(new URL('./sample_keeper_worklet.js', import.meta.url));
+    } catch (error) {
+      context.close();
+      throw new Error(`The page's audio worklet did not load (${error.message}).`);
+    }
     // Two channels always: a mono source feeds both, as the command line does with a mono file.
     this.keeper = new AudioWorkletNode(context, 'sample-keeper', {
       numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
@@ -56,9 +76,8 @@ export class AudioInput {
     return this.context ? this.context.sampleRate : 0;
   }
 
-  // Decodes a song's bytes; throws with the browser's reason when it cannot.
-  async decode(bytes) {
-    await this.ready();
+  // Decodes a song's bytes (after ready()); throws with the browser's reason when it cannot.
+  decode(bytes) {
     return this.context.decodeAudioData(bytes);
   }
 

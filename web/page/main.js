@@ -111,6 +111,12 @@ async function openSong(file) {
     return;
   }
   showStatus(`Opening "${file.name}"…`);
+  try {
+    await page.audio.ready();
+  } catch (error) {
+    showStatus(error.message, true);
+    return;
+  }
   let buffer;
   try {
     const bytes = await file.arrayBuffer();
