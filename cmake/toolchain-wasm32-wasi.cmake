@@ -5,7 +5,8 @@ set(CMAKE_C_COMPILER clang-14)
 set(CMAKE_CXX_COMPILER clang++-14)
 set(CMAKE_C_COMPILER_TARGET wasm32-wasi)
 set(CMAKE_CXX_COMPILER_TARGET wasm32-wasi)
-# A module without a start routine: the page calls the exported functions itself.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-nostartfiles -Wl,--no-entry")
+# A library-like module ("reactor"): no main; _initialize runs the static constructors, then the page calls the
+# exported functions itself.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-mexec-model=reactor")
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

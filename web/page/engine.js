@@ -21,6 +21,7 @@ export class Engine {
   // `palettes`: the palette files' bytes (768 each) in the plug-in's order; `fade`: the 65536-byte fade table.
   static async create(wasmBytes, palettes, fade) {
     const { instance } = await WebAssembly.instantiate(wasmBytes, {});
+    instance.exports._initialize();  // the module's static constructors
     return new Engine(instance.exports, palettes, fade);
   }
 
