@@ -73,7 +73,7 @@ function showPaletteName() {
 
 function drawFrame() {
   page.view.draw(page.engine.pixels(), page.engine.palette());
-  ++page.drawn;
+  if (++page.drawn === 1) document.body.classList.add('drawn');
   showPaletteName();
 }
 
@@ -262,7 +262,7 @@ async function main() {
   page.view.setSmooth(page.look.smooth);
   await startEngine();
   showPaletteName();
-  showStatus('Open a song, drop one on the page, or listen to the microphone or a tab.');
+  showStatus('');
   requestAnimationFrame(tick);
 }
 
