@@ -151,6 +151,11 @@ export class AudioInput {
     }
   }
 
+  // Seconds between rendering a sample and hearing it, as far as the browser tells.
+  get outputLatency() {
+    return this.context ? (this.context.outputLatency || 0) + (this.context.baseLatency || 0) : 0;
+  }
+
   get paused() {
     return !this.context || this.context.state !== 'running';
   }

@@ -133,10 +133,12 @@ async function openSong(file) {
   }
   ensureStepper();
   page.stepper.start(page.audio.playSong(buffer));
-  page.audio.onEnded = () => {
+  // The source ends when its last sample is rendered; the picture goes on until that sample has been heard.
+  page.audio.onEnded = () => setTimeout(() => {
+    if (token !== page.openToken) return;
     setMode('idle');
     showStatus(`Finished "${file.name}".`);
-  };
+  }, 1000 * (page.audio.outputLatency + 0.05));
   setMode('song');
   showStatus(`Playing "${file.name}" (${describeSong(buffer)}).`);
 }
