@@ -1,51 +1,27 @@
-// The effect as the web page drives it: a plain C interface over the plug-in's own frame code, exported from the
-// WebAssembly module. One effect per module; the page hands in the data set's bytes once, then one waveform block
-// per frame, and reads the picture and the palette back from the module's memory.
+// The effect as the web page drives it: a plain C interface over the engine, exported from the WebAssembly
+// module. One engine per module; the page hands in the data set's bytes once, then one waveform block per frame,
+// and reads the picture and the palette back from the module's memory.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <utility>
 
-#include "effect/frame.h"
-#include "host/effect_state.h"
+#include "core/engine.h"
 #include "sample_to_signed8.h"
-#include "settings/settings_store.h"
-#include "tables/table_builder.h"
-#include "web_data_files.h"
 
 #define TAVELMIR_EXPORT(name) extern "C" __attribute__((export_name(name)))
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 200;
 constexpr int kPaletteEntries = 256;
+constexpr int kFadeTableBytes = 65536;
+constexpr std::uint8_t kReservedEntry = 1;  // the flags the plug-in gives its palette entries
 
-// The frame's picture and its palette as red, green, blue triples, where the page reads them.
-std::uint8_t g_pixels[kWidth * kHeight];
+Engine g_engine;
+// The frame's picture, its palette entries and the same as red, green, blue triples, where the page reads them.
+std::uint8_t g_pixels[kEngineWidth * kEngineHeight];
+std::uint8_t g_entries[kPaletteEntries * kPaletteEntryBytes];
 std::uint8_t g_rgb[kPaletteEntries * 3];
-std::uint8_t g_block[kWaveformChannels * kWaveformSamples];
-
-// The data set's palette files (6-bit intensities) as the display's 8-bit entries, shifted as the plug-in does.
-bool ExpandPalettes(const std::uint8_t* files, int count) {
-  auto* set = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(count) * kPaletteEntries * 4));
-  if (set == nullptr) return false;
-  for (int i = 0; i < count * kPaletteEntries; ++i) {
-    set[4 * i] = static_cast<std::uint8_t>(files[3 * i] << 2);
-    set[4 * i + 1] = static_cast<std::uint8_t>(files[3 * i + 1] << 2);
-    set[4 * i + 2] = static_cast<std::uint8_t>(files[3 * i + 2] << 2);
-    set[4 * i + 3] = PC_RESERVED;
-  }
-  std::free(g_state.PaletteSet);
-  g_state.PaletteSet = set;
-  g_state.PaletteCount = count;
-  return true;
-}
-
-void ReleaseEffect() {
-  if (g_state.TablesBuilt != 0) FreeTableSet(g_state.Tables);
-  std::free(g_state.PaletteSet);
-  ResetEffectState();
-}
+unsigned char g_block[kWaveformChannels][kWaveformSamples];
 
 }  // namespace
 
@@ -60,73 +36,59 @@ TAVELMIR_EXPORT("tv_free") void tv_free(void* block) { std::free(block); }
 // until tv_settings. 0 = running; 1 = the data is not a usable set; 2 = out of memory. The bytes are copied.
 TAVELMIR_EXPORT("tv_start")
 int tv_start(const std::uint8_t* palettes, int paletteCount, const std::uint8_t* fade, int fadeBytes) {
-  ReleaseEffect();
+  g_engine.Release();
   if (palettes == nullptr || paletteCount < 1 || fade == nullptr || fadeBytes != kFadeTableBytes) return 1;
-  if (!ExpandPalettes(palettes, paletteCount)) return 2;
-  UseFadeTableBytes(fade);
-  g_state.FrameWidth = kWidth;
-  g_state.FrameHeight = kHeight;
-  g_state.FramePitch = kWidth;
-  const int built = BuildTables();
-  UseFadeTableBytes(nullptr);
-  if (built != 0) {
-    ReleaseEffect();
-    return built == 8 ? 1 : 2;
+  EngineInputs inputs;
+  // The palette files' 6-bit intensities as the display's 8-bit entries, shifted as the plug-in does.
+  inputs.Palettes.resize(static_cast<std::size_t>(paletteCount) * kPaletteEntries * kPaletteEntryBytes);
+  for (int i = 0; i < paletteCount * kPaletteEntries; ++i) {
+    std::uint8_t* entry = inputs.Palettes.data() + static_cast<std::size_t>(i) * kPaletteEntryBytes;
+    entry[0] = static_cast<std::uint8_t>(palettes[3 * i] << 2);
+    entry[1] = static_cast<std::uint8_t>(palettes[3 * i + 1] << 2);
+    entry[2] = static_cast<std::uint8_t>(palettes[3 * i + 2] << 2);
+    entry[3] = kReservedEntry;
   }
-  DeriveEffectParams();
-  return 0;
+  inputs.PaletteCount = paletteCount;
+  inputs.FadeTable.assign(fade, fade + kFadeTableBytes);
+  const EngineBuildStatus built = g_engine.Build(std::move(inputs));
+  if (built == kBuildDone) return 0;
+  return built == kBuildNoFadeTable || built == kBuildNoTexture ? 1 : 2;
 }
 
 // The settings the page changes while it plays; the rest keep the plug-in's defaults.
 TAVELMIR_EXPORT("tv_settings")
 void tv_settings(int radioIndex, int waveAmplitude, int waveShiftPower, int waveAttenuationRate,
                  int paletteAnimationSpeed) {
-  EffectSettings& s = g_state.Settings;
+  EffectSettings s = g_engine.Settings();
   s.RadioIndex = radioIndex;
   s.WaveAmplitude = waveAmplitude;
   s.WaveShiftPower = waveShiftPower;
   s.WaveAttenuationRate = waveAttenuationRate;
   s.PaletteAnimationSpeed = paletteAnimationSpeed;
-  DeriveEffectParams();
+  g_engine.ApplySettings(s);
 }
 
 // The 1152-byte waveform block the next frame reads: channel 0's 576 samples, then channel 1's.
-TAVELMIR_EXPORT("tv_block") std::uint8_t* tv_block() { return g_block; }
+TAVELMIR_EXPORT("tv_block") unsigned char* tv_block() { return &g_block[0][0]; }
 
 // Fills the block from `count` samples of each channel (full scale -1 .. 1) through the command line's own
 // conversion; samples beyond `count` are silence. `right` may be the same array as `left` (a mono source).
 TAVELMIR_EXPORT("tv_block_from_samples") void tv_block_from_samples(const float* left, const float* right, int count) {
   for (int i = 0; i < kWaveformSamples; ++i) {
     const bool held = i < count;
-    g_block[i] = static_cast<std::uint8_t>(held ? SampleToSigned8(left[i]) : 0);
-    g_block[kWaveformSamples + i] = static_cast<std::uint8_t>(held ? SampleToSigned8(right[i]) : 0);
+    g_block[0][i] = static_cast<unsigned char>(held ? SampleToSigned8(left[i]) : 0);
+    g_block[1][i] = static_cast<unsigned char>(held ? SampleToSigned8(right[i]) : 0);
   }
 }
 
 // One frame from the block: 0 = the picture and palette are ready; 1 = the effect is not running.
 TAVELMIR_EXPORT("tv_frame") int tv_frame() {
-  if (g_state.TablesBuilt == 0) return 1;
-  FrameInputs in{};
-  in.Tables = &g_state.Tables;
-  in.Params.WaveGain = g_state.Params.WaveGain;
-  in.Params.WaveShift = g_state.Params.WaveShift;
-  in.Params.WaveAttenuationRate = g_state.Settings.WaveAttenuationRate;
-  in.Params.PaletteStep = g_state.Params.PaletteStep;
-  in.Waveform = reinterpret_cast<const unsigned char(*)[kWaveformSamples]>(g_block);
-  in.PaletteSet = g_state.PaletteSet;
-  in.PaletteCount = g_state.PaletteCount;
-  FrameOutput out{};
-  out.Pixels = g_pixels;
-  out.Width = kWidth;
-  out.Height = kHeight;
-  out.Pitch = kWidth;
-  out.PaletteEntries = reinterpret_cast<std::uint8_t*>(g_state.DisplayPalette);
-  out.Trace = &g_state.Trace;
-  if (RunFrame(in, g_state.Counters, out) != 0) return 1;
+  FrameOutput out{g_pixels, kEngineWidth, kEngineHeight, kEngineWidth, g_entries};
+  if (g_engine.Frame(g_block, out) != 0) return 1;
   for (int i = 0; i < kPaletteEntries; ++i) {
-    g_rgb[3 * i] = g_state.DisplayPalette[i].peRed;
-    g_rgb[3 * i + 1] = g_state.DisplayPalette[i].peGreen;
-    g_rgb[3 * i + 2] = g_state.DisplayPalette[i].peBlue;
+    g_rgb[3 * i] = g_entries[kPaletteEntryBytes * i];
+    g_rgb[3 * i + 1] = g_entries[kPaletteEntryBytes * i + 1];
+    g_rgb[3 * i + 2] = g_entries[kPaletteEntryBytes * i + 2];
   }
   return 0;
 }
@@ -136,13 +98,9 @@ TAVELMIR_EXPORT("tv_pixels") const std::uint8_t* tv_pixels() { return g_pixels; 
 TAVELMIR_EXPORT("tv_palette") const std::uint8_t* tv_palette() { return g_rgb; }
 
 // Moves the palette animation by whole palettes, as the player's palette keys do.
-TAVELMIR_EXPORT("tv_step_palette") void tv_step_palette(int palettes) {
-  if (g_state.PaletteCount < 1) return;
-  g_state.Counters.PalettePhase =
-      static_cast<float>(g_state.Counters.PalettePhase + static_cast<double>(palettes) / g_state.PaletteCount);
-}
+TAVELMIR_EXPORT("tv_step_palette") void tv_step_palette(int palettes) { g_engine.SkipPalettes(palettes); }
 
 // Where the palette animation is, in palettes (0 .. count, fractional while it blends), for the palette's name.
 TAVELMIR_EXPORT("tv_palette_position") double tv_palette_position() {
-  return static_cast<double>(g_state.Counters.PalettePhase) * g_state.PaletteCount;
+  return static_cast<double>(g_engine.Counters().PalettePhase) * g_engine.PaletteCount();
 }
