@@ -1,7 +1,7 @@
 # Assembles the web page: the page's files, the WebAssembly module and the default data set (palettes in the order
 # the plug-in loads them, the fade table), with a list of the palettes for the page.
-# cmake -DPAGE_SOURCE=... -DOUTPUT=... -DENGINE=... -DDATA_SET=... -DVERSION=... -P web_page.cmake
-foreach(v PAGE_SOURCE OUTPUT ENGINE DATA_SET VERSION)
+# cmake -DPAGE_SOURCE=... -DOUTPUT=... "-DENGINES=a.wasm;b.wasm" -DDATA_SET=... -DVERSION=... -P web_page.cmake
+foreach(v PAGE_SOURCE OUTPUT ENGINES DATA_SET VERSION)
   if(NOT DEFINED ${v})
     message(FATAL_ERROR "web_page.cmake needs -D${v}=...")
   endif()
@@ -24,7 +24,7 @@ foreach(f IN LISTS page_files)
     file(COPY ${f} DESTINATION ${staging})
   endif()
 endforeach()
-file(COPY ${ENGINE} DESTINATION ${staging})
+file(COPY ${ENGINES} DESTINATION ${staging})
 
 # Every 768-byte *.pal but the reference palette, sorted byte by byte as the plug-in sorts them.
 file(GLOB palette_paths ${DATA_SET}/*.pal)

@@ -20,8 +20,9 @@ PACKAGES=(
   clang libclang-rt-14-dev
   libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
-  # The web page: clang's wasm32-wasi target with its C and C++ libraries, and Chromium for the page's tests.
-  lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 chromium
+  # The web page: clang's wasm32-wasi target with its C and C++ libraries, emscripten for its SSE2-on-SIMD headers,
+  # and Chromium for the page's tests.
+  lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 emscripten chromium
 )
 
 cli_only=0

@@ -1,4 +1,4 @@
-// The WebAssembly effect over the regression runs: the same waveforms and settings as the native regression test
+// Each WebAssembly module of the effect (SIMD and portable) over the regression runs: the same waveforms and settings as the native regression test
 // (taken from its script, so the two cannot drift apart), the same digest lines, diffed against the committed
 // expectation.
 //
@@ -7,7 +7,7 @@ import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { crc32, loadWebDataSet } from './web_test_support.mjs';
+import { crc32, ENGINE_MODULES, loadWebDataSet } from './web_test_support.mjs';
 
 const [webDir, regressionDir] = process.argv.slice(2);
 if (!webDir || !regressionDir) {
@@ -39,32 +39,39 @@ function digestLine(name, frame, indices, palette) {
     `rgb[251] ${pad(palette[753], 3)},${pad(palette[754], 3)},${pad(palette[755], 3)}`;
 }
 
-const data = loadWebDataSet(webDir);
-const lines = [];
-for (const run of runs.runs) {
-  const engine = await Engine.create(data.wasm, data.palettes, data.fade);
-  const settings = { ...DEFAULT_SETTINGS };
-  for (const assignment of run.settings) {
-    const [key, value] = assignment.split('=');
-    if (!(key in keyNames)) throw new Error(`the web engine has no setting ${key}`);
-    settings[keyNames[key]] = Number(value);
+async function digestLines(module) {
+  const data = loadWebDataSet(webDir, module);
+  const lines = [];
+  for (const run of runs.runs) {
+    const engine = await Engine.create(data.wasm, data.palettes, data.fade);
+    const settings = { ...DEFAULT_SETTINGS };
+    for (const assignment of run.settings) {
+      const [key, value] = assignment.split('=');
+      if (!(key in keyNames)) throw new Error(`the web engine has no setting ${key}`);
+      settings[keyNames[key]] = Number(value);
+    }
+    engine.settings(settings);
+    const wave = Buffer.from(run.wave, 'base64');
+    for (let f = 0; f < runs.frames; ++f) {
+      engine.setBlock(wave.subarray(f * 1152, (f + 1) * 1152));
+      engine.frame();
+      lines.push(digestLine(run.name, f, engine.pixels(), engine.palette()));
+    }
   }
-  engine.settings(settings);
-  const wave = Buffer.from(run.wave, 'base64');
-  for (let f = 0; f < runs.frames; ++f) {
-    engine.setBlock(wave.subarray(f * 1152, (f + 1) * 1152));
-    engine.frame();
-    lines.push(digestLine(run.name, f, engine.pixels(), engine.palette()));
-  }
+  return lines;
 }
 
 const expected = readFileSync(path.join(regressionDir, 'expected_frames.txt'), 'utf8').trimEnd().split('\n');
 let failures = 0;
-for (let i = 0; i < Math.max(expected.length, lines.length); ++i) {
-  if (expected[i] !== lines[i]) {
-    if (++failures <= 5) console.error(`line ${i + 1}\n  expected: ${expected[i]}\n  web:      ${lines[i]}`);
+let compared = 0;
+for (const module of ENGINE_MODULES) {
+  const lines = await digestLines(module);
+  for (let i = 0; i < Math.max(expected.length, lines.length); ++i) {
+    ++compared;
+    if (expected[i] !== lines[i] && ++failures <= 5)
+      console.error(`${module}, line ${i + 1}\n  expected: ${expected[i]}\n  web:      ${lines[i]}`);
   }
 }
 
-console.log(`${lines.length - failures} passed, ${failures} failed`);
+console.log(`${compared - failures} passed, ${failures} failed`);
 process.exit(failures === 0 ? 0 : 1);

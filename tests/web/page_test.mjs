@@ -67,11 +67,11 @@ function rendererCpuSeconds(browserMarker) {
   return ticks / 100;  // USER_HZ
 }
 
-async function openPage(context) {
+async function openPage(context, query = '') {
   const page = await context.newPage();
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
-  await page.goto(`${origin}/index.html`);
+  await page.goto(`${origin}/index.html${query}`);
   await page.evaluate(() => window.tavelmirTest.ready);
   page.errors = errors;
   return page;
@@ -122,28 +122,33 @@ after(async () => {
 
 describe('the page', () => {
   test('draws the frames that tavelmir render --dump writes for the same song, pixel for pixel', async () => {
-    const context = await browser.newContext();
-    const page = await openPage(context);
-    const look = (await state(page)).look;
-    const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', r, n),
-      [SONG_RATE, COMPARED_FRAMES]);
-
     const dump = path.join(work, 'song.raw');
-    execFileSync(tavelmir, ['render', path.join(songs, 'song.wav'), '--dump', dump, '--plugin-dir', dataPluginDir,
-      '--frames', String(COMPARED_FRAMES), '--set', `PaletteAnimationSpeed=${look.settings.paletteAnimationSpeed}`,
-      '--set', `RadioIndex=${look.settings.radioIndex}`, '-y'], { stdio: 'pipe' });
-    const frames = readFileSync(dump);
-    const frameBytes = 64000 + 768;
-    assert.equal(frames.length, COMPARED_FRAMES * frameBytes);
-    const rgb = new Uint8Array(64000 * 3);
-    for (let f = 0; f < COMPARED_FRAMES; ++f) {
-      const indices = frames.subarray(f * frameBytes, f * frameBytes + 64000);
-      const palette = frames.subarray(f * frameBytes + 64000, (f + 1) * frameBytes);
-      for (let i = 0; i < 64000; ++i) rgb.set(palette.subarray(3 * indices[i], 3 * indices[i] + 3), 3 * i);
-      assert.equal(crcs[f], crc32(rgb), `frame ${f} differs from the native frame`);
+    let frames = null;
+    // The SIMD module (what this browser gets) and the portable one (what a browser without SIMD gets).
+    for (const query of ['', '?portable']) {
+      const context = await browser.newContext();
+      const page = await openPage(context, query);
+      const look = (await state(page)).look;
+      const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', r, n),
+        [SONG_RATE, COMPARED_FRAMES]);
+      if (!frames) {
+        execFileSync(tavelmir, ['render', path.join(songs, 'song.wav'), '--dump', dump, '--plugin-dir', dataPluginDir,
+          '--frames', String(COMPARED_FRAMES), '--set', `PaletteAnimationSpeed=${look.settings.paletteAnimationSpeed}`,
+          '--set', `RadioIndex=${look.settings.radioIndex}`, '-y'], { stdio: 'pipe' });
+        frames = readFileSync(dump);
+      }
+      const frameBytes = 64000 + 768;
+      assert.equal(frames.length, COMPARED_FRAMES * frameBytes);
+      const rgb = new Uint8Array(64000 * 3);
+      for (let f = 0; f < COMPARED_FRAMES; ++f) {
+        const indices = frames.subarray(f * frameBytes, f * frameBytes + 64000);
+        const palette = frames.subarray(f * frameBytes + 64000, (f + 1) * frameBytes);
+        for (let i = 0; i < 64000; ++i) rgb.set(palette.subarray(3 * indices[i], 3 * indices[i] + 3), 3 * i);
+        assert.equal(crcs[f], crc32(rgb), `frame ${f}${query} differs from the native frame`);
+      }
+      assert.deepEqual(page.errors, []);
+      await context.close();
     }
-    assert.deepEqual(page.errors, []);
-    await context.close();
   });
 
   test('plays a song opened through the file input at 50 frames a second, loading under 1 MB compressed', async () => {
@@ -175,6 +180,7 @@ describe('the page', () => {
     for (const f of files) compressed += gzipSync(readFileSync(path.join(f.parentPath ?? f.path, f.name)), { level: 9 }).length;
     console.log(`# the page's ${files.length} files: ${(compressed / 1024).toFixed(1)} KiB compressed`);
     for (const request of loaded) assert.ok(request.url().startsWith(origin), request.url());
+    assert.ok(loaded.some((r) => r.url().endsWith('/tavelmir.wasm')), 'the SIMD module was not the one loaded');
     assert.ok(compressed < 1 << 20, `${compressed} bytes compressed`);
     assert.deepEqual(page.errors, []);
     await context.close();

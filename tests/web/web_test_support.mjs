@@ -2,11 +2,14 @@
 import { readFileSync } from 'node:fs';
 import path from 'node:path';
 
-// The module and the data set as build/web holds them, in the order the page loads them.
-export function loadWebDataSet(webDir) {
+// The modules build/web holds: the SIMD one and the portable one.
+export const ENGINE_MODULES = ['tavelmir.wasm', 'tavelmir-portable.wasm'];
+
+// A module and the data set as build/web holds them, in the order the page loads them.
+export function loadWebDataSet(webDir, module = 'tavelmir.wasm') {
   const names = JSON.parse(readFileSync(path.join(webDir, 'data', 'palettes.json'), 'utf8'));
   return {
-    wasm: readFileSync(path.join(webDir, 'tavelmir.wasm')),
+    wasm: readFileSync(path.join(webDir, module)),
     names,
     palettes: names.map((n) => new Uint8Array(readFileSync(path.join(webDir, 'data', n)))),
     fade: new Uint8Array(readFileSync(path.join(webDir, 'data', 'fade.dat'))),

@@ -44,13 +44,24 @@ async function fetchBytes(url) {
   return new Uint8Array(await response.arrayBuffer());
 }
 
+// A module that uses one SIMD instruction (i8x16.popcnt): valid only where the browser runs WebAssembly SIMD.
+const SIMD_PROBE = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0, 10, 10, 1, 8, 0,
+  65, 0, 253, 15, 253, 98, 11]);
+
+// The effect with its stages on WebAssembly SIMD where the browser has it, the portable module elsewhere (or
+// ?portable in the address); both draw the same frames.
+function engineModule() {
+  const portable = new URLSearchParams(location.search).has('portable') || !WebAssembly.validate(SIMD_PROBE);
+  return portable ? 'tavelmir-portable.wasm' : 'tavelmir.wasm';
+}
+
 // The module and the default data set, fetched once.
 async function loadDataSet() {
   const response = await fetch('data/palettes.json');
   if (!response.ok) throw new Error(`data/palettes.json: ${response.status} ${response.statusText}`);
   const names = await response.json();
   const [wasm, fade, ...palettes] = await Promise.all(
-    ['tavelmir.wasm', 'data/fade.dat', ...names.map((n) => `data/${n}`)].map(fetchBytes));
+    [engineModule(), 'data/fade.dat', ...names.map((n) => `data/${n}`)].map(fetchBytes));
   return { wasm, fade, palettes, names: names.map(paletteName) };
 }
 
