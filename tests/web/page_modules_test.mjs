@@ -70,11 +70,13 @@ describe('frame grid', () => {
     stepper.start(1000);
     h.append(0, new Float32Array(2000), new Float32Array(2000));
     const ran = [999, 1000, 2764].map((heard) => stepper.advance(heard));  // before, at frame 0, at frame 2
-    h.append(2000, new Float32Array(98000), new Float32Array(98000));
-    ran.push(stepper.advance(2764), stepper.advance(2764 + 44100));  // the samples came; then a second's stall
-    assert.deepEqual(ran, [0, 1, 0, 2, 1]);
-    assert.deepEqual(firsts, [1000, 1882, 2764, 1000 + 52 * 882]);
-    assert.equal(stepper.skipped, 52 - 3);
+    h.append(2000, new Float32Array(148000), new Float32Array(148000));
+    // The samples came; then a stall of half a second is caught up, one of two seconds is not.
+    ran.push(stepper.advance(2764), stepper.advance(2764 + 22050), stepper.advance(2764 + 22050 + 88200));
+    assert.deepEqual(ran, [0, 1, 0, 2, 25, 1]);
+    assert.deepEqual(firsts.slice(0, 4), [1000, 1882, 2764, 3646]);
+    assert.deepEqual(firsts.slice(-2), [1000 + 27 * 882, 1000 + 127 * 882]);
+    assert.equal(stepper.skipped, 127 - 28);
   });
 });
 

@@ -4,8 +4,9 @@
 import { BLOCK_SAMPLES } from './engine.js';
 
 export const FRAMES_PER_SECOND = 50;
-// After a stall (a hidden tab, a busy machine) a new grid starts rather than rushing through the missed frames.
-const MAX_CATCH_UP = 5;
+// Frames missed in a short stall (a busy machine) are run, so the ripples stay those of the sound (a second of
+// frames is a few milliseconds of work); after a longer one (a hidden tab) a new grid starts at the present.
+const MAX_CATCH_UP = 50;
 
 export function frameStartSample(frame, rate) {
   return Math.floor((frame * rate) / FRAMES_PER_SECOND);
