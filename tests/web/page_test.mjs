@@ -168,11 +168,10 @@ describe('the page', () => {
     const fps = (end.nextFrame - start.nextFrame) / seconds;
     console.log(`# playing: ${fps.toFixed(1)} frames/s stepped, ${end.drawn - start.drawn} drawn in ` +
       `${seconds.toFixed(2)} s, ${end.skipped} skipped, renderer CPU ${(cpu * 100).toFixed(1)} % of one core`);
-    // The grid follows the audio clock whatever happens; frames run and drawn can fall behind only on a machine
-    // too busy to give the page its display refreshes (the skipped count says so), never to nothing.
+    // Every frame of the audio clock runs (a busy machine's stalls are caught up), and the page draws.
     assert.ok(fps > 45 && fps < 55, `${fps} frames a second`);
+    assert.equal(end.skipped, 0);
     assert.ok((end.drawn - start.drawn) / seconds > 20, `${end.drawn - start.drawn} frames drawn`);
-    assert.ok(end.skipped <= (end.nextFrame - start.nextFrame) / 2, `${end.skipped} frames skipped`);
     await waitForState(page, (s) => s.mode === 'idle' && /Finished "song\.wav"/.test(s.status),
       'the end of the song was not noticed');
 
