@@ -1,7 +1,6 @@
 // The tunnel's geometry at one point of the screen: the landscape column its angle selects and the row its
 // distance from the centre selects, shared by the 320 x 200 table and pictures of other sizes.
 #pragma once
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -9,7 +8,7 @@
 
 // A hair above 128 / pi, so that the axes and diagonals land just past a multiple of 32 and truncate onto it.
 constexpr double kTunnelAngleScale = 40.74366543166791;
-static_assert(std::bit_cast<std::uint64_t>(kTunnelAngleScale) == 0x40445F306DCA16F6ull);
+static_assert(kTunnelAngleScale == 0x1.45F306DCA16F6p+5);  // the double 0x40445F306DCA16F6
 
 // The angle around the centre in columns, -128 .. 128 (a hair past 128 straight left); rows grow downward, so it
 // grows clockwise.
