@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "baseline/baseline_frame.h"
-#include "display/render.h"
-#include "host/effect_state.h"
+#include "plugin/render.h"
+#include "plugin/effect_state.h"
 #include "support/frame_oracle.h"
 #include "support/state_frame.h"
 
@@ -97,7 +97,7 @@ class BaselineSide {
     waveBuffer_[1] = Copy(t.WaveBuffer[1], 131072);
     heightMap_ = Copy(t.HeightMap, 65536);
     landscapeImage_ = Copy(t.LandscapeImage, 65536);
-    pixels_ = Copy(g_state.FramePixels, static_cast<std::size_t>(g_state.FrameHeight) * g_state.FramePitch);
+    pixels_ = Copy(g_state.Screen.FramePixels, static_cast<std::size_t>(g_state.Screen.FrameHeight) * g_state.Screen.FramePitch);
     counters_ = g_state.Counters;
   }
   ~BaselineSide() {
@@ -114,7 +114,7 @@ class BaselineSide {
     std::swap(t.WaveBuffer[1], waveBuffer_[1]);
     std::swap(t.HeightMap, heightMap_);
     std::swap(t.LandscapeImage, landscapeImage_);
-    std::swap(g_state.FramePixels, pixels_);
+    std::swap(g_state.Screen.FramePixels, pixels_);
     std::swap(g_state.Counters, counters_);
   }
 
@@ -235,9 +235,9 @@ bool SameResult(int stage, const OracleFrame& frame, const OraclePalette& palett
   const TableSet& t = g_state.Tables;
   if (stage == kPalette) {
     for (int k = 0; k < 256; ++k)
-      if (g_state.DisplayPalette[k].peRed != palette.display[k].peRed ||
-          g_state.DisplayPalette[k].peGreen != palette.display[k].peGreen ||
-          g_state.DisplayPalette[k].peBlue != palette.display[k].peBlue)
+      if (g_state.Screen.DisplayPalette[k].peRed != palette.display[k].peRed ||
+          g_state.Screen.DisplayPalette[k].peGreen != palette.display[k].peGreen ||
+          g_state.Screen.DisplayPalette[k].peBlue != palette.display[k].peBlue)
         return false;
     return g_state.Counters.PalettePhase == palette.phase;
   }
@@ -245,7 +245,7 @@ bool SameResult(int stage, const OracleFrame& frame, const OraclePalette& palett
          std::memcmp(t.WaveBuffer[1], frame.waveBuffer[1].data(), 131072) == 0 &&
          std::memcmp(t.HeightMap, frame.heightMap.data(), 65536) == 0 &&
          std::memcmp(t.LandscapeImage, frame.landscapeImage.data(), 65536) == 0 &&
-         std::memcmp(g_state.FramePixels, frame.pixels.data(), 64000) == 0 &&
+         std::memcmp(g_state.Screen.FramePixels, frame.pixels.data(), 64000) == 0 &&
          g_state.Counters.FrameCounter == frame.frameCounter;
 }
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "commands.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "look_options.h"
 #include "plugin_host.h"
 #include "settings/settings_store.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "plugin_host.h"
 #include "progress.h"
 #include "settings/settings_store.h"

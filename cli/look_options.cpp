@@ -13,7 +13,7 @@
 #include <iterator>
 
 #include "commands.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "settings/settings_store.h"
 #include "settings_keys.h"
 #include "tables/fade_table.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "frame_image.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "player_keys.h"
 #include "player_window.h"
 #include "plugin_host.h"

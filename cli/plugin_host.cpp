@@ -4,10 +4,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "display/display.h"
+#include "plugin/display.h"
 #include "frame_image.h"
-#include "host/effect_state.h"
-#include "host/plugin_folder.h"
+#include "plugin/effect_state.h"
+#include "plugin/plugin_folder.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
@@ -87,7 +87,7 @@ bool StartPlugin(const std::string& pluginDir, PluginSession& session, std::stri
     return false;
   }
   // The system activates a freshly shown top-most window; Render draws nothing while it is inactive.
-  if (!g_state.WindowActive) HeadlessDeliver(g_state.Window, WM_ACTIVATEAPP, TRUE, 0);
+  if (!g_state.Screen.WindowActive) HeadlessDeliver(g_state.Screen.Window, WM_ACTIVATEAPP, TRUE, 0);
   session.module = module;
   session.running = true;
   return true;
@@ -97,9 +97,9 @@ namespace {
 
 void CopyDisplayPalette(std::uint8_t* palette) {
   for (int i = 0; i < 256; ++i) {
-    palette[3 * i] = g_state.DisplayPalette[i].peRed;
-    palette[3 * i + 1] = g_state.DisplayPalette[i].peGreen;
-    palette[3 * i + 2] = g_state.DisplayPalette[i].peBlue;
+    palette[3 * i] = g_state.Screen.DisplayPalette[i].peRed;
+    palette[3 * i + 1] = g_state.Screen.DisplayPalette[i].peGreen;
+    palette[3 * i + 2] = g_state.Screen.DisplayPalette[i].peBlue;
   }
 }
 
@@ -117,8 +117,8 @@ bool RenderPluginFrame(PluginSession& session, const unsigned char* block, std::
   }
   // The picture Render drew, straight from the off-screen surface's memory (unlocked again by now); a window
   // ("DisplayMode=2", or a desktop that keeps its mode) draws into a frame of its own instead.
-  if (g_state.DisplayKind == kDisplayBorderless || g_state.DisplayKind == kDisplayWindowed) {
-    std::memcpy(indices, g_state.WindowFrame, sizeof g_state.WindowFrame);
+  if (g_state.Screen.DisplayKind == kDisplayBorderless || g_state.Screen.DisplayKind == kDisplayWindowed) {
+    std::memcpy(indices, g_state.Screen.WindowFrame, sizeof g_state.Screen.WindowFrame);
     HeadlessClearEvents();
     CopyDisplayPalette(palette);
     return true;

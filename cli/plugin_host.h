@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 #include "settings/settings_types.h"
 
 // The module file name that places the plug-in in `pluginDir` ("<dir with backslashes>\vis_tavelmir.dll"), made

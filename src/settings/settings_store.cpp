@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
-#include "host/plugin_folder.h"
+#include "plugin/effect_state.h"
+#include "plugin/plugin_folder.h"
 #include "settings/settings_types.h"
 
 const WavePreset WavePresets[5] = {{0, 0}, {178, 5}, {153, 4}, {114, 3}, {63, 2}};

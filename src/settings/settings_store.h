@@ -1,6 +1,6 @@
 // The settings store: "plugin.ini" in the plug-in's folder, the presets and the derived parameters.
 #pragma once
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 
 void LoadSettings(VisModule* module);
 void SaveSettings(VisModule* module);

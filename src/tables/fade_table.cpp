@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "numeric/exact_math.h"
-#include "host/plugin_folder.h"
+#include "plugin/plugin_folder.h"
 #include "tables/palette_files.h"
 
 namespace {

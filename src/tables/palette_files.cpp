@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/effect_state.h"
-#include "host/plugin_folder.h"
+#include "plugin/effect_state.h"
+#include "plugin/plugin_folder.h"
 
 namespace {
 

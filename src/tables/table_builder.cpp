@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "tables/fade_table.h"
 #include "tables/table_placement.h"
 #include "tables/texture_loader.h"
@@ -162,11 +162,11 @@ void FillConversionTable(std::uint8_t* table) {
 int BuildTables() {
   TableSet& t = g_state.Tables;
   BuildRecord record;
-  const int width = g_state.FrameWidth > 0 ? g_state.FrameWidth : 0;
-  const int height = g_state.FrameHeight > 0 ? g_state.FrameHeight : 0;
+  const int width = g_state.Screen.FrameWidth > 0 ? g_state.Screen.FrameWidth : 0;
+  const int height = g_state.Screen.FrameHeight > 0 ? g_state.Screen.FrameHeight : 0;
 
-  t.TunnelCentreX = static_cast<std::uint32_t>(g_state.FrameWidth) / 2;
-  t.TunnelCentreY = static_cast<std::uint32_t>(g_state.FrameHeight) / 2;
+  t.TunnelCentreX = static_cast<std::uint32_t>(g_state.Screen.FrameWidth) / 2;
+  t.TunnelCentreY = static_cast<std::uint32_t>(g_state.Screen.FrameHeight) / 2;
   const std::size_t tunnelBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 2;
   if (!Allocate(t.TunnelTable, tunnelBytes, record)) return Fail(record, 1);
   FillTunnelTable(t.TunnelTable, width, height);

@@ -1,7 +1,7 @@
 // The texture loader: a 256 x 256 8-bit bitmap file turned into brightness values, one column per run.
 #include "tables/texture_loader.h"
 
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "platform/platform.h"
 #include "tables/bitmap_file.h"
 

@@ -5,9 +5,9 @@
 
 #include "cli_test_support.h"
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
-#include "host/plugin_folder.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
+#include "plugin/plugin_folder.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 #include "tables/palette_files.h"
@@ -40,7 +40,7 @@ std::vector<std::uint8_t> RenderDirectly(const fs::path& pluginFolder, const std
     if (module->Render(module) != 0) break;
     const std::vector<std::uint8_t> picture = HeadlessOffscreenBytes();
     frames.insert(frames.end(), picture.begin(), picture.end());
-    for (const PALETTEENTRY& e : g_state.DisplayPalette) frames.insert(frames.end(), {e.peRed, e.peGreen, e.peBlue});
+    for (const PALETTEENTRY& e : g_state.Screen.DisplayPalette) frames.insert(frames.end(), {e.peRed, e.peGreen, e.peBlue});
   }
   module->Quit(module);
   return frames;

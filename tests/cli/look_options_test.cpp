@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cli_test_support.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "look_options.h"
 #include "settings/settings_store.h"
 #include "tables/fade_table.h"

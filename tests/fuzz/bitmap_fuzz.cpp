@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "platform/platform.h"
 #include "tables/texture_loader.h"
 

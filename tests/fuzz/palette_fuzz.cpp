@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "platform/platform.h"
 #include "tables/palette_files.h"
 

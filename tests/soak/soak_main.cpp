@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "host/effect_state.h"
-#include "host/vis_records.h"
+#include "plugin/effect_state.h"
+#include "plugin/vis_records.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 #include "support/headless_reset.h"

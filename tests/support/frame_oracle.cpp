@@ -7,7 +7,7 @@
 #include <random>
 
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "tables/table_placement.h"
 
 namespace {
@@ -114,11 +114,11 @@ OracleFrame OracleFromState() {
   f.textureMap = CopyOf(t.TextureMap, 131072);
   f.fadeTable = CopyOf(t.FadeTable, 65536);
   f.landscapeImage = CopyOf(t.LandscapeImage, 65536);
-  f.width = g_state.FrameWidth;
-  f.height = g_state.FrameHeight;
-  f.pitch = g_state.FramePitch;
+  f.width = g_state.Screen.FrameWidth;
+  f.height = g_state.Screen.FrameHeight;
+  f.pitch = g_state.Screen.FramePitch;
   f.tunnelTable = CopyOf(t.TunnelTable, static_cast<std::size_t>(f.width) * f.height);
-  f.pixels = CopyOf(g_state.FramePixels, static_cast<std::size_t>(f.height) * f.pitch);
+  f.pixels = CopyOf(g_state.Screen.FramePixels, static_cast<std::size_t>(f.height) * f.pitch);
   f.waveParity = g_state.Counters.WaveParity;
   f.frameCounter = g_state.Counters.FrameCounter;
   f.textureScroll = g_state.Counters.TextureScroll;
@@ -297,10 +297,10 @@ void AllocateFrameTables(int width, int height, int pitch) {
   t.TextureMap = static_cast<std::uint8_t*>(block(131072));
   t.FadeTable = static_cast<std::uint8_t*>(block(65536));
   t.TunnelTable = static_cast<std::uint16_t*>(block(static_cast<std::size_t>(width) * height * 2));
-  g_state.FrameWidth = width;
-  g_state.FrameHeight = height;
-  g_state.FramePitch = pitch;
-  g_state.FramePixels = static_cast<std::uint8_t*>(block(static_cast<std::size_t>(height) * pitch));
+  g_state.Screen.FrameWidth = width;
+  g_state.Screen.FrameHeight = height;
+  g_state.Screen.FramePitch = pitch;
+  g_state.Screen.FramePixels = static_cast<std::uint8_t*>(block(static_cast<std::size_t>(height) * pitch));
 }
 
 void ReleaseFrameTables() {
@@ -314,9 +314,9 @@ void ReleaseFrameTables() {
   std::free(t.FadeTable);
   std::free(t.LandscapeImage);
   std::free(t.TunnelTable);
-  std::free(g_state.FramePixels);
+  std::free(g_state.Screen.FramePixels);
   t = TableSet{};
-  g_state.FramePixels = nullptr;
+  g_state.Screen.FramePixels = nullptr;
 }
 
 void FillRandomTables(std::uint32_t seed) {
@@ -336,7 +336,7 @@ void FillRandomTables(std::uint32_t seed) {
   std::memcpy(t.TextureMap + 65536, t.TextureMap, 65536);
   fill(t.FadeTable, 65536);
   fill(t.LandscapeImage, 65536);
-  for (int i = 0; i < g_state.FrameWidth * g_state.FrameHeight; ++i)
+  for (int i = 0; i < g_state.Screen.FrameWidth * g_state.Screen.FrameHeight; ++i)
     t.TunnelTable[i] = static_cast<std::uint16_t>(random());
 }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 #include "platform/platform.h"
 
 // Everything one frame reads and writes, owned by the oracle (allocated once, never per frame).

@@ -1,11 +1,11 @@
 // The effect's stages fed from the plug-in's state record through Render's own bindings.
 #include "support/state_frame.h"
 
-#include "display/render.h"
+#include "plugin/render.h"
 #include "effect/landscape.h"
 #include "effect/tunnel.h"
 #include "effect/wave_field.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 
 int StepStateWaveField(const VisModule* module) {
   FrameOutput out = StateFrameOutput();

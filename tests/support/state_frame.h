@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 
 int StepStateWaveField(const VisModule* module);
 void AdvanceStateWaveField(const VisModule* module);

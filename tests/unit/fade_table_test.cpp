@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
-#include "settings/fade_progress_bar.h"
+#include "plugin/effect_state.h"
+#include "plugin/fade_progress_bar.h"
 #include "support/fade_oracle.h"
 #include "support/plugin_folder_fixture.h"
 #include "tables/fade_table.h"

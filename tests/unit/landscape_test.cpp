@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "support/state_frame.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "support/frame_oracle.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/state_frame.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "support/frame_oracle.h"
 
 namespace {
@@ -29,8 +29,8 @@ class PaletteAnimationTest : public ::testing::Test {
       }
     g_state.PaletteSet = set_;
     g_state.PaletteCount = count;
-    std::memset(g_state.DisplayPalette, 0xCD, sizeof g_state.DisplayPalette);
-    for (PALETTEENTRY& e : g_state.DisplayPalette) e.peFlags = 0;
+    std::memset(g_state.Screen.DisplayPalette, 0xCD, sizeof g_state.Screen.DisplayPalette);
+    for (PALETTEENTRY& e : g_state.Screen.DisplayPalette) e.peFlags = 0;
   }
   void TearDown() override {
     std::free(set_);
@@ -42,7 +42,7 @@ class PaletteAnimationTest : public ::testing::Test {
   void ExpectBlend(int a, int b, double f) {
     for (int k = 0; k < 256; ++k) {
       SCOPED_TRACE(k);
-      const PALETTEENTRY& d = g_state.DisplayPalette[k];
+      const PALETTEENTRY& d = g_state.Screen.DisplayPalette[k];
       const std::uint8_t* A = Entry(a, k);
       const std::uint8_t* B = Entry(b, k);
       ASSERT_EQ(d.peRed, static_cast<int>(A[0] + f * (B[0] - A[0])));
@@ -61,7 +61,7 @@ TEST_F(PaletteAnimationTest, FourPalettesAtPhase03BlendPalette1Into2) {
   Entry(2, 9)[0] = 200;
   g_state.Counters.PalettePhase = 0.3f;
   AnimateStatePalette();
-  EXPECT_EQ(g_state.DisplayPalette[9].peRed, 120);
+  EXPECT_EQ(g_state.Screen.DisplayPalette[9].peRed, 120);
   ExpectBlend(1, 2, std::fmod(static_cast<double>(static_cast<float>(4 * static_cast<double>(0.3f))), 1.0));
 }
 
@@ -84,7 +84,7 @@ TEST_F(PaletteAnimationTest, BlendsInBothDirectionsAndDropsFractions) {
     Entry(1, 40)[2] = static_cast<std::uint8_t>(c.to);
     g_state.Counters.PalettePhase = c.phase;
     AnimateStatePalette();
-    EXPECT_EQ(g_state.DisplayPalette[40].peBlue, c.expected);
+    EXPECT_EQ(g_state.Screen.DisplayPalette[40].peBlue, c.expected);
     std::free(set_);
     set_ = nullptr;
   }
@@ -130,7 +130,7 @@ TEST_F(PaletteAnimationTest, FallingPhaseKeepsPaletteNumbersInRange) {
   EXPECT_EQ(g_state.Counters.PalettePhase, -0.3f + -0.02f);
   for (int frame = 0; frame < 500; ++frame) {  // down through whole cycles: every blend stays between two palettes
     AnimateStatePalette();
-    for (const PALETTEENTRY& e : g_state.DisplayPalette) ASSERT_EQ(e.peGreen >= 252 && e.peGreen <= 255, true);
+    for (const PALETTEENTRY& e : g_state.Screen.DisplayPalette) ASSERT_EQ(e.peGreen >= 252 && e.peGreen <= 255, true);
   }
 }
 
@@ -157,12 +157,12 @@ TEST_F(PaletteAnimationTest, HandsAll256EntriesToThePaletteObject) {
   IDirectDraw* directDraw = nullptr;
   ASSERT_EQ(DirectDrawCreate(nullptr, &directDraw, nullptr), DD_OK);
   PALETTEENTRY initial[256] = {};
-  ASSERT_EQ(directDraw->CreatePalette(DDPCAPS_8BIT, initial, &g_state.Palette, nullptr), DD_OK);
+  ASSERT_EQ(directDraw->CreatePalette(DDPCAPS_8BIT, initial, &g_state.Screen.Palette, nullptr), DD_OK);
   g_state.Counters.PalettePhase = 0.3f;
   AnimateStatePalette();
   PALETTEENTRY shown[256];
   ASSERT_TRUE(HeadlessNewestPalette(shown));
-  EXPECT_EQ(0, std::memcmp(shown, g_state.DisplayPalette, sizeof shown));
+  EXPECT_EQ(0, std::memcmp(shown, g_state.Screen.DisplayPalette, sizeof shown));
 
   // A refused SetEntries is ignored: the phase still moves on.
   HeadlessInjectDirectDrawResult(HeadlessDdCall::SetEntries, DDERR_GENERIC);
@@ -170,8 +170,8 @@ TEST_F(PaletteAnimationTest, HandsAll256EntriesToThePaletteObject) {
   AnimateStatePalette();
   EXPECT_EQ(g_state.Counters.PalettePhase, 0.3f + 0.01f);
 
-  g_state.Palette->Release();
-  g_state.Palette = nullptr;
+  g_state.Screen.Palette->Release();
+  g_state.Screen.Palette = nullptr;
   directDraw->Release();
   EXPECT_EQ(HeadlessLiveDirectDrawObjects().palettes, 0);
   HeadlessResetDirectDraw();
@@ -193,9 +193,9 @@ TEST_F(PaletteAnimationTest, MatchesTheLiteralBlendOnRandomSets) {
       AnimateStatePalette();
       OracleAnimatePalette(oracle);
       for (int k = 0; k < 256; ++k) {
-        ASSERT_EQ(g_state.DisplayPalette[k].peRed, oracle.display[k].peRed) << k;
-        ASSERT_EQ(g_state.DisplayPalette[k].peGreen, oracle.display[k].peGreen) << k;
-        ASSERT_EQ(g_state.DisplayPalette[k].peBlue, oracle.display[k].peBlue) << k;
+        ASSERT_EQ(g_state.Screen.DisplayPalette[k].peRed, oracle.display[k].peRed) << k;
+        ASSERT_EQ(g_state.Screen.DisplayPalette[k].peGreen, oracle.display[k].peGreen) << k;
+        ASSERT_EQ(g_state.Screen.DisplayPalette[k].peBlue, oracle.display[k].peBlue) << k;
       }
       ASSERT_EQ(g_state.Counters.PalettePhase, oracle.phase);
     }

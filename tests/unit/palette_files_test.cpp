@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "platform/platform.h"
 #include "support/plugin_folder_fixture.h"
 #include "tables/palette_files.h"

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "effect/frame.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "support/frame_oracle.h"
 #include "support/state_frame.h"
 
@@ -55,7 +55,7 @@ void ExpectSameState(const OracleFrame& oracle) {
   ASSERT_EQ(0, std::memcmp(t.WaveBuffer[1], oracle.waveBuffer[1].data(), 131072)) << "wave buffer #1";
   ASSERT_EQ(0, std::memcmp(t.HeightMap, oracle.heightMap.data(), 65536)) << "height map";
   ASSERT_EQ(0, std::memcmp(t.LandscapeImage, oracle.landscapeImage.data(), 65536)) << "landscape";
-  ASSERT_EQ(0, std::memcmp(g_state.FramePixels, oracle.pixels.data(), oracle.pixels.size())) << "frame";
+  ASSERT_EQ(0, std::memcmp(g_state.Screen.FramePixels, oracle.pixels.data(), oracle.pixels.size())) << "frame";
 }
 
 TEST_F(PipelineTest, FramesMatchTheLiteralTranscription) {

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <utility>
 
-#include "display/render.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/render.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "support/plugin_session.h"
 
 namespace {
@@ -47,14 +47,14 @@ TEST_F(RenderTest, FrameRunsCopyLockUnlockThenPalette) {
   EXPECT_EQ(HeadlessEvents()[0].detail, static_cast<unsigned long>(DDBLTFAST_WAIT));
   EXPECT_EQ(HeadlessEvents()[1].detail, static_cast<unsigned long>(DDLOCK_WAIT));
   EXPECT_FALSE(HeadlessOffscreen().locked);
-  EXPECT_EQ(g_state.LastDisplayResult, DD_OK);
+  EXPECT_EQ(g_state.Screen.LastDisplayResult, DD_OK);
   EXPECT_TRUE(HeadlessTexts().empty());
 }
 
 TEST_F(RenderTest, SystemMemorySurfaceIsCopiedWithBlt) {
   HeadlessSetVideoMemoryExhausted(true);
   InitOrFail();
-  ASSERT_EQ(g_state.SystemMemorySurface, 1);
+  ASSERT_EQ(g_state.Screen.SystemMemorySurface, 1);
   EXPECT_EQ(Render(module_), 0);
   ASSERT_FALSE(HeadlessEvents().empty());
   EXPECT_EQ(HeadlessEvents()[0].call, "IDirectDrawSurface::Blt");
@@ -72,7 +72,7 @@ TEST_F(RenderTest, FirstFrameShowsTheOffscreenSurfaceAsItWas) {
   std::vector<std::uint8_t> before = HeadlessOffscreenBytes();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(HeadlessScreenBytes(), before);
-  EXPECT_EQ(g_state.FramePitch, 352);
+  EXPECT_EQ(g_state.Screen.FramePitch, 352);
 }
 
 TEST_F(RenderTest, PictureOfOneCallIsOnScreenFromTheStartOfTheNext) {
@@ -102,7 +102,7 @@ TEST_F(RenderTest, InactiveWindowChangesNothing) {
   const std::uint32_t frames = g_state.Counters.FrameCounter, scroll = g_state.Counters.TextureScroll;
   const float phase = g_state.Counters.PalettePhase;
   PALETTEENTRY palette[256];
-  std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
+  std::memcpy(palette, g_state.Screen.DisplayPalette, sizeof palette);
   std::vector<std::uint8_t> screen = HeadlessScreenBytes(), offscreen = HeadlessOffscreenBytes();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(Render(module_), 0);
@@ -110,7 +110,7 @@ TEST_F(RenderTest, InactiveWindowChangesNothing) {
   EXPECT_EQ(g_state.Counters.FrameCounter, frames);
   EXPECT_EQ(g_state.Counters.TextureScroll, scroll);
   EXPECT_EQ(g_state.Counters.PalettePhase, phase);
-  EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
+  EXPECT_EQ(std::memcmp(palette, g_state.Screen.DisplayPalette, sizeof palette), 0);
   EXPECT_EQ(HeadlessScreenBytes(), screen);
   EXPECT_EQ(HeadlessOffscreenBytes(), offscreen);
 }
@@ -181,14 +181,14 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
     for (const auto& [call, result] : c.injected) HeadlessInjectDirectDrawResult(call, result);
     const std::uint32_t frames = g_state.Counters.FrameCounter;
     PALETTEENTRY palette[256];
-    std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
+    std::memcpy(palette, g_state.Screen.DisplayPalette, sizeof palette);
     HeadlessClearTexts();
     HeadlessClearEvents();
     EXPECT_EQ(Render(module_), 1);
     EXPECT_EQ(DrawnTexts(), c.texts);
-    EXPECT_EQ(g_state.LastDisplayResult, c.lastResult);
+    EXPECT_EQ(g_state.Screen.LastDisplayResult, c.lastResult);
     EXPECT_TRUE(EventNames("IDirectDrawPalette::SetEntries").empty());  // no palette step
-    EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
+    EXPECT_EQ(std::memcmp(palette, g_state.Screen.DisplayPalette, sizeof palette), 0);
     EXPECT_EQ(g_state.Counters.FrameCounter != frames, c.drewFrame);
     if (!c.drewFrame) {
       EXPECT_FALSE(HeadlessOffscreen().locked);
@@ -203,7 +203,7 @@ TEST_F(RenderTest, FailedPipelineLeavesTheSurfaceUnlockedAndThePaletteStill) {
   // Without its height map the pipeline declines to draw.
   std::uint8_t* heightMap = std::exchange(g_state.Tables.HeightMap, nullptr);
   PALETTEENTRY palette[256];
-  std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
+  std::memcpy(palette, g_state.Screen.DisplayPalette, sizeof palette);
   HeadlessClearEvents();
   EXPECT_EQ(Render(module_), 1);
   g_state.Tables.HeightMap = heightMap;
@@ -211,7 +211,7 @@ TEST_F(RenderTest, FailedPipelineLeavesTheSurfaceUnlockedAndThePaletteStill) {
             (std::vector<std::string>{"IDirectDrawSurface::BltFast", "IDirectDrawSurface::Lock",
                                       "IDirectDrawSurface::Unlock"}));
   EXPECT_FALSE(HeadlessOffscreen().locked);
-  EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
+  EXPECT_EQ(std::memcmp(palette, g_state.Screen.DisplayPalette, sizeof palette), 0);
   EXPECT_TRUE(HeadlessTexts().empty());
   EXPECT_EQ(Render(module_), 0);  // nothing was left in the way of the next frame
 }
@@ -251,7 +251,7 @@ TEST_F(RenderTest, LostSurfacesAreRestoredAndTheEffectGoesOn) {
     std::vector<std::uint8_t> drawn = HeadlessOffscreenBytes();
     PALETTEENTRY attached[256];
     ASSERT_TRUE(HeadlessScreenPalette(attached));
-    EXPECT_EQ(std::memcmp(attached, g_state.DisplayPalette, sizeof attached), 0);
+    EXPECT_EQ(std::memcmp(attached, g_state.Screen.DisplayPalette, sizeof attached), 0);
     EXPECT_EQ(Render(module_), 0);
     EXPECT_EQ(HeadlessScreenBytes(), drawn);
   }
@@ -262,7 +262,7 @@ TEST_F(RenderTest, LostSurfacesThatCannotBeRestoredStopTheEffect) {
   HeadlessLoseSurfaces();
   HeadlessInjectDirectDrawResult(HeadlessDdCall::Restore, DDERR_WRONGMODE);
   EXPECT_EQ(Render(module_), 1);
-  EXPECT_EQ(g_state.LastDisplayResult, DDERR_WRONGMODE);
+  EXPECT_EQ(g_state.Screen.LastDisplayResult, DDERR_WRONGMODE);
   EXPECT_TRUE(HeadlessTexts().empty());  // a lost screen gives no drawing context
   EXPECT_TRUE(EventNames("IDirectDrawSurface::Lock").empty());
   // Restoring may succeed at a later frame.

@@ -7,8 +7,8 @@
 #include <set>
 #include <vector>
 
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "support/plugin_folder_fixture.h"
 #include "tables/table_builder.h"
 
@@ -163,8 +163,8 @@ class BuildTablesTest : public testing::Test {
   void SetUp() override {
     folder_ = MakePluginFolder();
     folder_.module->parent = HeadlessHostWindow();
-    g_state.FrameWidth = 320;
-    g_state.FrameHeight = 200;
+    g_state.Screen.FrameWidth = 320;
+    g_state.Screen.FrameHeight = 200;
     fade_.resize(65536);
     for (std::size_t i = 0; i < fade_.size(); ++i) fade_[i] = static_cast<unsigned char>(i * 7 + (i >> 8));
     WriteFileBytes(folder_.root / "TavelDat" / "fade.dat", fade_);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <functional>
 
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "support/bmp_writer.h"
 #include "support/headless_reset.h"
 #include "support/plugin_folder_fixture.h"

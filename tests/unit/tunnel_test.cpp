@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "support/state_frame.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "support/frame_oracle.h"
 
 namespace {
@@ -15,13 +15,13 @@ class TunnelTest : public ::testing::Test {
     ResetEffectState();
     AllocateFrameTables(width, height, pitch);
     FillRandomTables(21);
-    std::memset(g_state.FramePixels, 0xCD, static_cast<std::size_t>(height) * pitch);
+    std::memset(g_state.Screen.FramePixels, 0xCD, static_cast<std::size_t>(height) * pitch);
   }
   void TearDown() override {
     ReleaseFrameTables();
     ResetEffectState();
   }
-  static std::uint8_t Screen(int x, int y) { return g_state.FramePixels[y * g_state.FramePitch + x]; }
+  static std::uint8_t Screen(int x, int y) { return g_state.Screen.FramePixels[y * g_state.Screen.FramePitch + x]; }
   static std::uint8_t Image(int index) { return g_state.Tables.LandscapeImage[index]; }
 };
 
@@ -44,7 +44,7 @@ TEST_F(TunnelTest, MatchesTheLiteralMapperOnRandomInput) {
   OracleFrame oracle = OracleFromState();
   MapStateTunnel();
   OracleMapTunnel(oracle);
-  EXPECT_EQ(0, std::memcmp(g_state.FramePixels, oracle.pixels.data(), 320 * 200));
+  EXPECT_EQ(0, std::memcmp(g_state.Screen.FramePixels, oracle.pixels.data(), 320 * 200));
 }
 
 TEST_F(TunnelTest, PitchPaddingIsLeftUntouched) {
@@ -54,7 +54,7 @@ TEST_F(TunnelTest, PitchPaddingIsLeftUntouched) {
   OracleMapTunnel(oracle);
   for (int y = 0; y < 200; ++y) {
     SCOPED_TRACE(y);
-    ASSERT_EQ(0, std::memcmp(g_state.FramePixels + y * 352, oracle.pixels.data() + y * 352, 320));
+    ASSERT_EQ(0, std::memcmp(g_state.Screen.FramePixels + y * 352, oracle.pixels.data() + y * 352, 320));
     for (int x = 320; x < 352; ++x) ASSERT_EQ(Screen(x, y), 0xCD) << x;
   }
 }
@@ -63,7 +63,7 @@ TEST_F(TunnelTest, BlankImageGivesABlankScreen) {
   Prepare(320, 200, 320);
   std::memset(g_state.Tables.LandscapeImage, 0, 65536);
   MapStateTunnel();
-  for (int i = 0; i < 320 * 200; ++i) ASSERT_EQ(g_state.FramePixels[i], 0) << i;
+  for (int i = 0; i < 320 * 200; ++i) ASSERT_EQ(g_state.Screen.FramePixels[i], 0) << i;
 }
 
 TEST_F(TunnelTest, WidthNotAMultipleOfFourStaysInsideEachRow) {
@@ -72,7 +72,7 @@ TEST_F(TunnelTest, WidthNotAMultipleOfFourStaysInsideEachRow) {
   OracleFrame oracle = OracleFromState();
   MapStateTunnel();
   OracleMapTunnel(oracle);
-  EXPECT_EQ(0, std::memcmp(g_state.FramePixels, oracle.pixels.data(), 322 * 3));
+  EXPECT_EQ(0, std::memcmp(g_state.Screen.FramePixels, oracle.pixels.data(), 322 * 3));
 }
 
 }  // namespace

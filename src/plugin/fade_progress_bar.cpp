@@ -1,5 +1,5 @@
 // The settings dialog's progress bar during the fade-table computation, in a file of both builds for its tests.
-#include "settings/fade_progress_bar.h"
+#include "plugin/fade_progress_bar.h"
 
 namespace {
 

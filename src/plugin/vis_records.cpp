@@ -1,8 +1,8 @@
 // The static header and module records, and the library's only export.
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 
-#include "display/render.h"
-#include "host/lifecycle.h"
+#include "plugin/render.h"
+#include "plugin/lifecycle.h"
 
 namespace {
 

@@ -3,7 +3,8 @@
 #pragma once
 #include <cstdint>
 
-#include "host/vis_records.h"
+#include "plugin/screen.h"
+#include "plugin/vis_records.h"
 #include "platform/platform.h"
 
 constexpr const char kDisplayClassName[] = "MainWndClass";
@@ -11,20 +12,7 @@ constexpr const char kDisplayClassName[] = "MainWndClass";
 constexpr DWORD kSurfaceDescSize = 108;
 constexpr DWORD kGeometryFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE;  // 0x80E
 constexpr DWORD kExclusiveFullScreen = DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN;                // 0x11
-constexpr int kDisplayWidth = 320;
-constexpr int kDisplayHeight = 200;
 constexpr int kDisplayBitsPerPixel = 8;
-constexpr int kFramePixelCount = kDisplayWidth * kDisplayHeight;
-// The widest picture a window shows; a wider 4:3 area keeps this width, centred.
-constexpr int kMaxPictureWidth = 8192;
-
-// How the frame reaches the screen.
-enum DisplayKind : std::int32_t {
-  kDisplayExclusive = 0,        // exclusive 320 x 200 x 8, the frame copied as it is
-  kDisplayExclusiveScaled = 1,  // exclusive in a larger 8-bit mode, the frame enlarged by whole pixels, centred
-  kDisplayBorderless = 2,       // a top-most window over a monitor at the desktop's mode, through GDI
-  kDisplayWindowed = 3,         // a normal, resizable window, through GDI
-};
 
 // The step of the display's set-up that failed, each with its own message; kDisplayOpen when none did.
 enum DisplayStep : std::int32_t {

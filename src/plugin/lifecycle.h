@@ -1,6 +1,6 @@
 // The module's entry points Config, Init and Quit, and the release of the table set.
 #pragma once
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 
 // Locates the plug-in's folder and runs the modal settings dialog. Needs no display; callable at any time.
 void Config(VisModule* module);

@@ -1,15 +1,15 @@
 // The settings dialog, its texture picker and its About box (Win32 plug-in build).
-#include "settings/settings_dialog.h"
+#include "plugin/settings_dialog.h"
 
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 
-#include "host/effect_state.h"
-#include "settings/fade_progress_bar.h"
-#include "settings/resource_ids.h"
+#include "plugin/effect_state.h"
+#include "plugin/fade_progress_bar.h"
+#include "plugin/resource_ids.h"
 #include "settings/settings_store.h"
-#include "settings/texture_message.h"
+#include "plugin/texture_message.h"
 #include "tables/bitmap_file.h"
 #include "tables/fade_table.h"
 

@@ -1,12 +1,12 @@
 // Config, Init and Quit: the order in which Init builds everything, its messages, and the teardown.
-#include "host/lifecycle.h"
+#include "plugin/lifecycle.h"
 
 #include <cstdlib>
 
-#include "display/display.h"
-#include "host/effect_state.h"
-#include "host/plugin_folder.h"
-#include "settings/settings_dialog.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
+#include "plugin/plugin_folder.h"
+#include "plugin/settings_dialog.h"
 #include "settings/settings_store.h"
 #include "tables/palette_files.h"
 #include "tables/table_builder.h"
@@ -77,7 +77,7 @@ int Init(VisModule* module) {
   if (CreateDisplayWindow(module) != 0) return TearDownAndTell(module, kWindowMessage, kWindowCaption);
   LocatePluginFolder(module);
   LoadDisplayMode(module);
-  g_state.SwitchRequested = 0;
+  g_state.Screen.SwitchRequested = 0;
   // The effect's own mode is tried first with the same calls in the same order as ever; only where a step of it
   // fails does the display fall back (unless DisplayMode 1 forbids it), and only when every choice fails is the
   // user told, of the step that failed last.

@@ -1,6 +1,6 @@
 // The window class "MainWndClass" and the top-most full-screen pop-up window.
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 namespace {
 // The system's number for an application's own icon and for the standard arrow.
@@ -28,11 +28,11 @@ int CreateDisplayWindow(VisModule* module) {
   // Measured before the display mode changes: the window covers the desktop as it is now.
   int width = GetSystemMetrics(SM_CXSCREEN);
   int height = GetSystemMetrics(SM_CYSCREEN);
-  g_state.Window = CreateWindowExA(WS_EX_TOPMOST, kDisplayClassName, module->description, WS_POPUP, 0, 0, width, height,
-                                   module->parent, nullptr, module->instance, nullptr);
-  if (g_state.Window == nullptr) return 1;
-  SetWindowLongA(g_state.Window, GWL_USERDATA, reinterpret_cast<LONG_PTR>(module));
-  ShowWindow(g_state.Window, SW_SHOWNORMAL);
-  UpdateWindow(g_state.Window);
+  g_state.Screen.Window = CreateWindowExA(WS_EX_TOPMOST, kDisplayClassName, module->description, WS_POPUP, 0, 0, width,
+                                          height, module->parent, nullptr, module->instance, nullptr);
+  if (g_state.Screen.Window == nullptr) return 1;
+  SetWindowLongA(g_state.Screen.Window, GWL_USERDATA, reinterpret_cast<LONG_PTR>(module));
+  ShowWindow(g_state.Screen.Window, SW_SHOWNORMAL);
+  UpdateWindow(g_state.Screen.Window);
   return 0;
 }

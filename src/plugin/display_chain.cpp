@@ -1,8 +1,8 @@
 // Opening the display: the effect's own exclusive mode, the larger 8-bit modes after it, a window at the end.
 #include <algorithm>
 
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 namespace {
 
@@ -18,14 +18,15 @@ constexpr ExclusiveMode kFallbackModes[] = {{640, 400}, {640, 480}};
 
 // The largest whole-pixel enlargement of the frame that fits the screen, centred.
 void PlacePicture() {
-  int scale = std::min(g_state.ScreenWidth / kDisplayWidth, g_state.ScreenHeight / kDisplayHeight);
+  int scale = std::min(g_state.Screen.ScreenWidth / kDisplayWidth, g_state.Screen.ScreenHeight / kDisplayHeight);
   if (scale < 1) scale = 1;
   const int width = kDisplayWidth * scale, height = kDisplayHeight * scale;
-  const int left = (g_state.ScreenWidth - width) / 2, top = (g_state.ScreenHeight - height) / 2;
-  g_state.PictureRect = RECT{left, top, left + width, top + height};
-  g_state.DisplayKind = scale == 1 && width == g_state.ScreenWidth && height == g_state.ScreenHeight
-                            ? kDisplayExclusive
-                            : kDisplayExclusiveScaled;
+  const int left = (g_state.Screen.ScreenWidth - width) / 2, top = (g_state.Screen.ScreenHeight - height) / 2;
+  g_state.Screen.PictureRect = RECT{left, top, left + width, top + height};
+  g_state.Screen.DisplayKind =
+      scale == 1 && width == g_state.Screen.ScreenWidth && height == g_state.Screen.ScreenHeight
+          ? kDisplayExclusive
+          : kDisplayExclusiveScaled;
 }
 
 }  // namespace
@@ -70,8 +71,8 @@ DisplayStep BeginExclusiveDisplay(int width, int height) {
   if (CreateDisplayDevice() != 0) return kStepDevice;
   if (TakeExclusiveDisplay() != 0) return kStepCooperation;
   if (SetExclusiveDisplayMode(width, height) != 0) return kStepMode;
-  g_state.ScreenWidth = width;
-  g_state.ScreenHeight = height;
+  g_state.Screen.ScreenWidth = width;
+  g_state.Screen.ScreenHeight = height;
   return kDisplayOpen;
 }
 
@@ -90,7 +91,7 @@ DisplayStep FinishExclusiveDisplay() {
   if (AttachDisplayPalette() != 0) return kStepAttachPalette;
   PlacePicture();
   // Only an enlarged picture leaves screen uncovered; the effect's own mode stays exactly as it always was.
-  if (g_state.DisplayKind == kDisplayExclusiveScaled && ClearScreen() != 0) return kStepClearScreen;
+  if (g_state.Screen.DisplayKind == kDisplayExclusiveScaled && ClearScreen() != 0) return kStepClearScreen;
   return kDisplayOpen;
 }
 
@@ -106,19 +107,19 @@ DisplayStep OpenFallbackDisplay(VisModule* module) {
 }
 
 int RestoreDisplaySurfaces() {
-  g_state.LastDisplayResult = g_state.PrimarySurface->Restore();
-  if (g_state.LastDisplayResult != DD_OK) return 1;
-  g_state.LastDisplayResult = g_state.OffscreenSurface->Restore();
-  if (g_state.LastDisplayResult != DD_OK) return 1;
+  g_state.Screen.LastDisplayResult = g_state.Screen.PrimarySurface->Restore();
+  if (g_state.Screen.LastDisplayResult != DD_OK) return 1;
+  g_state.Screen.LastDisplayResult = g_state.Screen.OffscreenSurface->Restore();
+  if (g_state.Screen.LastDisplayResult != DD_OK) return 1;
   if (AttachDisplayPalette() != 0) return 1;
-  if (g_state.DisplayKind == kDisplayExclusiveScaled && ClearScreen() != 0) return 1;
+  if (g_state.Screen.DisplayKind == kDisplayExclusiveScaled && ClearScreen() != 0) return 1;
   return 0;
 }
 
 bool SwitchDisplayIfAsked(VisModule* module) {
-  if (g_state.SwitchRequested == 0) return true;
-  g_state.SwitchRequested = 0;
-  if (g_state.DisplayKind != kDisplayWindowed) {
+  if (g_state.Screen.SwitchRequested == 0) return true;
+  g_state.Screen.SwitchRequested = 0;
+  if (g_state.Screen.DisplayKind != kDisplayWindowed) {
     ReleaseDirectDrawObjects();
     return OpenWindowDisplay(module, kDisplayWindowed) == kDisplayOpen;
   }

@@ -1,7 +1,7 @@
 // Settings dialog of the native build, which has no window system to show one in.
-#include "settings/settings_dialog.h"
+#include "plugin/settings_dialog.h"
 
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "settings/settings_store.h"
 
 // Behaves as a dialog the user cancelled at once: the settings are read and the parameters derived, so a

@@ -1,9 +1,9 @@
 // The plug-in's folder in PluginPath, through which every file of the plug-in is named.
-#include "host/plugin_folder.h"
+#include "plugin/plugin_folder.h"
 
 #include <cstring>
 
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 
 static_assert(sizeof g_state.PluginPath == kPluginPathBytes);
 

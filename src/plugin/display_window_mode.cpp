@@ -1,8 +1,8 @@
 // The display as a window: a borderless cover of the host's monitor, or a normal window, placed and styled.
 #include <algorithm>
 
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 
 namespace {
 
@@ -33,9 +33,9 @@ RECT NormalWindowRect(const RECT& work) {
 }
 
 bool PlaceWindow(HWND after, DWORD style, DWORD exStyle, const RECT& area) {
-  SetWindowLongA(g_state.Window, GWL_STYLE, static_cast<LONG_PTR>(style | WS_VISIBLE));
-  SetWindowLongA(g_state.Window, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
-  return SetWindowPos(g_state.Window, after, area.left, area.top, area.right - area.left, area.bottom - area.top,
+  SetWindowLongA(g_state.Screen.Window, GWL_STYLE, static_cast<LONG_PTR>(style | WS_VISIBLE));
+  SetWindowLongA(g_state.Screen.Window, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
+  return SetWindowPos(g_state.Screen.Window, after, area.left, area.top, area.right - area.left, area.bottom - area.top,
                       SWP_FRAMECHANGED | SWP_SHOWWINDOW) != 0;
 }
 
@@ -48,16 +48,16 @@ DisplayStep OpenWindowDisplay(VisModule* module, DisplayKind kind) {
   if (!(normal ? PlaceWindow(HWND_NOTOPMOST, WS_OVERLAPPEDWINDOW, 0, NormalWindowRect(work))
                : PlaceWindow(HWND_TOPMOST, WS_POPUP, WS_EX_TOPMOST, monitor)))
     return kStepPlaceWindow;
-  g_state.DisplayKind = kind;
+  g_state.Screen.DisplayKind = kind;
   // The frame the pipeline draws is the same 320 x 200 as on the exclusive display, so its tables fit every way.
-  g_state.FrameWidth = kDisplayWidth;
-  g_state.FrameHeight = kDisplayHeight;
-  g_state.FramePitch = kDisplayWidth;
-  g_state.FramePixels = nullptr;
-  HDC dc = GetDC(g_state.Window);
+  g_state.Screen.FrameWidth = kDisplayWidth;
+  g_state.Screen.FrameHeight = kDisplayHeight;
+  g_state.Screen.FramePitch = kDisplayWidth;
+  g_state.Screen.FramePixels = nullptr;
+  HDC dc = GetDC(g_state.Screen.Window);
   if (dc == nullptr) return kStepWindowDC;
   const bool drawn = DrawWindowPicture(dc);
-  ReleaseDC(g_state.Window, dc);
+  ReleaseDC(g_state.Screen.Window, dc);
   return drawn ? kDisplayOpen : kStepWindowPicture;
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstddef>
 
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 
 constexpr std::size_t kPluginPathBytes = 260;  // the system's longest path, terminating NUL included
 

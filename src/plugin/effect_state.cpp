@@ -1,5 +1,5 @@
 // The static state record, constant-initialised so that loading the library runs no code.
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 
 constinit EffectState g_state;
 

@@ -1,5 +1,5 @@
 // The texture picker's messages: fixed wording around a path, formatted without overflowing their buffer.
-#include "settings/texture_message.h"
+#include "plugin/texture_message.h"
 
 #include <cstring>
 

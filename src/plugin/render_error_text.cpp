@@ -1,7 +1,7 @@
 // The one line of error text that a failed copy or lock writes at the screen's top-left corner.
-#include "display/render_error_text.h"
+#include "plugin/render_error_text.h"
 
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 
 namespace {
 constexpr COLORREF kErrorBackground = 0x00FF0000;  // blue
@@ -10,11 +10,11 @@ constexpr COLORREF kErrorForeground = 0x0000FFFF;  // yellow
 
 void DrawDisplayError(const char* format, HRESULT result) {
   HDC dc = nullptr;
-  if (g_state.PrimarySurface->GetDC(&dc) != DD_OK) return;
+  if (g_state.Screen.PrimarySurface->GetDC(&dc) != DD_OK) return;
   char text[64];  // the longest format gives 24 characters
   wsprintfA(text, format, static_cast<unsigned>(result));
   SetBkColor(dc, kErrorBackground);
   SetTextColor(dc, kErrorForeground);
   TextOutA(dc, 0, 0, text, lstrlenA(text));
-  g_state.PrimarySurface->ReleaseDC(dc);
+  g_state.Screen.PrimarySurface->ReleaseDC(dc);
 }

@@ -1,0 +1,77 @@
+// Render: shows the picture drawn by the previous call, draws the next one, moves the palette on.
+#include "plugin/render.h"
+
+#include <cstddef>
+
+#include "plugin/display.h"
+#include "effect/palette_animation.h"
+#include "effect/wave_field.h"
+#include "plugin/effect_state.h"
+#include "plugin/screen.h"
+
+namespace {
+
+bool InWindow() {
+  return g_state.Screen.DisplayKind == kDisplayBorderless || g_state.Screen.DisplayKind == kDisplayWindowed;
+}
+
+// Hosts call Render after an Init that failed and after Quit; without tables and surfaces there is nothing to
+// show, and the stale surface references must not be touched.
+bool DisplayReady() {
+  if (g_state.TablesBuilt == 0) return false;
+  return InWindow() || (g_state.Screen.DirectDraw != nullptr && g_state.Screen.PrimarySurface != nullptr &&
+                        g_state.Screen.OffscreenSurface != nullptr);
+}
+
+// The effect writes palette entries as bytes: red, green, blue, flags.
+static_assert(sizeof(PALETTEENTRY) == kPaletteEntryBytes && offsetof(PALETTEENTRY, peRed) == 0 &&
+              offsetof(PALETTEENTRY, peGreen) == 1 && offsetof(PALETTEENTRY, peBlue) == 2);
+
+}  // namespace
+
+FrameInputs StateFrameInputs(const VisModule* module) {
+  FrameInputs in{};
+  in.Tables = &g_state.Tables;
+  in.Params.WaveGain = g_state.Params.WaveGain;
+  in.Params.WaveShift = g_state.Params.WaveShift;
+  in.Params.WaveAttenuationRate = g_state.Settings.WaveAttenuationRate;
+  in.Params.PaletteStep = g_state.Params.PaletteStep;
+  in.Waveform = module != nullptr ? module->waveformData : nullptr;
+  in.PaletteSet = g_state.PaletteSet;
+  in.PaletteCount = g_state.PaletteCount;
+  return in;
+}
+
+FrameOutput StateFrameOutput() {
+  FrameOutput out{};
+  out.Pixels = g_state.Screen.FramePixels;
+  out.Width = g_state.Screen.FrameWidth;
+  out.Height = g_state.Screen.FrameHeight;
+  out.Pitch = g_state.Screen.FramePitch;
+  out.PaletteEntries = reinterpret_cast<std::uint8_t*>(g_state.Screen.DisplayPalette);
+  out.Trace = &g_state.Trace;
+  return out;
+}
+
+bool AnimateDisplayPalette(const FrameInputs& in, FrameOutput& out) {
+  const bool changed = AnimatePalette(in, g_state.Counters, out);
+  return ScreenBackendOf(g_state.Screen.DisplayKind).Present(changed);
+}
+
+int Render(VisModule* module) {
+  if (!DisplayReady()) return 1;
+  if (!SwitchDisplayIfAsked(module)) return 1;
+  const ScreenBackend& screen = ScreenBackendOf(g_state.Screen.DisplayKind);
+  if (!screen.Wanted()) return 0;
+  if (!screen.Show()) return 1;
+  if (!screen.Lock()) return 1;
+  const FrameInputs in = StateFrameInputs(module);
+  FrameOutput out = StateFrameOutput();
+  if (StepWaveField(in, g_state.Counters, out) != 0) {
+    screen.Unlock();
+    return 1;
+  }
+  g_state.Screen.LastDisplayResult = screen.Unlock();
+  if (g_state.Screen.LastDisplayResult != DD_OK) return 1;
+  return AnimateDisplayPalette(in, out) ? 0 : 1;
+}
