@@ -18,7 +18,7 @@ const SettingKey kSettingKeys[kSettingKeyCount] = {
     {"FadePower", &EffectSettings::FadePower, 0, 255},
     {"UseTexture", &EffectSettings::UseTexture, 0, 1},
     {"TextureName", nullptr, 0, 0},
-    {"DisplayMode", &EffectSettings::DisplayMode, 0, 2},
+    {"DisplayMode", &EffectSettings::DisplayMode, 0, 3},
 };
 
 bool ApplySettingAssignment(const std::string& assignment, EffectSettings& settings, std::string& error) {

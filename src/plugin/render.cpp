@@ -12,7 +12,8 @@
 namespace {
 
 bool InWindow() {
-  return g_state.Screen.DisplayKind == kDisplayBorderless || g_state.Screen.DisplayKind == kDisplayWindowed;
+  const std::int32_t kind = g_state.Screen.DisplayKind;
+  return kind == kDisplayBorderless || kind == kDisplayWindowed || kind == kDisplayDocked;
 }
 
 // Hosts call Render after an Init that failed and after Quit; without tables and surfaces there is nothing to
@@ -73,5 +74,6 @@ int Render(VisModule* module) {
   }
   g_state.Screen.LastDisplayResult = screen.Unlock();
   if (g_state.Screen.LastDisplayResult != DD_OK) return 1;
+  ApplyPaletteCommands();
   return AnimateDisplayPalette(in, out) ? 0 : 1;
 }

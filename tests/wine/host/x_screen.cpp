@@ -1,4 +1,5 @@
-// Capture of the X root window through xwd, and the reading of xwd's file (its Z pixmap at 32 bits per pixel).
+// Capture of the X root window through xwd, and the reading of xwd's file (its Z pixmap at 24 or 32 bits per
+// pixel).
 #include "x_screen.h"
 
 #include <windows.h>
@@ -50,7 +51,9 @@ bool ParseXwd(const std::vector<unsigned char>& file, int left, int top, int wid
   if (file.size() < kFieldCount * 4) return Fail("xwd file too short"), false;
   std::uint32_t field[kFieldCount];
   for (int i = 0; i < kFieldCount; ++i) field[i] = BigEndian(&file[4 * i]);
-  if (field[kVersion] != kXwdVersion || field[kFormat] != kZPixmap || field[kBitsPerPixel] != 32)
+  const std::uint32_t bytesPerPixel = field[kBitsPerPixel] / 8;
+  if (field[kVersion] != kXwdVersion || field[kFormat] != kZPixmap || field[kBitsPerPixel] % 8 != 0 ||
+      bytesPerPixel < 3 || bytesPerPixel > 4)
     return Fail("xwd file of version %u, format %u, %u bits per pixel", field[kVersion], field[kFormat],
                 field[kBitsPerPixel]),
            false;
@@ -65,10 +68,10 @@ bool ParseXwd(const std::vector<unsigned char>& file, int left, int top, int wid
   shot->pixels.resize(static_cast<std::size_t>(width) * height);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const unsigned char* p = &file[data + (top + y) * pitch + 4 * static_cast<std::size_t>(left + x)];
-      const std::uint32_t pixel = mostSignificantFirst ? BigEndian(p)
-                                                       : (std::uint32_t{p[3]} << 24) | (std::uint32_t{p[2]} << 16) |
-                                                             (std::uint32_t{p[1]} << 8) | p[0];
+      const unsigned char* p = &file[data + (top + y) * pitch + bytesPerPixel * static_cast<std::size_t>(left + x)];
+      std::uint32_t pixel = 0;
+      for (std::uint32_t b = 0; b < bytesPerPixel; ++b)
+        pixel |= std::uint32_t{p[mostSignificantFirst ? b : bytesPerPixel - 1 - b]} << (8 * (bytesPerPixel - 1 - b));
       shot->pixels[static_cast<std::size_t>(y) * width + x] = (Channel(pixel, field[kRedMask]) << 16) |
                                                               (Channel(pixel, field[kGreenMask]) << 8) |
                                                               Channel(pixel, field[kBlueMask]);
@@ -99,20 +102,18 @@ bool CaptureXScreen(const std::string& scratch, int left, int top, int width, in
   PROCESS_INFORMATION process{};
   if (!CreateProcessA(kXwdProgram, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return Fail("could not run %s (error %lu)", kXwdProgram, GetLastError()), false;
-  const bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  if (!ended) return Fail("xwd did not end"), false;
-  // Wine's process handle for a Unix program may signal before the file is complete: wait for it to settle.
+  // Wine's handle of a Unix program never signals: the file is complete once its size holds still.
   std::vector<unsigned char> file;
-  for (int tries = 0; tries < 50; ++tries) {
-    file = ReadWholeBinaryFile(scratch);
-    if (file.size() >= kFieldCount * 4) {
-      Sleep(50);
-      if (ReadWholeBinaryFile(scratch).size() == file.size()) break;
-    }
+  bool settled = false;
+  for (int tries = 0; tries < 100 && !settled; ++tries) {
     Sleep(100);
+    const std::size_t size = file.size();
+    file = ReadWholeBinaryFile(scratch);
+    settled = file.size() >= kFieldCount * 4 && file.size() == size;
   }
+  if (!settled) return Fail("xwd wrote no complete file %s", scratch.c_str()), false;
   DeleteFileA(scratch.c_str());
   return ParseXwd(file, left, top, width, height, shot);
 }
