@@ -3,7 +3,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include "commands.h"
+#include "data/settings_keys.h"
+
+#include "player_options.h"
+#include "render_command.h"
+#include "settings_commands.h"
 
 #ifndef TAVELMIR_DEFAULT_PLUGIN_DIR
 #define TAVELMIR_DEFAULT_PLUGIN_DIR "plugin"
@@ -35,32 +39,19 @@ const char kRenderFooter[] =
     "--dump FILE: per frame the 64000 palette indices drawn into the off-screen surface (320 per row), then the\n"
     "768 red, green, blue bytes of the display palette; no header; the plug-in's own look.";
 
-const char kConfigFooter[] =
-    "The settings, in the words of the settings dialog:\n"
-    "  RadioIndex 0..4             how strongly the music moves the landscape: 1 Very Soft, 2 Soft (default),\n"
-    "                              3 Loud, 4 Very Loud; 0 uses WaveAmplitude and WaveShiftPower instead.\n"
-    "                              Pick the softer presets for loud, compressed music.\n"
-    "  WaveAmplitude 0..255        with RadioIndex 0: height of the ripples each sound makes (0: none move).\n"
-    "  WaveShiftPower 0..8         with RadioIndex 0: the higher, the weaker and longer the ripples.\n"
-    "  WaveAttenuationRate 0..8    how long ripples last: 0 dies out fastest, 8 rings longest.\n"
-    "  PaletteAnimationSpeed 0..255  how fast the colours move on from palette to palette: each palette shows for\n"
-    "                              255 / (number of palettes x speed) seconds (with 8 palettes: 32 s at 1, 3 s at\n"
-    "                              10); 0 keeps the first palette. Videos default to about 10 s per palette.\n"
-    "  FadeOffset 0..255           brightness of the far, dark end of the tunnel (0: black).\n"
-    "  FadeAmplitude 0..255        how much brighter the near end gets (0: all as dark as the far end).\n"
-    "  FadePower 0..255            shape of the light from far to near: 192 is even, lower brightens sooner,\n"
-    "                              higher later.\n"
-    "  UseTexture 0..1             1 draws TextureName (a 256 x 256 BMP of 8 bits per pixel) on the landscape.\n"
-    "  TextureName                 path of that bitmap.\n"
-    "Without --plugin-dir the settings live in $XDG_CONFIG_HOME/tavelmir/plugin.ini (~/.config/tavelmir/); they\n"
-    "are what `tavelmir render` uses. Values that would change the file's layout are refused.";
+// The keys come from the one table of settings, with their ranges, defaults and help.
+std::string ConfigFooter() {
+  return "The settings (keys case-insensitive), in the words of the settings dialog:\n" + SettingsHelpText() +
+         "Without --plugin-dir the settings live in $XDG_CONFIG_HOME/tavelmir/plugin.ini (~/.config/tavelmir/); they\n"
+         "are what `tavelmir render` uses. Values that would change the file's layout are refused.";
+}
 
 }  // namespace
 
 int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool terminal) {
   CLI::App app{
       "tavelmir — runs the Ombrelo Tunnel visualization plug-in from the command line.\n"
-      "Every frame is drawn by the plug-in's own Init/Render/Quit over the headless platform.",
+      "Every frame is drawn by the same engine and data set the plug-in uses.",
       "tavelmir"};
   app.set_version_flag("--version", std::string("tavelmir ") + TAVELMIR_VERSION);
   app.require_subcommand(1);
@@ -150,7 +141,7 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   std::vector<std::string> assignments;
   CLI::App* configCommand =
       app.add_subcommand("config", "Show the settings and derived parameters; KEY=VALUE changes and saves them");
-  configCommand->footer(kConfigFooter);
+  configCommand->footer(ConfigFooter());
   configCommand->add_option("--plugin-dir", configDir,
                             "Plug-in folder whose plugin.ini to edit (default: your settings file)");
   configCommand->add_option("KEY=VALUE", assignments, "Settings to change (keys case-insensitive; see below)");

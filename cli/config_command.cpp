@@ -1,18 +1,11 @@
-// `tavelmir config`: shows and changes the settings file through the plug-in's own settings store.
-#include <unistd.h>
-
-#include <cerrno>
+// `tavelmir config`: shows and changes the settings file, read and written as the plug-in does.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
-#include "commands.h"
-#include "plugin/effect_state.h"
+#include "data/plugin_data.h"
+#include "data/settings_keys.h"
 #include "look_options.h"
-#include "plugin_host.h"
-#include "settings/settings_store.h"
-#include "settings_keys.h"
+#include "settings_commands.h"
 
 namespace fs = std::filesystem;
 
@@ -25,44 +18,21 @@ int Fail(CommandStreams& streams, const std::string& message) {
 
 }  // namespace
 
-// Saves through the store into a copy beside the file, then renames the copy over it: a full disk or an
-// interruption leaves the old file whole. The copy keeps any other sections and keys the file holds.
 bool SaveSettingsFile(const fs::path& ini, const EffectSettings& settings, std::string& error) {
   std::error_code ec;
   fs::create_directories(ini.parent_path(), ec);
-  std::string staging = (ini.parent_path() / ".plugin.ini.XXXXXX").string();
-  if (ec || !::mkdtemp(staging.data())) {
-    error = "cannot write " + ini.string() + ": " + (ec ? ec.message() : std::strerror(errno));
+  if (ec) {
+    error = "cannot write " + ini.string() + ": " + ec.message();
     return false;
   }
-  const fs::path copy = fs::path(staging) / "plugin.ini";
-  if (fs::exists(ini, ec)) fs::copy_file(ini, copy, ec);
-  bool ok = !ec;
-  if (ok) {
-    VisModule* module = OpenPluginFolder(staging, error);
-    ok = module != nullptr;
-    if (ok) {
-      g_state.Settings = settings;
-      SaveSettings(module);
-      // DisplayMode is for the plug-in alone and its dialog never writes it: the key is written only when the
-      // value differs from what the file says (no key: the default).
-      g_state.Settings.DisplayMode = kDisplayModeChain;
-      LoadDisplayMode(module);
-      if (g_state.Settings.DisplayMode != settings.DisplayMode) {
-        g_state.Settings.DisplayMode = settings.DisplayMode;
-        SaveDisplayMode(module);
-      }
-      ok = fs::is_regular_file(copy, ec);
-    }
-  }
-  if (ok) fs::rename(copy, ini, ec);
-  if (!ok || ec) {
-    if (error.empty()) error = "cannot write " + ini.string() + (ec ? ": " + ec.message() : "");
-    fs::remove_all(staging, ec);
-    return false;
-  }
-  fs::remove_all(staging, ec);
-  return true;
+  if (!WriteSettings(ini, settings, error)) return false;
+  // DisplayMode is for the plug-in alone and its dialog never writes it: the key is written only when the value
+  // differs from what the file says (no key: the default).
+  EffectSettings inFile;
+  inFile.DisplayMode = kDisplayModeChain;
+  ReadDisplayMode(ini, inFile);
+  if (inFile.DisplayMode == settings.DisplayMode) return true;
+  return WriteDisplayMode(ini, settings.DisplayMode, error);
 }
 
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams) {
@@ -90,11 +60,9 @@ int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assi
                      "memory; run `tavelmir fade` to store it for the plug-in\n";
     look.settings = changed;
   }
-  g_state.Settings = look.settings;
-  DeriveEffectParams();
   streams.out << "[settings] " << look.settingsFile << '\n'
-              << FormatSettings(g_state.Settings) << "[derived]\n"
-              << FormatEffectParams(g_state.Params);
+              << FormatSettings(look.settings) << "[derived]\n"
+              << FormatEffectParams(DeriveEffectParams(look.settings));
   const double seconds = SecondsPerPalette(look.settings.PaletteAnimationSpeed, look.paletteCount);
   char line[128];
   if (seconds > 0)

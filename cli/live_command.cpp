@@ -1,7 +1,7 @@
 // `tavelmir live`: the sound the desktop plays, captured from the sound server, shown as it arrives.
 #include <SDL2/SDL.h>
 
-#include "commands.h"
+#include "player_options.h"
 #include "player_loop.h"
 #include "pulse_capture.h"
 

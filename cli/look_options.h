@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_host.h"
-#include "settings/settings_types.h"
+#include "core/effect_settings.h"
 
 // About one palette every this many seconds is the default look of a video.
 constexpr int kVideoSecondsPerPalette = 10;
@@ -17,6 +16,8 @@ std::string UserSettingsFolder();
 // The data set (palettes, reference palette, fade table): beside an installed program in ../share/tavelmir,
 // else the one the build prepared.
 std::string DefaultDataFolder();
+// The data set the build prepared.
+std::string DefaultPluginDir();
 
 struct LookOptions {
   std::string pluginDir;                 // --plugin-dir; empty = the default data set and the user's settings
@@ -44,15 +45,3 @@ double SecondsPerPalette(std::int32_t speed, int paletteCount);
 // Settings: the plug-in's defaults, the video look, the settings file (--plugin-dir's plugin.ini, else the user's
 // copy), then every --set. False, with a message, for a missing folder or a bad assignment.
 bool ResolveLook(const LookOptions& options, Look& look, std::string& error);
-
-// Init with the look. The plug-in reads its files from a private folder that exists only during Init: links to
-// the palettes and the data set's fade.dat, or a fade table computed in memory from the settings; no plugin.ini,
-// so the settings in memory stay. Nothing of the data set or the user's files is written. A texture that will not
-// load is left out, with a warning added to the look.
-bool StartPluginWithLook(Look& look, PluginSession& session, std::string& error);
-
-// Changed settings take effect from the next frame, as when the settings dialog is used while the effect runs:
-// wave, attenuation and palette speed. Fade and texture settings need a new StartPluginWithLook.
-void ApplyLookInPlace(PluginSession& session, const EffectSettings& settings);
-// Moves the palette animation by whole palettes (+1 next, -1 previous).
-void StepPalette(PluginSession& session, int palettes);

@@ -7,7 +7,7 @@
 
 #include "audio_decoder.h"
 #include "audio_playback.h"
-#include "commands.h"
+#include "player_options.h"
 #include "option_values.h"
 #include "player_loop.h"
 #include "waveform_source.h"

@@ -71,10 +71,9 @@ std::string ApplyLookAction(const KeyAction& action, LiveLook& look, int& palett
     case PlayerAction::AmplitudeDown: {
       // A preset's amplitude is not editable: start the custom pair from the preset in force, so the first
       // press changes the wave by one step and not by the distance to an old custom value.
-      if (s.RadioIndex >= 1 && s.RadioIndex <= 4) {
-        s.WaveAmplitude = WavePresets[s.RadioIndex].Amplitude;
-        s.WaveShiftPower = WavePresets[s.RadioIndex].ShiftPower;
-      }
+      const WavePreset inForce = SelectedWave(s);
+      s.WaveAmplitude = inForce.Amplitude;
+      s.WaveShiftPower = inForce.ShiftPower;
       s.RadioIndex = 0;
       const std::int32_t step = action.action == PlayerAction::AmplitudeUp ? kAmplitudeStep : -kAmplitudeStep;
       s.WaveAmplitude = std::clamp(s.WaveAmplitude + step, 0, 255);

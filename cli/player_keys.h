@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/settings_types.h"
+#include "core/effect_settings.h"
 
 enum class PlayerAction {
   None,

@@ -1,4 +1,4 @@
-// One Render per 20 ms, the finished frame shown at once, with the waveform the sound device is playing then.
+// One engine frame per 20 ms, the finished frame shown at once, with the waveform the sound device is playing then.
 #include "player_loop.h"
 
 #include <sys/resource.h>
@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "effect_session.h"
 #include "frame_image.h"
-#include "plugin/effect_state.h"
+#include "look_options.h"
 #include "player_keys.h"
 #include "player_window.h"
-#include "plugin_host.h"
-#include "look_options.h"
+#include "settings_commands.h"
 
 namespace {
 
@@ -66,11 +66,9 @@ void PushKey(const ScriptedKey& k) {
 }
 
 // Which palette the animation is in, for the note after a palette key.
-std::string PaletteNote() {
-  const int count = std::max(g_state.PaletteCount, 1);
-  const double at = std::floor(static_cast<double>(g_state.Counters.PalettePhase) * count + 1e-4);
-  const int index = static_cast<int>(at - std::floor(at / count) * count);
-  return "palette " + std::to_string(index + 1) + " of " + std::to_string(count);
+std::string PaletteNote(const EffectSession& session) {
+  return "palette " + std::to_string(CurrentPalette(session)) + " of " +
+         std::to_string(std::max(session.engine.PaletteCount(), 1));
 }
 
 double CpuSeconds() {
@@ -102,8 +100,8 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     return 1;
   }
   Look resolved;
-  PluginSession session;
-  if (!ResolveLook(o.look, resolved, error) || !StartPluginWithLook(resolved, session, error)) {
+  EffectSession session;
+  if (!ResolveLook(o.look, resolved, error) || !StartEffect(resolved, session, error)) {
     ClosePlayerWindow(window);
     ClosePlayerTrace(trace);
     streams.err << "tavelmir: " << error << '\n';
@@ -111,7 +109,7 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
   }
   for (const std::string& w : resolved.warnings) streams.err << "tavelmir: warning: " << w << '\n';
 
-  LiveLook look{resolved.settings, g_state.PaletteCount, 0};
+  LiveLook look{resolved.settings, session.engine.PaletteCount(), 0};
   std::vector<unsigned char> block(kWaveformBlockBytes);
   std::vector<std::uint8_t> indices(kScreenPixels), palette(kPaletteBytes);
   std::string note;
@@ -151,10 +149,10 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
           int paletteStep = 0;
           note = ApplyLookAction(action, look, paletteStep);
           if (paletteStep != 0) {
-            StepPalette(session, paletteStep);
-            note = PaletteNote();
+            session.engine.SkipPalettes(paletteStep);
+            note = PaletteNote(session);
           }
-          ApplyLookInPlace(session, look.settings);
+          session.engine.ApplySettings(look.settings);
           noteUntil = std::chrono::steady_clock::now() + kNoteTime;
           TraceNote(trace, frame, "key " + std::string(SDL_GetKeyName(event.key.keysym.sym)) + ": " + note);
           break;
@@ -167,11 +165,7 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     const SteadyTime start = std::chrono::steady_clock::now();
     FramePlacement placement;
     feed.Fill(start, block.data(), placement);
-    if (!RenderPluginFrame(session, block.data(), indices.data(), palette.data(), error)) {
-      streams.err << "tavelmir: " << error << '\n';
-      status = 1;
-      break;
-    }
+    DrawEffectFrame(session, block.data(), indices.data(), palette.data());
     const SteadyTime rendered = std::chrono::steady_clock::now();
     const bool showNote = !note.empty() && start < noteUntil;
     PresentFrame(window, indices.data(), palette.data(), help ? kPlayerHelpLine : showNote ? note.c_str() : "");
@@ -206,7 +200,6 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
                   presentTotalUs / frame, (renderTotalUs + presentTotalUs) / frame / 200.0);
     TraceNote(trace, frame, summary);
   }
-  StopPlugin(session);
   if (o.save && status == 0) {
     if (resolved.settingsFile.empty()) {
       streams.err << "tavelmir: cannot tell where to keep the settings: neither XDG_CONFIG_HOME nor HOME names a "

@@ -2,7 +2,7 @@
 #pragma once
 #include <SDL2/SDL.h>
 
-#include "commands.h"
+#include "player_options.h"
 #include "frame_trace.h"
 
 // The sound side of the player, asked by the loop on its own thread.

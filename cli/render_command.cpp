@@ -1,4 +1,4 @@
-// `tavelmir render`: audio or waveform blocks in, one Render per frame, frames out under a temporary name.
+// `tavelmir render`: audio or waveform blocks in, one engine frame each, frames out under a temporary name.
 #include <unistd.h>
 
 #include <chrono>
@@ -8,12 +8,13 @@
 #include <filesystem>
 #include <vector>
 
-#include "commands.h"
+#include "render_command.h"
+
+#include "effect_session.h"
 #include "frame_sinks.h"
 #include "interruption.h"
 #include "look_options.h"
 #include "option_values.h"
-#include "plugin_host.h"
 #include "progress.h"
 #include "waveform_source.h"
 
@@ -149,8 +150,8 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     CloseWaveformFile(blocks);
     CloseWaveformStream(audio);
   };
-  PluginSession session;
-  if (!StartPluginWithLook(look, session, error)) {
+  EffectSession session;
+  if (!StartEffect(look, session, error)) {
     closeInputs();
     return Fail(streams, error);
   }
@@ -158,7 +159,6 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
 
   FrameSink sink;
   if (!OpenFrameSink(sink, kind, outputPath, geometry, feed, encoder, o.replace, error)) {
-    StopPlugin(session);
     closeInputs();
     return Fail(streams, error);
   }
@@ -211,7 +211,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
       ok = got > 0;
     }
     // Frames before --start run silently, so that the picture at any time is that of the whole song.
-    ok = ok && RenderPluginFrame(session, block.data(), indices.data(), palette.data(), error);
+    if (ok) DrawEffectFrame(session, block.data(), indices.data(), palette.data());
     if (ok && n >= firstFrame) {
       ok = WriteFrameToSink(sink, indices.data(), palette.data(), error);
       ++written;
@@ -229,7 +229,6 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     error = std::string("interrupted by ") + InterruptionName();
     ok = false;
   }
-  StopPlugin(session);
   closeInputs();
   if (ok) {
     ok = CloseFrameSink(sink, error);

@@ -2,12 +2,11 @@
 #pragma once
 #include <cstdint>
 
-#include "effect/frame.h"
+#include "core/effect_settings.h"
+#include "core/engine.h"
 #include "plugin/screen.h"
 #include "plugin/vis_records.h"
 #include "platform/platform.h"
-#include "settings/settings_types.h"
-#include "tables/table_set.h"
 
 struct EffectState {
   EffectSettings Settings{};
@@ -16,15 +15,8 @@ struct EffectState {
   // The display, from Init to Quit, and what outlives it (the palette, the system-memory flag).
   ::Screen Screen{};
 
-  // Tables and palettes.
-  TableSet Tables{};
-  std::int32_t TablesBuilt{};
-  std::uint8_t* PaletteSet{};  // PaletteCount * 1024 bytes of PALETTEENTRY
-  std::int32_t PaletteCount{};
-
-  // The pipeline's counters (never reset by Init) and scratch.
-  FrameCounters Counters{};
-  FrameTrace Trace{};
+  // The effect: built by Init, released by Quit; its counters go on from one Init to the next.
+  Engine Effect{};
 
   // The plug-in's folder, ending in a backslash; every file is named through PluginFilePath.
   char PluginPath[260]{};

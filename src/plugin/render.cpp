@@ -4,8 +4,6 @@
 #include <cstddef>
 
 #include "plugin/display.h"
-#include "effect/palette_animation.h"
-#include "effect/wave_field.h"
 #include "plugin/effect_state.h"
 #include "plugin/screen.h"
 
@@ -19,7 +17,7 @@ bool InWindow() {
 // Hosts call Render after an Init that failed and after Quit; without tables and surfaces there is nothing to
 // show, and the stale surface references must not be touched.
 bool DisplayReady() {
-  if (g_state.TablesBuilt == 0) return false;
+  if (!g_state.Effect.Built()) return false;
   return InWindow() || (g_state.Screen.DirectDraw != nullptr && g_state.Screen.PrimarySurface != nullptr &&
                         g_state.Screen.OffscreenSurface != nullptr);
 }
@@ -30,19 +28,6 @@ static_assert(sizeof(PALETTEENTRY) == kPaletteEntryBytes && offsetof(PALETTEENTR
 
 }  // namespace
 
-FrameInputs StateFrameInputs(const VisModule* module) {
-  FrameInputs in{};
-  in.Tables = &g_state.Tables;
-  in.Params.WaveGain = g_state.Params.WaveGain;
-  in.Params.WaveShift = g_state.Params.WaveShift;
-  in.Params.WaveAttenuationRate = g_state.Settings.WaveAttenuationRate;
-  in.Params.PaletteStep = g_state.Params.PaletteStep;
-  in.Waveform = module != nullptr ? module->waveformData : nullptr;
-  in.PaletteSet = g_state.PaletteSet;
-  in.PaletteCount = g_state.PaletteCount;
-  return in;
-}
-
 FrameOutput StateFrameOutput() {
   FrameOutput out{};
   out.Pixels = g_state.Screen.FramePixels;
@@ -50,12 +35,11 @@ FrameOutput StateFrameOutput() {
   out.Height = g_state.Screen.FrameHeight;
   out.Pitch = g_state.Screen.FramePitch;
   out.PaletteEntries = reinterpret_cast<std::uint8_t*>(g_state.Screen.DisplayPalette);
-  out.Trace = &g_state.Trace;
   return out;
 }
 
-bool AnimateDisplayPalette(const FrameInputs& in, FrameOutput& out) {
-  const bool changed = AnimatePalette(in, g_state.Counters, out);
+bool AnimateDisplayPalette(FrameOutput& out) {
+  const bool changed = g_state.Effect.StepPalette(out);
   return ScreenBackendOf(g_state.Screen.DisplayKind).Present(changed);
 }
 
@@ -66,14 +50,14 @@ int Render(VisModule* module) {
   if (!screen.Wanted()) return 0;
   if (!screen.Show()) return 1;
   if (!screen.Lock()) return 1;
-  const FrameInputs in = StateFrameInputs(module);
   FrameOutput out = StateFrameOutput();
-  if (StepWaveField(in, g_state.Counters, out) != 0) {
+  if (g_state.Effect.DrawFrame(module->waveformData, out) != 0) {
     screen.Unlock();
     return 1;
   }
+  // The palette moves on only once the picture is handed back: a failed Unlock leaves its phase alone.
   g_state.Screen.LastDisplayResult = screen.Unlock();
   if (g_state.Screen.LastDisplayResult != DD_OK) return 1;
   ApplyPaletteCommands();
-  return AnimateDisplayPalette(in, out) ? 0 : 1;
+  return AnimateDisplayPalette(out) ? 0 : 1;
 }

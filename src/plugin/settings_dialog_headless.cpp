@@ -2,7 +2,7 @@
 #include "plugin/settings_dialog.h"
 
 #include "plugin/effect_state.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 
 // Behaves as a dialog the user cancelled at once: the settings are read and the parameters derived, so a
 // native host that calls Config sees the same state as after a cancelled dialog; nothing is written.

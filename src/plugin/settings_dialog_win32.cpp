@@ -8,10 +8,12 @@
 #include "plugin/effect_state.h"
 #include "plugin/fade_progress_bar.h"
 #include "plugin/resource_ids.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 #include "plugin/texture_message.h"
-#include "tables/bitmap_file.h"
-#include "tables/fade_table.h"
+#include "data/bitmap_file.h"
+#include "data/plugin_data.h"
+#include "data/settings_keys.h"
+#include "plugin/plugin_folder.h"
 
 namespace {
 
@@ -46,8 +48,14 @@ LRESULT SendItem(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam
   return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
 }
 
-void SetSliderRange(HWND dialog, int id, int maximum) {
-  SendItem(dialog, id, TBM_SETRANGE, TRUE, MAKELPARAM(0, maximum));
+// The slider's range is the one the settings table gives its key, so the dialog allows what the store accepts.
+void SetSliderRange(HWND dialog, int id, std::int32_t EffectSettings::*field) {
+  for (const SettingKey& key : SettingKeys()) {
+    if (key.field == field && key.control == SettingControl::Slider) {
+      SendItem(dialog, id, TBM_SETRANGE, TRUE, MAKELPARAM(key.minimum, key.maximum));
+      return;
+    }
+  }
 }
 
 // Puts the dialog's top-left corner on its owner's (or the desktop's) and then pushes it into the work area;
@@ -139,16 +147,16 @@ INT_PTR OpenSettingsDialog(HWND dialog, HWND proposedFocus) {
   g_state.SlidersPending = 1;
   SendItem(dialog, IDC_FADE_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 255));
   SendItem(dialog, IDC_FADE_PROGRESS, PBM_SETPOS, 0, 0);
-  SetSliderRange(dialog, IDC_WAVE_AMPLITUDE, 255);
+  SetSliderRange(dialog, IDC_WAVE_AMPLITUDE, &EffectSettings::WaveAmplitude);
   SendItem(dialog, IDC_WAVE_AMPLITUDE, TBM_SETTIC, 0, 32);
-  SetSliderRange(dialog, IDC_WAVE_SHIFT_POWER, 8);
-  SetSliderRange(dialog, IDC_ATTENUATION_RATE, 8);
-  SetSliderRange(dialog, IDC_PALETTE_SPEED, 255);
+  SetSliderRange(dialog, IDC_WAVE_SHIFT_POWER, &EffectSettings::WaveShiftPower);
+  SetSliderRange(dialog, IDC_ATTENUATION_RATE, &EffectSettings::WaveAttenuationRate);
+  SetSliderRange(dialog, IDC_PALETTE_SPEED, &EffectSettings::PaletteAnimationSpeed);
   SettingsFromParams();
-  SetSliderRange(dialog, IDC_FADE_OFFSET, 255);
-  SetSliderRange(dialog, IDC_FADE_AMPLITUDE, 255);
+  SetSliderRange(dialog, IDC_FADE_OFFSET, &EffectSettings::FadeOffset);
+  SetSliderRange(dialog, IDC_FADE_AMPLITUDE, &EffectSettings::FadeAmplitude);
   SendItem(dialog, IDC_FADE_AMPLITUDE, TBM_SETTIC, 0, 128);
-  SetSliderRange(dialog, IDC_FADE_POWER, 255);
+  SetSliderRange(dialog, IDC_FADE_POWER, &EffectSettings::FadePower);
   SendItem(dialog, IDC_FADE_POWER, TBM_SETTIC, 0, 192);
   if (g_state.Settings.UseTexture != 0) SendItem(dialog, IDC_USE_TEXTURE, BM_SETCHECK, BST_CHECKED, 0);
   // A value from the file that names no button already selects the custom pair; show it as such.
@@ -168,7 +176,8 @@ void ComputeFadeTable(HWND dialog) {
   SetPendingSliderPositions(dialog);
   ReadSliders(dialog, kFadeSliderSettings, std::size(kFadeSliderSettings));
   DeriveEffectParams();
-  if (BuildFadeTable(g_state.Params, FadeProgressOnBar(GetDlgItem(dialog, IDC_FADE_PROGRESS))) != kFadeBuilt) {
+  if (BuildFadeFile(PluginFolderPath(), g_state.Params, FadeProgressOnBar(GetDlgItem(dialog, IDC_FADE_PROGRESS))) !=
+      kFadeBuilt) {
     MessageBoxA(dialog, "Error building the fade table", "Fade-Table Error", MB_ICONERROR);
   }
 }

@@ -9,7 +9,7 @@
 #include "plugin/lifecycle.h"
 #include "plugin/plugin_folder.h"
 #include "platform/platform.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 #include "tables/palette_files.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "cli_test_support.h"
 #include "plugin/effect_state.h"
 #include "look_options.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 #include "tables/fade_table.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "plugin/effect_state.h"
 #include "plugin/lifecycle.h"
 #include "platform/platform.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 #include "tables/table_builder.h"
 
 namespace {

@@ -9,5 +9,4 @@ void ResetHeadlessPlatform() {
   HeadlessResetGdi();
   HeadlessClearMessageBoxes();
   HeadlessSetFindHook({});
-  HeadlessSetOpenFailure({});
 }

@@ -2,8 +2,12 @@
 // player's palette commands carried to the next frame.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "core/engine.h"
 
 #include "plugin/effect_state.h"
 #include "plugin/window_home.h"
@@ -75,22 +79,42 @@ TEST_F(WindowGeometryStore, ThePlaceIsWrittenOnlyWhenItChanged) {
   EXPECT_EQ(ReadFileText(Ini()), written + "; untouched\r\n");
 }
 
-TEST_F(WindowGeometryStore, PaletteCommandsMoveByWholePalettesAtTheNextFrame) {
-  g_state.PaletteCount = 4;
-  g_state.Counters.PalettePhase = 0;
-  ApplyPaletteCommands();
-  EXPECT_EQ(g_state.Counters.PalettePhase, 0.0f) << "no command, no move";
+TEST_F(WindowGeometryStore, PaletteCommandsMoveToTheNextOrPreviousPaletteAtTheNextFrame) {
+  EngineInputs inputs;
+  inputs.PaletteCount = 4;
+  for (int p = 0; p < 4; ++p)
+    for (int k = 0; k < 256; ++k)
+      inputs.Palettes.insert(inputs.Palettes.end(), {static_cast<std::uint8_t>(4 * k), static_cast<std::uint8_t>(60 * p),
+                                                     static_cast<std::uint8_t>(255 - k), 1});
+  inputs.FadeTable.assign(65536, 0);
+  const std::vector<std::uint8_t> palettes = inputs.Palettes;
+  ASSERT_EQ(g_state.Effect.Build(std::move(inputs)), kBuildDone);
+  std::uint8_t entries[256 * kPaletteEntryBytes] = {};
+  FrameOutput out{nullptr, 0, 0, 0, entries};
+  // The palette a frame shows after the commands given so far (the speed is 0: without commands, the first).
+  auto shown = [&] {
+    ApplyPaletteCommands();
+    const float phase = g_state.Effect.Counters().PalettePhase;
+    g_state.Effect.StepPalette(out);
+    for (int p = 0; p < 4; ++p) {
+      bool same = true;
+      for (int k = 0; k < 256 && same; ++k)
+        same = std::memcmp(&entries[k * kPaletteEntryBytes], &palettes[(p * 256 + k) * 4], 3) == 0;
+      if (same) return p;
+    }
+    ADD_FAILURE() << "a blend of two palettes at phase " << phase;
+    return -1;
+  };
+  EXPECT_EQ(shown(), 0);
   Home().PaletteSkip = 1;
-  ApplyPaletteCommands();
-  EXPECT_EQ(g_state.Counters.PalettePhase, 0.25f);
+  EXPECT_EQ(shown(), 1);
   EXPECT_EQ(Home().PaletteSkip, 0) << "a command moves once";
+  EXPECT_EQ(shown(), 1);
+  Home().PaletteSkip = 2;  // two "next" before a frame came
+  EXPECT_EQ(shown(), 3);
   Home().PaletteSkip = -1;
-  ApplyPaletteCommands();
-  EXPECT_EQ(g_state.Counters.PalettePhase, 0.0f);
-  g_state.PaletteCount = 0;
-  Home().PaletteSkip = 3;
-  ApplyPaletteCommands();
-  EXPECT_EQ(g_state.Counters.PalettePhase, 0.0f) << "without palettes there is nothing to move";
+  EXPECT_EQ(shown(), 2);
+  g_state.Effect.Release();
 }
 
 }  // namespace

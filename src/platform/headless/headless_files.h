@@ -1,4 +1,4 @@
-// Headless substitute: module file name, profile (INI) files, directory search, text formatting, message boxes.
+// Headless substitute: module file name, directory search, text formatting, message boxes.
 #pragma once
 #include <cstdarg>
 #include <cstddef>
@@ -12,11 +12,6 @@
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 HMODULE GetModuleHandleA(LPCSTR name);
-
-UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName);
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
-                               LPCSTR fileName);
-BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
 
 struct FILETIME {
   DWORD dwLowDateTime, dwHighDateTime;
@@ -60,13 +55,6 @@ using HeadlessFindHook = std::function<void(const std::string& pattern)>;
 void HeadlessSetFindHook(HeadlessFindHook hook);
 // Searches opened by FindFirstFileA and not yet closed by FindClose.
 std::size_t HeadlessOpenSearchCount();
-
-// Asked by OpenFileStream (and so by FileSize, ReadWholeFile and WriteWholeFile) with the host path and the mode
-// before each open; when it answers true the open fails as for a locked or unreadable file. Tests run with rights
-// that no file mode can take away, so this is how they get a file that exists but cannot be opened. Pass an empty
-// function to remove it.
-using HeadlessOpenFailure = std::function<bool(const std::string& hostPath, const char* mode)>;
-void HeadlessSetOpenFailure(HeadlessOpenFailure failure);
 
 struct RecordedMessageBox {
   HWND owner;

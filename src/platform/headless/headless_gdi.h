@@ -82,8 +82,6 @@ const std::vector<RecordedText>& HeadlessTexts();
 void HeadlessClearTexts();
 void HeadlessFailNextCreateCompatibleDC();
 void HeadlessFailNextStretchDIBits();
-// StretchDIBits calls that drew, since the last reset.
-long HeadlessStretchDIBitsCalls();
 // Number of bitmaps and drawing contexts currently alive, surface contexts included (a leak check).
 int HeadlessLiveGdiObjects();
 // Number of GetPixel calls since the last reset.

@@ -1,0 +1,78 @@
+// Writing a data file whole or not at all: the new bytes exactly, the old file kept on failure, nothing left over.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/file_replace.h"
+#include "support/plugin_folder_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileReplace : public ::testing::Test {
+ protected:
+  void SetUp() override { folder_ = MakePluginFolder(false); }
+  void TearDown() override { RemovePluginFolder(folder_); }
+  fs::path Path(const std::string& name) const { return folder_.root / name; }
+  // Every name in the folder: a temporary file left behind would show here.
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_.root)) names.push_back(entry.path().filename().string());
+    return names;
+  }
+  PluginFolder folder_;
+};
+
+TEST_F(FileReplace, WriteCreatesTheFile) {
+  std::string error;
+  ASSERT_TRUE(ReplaceFileContents(Path("new.dat"), "0123456789", error)) << error;
+  EXPECT_EQ(ReadFileText(Path("new.dat")), "0123456789");
+  EXPECT_EQ(Names(), std::vector<std::string>{"new.dat"});
+}
+
+TEST_F(FileReplace, WriteOverALongerFileLeavesExactlyTheNewBytes) {
+  WriteFileBytes(Path("fade.dat"), std::vector<unsigned char>(100000, 7));
+  std::string error;
+  ASSERT_TRUE(ReplaceFileContents(Path("fade.dat"), std::string(65536, 'x'), error)) << error;
+  EXPECT_EQ(ReadFileText(Path("fade.dat")), std::string(65536, 'x'));
+  EXPECT_EQ(Names(), std::vector<std::string>{"fade.dat"});
+}
+
+TEST_F(FileReplace, AnEmptyContentEmptiesTheFile) {
+  WriteFileText(Path("plugin.ini"), "[x]\r\n");
+  std::string error;
+  ASSERT_TRUE(ReplaceFileContents(Path("plugin.ini"), "", error)) << error;
+  EXPECT_EQ(fs::file_size(Path("plugin.ini")), 0u);
+}
+
+TEST_F(FileReplace, FailuresNameTheFileAndLeaveNothingBehind) {
+  fs::create_directories(Path("dir.dat"));
+  WriteFileText(Path("dir.dat") / "inside", "kept");
+  const fs::path targets[] = {Path("absent") / "new.dat", Path("dir.dat")};
+  for (const fs::path& target : targets) {
+    SCOPED_TRACE(target.string());
+    std::string error;
+    EXPECT_FALSE(ReplaceFileContents(target, "bytes", error));
+    EXPECT_NE(error.find(target.string()), std::string::npos) << error;
+  }
+  EXPECT_EQ(Names(), std::vector<std::string>{"dir.dat"});
+  EXPECT_EQ(ReadFileText(Path("dir.dat") / "inside"), "kept");
+}
+
+TEST_F(FileReplace, ANamedPipeIsWrittenAsSuch) {
+  ASSERT_EQ(::mkfifo(Path("pipe.dat").c_str(), 0600), 0);
+  std::string got;
+  std::thread reader([&] { got = ReadFileText(Path("pipe.dat")); });
+  std::string error;
+  EXPECT_TRUE(ReplaceFileContents(Path("pipe.dat"), "through the pipe", error)) << error;
+  reader.join();
+  EXPECT_EQ(got, "through the pipe");
+  EXPECT_TRUE(fs::is_fifo(Path("pipe.dat")));
+}
+
+}  // namespace
