@@ -28,9 +28,10 @@ fs::path TemporaryBeside(const fs::path& file) {
   static thread_local std::mt19937 random{std::random_device{}()};
   char suffix[16];
   std::snprintf(suffix, sizeof suffix, ".%08x~", static_cast<unsigned>(random()));
-  fs::path name = file.filename();
+  fs::path name(".");
+  name += file.filename();
   name += suffix;
-  return file.parent_path() / (std::string(".") + name.string());
+  return file.parent_path() / name;
 }
 
 }  // namespace

@@ -96,7 +96,9 @@ PaletteSet ReadPaletteSet(const fs::path& folder) {
 int ReadReferencePalette(const fs::path& file, std::uint8_t (&entries)[1024]) {
   if (file.string().size() >= kDataPathBytes) return 2;
   std::error_code ec;
-  const std::uintmax_t size = fs::is_regular_file(file, ec) ? fs::file_size(file, ec) : 0;
+  // Only a regular file is opened: a named pipe would block the reader, a folder has nothing to read.
+  if (!fs::is_regular_file(file, ec)) return 2;
+  const std::uintmax_t size = fs::file_size(file, ec);
   if (!ec && size > kReferenceFileLimit) return 1;
   std::uint8_t bytes[kReferenceFileLimit];
   const std::size_t got = ReadUpTo(file, bytes, sizeof bytes);

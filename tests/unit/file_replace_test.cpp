@@ -1,13 +1,17 @@
-// Writing a data file whole or not at all: the new bytes exactly, the old file kept on failure, nothing left over.
+// Writing a data file whole or not at all: the new bytes exactly, the old file kept on failure, nothing left over;
+// and every reader of the data set refusing what is not a regular file, without blocking on a pipe.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "data/file_replace.h"
+#include "data/plugin_data.h"
 #include "support/plugin_folder_fixture.h"
 
 namespace {
@@ -73,6 +77,51 @@ TEST_F(FileReplace, ANamedPipeIsWrittenAsSuch) {
   reader.join();
   EXPECT_EQ(got, "through the pipe");
   EXPECT_TRUE(fs::is_fifo(Path("pipe.dat")));
+}
+
+// A missing file, a folder and a named pipe in the place of each data file: refused (or read as absent), and a
+// pipe nobody writes to never blocks the reader.
+TEST_F(FileReplace, EveryReaderRefusesWhatIsNotARegularFile) {
+  const fs::path data = Path("TavelDat");
+  fs::create_directories(data);
+  const struct {
+    const char* name;
+    std::function<bool(const fs::path&)> refused;
+  } readers[] = {
+      {"fade.dat", [](const fs::path& p) { return ReadFadeTable(p).empty(); }},
+      {"refrence.pal",
+       [](const fs::path& p) {
+         std::uint8_t entries[1024];
+         return ReadReferencePalette(p, entries) == 2;
+       }},
+      {"texture.bmp",
+       [](const fs::path& p) {
+         std::vector<std::uint8_t> texture;
+         return ReadTexture(p, texture) == kTextureNotBitmap && texture.empty();
+       }},
+      {"plugin.ini",
+       [](const fs::path& p) {
+         EffectSettings settings;
+         ReadSettings(p, settings);
+         return settings.RadioIndex == EffectSettings{}.RadioIndex;
+       }},
+  };
+  for (const auto& reader : readers) {
+    const fs::path file = data / reader.name;
+    for (const char* kind : {"missing", "folder", "pipe"}) {
+      SCOPED_TRACE(std::string(reader.name) + " as " + kind);
+      fs::remove_all(file);
+      if (std::string(kind) == "folder") fs::create_directories(file);
+      if (std::string(kind) == "pipe") {
+        ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+      }
+      EXPECT_TRUE(reader.refused(file));
+    }
+  }
+  // A pipe named like a palette is no palette.
+  fs::remove_all(data / "a.pal");
+  ASSERT_EQ(::mkfifo((data / "a.pal").c_str(), 0600), 0);
+  EXPECT_EQ(ReadPaletteSet(data).Status, 1);
 }
 
 }  // namespace
