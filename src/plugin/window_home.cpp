@@ -23,21 +23,18 @@ bool SettingsFileNameable() {
 
 void LoadWindowGeometry(VisModule* module) {
   WindowHome& home = Home();
-  home.Stored = WindowGeometry{};
-  home.Current = WindowGeometry{};
+  home.Stored = WindowPlace{};
+  home.Current = WindowPlace{};
   if (!SettingsFileNameable()) return;
-  const WindowPlace place = ReadWindowPlace(SettingsFile(PluginFolderPath()), module->description);
-  if (place.Known) home.Stored = WindowGeometry{1, place.Left, place.Top, place.Width, place.Height};
+  home.Stored = ReadWindowPlace(SettingsFile(PluginFolderPath()), module->description);
 }
 
 // A file that cannot be written keeps the place it had: the window only opens in the middle next time.
 void SaveWindowGeometryIfChanged(VisModule* module) {
   WindowHome& home = Home();
-  if (home.Current.Known == 0 || home.Current == home.Stored || !SettingsFileNameable()) return;
-  const WindowGeometry& g = home.Current;
+  if (!home.Current.Known || home.Current == home.Stored || !SettingsFileNameable()) return;
   std::string error;
-  if (WriteWindowPlace(SettingsFile(PluginFolderPath()), WindowPlace{true, g.Left, g.Top, g.ClientWidth, g.ClientHeight},
-                       error, module->description))
+  if (WriteWindowPlace(SettingsFile(PluginFolderPath()), home.Current, error, module->description))
     home.Stored = home.Current;
 }
 

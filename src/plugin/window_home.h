@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 
+#include "data/window_place.h"
 #include "plugin/vis_records.h"
 #include "platform/platform.h"
 
@@ -18,21 +19,14 @@ struct EmbedWindowState {
   int extraData[64];  // the player's own
 };
 
-// A normal window's place: its outer top-left on the screen and its client area's size at the base resolution
-// (96 dots per inch), as plugin.ini keeps them.
-struct WindowGeometry {
-  std::int32_t Known{};
-  std::int32_t Left{}, Top{}, ClientWidth{}, ClientHeight{};
-  bool operator==(const WindowGeometry&) const = default;
-};
-
 struct WindowHome {
   // Where Alt+Enter from full screen goes back to: kDisplayWindowed, or kDisplayDocked while the frame lives.
   std::int32_t Kind{};
   HWND Frame{};
   EmbedWindowState FrameState{};
   // What plugin.ini held at Init (or the place first given without it), and where the normal window was last.
-  WindowGeometry Stored{}, Current{};
+  // A place is the outer top-left corner on the screen and the client area's size at 96 dots per inch.
+  WindowPlace Stored{}, Current{};
   // The player's next/previous palette commands, in whole palettes, for the next Render; read and cleared atomically.
   std::int32_t PaletteSkip{};
 };

@@ -156,20 +156,20 @@ void CloseDock(VisModule* module) {
 
 RECT NormalWindowPlace(VisModule* module, const RECT& work, int defaultClientWidth, int defaultClientHeight) {
   WindowHome& home = Home();
-  const WindowGeometry& known = home.Current.Known != 0 ? home.Current : home.Stored;
-  if (known.Known == 0) {
+  const WindowPlace& known = home.Current.Known ? home.Current : home.Stored;
+  if (!known.Known) {
     const SIZE size =
         NormalWindowSize(defaultClientWidth, defaultClientHeight,
                          MonitorDpi(MonitorFromWindow(module->parent, MONITOR_DEFAULTTOPRIMARY)));
     const ScreenRect place = CentreIn(ToScreenRect(work), size.cx, size.cy);
     // The first place given is what a later save compares with, so that an untouched window writes nothing.
-    home.Stored = WindowGeometry{1, place.left, place.top, defaultClientWidth, defaultClientHeight};
+    home.Stored = WindowPlace{true, place.left, place.top, defaultClientWidth, defaultClientHeight};
     return ToRect(place);
   }
   POINT corner{known.Left, known.Top};
   HMONITOR monitor = MonitorFromPoint(corner, MONITOR_DEFAULTTONULL);
   if (monitor == nullptr) monitor = MonitorFromWindow(module->parent, MONITOR_DEFAULTTOPRIMARY);
-  const SIZE size = NormalWindowSize(known.ClientWidth, known.ClientHeight, MonitorDpi(monitor));
+  const SIZE size = NormalWindowSize(known.Width, known.Height, MonitorDpi(monitor));
   const ScreenRect wanted{known.Left, known.Top, known.Left + size.cx, known.Top + size.cy};
   WorkAreas visible;
   EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&visible));
@@ -185,7 +185,7 @@ void NoteWindowGeometry() {
   if (GetWindowRect(window, &outer) == 0 || GetClientRect(window, &client) == 0) return;
   const int dpi = MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
   Home().Current =
-      WindowGeometry{1, outer.left, outer.top, UnscaleFromDpi(client.right, dpi), UnscaleFromDpi(client.bottom, dpi)};
+      WindowPlace{true, outer.left, outer.top, UnscaleFromDpi(client.right, dpi), UnscaleFromDpi(client.bottom, dpi)};
 }
 
 bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

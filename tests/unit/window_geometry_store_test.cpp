@@ -30,11 +30,11 @@ TEST_F(WindowGeometryStore, APlaceIsReadOnlyWhenTheFileHoldsAllOfItAndItIsAWindo
   struct Row {
     const char* label;
     const char* keys;
-    WindowGeometry expected;
+    WindowPlace expected;
   };
   const Row rows[] = {
       {"all four", "WindowLeft=-1200\r\nWindowTop=40\r\nWindowWidth=500\r\nWindowHeight=360\r\n",
-       {1, -1200, 40, 500, 360}},
+       {true, -1200, 40, 500, 360}},
       {"no height", "WindowLeft=10\r\nWindowTop=40\r\nWindowWidth=500\r\n", {}},
       {"no left", "WindowTop=40\r\nWindowWidth=500\r\nWindowHeight=360\r\n", {}},
       {"empty size", "WindowLeft=10\r\nWindowTop=40\r\nWindowWidth=0\r\nWindowHeight=360\r\n", {}},
@@ -45,11 +45,11 @@ TEST_F(WindowGeometryStore, APlaceIsReadOnlyWhenTheFileHoldsAllOfItAndItIsAWindo
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
     WriteFileText(Ini(), std::string("[Ombrelo Tunnel]\r\n") + row.keys);
-    Home().Current = WindowGeometry{1, 1, 2, 3, 4};
+    Home().Current = WindowPlace{true, 1, 2, 3, 4};
     LoadWindowGeometry(folder_.module);
     EXPECT_EQ(Home().Stored, row.expected);
     // What this run noted belongs to this run only.
-    EXPECT_EQ(Home().Current.Known, 0);
+    EXPECT_FALSE(Home().Current.Known);
   }
 }
 
@@ -59,19 +59,19 @@ TEST_F(WindowGeometryStore, ThePlaceIsWrittenOnlyWhenItChanged) {
   EXPECT_FALSE(std::filesystem::exists(Ini())) << "nothing noted, nothing written";
 
   // The place first given without a file is what an untouched window is compared with.
-  Home().Stored = WindowGeometry{1, 192, 124, 640, 480};
+  Home().Stored = WindowPlace{true, 192, 124, 640, 480};
   Home().Current = Home().Stored;
   SaveWindowGeometryIfChanged(folder_.module);
   EXPECT_FALSE(std::filesystem::exists(Ini()));
 
-  Home().Current = WindowGeometry{1, 40, 60, 500, 360};
+  Home().Current = WindowPlace{true, 40, 60, 500, 360};
   SaveWindowGeometryIfChanged(folder_.module);
   const std::string written = ReadFileText(Ini());
   for (const char* line : {"WindowLeft=40", "WindowTop=60", "WindowWidth=500", "WindowHeight=360"})
     EXPECT_NE(written.find(line), std::string::npos) << line << " in " << written;
 
   LoadWindowGeometry(folder_.module);
-  EXPECT_EQ(Home().Stored, (WindowGeometry{1, 40, 60, 500, 360}));
+  EXPECT_EQ(Home().Stored, (WindowPlace{true, 40, 60, 500, 360}));
   // The same place again, after a restart, leaves the file alone.
   WriteFileText(Ini(), written + "; untouched\r\n");
   Home().Current = Home().Stored;
