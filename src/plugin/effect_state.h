@@ -21,9 +21,11 @@ struct EffectState {
   // The plug-in's folder, ending in a backslash; every file is named through PluginFilePath.
   char PluginPath[260]{};
 
-  // Settings dialog.
-  VisModule* DialogModule{};
-  std::int32_t SlidersPending{};
+  // The settings dialog while it is open: the module that opened it, and sliders still to be set from the settings.
+  struct {
+    VisModule* Module{};
+    std::int32_t SlidersPending{};
+  } Dialog{};
 };
 
 extern constinit EffectState g_state;

@@ -7,11 +7,11 @@
 
 namespace {
 
-Screen& S() { return g_state.Screen; }
+Screen& TheScreen() { return g_state.Screen; }
 
 // The borderless window stands for full screen and draws only while active; a normal window goes on behind
 // others, for a stream, a screen capture or a second monitor.
-bool Active() { return S().WindowActive != 0; }
+bool Active() { return TheScreen().WindowActive != 0; }
 bool Always() { return true; }
 
 // The picture drawn last becomes the one on the screen; it is shown when the palette step has run.
@@ -27,10 +27,10 @@ bool ShowDocked() {
 }
 
 bool Lock() {
-  S().FrameWidth = kDisplayWidth;
-  S().FrameHeight = kDisplayHeight;
-  S().FramePitch = kDisplayWidth;
-  S().FramePixels = S().WindowFrame;
+  TheScreen().FrameWidth = kDisplayWidth;
+  TheScreen().FrameHeight = kDisplayHeight;
+  TheScreen().FramePitch = kDisplayWidth;
+  TheScreen().FramePixels = TheScreen().WindowFrame;
   return true;
 }
 

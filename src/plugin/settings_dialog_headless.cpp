@@ -7,7 +7,7 @@
 // Behaves as a dialog the user cancelled at once: the settings are read and the parameters derived, so a
 // native host that calls Config sees the same state as after a cancelled dialog; nothing is written.
 int ShowSettingsDialog(VisModule* module) {
-  g_state.DialogModule = module;
+  g_state.Dialog.Module = module;
   LoadSettingsAndParams(module);
   return 2;
 }

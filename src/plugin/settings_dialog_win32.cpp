@@ -81,11 +81,11 @@ void PlaceOnOwner(HWND dialog) {
 // also before any command reads the sliders back, so that a command that arrives before the first paint (Enter
 // typed ahead while the dialog opens) never takes the trackbars' initial zeros for the user's settings.
 void SetPendingSliderPositions(HWND dialog) {
-  if (!g_state.SlidersPending) return;
+  if (!g_state.Dialog.SlidersPending) return;
   for (const SliderSetting& slider : kSliderSettings) {
     SendItem(dialog, slider.id, TBM_SETPOS, TRUE, g_state.Settings.*slider.field);
   }
-  g_state.SlidersPending = 0;
+  g_state.Dialog.SlidersPending = 0;
 }
 
 void ReadSliders(HWND dialog, const SliderSetting* sliders, std::size_t count) {
@@ -110,7 +110,7 @@ void PickTexture(HWND dialog) {
   OPENFILENAMEA dialogSetup{};
   dialogSetup.lStructSize = sizeof dialogSetup;
   dialogSetup.hwndOwner = dialog;
-  dialogSetup.hInstance = g_state.DialogModule->instance;
+  dialogSetup.hInstance = g_state.Dialog.Module->instance;
   dialogSetup.lpstrFilter = "BMP files (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
   dialogSetup.nFilterIndex = 1;
   dialogSetup.lpstrFile = name;
@@ -144,7 +144,7 @@ void PickTexture(HWND dialog) {
 
 INT_PTR OpenSettingsDialog(HWND dialog, HWND proposedFocus) {
   PlaceOnOwner(dialog);
-  g_state.SlidersPending = 1;
+  g_state.Dialog.SlidersPending = 1;
   SendItem(dialog, IDC_FADE_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 255));
   SendItem(dialog, IDC_FADE_PROGRESS, PBM_SETPOS, 0, 0);
   SetSliderRange(dialog, IDC_WAVE_AMPLITUDE, &EffectSettings::WaveAmplitude);
@@ -187,12 +187,12 @@ void ConfirmSettings(HWND dialog) {
   ReadSliders(dialog, kSliderSettings, std::size(kSliderSettings));
   g_state.Settings.UseTexture = SendItem(dialog, IDC_USE_TEXTURE, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
   DeriveEffectParams();
-  SaveSettings(g_state.DialogModule);
+  SaveSettings(g_state.Dialog.Module);
   EndDialog(dialog, 1);
 }
 
 void CancelSettings(HWND dialog) {
-  LoadSettingsAndParams(g_state.DialogModule);
+  LoadSettingsAndParams(g_state.Dialog.Module);
   EndDialog(dialog, 2);
 }
 
@@ -208,7 +208,7 @@ INT_PTR HandleCommand(HWND dialog, int id) {
       ComputeFadeTable(dialog);
       return TRUE;
     case IDC_ABOUT:
-      DialogBoxParamA(g_state.DialogModule->instance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, AboutDialogProc, 0);
+      DialogBoxParamA(g_state.Dialog.Module->instance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, AboutDialogProc, 0);
       return TRUE;
     case IDC_LOAD_TEXTURE:
       PickTexture(dialog);
@@ -274,7 +274,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 int ShowSettingsDialog(VisModule* module) {
-  g_state.DialogModule = module;
+  g_state.Dialog.Module = module;
   LoadSettingsAndParams(module);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);

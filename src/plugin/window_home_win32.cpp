@@ -25,7 +25,7 @@ constexpr int kFrameClientHeight = 240;
 // The player is not waited for longer than this when it is told the window is gone: it may be waiting for Quit.
 constexpr UINT kIpcTimeoutMs = 1000;
 
-Screen& S() { return g_state.Screen; }
+Screen& TheScreen() { return g_state.Screen; }
 WindowHome& Home() { return g_state.Screen.Home; }
 
 ScreenRect ToScreenRect(const RECT& r) { return ScreenRect{r.left, r.top, r.right, r.bottom}; }
@@ -90,7 +90,7 @@ RECT FrameRequestPlace(VisModule* module) {
 
 // The plug-in's window as the frame's only child, filling its client area.
 bool DockInto(HWND frame) {
-  HWND window = S().Window;
+  HWND window = TheScreen().Window;
   SetWindowLongA(window, GWL_STYLE, static_cast<LONG_PTR>(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS));
   SetWindowLongA(window, GWL_EXSTYLE, 0);
   SetParent(window, frame);
@@ -116,7 +116,7 @@ DockOpenStatus OpenDockedWindow(VisModule* module) {
   }
   if (!DockInto(home.Frame)) return kDockFailed;
   ShowWindow(home.Frame, SW_SHOWNA);
-  SendMessageA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(S().Window), kIpcSetVisWindow);
+  SendMessageA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(TheScreen().Window), kIpcSetVisWindow);
   return kDockOpen;
 }
 
@@ -126,13 +126,13 @@ void FollowDockFrame() {
   if (!DockFrameAlive()) return;
   RECT frame{}, window{};
   GetClientRect(Home().Frame, &frame);
-  GetClientRect(S().Window, &window);
+  GetClientRect(TheScreen().Window, &window);
   if (frame.right != window.right || frame.bottom != window.bottom)
-    SetWindowPos(S().Window, nullptr, 0, 0, frame.right, frame.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(TheScreen().Window, nullptr, 0, 0, frame.right, frame.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void LeaveDock(VisModule* module) {
-  HWND window = S().Window;
+  HWND window = TheScreen().Window;
   SetParent(window, nullptr);
   // Owned by the host's window again, as Init made it, and in front: full screen draws only while active.
   SetWindowLongA(window, GWL_HWNDPARENT, reinterpret_cast<LONG_PTR>(module->parent));
@@ -178,8 +178,8 @@ RECT NormalWindowPlace(VisModule* module, const RECT& work, int defaultClientWid
 }
 
 void NoteWindowGeometry() {
-  HWND window = S().Window;
-  if (S().DisplayKind != kDisplayWindowed || IsWindow(window) == 0 || IsIconic(window) != 0 || IsZoomed(window) != 0)
+  HWND window = TheScreen().Window;
+  if (TheScreen().DisplayKind != kDisplayWindowed || IsWindow(window) == 0 || IsIconic(window) != 0 || IsZoomed(window) != 0)
     return;
   RECT outer{}, client{};
   if (GetWindowRect(window, &outer) == 0 || GetClientRect(window, &client) == 0) return;
@@ -189,7 +189,7 @@ void NoteWindowGeometry() {
 }
 
 bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-  const std::int32_t kind = S().DisplayKind;
+  const std::int32_t kind = TheScreen().DisplayKind;
   switch (message) {
     case WM_PAINT: {
       if (!IsWindowKind(kind)) return false;
@@ -208,7 +208,7 @@ bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
       if (command == kVisNext || command == kVisPrevious) {
         std::atomic_ref<std::int32_t>(Home().PaletteSkip).fetch_add(command == kVisNext ? 1 : -1);
       } else if (command == kVisFullScreen) {
-        S().SwitchRequested = 1;
+        TheScreen().SwitchRequested = 1;
       } else if (command == kVisConfigure) {
         auto* module = reinterpret_cast<VisModule*>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_USERDATA)));
         if (module != nullptr && g_state.DialogModule == nullptr) Config(module);
@@ -247,10 +247,10 @@ bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 RECT CoveredArea() {
-  const std::int32_t kind = S().DisplayKind;
+  const std::int32_t kind = TheScreen().DisplayKind;
   RECT area{};
-  if ((kind == kDisplayWindowed || kind == kDisplayDocked) && IsWindow(S().Window) != 0)
-    GetWindowRect(S().Window, &area);
+  if ((kind == kDisplayWindowed || kind == kDisplayDocked) && IsWindow(TheScreen().Window) != 0)
+    GetWindowRect(TheScreen().Window, &area);
   return area;  // empty: the whole desktop
 }
 

@@ -8,5 +8,4 @@ void ResetHeadlessPlatform() {
   HeadlessResetDirectDraw();
   HeadlessResetGdi();
   HeadlessClearMessageBoxes();
-  HeadlessSetFindHook({});
 }

@@ -31,7 +31,6 @@ std::vector<RecordedText> g_texts;
 std::uintptr_t g_nextHandle = kFirstHandle;
 bool g_failCreateDC = false;
 bool g_failStretch = false;
-long g_getPixelCalls = 0;
 // GetPixel runs once per pixel of a texture: the context it last read and the bitmap selected there are kept
 // until a selection or deletion may change them.
 std::uintptr_t g_pixelContext = 0;
@@ -104,7 +103,6 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 COLORREF GetPixel(HDC dc, int x, int y) {
-  ++g_getPixelCalls;
   if (g_pixelBitmap == nullptr || reinterpret_cast<std::uintptr_t>(dc) != g_pixelContext) {
     DrawingContext* c = FindContext(dc);
     if (c == nullptr) return CLR_INVALID;
@@ -209,7 +207,6 @@ void HeadlessClearTexts() { g_texts.clear(); }
 void HeadlessFailNextCreateCompatibleDC() { g_failCreateDC = true; }
 void HeadlessFailNextStretchDIBits() { g_failStretch = true; }
 int HeadlessLiveGdiObjects() { return static_cast<int>(g_bitmaps.size() + g_contexts.size()); }
-long HeadlessGetPixelCalls() { return g_getPixelCalls; }
 
 void HeadlessResetGdi() {
   g_bitmaps.clear();
@@ -218,7 +215,6 @@ void HeadlessResetGdi() {
   g_texts.clear();
   g_failCreateDC = false;
   g_failStretch = false;
-  g_getPixelCalls = 0;
 }
 
 HDC HeadlessCreateSurfaceDC() {

@@ -84,8 +84,6 @@ void HeadlessFailNextCreateCompatibleDC();
 void HeadlessFailNextStretchDIBits();
 // Number of bitmaps and drawing contexts currently alive, surface contexts included (a leak check).
 int HeadlessLiveGdiObjects();
-// Number of GetPixel calls since the last reset.
-long HeadlessGetPixelCalls();
 // Back to the state at start: no objects, no texts, nothing injected.
 void HeadlessResetGdi();
 

@@ -129,7 +129,7 @@ void PostQuitMessage(int exitCode);
 // platform) is kept apart and handed out only when nothing else in the asked range is waiting.
 BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT remove);
 
-// --- Controls for tests and the command-line host ----------------------------------------------------------------
+// --- Controls for tests ----------------------------------------------------------------------------------------------
 
 struct HeadlessMessage {
   HWND window;  // null for the thread's quit message
