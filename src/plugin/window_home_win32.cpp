@@ -211,7 +211,7 @@ bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
         TheScreen().SwitchRequested = 1;
       } else if (command == kVisConfigure) {
         auto* module = reinterpret_cast<VisModule*>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_USERDATA)));
-        if (module != nullptr && g_state.DialogModule == nullptr) Config(module);
+        if (module != nullptr && g_state.Dialog.Module == nullptr) Config(module);
       } else {
         return false;
       }
