@@ -1,8 +1,8 @@
 // The window ways on Windows: docking in the player's frame, the normal window's remembered place on the
 // monitors there are now at their dots per inch, repainting, the player's commands, and the clean-up at Quit.
-#include <algorithm>
 #include <array>
 #include <atomic>
+#include <span>
 
 #include "plugin/display.h"
 #include "plugin/effect_state.h"
