@@ -281,7 +281,7 @@ TEST_F(CliTest, ConfigRefusesBadValuesAndSavesNothing) {
                             {"WaveShiftPower=-1", "WaveShiftPower must lie in 0..8"},
                             {"FadeOffset=256", "FadeOffset must lie in 0..255"},
                             {"UseTexture=2", "UseTexture must lie in 0..1"},
-                            {"DisplayMode=3", "DisplayMode must lie in 0..2"},
+                            {"DisplayMode=4", "DisplayMode must lie in 0..3"},
                             {"FadeAmplitude=12x", "FadeAmplitude takes a whole number"},
                             {"FadeAmplitude=", "FadeAmplitude takes a whole number"},
                             {"Volume=3", "unknown setting 'Volume'"},
