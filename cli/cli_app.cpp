@@ -95,13 +95,15 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->capture_default_str();
   renderCommand
       ->add_option("--quality", render.quality,
-                   "H.264 quality: draft (smallest), good (default) or best; --crf and --preset override it")
+                   "H.264 quality: draft (smallest), good (default) or best; --crf, --preset, --tune override it")
       ->check(CLI::IsMember({"draft", "good", "best"}));
   renderCommand->add_option("--crf", render.crf, "Video quality: lower is better and larger (VP9 default 40)")
       ->check(CLI::Range(0, 63).description(""));
   renderCommand->add_option("--preset", render.preset, "H.264 speed against size: ultrafast .. veryslow")
       ->check(CLI::IsMember(
           {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow", "slower", "veryslow"}));
+  renderCommand->add_option("--tune", render.tune, "H.264 tuning: none, animation, film, grain, stillimage, ssim, psnr")
+      ->check(CLI::IsMember({"none", "animation", "film", "grain", "stillimage", "ssim", "psnr"}));
   renderCommand->add_option("--video-codec", render.videoCodec, "h264, or prores for .mov (editing software)")
       ->check(CLI::IsMember({"h264", "prores"}));
   renderCommand

@@ -31,6 +31,7 @@ struct RenderOptions {
   int crf = -1;                 // --crf; -1 = the codec's default
   std::string preset;           // --preset
   std::string quality;          // --quality; empty = the default
+  std::string tune;             // --tune
   std::string scaling = "sharp";  // --scaling
   std::string videoCodec;       // --video-codec
   std::string audioCodec;       // --audio-codec

@@ -61,9 +61,9 @@ const QualityPoint& ChosenQuality(const EncoderChoice& e) {
 
 std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool hasSound, bool soundFile) {
   const bool video = IsVideoOutput(kind);
-  if (!video && (e.crf >= 0 || !e.preset.empty() || !e.quality.empty() || !e.videoCodec.empty()))
-    return "--crf, --preset, --quality and --video-codec choose the video encoding: only for .mp4, .mkv, .mov, .webm "
-           "and -";
+  if (!video && (e.crf >= 0 || !e.preset.empty() || !e.quality.empty() || !e.tune.empty() || !e.videoCodec.empty()))
+    return "--crf, --preset, --quality, --tune and --video-codec choose the video encoding: only for .mp4, .mkv, "
+           ".mov, .webm and -";
   if (!video && (!e.audioCodec.empty() || !e.audioBitrate.empty()))
     return "--audio-codec and --audio-bitrate choose the sound of a video: GIFs and PNGs have none";
   if (e.videoCodec == "prores" && kind != OutputKind::Mov)
@@ -74,10 +74,10 @@ std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool has
     return "--crf for VP9 (.webm) takes 0 to 63, not " + std::to_string(e.crf);
   if (e.crf >= 0 && IsH264(kind, e) && e.crf > 51)
     return "--crf for H.264 (.mp4, .mkv, .mov, -) takes 0 (lossless) to 51, not " + std::to_string(e.crf);
-  if ((e.crf >= 0 || !e.preset.empty() || !e.quality.empty()) && e.videoCodec == "prores")
-    return "--crf, --preset and --quality choose H.264's quality; ProRes has a fixed one";
-  if ((!e.preset.empty() || !e.quality.empty()) && kind == OutputKind::Webm)
-    return "--preset and --quality choose H.264's settings; for .webm (VP9) use --crf";
+  if ((e.crf >= 0 || !e.preset.empty() || !e.quality.empty() || !e.tune.empty()) && e.videoCodec == "prores")
+    return "--crf, --preset, --quality and --tune choose H.264's quality; ProRes has a fixed one";
+  if ((!e.preset.empty() || !e.quality.empty() || !e.tune.empty()) && kind == OutputKind::Webm)
+    return "--preset, --quality and --tune choose H.264's settings; for .webm (VP9) use --crf";
   if ((!e.audioCodec.empty() || !e.audioBitrate.empty()) && !hasSound)
     return "--audio-codec and --audio-bitrate need an AUDIO input; waveform blocks have no sound";
   const std::string audio = AudioCodec(kind, e);
@@ -118,7 +118,11 @@ void AppendVideoEncoding(OutputKind kind, const EncoderChoice& e, std::vector<st
     a.push_back(e.preset.empty() ? q.preset : e.preset);
     a.push_back("-crf");
     a.push_back(std::to_string(e.crf >= 0 ? e.crf : q.crf));
-    if (q.tune) Push(a, {"-tune", q.tune});
+    const std::string tune = !e.tune.empty() ? e.tune : q.tune ? q.tune : "none";
+    if (tune != "none") {
+      a.push_back("-tune");
+      a.push_back(tune);
+    }
     Push(a, {"-pix_fmt", "yuv420p"});
   }
 }

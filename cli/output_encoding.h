@@ -17,6 +17,7 @@ struct EncoderChoice {
   int crf = -1;         // -1: the quality's CRF (VP9: kDefaultCrfVp9)
   std::string preset;   // empty: the quality's preset; ignored by VP9
   std::string quality;  // "draft", "good", "best"; empty: kDefaultQuality
+  std::string tune;     // x264's tuning, "none" for none; empty: the quality's
   Scaling scaling = Scaling::Sharp;
   std::string videoCodec;    // "h264" or "prores" (.mov only); empty: H.264 (VP9 for .webm)
   std::string audioCodec;    // "aac", "opus", "flac" or "copy"; empty: AAC (Opus for .webm)

@@ -15,6 +15,7 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   e.crf = o.crf;
   e.preset = o.preset;
   e.quality = o.quality;
+  e.tune = o.tune;
   e.scaling = o.scaling == "nearest" ? Scaling::Nearest : o.scaling == "smooth" ? Scaling::Smooth : Scaling::Sharp;
   e.videoCodec = o.videoCodec;
   e.audioCodec = o.audioCodec;
