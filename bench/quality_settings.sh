@@ -31,6 +31,8 @@ seconds=10
 [ -s drums.wav ] || ffmpeg -v error -y -f lavfi -i "aevalsrc=exprs='0.9*sin(2*PI*(50+90*exp(-30*mod(t,0.5)))*t)*exp(-9*mod(t,0.5))+0.4*(random(0)*2-1)*exp(-60*mod(t+0.25,0.5))':s=44100:d=$seconds" \
   -ac 2 -c:a pcm_s16le drums.wav
 
+# Frames are paired by number: the containers start the video at different times.
+compare="[0:v]setpts=N/50/TB[a];[1:v]setpts=N/50/TB[b];[a][b]ssim"
 printf "%-22s %-6s %6s %7s %8s\n" "setting" "clip" "cpu/s" "ssim_y" "MB"
 for clip in loud quiet drums; do
   [ -s "$clip-ref.mkv" ] || "$tavelmir" render $clip.wav -o "$clip-ref.mkv" -y --size 1920x1080 --crf 0 \
@@ -42,9 +44,11 @@ for clip in loud quiet drums; do
     out="$clip-$preset-$crf-${tune:-none}.mp4"
     read -r user sys < <(/usr/bin/time -f "%U %S" "$tavelmir" render $clip.wav -o "$out" -y --size 1920x1080 \
       "${args[@]}" 2>&1 >/dev/null | tail -1)
-    ssim=$(ffmpeg -v info -i "$out" -i "$clip-ref.mkv" -lavfi "[0:v][1:v]ssim" -f null - 2>&1 |
+    ssim=$(ffmpeg -v info -i "$out" -i "$clip-ref.mkv" -lavfi "$compare" -f null - 2>&1 |
       sed -n 's/.*SSIM Y:\([0-9.]*\).*/\1/p' | tail -1)
     awk -v s="$setting" -v c="$clip" -v u="$user" -v y="$sys" -v q="$ssim" -v b="$(stat -c %s "$out")" -v n=$seconds \
-      'BEGIN{printf "%-22s %-6s %6.2f %7.4f %8.2f\n", s, c, (u + y) / n, q, b / 1e6}'
+      'BEGIN{# Frames are paired by number: the containers start the video at different times.
+compare="[0:v]setpts=N/50/TB[a];[1:v]setpts=N/50/TB[b];[a][b]ssim"
+printf "%-22s %-6s %6.2f %7.4f %8.2f\n", s, c, (u + y) / n, q, b / 1e6}'
   done
 done

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "cli_test_support.h"
@@ -154,6 +155,50 @@ TEST_F(OutputTest, AGifAndAStillShowTheFramesOwnColours) {
   ASSERT_EQ(Render({"-o", (folder.path / "now.gif").string()}).status, 0);
   EXPECT_LE(fs::file_size(folder.path / "now.gif") * 3, fs::file_size(before))
       << fs::file_size(folder.path / "now.gif") << " vs " << fs::file_size(before);
+}
+
+// Five seconds of something like music at 44.1 kHz: a kick every half second, hats between, a saw bass and a pad.
+void WriteMusic(const fs::path& file) {
+  constexpr int kRate = 44100;
+  std::vector<double> samples;
+  std::uint32_t noise = 12345;
+  for (int i = 0; i < 5 * kRate; ++i) {
+    const double t = static_cast<double>(i) / kRate, beat = std::fmod(t, 0.5), off = std::fmod(t + 0.25, 0.5);
+    noise = noise * 1664525u + 1013904223u;
+    const double white = static_cast<double>(noise >> 8) / (1 << 23) - 1;
+    const double bass = std::fmod(t * (t < 2.5 ? 55.0 : 41.2), 1.0) * 2 - 1;
+    double pad = 0;
+    for (double f : {220.0, 261.6, 329.6}) pad += std::sin(2 * M_PI * f * t + std::sin(2 * M_PI * 0.3 * t));
+    const double kick = std::sin(2 * M_PI * (50 + 90 * std::exp(-30 * beat)) * t) * std::exp(-9 * beat);
+    const double v = 0.45 * kick + 0.15 * white * std::exp(-60 * off) + 0.2 * bass + 0.08 * pad;
+    samples.push_back(std::round(std::clamp(v, -1.0, 1.0) * 30000));
+    samples.push_back(std::round(std::clamp(v * 0.9 + 0.05 * white, -1.0, 1.0) * 30000));
+  }
+  WriteAudio(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, samples);
+}
+
+TEST_F(OutputTest, TheDefaultQualityKeepsTheLosslessPictureAt1080p) {
+  const fs::path music = folder.path / "music.wav";
+  WriteMusic(music);
+  const std::vector<std::string> clip = {
+      "render", music.string(), "--plugin-dir", plugin.string(), "--size", "1920x1080", "--start", "3", "-t", "2"};
+  auto render = [&](const fs::path& out, std::vector<std::string> extra) {
+    std::vector<std::string> args = clip;
+    args.push_back("-o");
+    args.push_back(out.string());
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunCli(args).status;
+  };
+  const fs::path lossless = folder.path / "lossless.mkv", chosen = folder.path / "default.mp4";
+  ASSERT_EQ(render(lossless, {"--crf", "0", "--preset", "ultrafast"}), 0);
+  ASSERT_EQ(render(chosen, {}), 0);
+  // Frames paired by number: Matroska and MP4 start the video at different times.
+  const std::string report =
+      CommandOutput("ffmpeg -v info -i '" + chosen.string() + "' -i '" + lossless.string() +
+                    "' -lavfi '[0:v]setpts=N/50/TB[a];[1:v]setpts=N/50/TB[b];[a][b]ssim' -f null - 2>&1 | "
+                    "grep -o 'SSIM Y:[0-9.]*'");
+  ASSERT_EQ(report.substr(0, 7), "SSIM Y:") << report;
+  EXPECT_GE(std::stod(report.substr(7)), 0.95) << report;
 }
 
 TEST_F(OutputTest, AFolderGetsOneNumberedPngPerFrame) {
