@@ -102,8 +102,11 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   renderCommand->add_option("--preset", render.preset, "H.264 speed against size: ultrafast .. veryslow")
       ->check(CLI::IsMember(
           {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow", "slower", "veryslow"}));
-  renderCommand->add_option("--tune", render.tune, "H.264 tuning: none, animation, film, grain, stillimage, ssim, psnr")
-      ->check(CLI::IsMember({"none", "animation", "film", "grain", "stillimage", "ssim", "psnr"}));
+  renderCommand
+      ->add_option("--tune", render.tune,
+                   "H.264 tuning: none, animation, film, grain, stillimage, ssim, psnr, fastdecode, zerolatency")
+      ->check(CLI::IsMember(
+          {"none", "animation", "film", "grain", "stillimage", "ssim", "psnr", "fastdecode", "zerolatency"}));
   renderCommand->add_option("--video-codec", render.videoCodec, "h264, or prores for .mov (editing software)")
       ->check(CLI::IsMember({"h264", "prores"}));
   renderCommand

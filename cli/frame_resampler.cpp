@@ -20,33 +20,54 @@ bool SameTap(const ResampleTap& a, const ResampleTap& b) {
 
 int RowOf(int tapRow) { return tapRow < 0 ? kBlackRow : tapRow; }
 
-// Enlarges across every screen row an output row reads, and fills the black row.
-void EnlargeAcross(FrameResampler& r, const std::uint8_t* indices, const Channels& channels) {
+std::size_t PlaneSize(const FrameResampler& r) {
+  return static_cast<std::size_t>(kScreenHeight + 1) * static_cast<std::size_t>(r.geometry.width);
+}
+
+// Row `row` of channel plane `c`.
+std::int32_t* Across(FrameResampler& r, int c, int row) {
+  return r.across.data() + static_cast<std::size_t>(c) * PlaneSize(r) +
+         static_cast<std::size_t>(row) * static_cast<std::size_t>(r.geometry.width);
+}
+
+// Enlarges across every screen row an output row reads, and the black row; `pairs`: the second and third channels
+// are summed over column pairs at half width.
+void EnlargeAcross(FrameResampler& r, const std::uint8_t* indices, const Channels& channels, bool pairs) {
   const int width = r.geometry.width;
-  const std::size_t stride = static_cast<std::size_t>(width) * 3;
+  const std::int32_t* __restrict first = r.columnFirst.data();
+  const std::int32_t* __restrict second = r.columnSecond.data();
+  const std::int32_t* __restrict keep = r.columnKeep.data();
+  const std::int32_t* __restrict weight = r.columnWeight.data();
+  std::int32_t value[kScreenWidth + 1];  // one screen row's channel, then black
   for (int y = 0; y <= kScreenHeight; ++y) {
     if (y < kScreenHeight && !r.rowUsed[static_cast<std::size_t>(y)]) continue;
-    std::int32_t* out = r.across.data() + static_cast<std::size_t>(y) * stride;
-    if (y == kBlackRow) {
-      for (int x = 0; x < width; ++x)
-        for (int c = 0; c < 3; ++c) out[3 * x + c] = kOne * channels[kBlackEntry][c];
-      continue;
-    }
-    const std::uint8_t* in = indices + y * kScreenWidth;
-    for (int x = 0; x < width; ++x) {
-      const ResampleTap& t = r.column[static_cast<std::size_t>(x)];
-      const int* a = channels[t.first < 0 ? kBlackEntry : in[t.first]];
-      const int* b = channels[t.first < 0 ? kBlackEntry : in[t.second]];
-      const int keep = kOne - t.weight;
-      out[3 * x] = keep * a[0] + t.weight * b[0];
-      out[3 * x + 1] = keep * a[1] + t.weight * b[1];
-      out[3 * x + 2] = keep * a[2] + t.weight * b[2];
+    const std::uint8_t* in = y < kScreenHeight ? indices + y * kScreenWidth : nullptr;
+    for (int c = 0; c < 3; ++c) {
+      for (int x = 0; x < kScreenWidth; ++x) value[x] = channels[in ? in[x] : kBlackEntry][c];
+      value[kScreenWidth] = channels[kBlackEntry][c];
+      std::int32_t* __restrict out = Across(r, c, y);
+      if (pairs && c > 0) {
+        for (int i = 0; i < width / 2; ++i) {
+          const int x = 2 * i;
+          out[i] = keep[x] * value[first[x]] + weight[x] * value[second[x]] + keep[x + 1] * value[first[x + 1]] +
+                   weight[x + 1] * value[second[x + 1]];
+        }
+      } else {
+        for (int x = 0; x < width; ++x) out[x] = keep[x] * value[first[x]] + weight[x] * value[second[x]];
+      }
     }
   }
 }
 
-const std::int32_t* AcrossRow(const FrameResampler& r, int row) {
-  return r.across.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(r.geometry.width) * 3;
+// out[x] = (keep a[x] + weight b[x] + round) >> shift, for x < n.
+void BlendRows(const std::int32_t* __restrict a, const std::int32_t* __restrict b, int weight, int shift, int n,
+               std::uint8_t* __restrict out) {
+  const int keep = kOne - weight, round = 1 << (shift - 1);
+  if (weight == 0) {
+    for (int x = 0; x < n; ++x) out[x] = static_cast<std::uint8_t>((kOne * a[x] + round) >> shift);
+  } else {
+    for (int x = 0; x < n; ++x) out[x] = static_cast<std::uint8_t>((keep * a[x] + weight * b[x] + round) >> shift);
+  }
 }
 
 }  // namespace
@@ -86,10 +107,23 @@ void PrepareFrameResampler(FrameResampler& r, const OutputGeometry& g, Scaling s
   r.geometry = g;
   r.column = ResampleTaps(kScreenWidth, g.pictureWidth, g.pictureX, g.width, sharp);
   r.row = ResampleTaps(kScreenHeight, g.pictureHeight, g.pictureY, g.height, sharp);
+  const std::size_t width = static_cast<std::size_t>(g.width);
+  r.columnFirst.assign(width, kScreenWidth);
+  r.columnSecond.assign(width, kScreenWidth);
+  r.columnKeep.assign(width, kOne);
+  r.columnWeight.assign(width, 0);
+  for (std::size_t x = 0; x < width; ++x) {
+    const ResampleTap& t = r.column[x];
+    if (t.first < 0) continue;
+    r.columnFirst[x] = t.first;
+    r.columnSecond[x] = t.second;
+    r.columnKeep[x] = kOne - t.weight;
+    r.columnWeight[x] = t.weight;
+  }
   r.rowUsed.assign(kScreenHeight, 0);
   for (const ResampleTap& t : r.row)
     if (t.first >= 0) r.rowUsed[static_cast<std::size_t>(t.first)] = r.rowUsed[static_cast<std::size_t>(t.second)] = 1;
-  r.across.assign(static_cast<std::size_t>(kScreenHeight + 1) * static_cast<std::size_t>(g.width) * 3, 0);
+  r.across.assign(PlaneSize(r) * 3, 0);
 }
 
 void ResampleFrameToYuv420(FrameResampler& r, const std::uint8_t* indices, const std::uint8_t* palette,
@@ -102,7 +136,7 @@ void ResampleFrameToYuv420(FrameResampler& r, const std::uint8_t* indices, const
     channels[i][1] = p.blue[i];
     channels[i][2] = p.red[i];
   }
-  EnlargeAcross(r, indices, channels);
+  EnlargeAcross(r, indices, channels, true);
 
   const int width = r.geometry.width, height = r.geometry.height;
   const std::size_t w = static_cast<std::size_t>(width);
@@ -113,41 +147,32 @@ void ResampleFrameToYuv420(FrameResampler& r, const std::uint8_t* indices, const
       std::memcpy(out, out - w, w);
       continue;
     }
-    const std::int32_t* a = AcrossRow(r, RowOf(t.first));
-    const std::int32_t* b = AcrossRow(r, RowOf(t.second));
-    const int keep = kOne - t.weight;
-    for (int x = 0; x < width; ++x)
-      out[x] = static_cast<std::uint8_t>((keep * a[3 * x] + t.weight * b[3 * x] + (1 << 13)) >> 14);
+    BlendRows(Across(r, 0, RowOf(t.first)), Across(r, 0, RowOf(t.second)), t.weight, 14, width, out);
   }
 
   // Each chroma sample: the four output pixels it covers, at 4 x 128 x 128 times the scale, summed.
   const int chromaWidth = width / 2, chromaHeight = height / 2;
   const std::size_t cw = static_cast<std::size_t>(chromaWidth);
-  std::uint8_t* bluePlane = yuv + w * static_cast<std::size_t>(height);
-  std::uint8_t* redPlane = bluePlane + cw * static_cast<std::size_t>(chromaHeight);
+  std::uint8_t* planes[2] = {yuv + w * static_cast<std::size_t>(height), nullptr};
+  planes[1] = planes[0] + cw * static_cast<std::size_t>(chromaHeight);
   for (int j = 0; j < chromaHeight; ++j) {
     const ResampleTap& t0 = r.row[static_cast<std::size_t>(2 * j)];
     const ResampleTap& t1 = r.row[static_cast<std::size_t>(2 * j + 1)];
-    std::uint8_t* blue = bluePlane + static_cast<std::size_t>(j) * cw;
-    std::uint8_t* red = redPlane + static_cast<std::size_t>(j) * cw;
-    if (j > 0 && SameTap(t0, r.row[static_cast<std::size_t>(2 * j - 2)]) &&
-        SameTap(t1, r.row[static_cast<std::size_t>(2 * j - 1)])) {
-      std::memcpy(blue, blue - cw, cw);
-      std::memcpy(red, red - cw, cw);
-      continue;
-    }
-    const std::int32_t* a0 = AcrossRow(r, RowOf(t0.first));
-    const std::int32_t* b0 = AcrossRow(r, RowOf(t0.second));
-    const std::int32_t* a1 = AcrossRow(r, RowOf(t1.first));
-    const std::int32_t* b1 = AcrossRow(r, RowOf(t1.second));
-    const int keep0 = kOne - t0.weight, keep1 = kOne - t1.weight;
-    for (int i = 0; i < chromaWidth; ++i) {
-      const int x = 6 * i;  // two output pixels of three channels each
-      for (int c = 1; c <= 2; ++c) {
-        const std::int32_t sum = keep0 * (a0[x + c] + a0[x + 3 + c]) + t0.weight * (b0[x + c] + b0[x + 3 + c]) +
-                                 keep1 * (a1[x + c] + a1[x + 3 + c]) + t1.weight * (b1[x + c] + b1[x + 3 + c]);
-        (c == 1 ? blue : red)[i] = static_cast<std::uint8_t>((sum + (1 << 17)) >> 18);
+    const bool repeat = j > 0 && SameTap(t0, r.row[static_cast<std::size_t>(2 * j - 2)]) &&
+                        SameTap(t1, r.row[static_cast<std::size_t>(2 * j - 1)]);
+    for (int c = 1; c <= 2; ++c) {
+      std::uint8_t* __restrict out = planes[c - 1] + static_cast<std::size_t>(j) * cw;
+      if (repeat) {
+        std::memcpy(out, out - cw, cw);
+        continue;
       }
+      const std::int32_t* __restrict a0 = Across(r, c, RowOf(t0.first));
+      const std::int32_t* __restrict b0 = Across(r, c, RowOf(t0.second));
+      const std::int32_t* __restrict a1 = Across(r, c, RowOf(t1.first));
+      const std::int32_t* __restrict b1 = Across(r, c, RowOf(t1.second));
+      const int keep0 = kOne - t0.weight, keep1 = kOne - t1.weight, w0 = t0.weight, w1 = t1.weight;
+      for (int i = 0; i < chromaWidth; ++i)
+        out[i] = static_cast<std::uint8_t>((keep0 * a0[i] + w0 * b0[i] + keep1 * a1[i] + w1 * b1[i] + (1 << 17)) >> 18);
     }
   }
 }
@@ -159,7 +184,7 @@ void ResampleFrameToRgb(FrameResampler& r, const std::uint8_t* indices, const st
   Channels channels;
   for (int i = 0; i <= kBlackEntry; ++i)
     for (int c = 0; c < 3; ++c) channels[i][c] = i < kBlackEntry ? palette[3 * i + c] : 0;
-  EnlargeAcross(r, indices, channels);
+  EnlargeAcross(r, indices, channels, false);
 
   const int width = r.geometry.width;
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
@@ -170,10 +195,12 @@ void ResampleFrameToRgb(FrameResampler& r, const std::uint8_t* indices, const st
       std::memcpy(out, out - rowBytes, rowBytes);
       continue;
     }
-    const std::int32_t* a = AcrossRow(r, RowOf(t.first));
-    const std::int32_t* b = AcrossRow(r, RowOf(t.second));
     const int keep = kOne - t.weight;
-    for (std::size_t x = 0; x < rowBytes; ++x)
-      out[x] = static_cast<std::uint8_t>((keep * a[x] + t.weight * b[x] + (1 << 13)) >> 14);
+    for (int c = 0; c < 3; ++c) {
+      const std::int32_t* a = Across(r, c, RowOf(t.first));
+      const std::int32_t* b = Across(r, c, RowOf(t.second));
+      for (int x = 0; x < width; ++x)
+        out[3 * x + c] = static_cast<std::uint8_t>((keep * a[x] + t.weight * b[x] + (1 << 13)) >> 14);
+    }
   }
 }

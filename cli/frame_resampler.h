@@ -26,7 +26,11 @@ std::vector<ResampleTap> ResampleTaps(int screen, int picture, int offset, int o
 struct FrameResampler {
   OutputGeometry geometry;
   std::vector<ResampleTap> column, row;
-  std::vector<std::int32_t> across;   // per screen row (and one of black), per output column: 3 channels
+  // The column taps as arrays: screen columns (kScreenWidth for black) and their weights.
+  std::vector<std::int32_t> columnFirst, columnSecond, columnKeep, columnWeight;
+  // Per screen row (and one of black), per output column, one plane per channel. For YUV the second and third
+  // planes hold, at half width, the sums of the two columns each chroma sample covers.
+  std::vector<std::int32_t> across;
   std::vector<std::uint8_t> rowUsed;  // screen rows any output row reads
 };
 void PrepareFrameResampler(FrameResampler& resampler, const OutputGeometry& geometry, Scaling scaling);
