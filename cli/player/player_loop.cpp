@@ -1,0 +1,218 @@
+// One engine frame per 20 ms, the finished frame shown at once, with the waveform the sound device is playing then.
+#include "player_loop.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "effect_session.h"
+#include "frame_image.h"
+#include "look_options.h"
+#include "player_keys.h"
+#include "player_window.h"
+#include "settings_commands.h"
+
+namespace {
+
+constexpr auto kFramePeriod = std::chrono::microseconds(1000000 / kFramesPerSecond);
+// A note about a key's change stays on screen this long.
+constexpr auto kNoteTime = std::chrono::seconds(2);
+
+struct ScriptedKey {
+  std::int64_t frame;
+  SDL_Keycode key;
+  std::uint16_t modifiers;
+};
+
+// "FRAME:KEY ..." with SDL's key names ("Escape", "Right", "c", "Alt+Return").
+bool ParseScriptedKeys(const std::string& text, std::vector<ScriptedKey>& keys, std::string& error) {
+  std::string spaced = text;
+  for (char& c : spaced)
+    if (c == ',') c = ' ';
+  std::istringstream words(spaced);
+  std::string word;
+  while (words >> word) {
+    const std::size_t colon = word.find(':');
+    std::string name = colon == std::string::npos ? "" : word.substr(colon + 1);
+    std::uint16_t modifiers = 0;
+    if (name.rfind("Alt+", 0) == 0) {
+      modifiers = KMOD_LALT;
+      name = name.substr(4);
+    }
+    const SDL_Keycode key = name.empty() ? SDLK_UNKNOWN : SDL_GetKeyFromName(name.c_str());
+    char* end = nullptr;
+    const long long frame = colon == std::string::npos ? -1 : std::strtoll(word.c_str(), &end, 10);
+    if (key == SDLK_UNKNOWN || frame < 0 || end != word.c_str() + colon) {
+      error = "--keys: '" + word + "' is not FRAME:KEY";
+      return false;
+    }
+    keys.push_back({frame, key, modifiers});
+  }
+  return true;
+}
+
+void PushKey(const ScriptedKey& k) {
+  SDL_Event event{};
+  event.type = SDL_KEYDOWN;
+  event.key.state = SDL_PRESSED;
+  event.key.keysym.sym = k.key;
+  event.key.keysym.scancode = SDL_GetScancodeFromKey(k.key);
+  event.key.keysym.mod = k.modifiers;
+  SDL_PushEvent(&event);
+}
+
+// Which palette the animation is in, for the note after a palette key.
+std::string PaletteNote(const EffectSession& session) {
+  return "palette " + std::to_string(CurrentPalette(session)) + " of " +
+         std::to_string(std::max(session.engine.PaletteCount(), 1));
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& streams) {
+  std::string error;
+  std::vector<ScriptedKey> script;
+  if (!ParseScriptedKeys(o.scriptedKeys, script, error)) {
+    streams.err << "tavelmir: " << error << '\n';
+    return 1;
+  }
+  const SteadyTime origin = std::chrono::steady_clock::now();
+  PlayerTrace trace;
+  if (!o.tracePath.empty() && !OpenPlayerTrace(o.tracePath, origin, trace, error)) {
+    streams.err << "tavelmir: " << error << '\n';
+    return 1;
+  }
+  PlayerWindow window;
+  if (!OpenPlayerWindow({o.smooth, o.fullscreen, o.monitor}, window, error)) {
+    ClosePlayerTrace(trace);
+    streams.err << "tavelmir: " << error << '\n';
+    return 1;
+  }
+  Look resolved;
+  EffectSession session;
+  if (!ResolveLook(o.look, resolved, error) || !StartEffect(resolved, session, error)) {
+    ClosePlayerWindow(window);
+    ClosePlayerTrace(trace);
+    streams.err << "tavelmir: " << error << '\n';
+    return 1;
+  }
+  for (const std::string& w : resolved.warnings) streams.err << "tavelmir: warning: " << w << '\n';
+
+  LiveLook look{resolved.settings, session.engine.PaletteCount(), 0};
+  std::vector<unsigned char> block(kWaveformBlockBytes);
+  std::vector<std::uint8_t> indices(kScreenPixels), palette(kPaletteBytes);
+  std::string note;
+  SteadyTime noteUntil{};
+  bool help = false, running = true;
+  int status = 0;
+  std::size_t nextScripted = 0;
+  double renderTotalUs = 0, presentTotalUs = 0;
+  std::uint64_t clockPointsTraced = 0;
+  AudioClockPoint clockPoints[SampleHistory::kKeptClockPoints];
+  const double cpuAtStart = CpuSeconds();
+  SteadyTime due = std::chrono::steady_clock::now();
+  std::int64_t frame = 0;
+
+  for (; running; ++frame) {
+    while (nextScripted < script.size() && script[nextScripted].frame <= frame) PushKey(script[nextScripted++]);
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+      if (event.type == SDL_QUIT) running = false;
+      if (event.type == SDL_AUDIODEVICEADDED || event.type == SDL_AUDIODEVICEREMOVED)
+        feed.OnDeviceEvent(event.adevice, streams);
+      if (event.type != SDL_KEYDOWN) continue;
+      const KeyAction action = ActionForKey(event.key.keysym.sym, event.key.keysym.mod);
+      switch (action.action) {
+        case PlayerAction::None:
+          break;
+        case PlayerAction::Quit:
+          running = false;
+          break;
+        case PlayerAction::ToggleFullscreen:
+          TogglePlayerFullscreen(window);
+          break;
+        case PlayerAction::ToggleHelp:
+          help = !help;
+          break;
+        default: {
+          int paletteStep = 0;
+          note = ApplyLookAction(action, look, paletteStep);
+          if (paletteStep != 0) {
+            session.engine.SkipPalettes(paletteStep);
+            note = PaletteNote(session);
+          }
+          session.engine.ApplySettings(look.settings);
+          noteUntil = std::chrono::steady_clock::now() + kNoteTime;
+          TraceNote(trace, frame, "key " + std::string(SDL_GetKeyName(event.key.keysym.sym)) + ": " + note);
+          break;
+        }
+      }
+    }
+    if (!running) break;
+    if (!feed.Prepare(streams)) break;
+
+    const SteadyTime start = std::chrono::steady_clock::now();
+    FramePlacement placement;
+    feed.Fill(start, block.data(), placement);
+    DrawEffectFrame(session, block.data(), indices.data(), palette.data());
+    const SteadyTime rendered = std::chrono::steady_clock::now();
+    const bool showNote = !note.empty() && start < noteUntil;
+    PresentFrame(window, indices.data(), palette.data(), help ? kPlayerHelpLine : showNote ? note.c_str() : "");
+    const SteadyTime shown = std::chrono::steady_clock::now();
+    const double renderUs = std::chrono::duration<double, std::micro>(rendered - start).count();
+    const double presentUs = std::chrono::duration<double, std::micro>(shown - rendered).count();
+    renderTotalUs += renderUs;
+    presentTotalUs += presentUs;
+    TraceFrame(trace, frame, shown, placement, block.data(), renderUs, presentUs);
+    if (trace.file) {
+      int count = 0;
+      clockPointsTraced = feed.Sound().ClockPointsSince(clockPointsTraced, clockPoints, count);
+      for (int i = 0; i < count; ++i) TraceClock(trace, clockPoints[i]);
+    }
+
+    // Keep to the 20 ms grid; after a stall (a busy machine, a dragged window) start a new grid rather than
+    // rushing through the missed frames.
+    due += kFramePeriod;
+    const SteadyTime now = std::chrono::steady_clock::now();
+    if (now > due + 3 * kFramePeriod) due = now;
+    std::this_thread::sleep_until(due);
+  }
+
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - origin).count();
+  const double cpu = CpuSeconds() - cpuAtStart;
+  if (trace.file && frame > 0) {
+    char summary[200];
+    std::snprintf(summary, sizeof summary,
+                  "end: %lld frames in %.2f s; process CPU %.2f s (%.1f %% of one core); a frame's Render %.0f us "
+                  "and presentation %.0f us of wall time (%.1f %% of 20 ms)",
+                  static_cast<long long>(frame), wall, cpu, 100 * cpu / wall, renderTotalUs / frame,
+                  presentTotalUs / frame, (renderTotalUs + presentTotalUs) / frame / 200.0);
+    TraceNote(trace, frame, summary);
+  }
+  if (o.save && status == 0) {
+    if (resolved.settingsFile.empty()) {
+      streams.err << "tavelmir: cannot tell where to keep the settings: neither XDG_CONFIG_HOME nor HOME names a "
+                     "folder\n";
+      status = 1;
+    } else if (!SaveSettingsFile(resolved.settingsFile, look.settings, error)) {
+      streams.err << "tavelmir: " << error << '\n';
+      status = 1;
+    } else {
+      streams.out << "saved " << resolved.settingsFile << '\n';
+    }
+  }
+  ClosePlayerWindow(window);
+  ClosePlayerTrace(trace);
+  return status;
+}
