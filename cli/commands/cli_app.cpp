@@ -50,6 +50,15 @@ std::string ConfigFooter() {
          "are what `tavelmir render` uses. Values that would change the file's layout are refused.";
 }
 
+// A --set that cannot apply is a usage error, found before anything is opened.
+const CLI::Validator kSettingAssignment(
+    [](std::string& assignment) {
+      EffectSettings settings{};
+      std::string error;
+      return ApplySettingAssignment(assignment, settings, error) ? std::string() : error;
+    },
+    "KEY=VALUE", "");
+
 }  // namespace
 
 int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool terminal) {
@@ -111,8 +120,10 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   renderCommand->add_option("-t,--duration", render.duration, "Length: seconds or [hh:]mm:ss[.ms]");
   renderCommand->add_option("--frames", render.maxFrames, "Stop after N frames")
       ->check(CLI::Range(std::int64_t{1}, std::int64_t{1000000000}).description(""));
-  renderCommand->add_option("--set", render.look.assignments,
-                            "KEY=VALUE: a setting for this render only, keys as in `tavelmir config` (repeatable)");
+  renderCommand
+      ->add_option("--set", render.look.assignments,
+                   "KEY=VALUE: a setting for this render only, keys as in `tavelmir config` (repeatable)")
+      ->check(kSettingAssignment);
   renderCommand->add_option("--palettes", render.look.palettesDir, "Folder of *.pal palettes to use instead");
   renderCommand->add_option("--plugin-dir", render.look.pluginDir,
                             "Plug-in folder with TavelDat/ and plugin.ini (default: the installed data set and "
@@ -145,8 +156,10 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
     command->add_option("--plugin-dir", options->look.pluginDir,
                         "Plug-in folder holding TavelDat/ and plugin.ini (default: the installed data set and your "
                         "settings)");
-    command->add_option("--set", options->look.assignments,
-                        "KEY=VALUE: a setting for this session, as for `tavelmir config` (repeatable)");
+    command
+        ->add_option("--set", options->look.assignments,
+                     "KEY=VALUE: a setting for this session, as for `tavelmir config` (repeatable)")
+        ->check(kSettingAssignment);
     command->add_option("--palettes", options->look.palettesDir, "Folder of *.pal palettes to use instead");
     command->add_flag("--save", options->save,
                       "Save the settings in force at the end (keys and --set) into the settings file");
@@ -156,6 +169,7 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
         ->check(CLI::NonNegativeNumber);
     command->add_option("--trace", options->tracePath,
                         "Write per frame when it was shown and which samples it showed (for checking sync)");
+    command->add_flag("-y", options->replace, "Replace an existing --trace file");
     command->add_option("--keys", options->scriptedKeys, "FRAME:KEY ... keys to press at those frames")->group("");
   }
 

@@ -2,19 +2,10 @@
 #include "waveform_source.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-
-std::int8_t SampleToSigned8(double sample) {
-  // libsndfile maps integer formats onto -1 .. 1 by dividing by 2^(bits-1), so floor(x * 128) is exactly the
-  // integer sample shifted right arithmetically to 8 bits.
-  if (sample != sample) return 0;  // NaN: silence
-  double scaled = std::floor(sample * 128.0);
-  if (scaled < -128.0) scaled = -128.0;
-  if (scaled > 127.0) scaled = 127.0;
-  return static_cast<std::int8_t>(scaled);
-}
 
 namespace {
 constexpr std::int64_t kChunkFrames = 4096;
@@ -53,7 +44,10 @@ bool LoadAudioClip(const std::string& path, AudioClip& clip, std::string& error)
 
 std::int64_t AudioFrameCount(std::int64_t length, int rate) {
   if (length <= 0 || rate <= 0) return 0;
-  return (length * kFramesPerSecond + rate - 1) / rate;
+  // In whole seconds and the rest, so that no length a header may claim overflows.
+  const std::int64_t seconds = length / rate, rest = length % rate;
+  if (seconds > INT64_MAX / (2 * kFramesPerSecond)) return INT64_MAX / 2;
+  return seconds * kFramesPerSecond + (rest * kFramesPerSecond + rate - 1) / rate;
 }
 
 std::int64_t FrameStartSample(std::int64_t frame, int rate, std::int64_t offsetSamples) {
