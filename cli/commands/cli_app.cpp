@@ -23,14 +23,18 @@ const char kRenderFooter[] =
     "  tavelmir render song.flac -o song.mp4 --size 1920x1080\n"
     "  tavelmir render song.mp3 -o clip.mp4 --start 1:05 --duration 30 --set RadioIndex=3\n"
     "  tavelmir render song.flac -o - | ffplay -\n"
+    "  tavelmir render song.mp3 -o cover.png --start 1:05 --size 1920x1080\n"
     "\n"
     "AUDIO: anything FFmpeg or libsndfile decodes (WAV, FLAC, MP3, Ogg, Opus, AAC/M4A, WMA, the sound of a video),\n"
     "or - for standard input. Frame n (50 per second) is fed the 576 samples of each channel from sample\n"
     "floor(n * rate / 50).\n"
-    "OUT: .mp4 or .mkv (H.264 and AAC), .webm (VP9 and Opus), .gif, a folder for PNG frames (frame_000000.png, ...;\n"
+    "OUT: .mp4, .mkv or .mov (H.264 and AAC; .mov also ProRes), .webm (VP9 and Opus), .gif (each frame's own\n"
+    "colours, 25 frames a second), .png (one still, at --start), a folder for PNG frames (frame_000000.png, ...;\n"
     "new or empty), or - for Matroska on standard output. The output is written under a temporary name beside it\n"
-    "and gets its name only when complete; an interrupted or failed render leaves nothing.\n"
-    "Videos are BT.709, limited range, yuv420p; the picture is enlarged before its colour is subsampled.\n"
+    "and gets its name only when complete; an interrupted or failed render leaves nothing. Videos carry the\n"
+    "song's title, artist and album.\n"
+    "Videos are BT.709, limited range, yuv420p; the picture is enlarged before its colour is subsampled. Sharp\n"
+    "scaling makes every screen pixel equally large at any size; GIFs are enlarged by nearest neighbours.\n"
     "The look: the settings of `tavelmir config` (your settings file), then each --set; a fade setting that differs\n"
     "from the data set's fade table is computed in memory. Unless the settings say otherwise, videos move on to\n"
     "the next palette about every 10 seconds.\n"
@@ -76,7 +80,8 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   auto* output = renderCommand->add_option("-o,--output", render.outputPath, "Video, GIF, PNG folder or - to write");
   auto* dump = renderCommand->add_option("--dump", render.dumpPath, "Raw frames (indices + palette) to write");
   output->excludes(dump);
-  renderCommand->add_option("--size", render.size, "Frame size WIDTHxHEIGHT, e.g. 1920x1080 (default 960x720)");
+  renderCommand->add_option("--size", render.size,
+                            "Frame size WIDTHxHEIGHT, e.g. 1920x1080 (default 960x720; GIF 640x400)");
   renderCommand->add_option("--fit", render.fit, "contain: the whole picture, black around it; cover: fill the frame")
       ->check(CLI::IsMember({"contain", "cover"}))
       ->capture_default_str();
@@ -84,12 +89,34 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->add_option("--aspect", render.aspect, "Shape of the picture: 4:3 as a 320 x 200 screen showed it, or 16:10")
       ->check(CLI::IsMember({"4:3", "16:10"}))
       ->capture_default_str();
-  renderCommand->add_option("--crf", render.crf, "Video quality: lower is better and larger (H.264 default 36, VP9 40)")
-      ->check(CLI::Range(0, 63).description(""));
   renderCommand
-      ->add_option("--preset", render.preset, "H.264 speed against size: ultrafast .. veryslow (default superfast)")
+      ->add_option("--scaling", render.scaling,
+                   "Enlargement: sharp (whole pixels, then a bilinear step to the exact size), nearest, smooth")
+      ->check(CLI::IsMember({"sharp", "nearest", "smooth"}))
+      ->capture_default_str();
+  renderCommand
+      ->add_option("--quality", render.quality,
+                   "H.264 quality: draft (smallest), good (default) or best; --crf, --preset, --tune override it")
+      ->check(CLI::IsMember({"draft", "good", "best"}));
+  renderCommand->add_option("--crf", render.crf, "Video quality: lower is better and larger (VP9 default 40)")
+      ->check(CLI::Range(0, 63).description(""));
+  renderCommand->add_option("--preset", render.preset, "H.264 speed against size: ultrafast .. veryslow")
       ->check(CLI::IsMember(
           {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow", "slower", "veryslow"}));
+  renderCommand
+      ->add_option("--tune", render.tune,
+                   "H.264 tuning: none, animation, film, grain, stillimage, ssim, psnr, fastdecode, zerolatency")
+      ->check(CLI::IsMember(
+          {"none", "animation", "film", "grain", "stillimage", "ssim", "psnr", "fastdecode", "zerolatency"}));
+  renderCommand->add_option("--video-codec", render.videoCodec, "h264, or prores for .mov (editing software)")
+      ->check(CLI::IsMember({"h264", "prores"}));
+  renderCommand
+      ->add_option("--audio-codec", render.audioCodec,
+                   "Sound of a video: aac (default), opus (default for .webm), flac, or copy the input's as it is")
+      ->check(CLI::IsMember({"aac", "opus", "flac", "copy"}));
+  renderCommand->add_option("--audio-bitrate", render.audioBitrate,
+                            "For aac and opus, e.g. 256k (default 192k, opus 160k)");
+  renderCommand->add_option("--fps", render.gifFps, "Frames per second of a GIF: 25 (default), or 50, 10, 5, 2, 1");
   renderCommand->add_option("--start", render.start, "Start at this time: seconds or [hh:]mm:ss[.ms] (alias -ss)");
   renderCommand->add_option("-t,--duration", render.duration, "Length: seconds or [hh:]mm:ss[.ms]");
   renderCommand->add_option("--frames", render.maxFrames, "Stop after N frames")
