@@ -116,10 +116,11 @@ TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSoundAndTheSongsTag
   }
 }
 
+// The classic look: the 320 x 200 frame enlarged, its palette's own colours.
 TEST_F(OutputTest, AGifAndAStillShowTheFramesOwnColours) {
   // PNG frames at twice the screen's size are exact: whole pixels, the palette's own colours.
   const fs::path frames = folder.path / "frames";
-  ASSERT_EQ(Render({"-o", frames.string() + "/", "--frames", "10", "--scale", "2"}).status, 0);
+  ASSERT_EQ(Render({"--look", "classic", "-o", frames.string() + "/", "--frames", "10", "--scale", "2"}).status, 0);
   std::vector<std::uint8_t> expected;
   for (int n = 0; n < 10; n += 2) {  // a GIF has 25 frames a second
     char name[32];
@@ -128,7 +129,7 @@ TEST_F(OutputTest, AGifAndAStillShowTheFramesOwnColours) {
     ASSERT_EQ(rgb.size(), 640u * 400 * 3);
     expected.insert(expected.end(), rgb.begin(), rgb.end());
   }
-  CliRun run = Render({"-o", (folder.path / "a.gif").string(), "--frames", "10"});
+  CliRun run = Render({"--look", "classic", "-o", (folder.path / "a.gif").string(), "--frames", "10"});
   ASSERT_EQ(run.status, 0) << run.err;
   const Probe p = ProbeVideo(folder.path / "a.gif");
   EXPECT_EQ(p.width, 640);  // the default size of a GIF
@@ -137,14 +138,14 @@ TEST_F(OutputTest, AGifAndAStillShowTheFramesOwnColours) {
   EXPECT_TRUE(DecodeToRgb(folder.path / "a.gif") == expected);
 
   // A still at --start is the frame of that time.
-  run = Render({"-o", (folder.path / "cover.png").string(), "--start", "0.16", "--scale", "2"});
+  run = Render({"--look", "classic", "-o", (folder.path / "cover.png").string(), "--start", "0.16", "--scale", "2"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::vector<std::uint8_t> still = DecodeToRgb(folder.path / "cover.png");
   EXPECT_TRUE(still == std::vector<std::uint8_t>(expected.end() - 640 * 400 * 3, expected.end()));
 
   // A GIF made from RGB frames at 50 a second and 960 x 720, its palettes found anew, is what a GIF was.
   const fs::path big = folder.path / "big";
-  ASSERT_EQ(Render({"-o", big.string() + "/", "--scaling", "nearest"}).status, 0);
+  ASSERT_EQ(Render({"--look", "classic", "-o", big.string() + "/", "--scaling", "nearest"}).status, 0);
   const std::string before = (folder.path / "before.gif").string();
   ASSERT_EQ(std::system(("ffmpeg -v error -framerate 50 -i '" + (big / "frame_%06d.png").string() +
                          "' -vf 'split[a][b];[a]palettegen=stats_mode=single:reserve_transparent=0[p];"
@@ -152,7 +153,7 @@ TEST_F(OutputTest, AGifAndAStillShowTheFramesOwnColours) {
                          before + "'")
                             .c_str()),
             0);
-  ASSERT_EQ(Render({"-o", (folder.path / "now.gif").string()}).status, 0);
+  ASSERT_EQ(Render({"--look", "classic", "-o", (folder.path / "now.gif").string()}).status, 0);
   EXPECT_LE(fs::file_size(folder.path / "now.gif") * 3, fs::file_size(before))
       << fs::file_size(folder.path / "now.gif") << " vs " << fs::file_size(before);
 }
@@ -181,7 +182,8 @@ TEST_F(OutputTest, TheDefaultQualityKeepsTheLosslessPictureAt1080p) {
   const fs::path music = folder.path / "music.wav";
   WriteMusic(music);
   const std::vector<std::string> clip = {
-      "render", music.string(), "--plugin-dir", plugin.string(), "--size", "1920x1080", "--start", "3", "-t", "2"};
+      "render", music.string(), "--plugin-dir", plugin.string(), "--size", "1920x1080", "--start", "3", "-t", "2",
+      "--look", "classic"};  // the look the default quality was chosen on
   auto render = [&](const fs::path& out, std::vector<std::string> extra) {
     std::vector<std::string> args = clip;
     args.push_back("-o");
