@@ -23,6 +23,7 @@ struct RenderOptions {
   std::int64_t maxFrames = 0;   // --frames; 0 = all
   std::string offsetMs;         // --offset-ms, as written
   std::string start, duration;  // --start/-ss, --duration/-t, as written
+  std::string end;              // --to/-to, as written: the time in the song where the part ends
   std::string size;             // --size WxH; empty = the default or --scale
   std::string fit = "contain";  // --fit
   std::string aspect = "4:3";   // --aspect
@@ -64,6 +65,8 @@ int RunLive(const PlayerOptions& options, CommandStreams& streams);
 // Writes the settings into `ini` through the plug-in's store, via a copy renamed over the file.
 bool SaveSettingsFile(const std::filesystem::path& ini, const EffectSettings& settings, std::string& error);
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams);
+// Lists the palettes that render, play and live would use (--palettes, --plugin-dir), by name.
+int RunPalettes(const LookOptions& options, CommandStreams& streams);
 
 // The default plug-in folder: the data set that the native build prepares.
 std::string DefaultPluginDir();

@@ -15,6 +15,7 @@
 #include "player_window.h"
 #include "plugin_host.h"
 #include "look_options.h"
+#include "palette_catalog.h"
 
 namespace {
 
@@ -65,12 +66,14 @@ void PushKey(const ScriptedKey& k) {
   SDL_PushEvent(&event);
 }
 
-// Which palette the animation is in, for the note after a palette key.
-std::string PaletteNote() {
+// Which palette the animation is in, by number and name, for the note after a palette key.
+std::string PaletteNote(const std::vector<NamedPalette>& palettes) {
   const int count = std::max(g_state.PaletteCount, 1);
   const double at = std::floor(static_cast<double>(g_state.Counters.PalettePhase) * count + 1e-4);
   const int index = static_cast<int>(at - std::floor(at / count) * count);
-  return "palette " + std::to_string(index + 1) + " of " + std::to_string(count);
+  std::string note = "palette " + std::to_string(index + 1) + " of " + std::to_string(count);
+  if (static_cast<std::size_t>(count) == palettes.size()) note += ": " + palettes[static_cast<std::size_t>(index)].name;
+  return note;
 }
 
 double CpuSeconds() {
@@ -103,13 +106,20 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
   }
   Look resolved;
   PluginSession session;
-  if (!ResolveLook(o.look, resolved, error) || !StartPluginWithLook(resolved, session, error)) {
+  std::vector<NamedPalette> palettes;
+  int paletteIndex = 0;
+  const bool lookOk = ResolveLook(o.look, resolved, error) &&
+                      ListNamedPalettes(resolved.palettesDir, palettes, error) &&
+                      (o.look.palette.empty() ||
+                       (paletteIndex = FindPaletteIndex(palettes, o.look.palette, resolved.palettesDir, error)) >= 0);
+  if (!lookOk || !StartPluginWithLook(resolved, session, error)) {
     ClosePlayerWindow(window);
     ClosePlayerTrace(trace);
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
   for (const std::string& w : resolved.warnings) streams.err << "tavelmir: warning: " << w << '\n';
+  StepPalette(session, paletteIndex);
 
   LiveLook look{resolved.settings, g_state.PaletteCount, 0};
   std::vector<unsigned char> block(kWaveformBlockBytes);
@@ -152,7 +162,7 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
           note = ApplyLookAction(action, look, paletteStep);
           if (paletteStep != 0) {
             StepPalette(session, paletteStep);
-            note = PaletteNote();
+            note = PaletteNote(palettes);
           }
           ApplyLookInPlace(session, look.settings);
           noteUntil = std::chrono::steady_clock::now() + kNoteTime;
