@@ -52,6 +52,23 @@ std::string ClockTime(std::int64_t microseconds) {
 
 // Checks of the output against what is there now. 0 = go on; otherwise the exit status (the message is written,
 // except for -n, which keeps an existing output quietly).
+// A PNG folder given through a symbolic link is written where the link leads: the finished folder takes the place
+// of the empty one there and the link stays. False, with the reason, for a link that leads nowhere.
+bool FollowFolderLink(std::string& path, std::string& error) {
+  fs::path p(path);
+  while (!p.empty() && !p.has_filename()) p = p.parent_path();  // "frames/" names the link "frames"
+  std::error_code ec;
+  if (!fs::is_symlink(p, ec)) return true;
+  const fs::path target = fs::canonical(p, ec);
+  if (ec) {
+    error = "'" + path + "' is a symbolic link to '" + fs::read_symlink(p, ec).string() +
+            "', which does not exist: make that folder or name another";
+    return false;
+  }
+  path = target.string();
+  return true;
+}
+
 int CheckOutputTarget(const RenderOptions& o, OutputKind kind, const std::string& path, CommandStreams& streams) {
   if (kind == OutputKind::MatroskaStream) return 0;
   std::error_code ec;
@@ -101,7 +118,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   if (o.keep && o.replace) return Usage(streams, "-y replaces an existing output and -n keeps it; use one");
 
   const OutputKind kind = o.dumpPath.empty() ? OutputKindForPath(o.outputPath) : OutputKind::Dump;
-  const std::string outputPath = o.dumpPath.empty() ? o.outputPath : o.dumpPath;
+  std::string outputPath = o.dumpPath.empty() ? o.outputPath : o.dumpPath;
   if (kind == OutputKind::Unsupported)
     return Usage(streams, "cannot tell what to write to '" + outputPath + "': use " + kOutputKindsText);
   if (kind == OutputKind::MatroskaStream && ::isatty(STDOUT_FILENO))
@@ -130,6 +147,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   if (!o.preset.empty() && kind == OutputKind::Webm)
     return Usage(streams, "--preset chooses an H.264 preset; .webm is encoded with VP9, which has none");
 
+  if (kind == OutputKind::PngDirectory && !FollowFolderLink(outputPath, error)) return Fail(streams, error);
   if (const int status = CheckOutputTarget(o, kind, outputPath, streams)) return status;
 
   Look look;
