@@ -8,7 +8,7 @@ CLI_PACKAGES=(
   libsndfile1-dev libcli11-dev libgtest-dev ffmpeg
   libavformat-dev libavcodec-dev libavutil-dev
   libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
-  dpkg-dev file lintian
+  dpkg-dev file lintian bash-completion zsh fish
 )
 
 PACKAGES=(
@@ -21,7 +21,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
-  dpkg-dev file lintian
+  dpkg-dev file lintian bash-completion zsh fish
 )
 
 cli_only=0

@@ -84,8 +84,26 @@ help)
   done
   grep -q 'Very Soft (for quiet music' <<<"$man" || fail "man page describes the wave presets otherwise"
   bash -n "$root/usr/share/bash-completion/completions/tavelmir" || fail "bash completion does not parse"
-  if command -v zsh >/dev/null; then zsh -n "$root/usr/share/zsh/vendor-completions/_tavelmir" || fail "zsh"; fi
-  if command -v fish >/dev/null; then fish -n "$root/usr/share/fish/vendor_completions.d/tavelmir.fish" || fail "fish"; fi
+  zsh -n "$root/usr/share/zsh/vendor-completions/_tavelmir" || fail "zsh completion does not parse"
+  fish -n "$root/usr/share/fish/vendor_completions.d/tavelmir.fish" || fail "fish completion does not parse"
+  # Completing as a user would, with the unpacked program first on PATH (it lists the palettes).
+  completed=$(PATH=$root/usr/bin:$PATH bash -c '
+    source /usr/share/bash-completion/bash_completion
+    source "$1"
+    complete_words() {
+      COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+      _tavelmir; echo "${COMPREPLY[*]}"
+    }
+    complete_words tavelmir re
+    complete_words tavelmir render song.mp3 --pal
+    complete_words tavelmir render --palette em
+    complete_words tavelmir render --fit ""
+    complete_words tavelmir help p' _ "$root/usr/share/bash-completion/completions/tavelmir")
+  expected=$'render\n--palette --palettes\nember\ncontain cover\nplay palettes'
+  [ "$completed" = "$expected" ] || fail "bash completes: $completed"
+  fished=$(PATH=$root/usr/bin:$PATH fish -c "source $root/usr/share/fish/vendor_completions.d/tavelmir.fish
+    complete -C'tavelmir render --palette em'" | cut -f1)
+  [ "$fished" = ember ] || fail "fish completes: $fished"
   # The man page reads without complaints.
   if command -v groff >/dev/null; then
     warnings=$(zcat "$root/usr/share/man/man1/tavelmir.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
