@@ -342,28 +342,32 @@ TEST_F(PlayerTest, SpacePausesSoundAndPictureAndHomeStartsTheSongAgain) {
   EXPECT_GT(after->shownUs - before->shownUs, 800000);
   for (const ClockPoint& c : trace.clock)
     EXPECT_FALSE(c.us > before->shownUs + 100000 && c.us < after->shownUs - 100000) << "clock point at " << c.us;
-  // The song went on where it stopped: the clicks keep their spacing. Home, after the first click, played it
-  // again and then the whole song.
+  // Home took the picture back to the start of the song, and the sound: after the clicks heard before it (how
+  // many depends on how busy the machine is) the whole song played, every click at its place.
+  bool wentBack = false;
+  for (std::size_t i = 1; i < trace.frames.size(); ++i)
+    wentBack = wentBack || (trace.frames[i].frame >= 90 && trace.frames[i].songPos < trace.frames[i - 1].songPos);
+  EXPECT_TRUE(wentBack);
   const std::vector<std::int64_t> played = PlayedClicks(ReadBytes(P("out.raw")));
-  ASSERT_EQ(played.size(), kClickOnsets.size() + 1);
-  for (std::size_t k = 1; k < played.size(); ++k)
-    EXPECT_EQ(played[k] - played[1], kClickOnsets[k - 1] - kClickOnsets[0]) << "click " << k;
-  // Frames show their place in the song: from the start again after Home.
-  EXPECT_LT(trace.frames.back().songPos, kTrackLength);
+  ASSERT_GE(played.size(), kClickOnsets.size());
+  ASSERT_LE(played.size(), 2 * kClickOnsets.size());
+  const std::size_t first = played.size() - kClickOnsets.size();
+  for (std::size_t k = 0; k < kClickOnsets.size(); ++k)
+    EXPECT_EQ(played[first + k] - played[first], kClickOnsets[k] - kClickOnsets[0]) << "click " << k;
   EXPECT_GT(trace.frames.back().songPos, kTrackLength / 2);
 }
 
 // Shift+Right lands 10 s later within a frame of the asked time, exactly on the song's samples; N moves to the next
 // file, which then plays to its end.
 TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
-  // 14 s, one click at 12.0 s.
-  constexpr std::int64_t kLong = 14 * kRate, kClickAt = 12 * kRate;
+  // 20 s, one click at 12.0 s: about 1.5 s after the seek lands, and far from the end when N comes.
+  constexpr std::int64_t kLong = 20 * kRate, kClickAt = 12 * kRate;
   std::vector<double> samples(2 * kLong, 0.0);
   for (int i = 0; i < 6000; ++i)
     samples[2 * (kClickAt + i)] = samples[2 * (kClickAt + i) + 1] =
         std::trunc(29000 * std::exp(-i / 3000.0) * (i % 2 ? 1 : -1));
   WriteAudio(folder.path / "long.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, samples);
-  ASSERT_EQ(Play({P("long.wav"), P("clicks.wav"), "--keys", "25:Shift+Right 110:n"}), 0) << ReadFileText(P("err.txt"));
+  ASSERT_EQ(Play({P("long.wav"), P("clicks.wav"), "--keys", "25:Shift+Right 200:n"}), 0) << ReadFileText(P("err.txt"));
   const Trace trace = ReadTrace(P("trace.txt"));
   const std::string notes = Notes(trace);
   EXPECT_TRUE(Contains(notes, "key Shift+Right: 1/2: long.wav at 0:10")) << notes;
@@ -371,24 +375,33 @@ TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
   EXPECT_TRUE(Contains(notes, "song 2/2: clicks.wav")) << notes;
   EXPECT_TRUE(Contains(ReadFileText(P("out.txt")), "playing 2/2: " + P("clicks.wav")));
 
-  // The asked time: where the song was heard when the key came (between frames 24 and 25) plus 10 s.
-  const TraceFrame* pressed = nullptr;
-  const TraceFrame* landed = nullptr;
-  for (const TraceFrame& f : trace.frames) {
-    if (f.frame <= 24) pressed = &f;
-    if (f.frame > 24 && !landed && f.songPos > 5 * kRate) landed = &f;
+  // The asked time is where the song was heard when the key came, plus 10 s; the key came after frame 24 was
+  // taken and before the first frame of the new place (L), while the frame before L (P) still showed the old one.
+  // From the frames' stream positions: A, the asked sample, and T, the song sample the sound went on from, each lie
+  // within a span that is a frame wide on an idle machine and as wide as a stall on a busy one.
+  const TraceFrame* before = nullptr;
+  std::size_t landed = 0;
+  for (std::size_t i = 0; i < trace.frames.size(); ++i) {
+    if (trace.frames[i].frame <= 24) before = &trace.frames[i];
+    if (!landed && trace.frames[i].frame > 24 && trace.frames[i].songPos > 5 * kRate) landed = i;
   }
-  ASSERT_TRUE(pressed && landed);
-  const std::int64_t asked = pressed->songPos + 10 * kRate;
-  const std::int64_t frame = kRate / 50;
-  EXPECT_GE(landed->songPos, asked);
-  EXPECT_LE(landed->songPos, asked + 2 * frame) << "the first frame after the seek";
-  // The click at 12 s is on the frames at its place in the song, to the sample.
+  ASSERT_TRUE(before && landed > 0);
+  const TraceFrame& l = trace.frames[landed];
+  const TraceFrame& p = trace.frames[landed - 1];
+  const std::int64_t frame = kRate / 50, between = l.blockStart - p.blockStart;
+  const std::int64_t askedLow = before->songPos + 10 * kRate, askedHigh = p.songPos + between + 10 * kRate;
+  const std::int64_t wentOnLow = l.songPos - between, wentOnHigh = l.songPos;
+  EXPECT_GE(wentOnHigh, askedLow - frame) << "the seek fell short";
+  EXPECT_LE(wentOnLow, askedHigh + frame) << "the seek went too far";
+  // The click at 12 s is on the frames at its place in the song, to the sample: its loudest sample is the onset,
+  // or one of the block's first two when the onset fell between two frames' blocks.
   bool clickShown = false;
   for (const TraceFrame& f : trace.frames)
     if (f.peak >= kClickPeak && f.songPos > 5 * kRate && f.songPos < kLong) {
       clickShown = true;
-      EXPECT_LE(std::abs(f.songPos + (f.peakPos - f.blockStart) - kClickAt), 1) << "frame " << f.frame;
+      const std::int64_t peakInSong = f.songPos + (f.peakPos - f.blockStart);
+      EXPECT_TRUE(std::abs(peakInSong - kClickAt) <= 1 || (f.peakPos - f.blockStart <= 1 && f.songPos > kClickAt))
+          << "frame " << f.frame << ": loudest at song sample " << peakInSong << ", block from " << f.songPos;
       break;
     }
   EXPECT_TRUE(clickShown);
@@ -397,7 +410,7 @@ TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
   ASSERT_EQ(played.size(), 1 + kClickOnsets.size());
   for (std::size_t k = 1; k < played.size(); ++k)
     EXPECT_EQ(played[k] - played[1], kClickOnsets[k - 1] - kClickOnsets[0]) << "click " << k;
-  EXPECT_LT(trace.frames.size(), 400u);
+  EXPECT_LT(trace.frames.size(), 500u);
 }
 
 // A private PulseAudio server with a null sink, in folders of the test's own.
