@@ -74,8 +74,7 @@ void AnswerHelpCommand(const CLI::App& app, std::vector<std::string>& words) {
   if (words.size() < 2 || words[1] != "help") return;
   if (words.size() == 2)
     words = {words[0], "--help"};
-  else if (words.size() == 3 && words[2] != "help" && !words[2].empty() && words[2][0] != '-' &&
-           IsCommand(app, words[2]))
+  else if (words.size() == 3 && !words[2].empty() && words[2][0] != '-' && IsCommand(app, words[2]))
     words = {words[0], words[2], "--help"};
 }
 
@@ -299,7 +298,7 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   app.add_subcommand("help", "Show the help of a command")
       ->add_option("COMMAND", helpTopic, "The command whose help to show")
       ->option_text("COMMAND")
-      ->group(kInOut);
+      ->group("Arguments");
 
   std::vector<std::string> words(argv, argv + argc);
   SpellLikeFfmpeg(words);

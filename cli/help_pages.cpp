@@ -39,10 +39,10 @@ const HelpPage kPages[] = {
      "tavelmir config [KEY=VALUE...] [--plugin-dir DIR]",
      "tavelmir config\n"
      "tavelmir config RadioIndex=1 PaletteAnimationSpeed=20\n"
-     "tavelmir config --plugin-dir ~/.wine/drive_c/Winamp/Plugins DisplayMode=2"},
+     "tavelmir config --plugin-dir ~/winamp/Plugins DisplayMode=2"},
     {"fade",
      "tavelmir fade --plugin-dir DIR",
-     "tavelmir fade --plugin-dir ~/.wine/drive_c/Winamp/Plugins"},
+     "tavelmir fade --plugin-dir ~/winamp/Plugins"},
     {"help",
      "tavelmir help [COMMAND]",
      "tavelmir help render"},

@@ -43,6 +43,7 @@ TEST_F(CliTest, HelpOfEachSubCommandIsWrittenForPeople) {
   CliRun top = RunCli({"help"});
   EXPECT_EQ(top.status, 0);
   EXPECT_TRUE(Contains(top.out, "Commands:\n  render")) << top.out;
+  EXPECT_EQ(RunCli({"help", "help"}).out.rfind("Usage: tavelmir help", 0), 0u);
   CliRun unknown = RunCli({"help", "paint"});
   EXPECT_EQ(unknown.status, 2);
   EXPECT_TRUE(Contains(unknown.err, "no command 'paint'")) << unknown.err;
