@@ -10,18 +10,23 @@
 
 #include "numeric/exact_math.h"
 #include "support/fade_oracle.h"
-#include "tables/fade_table.h"
-#include "tables/table_builder.h"
+#include "core/fade_table.h"
+#include "core/table_builder.h"
 
 namespace {
 
-PALETTEENTRY Entry(int r, int g, int b) {
-  return {static_cast<BYTE>(r), static_cast<BYTE>(g), static_cast<BYTE>(b), 1};
+// Red, green, blue, flags: the entries the fade computation reads.
+struct PaletteEntry {
+  std::uint8_t peRed, peGreen, peBlue, peFlags;
+};
+
+PaletteEntry Entry(int r, int g, int b) {
+  return {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b), 1};
 }
 
 // Black to red to yellow to white in 6-bit steps, like a fire palette file.
-std::vector<PALETTEENTRY> RampPalette() {
-  std::vector<PALETTEENTRY> p;
+std::vector<PaletteEntry> RampPalette() {
+  std::vector<PaletteEntry> p;
   for (int i = 0; i < 256; ++i) {
     int level = i * 3;
     p.push_back(Entry(std::min(level, 255) >> 2 << 2, std::clamp(level - 255, 0, 255) >> 2 << 2,
@@ -29,17 +34,17 @@ std::vector<PALETTEENTRY> RampPalette() {
   }
   return p;
 }
-std::vector<PALETTEENTRY> RandomPalette() {
+std::vector<PaletteEntry> RandomPalette() {
   std::mt19937 rng(1);
-  std::vector<PALETTEENTRY> p;
+  std::vector<PaletteEntry> p;
   for (int i = 0; i < 256; ++i) p.push_back(Entry(rng() & 252, rng() & 252, rng() & 252));
   return p;
 }
-std::vector<PALETTEENTRY> EqualPalette() { return std::vector<PALETTEENTRY>(256, Entry(120, 64, 200)); }
+std::vector<PaletteEntry> EqualPalette() { return std::vector<PaletteEntry>(256, Entry(120, 64, 200)); }
 
 // The reference palette the default data set ships, as the build wrote it; empty when it is not there.
-std::vector<PALETTEENTRY> DefaultReferencePalette() {
-  std::vector<PALETTEENTRY> p;
+std::vector<PaletteEntry> DefaultReferencePalette() {
+  std::vector<PaletteEntry> p;
   if (std::FILE* f = std::fopen(TAVELMIR_DEFAULT_REFERENCE_PALETTE, "rb")) {
     unsigned char bytes[768];
     if (std::fread(bytes, 1, sizeof bytes, f) == sizeof bytes)
@@ -50,7 +55,7 @@ std::vector<PALETTEENTRY> DefaultReferencePalette() {
   return p;
 }
 
-std::vector<PALETTEENTRY> PaletteFor(int which) {
+std::vector<PaletteEntry> PaletteFor(int which) {
   switch (which) {
     case 0:
       return RampPalette();
@@ -63,7 +68,7 @@ std::vector<PALETTEENTRY> PaletteFor(int which) {
   }
 }
 // The default data set's palette exists only once the native build has written it.
-bool HavePalette(benchmark::State& state, const std::vector<PALETTEENTRY>& palette) {
+bool HavePalette(benchmark::State& state, const std::vector<PaletteEntry>& palette) {
   if (palette.size() == 256) return true;
   state.SkipWithError("the default data set's refrence.pal is not built");
   return false;
@@ -93,9 +98,10 @@ void BM_FillTunnelTable(benchmark::State& state) {
 BENCHMARK(BM_FillTunnelTable)->Unit(benchmark::kMillisecond);
 
 void BM_FillPerspectiveTable(benchmark::State& state) {
+  TableSet constants{};
   std::vector<std::uint8_t> table(512);
   for (auto _ : state) {
-    FillPerspectiveTable(table.data());
+    FillPerspectiveTable(constants, table.data());
     benchmark::DoNotOptimize(table.data());
   }
 }
@@ -116,7 +122,7 @@ void BM_FadeTableFast(benchmark::State& state) {
   const EffectParams params = DefaultFadeParams();
   std::vector<std::uint8_t> out(65536);
   for (auto _ : state) {
-    FillFadeTable(palette.data(), params, out.data());
+    FillFadeTable(reinterpret_cast<const std::uint8_t*>(palette.data()), params, out.data());
     benchmark::DoNotOptimize(out.data());
   }
   state.SetLabel(PaletteName(static_cast<int>(state.range(0))));
@@ -129,7 +135,7 @@ void BM_FadeTableLiteral(benchmark::State& state) {
   const EffectParams params = DefaultFadeParams();
   std::vector<std::uint8_t> out(65536);
   for (auto _ : state) {
-    LiteralFadeTable(palette.data(), params, out.data());
+    LiteralFadeTable(reinterpret_cast<const std::uint8_t*>(palette.data()), params, out.data());
     benchmark::DoNotOptimize(out.data());
   }
   state.SetLabel(PaletteName(static_cast<int>(state.range(0))));
@@ -153,11 +159,11 @@ void BM_FadeTableSpeedUp(benchmark::State& state) {
   double bestFast = 1e30, bestLiteral = 1e30;
   for (auto _ : state) {
     const double t0 = ThreadSeconds();
-    LiteralFadeTable(palette.data(), params, literal.data());
+    LiteralFadeTable(reinterpret_cast<const std::uint8_t*>(palette.data()), params, literal.data());
     bestLiteral = std::min(bestLiteral, ThreadSeconds() - t0);
     for (int i = 0; i < 5; ++i) {
       const double f0 = ThreadSeconds();
-      FillFadeTable(palette.data(), params, fast.data());
+      FillFadeTable(reinterpret_cast<const std::uint8_t*>(palette.data()), params, fast.data());
       bestFast = std::min(bestFast, ThreadSeconds() - f0);
     }
     benchmark::DoNotOptimize(fast.data());

@@ -1,21 +1,28 @@
-# Native build: the system's code as a library over the headless platform, its tests, benchmarks and the CLI.
+# Native build: the engine and data set as one library, the plug-in's code over the headless platform as
+# another, their tests, benchmarks and the CLI (which uses only the first).
+add_library(tavelmir_engine STATIC ${TAVELMIR_ENGINE_SOURCES})
+target_include_directories(tavelmir_engine PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(tavelmir_engine PUBLIC ${TAVELMIR_COMMON_FLAGS})
+target_compile_definitions(tavelmir_engine PUBLIC TAVELMIR_VERSION="${PROJECT_VERSION}")
 add_library(tavelmir_core STATIC ${TAVELMIR_SOURCES})
-target_include_directories(tavelmir_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_compile_options(tavelmir_core PUBLIC ${TAVELMIR_COMMON_FLAGS})
-target_compile_definitions(tavelmir_core PUBLIC TAVELMIR_VERSION="${PROJECT_VERSION}")
-if(TAVELMIR_SANITIZE)
-  target_compile_options(tavelmir_core PUBLIC -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  target_link_options(tavelmir_core PUBLIC -fsanitize=address,undefined)
-endif()
+target_link_libraries(tavelmir_core PUBLIC tavelmir_engine)
+foreach(lib tavelmir_engine tavelmir_core)
+  if(TAVELMIR_SANITIZE)
+    target_compile_options(${lib} PUBLIC -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${lib} PUBLIC -fsanitize=address,undefined)
+  endif()
+endforeach()
 find_package(Threads REQUIRED)
-target_link_libraries(tavelmir_core PUBLIC Threads::Threads)
+target_link_libraries(tavelmir_engine PUBLIC Threads::Threads)
 
-# The fuzz configuration builds the library instrumented for libFuzzer and only the fuzz targets on top of it.
+# The fuzz configuration builds the libraries instrumented for libFuzzer and only the fuzz targets on top of them.
 if(TAVELMIR_FUZZ)
-  target_compile_options(tavelmir_core PUBLIC -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
-                                              -fno-omit-frame-pointer
-                                              -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/tests/fuzz/coverage_ignorelist.txt)
-  target_link_options(tavelmir_core PUBLIC -fsanitize=address,undefined)
+  foreach(lib tavelmir_engine tavelmir_core)
+    target_compile_options(${lib} PUBLIC -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                                         -fno-omit-frame-pointer
+                                         -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/tests/fuzz/coverage_ignorelist.txt)
+    target_link_options(${lib} PUBLIC -fsanitize=address,undefined)
+  endforeach()
   add_subdirectory(tests/fuzz)
   return()
 endif()
@@ -52,13 +59,12 @@ if(NOT TAVELMIR_SANITIZE)
   if(TAVELMIR_BENCH_SOURCES)
     add_executable(tavelmir_bench ${TAVELMIR_BENCH_SOURCES})
     target_include_directories(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/bench)
-    target_link_libraries(tavelmir_bench PRIVATE tavelmir_core benchmark::benchmark)
-    # The per-frame pipeline is measured against its literal transcription and against a copy of the frame
-    # code as it was before its stages were last tuned (bench/baseline), all fed as Render feeds them.
-    file(GLOB TAVELMIR_BENCH_BASELINE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/baseline/*.cpp)
+    # The command line's frame paths are measured too (bench/cli_bench.cpp), so the bench links its library.
+    target_link_libraries(tavelmir_bench PRIVATE tavelmir_cli_lib benchmark::benchmark)
+    # The engine's frame is measured against its literal transcription (the tests' oracle), and the command
+    # line's paths against the engine's own frame; an earlier commit is measured by bench/compare_commits.sh.
     target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/frame_oracle.cpp
-                                          ${PROJECT_SOURCE_DIR}/tests/support/state_frame.cpp
-                                          ${TAVELMIR_BENCH_BASELINE_SOURCES})
+                                          ${PROJECT_SOURCE_DIR}/tests/support/stage_record.cpp)
     # The fade search is measured against its literal transcription; main comes from benchmark_main unless a
     # benchmark file defines its own.
     target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/fade_oracle.cpp)

@@ -6,8 +6,6 @@
 
 #include "display/display.h"
 #include "display/render_error_text.h"
-#include "effect/palette_animation.h"
-#include "effect/wave_field.h"
 #include "host/effect_state.h"
 
 namespace {
@@ -17,7 +15,7 @@ bool InWindow() { return g_state.DisplayKind == kDisplayBorderless || g_state.Di
 // Hosts call Render after an Init that failed and after Quit; without tables and surfaces there is nothing to
 // show, and the stale surface references must not be touched.
 bool DisplayReady() {
-  if (g_state.TablesBuilt == 0) return false;
+  if (!g_state.Effect.Built()) return false;
   return InWindow() ||
          (g_state.DirectDraw != nullptr && g_state.PrimarySurface != nullptr && g_state.OffscreenSurface != nullptr);
 }
@@ -97,19 +95,6 @@ static_assert(sizeof(PALETTEENTRY) == kPaletteEntryBytes && offsetof(PALETTEENTR
 
 }  // namespace
 
-FrameInputs StateFrameInputs(const VisModule* module) {
-  FrameInputs in{};
-  in.Tables = &g_state.Tables;
-  in.Params.WaveGain = g_state.Params.WaveGain;
-  in.Params.WaveShift = g_state.Params.WaveShift;
-  in.Params.WaveAttenuationRate = g_state.Settings.WaveAttenuationRate;
-  in.Params.PaletteStep = g_state.Params.PaletteStep;
-  in.Waveform = module != nullptr ? module->waveformData : nullptr;
-  in.PaletteSet = g_state.PaletteSet;
-  in.PaletteCount = g_state.PaletteCount;
-  return in;
-}
-
 FrameOutput StateFrameOutput() {
   FrameOutput out{};
   out.Pixels = g_state.FramePixels;
@@ -117,13 +102,12 @@ FrameOutput StateFrameOutput() {
   out.Height = g_state.FrameHeight;
   out.Pitch = g_state.FramePitch;
   out.PaletteEntries = reinterpret_cast<std::uint8_t*>(g_state.DisplayPalette);
-  out.Trace = &g_state.Trace;
   return out;
 }
 
-void AnimateDisplayPalette(const FrameInputs& in, FrameOutput& out) {
+void AnimateDisplayPalette(FrameOutput& out) {
   // A refused SetEntries is not a failure of the frame: the phase has moved on and the next call tries again.
-  if (AnimatePalette(in, g_state.Counters, out) && g_state.Palette)
+  if (g_state.Effect.StepPalette(out) && g_state.Palette)
     g_state.Palette->SetEntries(0, 0, 256, g_state.DisplayPalette);
 }
 
@@ -133,15 +117,15 @@ int Render(VisModule* module) {
   if (!PictureWanted()) return 0;
   if (!ShowPreviousPicture()) return 1;
   if (!LockFrame()) return 1;
-  const FrameInputs in = StateFrameInputs(module);
   FrameOutput out = StateFrameOutput();
-  if (StepWaveField(in, g_state.Counters, out) != 0) {
+  if (g_state.Effect.DrawFrame(module->waveformData, out) != 0) {
     UnlockFrame();
     return 1;
   }
+  // The palette moves on only once the picture is handed back: a failed Unlock leaves its phase alone.
   g_state.LastDisplayResult = UnlockFrame();
   if (g_state.LastDisplayResult != DD_OK) return 1;
-  AnimateDisplayPalette(in, out);
+  AnimateDisplayPalette(out);
   // A window shows the previous picture through the new palette now, as the 8-bit display does at once.
   if (InWindow() && !ShowWindowPicture()) return 1;
   return 0;

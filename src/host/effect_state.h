@@ -2,11 +2,10 @@
 #pragma once
 #include <cstdint>
 
-#include "effect/frame.h"
+#include "core/effect_settings.h"
+#include "core/engine.h"
 #include "host/vis_records.h"
 #include "platform/platform.h"
-#include "settings/settings_types.h"
-#include "tables/table_set.h"
 
 struct EffectState {
   EffectSettings Settings{};
@@ -43,15 +42,8 @@ struct EffectState {
   std::uint16_t WindowColumns[8192]{};  // source column of each picture column, for WindowColumnsWidth
   std::int32_t WindowColumnsWidth{};
 
-  // Tables and palettes.
-  TableSet Tables{};
-  std::int32_t TablesBuilt{};
-  std::uint8_t* PaletteSet{};  // PaletteCount * 1024 bytes of PALETTEENTRY
-  std::int32_t PaletteCount{};
-
-  // The pipeline's counters (never reset by Init) and scratch.
-  FrameCounters Counters{};
-  FrameTrace Trace{};
+  // The effect: built by Init, released by Quit; its counters go on from one Init to the next.
+  Engine Effect{};
 
   // The plug-in's folder, ending in a backslash; every file is named through PluginFilePath.
   char PluginPath[260]{};

@@ -2,37 +2,28 @@
 #include "host/lifecycle.h"
 
 #include <cstdlib>
+#include <utility>
 
+#include "data/init_messages.h"
+#include "data/plugin_data.h"
 #include "display/display.h"
 #include "host/effect_state.h"
 #include "host/plugin_folder.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_store.h"
-#include "tables/palette_files.h"
-#include "tables/table_builder.h"
+
+void* DefaultTableAllocator(std::size_t bytes) { return std::malloc(bytes); }
+EngineAllocator TableAllocator = DefaultTableAllocator;
 
 namespace {
 
 constexpr const char kWindowCaption[] = "...";
-constexpr const char kPaletteCaption[] = "PLUG-IN error";
-constexpr const char kTablesCaption[] = "PLUG-IN Error";
-constexpr const char kTableMemoryCaption[] = "...";
 
 constexpr const char kClassMessage[] = "Error registering window class";
 constexpr const char kWindowMessage[] = "Error creating window";
-constexpr const char kPaletteMessageFormat[] = "Error loading palette (Error #%d)";
-constexpr const char kTablesMessage[] = "Error generating tables";
 
 void Tell(VisModule* module, const char* text, const char* caption) {
   MessageBoxA(module->parent, text, caption, MB_OK | MB_ICONERROR);
-}
-
-// Quit frees the palette set only together with a built table set; a palette set loaded by an Init that then
-// failed before the tables were built would be held until the library is unloaded.
-void DiscardUnbuiltPaletteSet() {
-  if (g_state.TablesBuilt != 0 || g_state.PaletteSet == nullptr) return;
-  std::free(g_state.PaletteSet);
-  g_state.PaletteSet = nullptr;
 }
 
 // The teardown destroyed the window, whose WM_DESTROY posted the quit message; the message box's own loop would
@@ -48,7 +39,6 @@ void TellAfterTeardown(VisModule* module, const char* text, const char* caption)
 // Everything is torn down first, so that the box appears on the desktop in its own mode.
 int TearDownAndTell(VisModule* module, const char* text, const char* caption) {
   Quit(module);
-  DiscardUnbuiltPaletteSet();
   TellAfterTeardown(module, text, caption);
   return 1;
 }
@@ -66,6 +56,8 @@ bool EffectModeOnly() { return g_state.Settings.DisplayMode == kDisplayModeEffec
 void Config(VisModule* module) {
   LocatePluginFolder(module);
   ShowSettingsDialog(module);
+  // A running effect takes the dialog's wave and palette settings from its next frame, as it always did.
+  if (g_state.Effect.Built()) g_state.Effect.ApplySettings(g_state.Settings);
 }
 
 int Init(VisModule* module) {
@@ -88,13 +80,11 @@ int Init(VisModule* module) {
     if (failed != kDisplayOpen && EffectModeOnly()) return TellDisplayFailure(module, failed);
   }
 
-  int paletteStatus = LoadPaletteSet();
-  if (paletteStatus != 0) {
+  PaletteSet palettes = ReadPaletteSet(DataFolder(PluginFolderPath()));
+  if (palettes.Status != 0) {
     Quit(module);
-    DiscardUnbuiltPaletteSet();
-    char text[64];
-    wsprintfA(text, kPaletteMessageFormat, paletteStatus);
-    TellAfterTeardown(module, text, kPaletteCaption);
+    const InitMessage message = PaletteFailureMessage(palettes.Status);
+    TellAfterTeardown(module, message.text.c_str(), message.caption.c_str());
     return 1;
   }
 
@@ -107,13 +97,22 @@ int Init(VisModule* module) {
   if (failed != kDisplayOpen) return TellDisplayFailure(module, failed);
 
   LoadSettingsAndParams(module);
-  // BuildTables sizes the tunnel table from FrameWidth and FrameHeight, read just above.
-  const int tablesStatus = BuildTables();
-  if (tablesStatus != 0) {
-    // A failed allocation is told first, while the display is still up, without an icon.
-    if (const char* text = TableBuildMessage(tablesStatus))
-      MessageBoxA(module->parent, text, kTableMemoryCaption, MB_OK);
-    return TearDownAndTell(module, kTablesMessage, kTablesCaption);
+  EngineInputs inputs;
+  inputs.Settings = g_state.Settings;
+  inputs.Palettes = std::move(palettes.Entries);
+  inputs.PaletteCount = palettes.Count;
+  inputs.FadeTable = ReadFadeTable(FadeFile(PluginFolderPath()));
+  if (g_state.Settings.UseTexture != 0) ReadTexture(StoredPath(g_state.Settings.TextureName), inputs.Texture);
+  // The tunnel table is sized from FrameWidth and FrameHeight, read just above.
+  const int tablesStatus =
+      g_state.Effect.Build(std::move(inputs), g_state.FrameWidth, g_state.FrameHeight, TableAllocator);
+  if (tablesStatus != kBuildDone) {
+    // A failed allocation is told first, while the display is still up, without an icon; then the rest after
+    // the teardown.
+    const std::vector<InitMessage> messages = BuildFailureMessages(tablesStatus);
+    for (std::size_t i = 0; i + 1 < messages.size(); ++i)
+      MessageBoxA(module->parent, messages[i].text.c_str(), messages[i].caption.c_str(), MB_OK);
+    return TearDownAndTell(module, messages.back().text.c_str(), messages.back().caption.c_str());
   }
   return 0;
 }
@@ -123,10 +122,4 @@ void Quit(VisModule* module) {
   ReleaseDisplay(module);
 }
 
-void FreeBuiltSets() {
-  if (g_state.TablesBuilt == 0) return;
-  std::free(g_state.PaletteSet);
-  g_state.PaletteSet = nullptr;
-  FreeTableSet(g_state.Tables);
-  g_state.TablesBuilt = 0;
-}
+void FreeBuiltSets() { g_state.Effect.Release(); }

@@ -1,6 +1,12 @@
 // The module's entry points Config, Init and Quit, and the release of the table set.
 #pragma once
+#include "core/engine.h"
 #include "host/vis_records.h"
+
+// Every block of the effect's tables comes from this allocator (std::malloc unless replaced); tests swap it to
+// fail one chosen allocation. Blocks go back through std::free.
+extern EngineAllocator TableAllocator;
+void* DefaultTableAllocator(std::size_t bytes);
 
 // Locates the plug-in's folder and runs the modal settings dialog. Needs no display; callable at any time.
 void Config(VisModule* module);
@@ -9,5 +15,5 @@ void Config(VisModule* module);
 int Init(VisModule* module);
 // Tears down whatever Init built, whatever the state; also Init's own clean-up on failure.
 void Quit(VisModule* module);
-// Frees the table set and the palette set when TablesBuilt is 1, clearing every pointer.
+// Releases the effect's tables and palettes; its counters stay.
 void FreeBuiltSets();

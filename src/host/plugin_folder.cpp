@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "data/plugin_data.h"
 #include "host/effect_state.h"
 
 static_assert(sizeof g_state.PluginPath == kPluginPathBytes);
@@ -29,3 +30,5 @@ bool PluginFilePath(const char* relativeName, char (&out)[kPluginPathBytes]) {
   std::memcpy(out + folderLength, relativeName, nameLength + 1);
   return true;
 }
+
+std::filesystem::path PluginFolderPath() { return StoredPath(g_state.PluginPath); }

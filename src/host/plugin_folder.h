@@ -1,6 +1,7 @@
 // The plug-in's folder in PluginPath, through which every file of the plug-in is named.
 #pragma once
 #include <cstddef>
+#include <filesystem>
 
 #include "host/vis_records.h"
 
@@ -13,3 +14,6 @@ void LocatePluginFolder(VisModule* module);
 // Writes the full path of `relativeName` in the plug-in's folder into `out`. Returns false, leaving `out` empty,
 // when folder and name together do not fit; the caller must then treat the file as one that cannot be opened.
 bool PluginFilePath(const char* relativeName, char (&out)[kPluginPathBytes]);
+
+// PluginPath as a folder of this system, for the data set.
+std::filesystem::path PluginFolderPath();

@@ -10,8 +10,9 @@
 #include "settings/resource_ids.h"
 #include "settings/settings_store.h"
 #include "settings/texture_message.h"
-#include "tables/bitmap_file.h"
-#include "tables/fade_table.h"
+#include "data/bitmap_file.h"
+#include "data/plugin_data.h"
+#include "host/plugin_folder.h"
 
 namespace {
 
@@ -168,7 +169,7 @@ void ComputeFadeTable(HWND dialog) {
   SetPendingSliderPositions(dialog);
   ReadSliders(dialog, kFadeSliderSettings, std::size(kFadeSliderSettings));
   DeriveEffectParams();
-  if (BuildFadeTable(g_state.Params, FadeProgressOnBar(GetDlgItem(dialog, IDC_FADE_PROGRESS))) != kFadeBuilt) {
+  if (BuildFadeFile(PluginFolderPath(), g_state.Params, FadeProgressOnBar(GetDlgItem(dialog, IDC_FADE_PROGRESS))) != kFadeBuilt) {
     MessageBoxA(dialog, "Error building the fade table", "Fade-Table Error", MB_ICONERROR);
   }
 }

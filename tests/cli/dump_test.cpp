@@ -7,10 +7,8 @@
 #include "numeric/exact_math.h"
 #include "host/effect_state.h"
 #include "host/lifecycle.h"
-#include "host/plugin_folder.h"
 #include "platform/platform.h"
-#include "settings/settings_store.h"
-#include "tables/palette_files.h"
+#include "data/plugin_data.h"
 
 namespace {
 
@@ -136,19 +134,12 @@ TEST_F(DumpTest, FadeWritesTheTableOfTheReferencePaletteAndSettings) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find((plugin / "TavelDat" / "fade.dat").string()), std::string::npos) << run.out;
 
-  // The same settings and reference palette, read through the plug-in's own code.
-  ResetEffectState();
-  std::string name = (plugin / "vis_tavelmir.dll").string();
-  for (char& c : name)
-    if (c == '/') c = '\\';
-  HeadlessSetModuleFileName(name);
-  VisModule* module = winampVisGetHeader()->getModule(0);
-  LocatePluginFolder(module);
-  LoadSettings(module);
-  DeriveEffectParams();
+  // The same settings and reference palette, read as the plug-in reads them.
+  EffectSettings settings;
+  ReadSettings(SettingsFile(plugin), settings);
   PALETTEENTRY reference[256];
-  ASSERT_EQ(LoadReferencePalette(reference), 0);
-  const std::vector<std::uint8_t> expected = FadeTableByDefinition(reference, g_state.Params);
+  ASSERT_EQ(ReadReferencePalette(ReferencePaletteFile(plugin), reinterpret_cast<std::uint8_t(&)[1024]>(reference)), 0);
+  const std::vector<std::uint8_t> expected = FadeTableByDefinition(reference, DeriveEffectParams(settings));
   const std::vector<std::uint8_t> written = ReadBytes(plugin / "TavelDat" / "fade.dat");
   ASSERT_EQ(written.size(), 65536u);
   for (int c = 0; c < 256; ++c) {

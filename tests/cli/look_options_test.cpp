@@ -5,10 +5,9 @@
 #include <cstring>
 
 #include "cli_test_support.h"
-#include "host/effect_state.h"
+#include "core/fade_table.h"
+#include "effect_session.h"
 #include "look_options.h"
-#include "settings/settings_store.h"
-#include "tables/fade_table.h"
 
 namespace {
 
@@ -67,25 +66,27 @@ TEST_F(LookTest, AFadeSettingTakesEffectWithoutTouchingTheDataSet) {
   Look look;
   std::string error;
   ASSERT_TRUE(ResolveLook(Options({"FadePower=192", "FadeOffset=0"}), look, error)) << error;
-  PluginSession session;
-  ASSERT_TRUE(StartPluginWithLook(look, session, error)) << error;
-  std::vector<std::uint8_t> running(g_state.Tables.FadeTable, g_state.Tables.FadeTable + 65536);
-  const EffectParams params = g_state.Params;
-  StopPlugin(session);
+  std::vector<std::uint8_t> running;
+  EffectParams params;
+  {
+    EffectSession session;
+    ASSERT_TRUE(StartEffect(look, session, error)) << error;
+    running.assign(session.engine.Tables().FadeTable, session.engine.Tables().FadeTable + 65536);
+    params = session.engine.Params();
+  }
 
   // What the dialog's "Compute table" would have written for these settings.
-  PALETTEENTRY reference[256];
+  std::uint8_t reference[1024];
   const std::vector<std::uint8_t> file = ReadBytes(data.path / "TavelDat" / "refrence.pal");
   for (int i = 0; i < 256; ++i)
-    reference[i] = {static_cast<BYTE>(file[3 * i] << 2), static_cast<BYTE>(file[3 * i + 1] << 2),
-                    static_cast<BYTE>(file[3 * i + 2] << 2), 1};
+    for (int c = 0; c < 4; ++c) reference[4 * i + c] = static_cast<std::uint8_t>(c < 3 ? file[3 * i + c] << 2 : 1);
   std::vector<std::uint8_t> expected(65536);
   FillFadeTable(reference, params, expected.data());
   EXPECT_EQ(params.FadeExponent, 1.0f);
   EXPECT_TRUE(running == expected);
   EXPECT_FALSE(running == dataSetFade);
   EXPECT_TRUE(ReadBytes(data.path / "TavelDat" / "fade.dat") == dataSetFade);
-  EXPECT_TRUE(fs::is_empty(scratch.path)) << "the private plug-in folder is left behind";
+  EXPECT_TRUE(fs::is_empty(scratch.path)) << "nothing is written beside the run";
 }
 
 TEST_F(LookTest, WarningsNameWhatCannotShowAndTheRunningEffectTakesChanges) {
@@ -95,8 +96,8 @@ TEST_F(LookTest, WarningsNameWhatCannotShowAndTheRunningEffectTakesChanges) {
                                    "TextureName=" + (data.path / "none.bmp").string()}),
                           look, error))
       << error;
-  PluginSession session;
-  ASSERT_TRUE(StartPluginWithLook(look, session, error)) << error;
+  EffectSession session;
+  ASSERT_TRUE(StartEffect(look, session, error)) << error;
   std::string all;
   for (const std::string& w : look.warnings) all += w + "\n";
   EXPECT_NE(all.find("amplitude is 0"), std::string::npos) << all;
@@ -105,12 +106,12 @@ TEST_F(LookTest, WarningsNameWhatCannotShowAndTheRunningEffectTakesChanges) {
 
   EffectSettings changed = look.settings;
   changed.RadioIndex = 4;
-  ApplyLookInPlace(session, changed);
-  EXPECT_EQ(g_state.Params.WaveShift, 2);
-  const float phase = g_state.Counters.PalettePhase;
-  StepPalette(session, 1);
-  EXPECT_FLOAT_EQ(g_state.Counters.PalettePhase, phase + 1.0f / static_cast<float>(g_state.PaletteCount));
-  StopPlugin(session);
+  session.engine.ApplySettings(changed);
+  EXPECT_EQ(session.engine.Params().WaveShift, 2);
+  const float phase = session.engine.Counters().PalettePhase;
+  session.engine.SkipPalettes(1);
+  EXPECT_FLOAT_EQ(session.engine.Counters().PalettePhase,
+                  phase + 1.0f / static_cast<float>(session.engine.PaletteCount()));
 }
 
 TEST_F(LookTest, APaletteFolderReplacesTheDataSetsPalettes) {
@@ -126,12 +127,17 @@ TEST_F(LookTest, APaletteFolderReplacesTheDataSetsPalettes) {
   ASSERT_TRUE(ResolveLook(o, look, error)) << error;
   EXPECT_EQ(look.paletteCount, 2);
   EXPECT_EQ(look.settings.PaletteAnimationSpeed, 13);  // 255 / (2 x 13) = 9.8 s a palette
-  PluginSession session;
-  ASSERT_TRUE(StartPluginWithLook(look, session, error)) << error;
-  EXPECT_EQ(g_state.PaletteCount, 2);
-  const std::vector<std::uint8_t> acid = ReadBytes(mine / "a.PAL");
-  EXPECT_EQ(g_state.PaletteSet[4], acid[3] << 2);  // "a.PAL" sorts first: entry 1's red
-  StopPlugin(session);
+  {
+    EffectSession session;
+    ASSERT_TRUE(StartEffect(look, session, error)) << error;
+    EXPECT_EQ(session.engine.PaletteCount(), 2);
+    // The first frame shows the first palette as it is.
+    std::vector<std::uint8_t> indices(kScreenPixels), palette(kPaletteBytes);
+    const std::vector<unsigned char> silence(1152, 0);
+    DrawEffectFrame(session, silence.data(), indices.data(), palette.data());
+    const std::vector<std::uint8_t> acid = ReadBytes(mine / "a.PAL");
+    EXPECT_EQ(palette[3], acid[3] << 2);  // "a.PAL" sorts first: entry 1's red
+  }
   fs::remove_all(mine);
 
   o.palettesDir = (scratch.path / "none").string();

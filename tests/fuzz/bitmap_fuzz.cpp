@@ -1,17 +1,16 @@
-// Fuzz target: any bytes as the texture bitmap, through LoadTexture and straight through the GDI calls it makes.
+// Fuzz target: any bytes as the texture bitmap, through the data set's reader and straight through the GDI calls
+// of the headless platform, which decode with the same format library.
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "fuzz_support.h"
-#include "host/effect_state.h"
+#include "data/plugin_data.h"
 #include "platform/platform.h"
-#include "tables/texture_loader.h"
 
 namespace {
 
-constexpr std::size_t kGuard = 64;
 constexpr std::uint8_t kPoison = 0xA5;
 constexpr UINT kLoadFlags = LR_CREATEDIBSECTION | LR_LOADFROMFILE;
 
@@ -53,20 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string name = (folder.root / "texture.bmp").string();
   for (char& c : name)
     if (c == '/') c = '\\';
-  std::snprintf(g_state.Settings.TextureName, sizeof g_state.Settings.TextureName, "%s", name.c_str());
-
-  // The texture's 65536 bytes with guards on both sides: a write outside shows there.
-  static std::uint8_t buffer[kGuard + 65536 + kGuard];
-  std::memset(buffer, kPoison, sizeof buffer);
-  std::uint8_t* texture = buffer + kGuard;
-  const int status = LoadTexture(texture);
-  FuzzCheck(status >= 0 && status <= 3, "status out of range");
-  FuzzCheck(status != 3, "no memory context without an injected failure");
-  for (std::size_t i = 0; i < sizeof buffer; ++i) {
-    const bool mayChange = status == 0 && i >= kGuard && i < kGuard + 65536;
-    if (!mayChange && buffer[i] != kPoison) FuzzFail("a byte outside the texture, or of a refused one, changed");
-  }
-  FuzzCheck(HeadlessLiveGdiObjects() == 0, "the loader left a GDI object alive");
+  // The stored name, as the settings hold it, read as the plug-in reads it.
+  std::vector<std::uint8_t> read(7, kPoison);
+  const int status = ReadTexture(StoredPath(name.c_str()), read);
+  FuzzCheck(status >= 0 && status <= 2, "status out of range");
+  FuzzCheck(status == 0 ? read.size() == 65536 : read == std::vector<std::uint8_t>(7, kPoison),
+            "a refused texture changed the output, or a read one is not 65536 bytes");
+  const std::uint8_t* texture = read.data();
 
   // The same file loaded directly: it loads exactly when the loader got past its first step.
   HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, name.c_str(), IMAGE_BITMAP, 256, 256, kLoadFlags));

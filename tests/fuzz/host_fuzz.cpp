@@ -8,7 +8,6 @@
 #include "host/lifecycle.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
-#include "tables/table_builder.h"
 
 namespace {
 
@@ -42,6 +41,7 @@ void ChangeSetting(FuzzBytes& in) {
     case 9: SettingsFromParams(); break;
   }
   DeriveEffectParams();
+  g_state.Effect.ApplySettings(s);
 }
 
 void FillWaveform(VisModule* module, FuzzBytes& in) {
@@ -59,8 +59,8 @@ void CheckNothingAlive() {
   FuzzCheck(HeadlessLiveWindows() == 0, "a window alive after Quit");
   FuzzCheck(HeadlessRegisteredClasses() == 0, "the window class still registered after Quit");
   FuzzCheck(HeadlessLiveGdiObjects() == 0, "GDI objects alive after Quit");
-  FuzzCheck(g_state.TablesBuilt == 0 && g_state.PaletteSet == nullptr, "table or palette set kept after Quit");
-  const TableSet& t = g_state.Tables;
+  FuzzCheck(!g_state.Effect.Built() && g_state.Effect.PaletteCount() == 0, "table or palette set kept after Quit");
+  const TableSet& t = g_state.Effect.Tables();
   FuzzCheck(t.WaveBuffer[0] == nullptr && t.WaveBuffer[1] == nullptr && t.HeightMap == nullptr &&
                 t.PerspectiveTable == nullptr && t.ConversionTable == nullptr && t.TextureMap == nullptr &&
                 t.FadeTable == nullptr && t.LandscapeImage == nullptr && t.TunnelTable == nullptr,
@@ -119,8 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 12: ChangeSetting(in); break;
       case 13: {
         // Wrap-around counters: a long-running effect reaches every value.
-        g_state.Counters.FrameCounter = TakeU32(in);
-        g_state.Counters.TextureScroll = TakeU16(in);
+        FrameCounters counters = g_state.Effect.Counters();
+        counters.FrameCounter = TakeU32(in);
+        counters.TextureScroll = TakeU16(in);
+        g_state.Effect.SetCounters(counters);
         break;
       }
     }

@@ -1,5 +1,5 @@
-// Fuzz target: a data folder of random names, sizes and sub-folders, changed between the searches, through
-// LoadPaletteSet and LoadReferencePalette.
+// Fuzz target: a data folder of random names, sizes and sub-folders through the data set's palette and reference
+// palette readers.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,9 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "host/effect_state.h"
-#include "platform/platform.h"
-#include "tables/palette_files.h"
+#include "data/plugin_data.h"
 
 namespace {
 
@@ -26,15 +24,6 @@ struct Entry {
   std::string name;
   bool folder = false;
   std::size_t size = 0;
-};
-
-// A change made while a search is under way (after its listing): to entry `target`, on the search `onCall`.
-enum class ChangeKind { Remove, Resize, AddPalette, MakeFolder };
-struct Change {
-  int onCall;
-  ChangeKind kind;
-  int target;
-  std::size_t size;
 };
 
 std::string TakeName(FuzzBytes& in) {
@@ -118,37 +107,37 @@ bool IsExpansionOf(const std::uint8_t* entries, const unsigned char* file) {
   return true;
 }
 
-void CheckPaletteSet(int status, bool folderChanged, const fs::path& data) {
-  FuzzCheck(HeadlessOpenSearchCount() == 0, "a directory search was left open");
+void CheckPaletteSet(const PaletteSet& set, const fs::path& data) {
+  const int status = set.Status;
   FuzzCheck(status == 0 || status == 1 || status <= -2, "the palette loader gave a status outside its codes");
   if (status != 0) {
-    FuzzCheck(g_state.PaletteSet == nullptr, "a failed load left a palette set behind");
+    FuzzCheck(set.Entries.empty(), "a failed load left a palette set behind");
   } else {
-    FuzzCheck(g_state.PaletteCount >= 1 && g_state.PaletteSet != nullptr, "a successful load gave no palettes");
-    const std::size_t bytes = static_cast<std::size_t>(g_state.PaletteCount) * 1024;
+    FuzzCheck(set.Count >= 1 && set.Entries.size() == static_cast<std::size_t>(set.Count) * 1024,
+              "a successful load gave no palettes");
+    const std::size_t bytes = static_cast<std::size_t>(set.Count) * 1024;
     for (std::size_t i = 0; i < bytes; ++i) {
-      const std::uint8_t b = g_state.PaletteSet[i];
+      const std::uint8_t b = set.Entries[i];
       FuzzCheck(i % 4 == 3 ? b == 1 : b % 4 == 0, "a palette entry is not a shifted file byte with flags 1");
     }
   }
-  if (folderChanged) return;
-  // Nothing moved under the loader: its result is known exactly.
+  // Its result is known exactly.
   const auto expected = ExpectedPalettes(data);
   if (expected.empty()) {
     FuzzCheck(status == 1, "a folder without a qualifying palette was not refused with 1");
     return;
   }
   FuzzCheck(status == 0, "a folder of readable palettes did not load");
-  FuzzCheck(g_state.PaletteCount == static_cast<std::int32_t>(expected.size()), "the palette count is wrong");
+  FuzzCheck(set.Count == static_cast<std::int32_t>(expected.size()), "the palette count is wrong");
   for (std::size_t p = 0; p < expected.size(); ++p)
-    FuzzCheck(IsExpansionOf(g_state.PaletteSet + p * 1024, expected[p].data()), "a palette is not its file, in order");
+    FuzzCheck(IsExpansionOf(set.Entries.data() + p * 1024, expected[p].data()), "a palette is not its file, in order");
 }
 
 void CheckReferencePalette(bool unreadable, const fs::path& data) {
   constexpr std::uint8_t kPoison = 0x5A;
-  static PALETTEENTRY palette[256 + 4];  // four guard entries behind the 256
+  static std::uint8_t palette[1024 + 16];  // four guard entries behind the 256
   std::memset(palette, kPoison, sizeof palette);
-  const int status = LoadReferencePalette(palette);
+  const int status = ReadReferencePalette(data / "refrence.pal", reinterpret_cast<std::uint8_t(&)[1024]>(palette));
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(palette);
   for (std::size_t i = 1024; i < sizeof palette; ++i)
     FuzzCheck(bytes[i] == kPoison, "the reference load wrote past 256");
@@ -191,62 +180,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t inp
     entries.push_back(e);
   }
 
-  // Some entries cannot be opened: as a file locked by another program.
-  const std::uint32_t unreadableMask = setup & 0x20 ? TakeU32(in) : 0;
-  std::vector<std::string> unreadable;
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    if (unreadableMask >> i & 1) unreadable.push_back(entries[i].name);
-  if (!unreadable.empty()) {
-    HeadlessSetOpenFailure([&unreadable](const std::string& path, const char*) {
-      const std::string name = fs::path(path).filename().string();
-      return std::find(unreadable.begin(), unreadable.end(), name) != unreadable.end();
-    });
-  }
-
-  // Some entries change while a search is under way.
-  std::vector<Change> changes;
-  if (setup & 0x40) {
+  // The bytes that once chose files locked by another program and changes during a search are still taken,
+  // so that the corpus keeps its meaning; the reader lists the folder once, which leaves nothing to change in
+  // between.
+  if (setup & 0x20) TakeU32(in);
+  if (setup & 0x40)
     for (int n = 1 + TakeByte(in) % kMaxChanges; n > 0; --n) {
-      const std::uint8_t kind = TakeByte(in);
-      changes.push_back({1 + (kind >> 7), static_cast<ChangeKind>(kind % 4), TakeByte(in), TakeSize(in)});
+      TakeByte(in);
+      TakeByte(in);
+      TakeSize(in);
     }
-    HeadlessSetFindHook([&, calls = 0](const std::string&) mutable {
-      ++calls;
-      for (std::size_t i = 0; i < changes.size(); ++i) {
-        const Change& c = changes[i];
-        if (c.onCall != calls) continue;
-        const std::string name = c.kind == ChangeKind::AddPalette || entries.empty()
-                                     ? "added" + std::to_string(i) + ".pal"
-                                     : entries[c.target % entries.size()].name;
-        const fs::path path = data / name;
-        std::error_code err;
-        switch (c.kind) {
-          case ChangeKind::Remove:
-            fs::remove_all(path, err);
-            break;
-          case ChangeKind::Resize:
-            if (fs::is_regular_file(path, err)) fs::resize_file(path, c.size, err);
-            break;
-          case ChangeKind::AddPalette:
-            Place(path, false, Contents(pattern, c.size, 100 + i));
-            break;
-          case ChangeKind::MakeFolder:
-            Place(path, true, Contents(pattern, 768, 200 + i));
-            break;
-        }
-      }
-    });
-  }
 
-  const int status = LoadPaletteSet();
-  CheckPaletteSet(status, !unreadable.empty() || !changes.empty(), data);
-  const bool referenceUnreadable = std::find(unreadable.begin(), unreadable.end(), "refrence.pal") != unreadable.end();
-  CheckReferencePalette(referenceUnreadable, data);
-
-  // Nothing of this input may reach the next: the set is ours to free, the hooks point into this frame.
-  HeadlessSetFindHook({});
-  HeadlessSetOpenFailure({});
-  std::free(g_state.PaletteSet);
-  g_state.PaletteSet = nullptr;
+  CheckPaletteSet(ReadPaletteSet(data), data);
+  CheckReferencePalette(false, data);
   return 0;
 }

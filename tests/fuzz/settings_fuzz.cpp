@@ -31,10 +31,10 @@ const Baseline& Started() {
     s.ini = folder.root / "plugin.ini";
     FuzzCheck(Init(s.module) == 0, "Init failed on a complete plug-in folder");
     s.settings = g_state.Settings;
-    s.frameCounter = g_state.Counters.FrameCounter;
-    s.textureScroll = g_state.Counters.TextureScroll;
-    s.waveParity = g_state.Counters.WaveParity;
-    s.palettePhase = g_state.Counters.PalettePhase;
+    s.frameCounter = g_state.Effect.Counters().FrameCounter;
+    s.textureScroll = g_state.Effect.Counters().TextureScroll;
+    s.waveParity = g_state.Effect.Counters().WaveParity;
+    s.palettePhase = g_state.Effect.Counters().PalettePhase;
     for (int c = 0; c < 2; ++c)
       for (int i = 0; i < 576; ++i)
         s.module->waveformData[c][i] = static_cast<unsigned char>((i * (c + 3) + 40) & 0xFF);
@@ -48,11 +48,9 @@ void Restore(const Baseline& b) {
   HeadlessClearEvents();
   HeadlessClearTexts();
   g_state.Settings = b.settings;
-  g_state.Counters.FrameCounter = b.frameCounter;
-  g_state.Counters.TextureScroll = b.textureScroll;
-  g_state.Counters.WaveParity = b.waveParity;
-  g_state.Counters.PalettePhase = b.palettePhase;
-  for (std::uint16_t* buffer : g_state.Tables.WaveBuffer) std::memset(buffer, 0, 65536 * sizeof *buffer);
+  g_state.Effect.SetCounters({b.waveParity, b.frameCounter, b.textureScroll, b.palettePhase});
+  g_state.Effect.ApplySettings(b.settings);
+  for (std::uint16_t* buffer : g_state.Effect.Tables().WaveBuffer) std::memset(buffer, 0, 65536 * sizeof *buffer);
 }
 
 bool IsBlankByte(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -76,13 +74,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   LoadSettings(b.module);
   DeriveEffectParams();
+  // The running effect takes them as from the dialog.
+  g_state.Effect.ApplySettings(g_state.Settings);
   const EffectSettings loaded = g_state.Settings;
   FuzzCheck(std::memchr(loaded.TextureName, '\0', sizeof loaded.TextureName) != nullptr, "TextureName unterminated");
   FuzzCheck(loaded.UseTexture == 0 || loaded.UseTexture == 1, "UseTexture neither 0 nor 1");
   const std::int32_t expectedShift = loaded.RadioIndex >= 1 && loaded.RadioIndex <= 4
                                          ? WavePresets[loaded.RadioIndex].ShiftPower
                                          : loaded.WaveShiftPower;
-  FuzzCheck(g_state.Params.WaveShift == expectedShift, "WaveShift is not the selected shift power");
+  FuzzCheck(g_state.Effect.Params().WaveShift == expectedShift, "WaveShift is not the selected shift power");
 
   for (int frame = 0; frame < 3; ++frame) FuzzCheck(b.module->Render(b.module) == 0, "a frame failed");
 

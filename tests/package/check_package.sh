@@ -82,7 +82,7 @@ help)
       grep -qE -- "-[ls] $name( |\$)" <<<"$fish_completion" || fail "fish completion lacks $command $option"
     done
   done
-  grep -q 'Very Soft (for quiet music' <<<"$man" || fail "man page describes the wave presets otherwise"
+  grep -q 'Very Soft (quiet music: strongest response)' <<<"$man" || fail "man page describes the wave presets otherwise"
   bash -n "$root/usr/share/bash-completion/completions/tavelmir" || fail "bash completion does not parse"
   zsh -n "$root/usr/share/zsh/vendor-completions/_tavelmir" || fail "zsh completion does not parse"
   fish -n "$root/usr/share/fish/vendor_completions.d/tavelmir.fish" || fail "fish completion does not parse"

@@ -53,8 +53,8 @@ void WriteDataFiles(const PluginFolder& folder) {
   WriteFileBytes(folder.root / "TavelDat" / "fade.dat", fade);
 }
 
-// One field to a value the dialog's control can hold, then the parameters, with no lock: the running effect
-// reads them from its next frame on.
+// One field to a value the dialog's control can hold, then the parameters, handed to the running effect as the
+// dialog does: it takes them from its next frame on.
 void ChangeOneSetting(std::mt19937& random) {
   EffectSettings& s = g_state.Settings;
   auto pick = [&](int top) { return static_cast<std::int32_t>(random() % static_cast<unsigned>(top + 1)); };
@@ -69,6 +69,7 @@ void ChangeOneSetting(std::mt19937& random) {
     case 7: s.FadePower = pick(255); break;
   }
   DeriveEffectParams();
+  g_state.Effect.ApplySettings(s);
 }
 
 std::uint64_t Fnv1a(std::uint64_t hash, const void* data, std::size_t size) {
@@ -83,7 +84,8 @@ std::uint64_t DigestScreen(std::uint64_t hash) {
   bool havePalette = HeadlessScreenPalette(palette);
   hash = Fnv1a(hash, screen.data(), screen.size());
   if (havePalette) hash = Fnv1a(hash, palette, sizeof palette);
-  return Fnv1a(hash, &g_state.Counters.FrameCounter, sizeof g_state.Counters.FrameCounter);
+  const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
+  return Fnv1a(hash, &frames, sizeof frames);
 }
 
 long ResidentKilobytes() {
@@ -152,7 +154,7 @@ int main(int argc, char** argv) {
   module->Quit(module);
   HeadlessDirectDrawCounts alive = HeadlessLiveDirectDrawObjects();
   bool clean = alive.directDraws == 0 && alive.surfaces == 0 && alive.palettes == 0 && alive.surfaceDCs == 0 &&
-               HeadlessLiveWindows() == 0 && g_state.TablesBuilt == 0 && g_state.PaletteSet == nullptr;
+               HeadlessLiveWindows() == 0 && !g_state.Effect.Built() && g_state.Effect.PaletteCount() == 0;
   RemovePluginFolder(folder);
 
   std::printf("frames %ld seed %u digest %016llx\n", options.frames, options.seed,

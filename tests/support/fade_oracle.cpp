@@ -2,11 +2,11 @@
 #include "support/fade_oracle.h"
 
 #include "numeric/exact_math.h"
-#include "tables/fade_table.h"
+#include "core/fade_table.h"
 
-void LiteralFadeTable(const PALETTEENTRY reference[256], const EffectParams& params, std::uint8_t* out) {
+void LiteralFadeTable(const std::uint8_t reference[1024], const EffectParams& params, std::uint8_t* out) {
   for (int c = 0; c < 256; ++c) {
-    const int red = reference[c].peRed, green = reference[c].peGreen, blue = reference[c].peBlue;
+    const int red = reference[4 * c], green = reference[4 * c + 1], blue = reference[4 * c + 2];
     for (int s = 0; s < 256; ++s) {
       const double factor =
           ExactPow(s * static_cast<double>(0.003921568859368563f), params.FadeExponent) * params.FadeGain +
@@ -17,7 +17,7 @@ void LiteralFadeTable(const PALETTEENTRY reference[256], const EffectParams& par
       double best = 1e20;
       int nearest = 0;
       for (int j = 0; j < 256; ++j) {
-        const int dr = reference[j].peRed - r, dg = reference[j].peGreen - g, db = reference[j].peBlue - b;
+        const int dr = reference[4 * j] - r, dg = reference[4 * j + 1] - g, db = reference[4 * j + 2] - b;
         const int d = dr * dr + dg * dg + db * db;
         if (d < best) {
           best = d;

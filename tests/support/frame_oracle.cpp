@@ -7,8 +7,7 @@
 #include <random>
 
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
-#include "tables/table_placement.h"
+#include "core/table_placement.h"
 
 namespace {
 
@@ -105,7 +104,7 @@ void Walk(OracleFrame& f, double x, float y, float ux, float uy, std::vector<std
 
 OracleFrame OracleFromState() {
   OracleFrame f;
-  const TableSet& t = g_state.Tables;
+  const TableSet& t = g_stage.Tables;
   f.waveBuffer[0] = CopyOf(t.WaveBuffer[0], 65536);
   f.waveBuffer[1] = CopyOf(t.WaveBuffer[1], 65536);
   f.heightMap = CopyOf(t.HeightMap, 65536);
@@ -114,17 +113,17 @@ OracleFrame OracleFromState() {
   f.textureMap = CopyOf(t.TextureMap, 131072);
   f.fadeTable = CopyOf(t.FadeTable, 65536);
   f.landscapeImage = CopyOf(t.LandscapeImage, 65536);
-  f.width = g_state.FrameWidth;
-  f.height = g_state.FrameHeight;
-  f.pitch = g_state.FramePitch;
+  f.width = g_stage.FrameWidth;
+  f.height = g_stage.FrameHeight;
+  f.pitch = g_stage.FramePitch;
   f.tunnelTable = CopyOf(t.TunnelTable, static_cast<std::size_t>(f.width) * f.height);
-  f.pixels = CopyOf(g_state.FramePixels, static_cast<std::size_t>(f.height) * f.pitch);
-  f.waveParity = g_state.Counters.WaveParity;
-  f.frameCounter = g_state.Counters.FrameCounter;
-  f.textureScroll = g_state.Counters.TextureScroll;
-  f.waveGain = g_state.Params.WaveGain;
-  f.waveShift = g_state.Params.WaveShift;
-  f.waveAttenuationRate = g_state.Settings.WaveAttenuationRate;
+  f.pixels = CopyOf(g_stage.FramePixels, static_cast<std::size_t>(f.height) * f.pitch);
+  f.waveParity = g_stage.Counters.WaveParity;
+  f.frameCounter = g_stage.Counters.FrameCounter;
+  f.textureScroll = g_stage.Counters.TextureScroll;
+  f.waveGain = g_stage.Params.WaveGain;
+  f.waveShift = g_stage.Params.WaveShift;
+  f.waveAttenuationRate = g_stage.Settings.WaveAttenuationRate;
   return f;
 }
 
@@ -157,7 +156,7 @@ void OracleBuildProfile(OracleFrame& f, const unsigned char* samples) {
   }
 }
 
-void OracleInject(OracleFrame& f, const VisModule& module, std::vector<std::uint16_t>& previous) {
+void OracleInject(OracleFrame& f, const WaveBlock& module, std::vector<std::uint16_t>& previous) {
   // The factors are 2 pi / 1000, 500, 150, 250 and 400, with pi taken as 3.14159265357879.
   double F = static_cast<double>(f.frameCounter);
   double A1 = F * 0.00628318530715758;
@@ -204,7 +203,7 @@ void OracleHeightMap(OracleFrame& f, const std::vector<std::uint16_t>& Q) {
     for (int c = 0; c <= 255; ++c) f.heightMap[c * 256 + r] = static_cast<std::uint8_t>(Q[r * 256 + c] % 256);
 }
 
-void OracleAdvanceWaveField(OracleFrame& f, const VisModule& module) {
+void OracleAdvanceWaveField(OracleFrame& f, const WaveBlock& module) {
   f.waveParity = f.waveParity ^ 1;
   std::vector<std::uint16_t>& current = f.waveParity == 1 ? f.waveBuffer[0] : f.waveBuffer[1];
   std::vector<std::uint16_t>& previous = f.waveParity == 1 ? f.waveBuffer[1] : f.waveBuffer[0];
@@ -219,7 +218,7 @@ void OracleAdvanceWaveField(OracleFrame& f, const VisModule& module) {
   OracleHeightMap(f, current);
 }
 
-int OracleStepWaveField(OracleFrame& f, const VisModule& module) {
+int OracleStepWaveField(OracleFrame& f, const WaveBlock& module) {
   OracleAdvanceWaveField(f, module);
   OracleRenderLandscape(f, f.textureScroll);
   OracleMapTunnel(f);
@@ -269,16 +268,16 @@ void OracleAnimatePalette(OraclePalette& p) {
       int A = p.set[a * 1024 + k * 4 + channel];
       int B = p.set[b * 1024 + k * 4 + channel];
       int value = static_cast<int>(std::trunc(A + f * (B - A)));
-      if (channel == 0) p.display[k].peRed = static_cast<BYTE>(value);
-      if (channel == 1) p.display[k].peGreen = static_cast<BYTE>(value);
-      if (channel == 2) p.display[k].peBlue = static_cast<BYTE>(value);
+      if (channel == 0) p.display[k].peRed = static_cast<std::uint8_t>(value);
+      if (channel == 1) p.display[k].peGreen = static_cast<std::uint8_t>(value);
+      if (channel == 2) p.display[k].peBlue = static_cast<std::uint8_t>(value);
     }
   }
   p.phase = static_cast<float>(static_cast<double>(p.phase) + static_cast<double>(p.step));
 }
 
 void AllocateFrameTables(int width, int height, int pitch) {
-  TableSet& t = g_state.Tables;
+  TableSet& t = g_stage.Tables;
   auto block = [](std::size_t bytes) {
     void* p = std::malloc(bytes);
     if (!p) std::abort();
@@ -297,14 +296,14 @@ void AllocateFrameTables(int width, int height, int pitch) {
   t.TextureMap = static_cast<std::uint8_t*>(block(131072));
   t.FadeTable = static_cast<std::uint8_t*>(block(65536));
   t.TunnelTable = static_cast<std::uint16_t*>(block(static_cast<std::size_t>(width) * height * 2));
-  g_state.FrameWidth = width;
-  g_state.FrameHeight = height;
-  g_state.FramePitch = pitch;
-  g_state.FramePixels = static_cast<std::uint8_t*>(block(static_cast<std::size_t>(height) * pitch));
+  g_stage.FrameWidth = width;
+  g_stage.FrameHeight = height;
+  g_stage.FramePitch = pitch;
+  g_stage.FramePixels = static_cast<std::uint8_t*>(block(static_cast<std::size_t>(height) * pitch));
 }
 
 void ReleaseFrameTables() {
-  TableSet& t = g_state.Tables;
+  TableSet& t = g_stage.Tables;
   ReleasePlacedBlock(t.WaveBuffer[0]);
   ReleasePlacedBlock(t.WaveBuffer[1]);
   ReleasePlacedBlock(t.HeightMap);
@@ -314,9 +313,9 @@ void ReleaseFrameTables() {
   std::free(t.FadeTable);
   std::free(t.LandscapeImage);
   std::free(t.TunnelTable);
-  std::free(g_state.FramePixels);
+  std::free(g_stage.FramePixels);
   t = TableSet{};
-  g_state.FramePixels = nullptr;
+  g_stage.FramePixels = nullptr;
 }
 
 void FillRandomTables(std::uint32_t seed) {
@@ -325,7 +324,7 @@ void FillRandomTables(std::uint32_t seed) {
     auto* p = static_cast<std::uint8_t*>(block);
     for (std::size_t i = 0; i < bytes; ++i) p[i] = static_cast<std::uint8_t>(random());
   };
-  TableSet& t = g_state.Tables;
+  TableSet& t = g_stage.Tables;
   fill(t.WaveBuffer[0], 131072);
   fill(t.WaveBuffer[1], 131072);
   fill(t.HeightMap, 65536);
@@ -336,7 +335,7 @@ void FillRandomTables(std::uint32_t seed) {
   std::memcpy(t.TextureMap + 65536, t.TextureMap, 65536);
   fill(t.FadeTable, 65536);
   fill(t.LandscapeImage, 65536);
-  for (int i = 0; i < g_state.FrameWidth * g_state.FrameHeight; ++i)
+  for (int i = 0; i < g_stage.FrameWidth * g_stage.FrameHeight; ++i)
     t.TunnelTable[i] = static_cast<std::uint16_t>(random());
 }
 

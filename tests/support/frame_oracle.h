@@ -4,8 +4,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/vis_records.h"
-#include "platform/platform.h"
+#include "support/stage_record.h"
+
+// One block of waveform, as a host hands it to a frame: two channels of 576 signed 8-bit samples.
+struct WaveBlock {
+  unsigned char waveformData[2][576];
+};
 
 // Everything one frame reads and writes, owned by the oracle (allocated once, never per frame).
 struct OracleFrame {
@@ -29,16 +33,16 @@ struct OracleFrame {
   int waveAttenuationRate = 0;
 };
 
-// A copy of g_state's tables, surface (FramePixels, FrameHeight * FramePitch bytes), counters and parameters.
+// A copy of g_stage's tables, surface (FramePixels, FrameHeight * FramePitch bytes), counters and parameters.
 OracleFrame OracleFromState();
 
 // The whole step: injection, borders, ripple, height map, landscape, tunnel, counters. Returns 0.
-int OracleStepWaveField(OracleFrame& f, const VisModule& module);
+int OracleStepWaveField(OracleFrame& f, const WaveBlock& module);
 // Roles, injection, borders, ripple and height map: the field's part of the step.
-void OracleAdvanceWaveField(OracleFrame& f, const VisModule& module);
+void OracleAdvanceWaveField(OracleFrame& f, const WaveBlock& module);
 // The steps one by one, for the benchmarks and for tests that look at a single stage.
 void OracleBuildProfile(OracleFrame& f, const unsigned char* samples);
-void OracleInject(OracleFrame& f, const VisModule& module, std::vector<std::uint16_t>& previous);
+void OracleInject(OracleFrame& f, const WaveBlock& module, std::vector<std::uint16_t>& previous);
 void OracleRipple(OracleFrame& f, const std::vector<std::uint16_t>& previous, std::vector<std::uint16_t>& current);
 void OracleHeightMap(OracleFrame& f, const std::vector<std::uint16_t>& current);
 void OracleRenderLandscape(OracleFrame& f, std::uint32_t textureOffset);
@@ -50,11 +54,11 @@ struct OraclePalette {
   int count = 0;
   float phase = 0;
   float step = 0;
-  PALETTEENTRY display[256] = {};
+  StageEntry display[256] = {};
 };
 void OracleAnimatePalette(OraclePalette& p);
 
-// g_state's table set and a locked-surface stand-in of height * pitch bytes, every block from std::malloc and
+// g_stage's table set and a locked-surface stand-in of height * pitch bytes, every block from std::malloc and
 // poisoned (0xCD), the wave buffers and the height map placed as BuildTables places them (release those with
 // ReleasePlacedBlock); ReleaseFrameTables frees them all and clears the pointers.
 void AllocateFrameTables(int width = 320, int height = 200, int pitch = 320);

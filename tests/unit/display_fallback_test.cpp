@@ -149,7 +149,7 @@ TEST_F(DisplayFallbackTest, AFailureOfTheLastChoiceIsToldAsBefore) {
       EXPECT_EQ(HeadlessLiveWindows(), 0);
       EXPECT_EQ(HeadlessLiveWindowDCs(), 0);
       EXPECT_FALSE(HeadlessFindClass("MainWndClass", nullptr));
-      EXPECT_EQ(g_state.TablesBuilt, 0);
+      EXPECT_FALSE(g_state.Effect.Built());
     }
   }
 }
@@ -261,9 +261,9 @@ TEST_F(DisplayFallbackTest, BorderlessWindowShowsThePictureInTheLargestFourThird
   // Full screen in a window still draws only while active, and steps back from the top while another is.
   HeadlessSetApplicationActive(false);
   EXPECT_EQ(HeadlessWindowDetails(g_state.Window).exStyle, 0u);
-  const std::uint32_t frames = g_state.Counters.FrameCounter;
+  const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
   EXPECT_EQ(Render(module_), 0);
-  EXPECT_EQ(g_state.Counters.FrameCounter, frames);
+  EXPECT_EQ(g_state.Effect.Counters().FrameCounter, frames);
   HeadlessSetApplicationActive(true);
   EXPECT_EQ(HeadlessWindowDetails(g_state.Window).exStyle, static_cast<DWORD>(WS_EX_TOPMOST));
   EXPECT_EQ(HeadlessLiveWindowDCs(), 0);
@@ -288,9 +288,9 @@ TEST_F(DisplayFallbackTest, NormalWindowDrawsWhenInactiveAndAltEnterSwitches) {
   EXPECT_EQ(w.y, (768 - 40 - w.height) / 2);
   HeadlessSetApplicationActive(false);
   std::vector<std::uint8_t> previous(g_state.WindowFrame, g_state.WindowFrame + 64000);
-  const std::uint32_t frames = g_state.Counters.FrameCounter;
+  const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
   ASSERT_EQ(Render(module_), 0);
-  EXPECT_EQ(g_state.Counters.FrameCounter, frames + 1);
+  EXPECT_EQ(g_state.Effect.Counters().FrameCounter, frames + 1);
   ExpectWindowShows(previous, g_state.DisplayPalette, 0, 0, 640, 480);
   // Over the frame the system's cursors stay, for sizing; over the picture there is none.
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));

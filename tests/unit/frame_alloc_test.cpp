@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "support/state_frame.h"
-#include "host/effect_state.h"
+#include "support/stage_record.h"
 #include "support/frame_oracle.h"
 
 namespace {
@@ -79,37 +78,37 @@ TEST(FrameAllocations, TheCounterSeesMallocAndNew) {
 
 TEST(FrameAllocations, NoneDuringFrames) {
   StartCountingHook();
-  ResetEffectState();
+  ResetStageRecord();
   AllocateFrameTables();
   FillRandomTables(17);
-  FillLiteralPerspectiveTable(g_state.Tables.PerspectiveTable);
-  FillLiteralConversionTable(g_state.Tables.ConversionTable);
+  FillLiteralPerspectiveTable(g_stage.Tables.PerspectiveTable);
+  FillLiteralConversionTable(g_stage.Tables.ConversionTable);
   auto* palettes = static_cast<std::uint8_t*>(std::malloc(3 * 1024));
   std::memset(palettes, 0x40, 3 * 1024);
-  g_state.PaletteSet = palettes;
-  g_state.PaletteCount = 3;
-  g_state.Params.WaveGain = 2.4f;
-  g_state.Params.WaveShift = 4;
-  g_state.Params.PaletteStep = 0.02f;
+  g_stage.PaletteSet = palettes;
+  g_stage.PaletteCount = 3;
+  g_stage.Params.WaveGain = 2.4f;
+  g_stage.Params.WaveShift = 4;
+  g_stage.Params.PaletteStep = 0.02f;
 
-  static VisModule module{};
+  static WaveBlock module{};
   for (int i = 0; i < 576; ++i)
     module.waveformData[0][i] = module.waveformData[1][i] = static_cast<unsigned char>(i * 7);
   static int failures = 0;
   failures = 0;
   const long seen = CountAllocations([] {
     for (int frame = 0; frame < 200; ++frame) {
-      failures += StepStateWaveField(&module) != 0;
-      AnimateStatePalette();
+      failures += StepStageFrame(module.waveformData) != 0;
+      AnimateStagePalette();
     }
   });
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(seen, 0);
-  EXPECT_EQ(g_state.Counters.FrameCounter, 200u);
+  EXPECT_EQ(g_stage.Counters.FrameCounter, 200u);
 
   std::free(palettes);
   ReleaseFrameTables();
-  ResetEffectState();
+  ResetStageRecord();
 }
 
 }  // namespace

@@ -3,8 +3,7 @@
 
 #include <cstring>
 
-#include "support/state_frame.h"
-#include "host/effect_state.h"
+#include "support/stage_record.h"
 #include "support/frame_oracle.h"
 
 namespace {
@@ -12,9 +11,9 @@ namespace {
 class LandscapeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetEffectState();
+    ResetStageRecord();
     AllocateFrameTables();
-    TableSet& t = g_state.Tables;
+    TableSet& t = g_stage.Tables;
     FillLiteralPerspectiveTable(t.PerspectiveTable);
     FillLiteralConversionTable(t.ConversionTable);
     // Texel of column c at depth s is s; colour t at shade k is t + k, so each run names its sample.
@@ -26,14 +25,14 @@ class LandscapeTest : public ::testing::Test {
   }
   void TearDown() override {
     ReleaseFrameTables();
-    ResetEffectState();
+    ResetStageRecord();
   }
-  static std::uint8_t Base(int s) { return g_state.Tables.PerspectiveTable[2 * s]; }
-  static std::uint8_t Pixel(int c, int r) { return g_state.Tables.LandscapeImage[c * 256 + r]; }
+  static std::uint8_t Base(int s) { return g_stage.Tables.PerspectiveTable[2 * s]; }
+  static std::uint8_t Pixel(int c, int r) { return g_stage.Tables.LandscapeImage[c * 256 + r]; }
 };
 
 TEST_F(LandscapeTest, PerspectiveTableMatchesItsKnownRows) {
-  const std::uint8_t* p = g_state.Tables.PerspectiveTable;
+  const std::uint8_t* p = g_stage.Tables.PerspectiveTable;
   EXPECT_EQ(p[0], 0);
   EXPECT_EQ(p[1], 119);
   EXPECT_EQ(p[2 * 16], 123);
@@ -47,7 +46,7 @@ TEST_F(LandscapeTest, PerspectiveTableMatchesItsKnownRows) {
 }
 
 TEST_F(LandscapeTest, FlatGroundTakesTheFirstStepAboveEachRow) {
-  ASSERT_EQ(RenderStateLandscape(0), 0);
+  RenderStageLandscape(0);
   for (int c : {0, 1, 128, 255}) {
     for (int r = 0; r < 256; ++r) {
       SCOPED_TRACE(testing::Message() << "column " << c << " row " << r);
@@ -63,8 +62,8 @@ TEST_F(LandscapeTest, FlatGroundTakesTheFirstStepAboveEachRow) {
 }
 
 TEST_F(LandscapeTest, SinglePeakHidesTheStepsBehindIt) {
-  g_state.Tables.HeightMap[5 * 256 + 10] = 200;
-  ASSERT_EQ(RenderStateLandscape(0), 0);
+  g_stage.Tables.HeightMap[5 * 256 + 10] = 200;
+  RenderStageLandscape(0);
   auto run = [](int first, int last, int colour) {
     for (int r = first; r <= last; ++r) ASSERT_EQ(Pixel(5, r), colour) << "row " << r;
   };
@@ -81,8 +80,8 @@ TEST_F(LandscapeTest, SinglePeakHidesTheStepsBehindIt) {
 }
 
 TEST_F(LandscapeTest, FullHeightReachesRow245) {
-  std::memset(g_state.Tables.HeightMap, 255, 65536);
-  ASSERT_EQ(RenderStateLandscape(0), 0);
+  std::memset(g_stage.Tables.HeightMap, 255, 65536);
+  RenderStageLandscape(0);
   for (int c : {0, 200, 255}) {
     SCOPED_TRACE(c);
     for (int r = 0; r <= 118; ++r) ASSERT_EQ(Pixel(c, r), static_cast<std::uint8_t>(0 + 255)) << r;
@@ -92,9 +91,9 @@ TEST_F(LandscapeTest, FullHeightReachesRow245) {
 }
 
 TEST_F(LandscapeTest, WithoutTextureEveryRunUsesFadeRow251) {
-  std::memset(g_state.Tables.TextureMap, 251, 131072);
-  for (int c = 0; c < 256; ++c) std::memset(g_state.Tables.HeightMap + c * 256, c, 256);  // column c at height c
-  ASSERT_EQ(RenderStateLandscape(1234), 0);
+  std::memset(g_stage.Tables.TextureMap, 251, 131072);
+  for (int c = 0; c < 256; ++c) std::memset(g_stage.Tables.HeightMap + c * 256, c, 256);  // column c at height c
+  RenderStageLandscape(1234);
   for (int c = 0; c < 256; ++c) {
     SCOPED_TRACE(c);
     EXPECT_EQ(Pixel(c, 0), static_cast<std::uint8_t>(251 + c));
@@ -106,21 +105,21 @@ TEST_F(LandscapeTest, WithoutTextureEveryRunUsesFadeRow251) {
 }
 
 TEST_F(LandscapeTest, LastSampleAtScroll65535ReadsTexel131070) {
-  TableSet& t = g_state.Tables;
+  TableSet& t = g_stage.Tables;
   std::memset(t.TextureMap, 1, 65536);
   std::memset(t.TextureMap + 65536, 2, 65536);
   t.TextureMap[131070] = 77;
   t.HeightMap[255 * 256 + 255] = 255;  // y = 239 + 7 = 246, above the flat ground's 239
-  ASSERT_EQ(RenderStateLandscape(65535), 0);
+  RenderStageLandscape(65535);
   for (int r = 239; r <= 245; ++r) EXPECT_EQ(Pixel(255, r), static_cast<std::uint8_t>(77 + 255)) << r;
   EXPECT_EQ(Pixel(255, 246), 0);
 }
 
 TEST_F(LandscapeTest, RealTablesLeaveTenZeroRowsInEveryColumn) {
   FillRandomTables(3);
-  FillLiteralPerspectiveTable(g_state.Tables.PerspectiveTable);
-  FillLiteralConversionTable(g_state.Tables.ConversionTable);
-  ASSERT_EQ(RenderStateLandscape(40000), 0);
+  FillLiteralPerspectiveTable(g_stage.Tables.PerspectiveTable);
+  FillLiteralConversionTable(g_stage.Tables.ConversionTable);
+  RenderStageLandscape(40000);
   for (int c = 0; c < 256; ++c)
     for (int r = 246; r < 256; ++r) ASSERT_EQ(Pixel(c, r), 0) << c << " " << r;
 }
@@ -131,11 +130,11 @@ TEST_F(LandscapeTest, MatchesTheLiteralRendererOnRandomTables) {
     for (std::uint32_t offset : {0u, 1u, 258u, 65534u, 65535u}) {
       SCOPED_TRACE(testing::Message() << "seed " << seed << " offset " << offset);
       FillRandomTables(seed);
-      if (seed % 2) std::memset(g_state.Tables.HeightMap, 0, 4096);  // some flat columns too
+      if (seed % 2) std::memset(g_stage.Tables.HeightMap, 0, 4096);  // some flat columns too
       OracleFrame oracle = OracleFromState();
-      ASSERT_EQ(RenderStateLandscape(offset), 0);
+      RenderStageLandscape(offset);
       OracleRenderLandscape(oracle, offset);
-      ASSERT_EQ(0, std::memcmp(g_state.Tables.LandscapeImage, oracle.landscapeImage.data(), 65536));
+      ASSERT_EQ(0, std::memcmp(g_stage.Tables.LandscapeImage, oracle.landscapeImage.data(), 65536));
     }
   }
 }

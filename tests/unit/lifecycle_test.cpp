@@ -7,7 +7,6 @@
 #include "display/render.h"
 #include "host/effect_state.h"
 #include "host/lifecycle.h"
-#include "tables/table_builder.h"
 #include "support/plugin_session.h"
 
 namespace fs = std::filesystem;
@@ -47,8 +46,8 @@ void ExpectTornDownBeforeTheBox() {
   EXPECT_EQ(HeadlessDisplayMode().width, 1024);
   EXPECT_EQ(HeadlessLiveWindows(), 0);
   EXPECT_FALSE(HeadlessFindClass("MainWndClass", nullptr));
-  EXPECT_EQ(g_state.TablesBuilt, 0);
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
+  EXPECT_FALSE(g_state.Effect.Built());
+  EXPECT_EQ(g_state.Effect.PaletteCount(), 0);
 }
 
 // "DisplayMode=1": the effect's own display or nothing, with the failure messages the plug-in always gave.
@@ -136,12 +135,10 @@ TEST_F(LifecycleTest, FailedTableAllocationIsToldFirstWithoutIconWhileTheDisplay
 }
 
 TEST_F(LifecycleTest, PaletteLoaderCodeIsPrintedSigned) {
-  // The first palette file is cut short between the loader's two searches: its code is -(0 + 2).
-  int searches = 0;
-  fs::path first = folder_.root / "TavelDat" / "pal0.pal";
-  HeadlessSetFindHook([&](const std::string&) {
-    if (++searches == 2) WriteFileBytes(first, std::vector<unsigned char>(100));
-  });
+  // The first palette in name order cannot be named in the plug-in's 256-byte palette path: its code is -(0 + 2).
+  const fs::path data = folder_.root / "TavelDat";
+  const std::size_t fill = 256 - (data.string().size() + 1) - 4;
+  WriteFileBytes(data / ("0" + std::string(fill - 1, 'x') + ".pal"), std::vector<unsigned char>(768));
   EXPECT_EQ(Init(module_), 1);
   ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
   EXPECT_EQ(HeadlessMessageBoxes()[0].text, "Error loading palette (Error #-2)");
@@ -189,16 +186,16 @@ TEST_F(LifecycleTest, SecondInitWhileTheClassIsRegisteredLeavesTheFirstRunAlone)
   EXPECT_TRUE(EventNames("UnregisterClassA").empty());
   EXPECT_TRUE(IsWindow(window));
   EXPECT_EQ(g_state.Window, window);
-  EXPECT_EQ(g_state.TablesBuilt, 1);
+  EXPECT_TRUE(g_state.Effect.Built());
   EXPECT_EQ(HeadlessLiveDirectDrawObjects().surfaces, 2);
 }
 
 TEST_F(LifecycleTest, CompleteInitBuildsEverything) {
   InitOrFail();
-  const TableSet& t = g_state.Tables;
-  EXPECT_EQ(g_state.TablesBuilt, 1);
-  EXPECT_NE(g_state.PaletteSet, nullptr);
-  EXPECT_EQ(g_state.PaletteCount, 2);
+  const TableSet& t = g_state.Effect.Tables();
+  EXPECT_TRUE(g_state.Effect.Built());
+  EXPECT_GT(g_state.Effect.PaletteCount(), 0);
+  EXPECT_EQ(g_state.Effect.PaletteCount(), 2);
   for (const void* block : {static_cast<const void*>(t.WaveBuffer[0]), static_cast<const void*>(t.WaveBuffer[1]),
                             static_cast<const void*>(t.HeightMap), static_cast<const void*>(t.PerspectiveTable),
                             static_cast<const void*>(t.ConversionTable), static_cast<const void*>(t.TextureMap),
@@ -211,9 +208,9 @@ TEST_F(LifecycleTest, CompleteInitBuildsEverything) {
 TEST_F(LifecycleTest, QuitFreesTheTenBlocksAndALaterInitBuildsThemAgain) {
   InitOrFail();
   Quit(module_);
-  const TableSet& t = g_state.Tables;
-  EXPECT_EQ(g_state.TablesBuilt, 0);
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
+  const TableSet& t = g_state.Effect.Tables();
+  EXPECT_FALSE(g_state.Effect.Built());
+  EXPECT_EQ(g_state.Effect.PaletteCount(), 0);
   for (const void* block : {static_cast<const void*>(t.WaveBuffer[0]), static_cast<const void*>(t.WaveBuffer[1]),
                             static_cast<const void*>(t.HeightMap), static_cast<const void*>(t.PerspectiveTable),
                             static_cast<const void*>(t.ConversionTable), static_cast<const void*>(t.TextureMap),
@@ -221,10 +218,10 @@ TEST_F(LifecycleTest, QuitFreesTheTenBlocksAndALaterInitBuildsThemAgain) {
                             static_cast<const void*>(t.TunnelTable)})
     EXPECT_EQ(block, nullptr);
   InitOrFail();
-  EXPECT_EQ(g_state.TablesBuilt, 1);
-  EXPECT_NE(g_state.PaletteSet, nullptr);
-  EXPECT_NE(g_state.Tables.HeightMap, nullptr);
-  EXPECT_NE(g_state.Tables.TunnelTable, nullptr);
+  EXPECT_TRUE(g_state.Effect.Built());
+  EXPECT_GT(g_state.Effect.PaletteCount(), 0);
+  EXPECT_NE(g_state.Effect.Tables().HeightMap, nullptr);
+  EXPECT_NE(g_state.Effect.Tables().TunnelTable, nullptr);
 }
 
 TEST_F(LifecycleTest, QuitWithoutInitIsHarmless) {
@@ -238,17 +235,14 @@ TEST_F(LifecycleTest, QuitWithoutInitIsHarmless) {
 TEST_F(LifecycleTest, InitKeepsWhatOutlivesQuit) {
   InitOrFail();
   Quit(module_);
-  g_state.Counters.FrameCounter = 1234;
-  g_state.Counters.TextureScroll = 4321;
-  g_state.Counters.WaveParity = 1;
-  g_state.Counters.PalettePhase = 0.75f;
+  g_state.Effect.SetCounters({1, 1234, 4321, 0.75f});
   g_state.SystemMemorySurface = 1;
   g_state.DisplayPalette[3] = {9, 8, 7, 0};
   InitOrFail();
-  EXPECT_EQ(g_state.Counters.FrameCounter, 1234u);
-  EXPECT_EQ(g_state.Counters.TextureScroll, 4321u);
-  EXPECT_EQ(g_state.Counters.WaveParity, 1);
-  EXPECT_EQ(g_state.Counters.PalettePhase, 0.75f);
+  EXPECT_EQ(g_state.Effect.Counters().FrameCounter, 1234u);
+  EXPECT_EQ(g_state.Effect.Counters().TextureScroll, 4321u);
+  EXPECT_EQ(g_state.Effect.Counters().WaveParity, 1);
+  EXPECT_EQ(g_state.Effect.Counters().PalettePhase, 0.75f);
   EXPECT_EQ(g_state.SystemMemorySurface, 1);
   EXPECT_EQ(g_state.DisplayPalette[3].peRed, 9);
   EXPECT_EQ(g_state.WindowActive, 1);

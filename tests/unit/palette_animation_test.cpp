@@ -7,8 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "support/state_frame.h"
-#include "host/effect_state.h"
+#include "support/stage_record.h"
 #include "support/frame_oracle.h"
 
 namespace {
@@ -17,7 +16,7 @@ class PaletteAnimationTest : public ::testing::Test {
  protected:
   // `count` palettes; entry k of palette p has red p * 10 + k % 7, green 255 - p, blue k, flags 1.
   void MakeSet(int count) {
-    ResetEffectState();
+    ResetStageRecord();
     set_ = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(count) * 1024));
     for (int p = 0; p < count; ++p)
       for (int k = 0; k < 256; ++k) {
@@ -27,22 +26,22 @@ class PaletteAnimationTest : public ::testing::Test {
         e[2] = static_cast<std::uint8_t>(k);
         e[3] = 1;
       }
-    g_state.PaletteSet = set_;
-    g_state.PaletteCount = count;
-    std::memset(g_state.DisplayPalette, 0xCD, sizeof g_state.DisplayPalette);
-    for (PALETTEENTRY& e : g_state.DisplayPalette) e.peFlags = 0;
+    g_stage.PaletteSet = set_;
+    g_stage.PaletteCount = count;
+    std::memset(g_stage.DisplayPalette, 0xCD, sizeof g_stage.DisplayPalette);
+    for (StageEntry& e : g_stage.DisplayPalette) e.peFlags = 0;
   }
   void TearDown() override {
     std::free(set_);
     set_ = nullptr;
-    ResetEffectState();
+    ResetStageRecord();
   }
   std::uint8_t* Entry(int palette, int k) { return set_ + palette * 1024 + k * 4; }
   // Every entry is the blend of palettes a and b by f, as the rule computes it.
   void ExpectBlend(int a, int b, double f) {
     for (int k = 0; k < 256; ++k) {
       SCOPED_TRACE(k);
-      const PALETTEENTRY& d = g_state.DisplayPalette[k];
+      const StageEntry& d = g_stage.DisplayPalette[k];
       const std::uint8_t* A = Entry(a, k);
       const std::uint8_t* B = Entry(b, k);
       ASSERT_EQ(d.peRed, static_cast<int>(A[0] + f * (B[0] - A[0])));
@@ -59,16 +58,16 @@ TEST_F(PaletteAnimationTest, FourPalettesAtPhase03BlendPalette1Into2) {
   MakeSet(4);
   Entry(1, 9)[0] = 100;
   Entry(2, 9)[0] = 200;
-  g_state.Counters.PalettePhase = 0.3f;
-  AnimateStatePalette();
-  EXPECT_EQ(g_state.DisplayPalette[9].peRed, 120);
+  g_stage.Counters.PalettePhase = 0.3f;
+  AnimateStagePalette();
+  EXPECT_EQ(g_stage.DisplayPalette[9].peRed, 120);
   ExpectBlend(1, 2, std::fmod(static_cast<double>(static_cast<float>(4 * static_cast<double>(0.3f))), 1.0));
 }
 
 TEST_F(PaletteAnimationTest, LastPaletteBlendsBackIntoTheFirst) {
   MakeSet(4);
-  g_state.Counters.PalettePhase = 0.8f;
-  AnimateStatePalette();
+  g_stage.Counters.PalettePhase = 0.8f;
+  AnimateStagePalette();
   ExpectBlend(3, 0, std::fmod(static_cast<double>(static_cast<float>(4 * static_cast<double>(0.8f))), 1.0));
 }
 
@@ -82,9 +81,9 @@ TEST_F(PaletteAnimationTest, BlendsInBothDirectionsAndDropsFractions) {
     MakeSet(4);
     Entry(0, 40)[2] = static_cast<std::uint8_t>(c.from);
     Entry(1, 40)[2] = static_cast<std::uint8_t>(c.to);
-    g_state.Counters.PalettePhase = c.phase;
-    AnimateStatePalette();
-    EXPECT_EQ(g_state.DisplayPalette[40].peBlue, c.expected);
+    g_stage.Counters.PalettePhase = c.phase;
+    AnimateStagePalette();
+    EXPECT_EQ(g_stage.DisplayPalette[40].peBlue, c.expected);
     std::free(set_);
     set_ = nullptr;
   }
@@ -93,8 +92,8 @@ TEST_F(PaletteAnimationTest, BlendsInBothDirectionsAndDropsFractions) {
 TEST_F(PaletteAnimationTest, SpeedZeroHoldsPaletteZeroWithFlagsClear) {
   MakeSet(3);
   for (int frame = 0; frame < 5; ++frame) {
-    AnimateStatePalette();
-    EXPECT_EQ(g_state.Counters.PalettePhase, 0.0f);
+    AnimateStagePalette();
+    EXPECT_EQ(g_stage.Counters.PalettePhase, 0.0f);
   }
   ExpectBlend(0, 1, 0.0);
 }
@@ -102,79 +101,53 @@ TEST_F(PaletteAnimationTest, SpeedZeroHoldsPaletteZeroWithFlagsClear) {
 TEST_F(PaletteAnimationTest, SinglePaletteShowsItselfWhateverThePhase) {
   MakeSet(1);
   for (float phase : {0.0f, 0.7f, 13.25f}) {
-    g_state.Counters.PalettePhase = phase;
-    AnimateStatePalette();
+    g_stage.Counters.PalettePhase = phase;
+    AnimateStagePalette();
     ExpectBlend(0, 0, 0.0);
   }
 }
 
 TEST_F(PaletteAnimationTest, PhaseGrowsByTheStepInSinglePrecision) {
   MakeSet(2);
-  g_state.Counters.PalettePhase = 0.3f;
-  g_state.Params.PaletteStep = static_cast<float>(255 * 7.843137254901961e-05);
-  AnimateStatePalette();
-  EXPECT_EQ(g_state.Counters.PalettePhase, 0.3f + g_state.Params.PaletteStep);
-  g_state.Counters.PalettePhase = 524288.0f;  // where the largest step no longer moves it
-  AnimateStatePalette();
-  EXPECT_EQ(g_state.Counters.PalettePhase, 524288.0f);
+  g_stage.Counters.PalettePhase = 0.3f;
+  g_stage.Params.PaletteStep = static_cast<float>(255 * 7.843137254901961e-05);
+  AnimateStagePalette();
+  EXPECT_EQ(g_stage.Counters.PalettePhase, 0.3f + g_stage.Params.PaletteStep);
+  g_stage.Counters.PalettePhase = 524288.0f;  // where the largest step no longer moves it
+  AnimateStagePalette();
+  EXPECT_EQ(g_stage.Counters.PalettePhase, 524288.0f);
 }
 
 TEST_F(PaletteAnimationTest, FallingPhaseKeepsPaletteNumbersInRange) {
   // Product -1.2 lies 0.8 of the way from palette 2 to palette 3 (counting down from palette 0 = 4).
   MakeSet(4);
-  g_state.Counters.PalettePhase = -0.3f;
-  g_state.Params.PaletteStep = -0.02f;
-  AnimateStatePalette();
+  g_stage.Counters.PalettePhase = -0.3f;
+  g_stage.Params.PaletteStep = -0.02f;
+  AnimateStagePalette();
   const double f = 1.0 + std::fmod(static_cast<double>(static_cast<float>(4 * static_cast<double>(-0.3f))), 1.0);
   ExpectBlend(2, 3, f);
-  EXPECT_EQ(g_state.Counters.PalettePhase, -0.3f + -0.02f);
+  EXPECT_EQ(g_stage.Counters.PalettePhase, -0.3f + -0.02f);
   for (int frame = 0; frame < 500; ++frame) {  // down through whole cycles: every blend stays between two palettes
-    AnimateStatePalette();
-    for (const PALETTEENTRY& e : g_state.DisplayPalette) ASSERT_EQ(e.peGreen >= 252 && e.peGreen <= 255, true);
+    AnimateStagePalette();
+    for (const StageEntry& e : g_stage.DisplayPalette) ASSERT_EQ(e.peGreen >= 252 && e.peGreen <= 255, true);
   }
 }
 
 TEST_F(PaletteAnimationTest, HugeAndNonFinitePhasesStayDefined) {
   MakeSet(7);
-  g_state.Counters.PalettePhase = 3.0e9f;  // product 2.1e10: beyond int, still an exact whole number
-  AnimateStatePalette();
+  g_stage.Counters.PalettePhase = 3.0e9f;  // product 2.1e10: beyond int, still an exact whole number
+  AnimateStagePalette();
   const long long whole = static_cast<long long>(7 * static_cast<double>(3.0e9f));
   ExpectBlend(static_cast<int>(whole % 7), static_cast<int>((whole + 1) % 7), 0.0);
-  g_state.Counters.PalettePhase = -3.0e9f;
-  AnimateStatePalette();
+  g_stage.Counters.PalettePhase = -3.0e9f;
+  AnimateStagePalette();
   ExpectBlend(static_cast<int>((7 - whole % 7) % 7), static_cast<int>((8 - whole % 7) % 7), 0.0);
   for (float phase : {NAN, INFINITY, -INFINITY, 3.0e38f}) {
     SCOPED_TRACE(phase);
-    g_state.Counters.PalettePhase = phase;
-    AnimateStatePalette();
+    g_stage.Counters.PalettePhase = phase;
+    AnimateStagePalette();
     ExpectBlend(0, 1, 0.0);
   }
-}
-
-TEST_F(PaletteAnimationTest, HandsAll256EntriesToThePaletteObject) {
-  MakeSet(4);
-  HeadlessResetDirectDraw();
-  IDirectDraw* directDraw = nullptr;
-  ASSERT_EQ(DirectDrawCreate(nullptr, &directDraw, nullptr), DD_OK);
-  PALETTEENTRY initial[256] = {};
-  ASSERT_EQ(directDraw->CreatePalette(DDPCAPS_8BIT, initial, &g_state.Palette, nullptr), DD_OK);
-  g_state.Counters.PalettePhase = 0.3f;
-  AnimateStatePalette();
-  PALETTEENTRY shown[256];
-  ASSERT_TRUE(HeadlessNewestPalette(shown));
-  EXPECT_EQ(0, std::memcmp(shown, g_state.DisplayPalette, sizeof shown));
-
-  // A refused SetEntries is ignored: the phase still moves on.
-  HeadlessInjectDirectDrawResult(HeadlessDdCall::SetEntries, DDERR_GENERIC);
-  g_state.Params.PaletteStep = 0.01f;
-  AnimateStatePalette();
-  EXPECT_EQ(g_state.Counters.PalettePhase, 0.3f + 0.01f);
-
-  g_state.Palette->Release();
-  g_state.Palette = nullptr;
-  directDraw->Release();
-  EXPECT_EQ(HeadlessLiveDirectDrawObjects().palettes, 0);
-  HeadlessResetDirectDraw();
 }
 
 TEST_F(PaletteAnimationTest, MatchesTheLiteralBlendOnRandomSets) {
@@ -187,17 +160,17 @@ TEST_F(PaletteAnimationTest, MatchesTheLiteralBlendOnRandomSets) {
     OraclePalette oracle;
     oracle.set.assign(set_, set_ + count * 1024);
     oracle.count = count;
-    oracle.phase = g_state.Counters.PalettePhase = static_cast<float>(random() % 100000) / 997.0f;
-    oracle.step = g_state.Params.PaletteStep = static_cast<float>((random() % 256) * 7.843137254901961e-05);
+    oracle.phase = g_stage.Counters.PalettePhase = static_cast<float>(random() % 100000) / 997.0f;
+    oracle.step = g_stage.Params.PaletteStep = static_cast<float>((random() % 256) * 7.843137254901961e-05);
     for (int frame = 0; frame < 3; ++frame) {
-      AnimateStatePalette();
+      AnimateStagePalette();
       OracleAnimatePalette(oracle);
       for (int k = 0; k < 256; ++k) {
-        ASSERT_EQ(g_state.DisplayPalette[k].peRed, oracle.display[k].peRed) << k;
-        ASSERT_EQ(g_state.DisplayPalette[k].peGreen, oracle.display[k].peGreen) << k;
-        ASSERT_EQ(g_state.DisplayPalette[k].peBlue, oracle.display[k].peBlue) << k;
+        ASSERT_EQ(g_stage.DisplayPalette[k].peRed, oracle.display[k].peRed) << k;
+        ASSERT_EQ(g_stage.DisplayPalette[k].peGreen, oracle.display[k].peGreen) << k;
+        ASSERT_EQ(g_stage.DisplayPalette[k].peBlue, oracle.display[k].peBlue) << k;
       }
-      ASSERT_EQ(g_state.Counters.PalettePhase, oracle.phase);
+      ASSERT_EQ(g_stage.Counters.PalettePhase, oracle.phase);
     }
     std::free(set_);
     set_ = nullptr;

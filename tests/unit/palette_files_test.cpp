@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "data/plugin_data.h"
 #include "host/effect_state.h"
 #include "platform/platform.h"
 #include "support/plugin_folder_fixture.h"
-#include "tables/palette_files.h"
 
 namespace {
 
@@ -29,27 +29,20 @@ std::vector<unsigned char> PaletteBytes(unsigned char first, std::size_t size = 
 class PaletteSetLoad : public ::testing::Test {
  protected:
   void SetUp() override { folder_ = MakePluginFolder(true); }
-  void TearDown() override {
-    HeadlessSetFindHook(nullptr);
-    EXPECT_EQ(HeadlessOpenSearchCount(), 0u);
-    std::free(g_state.PaletteSet);  // nothing else frees it: the tables were never built
-    g_state.PaletteSet = nullptr;
-    RemovePluginFolder(folder_);
-  }
+  void TearDown() override { RemovePluginFolder(folder_); }
 
   fs::path Data(const std::string& name) const { return folder_.root / "TavelDat" / name; }
   void Palette(const std::string& name, unsigned char first, std::size_t size = 768) {
     WriteFileBytes(Data(name), PaletteBytes(first, size));
   }
-  // Runs `change` while the loader's second search is under way: after it has listed the folder, before any read.
-  void DuringSecondSearch(std::function<void()> change) {
-    HeadlessSetFindHook([change, calls = 0](const std::string&) mutable {
-      if (++calls == 2) change();
-    });
+  int Load() {
+    set_ = ReadPaletteSet(folder_.root / "TavelDat");
+    return set_.Status;
   }
-  const std::uint8_t* Entry(int palette, int index) const { return g_state.PaletteSet + palette * 1024 + index * 4; }
+  const std::uint8_t* Entry(int palette, int index) const { return set_.Entries.data() + palette * 1024 + index * 4; }
 
   PluginFolder folder_;
+  PaletteSet set_;
 };
 
 TEST_F(PaletteSetLoad, OnlyFilesOfExactly768BytesCount) {
@@ -61,8 +54,8 @@ TEST_F(PaletteSetLoad, OnlyFilesOfExactly768BytesCount) {
   Palette("f.txt", 6);
   Palette("g.palette", 7);
   fs::create_directories(Data("h.pal"));
-  ASSERT_EQ(LoadPaletteSet(), 0);
-  EXPECT_EQ(g_state.PaletteCount, 3);
+  ASSERT_EQ(Load(), 0);
+  EXPECT_EQ(set_.Count, 3);
   EXPECT_EQ(Entry(2, 0)[0], 3 << 2);  // the third palette is the last one there (ASan checks the 3072 bytes)
   EXPECT_EQ(Entry(2, 255)[3], 1);
 }
@@ -76,8 +69,8 @@ TEST_F(PaletteSetLoad, EntriesAreShiftedFileBytesWithFlagsOne) {
   bytes[766] = 32;
   bytes[767] = 62;
   WriteFileBytes(Data("x.pal"), bytes);
-  ASSERT_EQ(LoadPaletteSet(), 0);
-  ASSERT_EQ(g_state.PaletteCount, 1);
+  ASSERT_EQ(Load(), 0);
+  ASSERT_EQ(set_.Count, 1);
   EXPECT_EQ(Entry(0, 0)[0], 252);
   EXPECT_EQ(Entry(0, 0)[1], 4);
   EXPECT_EQ(Entry(0, 0)[2], 252);
@@ -94,8 +87,8 @@ TEST_F(PaletteSetLoad, PalettesComeInByteOrderOfTheirNames) {
   Palette("b.pal", 2);
   Palette("a.pal", 1);
   Palette("C.pal", 3);  // 'C' sorts before 'a'
-  ASSERT_EQ(LoadPaletteSet(), 0);
-  ASSERT_EQ(g_state.PaletteCount, 3);
+  ASSERT_EQ(Load(), 0);
+  ASSERT_EQ(set_.Count, 3);
   EXPECT_EQ(Entry(0, 0)[0], 3 << 2);
   EXPECT_EQ(Entry(1, 0)[0], 1 << 2);
   EXPECT_EQ(Entry(2, 0)[0], 2 << 2);
@@ -103,80 +96,21 @@ TEST_F(PaletteSetLoad, PalettesComeInByteOrderOfTheirNames) {
 
 TEST_F(PaletteSetLoad, NothingQualifyingGivesOne) {
   Palette("a.pal", 1, 767);
-  EXPECT_EQ(LoadPaletteSet(), 1);
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
+  EXPECT_EQ(Load(), 1);
+  EXPECT_TRUE(set_.Entries.empty());
 }
 
 TEST_F(PaletteSetLoad, MissingDataFolderGivesOne) {
   fs::remove_all(folder_.root / "TavelDat");
-  EXPECT_EQ(LoadPaletteSet(), 1);
+  EXPECT_EQ(Load(), 1);
 }
 
-TEST_F(PaletteSetLoad, FirstFileFailingItsReadGivesMinusTwo) {
+TEST_F(PaletteSetLoad, ASecondReadSeesTheFilesAddedSince) {
   Palette("a.pal", 1);
+  ASSERT_EQ(Load(), 0);
   Palette("b.pal", 2);
-  DuringSecondSearch([&] { fs::remove(Data("a.pal")); });
-  EXPECT_EQ(LoadPaletteSet(), -2);
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
-}
-
-TEST_F(PaletteSetLoad, SecondFileFailingItsReadGivesMinusThree) {
-  Palette("a.pal", 1);
-  Palette("b.pal", 2);
-  Palette("c.pal", 3);
-  DuringSecondSearch([&] { fs::resize_file(Data("b.pal"), 700); });
-  EXPECT_EQ(LoadPaletteSet(), -3);
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
-}
-
-TEST_F(PaletteSetLoad, FileGrownSinceTheListingIsReadOnlyUpToItsSlot) {
-  Palette("a.pal", 1);
-  DuringSecondSearch([&] { Palette("a.pal", 9, 5000); });
-  ASSERT_EQ(LoadPaletteSet(), 0);
-  EXPECT_EQ(g_state.PaletteCount, 1);
-  EXPECT_EQ(Entry(0, 0)[0], 9 << 2);
-}
-
-TEST_F(PaletteSetLoad, FilesAddedBetweenTheSearchesNeverOverrunTheBlock) {
-  Palette("b.pal", 2);
-  Palette("c.pal", 3);
-  // Added after the first search counted two: the second search lists three and reads only two.
-  HeadlessSetFindHook([&, calls = 0](const std::string&) mutable {
-    if (++calls == 1) Palette("a.pal", 1);
-  });
-  ASSERT_EQ(LoadPaletteSet(), 0);
-  EXPECT_EQ(g_state.PaletteCount, 2);
-  EXPECT_EQ(Entry(0, 0)[0], 1 << 2);
-  EXPECT_EQ(Entry(1, 0)[0], 2 << 2);
-}
-
-TEST_F(PaletteSetLoad, AllFilesGoneBeforeTheSecondSearchGivesOne) {
-  Palette("a.pal", 1);
-  HeadlessSetFindHook([&, calls = 0](const std::string&) mutable {
-    if (++calls == 1) fs::remove(Data("a.pal"));
-  });
-  EXPECT_EQ(LoadPaletteSet(), 1);
-}
-
-TEST_F(PaletteSetLoad, AFailedLoadKeepsThePreviousSet) {
-  Palette("a.pal", 1);
-  ASSERT_EQ(LoadPaletteSet(), 0);
-  std::uint8_t* previous = g_state.PaletteSet;
-  Palette("b.pal", 2);
-  DuringSecondSearch([&] { fs::remove(Data("b.pal")); });
-  EXPECT_EQ(LoadPaletteSet(), -3);
-  EXPECT_EQ(g_state.PaletteSet, previous);
-  EXPECT_EQ(g_state.PaletteCount, 1);
-}
-
-TEST_F(PaletteSetLoad, ASecondLoadReplacesAndFreesTheFirstSet) {
-  // As after an Init that failed before the tables were built: TablesBuilt is 0, so Quit left the set in place.
-  Palette("a.pal", 1);
-  ASSERT_EQ(LoadPaletteSet(), 0);
-  ASSERT_EQ(g_state.TablesBuilt, 0);
-  Palette("b.pal", 2);
-  ASSERT_EQ(LoadPaletteSet(), 0);  // LeakSanitizer reports the first block if it was not freed
-  EXPECT_EQ(g_state.PaletteCount, 2);
+  ASSERT_EQ(Load(), 0);
+  EXPECT_EQ(set_.Count, 2);
 }
 
 // --- Long paths ----------------------------------------------------------------------------------------------------
@@ -188,8 +122,9 @@ TEST(PaletteSetLongPath, FileWhosePathDoesNotFitThePathBufferIsRefused) {
   ASSERT_EQ(std::strlen(g_state.PluginPath), 240u);
   WriteFileBytes(folder.root / "TavelDat" / "a.pal", PaletteBytes(1));
   WriteFileBytes(folder.root / "TavelDat" / "abcdefgh.pal", PaletteBytes(2));
-  EXPECT_EQ(LoadPaletteSet(), -3);
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
+  const PaletteSet set = ReadPaletteSet(folder.root / "TavelDat");
+  EXPECT_EQ(set.Status, -3);
+  EXPECT_TRUE(set.Entries.empty());
   RemovePluginFolder(folder);
 }
 
@@ -197,8 +132,9 @@ TEST(PaletteSetLongPath, FolderTooLongForThePatternGivesOne) {
   PluginFolder folder = MakeLongPluginFolder(250);  // 250 + "TavelDat\*.pal" (14) does not fit 260
   ASSERT_EQ(std::strlen(g_state.PluginPath), 250u);
   WriteFileBytes(folder.root / "TavelDat" / "a.pal", PaletteBytes(1));
-  EXPECT_EQ(LoadPaletteSet(), 1);
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
+  const PaletteSet set = ReadPaletteSet(folder.root / "TavelDat");
+  EXPECT_EQ(set.Status, 1);
+  EXPECT_TRUE(set.Entries.empty());
   RemovePluginFolder(folder);
 }
 
@@ -206,8 +142,8 @@ TEST(PaletteSetLongPath, ReferencePaletteThatDoesNotFitIsRefused) {
   PluginFolder folder = MakeLongPluginFolder(240);  // 240 + "TavelDat\refrence.pal" (21) needs 262 bytes
   ASSERT_EQ(std::strlen(g_state.PluginPath), 240u);
   WriteFileBytes(folder.root / "TavelDat" / "refrence.pal", PaletteBytes(1));
-  PALETTEENTRY palette[256];
-  EXPECT_EQ(LoadReferencePalette(palette), 2);
+  std::uint8_t palette[1024];
+  EXPECT_EQ(ReadReferencePalette(folder.root / "TavelDat" / "refrence.pal", palette), 2);
   RemovePluginFolder(folder);
 }
 
@@ -227,6 +163,11 @@ class ReferencePalette : public ::testing::Test {
     return true;
   }
 
+  int Read() {
+    return ReadReferencePalette(folder_.root / "TavelDat" / "refrence.pal",
+                                reinterpret_cast<std::uint8_t(&)[1024]>(palette_));
+  }
+
   PluginFolder folder_;
   PALETTEENTRY palette_[256];
 };
@@ -235,7 +176,7 @@ TEST_F(ReferencePalette, UpTo772BytesLoadTheFirst768) {
   std::vector<unsigned char> bytes = PaletteBytes(63, 772);
   bytes[767] = 0x41;
   Given(bytes);
-  EXPECT_EQ(LoadReferencePalette(palette_), 0);
+  EXPECT_EQ(Read(), 0);
   EXPECT_EQ(palette_[0].peRed, 252);
   EXPECT_EQ(palette_[0].peGreen, 4);
   EXPECT_EQ(palette_[255].peBlue, 4);
@@ -244,13 +185,13 @@ TEST_F(ReferencePalette, UpTo772BytesLoadTheFirst768) {
 
 TEST_F(ReferencePalette, Exactly768BytesLoad) {
   Given(PaletteBytes(5));
-  EXPECT_EQ(LoadReferencePalette(palette_), 0);
+  EXPECT_EQ(Read(), 0);
   EXPECT_EQ(palette_[0].peRed, 20);
 }
 
 TEST_F(ReferencePalette, LongerThan772GivesOne) {
   Given(PaletteBytes(1, 773));
-  EXPECT_EQ(LoadReferencePalette(palette_), 1);
+  EXPECT_EQ(Read(), 1);
   EXPECT_TRUE(Untouched());
 }
 
@@ -263,7 +204,7 @@ TEST_F(ReferencePalette, MissingOrShortGivesTwo) {
     SCOPED_TRACE(c.label);
     fs::remove(folder_.root / "TavelDat" / "refrence.pal");
     if (c.size >= 0) Given(PaletteBytes(1, static_cast<std::size_t>(c.size)));
-    EXPECT_EQ(LoadReferencePalette(palette_), 2);
+    EXPECT_EQ(Read(), 2);
     EXPECT_TRUE(Untouched());
   }
 }

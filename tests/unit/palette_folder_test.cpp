@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "display/render.h"
+#include "data/plugin_data.h"
 #include "host/effect_state.h"
 #include "host/lifecycle.h"
 #include "platform/platform.h"
 #include "support/plugin_folder_fixture.h"
 #include "support/plugin_session.h"
-#include "tables/palette_files.h"
 
 namespace {
 
@@ -30,37 +30,28 @@ std::vector<unsigned char> NumberedPalette(int number, std::size_t size = 768) {
   return bytes;
 }
 
-// The palette number that NumberedPalette wrote into set entry 0 of palette p.
+// The palette number that NumberedPalette wrote into set entry 0 of palette p of the last read set.
+PaletteSet g_set;
 int NumberOf(int palette) {
-  const std::uint8_t* e = g_state.PaletteSet + static_cast<std::size_t>(palette) * 1024;
+  const std::uint8_t* e = g_set.Entries.data() + static_cast<std::size_t>(palette) * 1024;
   return (e[0] >> 2) | (e[1] >> 2) << 6;
-}
-
-// Every open of a file whose host path ends in `name` fails.
-void MakeUnreadable(const std::string& name) {
-  HeadlessSetOpenFailure([name](const std::string& path, const char*) {
-    return path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0;
-  });
 }
 
 class PaletteFolder : public ::testing::Test {
  protected:
   void SetUp() override { folder_ = MakePluginFolder(true); }
   void TearDown() override {
-    HeadlessSetOpenFailure({});
-    HeadlessSetFindHook({});
-    EXPECT_EQ(HeadlessOpenSearchCount(), 0u);
-    FreeSet();
+    g_set = {};
     RemovePluginFolder(folder_);
+  }
+  int LoadPaletteSet() {
+    g_set = ReadPaletteSet(folder_.root / "TavelDat");
+    return g_set.Status;
   }
 
   fs::path Data(const std::string& name) const { return folder_.root / "TavelDat" / name; }
   void Palette(const std::string& name, int number, std::size_t size = 768) {
     WriteFileBytes(Data(name), NumberedPalette(number, size));
-  }
-  static void FreeSet() {
-    std::free(g_state.PaletteSet);  // the tables were never built, so nothing else frees it
-    g_state.PaletteSet = nullptr;
   }
 
   PluginFolder folder_;
@@ -70,35 +61,9 @@ TEST_F(PaletteFolder, OfFilesOf0To772BytesOnlyThe768ByteOneCounts) {
   const std::size_t sizes[] = {0, 767, 768, 769, 772};
   for (std::size_t size : sizes) Palette("s" + std::to_string(size) + ".pal", static_cast<int>(size), size);
   ASSERT_EQ(LoadPaletteSet(), 0);
-  EXPECT_EQ(g_state.PaletteCount, 1);
+  EXPECT_EQ(g_set.Count, 1);
   EXPECT_EQ(NumberOf(0), 768 & 4095);
-  EXPECT_EQ(g_state.PaletteSet[1023], 1);  // the last flags byte of a one-palette set (ASan watches 1024)
-}
-
-TEST_F(PaletteFolder, UnreadableQualifyingFileGivesItsPositionsCode) {
-  // The first search takes sizes from the listing, so an unreadable file still counts; its read fails.
-  for (int k = 0; k < 3; ++k) {
-    SCOPED_TRACE(k);
-    const std::string names[] = {"a.pal", "b.pal", "c.pal"};
-    for (int i = 0; i < 3; ++i) Palette(names[i], i);
-    MakeUnreadable("/" + names[k]);
-    EXPECT_EQ(LoadPaletteSet(), -(k + 2));
-    EXPECT_EQ(g_state.PaletteSet, nullptr);
-  }
-}
-
-TEST_F(PaletteFolder, FilesOfOtherSizesAreNeverOpened) {
-  Palette("a.pal", 1);
-  Palette("b.pal", 2, 767);
-  Palette("c.pal", 3, 100000);
-  std::vector<std::string> opened;
-  HeadlessSetOpenFailure([&](const std::string& path, const char* mode) {
-    opened.push_back(fs::path(path).filename().string() + " " + mode);
-    return false;
-  });
-  ASSERT_EQ(LoadPaletteSet(), 0);
-  EXPECT_EQ(g_state.PaletteCount, 1);
-  EXPECT_EQ(opened, std::vector<std::string>{"a.pal rb"});
+  EXPECT_EQ(g_set.Entries[1023], 1);  // the last flags byte of a one-palette set (ASan watches 1024)
 }
 
 TEST_F(PaletteFolder, FoldersNamedLikePalettesAreSkipped) {
@@ -108,7 +73,7 @@ TEST_F(PaletteFolder, FoldersNamedLikePalettesAreSkipped) {
   EXPECT_EQ(LoadPaletteSet(), 1);
   Palette("b.pal", 2);
   ASSERT_EQ(LoadPaletteSet(), 0);
-  EXPECT_EQ(g_state.PaletteCount, 1);
+  EXPECT_EQ(g_set.Count, 1);
   EXPECT_EQ(NumberOf(0), 2);
 }
 
@@ -121,10 +86,10 @@ TEST_F(PaletteFolder, FifteenHundredPalettesLoadInNameOrder) {
     Palette(name, p);
   }
   ASSERT_EQ(LoadPaletteSet(), 0);
-  ASSERT_EQ(g_state.PaletteCount, kCount);
+  ASSERT_EQ(g_set.Count, kCount);
   for (int p = 0; p < kCount; ++p)
     if (NumberOf(p) != p) ADD_FAILURE() << "palette " << p << " holds file " << NumberOf(p);
-  EXPECT_EQ(g_state.PaletteSet[static_cast<std::size_t>(kCount) * 1024 - 1], 1);
+  EXPECT_EQ(g_set.Entries[static_cast<std::size_t>(kCount) * 1024 - 1], 1);
 }
 
 TEST_F(PaletteFolder, OddNamesQualifyByTheirLastFourCharacters) {
@@ -142,12 +107,12 @@ TEST_F(PaletteFolder, OddNamesQualifyByTheirLastFourCharacters) {
     Palette(c.name, 5);
     if (c.counts) {
       ASSERT_EQ(LoadPaletteSet(), 0);
-      EXPECT_EQ(g_state.PaletteCount, 1);
+      EXPECT_EQ(g_set.Count, 1);
       EXPECT_EQ(NumberOf(0), 5);
     } else {
       EXPECT_EQ(LoadPaletteSet(), 1);
     }
-    FreeSet();
+    g_set = {};
   }
 }
 
@@ -159,7 +124,7 @@ TEST_F(PaletteFolder, NameTooLongForThePathBufferIsRefusedAtItsPosition) {
   Palette(longName, 2);
   Palette("c.pal", 3);
   EXPECT_EQ(LoadPaletteSet(), -3);  // "a.pal" is read, the long name is second in name order
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
+  EXPECT_TRUE(g_set.Entries.empty());
 }
 
 // --- Reference palette ----------------------------------------------------------------------------------------------
@@ -189,7 +154,7 @@ TEST_F(ReferenceFile, EveryLengthFrom0To773GivesItsStatus) {
     SCOPED_TRACE(c.size);
     std::memset(palette_, 0xEE, sizeof palette_);
     Palette("refrence.pal", 7, c.size);
-    EXPECT_EQ(LoadReferencePalette(palette_), c.status);
+    EXPECT_EQ(ReadReferencePalette(Data("refrence.pal"), reinterpret_cast<std::uint8_t(&)[1024]>(palette_)), c.status);
     if (c.status == 0) {
       EXPECT_EQ(palette_[0].peRed, 7 << 2);
       EXPECT_EQ(palette_[255].peBlue, 767 % 64 << 2);  // byte 767, whatever follows it
@@ -200,32 +165,10 @@ TEST_F(ReferenceFile, EveryLengthFrom0To773GivesItsStatus) {
   }
 }
 
-TEST_F(ReferenceFile, UnreadableFileGivesTwo) {
-  Palette("refrence.pal", 7);
-  MakeUnreadable("/refrence.pal");
-  EXPECT_EQ(LoadReferencePalette(palette_), 2);
-  EXPECT_TRUE(Untouched());
-}
-
 TEST_F(ReferenceFile, FolderOfThatNameGivesTwo) {
   fs::create_directories(Data("refrence.pal"));
-  EXPECT_EQ(LoadReferencePalette(palette_), 2);
+  EXPECT_EQ(ReadReferencePalette(Data("refrence.pal"), reinterpret_cast<std::uint8_t(&)[1024]>(palette_)), 2);
   EXPECT_TRUE(Untouched());
-}
-
-TEST_F(ReferenceFile, FileChangedBetweenItsSizeAndItsReadGivesTwo) {
-  // The size is taken at the first open; the file grows past 772 or shrinks before the second.
-  const std::size_t laterSizes[] = {1000, 500};
-  for (std::size_t later : laterSizes) {
-    SCOPED_TRACE(later);
-    Palette("refrence.pal", 7);
-    HeadlessSetOpenFailure([&, opens = 0](const std::string&, const char*) mutable {
-      if (++opens == 2) Palette("refrence.pal", 8, later);
-      return false;
-    });
-    EXPECT_EQ(LoadReferencePalette(palette_), 2);
-    EXPECT_TRUE(Untouched());
-  }
 }
 
 // --- Init over the palette folder -----------------------------------------------------------------------------------
@@ -247,7 +190,7 @@ TEST_F(PaletteFolderInit, FifteenHundredPalettesInitialiseAndTheFirstFrameShowsP
     WriteFileBytes(Data(name), NumberedPalette(p));
   }
   InitOrFail();
-  ASSERT_EQ(g_state.PaletteCount, 1500);
+  ASSERT_EQ(g_state.Effect.PaletteCount(), 1500);
   ASSERT_EQ(Render(module_), 0);  // the phase starts at 0: palette 0 unblended
   EXPECT_EQ(g_state.DisplayPalette[0].peRed, 0);
   EXPECT_EQ(g_state.DisplayPalette[0].peGreen, 0);
@@ -265,15 +208,7 @@ TEST_F(PaletteFolderInit, NoQualifyingFileStopsInitWithErrorOne) {
   ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
   EXPECT_EQ(HeadlessMessageBoxes()[0].text, "Error loading palette (Error #1)");
   EXPECT_EQ(HeadlessMessageBoxes()[0].caption, "PLUG-IN error");
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
-}
-
-TEST_F(PaletteFolderInit, UnreadableSecondPaletteStopsInitWithErrorMinusThree) {
-  MakeUnreadable("/pal1.pal");
-  EXPECT_EQ(Init(module_), 1);
-  ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
-  EXPECT_EQ(HeadlessMessageBoxes()[0].text, "Error loading palette (Error #-3)");
-  EXPECT_EQ(g_state.PaletteSet, nullptr);
+  EXPECT_EQ(g_state.Effect.PaletteCount(), 0);
 }
 
 }  // namespace

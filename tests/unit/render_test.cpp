@@ -99,17 +99,17 @@ TEST_F(RenderTest, InactiveWindowChangesNothing) {
   ASSERT_EQ(Render(module_), 0);
   HeadlessSetApplicationActive(false);
   HeadlessClearEvents();
-  const std::uint32_t frames = g_state.Counters.FrameCounter, scroll = g_state.Counters.TextureScroll;
-  const float phase = g_state.Counters.PalettePhase;
+  const std::uint32_t frames = g_state.Effect.Counters().FrameCounter, scroll = g_state.Effect.Counters().TextureScroll;
+  const float phase = g_state.Effect.Counters().PalettePhase;
   PALETTEENTRY palette[256];
   std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
   std::vector<std::uint8_t> screen = HeadlessScreenBytes(), offscreen = HeadlessOffscreenBytes();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(Render(module_), 0);
   EXPECT_TRUE(HeadlessEvents().empty());
-  EXPECT_EQ(g_state.Counters.FrameCounter, frames);
-  EXPECT_EQ(g_state.Counters.TextureScroll, scroll);
-  EXPECT_EQ(g_state.Counters.PalettePhase, phase);
+  EXPECT_EQ(g_state.Effect.Counters().FrameCounter, frames);
+  EXPECT_EQ(g_state.Effect.Counters().TextureScroll, scroll);
+  EXPECT_EQ(g_state.Effect.Counters().PalettePhase, phase);
   EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
   EXPECT_EQ(HeadlessScreenBytes(), screen);
   EXPECT_EQ(HeadlessOffscreenBytes(), offscreen);
@@ -179,7 +179,7 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
     HeadlessSetVideoMemoryExhausted(c.systemMemory);
     InitOrFail();
     for (const auto& [call, result] : c.injected) HeadlessInjectDirectDrawResult(call, result);
-    const std::uint32_t frames = g_state.Counters.FrameCounter;
+    const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
     PALETTEENTRY palette[256];
     std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
     HeadlessClearTexts();
@@ -189,7 +189,7 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
     EXPECT_EQ(g_state.LastDisplayResult, c.lastResult);
     EXPECT_TRUE(EventNames("IDirectDrawPalette::SetEntries").empty());  // no palette step
     EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
-    EXPECT_EQ(g_state.Counters.FrameCounter != frames, c.drewFrame);
+    EXPECT_EQ(g_state.Effect.Counters().FrameCounter != frames, c.drewFrame);
     if (!c.drewFrame) {
       EXPECT_FALSE(HeadlessOffscreen().locked);
     }
@@ -201,12 +201,13 @@ TEST_F(RenderTest, FailedPipelineLeavesTheSurfaceUnlockedAndThePaletteStill) {
   InitOrFail();
   ASSERT_EQ(Render(module_), 0);
   // Without its height map the pipeline declines to draw.
-  std::uint8_t* heightMap = std::exchange(g_state.Tables.HeightMap, nullptr);
+  TableSet& tables = const_cast<TableSet&>(g_state.Effect.Tables());
+  std::uint8_t* heightMap = std::exchange(tables.HeightMap, nullptr);
   PALETTEENTRY palette[256];
   std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
   HeadlessClearEvents();
   EXPECT_EQ(Render(module_), 1);
-  g_state.Tables.HeightMap = heightMap;
+  tables.HeightMap = heightMap;
   EXPECT_EQ(EventNames("IDirectDraw"),
             (std::vector<std::string>{"IDirectDrawSurface::BltFast", "IDirectDrawSurface::Lock",
                                       "IDirectDrawSurface::Unlock"}));
@@ -236,7 +237,7 @@ TEST_F(RenderTest, LostSurfacesAreRestoredAndTheEffectGoesOn) {
     InitOrFail();
     ASSERT_EQ(Render(module_), 0);
     HeadlessLoseSurfaces();
-    const std::uint32_t frames = g_state.Counters.FrameCounter;
+    const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
     HeadlessClearEvents();
     EXPECT_EQ(Render(module_), 0);
     const char* copy = systemMemory ? "IDirectDrawSurface::Blt" : "IDirectDrawSurface::BltFast";
@@ -246,7 +247,7 @@ TEST_F(RenderTest, LostSurfacesAreRestoredAndTheEffectGoesOn) {
               (std::vector<std::string>{copy, "IDirectDrawSurface::Restore", "IDirectDrawSurface::Restore",
                                         "IDirectDrawSurface::SetPalette", "IDirectDrawSurface::Lock",
                                         "IDirectDrawSurface::Unlock"}));
-    EXPECT_EQ(g_state.Counters.FrameCounter, frames + 1);
+    EXPECT_EQ(g_state.Effect.Counters().FrameCounter, frames + 1);
     EXPECT_TRUE(HeadlessTexts().empty());
     std::vector<std::uint8_t> drawn = HeadlessOffscreenBytes();
     PALETTEENTRY attached[256];
@@ -274,14 +275,14 @@ TEST_F(RenderTest, SurfacesLostWhileInactiveAreRestoredOnceActiveAgain) {
   InitOrFail();
   HeadlessSetApplicationActive(false);
   HeadlessLoseSurfaces();
-  const std::uint32_t frames = g_state.Counters.FrameCounter;
+  const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
   HeadlessClearEvents();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_TRUE(HeadlessEvents().empty());
   HeadlessSetApplicationActive(true);
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(EventNames("IDirectDrawSurface::Restore").size(), 2u);
-  EXPECT_EQ(g_state.Counters.FrameCounter, frames + 1);
+  EXPECT_EQ(g_state.Effect.Counters().FrameCounter, frames + 1);
 }
 
 TEST_F(RenderTest, ManyFramesLeaveNothingBehind) {
@@ -292,6 +293,27 @@ TEST_F(RenderTest, ManyFramesLeaveNothingBehind) {
   EXPECT_EQ(live.directDraws + live.surfaces + live.palettes + live.surfaceDCs, 0);
   EXPECT_EQ(HeadlessLiveGdiObjects(), 0);
   EXPECT_EQ(HeadlessCallsOnReleasedObjects(), 0);
+}
+
+// The palette step hands all 256 entries to the palette object; a refused SetEntries is ignored, and the phase
+// still moves on.
+TEST_F(RenderTest, PaletteStepHandsAll256EntriesToThePaletteObject) {
+  InitOrFail();
+  ASSERT_NE(g_state.Palette, nullptr);
+  EffectSettings settings = g_state.Effect.Settings();
+  settings.PaletteAnimationSpeed = 100;
+  g_state.Effect.ApplySettings(settings);
+  FrameOutput out = StateFrameOutput();
+  HeadlessClearEvents();
+  AnimateDisplayPalette(out);
+  PALETTEENTRY shown[256];
+  ASSERT_TRUE(HeadlessNewestPalette(shown));
+  EXPECT_EQ(0, std::memcmp(shown, g_state.DisplayPalette, sizeof shown));
+
+  HeadlessInjectDirectDrawResult(HeadlessDdCall::SetEntries, DDERR_GENERIC);
+  const float phase = g_state.Effect.Counters().PalettePhase;
+  AnimateDisplayPalette(out);
+  EXPECT_EQ(g_state.Effect.Counters().PalettePhase, phase + g_state.Effect.Params().PaletteStep);
 }
 
 }  // namespace

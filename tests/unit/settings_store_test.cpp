@@ -386,8 +386,8 @@ TEST_F(SettingsFrames, ShiftsOf32ActAsShiftsOf0) {
   GivenIni("RadioIndex=0\r\nWaveShiftPower=32\r\nWaveAttenuationRate=32");
   InitOrFail();
   RunFrames(3);
-  ASSERT_EQ(g_state.Params.WaveShift, 32);
-  const std::uint8_t* heights = g_state.Tables.HeightMap;
+  ASSERT_EQ(g_state.Effect.Params().WaveShift, 32);
+  const std::uint8_t* heights = g_state.Effect.Tables().HeightMap;
   std::size_t nonZero = 0;
   for (std::size_t i = 0; i < 65536; ++i) nonZero += heights[i] != 0;
   EXPECT_EQ(nonZero, 0u);

@@ -5,12 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <utility>
 #include <vector>
 
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "core/engine.h"
+#include "core/table_builder.h"
+#include "data/plugin_data.h"
 #include "support/plugin_folder_fixture.h"
-#include "tables/table_builder.h"
 
 namespace {
 
@@ -22,9 +23,10 @@ std::vector<std::uint16_t> TunnelTable320x200() {
 
 int AngleAt(const std::vector<std::uint16_t>& table, int x, int y) { return table[y * 320 + x] >> 8; }
 
-std::vector<std::uint8_t> PerspectiveTable() {
+std::vector<std::uint8_t> PerspectiveTable(TableSet* constants = nullptr) {
   std::vector<std::uint8_t> table(512, 0xAA);
-  FillPerspectiveTable(table.data());
+  TableSet own{};
+  FillPerspectiveTable(constants ? *constants : own, table.data());
   return table;
 }
 
@@ -86,9 +88,8 @@ TEST(TunnelTable, RowsAreDenseForOddSizes) {
 }
 
 TEST(PerspectiveTable, ConstantsKeepTheirSinglePrecisionBits) {
-  ResetEffectState();
-  PerspectiveTable();
-  const TableSet& t = g_state.Tables;
+  TableSet t{};
+  PerspectiveTable(&t);
   EXPECT_EQ(std::bit_cast<std::uint32_t>(t.BaseNumerator), 0xC5888889u);
   EXPECT_EQ(std::bit_cast<std::uint32_t>(t.BaseOffset), 0xC5880000u);
   EXPECT_EQ(std::bit_cast<std::uint32_t>(t.ScaleNumerator), 0xC52AAAABu);
@@ -162,24 +163,25 @@ class BuildTablesTest : public testing::Test {
  protected:
   void SetUp() override {
     folder_ = MakePluginFolder();
-    folder_.module->parent = HeadlessHostWindow();
-    g_state.FrameWidth = 320;
-    g_state.FrameHeight = 200;
     fade_.resize(65536);
     for (std::size_t i = 0; i < fade_.size(); ++i) fade_[i] = static_cast<unsigned char>(i * 7 + (i >> 8));
     WriteFileBytes(folder_.root / "TavelDat" / "fade.dat", fade_);
-    HeadlessClearMessageBoxes();
     g_allocationCalls = 0;
     g_failingCall = 0;
-    TableAllocator = FailingAllocator;
   }
   void TearDown() override {
-    TableAllocator = DefaultTableAllocator;
-    FreeBuiltSets();
+    engine_.Release();
     RemovePluginFolder(folder_);
   }
-  static void ExpectNoBlocks() {
-    const TableSet& t = g_state.Tables;
+  // The engine built from the folder's data set as the plug-in's Init builds it, every block from the failing
+  // allocator.
+  int BuildTables() {
+    EngineInputs inputs;
+    ReadEngineInputs(folder_.root, settings_, inputs);
+    return engine_.Build(std::move(inputs), 320, 200, FailingAllocator);
+  }
+  void ExpectNoBlocks() const {
+    const TableSet& t = engine_.Tables();
     EXPECT_EQ(t.TunnelTable, nullptr);
     EXPECT_EQ(t.PerspectiveTable, nullptr);
     EXPECT_EQ(t.ConversionTable, nullptr);
@@ -189,9 +191,11 @@ class BuildTablesTest : public testing::Test {
     EXPECT_EQ(t.WaveBuffer[0], nullptr);
     EXPECT_EQ(t.WaveBuffer[1], nullptr);
     EXPECT_EQ(t.HeightMap, nullptr);
-    EXPECT_EQ(g_state.TablesBuilt, 0);
+    EXPECT_FALSE(engine_.Built());
   }
   PluginFolder folder_{};
+  EffectSettings settings_{};
+  Engine engine_;
   std::vector<unsigned char> fade_;
 };
 
@@ -199,11 +203,10 @@ class BuildTablesTest : public testing::Test {
 
 TEST_F(BuildTablesTest, BuildsTheWholeSet) {
   ASSERT_EQ(BuildTables(), 0);
-  const TableSet& t = g_state.Tables;
-  EXPECT_EQ(g_state.TablesBuilt, 1);
+  const TableSet& t = engine_.Tables();
+  EXPECT_TRUE(engine_.Built());
   EXPECT_EQ(t.TunnelCentreX, 160u);
   EXPECT_EQ(t.TunnelCentreY, 100u);
-  EXPECT_TRUE(HeadlessMessageBoxes().empty());
   EXPECT_EQ(g_allocationCalls, 9);
   EXPECT_EQ(t.TunnelTable[100 * 320 + 160], 0x00FF);
   EXPECT_EQ(t.TunnelTable[199 * 320 + 319], 0x1744);
@@ -228,9 +231,9 @@ TEST_F(BuildTablesTest, BuildsTheWholeSet) {
 }
 
 TEST_F(BuildTablesTest, WithoutTextureBothHalvesAreFlat) {
-  g_state.Settings.UseTexture = 0;
+  settings_.UseTexture = 0;
   ASSERT_EQ(BuildTables(), 0);
-  for (int i = 0; i < 131072; ++i) ASSERT_EQ(g_state.Tables.TextureMap[i], 251) << i;
+  for (int i = 0; i < 131072; ++i) ASSERT_EQ(engine_.Tables().TextureMap[i], 251) << i;
 }
 
 TEST_F(BuildTablesTest, EachFailedAllocationLeavesItsMessageAndReleasesTheBuild) {
@@ -248,24 +251,21 @@ TEST_F(BuildTablesTest, EachFailedAllocationLeavesItsMessageAndReleasesTheBuild)
                {9, 11, "Error allocating memory for the final wave-table"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
-    HeadlessClearMessageBoxes();
     g_allocationCalls = 0;
     g_failingCall = c.call;
     EXPECT_EQ(BuildTables(), c.code);
     EXPECT_EQ(g_allocationCalls, c.call);         // nothing after the failing step
-    EXPECT_TRUE(HeadlessMessageBoxes().empty());  // the host tells the user
-    EXPECT_STREQ(TableBuildMessage(c.code), c.text);
+    EXPECT_STREQ(EngineBuildAllocationText(c.code), c.text);
     ExpectNoBlocks();
   }
-  for (int code : {0, 7, 8, 12, -1}) EXPECT_EQ(TableBuildMessage(code), nullptr) << code;
+  for (int code : {0, 7, 8, 12, -1}) EXPECT_EQ(EngineBuildAllocationText(code), nullptr) << code;
 }
 
 TEST_F(BuildTablesTest, RejectedTextureGivesSevenWithoutMessage) {
-  g_state.Settings.UseTexture = 1;
-  g_state.Settings.TextureName[0] = '\0';  // no file: the loader refuses it
+  settings_.UseTexture = 1;
+  settings_.TextureName[0] = '\0';  // no file: the loader refuses it
   EXPECT_EQ(BuildTables(), 7);
   EXPECT_EQ(g_allocationCalls, 6);  // no wave buffer, no height map
-  EXPECT_TRUE(HeadlessMessageBoxes().empty());
   ExpectNoBlocks();
 }
 
@@ -279,8 +279,7 @@ TEST_F(BuildTablesTest, FadeFileOfWrongSizeOrMissingGivesEightWithoutMessage) {
     g_allocationCalls = 0;
     EXPECT_EQ(BuildTables(), 8);
     EXPECT_EQ(g_allocationCalls, 6);
-    EXPECT_TRUE(HeadlessMessageBoxes().empty());
-    ExpectNoBlocks();
+      ExpectNoBlocks();
   }
 }
 
@@ -289,8 +288,8 @@ TEST_F(BuildTablesTest, SetCanBeBuiltAgainAfterFailureAndRelease) {
   EXPECT_EQ(BuildTables(), 5);
   g_failingCall = 0;
   EXPECT_EQ(BuildTables(), 0);
-  FreeBuiltSets();
+  engine_.Release();
   ExpectNoBlocks();
   EXPECT_EQ(BuildTables(), 0);
-  EXPECT_EQ(g_state.TablesBuilt, 1);
+  EXPECT_TRUE(engine_.Built());
 }

@@ -1,0 +1,74 @@
+// `tavelmir config`: shows and changes the settings file, read and written as the plug-in does.
+#include <cstdio>
+#include <filesystem>
+
+#include "data/plugin_data.h"
+#include "data/settings_keys.h"
+#include "look_options.h"
+#include "settings_commands.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Fail(CommandStreams& streams, const std::string& message) {
+  streams.err << "tavelmir: " << message << '\n';
+  return 1;
+}
+
+}  // namespace
+
+bool SaveSettingsFile(const fs::path& ini, const EffectSettings& settings, std::string& error) {
+  std::error_code ec;
+  fs::create_directories(ini.parent_path(), ec);
+  if (ec) {
+    error = "cannot write " + ini.string() + ": " + ec.message();
+    return false;
+  }
+  if (!WriteSettings(ini, settings, error)) return false;
+  // DisplayMode is for the plug-in alone and its dialog never writes it: the key is written only when the value
+  // differs from what the file says (no key: the default).
+  EffectSettings inFile;
+  inFile.DisplayMode = kDisplayModeChain;
+  ReadDisplayMode(ini, inFile);
+  if (inFile.DisplayMode == settings.DisplayMode) return true;
+  return WriteDisplayMode(ini, settings.DisplayMode, error);
+}
+
+int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams) {
+  LookOptions options;
+  options.pluginDir = pluginDir;
+  // A plug-in folder's file is the plug-in's, whose own defaults fill the keys it lacks; the user's file is read
+  // by render, whose videos cycle the palettes unless the file says otherwise.
+  options.videoLook = pluginDir.empty();
+  Look look;
+  std::string error;
+  if (!ResolveLook(options, look, error)) return Fail(streams, error);
+  if (look.settingsFile.empty())
+    return Fail(streams, "cannot tell where to keep the settings: neither XDG_CONFIG_HOME nor HOME names a folder");
+
+  if (!assignments.empty()) {
+    EffectSettings changed = look.settings;
+    for (const std::string& a : assignments)
+      if (!ApplySettingAssignment(a, changed, error)) return Fail(streams, error + "; nothing was saved");
+    if (!SaveSettingsFile(look.settingsFile, changed, error)) return Fail(streams, error);
+    streams.out << "saved " << look.settingsFile << '\n';
+    if (!pluginDir.empty() && (changed.FadeOffset != look.dataSetSettings.FadeOffset ||
+                               changed.FadeAmplitude != look.dataSetSettings.FadeAmplitude ||
+                               changed.FadePower != look.dataSetSettings.FadePower))
+      streams.out << "the fade settings differ from TavelDat/fade.dat: `tavelmir render` computes the table in "
+                     "memory; run `tavelmir fade` to store it for the plug-in\n";
+    look.settings = changed;
+  }
+  streams.out << "[settings] " << look.settingsFile << '\n'
+              << FormatSettings(look.settings) << "[derived]\n"
+              << FormatEffectParams(DeriveEffectParams(look.settings));
+  const double seconds = SecondsPerPalette(look.settings.PaletteAnimationSpeed, look.paletteCount);
+  char line[128];
+  if (seconds > 0)
+    std::snprintf(line, sizeof line, "%d palettes, each shown for %.1f s\n", look.paletteCount, seconds);
+  else
+    std::snprintf(line, sizeof line, "%d palettes; the first stays\n", look.paletteCount);
+  streams.out << line;
+  return 0;
+}

@@ -1,0 +1,87 @@
+// `tavelmir live`: the sound the desktop plays, captured from the sound server, shown as it arrives.
+#include <SDL2/SDL.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "player_options.h"
+#include "player_loop.h"
+#include "pulse_capture.h"
+
+namespace {
+
+// Without fresh sound for this long (the server is gone) the effect runs on silence instead of repeating the
+// last block.
+constexpr auto kStaleSound = std::chrono::milliseconds(250);
+// After this long without sound the screen says what the player is waiting for.
+constexpr auto kSilenceHint = std::chrono::seconds(2);
+// Samples this close to zero (of 127) are silence: the hiss of an idle input is not music.
+constexpr int kSilenceLevel = 2;
+
+class LiveFeed : public FrameFeed {
+ public:
+  ~LiveFeed() override { StopPulseCapture(capture_); }
+
+  bool Open(const std::string& source, std::string& error) {
+    waiting_ = "waiting for sound from " +
+               (source == kDefaultMonitor ? std::string("the desktop (the monitor of the default output)") : source);
+    lastSound_ = std::chrono::steady_clock::now();
+    return StartPulseCapture(capture_, source, history_, error);
+  }
+
+  const char* Status(SteadyTime now) override { return now - lastSound_ > kSilenceHint ? waiting_.c_str() : ""; }
+
+  bool Prepare(CommandStreams& streams) override {
+    for (const std::string& message : TakeCaptureMessages(capture_)) streams.err << "tavelmir: " << message << '\n';
+    return true;
+  }
+
+  const SampleHistory& Sound() const override { return history_; }
+
+  void Fill(SteadyTime now, unsigned char block[kWaveformBlockBytes], FramePlacement& placement) override {
+    // The newest sound there is: a live picture can only follow what has already arrived.
+    const std::int64_t end = history_.end();
+    placement.clock = history_.clock();
+    placement.rate = kCaptureRate;
+    placement.latencyUs = capture_.latencyUs;
+    placement.blockStart = end - kSamplesPerChannel;
+    if (!placement.clock.valid || now - placement.clock.time > kStaleSound) placement.blockStart = end;
+    history_.Block(placement.blockStart, block);
+    for (int i = 0; i < kWaveformBlockBytes; ++i)
+      if (std::abs(static_cast<int>(static_cast<signed char>(block[i]))) > kSilenceLevel) {
+        lastSound_ = now;
+        break;
+      }
+  }
+
+ private:
+  PulseCapture capture_;
+  SampleHistory history_;
+  std::string waiting_;
+  SteadyTime lastSound_{};
+};
+
+}  // namespace
+
+int RunLive(const PlayerOptions& o, CommandStreams& streams) {
+  std::string error;
+  if (o.listSources) {
+    if (ListPulseSources(streams.out, error)) return 0;
+    streams.err << "tavelmir: " << error << '\n';
+    return 1;
+  }
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    streams.err << "tavelmir: cannot start SDL: " << SDL_GetError() << '\n';
+    return 1;
+  }
+  int status = 1;
+  {
+    LiveFeed feed;
+    if (feed.Open(o.source.empty() ? kDefaultMonitor : o.source, error))
+      status = RunPlayerLoop(o, feed, streams);
+    else
+      streams.err << "tavelmir: " << error << '\n';
+  }
+  SDL_Quit();
+  return status;
+}

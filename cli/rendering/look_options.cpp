@@ -1,0 +1,145 @@
+// Settings layers: the plug-in's defaults, the video look, the settings file and --set.
+#include "look_options.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "data/plugin_data.h"
+#include "data/settings_keys.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uintmax_t kPaletteFileBytes = 768;
+// The longest name the plug-in reads after its folder, which must fit its 260-byte paths with it.
+constexpr std::size_t kLongestDataName = sizeof("/TavelDat/refrence.pal");
+
+bool IsAbsoluteFolder(const char* value) { return value && value[0] == '/'; }
+
+bool HasPaletteName(const fs::path& name) {
+  std::string ext = name.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".pal";
+}
+
+std::vector<char> ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool SameFadeSettings(const EffectSettings& a, const EffectSettings& b) {
+  return a.FadeOffset == b.FadeOffset && a.FadeAmplitude == b.FadeAmplitude && a.FadePower == b.FadePower;
+}
+
+// The plug-in reads its files through 260-byte paths: a folder that leaves no room for their names is refused
+// rather than read as one without files.
+bool FolderFitsPaths(const fs::path& folder, std::string& error) {
+  const std::string absolute = fs::absolute(folder).lexically_normal().string();
+  if (absolute.size() + kLongestDataName < kDataPathBytes) return true;
+  error = "plug-in folder '" + absolute + "' is too long: the plug-in's paths hold " +
+          std::to_string(kDataPathBytes - kLongestDataName - 1) + " characters for the folder";
+  return false;
+}
+
+// The settings of the folder's "plugin.ini" over `base`, read as the plug-in reads them.
+bool ReadSettingsOver(const fs::path& folder, const EffectSettings& base, EffectSettings& out, std::string& error) {
+  out = base;
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return true;
+  if (!FolderFitsPaths(folder, error)) return false;
+  const fs::path ini = SettingsFile(folder);
+  if (!fs::exists(ini, ec)) return true;
+  // The store reads an unreadable file as an empty one; a user who wrote settings must hear that they are unused.
+  if (!fs::is_regular_file(ini, ec) || ::access(ini.c_str(), R_OK) != 0) {
+    error = "cannot read settings '" + ini.string() + "'";
+    return false;
+  }
+  ReadSettings(ini, out);
+  return true;
+}
+
+}  // namespace
+
+std::string UserSettingsFolder() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (IsAbsoluteFolder(config)) return std::string(config) + "/tavelmir";
+  const char* home = std::getenv("HOME");
+  if (IsAbsoluteFolder(home)) return std::string(home) + "/.config/tavelmir";
+  return {};
+}
+
+std::string DefaultDataFolder() {
+  std::error_code ec;
+  const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const fs::path installed = (program.parent_path() / ".." / "share" / "tavelmir").lexically_normal();
+    if (fs::is_directory(installed / "TavelDat", ec)) return installed.string();
+  }
+  return DefaultPluginDir();
+}
+
+std::int32_t VideoPaletteSpeed(int paletteCount) {
+  // Each palette shows for 255 / (count * speed) seconds (the phase runs through all palettes once per unit).
+  if (paletteCount < 1) return 1;
+  const long speed = std::lround(255.0 / (kVideoSecondsPerPalette * static_cast<double>(paletteCount)));
+  return static_cast<std::int32_t>(std::clamp<long>(speed, 1, 255));
+}
+
+double SecondsPerPalette(std::int32_t speed, int paletteCount) {
+  if (speed == 0 || paletteCount < 1) return 0;
+  return 255.0 / (std::abs(static_cast<double>(speed)) * paletteCount);
+}
+
+bool ResolveLook(const LookOptions& o, Look& look, std::string& error) {
+  look = {};
+  std::error_code ec;
+  look.dataFolder = o.pluginDir.empty() ? DefaultDataFolder() : o.pluginDir;
+  if (!fs::is_directory(look.dataFolder, ec)) {
+    error = (o.pluginDir.empty() ? "the data set '" : "plug-in folder '") + look.dataFolder + "' does not exist";
+    return false;
+  }
+  if (!ReadSettingsOver(look.dataFolder, EffectSettings{}, look.dataSetSettings, error)) return false;
+  look.palettesDir = o.palettesDir.empty() ? (fs::path(look.dataFolder) / "TavelDat").string() : o.palettesDir;
+  // A plug-in folder without palettes is the plug-in's to report, in its own words, at Init.
+  if (!o.palettesDir.empty() && !fs::is_directory(look.palettesDir, ec)) {
+    error = "palette folder '" + look.palettesDir + "' does not exist";
+    return false;
+  }
+  for (const auto& entry : fs::directory_iterator(look.palettesDir, ec))
+    if (HasPaletteName(entry.path().filename()) && entry.is_regular_file(ec) &&
+        entry.file_size(ec) == kPaletteFileBytes)
+      ++look.paletteCount;
+
+  EffectSettings base;
+  if (o.videoLook) base.PaletteAnimationSpeed = VideoPaletteSpeed(look.paletteCount);
+  const std::string settingsFolder = o.pluginDir.empty() ? UserSettingsFolder() : o.pluginDir;
+  if (!settingsFolder.empty()) {
+    look.settingsFile = (fs::path(settingsFolder) / "plugin.ini").string();
+    if (!ReadSettingsOver(settingsFolder, base, look.settings, error)) return false;
+  } else {
+    look.settings = base;
+  }
+  for (const std::string& a : o.assignments)
+    if (!ApplySettingAssignment(a, look.settings, error)) return false;
+
+  const fs::path dataTables = fs::path(look.dataFolder) / "TavelDat";
+  const fs::path ownReference = fs::path(look.palettesDir) / "refrence.pal";
+  const bool fadeFileWhole = fs::file_size(dataTables / "fade.dat", ec) == kFadeTableBytes && !ec;
+  look.fadeNeedsComputing =
+      !fadeFileWhole || !SameFadeSettings(look.settings, look.dataSetSettings) ||
+      (fs::exists(ownReference, ec) && !fs::equivalent(ownReference, dataTables / "refrence.pal", ec) &&
+       ReadAll(ownReference) != ReadAll(dataTables / "refrence.pal"));
+
+  if (SelectedWave(look.settings).Amplitude == 0)
+    look.warnings.push_back("the wave amplitude is 0 (RadioIndex 0 with WaveAmplitude 0): the music moves nothing");
+  return true;
+}

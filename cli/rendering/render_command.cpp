@@ -1,0 +1,287 @@
+// `tavelmir render`: audio or waveform blocks in, one engine frame each, frames out under a temporary name.
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "render_command.h"
+
+#include "effect_session.h"
+#include "frame_sinks.h"
+#include "interruption.h"
+#include "look_options.h"
+#include "option_values.h"
+#include "palette_catalog.h"
+#include "progress.h"
+#include "waveform_source.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int64_t kMicrosecondsPerFrame = 1000000 / kFramesPerSecond;
+// How far the sound sent to ffmpeg may run ahead of the frames: ffmpeg reads its two inputs in turn while it
+// starts, and more than a packet of sound must be there before it takes the first frame.
+constexpr double kSoundLeadSeconds = 1.0;
+
+int Fail(CommandStreams& streams, const std::string& message) {
+  streams.err << "tavelmir: " << message << '\n';
+  return 1;
+}
+
+int Usage(CommandStreams& streams, const std::string& message) {
+  streams.err << "tavelmir: " << message << "\n(see `tavelmir render --help`)\n";
+  return 2;
+}
+
+bool IsVideoKind(OutputKind kind) {
+  return kind == OutputKind::Mp4 || kind == OutputKind::Mkv || kind == OutputKind::Webm ||
+         kind == OutputKind::MatroskaStream;
+}
+
+std::string ClockTime(std::int64_t microseconds) {
+  char text[32];
+  const std::int64_t s = microseconds / 1000000;
+  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", static_cast<long long>(s / 60), static_cast<long long>(s % 60),
+                static_cast<long long>(microseconds % 1000000 / 10000));
+  return text;
+}
+
+// Checks of the output against what is there now. 0 = go on; otherwise the exit status (the message is written,
+// except for -n, which keeps an existing output quietly).
+// A PNG folder given through a symbolic link is written where the link leads: the finished folder takes the place
+// of the empty one there and the link stays. False, with the reason, for a link that leads nowhere.
+bool FollowFolderLink(std::string& path, std::string& error) {
+  fs::path p(path);
+  while (!p.empty() && !p.has_filename()) p = p.parent_path();  // "frames/" names the link "frames"
+  std::error_code ec;
+  if (!fs::is_symlink(p, ec)) return true;
+  const fs::path target = fs::canonical(p, ec);
+  if (ec) {
+    error = "'" + path + "' is a symbolic link to '" + fs::read_symlink(p, ec).string() +
+            "', which does not exist: make that folder or name another";
+    return false;
+  }
+  path = target.string();
+  return true;
+}
+
+int CheckOutputTarget(const RenderOptions& o, OutputKind kind, const std::string& path, CommandStreams& streams) {
+  if (kind == OutputKind::MatroskaStream) return 0;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) return 0;
+  const std::string input = o.audioPath.empty() ? o.waveformPath : o.audioPath;
+  if (input != "-" && fs::equivalent(path, input, ec))
+    return Fail(streams, "the output '" + path + "' is the input; choose another name");
+  if (kind == OutputKind::PngDirectory) {
+    if (fs::is_directory(status) && fs::is_empty(path, ec)) return 0;
+    return Fail(streams, "'" + path + "' is not an empty folder: PNG frames go into a new or empty folder only");
+  }
+  if (fs::is_directory(status)) return Fail(streams, "cannot write '" + path + "': it is a folder");
+  if (o.keep) return 1;
+  if (!o.replace) return Fail(streams, "'" + path + "' already exists; add -y to replace it");
+  return 0;
+}
+
+}  // namespace
+
+int RunRender(const RenderOptions& o, CommandStreams& streams) {
+  // Usage first: nothing is opened for a command line that cannot run.
+  if (o.audioPath.empty() == o.waveformPath.empty())
+    return Usage(streams, "render needs exactly one input: an AUDIO file or --waveform FILE");
+  if (o.outputPath.empty() == o.dumpPath.empty())
+    return Usage(streams, "render needs exactly one output: -o OUT or --dump FILE");
+  std::string error;
+  double offsetMs = 0;
+  if (!o.offsetMs.empty()) {
+    if (!o.waveformPath.empty())
+      return Usage(streams, "--offset-ms shifts the picture against an AUDIO file; it has no meaning with --waveform");
+    if (!ParseFiniteNumber(o.offsetMs, "--offset-ms", -kMaximumOffsetMs, kMaximumOffsetMs, offsetMs, error))
+      return Usage(streams, error);
+  }
+  std::int64_t startUs = 0, durationUs = -1;
+  if (!o.start.empty() && !ParseTime(o.start, "--start", startUs, error)) return Usage(streams, error);
+  if (!o.duration.empty() && !ParseTime(o.duration, "--duration", durationUs, error)) return Usage(streams, error);
+  if (durationUs == 0) return Usage(streams, "--duration must be longer than 0");
+  // --to is a time in the song, as ffmpeg's -to: the part ends there, wherever it starts.
+  if (!o.end.empty()) {
+    std::int64_t endUs = 0;
+    if (!ParseTime(o.end, "--to", endUs, error)) return Usage(streams, error);
+    if (endUs <= startUs)
+      return Usage(streams, "--to " + o.end + " is not after the start (" + (o.start.empty() ? "0" : o.start) + ")");
+    durationUs = endUs - startUs;
+  }
+  if (o.keep && o.replace) return Usage(streams, "-y replaces an existing output and -n keeps it; use one");
+
+  const OutputKind kind = o.dumpPath.empty() ? OutputKindForPath(o.outputPath) : OutputKind::Dump;
+  std::string outputPath = o.dumpPath.empty() ? o.outputPath : o.dumpPath;
+  if (kind == OutputKind::Unsupported)
+    return Usage(streams, "cannot tell what to write to '" + outputPath + "': use " + kOutputKindsText);
+  if (kind == OutputKind::MatroskaStream && ::isatty(STDOUT_FILENO))
+    return Usage(streams, "-o - writes a video to standard output, which is a terminal here: pipe it (| ffplay -)");
+
+  OutputGeometry geometry;
+  if (o.scale != 0 || o.aspect43) {
+    if (!o.size.empty()) return Usage(streams, "--size and --scale/--aspect43 both set the size; use one");
+    if (o.scale < 0 || o.scale > 16) return Usage(streams, "--scale takes a whole number from 1 to 16");
+    geometry = MakeOutputGeometry(o.scale == 0 ? 1 : o.scale, o.aspect43);
+  } else {
+    int width = kDefaultOutputWidth, height = kDefaultOutputHeight;
+    if (!o.size.empty() && !ParseSize(o.size, width, height, error)) return Usage(streams, error);
+    geometry = FitOutputGeometry(width, height, o.fit == "cover", o.aspect == "4:3");
+  }
+  const bool video = IsVideoKind(kind);
+  if (video && (geometry.width % 2 != 0 || geometry.height % 2 != 0))
+    return Usage(streams, "videos need an even width and height (" + std::to_string(geometry.width) + "x" +
+                              std::to_string(geometry.height) + " is not); PNG frames and GIFs take any size");
+  EncoderChoice encoder{o.crf, o.preset};
+  if ((o.crf >= 0 || !o.preset.empty()) && !video)
+    return Usage(streams, "--crf and --preset choose the video encoder's quality: only for .mp4, .mkv, .webm and -");
+  if (o.crf >= 0 && kind != OutputKind::Webm && o.crf > 51)
+    return Usage(streams, "--crf for H.264 (.mp4, .mkv, -) takes 0 (lossless) to 51, not " + std::to_string(o.crf));
+  if (o.crf > 63) return Usage(streams, "--crf for VP9 (.webm) takes 0 to 63, not " + std::to_string(o.crf));
+  if (!o.preset.empty() && kind == OutputKind::Webm)
+    return Usage(streams, "--preset chooses an H.264 preset; .webm is encoded with VP9, which has none");
+
+  if (kind == OutputKind::PngDirectory && !FollowFolderLink(outputPath, error)) return Fail(streams, error);
+  if (const int status = CheckOutputTarget(o, kind, outputPath, streams)) return status;
+
+  Look look;
+  if (!ResolveLook(o.look, look, error)) return Fail(streams, error);
+  int paletteIndex = 0;
+  if (!o.look.palette.empty() && !FindNamedPalette(look.palettesDir, o.look.palette, paletteIndex, error))
+    return Usage(streams, error);
+  WaveformStream audio;
+  WaveformFile blocks;
+  std::int64_t available = INT64_MAX;  // frames of input; for audio only a header's estimate
+  AudioFeed feed;
+  if (!o.audioPath.empty()) {
+    if (!OpenWaveformStream(o.audioPath, offsetMs, audio, error, kSoundLeadSeconds)) return Fail(streams, error);
+    if (audio.decoder.claimedLength > 0) available = AudioFrameCount(audio.decoder.claimedLength, audio.decoder.rate);
+    feed.rate = audio.decoder.rate;
+    feed.channels = std::min(audio.decoder.channels, 2);
+  } else {
+    if (!OpenWaveformFile(o.waveformPath, blocks, error)) return Fail(streams, error);
+    available = blocks.blocks;
+  }
+  const std::int64_t firstFrame = startUs / kMicrosecondsPerFrame;
+  std::int64_t limit = durationUs > 0 ? (durationUs + kMicrosecondsPerFrame - 1) / kMicrosecondsPerFrame : INT64_MAX;
+  if (o.maxFrames > 0) limit = std::min(limit, o.maxFrames);
+  const bool lengthKnown = available != INT64_MAX;
+  const std::int64_t expected =
+      std::min(limit, lengthKnown ? std::max<std::int64_t>(available - firstFrame, 0) : limit);
+
+  auto closeInputs = [&] {
+    CloseWaveformFile(blocks);
+    CloseWaveformStream(audio);
+  };
+  EffectSession session;
+  if (!StartEffect(look, session, error)) {
+    closeInputs();
+    return Fail(streams, error);
+  }
+  for (const std::string& w : look.warnings) streams.err << "tavelmir: warning: " << w << '\n';
+  session.engine.SkipPalettes(paletteIndex);
+
+  FrameSink sink;
+  if (!OpenFrameSink(sink, kind, outputPath, geometry, feed, encoder, o.replace, error)) {
+    closeInputs();
+    return Fail(streams, error);
+  }
+  CatchInterruptions();
+
+  // The sound of the rendered frames goes along with them; what the silent run-up reads is left out.
+  const int rate = feed.rate;
+  const std::int64_t soundFrom = rate > 0 ? FrameStartSample(firstFrame, rate, 0) : 0;
+  const std::int64_t soundTo =
+      rate > 0 && limit != INT64_MAX ? FrameStartSample(firstFrame + limit, rate, 0) : INT64_MAX;
+  audio.onSamples = [&](std::int64_t first, const double* samples, std::int64_t count) {
+    const std::int64_t from = std::max(first, soundFrom), to = std::min(first + count, soundTo);
+    if (from >= to) return true;
+    const int channels = audio.decoder.channels;
+    return WriteAudioToSink(sink, samples + (from - first) * channels, to - from, channels, error);
+  };
+
+  std::int64_t frame = 0;
+  if (rate > 0) {
+    sink.feedSound = [&]() {
+      const std::int64_t ahead =
+          FrameStartSample(frame + 1, rate, 0) + static_cast<std::int64_t>(kSoundLeadSeconds * rate);
+      const int fed = ReadAheadWaveformStream(audio, std::min(ahead, soundTo), sink.soundError);
+      sink.soundEnded = audio.window.ended || audio.window.received >= soundTo;
+      return fed;
+    };
+  }
+
+  std::vector<unsigned char> block(kWaveformBlockBytes);
+  std::vector<std::uint8_t> indices(kScreenPixels);
+  std::vector<std::uint8_t> palette(kPaletteBytes);
+  const std::int64_t barTotal = lengthKnown || limit != INT64_MAX ? expected : 0;
+  ProgressBar bar = StartProgress(streams.err, streams.terminal, barTotal, "frames");
+  const auto clockStart = std::chrono::steady_clock::now();
+  bool ok = true;
+  std::int64_t written = 0;
+  for (std::int64_t n = 0; ok && written < limit; n = ++frame) {
+    if (Interrupted()) {
+      error = std::string("interrupted by ") + InterruptionName();
+      ok = false;
+      break;
+    }
+    if (blocks.file) {
+      if (n >= blocks.blocks) break;
+      ok = ReadWaveformBlock(blocks, block.data());
+      if (!ok) error = "cannot read block " + std::to_string(n) + " of '" + o.waveformPath + "'";
+    } else {
+      const int got = NextWaveformBlock(audio, n, block.data(), error);
+      if (got == 0) break;
+      ok = got > 0;
+    }
+    // Frames before --start run silently, so that the picture at any time is that of the whole song.
+    if (ok) DrawEffectFrame(session, block.data(), indices.data(), palette.data());
+    if (ok && n >= firstFrame) {
+      ok = WriteFrameToSink(sink, indices.data(), palette.data(), error);
+      ++written;
+      // The bar shows the last step only when the output is complete.
+      UpdateProgress(bar, barTotal > 0 ? std::min(written, barTotal - 1) : written);
+    }
+  }
+  if (ok && written == 0) {
+    error = "--start " + ClockTime(startUs) + " is past the end of '" +
+            (o.audioPath.empty() ? o.waveformPath : o.audioPath) + "'";
+    ok = false;
+  }
+  if (ok && rate > 0) ok = DrainWaveformStream(audio, soundTo, error);
+  if (ok && Interrupted()) {
+    error = std::string("interrupted by ") + InterruptionName();
+    ok = false;
+  }
+  closeInputs();
+  if (ok) {
+    ok = CloseFrameSink(sink, error);
+  } else {
+    AbandonFrameSink(sink);
+  }
+  ReleaseInterruptions();
+  if (ok) {
+    bar.total = written;
+    UpdateProgress(bar, written);
+  }
+  FinishProgress(bar);
+  if (!ok) return Fail(streams, error + (kind == OutputKind::MatroskaStream ? "" : "; nothing was written"));
+
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clockStart).count();
+  char summary[160];
+  std::snprintf(summary, sizeof summary, "%lld frames (%.2f s of picture, %dx%d) in %.1f s, %.0f frames/s",
+                static_cast<long long>(written), static_cast<double>(written) / kFramesPerSecond, geometry.width,
+                geometry.height, seconds, seconds > 0 ? static_cast<double>(written) / seconds : 0.0);
+  // With the video on standard output, the report goes with the other messages.
+  std::ostream& report = kind == OutputKind::MatroskaStream ? streams.err : streams.out;
+  report << "wrote " << (kind == OutputKind::MatroskaStream ? "Matroska to standard output" : outputPath) << ": "
+         << summary << '\n';
+  return 0;
+}
