@@ -1,7 +1,7 @@
 # Plug-in build: vis_tavelmir.dll for 32-bit Windows, exporting only winampVisGetHeader and importing only
 # system DLLs (libgcc and libstdc++ linked in statically).
 file(GLOB TAVELMIR_RESOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*/*.rc)
-add_library(vis_tavelmir SHARED ${TAVELMIR_SOURCES} ${TAVELMIR_ENGINE_SOURCES} ${TAVELMIR_RESOURCES} ${PROJECT_SOURCE_DIR}/src/host/vis_tavelmir.def)
+add_library(vis_tavelmir SHARED ${TAVELMIR_SOURCES} ${TAVELMIR_ENGINE_SOURCES} ${TAVELMIR_RESOURCES} ${PROJECT_SOURCE_DIR}/src/plugin/vis_tavelmir.def)
 set_target_properties(vis_tavelmir PROPERTIES PREFIX "" OUTPUT_NAME vis_tavelmir)
 target_include_directories(vis_tavelmir PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(vis_tavelmir PRIVATE ${TAVELMIR_COMMON_FLAGS} -msse2 -mfpmath=sse)
@@ -19,11 +19,11 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(TAVELMIR_GENERATED_RC_DIR ${CMAKE_CURRENT_BINARY_DIR}/generated_resources)
 add_custom_command(OUTPUT ${TAVELMIR_GENERATED_RC_DIR}/about_picture.bmp
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TAVELMIR_GENERATED_RC_DIR}
-  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/src/settings/make_about_bitmap.py ${TAVELMIR_GENERATED_RC_DIR}/about_picture.bmp
-  DEPENDS ${PROJECT_SOURCE_DIR}/src/settings/make_about_bitmap.py
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/src/plugin/make_about_bitmap.py ${TAVELMIR_GENERATED_RC_DIR}/about_picture.bmp
+  DEPENDS ${PROJECT_SOURCE_DIR}/src/plugin/make_about_bitmap.py
   COMMENT "Drawing the About box picture")
 target_sources(vis_tavelmir PRIVATE ${TAVELMIR_GENERATED_RC_DIR}/about_picture.bmp)
-set_source_files_properties(${PROJECT_SOURCE_DIR}/src/settings/settings_dialog.rc PROPERTIES
+set_source_files_properties(${PROJECT_SOURCE_DIR}/src/plugin/settings_dialog.rc PROPERTIES
   INCLUDE_DIRECTORIES ${TAVELMIR_GENERATED_RC_DIR} OBJECT_DEPENDS ${TAVELMIR_GENERATED_RC_DIR}/about_picture.bmp)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -DTAVELMIR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} -DTAVELMIR_VERSION_MINOR=${PROJECT_VERSION_MINOR} -DTAVELMIR_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
 

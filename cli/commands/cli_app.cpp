@@ -47,6 +47,15 @@ std::string ConfigFooter() {
          "are what `tavelmir render` uses. Values that would change the file's layout are refused.";
 }
 
+// A --set that cannot apply is a usage error, found before anything is opened.
+const CLI::Validator kSettingAssignment(
+    [](std::string& assignment) {
+      EffectSettings settings{};
+      std::string error;
+      return ApplySettingAssignment(assignment, settings, error) ? std::string() : error;
+    },
+    "KEY=VALUE", "");
+
 // ffmpeg's one-dash spellings of the part of a song; one-dash long names are not options here otherwise.
 void SpellLikeFfmpeg(std::vector<std::string>& words) {
   for (std::size_t i = 1; i < words.size(); ++i) {
@@ -191,7 +200,8 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
     command->add_option("--set", look.assignments,
                         std::string("A setting ") + setWhat + ", keys as in `tavelmir config` (repeatable)")
         ->option_text("KEY=VALUE")
-        ->group(kLook);
+        ->group(kLook)
+        ->check(kSettingAssignment);
     command->add_option("--palette", look.palette, "Start on this palette (`tavelmir palettes` lists them)")
         ->option_text("NAME")
         ->group(kLook);
@@ -249,6 +259,7 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
                      "Write per frame when it was shown and which samples it showed (for checking sync)")
         ->option_text("FILE")
         ->group(kWindow);
+    command->add_flag("-y", options->replace, "Replace an existing --trace file")->group(kWindow);
     command->add_option("--keys", options->scriptedKeys, "FRAME:KEY ... keys to press at those frames")->group("");
   }
 

@@ -5,6 +5,7 @@
 #include "data/plugin_data.h"
 #include "data/settings_keys.h"
 #include "look_options.h"
+#include "output_target.h"
 #include "settings_commands.h"
 
 namespace fs = std::filesystem;
@@ -18,7 +19,10 @@ int Fail(CommandStreams& streams, const std::string& message) {
 
 }  // namespace
 
-bool SaveSettingsFile(const fs::path& ini, const EffectSettings& settings, std::string& error) {
+// Written as the plug-in writes it, through a copy renamed over the file. A linked settings file (a dotfile kept
+// elsewhere) is written where the link points, and the link stays.
+bool SaveSettingsFile(const fs::path& settingsFile, const EffectSettings& settings, std::string& error) {
+  const fs::path ini = FollowLinks(settingsFile.string());
   std::error_code ec;
   fs::create_directories(ini.parent_path(), ec);
   if (ec) {

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "ogg_links.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -19,6 +21,7 @@ extern "C" {
 
 struct AudioDecoderBackend {
   SNDFILE* sndfile = nullptr;
+  int sndfileFormat = 0;  // SF_FORMAT_* major type of what libsndfile opened
 
   std::FILE* file = nullptr;  // what FFmpeg reads, through `io`
   bool ownsFile = false;
@@ -28,8 +31,14 @@ struct AudioDecoderBackend {
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
   int stream = -1;
-  bool flushed = false;         // the demuxer is done and the decoder was told so
-  std::vector<double> pending;  // decoded, interleaved, not yet handed out
+  bool flushed = false;            // the demuxer is done and the decoder was told so
+  std::int64_t decoded = 0;        // sample frames decoded so far
+  std::int64_t nextStamp = -1;     // where the next decoded frame should start by its time stamp, in samples
+  int damagedPlaces = 0;           // places where damaged data was skipped
+  std::int64_t lastDamageAt = -1;  // `decoded` at the last of them
+  int damageNoted = -1;            // index of its warning, -1 when it has none
+  std::int64_t bytesRead = 0;      // through `io`
+  std::vector<double> pending;     // decoded, interleaved, not yet handed out
   std::size_t pendingAt = 0;
 };
 
@@ -46,6 +55,7 @@ std::string AvError(int code) {
 int ReadFromFile(void* opaque, std::uint8_t* buffer, int size) {
   auto* b = static_cast<AudioDecoderBackend*>(opaque);
   const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(size), b->file);
+  b->bytesRead += static_cast<std::int64_t>(got);
   if (got > 0) return static_cast<int>(got);
   return std::ferror(b->file) ? AVERROR(EIO) : AVERROR_EOF;
 }
@@ -90,10 +100,11 @@ bool OpenWithSndfile(AudioDecoder& d, std::string& error) {
   sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
   d.rate = info.samplerate;
   d.channels = info.channels;
-  d.claimedLength = info.frames >= 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
+  d.claimedLength = info.frames >= 0 && info.frames <= kLongestClaimedLength ? info.frames : -1;
   if (const char* title = sf_get_string(file, SF_STR_TITLE)) d.title = title;
   if (const char* artist = sf_get_string(file, SF_STR_ARTIST)) d.artist = artist;
   d.backend->sndfile = file;
+  d.backend->sndfileFormat = info.format & SF_FORMAT_TYPEMASK;
   return true;
 }
 
@@ -140,6 +151,51 @@ void AppendFrame(const AVFrame* frame, int channels, std::vector<double>& pendin
   }
 }
 
+// "m:ss.cc" of a sample position, for warnings.
+std::string TimeOf(std::int64_t sample, int rate) {
+  if (rate <= 0) return "?";
+  const std::int64_t centis = sample * 100 / rate;
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", static_cast<long long>(centis / 6000),
+                static_cast<long long>(centis / 100 % 60), static_cast<long long>(centis % 100));
+  return text;
+}
+
+// A few places are named; a file damaged all over says so once more at the end, not a thousand times.
+constexpr int kNamedDamagedPlaces = 3;
+
+// One warning per place: a later, more telling note of the same place replaces the first.
+void NoteDamage(AudioDecoder& d, const std::string& what) {
+  AudioDecoderBackend& b = *d.backend;
+  const std::string text = "'" + d.path + "': " + what + " at " + TimeOf(b.decoded, d.rate) + " skipped";
+  if (b.damageNoted >= 0 && b.lastDamageAt == b.decoded) {
+    d.warnings[static_cast<std::size_t>(b.damageNoted)] = text;
+    return;
+  }
+  b.lastDamageAt = b.decoded;
+  b.damageNoted = -1;
+  if (++b.damagedPlaces > kNamedDamagedPlaces) return;
+  b.damageNoted = static_cast<int>(d.warnings.size());
+  d.warnings.push_back(text);
+}
+
+// A decoded frame that starts later than the samples before it end: the frames in between were damaged and
+// dropped by the demuxer.
+void NoteGap(AudioDecoder& d, const AVFrame* frame) {
+  AudioDecoderBackend& b = *d.backend;
+  const AVStream* stream = b.format->streams[b.stream];
+  if (frame->best_effort_timestamp == AV_NOPTS_VALUE || stream->time_base.num <= 0 || frame->sample_rate <= 0) return;
+  const std::int64_t stamp =
+      av_rescale_q(frame->best_effort_timestamp, stream->time_base, AVRational{1, frame->sample_rate});
+  // The first frame may be cut (an encoder's delay) while its time stamp is not: only later frames are compared.
+  if (b.nextStamp >= 0 && stamp - b.nextStamp > frame->sample_rate / 100) {
+    char length[32];
+    std::snprintf(length, sizeof length, "%.2f", static_cast<double>(stamp - b.nextStamp) / frame->sample_rate);
+    NoteDamage(d, std::string("a damaged stretch of ") + length + " s");
+  }
+  b.nextStamp = b.decoded > 0 ? stamp + frame->nb_samples : -1;
+}
+
 // Decodes until at least one frame is pending (1), the audio ends (0) or decoding fails (-1).
 int DecodeMore(AudioDecoder& d, std::string& error) {
   AudioDecoderBackend& b = *d.backend;
@@ -165,12 +221,15 @@ int DecodeMore(AudioDecoder& d, std::string& error) {
         av_frame_unref(b.frame);
         return -1;
       }
+      NoteGap(d, b.frame);
       AppendFrame(b.frame, channels, b.pending);
+      b.decoded += b.frame->nb_samples;
       av_frame_unref(b.frame);
       return 1;
     }
     if (r == AVERROR_EOF) return 0;
     // Damaged data costs the frame it is in, as in every player; the stream goes on.
+    if (r == AVERROR_INVALIDDATA) NoteDamage(d, "damaged data");
     if (r != AVERROR(EAGAIN) && r != AVERROR_INVALIDDATA) {
       error = "cannot decode audio '" + d.path + "': " + AvError(r);
       return -1;
@@ -185,6 +244,7 @@ int DecodeMore(AudioDecoder& d, std::string& error) {
     }
     if (b.packet->stream_index == b.stream) {
       r = avcodec_send_packet(b.codec, b.packet);
+      if (r == AVERROR_INVALIDDATA) NoteDamage(d, "damaged data");
       if (r < 0 && r != AVERROR_INVALIDDATA && r != AVERROR(EAGAIN)) {
         av_packet_unref(b.packet);
         error = "cannot decode audio '" + d.path + "': " + AvError(r);
@@ -253,8 +313,13 @@ bool OpenWithFfmpeg(AudioDecoder& d, bool seekable, std::string& error) {
     if (title && d.title.empty()) d.title = title->value;
     if (artist && d.artist.empty()) d.artist = artist->value;
   }
-  if (stream->duration > 0 && stream->time_base.den > 0 && stream->codecpar->sample_rate > 0)
-    d.claimedLength = av_rescale_q(stream->duration, stream->time_base, AVRational{1, stream->codecpar->sample_rate});
+  if (stream->duration > 0 && stream->time_base.num > 0 && stream->time_base.den > 0 &&
+      stream->codecpar->sample_rate > 0) {
+    // av_rescale_q saturates instead of overflowing; a claim beyond any real length counts as none.
+    const std::int64_t claimed =
+        av_rescale_q(stream->duration, stream->time_base, AVRational{1, stream->codecpar->sample_rate});
+    if (claimed > 0 && claimed <= kLongestClaimedLength) d.claimedLength = claimed;
+  }
   // The first decoded frame, not the container, says what the samples are (some codecs double the rate).
   std::string decodeError;
   const int got = DecodeMore(d, decodeError);
@@ -263,10 +328,22 @@ bool OpenWithFfmpeg(AudioDecoder& d, bool seekable, std::string& error) {
     return false;
   }
   if (got == 0) {
-    error = "no samples";
+    error = "it holds no samples";
     return false;
   }
   return true;
+}
+
+// Opens the file for FFmpeg, as OpenAudioDecoder does for a regular file.
+bool OpenFileWithFfmpeg(AudioDecoder& d, std::string& reason) {
+  AudioDecoderBackend& b = *d.backend;
+  b.file = std::fopen(d.path.c_str(), "rb");
+  b.ownsFile = true;
+  if (!b.file) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  return OpenWithFfmpeg(d, true, reason);
 }
 
 void ReleaseFfmpeg(AudioDecoderBackend& b) {
@@ -282,6 +359,36 @@ void ReleaseFfmpeg(AudioDecoderBackend& b) {
   b.pendingAt = 0;
   b.flushed = false;
   b.stream = -1;
+  b.decoded = 0;
+  b.nextStamp = -1;
+  b.damagedPlaces = 0;
+  b.lastDamageAt = -1;
+  b.damageNoted = -1;
+  b.bytesRead = 0;
+}
+
+// Files libsndfile may stop reading early or pass damage over in silence (FLAC at a damaged block or at the
+// length STREAMINFO states, Ogg at the end of a chain's first link or over a damaged page), while FFmpeg reads
+// them whole and says where it skipped: known by their first bytes, before libsndfile opens them (it leaks on some
+// damaged Ogg files). MP3, which libsndfile also fails on midway, is known only by the format it finds.
+bool FfmpegReadsItWholer(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  char magic[4] = {};
+  const bool read = std::fread(magic, 1, sizeof magic, file) == sizeof magic;
+  std::rewind(file);
+  const bool whole =
+      read && (std::memcmp(magic, "fLaC", 4) == 0 || (std::memcmp(magic, "OggS", 4) == 0 && OggHasLinksOrDamage(file)));
+  std::fclose(file);
+  return whole;
+}
+
+// FFmpeg's "Invalid argument" or "Invalid data" say nothing to someone holding a file of another kind.
+std::string InWords(const std::string& reason, const AudioDecoderBackend& b) {
+  if (b.file && b.bytesRead == 0 && std::feof(b.file)) return "it is empty";
+  if (reason == AvError(AVERROR(EINVAL)) || reason == AvError(AVERROR_INVALIDDATA))
+    return "not an audio format libsndfile or FFmpeg reads (" + reason + ")";
+  return reason;
 }
 
 }  // namespace
@@ -306,11 +413,42 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
     return false;
   }
   const bool regular = !standardInput && S_ISREG(st.st_mode);
-  std::string sndfileError;
-  if (regular && OpenWithSndfile(d, sndfileError)) {
-    if (FormatIsSupported(d.rate, d.channels, path, error)) return true;
+  if (regular && st.st_size == 0) {
+    error = "cannot read audio '" + path + "': it is empty";
     CloseAudioDecoder(d);
     return false;
+  }
+  if (regular && FfmpegReadsItWholer(path)) {
+    std::string reason;
+    if (OpenFileWithFfmpeg(d, reason)) return true;
+    error = "cannot read audio '" + path + "': " + InWords(reason, b);
+    CloseAudioDecoder(d);
+    return false;
+  }
+  std::string sndfileError;
+  if (regular && OpenWithSndfile(d, sndfileError)) {
+    if (!FormatIsSupported(d.rate, d.channels, path, error)) {
+      CloseAudioDecoder(d);
+      return false;
+    }
+    if (b.sndfileFormat != SF_FORMAT_MPEG) return true;
+    // FFmpeg first; should it refuse the file, libsndfile reads what it can.
+    const int rate = d.rate, channels = d.channels;
+    const std::int64_t claimed = d.claimedLength;
+    SNDFILE* sndfile = b.sndfile;
+    b.sndfile = nullptr;
+    d.rate = d.channels = 0;
+    std::string ignored;
+    if (OpenFileWithFfmpeg(d, ignored)) {
+      sf_close(sndfile);
+      return true;
+    }
+    ReleaseFfmpeg(b);
+    b.sndfile = sndfile;
+    d.rate = rate;
+    d.channels = channels;
+    d.claimedLength = claimed;
+    return true;
   }
   d.rate = d.channels = 0;
   d.claimedLength = -1;
@@ -326,7 +464,7 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
   } else if (OpenWithFfmpeg(d, regular, reason)) {
     return true;
   }
-  error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : reason);
+  error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : InWords(reason, b));
   CloseAudioDecoder(d);
   return false;
 }
@@ -347,6 +485,12 @@ std::int64_t ReadAudioFrames(AudioDecoder& d, double* out, std::int64_t frames, 
     b.pending.clear();
     b.pendingAt = 0;
     const int r = DecodeMore(d, error);
+    // Told once, at the end, for a file damaged in more places than are named.
+    if (r == 0 && b.damagedPlaces > kNamedDamagedPlaces) {
+      d.warnings.push_back("'" + d.path + "': damaged data skipped in " +
+                           std::to_string(b.damagedPlaces - kNamedDamagedPlaces) + " more places");
+      b.damagedPlaces = kNamedDamagedPlaces;
+    }
     if (r <= 0) return r;
   }
   const std::size_t channels = static_cast<std::size_t>(d.channels);
@@ -368,4 +512,5 @@ void CloseAudioDecoder(AudioDecoder& d) {
   d.claimedLength = -1;
   d.title.clear();
   d.artist.clear();
+  d.warnings.clear();
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Sample rates and channel counts outside these are refused at opening: encoders and players take nothing else.
 constexpr int kMinimumAudioRate = 1000;
@@ -10,19 +11,26 @@ constexpr int kMaximumAudioChannels = 64;
 
 struct AudioDecoderBackend;
 
+// Longest audio whose header length is taken at its word (samples per channel); a longer claim counts as unknown,
+// so that no arithmetic on it can overflow.
+constexpr std::int64_t kLongestClaimedLength = std::int64_t{1} << 40;
+
 struct AudioDecoder {
-  std::string path;                 // as given; "-" is standard input
-  int rate = 0;                     // samples per second
-  int channels = 0;                 // interleaved in every read
-  std::int64_t claimedLength = -1;  // samples per channel the header announces, -1 unknown; never relied on
-  std::string title, artist;        // from the file's tags; empty where it has none
+  std::string path;                   // as given; "-" is standard input
+  int rate = 0;                       // samples per second
+  int channels = 0;                   // interleaved in every read
+  std::int64_t claimedLength = -1;    // samples per channel the header announces, -1 unknown; never relied on
+  std::string title, artist;          // from the file's tags; empty where it has none
+  std::vector<std::string> warnings;  // damage skipped, readers changed: for the user, in words
   AudioDecoderBackend* backend = nullptr;
 };
 
 // Opens `path` ("-" for standard input). A regular file goes to libsndfile first, which keeps exact sample values
-// of the formats it reads, and to FFmpeg when libsndfile refuses it; pipes, terminals and other streams go to
-// FFmpeg only, since a refused attempt would have consumed their bytes. The name is only ever opened as a file,
-// never read as a protocol or URL. False, with a message naming the file and the reason.
+// of the formats it reads, and to FFmpeg when libsndfile refuses it; FLAC and MP3 files and chained or damaged Ogg
+// files go to FFmpeg, which reads them whole past damage and lying lengths (FLAC samples come out the same from
+// both). Pipes, terminals and other streams go to FFmpeg only, since a refused attempt would have consumed their
+// bytes. The name is only ever opened as a file, never read as a protocol or URL. False, with a message naming
+// the file and the reason.
 bool OpenAudioDecoder(const std::string& path, AudioDecoder& decoder, std::string& error);
 
 // Reads up to `frames` sample frames, interleaved, full scale -1 .. 1 (integer sources exactly s / 2^(bits-1);

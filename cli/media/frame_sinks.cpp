@@ -19,6 +19,7 @@
 #include <filesystem>
 
 #include "interruption.h"
+#include "output_target.h"
 
 extern char** environ;
 
@@ -26,7 +27,7 @@ namespace fs = std::filesystem;
 
 const char kOutputKindsText[] =
     "a name ending in .mp4, .mkv, .webm or .gif, a folder for PNG frames (an existing one, or a name ending in '/'), "
-    "or - for Matroska on standard output";
+    "or - for Matroska on standard output (and on a device or named pipe without one of these endings)";
 
 namespace {
 
@@ -44,16 +45,8 @@ bool IsVideo(OutputKind kind) {
          kind == OutputKind::MatroskaStream;
 }
 
-// The temporary name beside `path`: hidden, and telling whose it is.
-std::string TemporaryPattern(const std::string& path) {
-  fs::path p(path);
-  while (!p.empty() && !p.has_filename()) p = p.parent_path();  // "frames/" names the folder "frames"
-  const fs::path folder = p.parent_path().empty() ? fs::path(".") : p.parent_path();
-  return (folder / ("." + p.filename().string() + ".tavelmir-XXXXXX")).string();
-}
-
 bool MakeTemporary(FrameSink& sink, std::string& error) {
-  std::string name = TemporaryPattern(sink.path);
+  std::string name = TemporaryNameBeside(sink.path);
   if (sink.kind == OutputKind::PngDirectory) {
     if (!::mkdtemp(name.data())) {
       error = "cannot write '" + sink.path + "': " + std::strerror(errno);
@@ -116,11 +109,13 @@ bool StartFfmpeg(FrameSink& sink, const EncoderChoice& encoder, std::string& err
     return false;
   }
   // Names go to ffmpeg with the file protocol named, so that no name is ever read as another protocol or an URL.
+  // A device or pipe is written as it is; everything else under the temporary name.
+  const std::string written = sink.temporary.empty() ? sink.path : sink.temporary;
   std::string target = "pipe:1";
   if (sink.kind == OutputKind::PngDirectory)
-    target = "file:" + (fs::absolute(sink.temporary) / "frame_%06d.png").string();
+    target = "file:" + EscapeFramePattern(fs::absolute(written).string()) + "/frame_%06d.png";
   else if (sink.kind != OutputKind::MatroskaStream)
-    target = "file:" + fs::absolute(sink.temporary).string();
+    target = "file:" + fs::absolute(written).string();
   std::vector<std::string> args = FfmpegArguments(sink.kind, target, sink.scaler.geometry, sink.audio, encoder);
   args.insert(args.begin(), program);
   std::vector<char*> argv;
@@ -201,6 +196,12 @@ bool WriteFrameBytes(FrameSink& sink, const std::uint8_t* data, std::size_t size
         return false;
       }
       if (fed > 0) continue;
+      // The sound ended with nothing left to give: ffmpeg must see its end now, or it waits for more sound while
+      // we wait for it to take the frame.
+      if (!DrainAudio(sink)) {
+        error = "ffmpeg stopped taking the sound for '" + sink.path + "'";
+        return false;
+      }
     }
     pollfd fds[2] = {{sink.videoPipe, POLLOUT, 0}, {sink.audioPipe, POLLOUT, 0}};
     const bool sound = AudioQueued(sink);
@@ -251,6 +252,8 @@ OutputKind OutputKindForPath(const std::string& path) {
   if (EndsWith(lower, ".mkv")) return OutputKind::Mkv;
   if (EndsWith(lower, ".webm")) return OutputKind::Webm;
   if (EndsWith(lower, ".gif")) return OutputKind::Gif;
+  // A device or a named pipe has no ending to go by: it gets a stream, as standard output does.
+  if (IsWrittenInPlace(path)) return OutputKind::Mkv;
   return OutputKind::Unsupported;
 }
 
@@ -365,7 +368,15 @@ bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, co
     error = "ffmpeg was not found on PATH; it is needed to write '" + path + "' (install it, or use --dump)";
     return false;
   }
-  if (kind != OutputKind::MatroskaStream && !MakeTemporary(sink, error)) return false;
+  if (kind != OutputKind::MatroskaStream && IsWrittenInPlace(path)) {
+    // A device or a pipe is opened as it is: renaming a file over it would replace it.
+    if (kind == OutputKind::Dump && !(sink.dump = std::fopen(path.c_str(), "wb"))) {
+      error = "cannot write '" + path + "': " + std::strerror(errno);
+      return false;
+    }
+  } else if (kind != OutputKind::MatroskaStream && !MakeTemporary(sink, error)) {
+    return false;
+  }
   if (kind == OutputKind::Dump) return true;
   const std::size_t pixels = static_cast<std::size_t>(geometry.width) * static_cast<std::size_t>(geometry.height);
   sink.pixels.resize(OutputTakesYuv(kind) ? pixels * 3 / 2 : pixels * 3);

@@ -13,7 +13,8 @@
 enum class OutputKind { Dump, Mp4, Mkv, Webm, Gif, PngDirectory, MatroskaStream, Unsupported };
 
 // The kind of output that the path of -o asks for: by its ending (.mp4, .mkv, .webm, .gif, any case), "-" for
-// Matroska on standard output, or a folder of PNGs for an existing folder or a path ending in '/'.
+// Matroska on standard output, or a folder of PNGs for an existing folder or a path ending in '/'. An existing
+// device or named pipe without one of these endings gets Matroska too (`-o /dev/null`).
 OutputKind OutputKindForPath(const std::string& path);
 // For messages: what -o takes.
 extern const char kOutputKindsText[];

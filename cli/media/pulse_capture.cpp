@@ -5,17 +5,56 @@
 #include <pulse/pulseaudio.h>
 #include <pulse/simple.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
 
 constexpr int kChunkSamples = kCaptureRate / 100;  // 10 ms per read keeps the picture close to the sound
+// A server on this machine answers within milliseconds; the client library alone would wait 30 s for one that
+// accepts the connection and never speaks.
+constexpr int kAnswerSeconds = 5;
 
 std::string ServerError(int code) {
   std::string text = pa_strerror(code);
   if (code == PA_ERR_CONNECTIONREFUSED || code == PA_ERR_INVALIDSERVER)
     text = "no sound server is running (PulseAudio, or PipeWire with pipewire-pulse): " + text;
+  if (code == PA_ERR_TIMEOUT)
+    text = "the sound server does not answer (waited " + std::to_string(kAnswerSeconds) + " s)";
   return text;
+}
+
+// Runs `loop` until `done` says so or the server has had kAnswerSeconds to answer. False on the timeout.
+template <typename Done>
+bool IterateUntil(pa_mainloop* loop, Done done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kAnswerSeconds);
+  while (!done()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    if (pa_mainloop_prepare(loop, static_cast<int>(std::min<long long>(left.count(), 100000))) < 0 ||
+        pa_mainloop_poll(loop) < 0 || pa_mainloop_dispatch(loop) < 0)
+      return true;  // the loop broke down: `done` has its own say
+  }
+  return true;
+}
+
+// Whether a server answers at all, within kAnswerSeconds. 0, or the PA_ERR_* code.
+int ProbeServer() {
+  pa_mainloop* loop = pa_mainloop_new();
+  pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "tavelmir");
+  int code = 0;
+  if (pa_context_connect(context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0) code = pa_context_errno(context);
+  const auto settled = [&] {
+    const pa_context_state_t state = pa_context_get_state(context);
+    return code != 0 || state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+  };
+  if (!IterateUntil(loop, settled)) code = PA_ERR_TIMEOUT;
+  if (code == 0 && pa_context_get_state(context) != PA_CONTEXT_READY) code = pa_context_errno(context);
+  pa_context_disconnect(context);
+  pa_context_unref(context);
+  pa_mainloop_free(loop);
+  return code;
 }
 
 pa_simple* Connect(const std::string& source, int& code) {
@@ -66,16 +105,23 @@ void ReadLoop(PulseCapture& c, pa_simple* stream) {
 
 }  // namespace
 
+std::string PulseStartError(int code, const std::string& source) {
+  if (code == PA_ERR_NOENTITY) return "no sound source named '" + source + "' (--list-sources shows them)";
+  if (code == PA_ERR_INVALID || code == PA_ERR_NOTSUPPORTED || code == PA_ERR_ACCESS)
+    return "the sound server refused the source '" + source + "': " + pa_strerror(code) +
+           " (--list-sources shows the sources)";
+  return ServerError(code);
+}
+
 bool StartPulseCapture(PulseCapture& c, const std::string& source, SampleHistory& history, std::string& error) {
   c.source = source;
   c.history = &history;
   c.stop = false;
   history.Reset(kCaptureRate, 2.0);
-  int code = 0;
-  pa_simple* stream = Connect(source, code);
+  int code = ProbeServer();
+  pa_simple* stream = code == 0 ? Connect(source, code) : nullptr;
   if (!stream) {
-    error = code == PA_ERR_NOENTITY ? "no sound source named '" + source + "' (--list-sources shows them)"
-                                    : ServerError(code);
+    error = PulseStartError(code, source);
     return false;
   }
   c.connected = true;
@@ -141,8 +187,9 @@ bool ListPulseSources(std::ostream& out, std::string& error) {
     listing.failed = true;
     listing.code = pa_context_errno(context);
   }
-  while (!listing.done && !listing.failed)
-    if (pa_mainloop_iterate(loop, 1, nullptr) < 0) break;
+  const bool answered = IterateUntil(loop, [&] { return listing.done || listing.failed; });
+  pa_context_set_state_callback(context, nullptr, nullptr);
+  if (!answered) listing.code = PA_ERR_TIMEOUT;
   pa_context_disconnect(context);
   pa_context_unref(context);
   pa_mainloop_free(loop);

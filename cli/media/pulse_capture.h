@@ -29,6 +29,9 @@ struct PulseCapture {
 // TakeCaptureMessages and the reader connects again when it is back.
 bool StartPulseCapture(PulseCapture& capture, const std::string& source, SampleHistory& history, std::string& error);
 void StopPulseCapture(PulseCapture& capture);
+// The message for a capture that did not start: `code` a PA_ERR_* value, naming the source where the server
+// refused it.
+std::string PulseStartError(int code, const std::string& source);
 std::vector<std::string> TakeCaptureMessages(PulseCapture& capture);
 
 // Writes one line per source the server offers: its name, then its description; monitors are marked. False, with a

@@ -2,6 +2,7 @@
 #include "waveform_source.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -53,7 +54,10 @@ bool LoadAudioClip(const std::string& path, AudioClip& clip, std::string& error)
 
 std::int64_t AudioFrameCount(std::int64_t length, int rate) {
   if (length <= 0 || rate <= 0) return 0;
-  return (length * kFramesPerSecond + rate - 1) / rate;
+  // In whole seconds and the rest, so that no length a header may claim overflows.
+  const std::int64_t seconds = length / rate, rest = length % rate;
+  if (seconds > INT64_MAX / (2 * kFramesPerSecond)) return INT64_MAX / 2;
+  return seconds * kFramesPerSecond + (rest * kFramesPerSecond + rate - 1) / rate;
 }
 
 std::int64_t FrameStartSample(std::int64_t frame, int rate, std::int64_t offsetSamples) {

@@ -1,7 +1,11 @@
 // The per-frame sync record of the player.
 #include "frame_trace.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+
+#include "output_target.h"
 
 namespace {
 long long Micros(SteadyTime t, SteadyTime origin) {
@@ -9,10 +13,14 @@ long long Micros(SteadyTime t, SteadyTime origin) {
 }
 }  // namespace
 
-bool OpenPlayerTrace(const std::string& path, SteadyTime origin, PlayerTrace& trace, std::string& error) {
-  trace.file = std::fopen(path.c_str(), "w");
+bool OpenPlayerTrace(const std::string& path, const std::vector<std::string>& inputs, bool replace, SteadyTime origin,
+                     PlayerTrace& trace, std::string& error) {
+  OutputTarget target;
+  if (!ResolveOutputTarget(path, target, error) || !CheckOutputReplacement(target, inputs, replace, error))
+    return false;
+  trace.file = std::fopen(target.path.c_str(), "w");
   if (!trace.file) {
-    error = "cannot write the trace '" + path + "'";
+    error = "cannot write the trace '" + path + "': " + std::strerror(errno);
     return false;
   }
   // Line by line, so that someone watching the file (or a test) sees each frame as it is shown.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "sample_history.h"
 #include "waveform_source.h"
@@ -21,8 +22,11 @@ struct PlayerTrace {
   SteadyTime origin{};
 };
 
-// Writes the header naming the columns. False, with a message naming the file, when it cannot be created.
-bool OpenPlayerTrace(const std::string& path, SteadyTime origin, PlayerTrace& trace, std::string& error);
+// Writes the header naming the columns. The trace is an output like any other: never one of `inputs`, an existing
+// file replaced only with `replace`, a device or pipe written as it is. It is written line by line under its own
+// name, for whoever follows it. False, with a message naming the file, when it cannot be created.
+bool OpenPlayerTrace(const std::string& path, const std::vector<std::string>& inputs, bool replace, SteadyTime origin,
+                     PlayerTrace& trace, std::string& error);
 void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& placement,
                 const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs);
 // "# clock TIME POSITION": a point of the device's clock as its thread recorded it (sample POSITION heard at TIME).

@@ -195,6 +195,8 @@ class PlayFeed : public FrameFeed {
     }
     std::string error;
     const std::int64_t frames = ReadAudioFrames(decoder_, decoded_.data(), kDecodeChunk, error);
+    for (const std::string& w : decoder_.warnings) streams.err << "tavelmir: warning: " << w << '\n';
+    decoder_.warnings.clear();
     if (frames <= 0) {
       if (frames < 0) streams.err << "tavelmir: " << error << "; skipped the rest\n";
       // The converter's last samples, then on to the next file.

@@ -131,7 +131,7 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
   }
   const SteadyTime origin = std::chrono::steady_clock::now();
   PlayerTrace trace;
-  if (!o.tracePath.empty() && !OpenPlayerTrace(o.tracePath, origin, trace, error)) {
+  if (!o.tracePath.empty() && !OpenPlayerTrace(o.tracePath, o.audioPaths, o.replace, origin, trace, error)) {
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }

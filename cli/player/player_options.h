@@ -17,6 +17,7 @@ struct PlayerOptions {
   bool fullscreen = false;
   int monitor = -1;
   std::string tracePath;     // --trace
+  bool replace = false;      // -y: an existing trace file is replaced
   std::string scriptedKeys;  // --keys "FRAME:KEY ...", for tests and demonstrations
 };
 

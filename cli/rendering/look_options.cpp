@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "bounded_read.h"
 #include "data/plugin_data.h"
 #include "data/settings_keys.h"
 
@@ -20,6 +21,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uintmax_t kPaletteFileBytes = 768;
+constexpr std::uintmax_t kReferenceFileLimit = 772;  // the longest reference palette the plug-in takes
+// A settings file holds a few hundred bytes; this leaves room for any comments and other sections.
+constexpr std::uintmax_t kSettingsFileLimit = 1 << 20;
 // The longest name the plug-in reads after its folder, which must fit its 260-byte paths with it.
 constexpr std::size_t kLongestDataName = sizeof("/TavelDat/refrence.pal");
 
@@ -29,11 +33,6 @@ bool HasPaletteName(const fs::path& name) {
   std::string ext = name.extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return ext == ".pal";
-}
-
-std::vector<char> ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool SameFadeSettings(const EffectSettings& a, const EffectSettings& b) {
@@ -50,20 +49,34 @@ bool FolderFitsPaths(const fs::path& folder, std::string& error) {
   return false;
 }
 
-// The settings of the folder's "plugin.ini" over `base`, read as the plug-in reads them.
+// The settings of the folder's "plugin.ini" over `base`, read as the plug-in reads them. A file that is there
+// but cannot be read (a folder that cannot be entered, a pipe, a huge file) is an error: the plug-in would read
+// it as empty, and a user who wrote settings must hear that they are unused.
 bool ReadSettingsOver(const fs::path& folder, const EffectSettings& base, EffectSettings& out, std::string& error) {
   out = base;
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return true;
-  if (!FolderFitsPaths(folder, error)) return false;
   const fs::path ini = SettingsFile(folder);
-  if (!fs::exists(ini, ec)) return true;
-  // The store reads an unreadable file as an empty one; a user who wrote settings must hear that they are unused.
-  if (!fs::is_regular_file(ini, ec) || ::access(ini.c_str(), R_OK) != 0) {
-    error = "cannot read settings '" + ini.string() + "'";
-    return false;
-  }
-  ReadSettings(ini, out);
+  const FileCheck check = CheckReadableFile(ini.string(), kSettingsFileLimit, "settings", error);
+  if (check == FileCheck::Refused) return false;
+  std::error_code ec;
+  if (check == FileCheck::Missing && !fs::is_directory(folder, ec)) return true;
+  if (!FolderFitsPaths(folder, error)) return false;
+  if (check == FileCheck::Readable) ReadSettings(ini, out);
+  return true;
+}
+
+// Whether the palettes folder's own reference palette differs from the data set's, which fade.dat was computed
+// from. False, with a message, when it cannot be read.
+bool OwnReferenceDiffers(const fs::path& own, const fs::path& dataSets, bool& differs, std::string& error) {
+  differs = false;
+  std::error_code ec;
+  const FileCheck check = CheckReadableFile(own.string(), kReferenceFileLimit, "the reference palette", error);
+  if (check == FileCheck::Refused) return false;
+  if (check == FileCheck::Missing || fs::equivalent(own, dataSets, ec)) return true;
+  std::vector<std::uint8_t> ownBytes, dataBytes;
+  if (!ReadBoundedFile(own.string(), kReferenceFileLimit, "the reference palette", ownBytes, error)) return false;
+  std::string ignored;  // an unreadable reference of the data set differs from any other
+  differs = !ReadBoundedFile(dataSets.string(), kReferenceFileLimit, "the reference palette", dataBytes, ignored) ||
+            ownBytes != dataBytes;
   return true;
 }
 
@@ -114,10 +127,15 @@ bool ResolveLook(const LookOptions& o, Look& look, std::string& error) {
     error = "palette folder '" + look.palettesDir + "' does not exist";
     return false;
   }
-  for (const auto& entry : fs::directory_iterator(look.palettesDir, ec))
-    if (HasPaletteName(entry.path().filename()) && entry.is_regular_file(ec) &&
-        entry.file_size(ec) == kPaletteFileBytes)
-      ++look.paletteCount;
+  for (const auto& entry : fs::directory_iterator(look.palettesDir, ec)) {
+    if (!HasPaletteName(entry.path().filename()) || !entry.is_regular_file(ec) ||
+        entry.file_size(ec) != kPaletteFileBytes)
+      continue;
+    // The plug-in would only say which palette number it could not read.
+    if (CheckReadableFile(entry.path().string(), kPaletteFileBytes, "palette", error) != FileCheck::Readable)
+      return false;
+    ++look.paletteCount;
+  }
 
   EffectSettings base;
   if (o.videoLook) base.PaletteAnimationSpeed = VideoPaletteSpeed(look.paletteCount);
@@ -133,11 +151,12 @@ bool ResolveLook(const LookOptions& o, Look& look, std::string& error) {
 
   const fs::path dataTables = fs::path(look.dataFolder) / "TavelDat";
   const fs::path ownReference = fs::path(look.palettesDir) / "refrence.pal";
-  const bool fadeFileWhole = fs::file_size(dataTables / "fade.dat", ec) == kFadeTableBytes && !ec;
+  const bool fadeFileWhole = fs::is_regular_file(dataTables / "fade.dat", ec) &&
+                             fs::file_size(dataTables / "fade.dat", ec) == kFadeTableBytes && !ec;
+  bool ownReferenceDiffers = false;
+  if (!OwnReferenceDiffers(ownReference, dataTables / "refrence.pal", ownReferenceDiffers, error)) return false;
   look.fadeNeedsComputing =
-      !fadeFileWhole || !SameFadeSettings(look.settings, look.dataSetSettings) ||
-      (fs::exists(ownReference, ec) && !fs::equivalent(ownReference, dataTables / "refrence.pal", ec) &&
-       ReadAll(ownReference) != ReadAll(dataTables / "refrence.pal"));
+      !fadeFileWhole || !SameFadeSettings(look.settings, look.dataSetSettings) || ownReferenceDiffers;
 
   if (SelectedWave(look.settings).Amplitude == 0)
     look.warnings.push_back("the wave amplitude is 0 (RadioIndex 0 with WaveAmplitude 0): the music moves nothing");

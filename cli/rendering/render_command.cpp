@@ -16,6 +16,7 @@
 #include "look_options.h"
 #include "option_values.h"
 #include "palette_catalog.h"
+#include "output_target.h"
 #include "progress.h"
 #include "waveform_source.h"
 
@@ -51,40 +52,26 @@ std::string ClockTime(std::int64_t microseconds) {
   return text;
 }
 
-// Checks of the output against what is there now. 0 = go on; otherwise the exit status (the message is written,
-// except for -n, which keeps an existing output quietly).
-// A PNG folder given through a symbolic link is written where the link leads: the finished folder takes the place
-// of the empty one there and the link stays. False, with the reason, for a link that leads nowhere.
-bool FollowFolderLink(std::string& path, std::string& error) {
-  fs::path p(path);
-  while (!p.empty() && !p.has_filename()) p = p.parent_path();  // "frames/" names the link "frames"
-  std::error_code ec;
-  if (!fs::is_symlink(p, ec)) return true;
-  const fs::path target = fs::canonical(p, ec);
-  if (ec) {
-    error = "'" + path + "' is a symbolic link to '" + fs::read_symlink(p, ec).string() +
-            "', which does not exist: make that folder or name another";
-    return false;
-  }
-  path = target.string();
-  return true;
-}
-
-int CheckOutputTarget(const RenderOptions& o, OutputKind kind, const std::string& path, CommandStreams& streams) {
+// Checks of the output against what is there now, before any work; `target` is where it is written. 0 = go on;
+// otherwise the exit status (the message is written, except for -n, which keeps an existing output quietly).
+int CheckOutputTarget(const RenderOptions& o, OutputKind kind, const std::string& name, OutputTarget& target,
+                      CommandStreams& streams) {
+  target = {name, name, OutputPlace::New};
   if (kind == OutputKind::MatroskaStream) return 0;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) return 0;
-  const std::string input = o.audioPath.empty() ? o.waveformPath : o.audioPath;
-  if (input != "-" && fs::equivalent(path, input, ec))
-    return Fail(streams, "the output '" + path + "' is the input; choose another name");
+  std::string error;
+  if (!ResolveOutputTarget(name, target, error)) return Fail(streams, error);
+  const std::vector<std::string> inputs = {o.audioPath.empty() ? o.waveformPath : o.audioPath};
   if (kind == OutputKind::PngDirectory) {
-    if (fs::is_directory(status) && fs::is_empty(path, ec)) return 0;
-    return Fail(streams, "'" + path + "' is not an empty folder: PNG frames go into a new or empty folder only");
+    if (target.place == OutputPlace::New) return 0;
+    std::error_code ec;
+    if (target.place == OutputPlace::Folder && fs::is_empty(target.path, ec)) return 0;
+    return Fail(streams, "'" + name + "' is not an empty folder: PNG frames go into a new or empty folder only");
   }
-  if (fs::is_directory(status)) return Fail(streams, "cannot write '" + path + "': it is a folder");
-  if (o.keep) return 1;
-  if (!o.replace) return Fail(streams, "'" + path + "' already exists; add -y to replace it");
+  if (target.place == OutputPlace::Regular && o.keep) {
+    if (!CheckOutputReplacement(target, inputs, true, error)) return Fail(streams, error);
+    return 1;
+  }
+  if (!CheckOutputReplacement(target, inputs, o.replace, error)) return Fail(streams, error);
   return 0;
 }
 
@@ -148,8 +135,8 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   if (!o.preset.empty() && kind == OutputKind::Webm)
     return Usage(streams, "--preset chooses an H.264 preset; .webm is encoded with VP9, which has none");
 
-  if (kind == OutputKind::PngDirectory && !FollowFolderLink(outputPath, error)) return Fail(streams, error);
-  if (const int status = CheckOutputTarget(o, kind, outputPath, streams)) return status;
+  OutputTarget target;
+  if (const int status = CheckOutputTarget(o, kind, outputPath, target, streams)) return status;
 
   Look look;
   if (!ResolveLook(o.look, look, error)) return Fail(streams, error);
@@ -189,7 +176,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   session.engine.SkipPalettes(paletteIndex);
 
   FrameSink sink;
-  if (!OpenFrameSink(sink, kind, outputPath, geometry, feed, encoder, o.replace, error)) {
+  if (!OpenFrameSink(sink, kind, target.path, geometry, feed, encoder, o.replace, error)) {
     closeInputs();
     return Fail(streams, error);
   }
@@ -260,6 +247,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     error = std::string("interrupted by ") + InterruptionName();
     ok = false;
   }
+  for (const std::string& w : audio.decoder.warnings) streams.err << "tavelmir: warning: " << w << '\n';
   closeInputs();
   if (ok) {
     ok = CloseFrameSink(sink, error);
@@ -272,7 +260,9 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     UpdateProgress(bar, written);
   }
   FinishProgress(bar);
-  if (!ok) return Fail(streams, error + (kind == OutputKind::MatroskaStream ? "" : "; nothing was written"));
+  // A stream, device or pipe has had what was rendered until then.
+  const bool streamed = kind == OutputKind::MatroskaStream || target.place == OutputPlace::InPlace;
+  if (!ok) return Fail(streams, error + (streamed ? "" : "; nothing was written"));
 
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clockStart).count();
   char summary[160];

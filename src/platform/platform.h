@@ -19,4 +19,3 @@
 #include "platform/headless/headless_ddraw.h"
 #endif
 
-#include "platform/file_stream.h"

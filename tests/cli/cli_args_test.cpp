@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <functional>
 
 #include "cli_test_support.h"
 
@@ -147,6 +151,8 @@ TEST_F(CliTest, RefusesMissingOrConflictingArguments) {
       {"render", tone, "-o", P("a.gif"), "--crf", "20"},
       {"render", tone, "-o", P("a.mp4"), "-y", "-n"},
       {"render", tone, "-o", P("a.mp4"), "--size", "640x480", "--scale", "2"},
+      {"render", tone, "--dump", dump, "--set", "Volume=3"},
+      {"render", tone, "--dump", dump, "--set", "RadioIndex=9"},
       {"fade", "extra"},
       {"fade"},
   };
@@ -167,12 +173,77 @@ TEST_F(CliTest, RefusesMissingOrConflictingArguments) {
 
 TEST_F(CliTest, UnreadableAudioNamesTheFile) {
   WriteBytes(folder.path / "fake.mp3", {'I', 'D', '3', 0, 0});
-  for (const std::string& audio : {P("fake.mp3"), P("missing.flac")}) {
+  WriteBytes(folder.path / "empty.mp3", {});
+  const char* cases[][2] = {
+      {"fake.mp3", "not an audio format"}, {"missing.flac", "No such file"}, {"empty.mp3", "it is empty"}};
+  for (const auto& c : cases) {
+    const std::string audio = P(c[0]);
     SCOPED_TRACE(audio);
     CliRun run = RunCli({"render", audio, "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Contains(run.err, "cannot read audio '" + audio + "'")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "cannot read audio '" + audio + "': ")) << run.err;
+    EXPECT_TRUE(Contains(run.err, c[1])) << run.err;
   }
+}
+
+// Settings and palettes that are there but cannot be read stop the run with the file's name and the reason,
+// quickly: never the defaults in silence, never a wait on a pipe or a read of a huge file.
+TEST_F(CliTest, DataFilesThatCannotBeReadAreNamedWithTheReason) {
+  const fs::path palettes = folder.path / "palettes";
+  fs::create_directories(palettes);
+  for (const auto& entry : fs::directory_iterator(plugin / "TavelDat"))
+    if (entry.path().extension() == ".pal") fs::copy_file(entry.path(), palettes / entry.path().filename());
+  const fs::path reference = palettes / "refrence.pal", ini = plugin / "plugin.ini";
+  const bool root = ::geteuid() == 0;  // reads anything whatever its permissions
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    std::string file, reason;
+    bool needsPermissions;
+  } cases[] = {
+      {"pipe as reference", [&] { fs::remove(reference), ::mkfifo(reference.c_str(), 0600); }, reference.string(),
+       "not a regular file", false},
+      {"huge reference", [&] { fs::resize_file(reference, 5ull << 30); }, reference.string(), "5368709120 bytes",
+       false},
+      {"pipe as settings", [&] { ::mkfifo(ini.c_str(), 0600); }, ini.string(), "not a regular file", false},
+      {"huge settings", [&] { WriteFileText(ini, ""), fs::resize_file(ini, 3ull << 30); }, ini.string(),
+       "3221225472 bytes", false},
+      {"settings folder not a folder", [&] { setenv("XDG_CONFIG_HOME", P("tone.wav").c_str(), 1); },
+       P("tone.wav") + "/tavelmir/plugin.ini", "Not a directory", false},
+      {"settings folder closed", [&] { fs::permissions(plugin, fs::perms::none); }, ini.string(), "Permission denied",
+       true},
+      {"palette closed", [&] { fs::permissions(palettes / "01-aurora.pal", fs::perms::none); },
+       (palettes / "01-aurora.pal").string(), "Permission denied", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.needsPermissions && root) continue;
+    const bool user = Contains(c.name, "not a folder");
+    c.make();
+    const bool settings = Contains(c.name, "settings");
+    for (const char* command : {"render", "config"}) {
+      SCOPED_TRACE(command);
+      if (!settings && std::string(command) == "config") continue;  // config reads no palettes
+      std::vector<std::string> args = {command};
+      if (!user) args.insert(args.end(), {"--plugin-dir", plugin.string()});
+      if (std::string(command) == "render")
+        args.insert(args.end(),
+                    {"--waveform", P("blocks.raw"), "--dump", P("x.dump"), "--palettes", palettes.string()});
+      CliRun run = RunCli(args);
+      EXPECT_EQ(run.status, 1);
+      EXPECT_TRUE(Contains(run.err, "cannot read ")) << run.err;
+      EXPECT_TRUE(Contains(run.err, " '" + c.file + "': ")) << run.err;
+      EXPECT_TRUE(Contains(run.err, c.reason)) << run.err;
+    }
+    // Back to a readable set for the next case.
+    unsetenv("XDG_CONFIG_HOME");
+    fs::permissions(plugin, fs::perms::owner_all);
+    fs::remove(ini);
+    fs::remove(reference);
+    fs::copy_file(plugin / "TavelDat" / "refrence.pal", reference);
+    fs::permissions(palettes / "01-aurora.pal", fs::perms::owner_read | fs::perms::owner_write);
+  }
+  EXPECT_FALSE(fs::exists(P("x.dump")));
 }
 
 TEST_F(CliTest, APluginFolderWithoutPalettesShowsThePluginsMessage) {
@@ -270,6 +341,18 @@ TEST_F(CliTest, ConfigSavesKeysCaseInsensitivelyThroughTheSettingsStore) {
   // The window the key asks for draws the same frames.
   CliRun dump = RunCli({"render", P("tone.wav"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
   EXPECT_EQ(dump.status, 0) << dump.err;
+}
+
+TEST_F(CliTest, ConfigWritesThroughALinkedSettingsFile) {
+  fs::create_directories(folder.path / "dotfiles");
+  WriteFileText(folder.path / "dotfiles" / "tavelmir.ini", "[Ombrelo Tunnel]\nFadeOffset=7\n");
+  fs::create_symlink("../dotfiles/tavelmir.ini", plugin / "plugin.ini");
+  CliRun run = RunCli({"config", "--plugin-dir", plugin.string(), "FadePower=100"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_symlink(plugin / "plugin.ini"));
+  const std::string saved = ReadFileText(folder.path / "dotfiles" / "tavelmir.ini");
+  EXPECT_TRUE(Contains(saved, "FadePower=100")) << saved;
+  EXPECT_TRUE(Contains(saved, "FadeOffset=7")) << saved;
 }
 
 TEST_F(CliTest, ConfigRefusesBadValuesAndSavesNothing) {

@@ -5,8 +5,8 @@
 
 #include "cli_test_support.h"
 #include "numeric/exact_math.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "platform/platform.h"
 #include "data/plugin_data.h"
 
@@ -38,7 +38,7 @@ std::vector<std::uint8_t> RenderDirectly(const fs::path& pluginFolder, const std
     if (module->Render(module) != 0) break;
     const std::vector<std::uint8_t> picture = HeadlessOffscreenBytes();
     frames.insert(frames.end(), picture.begin(), picture.end());
-    for (const PALETTEENTRY& e : g_state.DisplayPalette) frames.insert(frames.end(), {e.peRed, e.peGreen, e.peBlue});
+    for (const PALETTEENTRY& e : g_state.Screen.DisplayPalette) frames.insert(frames.end(), {e.peRed, e.peGreen, e.peBlue});
   }
   module->Quit(module);
   return frames;

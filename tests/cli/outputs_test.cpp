@@ -152,6 +152,7 @@ TEST(OutputKind, FollowsTheNameOrAnExistingFolder) {
                {folder.path.string(), OutputKind::PngDirectory},
                {(folder.path / "exists.bin").string(), OutputKind::Unsupported},
                {"x.avi", OutputKind::Unsupported},
+               {"/dev/null", OutputKind::Mkv},  // a device without an ending takes a stream
                {"", OutputKind::Unsupported}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);

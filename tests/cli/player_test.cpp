@@ -2,7 +2,10 @@
 // sync is judged from the recorded timestamps of --trace, never from the test's own clock.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <pulse/def.h>
 #include <sndfile.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +20,7 @@
 
 #include "cli_test_support.h"
 #include "picture_fit.h"
+#include "pulse_capture.h"
 
 namespace {
 
@@ -199,7 +203,7 @@ class PlayerTest : public ::testing::Test {
   // Runs `play` with SDL's disk audio (written to out.raw at the device's pace).
   // With `userSettings`, the default data set and the user's settings file under config/ instead of the copy.
   int Play(const std::vector<std::string>& args, bool userSettings = false) {
-    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", "--trace", P("trace.txt")};
+    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", "--trace", P("trace.txt"), "-y"};
     if (!userSettings) argv.insert(argv.end(), {"--plugin-dir", plugin.string()});
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> env = kHeadlessSdl;
@@ -522,16 +526,62 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
 }
 
 TEST_F(PlayerTest, LiveWithoutASoundServerSaysSo) {
-  const std::vector<std::string> env = {"PULSE_SERVER=unix:" + P("no-server"), "SDL_VIDEODRIVER=dummy"};
-  for (const char* option : {"--list-sources", "--trace"}) {
-    SCOPED_TRACE(option);
-    Child live;
-    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), option};
-    if (std::string(option) == "--trace") argv.push_back(P("trace.txt"));
-    Spawn(live, argv, env, P("out.txt"), P("err.txt"));
-    EXPECT_EQ(WaitExit(live, 60s), 1);
-    EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "no sound server is running")) << ReadFileText(P("err.txt"));
+  // A server that takes the connection and never answers: the client library alone would wait 30 s.
+  const int silent = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", P("silent").c_str());
+  ASSERT_EQ(::bind(silent, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(silent, 4), 0);
+  const char* cases[][2] = {{"no-server", "no sound server is running"},
+                            {"silent", "the sound server does not answer (waited 5 s)"}};
+  for (const auto& server : cases) {
+    const std::vector<std::string> env = {"PULSE_SERVER=unix:" + P(server[0]), "SDL_VIDEODRIVER=dummy"};
+    for (const char* option : {"--list-sources", "--trace"}) {
+      SCOPED_TRACE(std::string(server[0]) + " " + option);
+      Child live;
+      std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), option};
+      if (std::string(option) == "--trace") argv.push_back(P("trace.txt"));
+      const auto start = std::chrono::steady_clock::now();
+      Spawn(live, argv, env, P("out.txt"), P("err.txt"));
+      EXPECT_EQ(WaitExit(live, 60s), 1);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+      EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), server[1])) << ReadFileText(P("err.txt"));
+    }
   }
+  ::close(silent);
+  // A source the server refuses is named in the message.
+  EXPECT_TRUE(Contains(PulseStartError(PA_ERR_INVALID, "odd name"), "refused the source 'odd name'"));
+  EXPECT_TRUE(Contains(PulseStartError(PA_ERR_NOENTITY, "gone"), "no sound source named 'gone'"));
+}
+
+// The trace is an output like any other: never the song, an existing file replaced only with -y, a device taken as
+// it is.
+TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
+  const std::vector<std::uint8_t> song = ReadBytes(P("clicks.wav"));
+  WriteFileText(P("old.txt"), "an older trace");
+  struct Case {
+    std::vector<std::string> options;
+    int status;
+    const char* message;
+  } cases[] = {{{"--trace", P("clicks.wav"), "-y"}, 1, "is the input"},
+               {{"--trace", P("old.txt")}, 1, "already exists; add -y"},
+               {{"--trace", P("none/trace.txt")}, 1, "does not exist"},
+               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options[1]);
+    std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", P("clicks.wav"), "--plugin-dir", plugin.string()};
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    std::vector<std::string> env = kHeadlessSdl;
+    env.push_back("SDL_AUDIODRIVER=disk");
+    env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
+    Child child;
+    Spawn(child, argv, env, P("out.txt"), P("err.txt"));
+    EXPECT_EQ(WaitExit(child, 120s), c.status) << ReadFileText(P("err.txt"));
+    EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), c.message)) << ReadFileText(P("err.txt"));
+  }
+  EXPECT_TRUE(ReadBytes(P("clicks.wav")) == song);
+  EXPECT_EQ(ReadFileText(P("old.txt")), "an older trace");
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // render: size and fit arithmetic, YUV frames, --start against the whole song, existing outputs, interruptions.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "cli_test_support.h"
 #include "frame_image.h"
@@ -174,6 +176,74 @@ TEST_F(RenderTest, AnExistingOutputIsReplacedOnlyWithY) {
   EXPECT_EQ(ReadFileText(folder.path / "frames" / "frame_000000.png"), "an older render");
   fs::remove_all(P("frames"));
   EXPECT_EQ(Leftovers(), std::vector<std::string>{"old.dump"});
+}
+
+// Names that are no new file: checked before any work, devices and pipes written as they are, links followed.
+TEST_F(RenderTest, OutputNamesAreCheckedFirstAndWrittenAsWhatTheyAre) {
+  const std::string longest(255 - 4, 'n'), tooLong(256, 'n');
+  fs::create_directory(P("real"));
+  fs::create_directory_symlink("real", P("linked"));
+  fs::create_symlink("nowhere/x.dump", P("dangling.dump"));
+  WriteFileText(P("target.dump"), "old");
+  fs::create_symlink("target.dump", P("link.dump"));
+  struct Case {
+    std::vector<std::string> output;  // the output options
+    std::string failure;              // part of the message; empty for success
+    std::string written;              // what holds the frames afterwards
+  } cases[] = {
+      {{"--dump", "/dev/null"}, "", ""},
+      {{"--dump", P("dangling.dump")}, "which does not exist", ""},
+      {{"--dump", P("none/x.dump")}, "the folder '" + P("none") + "' does not exist", ""},
+      {{"--dump", P("song.wav") + "/x.dump"}, "is not a folder", ""},
+      {{"--dump", P(tooLong.c_str())}, "File name too long", ""},
+      {{"--dump", P((longest + ".raw").c_str())}, "", P((longest + ".raw").c_str())},  // no room for a suffix
+      {{"--dump", P("link.dump"), "-y"}, "", P("target.dump")},
+      {{"-o", P("linked"), "--size", "32x20"}, "", P("real") + "/frame_000001.png"},
+      {{"-o", P("100%d 5%%/"), "--size", "32x20"}, "", P("100%d 5%%") + "/frame_000001.png"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output[1]);
+    std::vector<std::string> args = c.output;
+    args.insert(args.end(), {"--frames", "2"});
+    if (args[0] == "-o" && FindProgramOnPath("ffmpeg").empty()) continue;
+    CliRun run = Render(args);
+    if (!c.failure.empty()) {
+      EXPECT_EQ(run.status, 1);
+      EXPECT_TRUE(Contains(run.err, "cannot write '" + c.output[1] + "': ")) << run.err;
+      EXPECT_TRUE(Contains(run.err, c.failure)) << run.err;
+      continue;
+    }
+    EXPECT_EQ(run.status, 0) << run.err;
+    if (!c.written.empty()) {
+      EXPECT_GE(fs::file_size(c.written), 64u) << c.written;
+    }
+  }
+  EXPECT_TRUE(fs::is_symlink(P("link.dump")));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+  // A named pipe receives the stream while it is rendered, with no -y.
+  ASSERT_EQ(::mkfifo(P("pipe").c_str(), 0600), 0);
+  std::vector<std::uint8_t> received;
+  std::thread reader([&] { received = ReadBytes(P("pipe")); });
+  CliRun piped = Render({"--dump", P("pipe"), "--frames", "3"});
+  reader.join();
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(received.size(), 3u * (64000 + 768));
+  EXPECT_TRUE(fs::is_fifo(P("pipe")));
+}
+
+// Sound at a low rate ends well before the encoder has the last picture frame: its pipe must close then.
+TEST_F(RenderTest, AVideoOfLowRateSoundEnds) {
+  if (FindProgramOnPath("ffprobe").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  WriteAudio(P("low.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2000, 1, std::vector<double>(5000, 3000));
+  const std::string command = std::string("timeout 120 '") + TAVELMIR_CLI_BINARY + "' render '" + P("low.wav") +
+                              "' --plugin-dir '" + plugin.string() + "' -o '" + P("low.mkv") +
+                              "' --size 64x48 >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(CommandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+                          "-of csv=p=0 '" +
+                          P("low.mkv") + "'"),
+            "125\n");
 }
 
 TEST_F(RenderTest, AnInterruptedRenderLeavesNothingUnderTheFinalName) {

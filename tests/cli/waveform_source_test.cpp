@@ -4,13 +4,16 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <thread>
 
+#include "audio_decoder.h"
 #include "cli_test_support.h"
+#include "frame_sinks.h"
 #include "waveform_source.h"
 
 namespace {
@@ -50,6 +53,9 @@ TEST(FrameTiming, CountsEveryFrameThatStartsInsideTheAudio) {
   EXPECT_EQ(AudioFrameCount(883, 44100), 2);
   EXPECT_EQ(AudioFrameCount(1, 8000), 1);
   EXPECT_EQ(AudioFrameCount(0, 44100), 0);
+  // Lengths straight from a header, however absurd, never overflow the arithmetic.
+  EXPECT_EQ(AudioFrameCount(INT64_MAX, 1000), INT64_MAX / 1000 * 50 + 41);
+  EXPECT_GT(AudioFrameCount(INT64_MAX - 1, 768000), 0);
 }
 
 TEST(FrameTiming, FrameStartsAtFloorOfFrameTimesRateOverFifty) {
@@ -231,6 +237,93 @@ TEST_F(AudioFileTest, AStreamCutsTheSameBlocksAsTheWholeClip) {
   }
 }
 
+// The file as libsndfile alone reads it.
+AudioClip ClipThroughLibsndfile(const fs::path& path) {
+  AudioClip clip;
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!file) return clip;
+  sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
+  std::vector<double> frame(static_cast<std::size_t>(info.channels));
+  while (sf_readf_double(file, frame.data(), 1) == 1) {
+    clip.channel[0].push_back(SampleToSigned8(frame[0]));
+    clip.channel[1].push_back(SampleToSigned8(frame[info.channels > 1 ? 1 : 0]));
+  }
+  sf_close(file);
+  clip.rate = info.samplerate;
+  clip.length = static_cast<std::int64_t>(clip.channel[0].size());
+  return clip;
+}
+
+// The file fed through a named pipe, which only FFmpeg reads, as standard input would be.
+AudioClip ClipThroughAPipe(const fs::path& file, std::string& error) {
+  const fs::path fifo = file.string() + ".fifo";
+  AudioClip clip;
+  if (::mkfifo(fifo.c_str(), 0600) != 0) return clip;
+  const std::vector<std::uint8_t> bytes = ReadBytes(file);
+  std::thread writer([&] {
+    std::ofstream out(fifo, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  });
+  LoadAudioClip(fifo.string(), clip, error);
+  writer.join();
+  return clip;
+}
+
+// Files the first reader stops short in: read whole, as through a pipe, with a warning where damage was skipped.
+TEST_F(AudioFileTest, ChainedDamagedAndUnderstatedFilesAreReadWhole) {
+  if (FindProgramOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  const auto make = [&](const std::string& name, const char* codec, int seconds, int pitch) {
+    const std::string command = "ffmpeg -v error -f lavfi -i sine=f=" + std::to_string(pitch) +
+                                ":d=" + std::to_string(seconds) + ":r=22050 -c:a " + codec + " '" +
+                                (folder.path / name).string() + "'";
+    return std::system(command.c_str()) == 0 ? ReadBytes(folder.path / name) : std::vector<std::uint8_t>{};
+  };
+  const auto damage = [](std::vector<std::uint8_t> bytes, std::size_t length) {
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + length && i < bytes.size(); ++i) bytes[i] ^= 0x5A;
+    return bytes;
+  };
+  std::vector<std::uint8_t> chained = make("a.ogg", "libvorbis", 4, 300), second = make("b.ogg", "libvorbis", 3, 500);
+  chained.insert(chained.end(), second.begin(), second.end());
+  const std::vector<std::uint8_t> flac = make("w.flac", "flac", 6, 300), mp3 = make("m.mp3", "libmp3lame", 6, 300);
+  ASSERT_FALSE(chained.empty() || flac.empty() || mp3.empty());
+  std::vector<std::uint8_t> understated = flac;  // STREAMINFO's 36-bit sample count says 2 s of the 6
+  understated[21] = static_cast<std::uint8_t>(flac[21] & 0xF0);
+  understated[22] = understated[23] = 0;
+  understated[24] = 0xAC;  // 44100
+  understated[25] = 0x44;
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    double seconds;  // of sound at least
+    bool damaged;
+  } cases[] = {{"chained.ogg", chained, 6.9, false},
+               {"understated.flac", understated, 5.9, false},
+               {"damaged.flac", damage(flac, 3000), 4.5, true},
+               {"damaged.mp3", damage(mp3, 4000), 4.0, true},
+               {"damaged.ogg", damage(make("v.ogg", "libvorbis", 6, 300), 200), 4.5, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path path = folder.path / c.name;
+    WriteBytes(path, c.bytes);
+    AudioDecoder decoder;
+    std::string error;
+    ASSERT_TRUE(OpenAudioDecoder(path.string(), decoder, error)) << error;
+    std::vector<double> chunk(4096 * static_cast<std::size_t>(decoder.channels));
+    std::int64_t length = 0;
+    for (std::int64_t got; (got = ReadAudioFrames(decoder, chunk.data(), 4096, error)) > 0;) length += got;
+    const std::vector<std::string> warnings = decoder.warnings;
+    CloseAudioDecoder(decoder);
+    EXPECT_GE(length, static_cast<std::int64_t>(c.seconds * 22050)) << error;
+    EXPECT_NEAR(static_cast<double>(length), static_cast<double>(ClipThroughAPipe(path, error).length), 1152);
+    ASSERT_EQ(warnings.size(), c.damaged ? 1u : 0u);
+    if (c.damaged) {
+      EXPECT_TRUE(warnings[0].find(c.name) != std::string::npos && warnings[0].find(" at 0:0") != std::string::npos)
+          << warnings[0];
+    }
+  }
+}
+
 // A pipe goes to FFmpeg alone; its samples must be the very values libsndfile reads from the same bytes.
 TEST_F(AudioFileTest, FfmpegThroughAPipeDecodesWavAndFlacToTheSameSamples) {
   struct Case {
@@ -258,6 +351,10 @@ TEST_F(AudioFileTest, FfmpegThroughAPipeDecodesWavAndFlacToTheSameSamples) {
     AudioClip fromFile, fromPipe;
     std::string error;
     ASSERT_TRUE(LoadAudioClip((folder.path / c.name).string(), fromFile, error)) << error;
+    // FLAC files go to FFmpeg too, which must give libsndfile's values.
+    const AudioClip bySndfile = ClipThroughLibsndfile(folder.path / c.name);
+    EXPECT_EQ(fromFile.channel[0], bySndfile.channel[0]);
+    EXPECT_EQ(fromFile.channel[1], bySndfile.channel[1]);
     const bool piped = LoadAudioClip(fifo.string(), fromPipe, error);
     writer.join();
     ASSERT_TRUE(piped) << error;

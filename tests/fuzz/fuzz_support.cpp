@@ -6,8 +6,8 @@
 #include <string>
 #include <system_error>
 
-#include "host/effect_state.h"
-#include "host/plugin_folder.h"
+#include "plugin/effect_state.h"
+#include "plugin/plugin_folder.h"
 #include "platform/platform.h"
 #include "support/headless_reset.h"
 

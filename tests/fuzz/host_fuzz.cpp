@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "platform/platform.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 7: {
         UINT message = kMessages[TakeByte(in) % std::size(kMessages)];
         WPARAM wParam = TakeByte(in);
-        HeadlessDeliver(g_state.Window, message, message == WM_ACTIVATEAPP ? (wParam & 1) : wParam, 0);
+        HeadlessDeliver(g_state.Screen.Window, message, message == WM_ACTIVATEAPP ? (wParam & 1) : wParam, 0);
         break;
       }
       case 8: HeadlessPumpMessages(); break;

@@ -1,12 +1,12 @@
 // Fuzz target: any bytes as "plugin.ini" through LoadSettings, DeriveEffectParams, three frames and a save.
 #include <cstring>
 
-#include "display/render.h"
+#include "plugin/render.h"
 #include "fuzz_support.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "platform/platform.h"
-#include "settings/settings_store.h"
+#include "plugin/settings_store.h"
 
 namespace {
 

@@ -8,6 +8,4 @@ void ResetHeadlessPlatform() {
   HeadlessResetDirectDraw();
   HeadlessResetGdi();
   HeadlessClearMessageBoxes();
-  HeadlessSetFindHook({});
-  HeadlessSetOpenFailure({});
 }

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <unistd.h>
 
-#include "host/effect_state.h"
-#include "host/plugin_folder.h"
+#include "plugin/effect_state.h"
+#include "plugin/plugin_folder.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 
 struct PluginFolder {
   std::filesystem::path root;             // the folder holding "plugin.ini" and "TavelDat/"

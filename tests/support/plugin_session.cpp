@@ -1,8 +1,8 @@
 // A test fixture with a plug-in folder holding everything a complete Init needs, over a fresh headless platform.
 #include "support/plugin_session.h"
 
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "platform/platform.h"
 #include "support/headless_reset.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 #include "support/plugin_folder_fixture.h"
 
 // Resets the platform and the state record, makes a folder with the effect's data files, and gives the module

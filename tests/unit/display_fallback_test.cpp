@@ -4,10 +4,10 @@
 #include <functional>
 #include <string>
 
-#include "display/display.h"
-#include "display/render.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/display.h"
+#include "plugin/render.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "support/plugin_session.h"
 
 namespace fs = std::filesystem;
@@ -61,7 +61,7 @@ const Outcome kChoices[] = {
 };
 
 void ExpectOutcome(const Outcome& expected) {
-  EXPECT_EQ(g_state.DisplayKind, expected.kind);
+  EXPECT_EQ(g_state.Screen.DisplayKind, expected.kind);
   HeadlessDisplayModeInfo mode = HeadlessDisplayMode();
   EXPECT_EQ(mode.width, expected.width);
   EXPECT_EQ(mode.height, expected.height);
@@ -72,13 +72,13 @@ void ExpectOutcome(const Outcome& expected) {
   } else {
     EXPECT_EQ(live.directDraws, 1);
     EXPECT_EQ(live.surfaces, 2);
-    EXPECT_EQ(g_state.PictureRect.left, expected.picture.left);
-    EXPECT_EQ(g_state.PictureRect.top, expected.picture.top);
-    EXPECT_EQ(g_state.PictureRect.right, expected.picture.right);
-    EXPECT_EQ(g_state.PictureRect.bottom, expected.picture.bottom);
+    EXPECT_EQ(g_state.Screen.PictureRect.left, expected.picture.left);
+    EXPECT_EQ(g_state.Screen.PictureRect.top, expected.picture.top);
+    EXPECT_EQ(g_state.Screen.PictureRect.right, expected.picture.right);
+    EXPECT_EQ(g_state.Screen.PictureRect.bottom, expected.picture.bottom);
   }
-  EXPECT_EQ(g_state.FrameWidth, 320);
-  EXPECT_EQ(g_state.FrameHeight, 200);
+  EXPECT_EQ(g_state.Screen.FrameWidth, 320);
+  EXPECT_EQ(g_state.Screen.FrameHeight, 200);
 }
 
 TEST_F(DisplayFallbackTest, AFailureAtEveryStepOfEachChoiceLeadsToTheNext) {
@@ -106,8 +106,8 @@ TEST_F(DisplayFallbackTest, DesktopThatKeepsItsModeGetsABorderlessWindowOnTheHos
   HeadlessSetSecondMonitor(1280, 1024);
   HeadlessPlaceHostWindow(1500, 300);
   InitOrFail();
-  EXPECT_EQ(g_state.DisplayKind, kDisplayBorderless);
-  HeadlessWindowInfo w = HeadlessWindowDetails(g_state.Window);
+  EXPECT_EQ(g_state.Screen.DisplayKind, kDisplayBorderless);
+  HeadlessWindowInfo w = HeadlessWindowDetails(g_state.Screen.Window);
   EXPECT_EQ(w.style, static_cast<DWORD>(WS_POPUP));
   EXPECT_EQ(w.exStyle, static_cast<DWORD>(WS_EX_TOPMOST));
   EXPECT_TRUE(w.visible);
@@ -178,7 +178,7 @@ TEST_F(DisplayFallbackTest, FirstAttemptIsTheEffectsOwnMode) {
     WriteDisplayMode(folder_.root, mode);
     HeadlessClearEvents();
     ASSERT_EQ(Init(module_), 0);
-    EXPECT_EQ(g_state.DisplayKind, kDisplayExclusive);
+    EXPECT_EQ(g_state.Screen.DisplayKind, kDisplayExclusive);
     EXPECT_EQ(HeadlessDisplayMode().width, 320);
     EXPECT_EQ(EventNames("IDirectDraw"),
               (std::vector<std::string>{"IDirectDraw::SetCooperativeLevel", "IDirectDraw::SetDisplayMode",
@@ -231,7 +231,7 @@ std::uint32_t Shown(const PALETTEENTRY* palette, int index) {
 void ExpectWindowShows(const std::vector<std::uint8_t>& picture, const PALETTEENTRY* palette, int areaLeft, int areaTop,
                        int areaWidth, int areaHeight) {
   int width = 0, height = 0;
-  std::vector<std::uint32_t> pixels = HeadlessWindowPixels(g_state.Window, &width, &height);
+  std::vector<std::uint32_t> pixels = HeadlessWindowPixels(g_state.Screen.Window, &width, &height);
   ASSERT_EQ(pixels.size(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   int wrong = 0;
   for (int y = 0; y < height; ++y)
@@ -254,18 +254,18 @@ TEST_F(DisplayFallbackTest, BorderlessWindowShowsThePictureInTheLargestFourThird
   HeadlessSetDisplayModesRefused(true);
   InitOrFail();
   for (int n = 0; n < 3; ++n) {
-    std::vector<std::uint8_t> previous(g_state.WindowFrame, g_state.WindowFrame + 64000);
+    std::vector<std::uint8_t> previous(g_state.Screen.WindowFrame, g_state.Screen.WindowFrame + 64000);
     ASSERT_EQ(Render(module_), 0);
-    ExpectWindowShows(previous, g_state.DisplayPalette, 0, 32, 1280, 960);
+    ExpectWindowShows(previous, g_state.Screen.DisplayPalette, 0, 32, 1280, 960);
   }
   // Full screen in a window still draws only while active, and steps back from the top while another is.
   HeadlessSetApplicationActive(false);
-  EXPECT_EQ(HeadlessWindowDetails(g_state.Window).exStyle, 0u);
+  EXPECT_EQ(HeadlessWindowDetails(g_state.Screen.Window).exStyle, 0u);
   const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(g_state.Effect.Counters().FrameCounter, frames);
   HeadlessSetApplicationActive(true);
-  EXPECT_EQ(HeadlessWindowDetails(g_state.Window).exStyle, static_cast<DWORD>(WS_EX_TOPMOST));
+  EXPECT_EQ(HeadlessWindowDetails(g_state.Screen.Window).exStyle, static_cast<DWORD>(WS_EX_TOPMOST));
   EXPECT_EQ(HeadlessLiveWindowDCs(), 0);
 }
 
@@ -276,51 +276,51 @@ TEST_F(DisplayFallbackTest, NormalWindowDrawsWhenInactiveAndAltEnterSwitches) {
   HeadlessClearEvents();
   InitOrFail();
   EXPECT_TRUE(EventNames("DirectDrawCreate").empty());
-  EXPECT_EQ(g_state.DisplayKind, kDisplayWindowed);
-  HeadlessWindowInfo w = HeadlessWindowDetails(g_state.Window);
+  EXPECT_EQ(g_state.Screen.DisplayKind, kDisplayWindowed);
+  HeadlessWindowInfo w = HeadlessWindowDetails(g_state.Screen.Window);
   EXPECT_EQ(w.style, static_cast<DWORD>(WS_OVERLAPPEDWINDOW));
   EXPECT_EQ(w.exStyle, 0u);
   RECT client{};
-  ASSERT_TRUE(GetClientRect(g_state.Window, &client));
+  ASSERT_TRUE(GetClientRect(g_state.Screen.Window, &client));
   EXPECT_EQ(client.right, 640);
   EXPECT_EQ(client.bottom, 480);
   EXPECT_EQ(w.x + w.width / 2, 512);
   EXPECT_EQ(w.y, (768 - 40 - w.height) / 2);
   HeadlessSetApplicationActive(false);
-  std::vector<std::uint8_t> previous(g_state.WindowFrame, g_state.WindowFrame + 64000);
+  std::vector<std::uint8_t> previous(g_state.Screen.WindowFrame, g_state.Screen.WindowFrame + 64000);
   const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
   ASSERT_EQ(Render(module_), 0);
   EXPECT_EQ(g_state.Effect.Counters().FrameCounter, frames + 1);
-  ExpectWindowShows(previous, g_state.DisplayPalette, 0, 0, 640, 480);
+  ExpectWindowShows(previous, g_state.Screen.DisplayPalette, 0, 0, 640, 480);
   // Over the frame the system's cursors stay, for sizing; over the picture there is none.
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-  EXPECT_EQ(HeadlessDeliver(g_state.Window, WM_SETCURSOR, 0, MAKELPARAM(HTCLIENT, 0)), 1);
+  EXPECT_EQ(HeadlessDeliver(g_state.Screen.Window, WM_SETCURSOR, 0, MAKELPARAM(HTCLIENT, 0)), 1);
   EXPECT_EQ(HeadlessCurrentCursor(), nullptr);
   HeadlessSetApplicationActive(true);
 
   // Alt+Enter (a repeat does nothing more) switches at the next frame: full screen in the effect's own mode.
-  EXPECT_EQ(HeadlessDeliver(g_state.Window, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001), 0);
-  EXPECT_EQ(HeadlessDeliver(g_state.Window, WM_SYSKEYDOWN, VK_RETURN, 0x601C0001), 0);
+  EXPECT_EQ(HeadlessDeliver(g_state.Screen.Window, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001), 0);
+  EXPECT_EQ(HeadlessDeliver(g_state.Screen.Window, WM_SYSKEYDOWN, VK_RETURN, 0x601C0001), 0);
   EXPECT_TRUE(HeadlessPostedMessages().empty());
   ASSERT_EQ(Render(module_), 0);
-  EXPECT_EQ(g_state.DisplayKind, kDisplayExclusive);
+  EXPECT_EQ(g_state.Screen.DisplayKind, kDisplayExclusive);
   EXPECT_EQ(HeadlessDisplayMode().width, 320);
-  w = HeadlessWindowDetails(g_state.Window);
+  w = HeadlessWindowDetails(g_state.Screen.Window);
   EXPECT_EQ(w.style, static_cast<DWORD>(WS_POPUP));
   EXPECT_EQ(w.exStyle, static_cast<DWORD>(WS_EX_TOPMOST));
   ASSERT_EQ(Render(module_), 0);
   // And back to the window, giving the desktop its mode back.
-  HeadlessDeliver(g_state.Window, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001);
+  HeadlessDeliver(g_state.Screen.Window, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001);
   ASSERT_EQ(Render(module_), 0);
-  EXPECT_EQ(g_state.DisplayKind, kDisplayWindowed);
+  EXPECT_EQ(g_state.Screen.DisplayKind, kDisplayWindowed);
   EXPECT_EQ(HeadlessDisplayMode().width, 1024);
   EXPECT_EQ(HeadlessLiveDirectDrawObjects().directDraws, 0);
   EXPECT_EQ(HeadlessCallsOnReleasedObjects(), 0);
   // Alt with another key is the system's, Enter alone the host's.
   HeadlessClearPostedMessages();
-  HeadlessDeliver(g_state.Window, WM_SYSKEYDOWN, 'X', 0x202D0001);
-  HeadlessDeliver(g_state.Window, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-  EXPECT_EQ(g_state.SwitchRequested, 0);
+  HeadlessDeliver(g_state.Screen.Window, WM_SYSKEYDOWN, 'X', 0x202D0001);
+  HeadlessDeliver(g_state.Screen.Window, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+  EXPECT_EQ(g_state.Screen.SwitchRequested, 0);
   ASSERT_EQ(HeadlessPostedMessages().size(), 1u);
   EXPECT_EQ(HeadlessPostedMessages()[0].window, HeadlessHostWindow());
 }
@@ -330,14 +330,14 @@ TEST_F(DisplayFallbackTest, AltEnterKeepsTheWindowWhereNoFullScreenComesUp) {
   WriteDisplayMode(folder_.root, 2);
   InitOrFail();
   HeadlessSetDisplayModesRefused(true);
-  HeadlessDeliver(g_state.Window, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001);
+  HeadlessDeliver(g_state.Screen.Window, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001);
   ASSERT_EQ(Render(module_), 0);
   // DisplayMode 2 goes through the fall-backs to the borderless window: full screen at the desktop's mode.
-  EXPECT_EQ(g_state.DisplayKind, kDisplayBorderless);
-  HeadlessDeliver(g_state.Window, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001);
+  EXPECT_EQ(g_state.Screen.DisplayKind, kDisplayBorderless);
+  HeadlessDeliver(g_state.Screen.Window, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001);
   ASSERT_EQ(Render(module_), 0);
-  EXPECT_EQ(g_state.DisplayKind, kDisplayWindowed);
-  HeadlessWindowInfo w = HeadlessWindowDetails(g_state.Window);
+  EXPECT_EQ(g_state.Screen.DisplayKind, kDisplayWindowed);
+  HeadlessWindowInfo w = HeadlessWindowDetails(g_state.Screen.Window);
   EXPECT_EQ(w.style, static_cast<DWORD>(WS_OVERLAPPEDWINDOW));
 }
 

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "display/display.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "support/plugin_session.h"
 
 namespace {
@@ -36,7 +36,7 @@ TEST_F(DisplayTest, ClassIsRegisteredAsDocumented) {
 TEST_F(DisplayTest, WindowIsATopMostPopUpOverTheDesktopAsItWas) {
   HeadlessSetDesktopSize(1280, 1024);
   InitOrFail();
-  HeadlessWindowInfo w = HeadlessWindowDetails(g_state.Window);
+  HeadlessWindowInfo w = HeadlessWindowDetails(g_state.Screen.Window);
   EXPECT_TRUE(w.exists);
   EXPECT_TRUE(w.visible);
   EXPECT_EQ(w.className, "MainWndClass");
@@ -51,12 +51,12 @@ TEST_F(DisplayTest, WindowIsATopMostPopUpOverTheDesktopAsItWas) {
   EXPECT_EQ(w.instance, module_->instance);
   EXPECT_EQ(w.userData, reinterpret_cast<LONG_PTR>(module_));
   EXPECT_EQ(w.createMessages, 1);
-  EXPECT_EQ(g_state.WindowActive, 1);
+  EXPECT_EQ(g_state.Screen.WindowActive, 1);
 }
 
 TEST_F(DisplayTest, ExclusiveModeAtThreeHundredTwentyByTwoHundredInEightBits) {
   InitOrFail();
-  EXPECT_EQ(HeadlessCooperativeWindow(), g_state.Window);
+  EXPECT_EQ(HeadlessCooperativeWindow(), g_state.Screen.Window);
   EXPECT_EQ(HeadlessCooperativeFlags(), 0x11u);
   HeadlessDisplayModeInfo mode = HeadlessDisplayMode();
   EXPECT_EQ(mode.width, 320);
@@ -68,22 +68,22 @@ TEST_F(DisplayTest, ExclusiveModeAtThreeHundredTwentyByTwoHundredInEightBits) {
   EXPECT_EQ(live.palettes, 1);
   EXPECT_EQ(HeadlessScreen().width, 320);
   EXPECT_EQ(HeadlessScreen().height, 200);
-  EXPECT_EQ(g_state.LastDisplayResult, DD_OK);
+  EXPECT_EQ(g_state.Screen.LastDisplayResult, DD_OK);
 }
 
 TEST_F(DisplayTest, GeometryComesFromTheOffscreenSurfaceWithItsPitch) {
   HeadlessSetOffscreenPitch(384);
-  g_state.FramePixels = reinterpret_cast<std::uint8_t*>(&g_state);  // poisoned
+  g_state.Screen.FramePixels = reinterpret_cast<std::uint8_t*>(&g_state);  // poisoned
   InitOrFail();
-  EXPECT_EQ(g_state.FrameWidth, 320);
-  EXPECT_EQ(g_state.FrameHeight, 200);
-  EXPECT_EQ(g_state.FramePitch, 384);
-  EXPECT_EQ(g_state.FramePixels, nullptr);  // a description, not a lock, gives no address
-  EXPECT_EQ(g_state.SurfaceDesc.dwSize, 108u);
+  EXPECT_EQ(g_state.Screen.FrameWidth, 320);
+  EXPECT_EQ(g_state.Screen.FrameHeight, 200);
+  EXPECT_EQ(g_state.Screen.FramePitch, 384);
+  EXPECT_EQ(g_state.Screen.FramePixels, nullptr);  // a description, not a lock, gives no address
+  EXPECT_EQ(g_state.Screen.SurfaceDesc.dwSize, 108u);
   HeadlessSurfaceView offscreen = HeadlessOffscreen();
   EXPECT_FALSE(offscreen.systemMemory);
   EXPECT_FALSE(offscreen.locked);
-  EXPECT_EQ(g_state.SystemMemorySurface, 0);
+  EXPECT_EQ(g_state.Screen.SystemMemorySurface, 0);
 }
 
 TEST_F(DisplayTest, PaletteIsAllBlackAtTheFirstInitAndAttachedToTheScreen) {
@@ -100,12 +100,12 @@ TEST_F(DisplayTest, PaletteIsAllBlackAtTheFirstInitAndAttachedToTheScreen) {
 TEST_F(DisplayTest, PaletteIsCreatedFromTheColoursTheLastRunLeft) {
   InitOrFail();
   Quit(module_);
-  g_state.DisplayPalette[7] = {10, 20, 30, 0};
-  g_state.DisplayPalette[255] = {255, 128, 1, 0};
+  g_state.Screen.DisplayPalette[7] = {10, 20, 30, 0};
+  g_state.Screen.DisplayPalette[255] = {255, 128, 1, 0};
   InitOrFail();
   PALETTEENTRY entries[256];
   ASSERT_TRUE(HeadlessScreenPalette(entries));
-  EXPECT_EQ(std::memcmp(entries, g_state.DisplayPalette, sizeof entries), 0);
+  EXPECT_EQ(std::memcmp(entries, g_state.Screen.DisplayPalette, sizeof entries), 0);
   EXPECT_EQ(entries[7].peGreen, 20);
   EXPECT_EQ(entries[255].peRed, 255);
 }
@@ -116,7 +116,7 @@ TEST_F(DisplayTest, OffscreenFallsBackToSystemMemoryWhenVideoMemoryIsExhausted) 
   ASSERT_EQ(Init(module_), 0);
   EXPECT_TRUE(HeadlessMessageBoxes().empty());
   EXPECT_EQ(OffscreenRequests(), (std::vector<unsigned long>{0x40, 0x840}));
-  EXPECT_EQ(g_state.SystemMemorySurface, 1);
+  EXPECT_EQ(g_state.Screen.SystemMemorySurface, 1);
   EXPECT_TRUE(HeadlessOffscreen().systemMemory);
   EXPECT_EQ(HeadlessLiveDirectDrawObjects().surfaces, 2);
 }
@@ -130,13 +130,13 @@ TEST_F(DisplayTest, SystemMemoryPlacementPersistsAcrossInit) {
   ASSERT_EQ(Init(module_), 0);
   // Video memory is not asked for again, even though it would be available now.
   EXPECT_EQ(OffscreenRequests(), (std::vector<unsigned long>{0x840}));
-  EXPECT_EQ(g_state.SystemMemorySurface, 1);
+  EXPECT_EQ(g_state.Screen.SystemMemorySurface, 1);
   EXPECT_TRUE(HeadlessOffscreen().systemMemory);
 }
 
 TEST_F(DisplayTest, QuitGivesTheDisplayBack) {
   InitOrFail();
-  HWND window = g_state.Window;
+  HWND window = g_state.Screen.Window;
   HeadlessClearEvents();
   Quit(module_);
   HeadlessDirectDrawCounts live = HeadlessLiveDirectDrawObjects();
@@ -144,17 +144,17 @@ TEST_F(DisplayTest, QuitGivesTheDisplayBack) {
   HeadlessDisplayModeInfo mode = HeadlessDisplayMode();
   EXPECT_EQ(mode.width, 1024);
   EXPECT_EQ(mode.height, 768);
-  EXPECT_EQ(g_state.DirectDraw, nullptr);
-  EXPECT_EQ(g_state.PrimarySurface, nullptr);
-  EXPECT_EQ(g_state.Window, window);  // kept; only the window is gone
+  EXPECT_EQ(g_state.Screen.DirectDraw, nullptr);
+  EXPECT_EQ(g_state.Screen.PrimarySurface, nullptr);
+  EXPECT_EQ(g_state.Screen.Window, window);  // kept; only the window is gone
   EXPECT_FALSE(IsWindow(window));
   EXPECT_FALSE(HeadlessFindClass("MainWndClass", nullptr));
   // Each object is released once, children before the DirectDraw object.
   EXPECT_EQ(EventNames("IDirectDraw"),
             (std::vector<std::string>{"IDirectDrawSurface::Release", "IDirectDrawSurface::Release",
                                       "IDirectDrawPalette::Release", "IDirectDraw::Release"}));
-  EXPECT_EQ(g_state.OffscreenSurface, nullptr);
-  EXPECT_EQ(g_state.Palette, nullptr);
+  EXPECT_EQ(g_state.Screen.OffscreenSurface, nullptr);
+  EXPECT_EQ(g_state.Screen.Palette, nullptr);
   EXPECT_EQ(HeadlessCallsOnReleasedObjects(), 0);
   // The window's destruction posts the quit message.
   ASSERT_FALSE(HeadlessPostedMessages().empty());
@@ -163,9 +163,9 @@ TEST_F(DisplayTest, QuitGivesTheDisplayBack) {
 
 TEST_F(DisplayTest, QuitAfterEscapeStillUnregistersTheClass) {
   InitOrFail();
-  HeadlessDeliver(g_state.Window, WM_KEYDOWN, VK_ESCAPE, 0);
+  HeadlessDeliver(g_state.Screen.Window, WM_KEYDOWN, VK_ESCAPE, 0);
   HeadlessPumpMessages();
-  ASSERT_FALSE(IsWindow(g_state.Window));
+  ASSERT_FALSE(IsWindow(g_state.Screen.Window));
   Quit(module_);
   EXPECT_FALSE(HeadlessFindClass("MainWndClass", nullptr));
   EXPECT_EQ(HeadlessLiveWindows(), 0);
@@ -175,8 +175,8 @@ TEST_F(DisplayTest, QuitAfterEscapeStillUnregistersTheClass) {
 TEST_F(DisplayTest, DisplayObjectsSurviveDeactivation) {
   InitOrFail();
   HeadlessSetApplicationActive(false);
-  EXPECT_EQ(g_state.WindowActive, 0);
-  EXPECT_TRUE(IsWindow(g_state.Window));
+  EXPECT_EQ(g_state.Screen.WindowActive, 0);
+  EXPECT_TRUE(IsWindow(g_state.Screen.Window));
   EXPECT_EQ(HeadlessLiveDirectDrawObjects().surfaces, 2);
 }
 

@@ -10,7 +10,7 @@
 #include "numeric/exact_math.h"
 #include "data/plugin_data.h"
 #include "platform/platform.h"
-#include "settings/fade_progress_bar.h"
+#include "plugin/fade_progress_bar.h"
 #include "support/fade_oracle.h"
 #include "support/plugin_folder_fixture.h"
 

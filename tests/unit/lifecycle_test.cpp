@@ -4,9 +4,9 @@
 #include <cstring>
 #include <functional>
 
-#include "display/render.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/render.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "support/plugin_session.h"
 
 namespace fs = std::filesystem;
@@ -177,7 +177,7 @@ TEST_F(LifecycleTest, ClassRegistrationFailureTearsNothingDown) {
 
 TEST_F(LifecycleTest, SecondInitWhileTheClassIsRegisteredLeavesTheFirstRunAlone) {
   InitOrFail();
-  HWND window = g_state.Window;
+  HWND window = g_state.Screen.Window;
   EXPECT_EQ(Init(module_), 1);
   ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
   EXPECT_EQ(HeadlessMessageBoxes()[0].text, "Error registering window class");
@@ -185,7 +185,7 @@ TEST_F(LifecycleTest, SecondInitWhileTheClassIsRegisteredLeavesTheFirstRunAlone)
   EXPECT_TRUE(EventNames("DestroyWindow").empty());
   EXPECT_TRUE(EventNames("UnregisterClassA").empty());
   EXPECT_TRUE(IsWindow(window));
-  EXPECT_EQ(g_state.Window, window);
+  EXPECT_EQ(g_state.Screen.Window, window);
   EXPECT_TRUE(g_state.Effect.Built());
   EXPECT_EQ(HeadlessLiveDirectDrawObjects().surfaces, 2);
 }
@@ -236,16 +236,16 @@ TEST_F(LifecycleTest, InitKeepsWhatOutlivesQuit) {
   InitOrFail();
   Quit(module_);
   g_state.Effect.SetCounters({1, 1234, 4321, 0.75f});
-  g_state.SystemMemorySurface = 1;
-  g_state.DisplayPalette[3] = {9, 8, 7, 0};
+  g_state.Screen.SystemMemorySurface = 1;
+  g_state.Screen.DisplayPalette[3] = {9, 8, 7, 0};
   InitOrFail();
   EXPECT_EQ(g_state.Effect.Counters().FrameCounter, 1234u);
   EXPECT_EQ(g_state.Effect.Counters().TextureScroll, 4321u);
   EXPECT_EQ(g_state.Effect.Counters().WaveParity, 1);
   EXPECT_EQ(g_state.Effect.Counters().PalettePhase, 0.75f);
-  EXPECT_EQ(g_state.SystemMemorySurface, 1);
-  EXPECT_EQ(g_state.DisplayPalette[3].peRed, 9);
-  EXPECT_EQ(g_state.WindowActive, 1);
+  EXPECT_EQ(g_state.Screen.SystemMemorySurface, 1);
+  EXPECT_EQ(g_state.Screen.DisplayPalette[3].peRed, 9);
+  EXPECT_EQ(g_state.Screen.WindowActive, 1);
 }
 
 TEST_F(LifecycleTest, RenderAfterAFailedInitOrAfterQuitStopsWithoutTouchingAnything) {

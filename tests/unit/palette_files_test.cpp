@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "data/plugin_data.h"
-#include "host/effect_state.h"
+#include "plugin/effect_state.h"
 #include "platform/platform.h"
 #include "support/plugin_folder_fixture.h"
 

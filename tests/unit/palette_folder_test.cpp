@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "display/render.h"
+#include "plugin/render.h"
 #include "data/plugin_data.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "platform/platform.h"
 #include "support/plugin_folder_fixture.h"
 #include "support/plugin_session.h"
@@ -192,11 +192,11 @@ TEST_F(PaletteFolderInit, FifteenHundredPalettesInitialiseAndTheFirstFrameShowsP
   InitOrFail();
   ASSERT_EQ(g_state.Effect.PaletteCount(), 1500);
   ASSERT_EQ(Render(module_), 0);  // the phase starts at 0: palette 0 unblended
-  EXPECT_EQ(g_state.DisplayPalette[0].peRed, 0);
-  EXPECT_EQ(g_state.DisplayPalette[0].peGreen, 0);
+  EXPECT_EQ(g_state.Screen.DisplayPalette[0].peRed, 0);
+  EXPECT_EQ(g_state.Screen.DisplayPalette[0].peGreen, 0);
   for (int i = 1; i < 256; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(g_state.DisplayPalette[i].peRed, (3 * i) % 64 << 2);
+    EXPECT_EQ(g_state.Screen.DisplayPalette[i].peRed, (3 * i) % 64 << 2);
   }
 }
 

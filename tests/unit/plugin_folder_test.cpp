@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "host/effect_state.h"
-#include "host/plugin_folder.h"
+#include "plugin/effect_state.h"
+#include "plugin/plugin_folder.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,4 +1,5 @@
-// The headless profile (INI) calls: one tiny file per edge case of reading, and writes that keep the rest.
+// "plugin.ini" as the system's profile functions read and write it: one tiny file per edge case of reading,
+// and writes that keep the rest.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -7,7 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/platform.h"
+#include "data/file_replace.h"
+#include "data/profile_file.h"
 #include "support/plugin_folder_fixture.h"
 
 namespace {
@@ -21,16 +23,29 @@ class Profile : public ::testing::Test {
   void TearDown() override { RemovePluginFolder(folder_); }
 
   void Given(const std::string& text) { WriteFileText(path_, text); }
+  ProfileFile Load() {
+    ProfileFile profile;
+    profile.Read(path_);
+    return profile;
+  }
   int Int(const char* section, const char* key, int defaultValue = -7) {
-    return static_cast<int>(GetPrivateProfileIntA(section, key, defaultValue, path_.c_str()));
+    return static_cast<int>(Load().Integer(section, key, defaultValue));
   }
-  std::string Text(const char* section, const char* key, const char* defaultValue = "dflt") {
-    char buffer[64];
-    std::memset(buffer, 'X', sizeof buffer);
-    DWORD n = GetPrivateProfileStringA(section, key, defaultValue, buffer, sizeof buffer, path_.c_str());
-    EXPECT_EQ(n, std::strlen(buffer));
-    return buffer;
+  std::uint32_t Unsigned(const char* section, const char* key) { return Load().Integer(section, key, 0); }
+  std::string Text(const char* section, const char* key, const char* defaultValue = "dflt",
+                   std::size_t bufferBytes = 64) {
+    return Load().Text(section, key, defaultValue, bufferBytes);
   }
+  // As the data set writes a key: the file read (a file that cannot be read is not replaced), the key set, the
+  // whole file replaced.
+  bool Write(const char* section, const char* key, const char* value, const std::string& path) {
+    ProfileFile profile;
+    if (profile.Read(path) == ProfileFile::Load::Failed) return false;
+    profile.Set(section, key, value);
+    std::string error;
+    return ReplaceFileContents(path, profile.Bytes(), error);
+  }
+  bool Write(const char* section, const char* key, const char* value) { return Write(section, key, value, path_); }
   std::string File() { return ReadFileText(path_); }
 
   PluginFolder folder_;
@@ -102,14 +117,14 @@ TEST_F(Profile, EmptyValueGivesTheDefaultForIntegersAndEmptyText) {
 TEST_F(Profile, NegativeNumbersKeepTheirSign) {
   Given("[Sec]\nMinus=-42\nPlus=+7\n");
   EXPECT_EQ(Int("Sec", "Minus"), -42);
-  EXPECT_EQ(GetPrivateProfileIntA("Sec", "Minus", 0, path_.c_str()), 4294967254u);
+  EXPECT_EQ(Unsigned("Sec", "Minus"), 4294967254u);
   EXPECT_EQ(Int("Sec", "Plus"), 7);
 }
 
 TEST_F(Profile, HugeNumbersWrapModulo2To32) {
   Given("[Sec]\nA=4294967301\nB=99999999999999999999\nC=-2147483648\n");
   EXPECT_EQ(Int("Sec", "A"), 5);
-  EXPECT_EQ(GetPrivateProfileIntA("Sec", "B", 0, path_.c_str()), 1661992959u);
+  EXPECT_EQ(Unsigned("Sec", "B"), 1661992959u);
   EXPECT_EQ(Int("Sec", "C"), -2147483647 - 1);
 }
 
@@ -120,11 +135,7 @@ TEST_F(Profile, HexadecimalPrefixIsUnderstood) {
 
 TEST_F(Profile, TextIsCutToTheBuffer) {
   Given("[Sec]\nKey=abcdef\n");
-  char buffer[8];
-  std::memset(buffer, 'X', sizeof buffer);
-  EXPECT_EQ(GetPrivateProfileStringA("Sec", "Key", "", buffer, 4, path_.c_str()), 3u);
-  EXPECT_STREQ(buffer, "abc");
-  EXPECT_EQ(buffer[4], 'X');
+  EXPECT_EQ(Text("Sec", "Key", "", 4), "abc");
 }
 
 TEST_F(Profile, QuotesAroundAValueAreDropped) {
@@ -147,30 +158,7 @@ TEST_F(Profile, GarbageLinesAreSkipped) {
 TEST_F(Profile, AFolderInPlaceOfTheFileGivesTheDefault) {
   std::filesystem::create_directories(path_);
   EXPECT_EQ(Int("Sec", "Key", 8), 8);
-  EXPECT_FALSE(WritePrivateProfileStringA("Sec", "Key", "1", path_.c_str()));
-}
-
-TEST_F(Profile, NullNamesListSectionsOrKeysCutToTheBuffer) {
-  Given("[A]\nk=1\nlong=2\n[B]\n");
-  char buffer[16];
-  std::memset(buffer, 'X', sizeof buffer);
-  EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof buffer, path_.c_str()), 4u);
-  EXPECT_EQ(std::string(buffer, 5), std::string("A\0B\0\0", 5));
-  EXPECT_EQ(GetPrivateProfileStringA("a", nullptr, "", buffer, sizeof buffer, path_.c_str()), 7u);
-  EXPECT_EQ(std::string(buffer, 8), std::string("k\0long\0\0", 8));
-  std::memset(buffer, 'X', sizeof buffer);
-  EXPECT_EQ(GetPrivateProfileStringA("A", nullptr, "", buffer, 5, path_.c_str()), 3u);
-  EXPECT_EQ(std::string(buffer, 5), std::string("k\0l\0\0", 5));
-  EXPECT_EQ(buffer[5], 'X');
-}
-
-TEST_F(Profile, NameListFillingTheBufferExactlyStaysInside) {
-  Given("[ABC]\n[D]\n");
-  char buffer[8];
-  std::memset(buffer, 'X', sizeof buffer);
-  EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 5, path_.c_str()), 3u);
-  EXPECT_EQ(std::string(buffer, 5), std::string("ABC\0\0", 5));
-  EXPECT_EQ(buffer[5], 'X');
+  EXPECT_FALSE(Write("Sec", "Key", "1"));
 }
 
 // --- Malformed files ----------------------------------------------------------------------------------------------
@@ -178,13 +166,13 @@ TEST_F(Profile, NameListFillingTheBufferExactlyStaysInside) {
 TEST_F(Profile, OfTwoLinesWithOneKeyTheEarlierIsReadAndWritten) {
   Given("[Sec]\nKey=1\nkey=2\n");
   EXPECT_EQ(Int("Sec", "Key"), 1);
-  EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Key", "9", path_.c_str()));
+  EXPECT_TRUE(Write("Sec", "Key", "9"));
   EXPECT_EQ(File(), "[Sec]\nKey=9\nkey=2\n");
 }
 
 TEST_F(Profile, WriteGoesToTheFirstOfTwoSectionsWithOneName) {
   Given("[Sec]\nA=1\n[SEC]\nB=2\n");
-  EXPECT_TRUE(WritePrivateProfileStringA("Sec", "B", "3", path_.c_str()));
+  EXPECT_TRUE(Write("Sec", "B", "3"));
   EXPECT_EQ(File(), "[Sec]\nA=1\nB=3\r\n[SEC]\nB=2\n");
   EXPECT_EQ(Int("Sec", "B"), 3);
 }
@@ -230,23 +218,19 @@ TEST_F(Profile, NulByteInAKeyOrHeaderLineLeavesNoKeyOrSection) {
 TEST_F(Profile, WriteKeepsALineWithANulByteWhole) {
   const std::string file("[Sec]\nKe\0y=1\n", 13);
   Given(file);
-  EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Key", "2", path_.c_str()));
+  EXPECT_TRUE(Write("Sec", "Key", "2"));
   EXPECT_EQ(File(), file + "Key=2\r\n");
 }
 
 TEST_F(Profile, IntegerReadsOnlyTheFirst29CharactersOfAValue) {
   Given("[Sec]\nNines=" + std::string(10000, '9') + "\nEdge=" + std::string(28, '0') + "78\n");
-  EXPECT_EQ(GetPrivateProfileIntA("Sec", "Nines", 0, path_.c_str()), 2684354559u);  // 29 nines modulo 2^32
+  EXPECT_EQ(Unsigned("Sec", "Nines"), 2684354559u);  // 29 nines modulo 2^32
   EXPECT_EQ(Int("Sec", "Edge"), 7);
 }
 
 TEST_F(Profile, OverlongTextIsCutWithItsTerminatorInside) {
   Given("[Sec]\nName=" + std::string(100000, 'n') + "\n");
-  char buffer[300];
-  std::memset(buffer, 'X', sizeof buffer);
-  EXPECT_EQ(GetPrivateProfileStringA("Sec", "Name", "", buffer, 260, path_.c_str()), 259u);
-  EXPECT_EQ(std::string(buffer), std::string(259, 'n'));
-  EXPECT_EQ(buffer[260], 'X');
+  EXPECT_EQ(Text("Sec", "Name", "", 260), std::string(259, 'n'));
 }
 
 TEST_F(Profile, HugeFileOfJunkIsReadThrough) {
@@ -266,7 +250,7 @@ TEST_F(Profile, PipeInPlaceOfTheFileIsNotOpened) {
   ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
   EXPECT_EQ(Int("Sec", "Key", 8), 8);
   EXPECT_EQ(Text("Sec", "Key", "d"), "d");
-  EXPECT_FALSE(WritePrivateProfileStringA("Sec", "Key", "1", path_.c_str()));
+  EXPECT_FALSE(Write("Sec", "Key", "1"));
 }
 
 TEST_F(Profile, ByteOrderMarkBelongsToTheFirstLine) {
@@ -298,44 +282,37 @@ TEST_F(Profile, NameWithoutEqualsSignIsNoKey) {
 // --- Writing -------------------------------------------------------------------------------------------------------
 
 TEST_F(Profile, WriteCreatesFileAndSection) {
-  EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Key", "1", path_.c_str()));
+  EXPECT_TRUE(Write("Sec", "Key", "1"));
   EXPECT_EQ(File(), "[Sec]\r\nKey=1\r\n");
 }
 
 TEST_F(Profile, WriteReplacesTheKeyInPlaceAndKeepsEverythingElse) {
   Given("; comment\n[A]\nk=1\n  Key = old  \nz=3\n\n[B]\nKey=b\n");
-  EXPECT_TRUE(WritePrivateProfileStringA("A", "KEY", "new", path_.c_str()));
+  EXPECT_TRUE(Write("A", "KEY", "new"));
   EXPECT_EQ(File(), "; comment\n[A]\nk=1\nKey=new\nz=3\n\n[B]\nKey=b\n");
 }
 
 TEST_F(Profile, WriteAddsAMissingKeyAtTheEndOfItsSection) {
   Given("[A]\r\nk=1\r\n\r\n[B]\r\nx=2\r\n");
-  EXPECT_TRUE(WritePrivateProfileStringA("A", "n", "5", path_.c_str()));
+  EXPECT_TRUE(Write("A", "n", "5"));
   EXPECT_EQ(File(), "[A]\r\nk=1\r\nn=5\r\n\r\n[B]\r\nx=2\r\n");
 }
 
 TEST_F(Profile, WriteAddsASectionAfterALastLineWithoutNewline) {
   Given("[A]\nk=1");
-  EXPECT_TRUE(WritePrivateProfileStringA("B", "x", "2", path_.c_str()));
+  EXPECT_TRUE(Write("B", "x", "2"));
   EXPECT_EQ(File(), "[A]\nk=1\r\n\r\n[B]\r\nx=2\r\n");
 }
 
 TEST_F(Profile, WriteThenReadGivesTheValueBack) {
   Given("[Sec]\nKey=1\n");
-  ASSERT_TRUE(WritePrivateProfileStringA("Sec", "Key", "C:\\tex\\rock.bmp", path_.c_str()));
+  ASSERT_TRUE(Write("Sec", "Key", "C:\\tex\\rock.bmp"));
   EXPECT_EQ(Text("Sec", "Key"), "C:\\tex\\rock.bmp");
-}
-
-TEST_F(Profile, NullValueRemovesTheKeyAndNullKeyTheSection) {
-  Given("[A]\nk=1\nj=2\n[B]\nx=2\n[C]\ny=3\n");
-  EXPECT_TRUE(WritePrivateProfileStringA("A", "k", nullptr, path_.c_str()));
-  EXPECT_TRUE(WritePrivateProfileStringA("b", nullptr, nullptr, path_.c_str()));
-  EXPECT_EQ(File(), "[A]\nj=2\n[C]\ny=3\n");
 }
 
 TEST_F(Profile, WriteIntoAMissingFolderFails) {
   std::string path = (folder_.root / "absent" / "p.ini").string();
-  EXPECT_FALSE(WritePrivateProfileStringA("Sec", "Key", "1", path.c_str()));
+  EXPECT_FALSE(Write("Sec", "Key", "1", path));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "host/vis_records.h"
+#include "plugin/vis_records.h"
 
 TEST(Records, HeaderDescribesTheLibrary) {
   VisHeader* header = winampVisGetHeader();

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <utility>
 
-#include "display/render.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
+#include "plugin/render.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
 #include "support/plugin_session.h"
 
 namespace {
@@ -47,14 +47,14 @@ TEST_F(RenderTest, FrameRunsCopyLockUnlockThenPalette) {
   EXPECT_EQ(HeadlessEvents()[0].detail, static_cast<unsigned long>(DDBLTFAST_WAIT));
   EXPECT_EQ(HeadlessEvents()[1].detail, static_cast<unsigned long>(DDLOCK_WAIT));
   EXPECT_FALSE(HeadlessOffscreen().locked);
-  EXPECT_EQ(g_state.LastDisplayResult, DD_OK);
+  EXPECT_EQ(g_state.Screen.LastDisplayResult, DD_OK);
   EXPECT_TRUE(HeadlessTexts().empty());
 }
 
 TEST_F(RenderTest, SystemMemorySurfaceIsCopiedWithBlt) {
   HeadlessSetVideoMemoryExhausted(true);
   InitOrFail();
-  ASSERT_EQ(g_state.SystemMemorySurface, 1);
+  ASSERT_EQ(g_state.Screen.SystemMemorySurface, 1);
   EXPECT_EQ(Render(module_), 0);
   ASSERT_FALSE(HeadlessEvents().empty());
   EXPECT_EQ(HeadlessEvents()[0].call, "IDirectDrawSurface::Blt");
@@ -72,7 +72,7 @@ TEST_F(RenderTest, FirstFrameShowsTheOffscreenSurfaceAsItWas) {
   std::vector<std::uint8_t> before = HeadlessOffscreenBytes();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(HeadlessScreenBytes(), before);
-  EXPECT_EQ(g_state.FramePitch, 352);
+  EXPECT_EQ(g_state.Screen.FramePitch, 352);
 }
 
 TEST_F(RenderTest, PictureOfOneCallIsOnScreenFromTheStartOfTheNext) {
@@ -102,7 +102,7 @@ TEST_F(RenderTest, InactiveWindowChangesNothing) {
   const std::uint32_t frames = g_state.Effect.Counters().FrameCounter, scroll = g_state.Effect.Counters().TextureScroll;
   const float phase = g_state.Effect.Counters().PalettePhase;
   PALETTEENTRY palette[256];
-  std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
+  std::memcpy(palette, g_state.Screen.DisplayPalette, sizeof palette);
   std::vector<std::uint8_t> screen = HeadlessScreenBytes(), offscreen = HeadlessOffscreenBytes();
   EXPECT_EQ(Render(module_), 0);
   EXPECT_EQ(Render(module_), 0);
@@ -110,7 +110,7 @@ TEST_F(RenderTest, InactiveWindowChangesNothing) {
   EXPECT_EQ(g_state.Effect.Counters().FrameCounter, frames);
   EXPECT_EQ(g_state.Effect.Counters().TextureScroll, scroll);
   EXPECT_EQ(g_state.Effect.Counters().PalettePhase, phase);
-  EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
+  EXPECT_EQ(std::memcmp(palette, g_state.Screen.DisplayPalette, sizeof palette), 0);
   EXPECT_EQ(HeadlessScreenBytes(), screen);
   EXPECT_EQ(HeadlessOffscreenBytes(), offscreen);
 }
@@ -181,14 +181,14 @@ TEST_F(RenderTest, EveryFailureStopsWithItsText) {
     for (const auto& [call, result] : c.injected) HeadlessInjectDirectDrawResult(call, result);
     const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
     PALETTEENTRY palette[256];
-    std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
+    std::memcpy(palette, g_state.Screen.DisplayPalette, sizeof palette);
     HeadlessClearTexts();
     HeadlessClearEvents();
     EXPECT_EQ(Render(module_), 1);
     EXPECT_EQ(DrawnTexts(), c.texts);
-    EXPECT_EQ(g_state.LastDisplayResult, c.lastResult);
+    EXPECT_EQ(g_state.Screen.LastDisplayResult, c.lastResult);
     EXPECT_TRUE(EventNames("IDirectDrawPalette::SetEntries").empty());  // no palette step
-    EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
+    EXPECT_EQ(std::memcmp(palette, g_state.Screen.DisplayPalette, sizeof palette), 0);
     EXPECT_EQ(g_state.Effect.Counters().FrameCounter != frames, c.drewFrame);
     if (!c.drewFrame) {
       EXPECT_FALSE(HeadlessOffscreen().locked);
@@ -204,7 +204,7 @@ TEST_F(RenderTest, FailedPipelineLeavesTheSurfaceUnlockedAndThePaletteStill) {
   TableSet& tables = const_cast<TableSet&>(g_state.Effect.Tables());
   std::uint8_t* heightMap = std::exchange(tables.HeightMap, nullptr);
   PALETTEENTRY palette[256];
-  std::memcpy(palette, g_state.DisplayPalette, sizeof palette);
+  std::memcpy(palette, g_state.Screen.DisplayPalette, sizeof palette);
   HeadlessClearEvents();
   EXPECT_EQ(Render(module_), 1);
   tables.HeightMap = heightMap;
@@ -212,7 +212,7 @@ TEST_F(RenderTest, FailedPipelineLeavesTheSurfaceUnlockedAndThePaletteStill) {
             (std::vector<std::string>{"IDirectDrawSurface::BltFast", "IDirectDrawSurface::Lock",
                                       "IDirectDrawSurface::Unlock"}));
   EXPECT_FALSE(HeadlessOffscreen().locked);
-  EXPECT_EQ(std::memcmp(palette, g_state.DisplayPalette, sizeof palette), 0);
+  EXPECT_EQ(std::memcmp(palette, g_state.Screen.DisplayPalette, sizeof palette), 0);
   EXPECT_TRUE(HeadlessTexts().empty());
   EXPECT_EQ(Render(module_), 0);  // nothing was left in the way of the next frame
 }
@@ -252,7 +252,7 @@ TEST_F(RenderTest, LostSurfacesAreRestoredAndTheEffectGoesOn) {
     std::vector<std::uint8_t> drawn = HeadlessOffscreenBytes();
     PALETTEENTRY attached[256];
     ASSERT_TRUE(HeadlessScreenPalette(attached));
-    EXPECT_EQ(std::memcmp(attached, g_state.DisplayPalette, sizeof attached), 0);
+    EXPECT_EQ(std::memcmp(attached, g_state.Screen.DisplayPalette, sizeof attached), 0);
     EXPECT_EQ(Render(module_), 0);
     EXPECT_EQ(HeadlessScreenBytes(), drawn);
   }
@@ -263,7 +263,7 @@ TEST_F(RenderTest, LostSurfacesThatCannotBeRestoredStopTheEffect) {
   HeadlessLoseSurfaces();
   HeadlessInjectDirectDrawResult(HeadlessDdCall::Restore, DDERR_WRONGMODE);
   EXPECT_EQ(Render(module_), 1);
-  EXPECT_EQ(g_state.LastDisplayResult, DDERR_WRONGMODE);
+  EXPECT_EQ(g_state.Screen.LastDisplayResult, DDERR_WRONGMODE);
   EXPECT_TRUE(HeadlessTexts().empty());  // a lost screen gives no drawing context
   EXPECT_TRUE(EventNames("IDirectDrawSurface::Lock").empty());
   // Restoring may succeed at a later frame.
@@ -299,20 +299,20 @@ TEST_F(RenderTest, ManyFramesLeaveNothingBehind) {
 // still moves on.
 TEST_F(RenderTest, PaletteStepHandsAll256EntriesToThePaletteObject) {
   InitOrFail();
-  ASSERT_NE(g_state.Palette, nullptr);
+  ASSERT_NE(g_state.Screen.Palette, nullptr);
   EffectSettings settings = g_state.Effect.Settings();
   settings.PaletteAnimationSpeed = 100;
   g_state.Effect.ApplySettings(settings);
   FrameOutput out = StateFrameOutput();
   HeadlessClearEvents();
-  AnimateDisplayPalette(out);
+  EXPECT_TRUE(AnimateDisplayPalette(out));
   PALETTEENTRY shown[256];
   ASSERT_TRUE(HeadlessNewestPalette(shown));
-  EXPECT_EQ(0, std::memcmp(shown, g_state.DisplayPalette, sizeof shown));
+  EXPECT_EQ(0, std::memcmp(shown, g_state.Screen.DisplayPalette, sizeof shown));
 
   HeadlessInjectDirectDrawResult(HeadlessDdCall::SetEntries, DDERR_GENERIC);
   const float phase = g_state.Effect.Counters().PalettePhase;
-  AnimateDisplayPalette(out);
+  EXPECT_TRUE(AnimateDisplayPalette(out));  // not a failure of the frame: the effect goes on
   EXPECT_EQ(g_state.Effect.Counters().PalettePhase, phase + g_state.Effect.Params().PaletteStep);
 }
 

@@ -9,10 +9,10 @@
 #include <limits>
 #include <string>
 
-#include "display/render.h"
-#include "host/effect_state.h"
-#include "host/lifecycle.h"
-#include "settings/settings_store.h"
+#include "plugin/render.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
+#include "plugin/settings_store.h"
 #include "support/plugin_folder_fixture.h"
 #include "support/plugin_session.h"
 

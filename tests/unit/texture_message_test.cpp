@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "settings/texture_message.h"
+#include "plugin/texture_message.h"
 
 namespace {
 

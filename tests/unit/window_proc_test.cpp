@@ -1,8 +1,8 @@
 // The full-screen window's procedure: keys, Escape, cursor, activation, background.
 #include <gtest/gtest.h>
 
-#include "display/display.h"
-#include "host/effect_state.h"
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
 #include "support/headless_reset.h"
 
 namespace {
@@ -17,7 +17,7 @@ class WindowProcTest : public testing::Test {
     module_->instance = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x10000000));
     ASSERT_EQ(RegisterDisplayClass(module_), 0);
     ASSERT_EQ(CreateDisplayWindow(module_), 0);
-    window_ = g_state.Window;
+    window_ = g_state.Screen.Window;
     HeadlessClearPostedMessages();
   }
   void TearDown() override {
@@ -92,12 +92,12 @@ TEST_F(WindowProcTest, CursorIsHiddenOverTheWindow) {
 }
 
 TEST_F(WindowProcTest, ActivationFollowsTheLastActivateAppMessage) {
-  EXPECT_EQ(g_state.WindowActive, 1);  // showing the window activated it
+  EXPECT_EQ(g_state.Screen.WindowActive, 1);  // showing the window activated it
   HeadlessSetApplicationActive(false);
-  EXPECT_EQ(g_state.WindowActive, 0);
+  EXPECT_EQ(g_state.Screen.WindowActive, 0);
   EXPECT_TRUE(IsWindow(window_));
   HeadlessSetApplicationActive(true);
-  EXPECT_EQ(g_state.WindowActive, 1);
+  EXPECT_EQ(g_state.Screen.WindowActive, 1);
 }
 
 // WM_ACTIVATEAPP keeps its wParam; WM_ACTIVATE counts any state but WA_INACTIVE (its high word, minimised,
@@ -116,7 +116,7 @@ TEST_F(WindowProcTest, ActivationFollowsBothActivationMessages) {
   for (const Step& step : steps) {
     SCOPED_TRACE(testing::Message() << "message " << step.message << " wParam " << step.wParam);
     HeadlessDeliver(window_, step.message, step.wParam, 0);
-    EXPECT_EQ(g_state.WindowActive, step.active);
+    EXPECT_EQ(g_state.Screen.WindowActive, step.active);
   }
   EXPECT_TRUE(HeadlessPostedMessages().empty());
 }
@@ -134,7 +134,7 @@ TEST(WindowActivation, WindowShownWhileAnotherApplicationIsActiveStaysInactive) 
   VisModule* module = winampVisGetHeader()->getModule(0);
   ASSERT_EQ(RegisterDisplayClass(module), 0);
   ASSERT_EQ(CreateDisplayWindow(module), 0);
-  EXPECT_EQ(g_state.WindowActive, 0);
+  EXPECT_EQ(g_state.Screen.WindowActive, 0);
   ReleaseDisplay(module);
   ResetHeadlessPlatform();
   ResetEffectState();
@@ -149,7 +149,7 @@ TEST(WindowActivation, WindowOfAHostOnTheSameThreadIsActiveFromTheStart) {
   ASSERT_EQ(RegisterDisplayClass(module), 0);
   HeadlessClearEvents();
   ASSERT_EQ(CreateDisplayWindow(module), 0);
-  EXPECT_EQ(g_state.WindowActive, 1);
+  EXPECT_EQ(g_state.Screen.WindowActive, 1);
   ReleaseDisplay(module);
   ResetHeadlessPlatform();
   ResetEffectState();

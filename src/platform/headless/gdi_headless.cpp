@@ -31,8 +31,6 @@ std::vector<RecordedText> g_texts;
 std::uintptr_t g_nextHandle = kFirstHandle;
 bool g_failCreateDC = false;
 bool g_failStretch = false;
-long g_stretchCalls = 0;
-long g_getPixelCalls = 0;
 // GetPixel runs once per pixel of a texture: the context it last read and the bitmap selected there are kept
 // until a selection or deletion may change them.
 std::uintptr_t g_pixelContext = 0;
@@ -105,7 +103,6 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 COLORREF GetPixel(HDC dc, int x, int y) {
-  ++g_getPixelCalls;
   if (g_pixelBitmap == nullptr || reinterpret_cast<std::uintptr_t>(dc) != g_pixelContext) {
     DrawingContext* c = FindContext(dc);
     if (c == nullptr) return CLR_INVALID;
@@ -190,7 +187,6 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int 
           (std::uint32_t{c.rgbRed} << 16) | (std::uint32_t{c.rgbGreen} << 8) | c.rgbBlue;
     }
   }
-  ++g_stretchCalls;
   HeadlessLogEvent("StretchDIBits", sourceHeight);
   return sourceHeight;
 }
@@ -210,9 +206,7 @@ const std::vector<RecordedText>& HeadlessTexts() { return g_texts; }
 void HeadlessClearTexts() { g_texts.clear(); }
 void HeadlessFailNextCreateCompatibleDC() { g_failCreateDC = true; }
 void HeadlessFailNextStretchDIBits() { g_failStretch = true; }
-long HeadlessStretchDIBitsCalls() { return g_stretchCalls; }
 int HeadlessLiveGdiObjects() { return static_cast<int>(g_bitmaps.size() + g_contexts.size()); }
-long HeadlessGetPixelCalls() { return g_getPixelCalls; }
 
 void HeadlessResetGdi() {
   g_bitmaps.clear();
@@ -221,8 +215,6 @@ void HeadlessResetGdi() {
   g_texts.clear();
   g_failCreateDC = false;
   g_failStretch = false;
-  g_stretchCalls = 0;
-  g_getPixelCalls = 0;
 }
 
 HDC HeadlessCreateSurfaceDC() {

@@ -116,7 +116,7 @@ using LPDIRECTDRAWPALETTE = IDirectDrawPalette*;
 
 HRESULT DirectDrawCreate(GUID* driver, IDirectDraw** directDraw, IUnknown* outer);
 
-// --- Controls for tests and the command-line host ----------------------------------------------------------------
+// --- Controls for tests ----------------------------------------------------------------------------------------------
 
 // The calls whose next result a test can choose. CreateSurface is split by what is asked for.
 enum class HeadlessDdCall {

@@ -1,8 +1,7 @@
-// Headless substitute: module file name, profile (INI) files, directory search, text formatting, message boxes.
+// Headless substitute: module file name, text formatting, message boxes.
 #pragma once
 #include <cstdarg>
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,28 +12,6 @@
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 HMODULE GetModuleHandleA(LPCSTR name);
 
-UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName);
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
-                               LPCSTR fileName);
-BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
-
-struct FILETIME {
-  DWORD dwLowDateTime, dwHighDateTime;
-};
-struct WIN32_FIND_DATAA {
-  DWORD dwFileAttributes;
-  FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
-  DWORD nFileSizeHigh, nFileSizeLow;
-  DWORD dwReserved0, dwReserved1;
-  CHAR cFileName[MAX_PATH];
-  CHAR cAlternateFileName[14];
-};
-#define FILE_ATTRIBUTE_DIRECTORY 0x10
-#define FILE_ATTRIBUTE_NORMAL 0x80
-HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data);
-BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data);
-BOOL FindClose(HANDLE search);
-
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args);
 int lstrlenA(LPCSTR text);
@@ -44,7 +21,7 @@ int lstrlenA(LPCSTR text);
 #define MB_ICONHAND 0x10
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
 
-// --- Controls for tests and the command-line host ----------------------------------------------------------------
+// --- Controls for tests ----------------------------------------------------------------------------------------------
 
 // The Windows path `windowsPath` as a host path: every backslash becomes '/'.
 std::string HostPathFromWindows(const char* windowsPath);
@@ -52,21 +29,6 @@ std::string HostPathFromWindows(const char* windowsPath);
 // What GetModuleFileNameA reports for every module (default: empty). Tests set folders with and without
 // backslashes, empty names and over-long names.
 void HeadlessSetModuleFileName(const std::string& name);
-
-// Called by FindFirstFileA with its pattern after the folder has been listed and before the call returns, so a
-// test can change the folder between a search's listing and the reads that follow it (a file removed or
-// shortened, a file added before the next search). Pass an empty function to remove it.
-using HeadlessFindHook = std::function<void(const std::string& pattern)>;
-void HeadlessSetFindHook(HeadlessFindHook hook);
-// Searches opened by FindFirstFileA and not yet closed by FindClose.
-std::size_t HeadlessOpenSearchCount();
-
-// Asked by OpenFileStream (and so by FileSize, ReadWholeFile and WriteWholeFile) with the host path and the mode
-// before each open; when it answers true the open fails as for a locked or unreadable file. Tests run with rights
-// that no file mode can take away, so this is how they get a file that exists but cannot be opened. Pass an empty
-// function to remove it.
-using HeadlessOpenFailure = std::function<bool(const std::string& hostPath, const char* mode)>;
-void HeadlessSetOpenFailure(HeadlessOpenFailure failure);
 
 struct RecordedMessageBox {
   HWND owner;

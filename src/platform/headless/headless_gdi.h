@@ -82,12 +82,8 @@ const std::vector<RecordedText>& HeadlessTexts();
 void HeadlessClearTexts();
 void HeadlessFailNextCreateCompatibleDC();
 void HeadlessFailNextStretchDIBits();
-// StretchDIBits calls that drew, since the last reset.
-long HeadlessStretchDIBitsCalls();
 // Number of bitmaps and drawing contexts currently alive, surface contexts included (a leak check).
 int HeadlessLiveGdiObjects();
-// Number of GetPixel calls since the last reset.
-long HeadlessGetPixelCalls();
 // Back to the state at start: no objects, no texts, nothing injected.
 void HeadlessResetGdi();
 

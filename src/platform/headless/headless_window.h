@@ -122,7 +122,6 @@ BOOL GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info);
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL SendNotifyMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
@@ -130,7 +129,7 @@ void PostQuitMessage(int exitCode);
 // platform) is kept apart and handed out only when nothing else in the asked range is waiting.
 BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT remove);
 
-// --- Controls for tests and the command-line host ----------------------------------------------------------------
+// --- Controls for tests ----------------------------------------------------------------------------------------------
 
 struct HeadlessMessage {
   HWND window;  // null for the thread's quit message
@@ -149,10 +148,6 @@ void HeadlessClearPostedMessages();
 bool HeadlessPumpMessages();
 // Whether a quit message is waiting in the thread's queue, and its exit code.
 bool HeadlessQuitPending(int* exitCode = nullptr);
-
-// Receives every SendNotifyMessageA, for example to show a fade-table build's progress; null to only record.
-using HeadlessNotifySink = void (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam, void* context);
-void HeadlessSetNotifySink(HeadlessNotifySink sink, void* context);
 
 // A window handle for the host's own (parent) window; the substitute records what is posted to it.
 HWND HeadlessHostWindow();

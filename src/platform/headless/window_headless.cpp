@@ -42,8 +42,6 @@ std::vector<Window> g_windows;  // index = (handle - kFirstWindow) / kWindowStep
 std::vector<HeadlessMessage> g_posted;
 std::deque<HeadlessMessage> g_queue;
 std::vector<HeadlessEvent> g_events;
-HeadlessNotifySink g_sink = nullptr;
-void* g_sinkContext = nullptr;
 bool g_applicationActive = true;
 bool g_activationWithinThread = false;
 bool g_failRegisterClass = false;
@@ -396,10 +394,6 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
   return 0;
 }
 
-LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return Send(window, message, wParam, lParam);
-}
-
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (window != nullptr && !IsWindow(window)) return FALSE;
   g_posted.push_back({window, message, wParam, lParam});
@@ -409,8 +403,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL SendNotifyMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   g_posted.push_back({window, message, wParam, lParam});
-  if (g_sink != nullptr) g_sink(window, message, wParam, lParam, g_sinkContext);
-  // A window of the calling thread gets the message at once, as from SendMessageA.
+  // A window of the calling thread gets the message at once, as from a sent message.
   if (FindLive(window) != nullptr) Send(window, message, wParam, lParam);
   return TRUE;
 }
@@ -461,11 +454,6 @@ bool HeadlessPumpMessages() {
 bool HeadlessQuitPending(int* exitCode) {
   if (exitCode != nullptr) *exitCode = g_quitPending ? g_quitCode : 0;
   return g_quitPending;
-}
-
-void HeadlessSetNotifySink(HeadlessNotifySink sink, void* context) {
-  g_sink = sink;
-  g_sinkContext = context;
 }
 
 HWND HeadlessHostWindow() { return reinterpret_cast<HWND>(kHostWindow); }
@@ -540,8 +528,6 @@ void HeadlessResetWindows() {
   g_posted.clear();
   g_queue.clear();
   g_events.clear();
-  g_sink = nullptr;
-  g_sinkContext = nullptr;
   g_applicationActive = true;
   g_activationWithinThread = false;
   g_failRegisterClass = false;
