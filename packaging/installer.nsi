@@ -1,5 +1,6 @@
 ; Windows installer: vis_tavelmir.dll into the player's Plugins folder, its data into Plugins\TavelDat.
 ; Built by packaging/CMakeLists.txt: makensis -DVERSION= -DVERSION_QUAD= -DSTAGE_DIR= -DLISTS_DIR= -DOUT_FILE=
+;                                    -DICON_FILE=
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -12,7 +13,10 @@ ManifestDPIAware true
 
 !define PRODUCT "Ombrelo Tunnel"
 !define LIBRARY "Tavelmir Visualization Library"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavelmir Ombrelo Tunnel"
+; Each install folder has its own Add/Remove Programs entry: this root, a blank and eight hexadecimal digits
+; from the folder (see FolderUninstallKey). Installers before that wrote the root alone, for whatever folder.
+!define UNINSTALL_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+!define UNINSTALL_KEY_BASE "Tavelmir Ombrelo Tunnel"
 !define UNINSTALLER "Uninstall Ombrelo Tunnel.exe"
 
 Name "${PRODUCT}"
@@ -31,6 +35,10 @@ VIAddVersionKey "LegalCopyright" "${LIBRARY}"
 ; The uninstaller lives in TavelDat, so its $INSTDIR is that folder; the DLL sits one level up.
 Var TavelDatDir
 Var PlayerPlugins
+Var UninstallKey
+
+!define MUI_ICON "${ICON_FILE}"
+!define MUI_UNICON "${ICON_FILE}"
 
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEPAGE_TITLE "${PRODUCT} ${VERSION}"
@@ -103,6 +111,41 @@ Function CheckPlayerFolder
   ${EndIf}
 FunctionEnd
 
+; The Add/Remove Programs key of the copy in a Plugins folder: on the stack the folder, back the key. The
+; folder is taken as Windows compares paths (long names, any case), so the uninstaller, started from another
+; spelling of the same folder, finds the entry the installer wrote; shlwapi's HashData makes the digits.
+!macro DefineFolderUninstallKey un
+Function ${un}FolderUninstallKey
+  Exch $0
+  Push $1
+  Push $2
+  System::Call 'kernel32::GetLongPathNameW(w r0, w .r1, i ${NSIS_MAX_STRLEN}) i .r2'
+  ${If} $2 > 0
+  ${AndIf} $2 < ${NSIS_MAX_STRLEN}
+    StrCpy $0 $1
+  ${EndIf}
+  StrCpy $1 $0 1 -1
+  ${If} $1 == "\"
+    StrCpy $0 $0 -1
+  ${EndIf}
+  System::Call 'user32::CharLowerW(w r0 r0)'
+  StrLen $2 $0
+  IntOp $2 $2 * 2
+  System::Call 'shlwapi::HashData(w r0, i r2, *i 0 r1, i 4) i .r2'
+  ${If} $2 != 0
+    MessageBox MB_OK|MB_ICONSTOP "Windows could not derive the Add/Remove Programs entry of$\r$\n$0" /SD IDOK
+    Abort
+  ${EndIf}
+  IntFmt $1 "%08X" $1
+  StrCpy $0 "${UNINSTALL_ROOT}\${UNINSTALL_KEY_BASE} $1"
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+!macroend
+!insertmacro DefineFolderUninstallKey ""
+!insertmacro DefineFolderUninstallKey "un."
+
 Section "Install"
   SetOutPath "$INSTDIR\Plugins"
   File "${STAGE_DIR}/vis_tavelmir.dll"
@@ -111,23 +154,37 @@ Section "Install"
   File "${STAGE_DIR}/README-Windows.txt"
   WriteUninstaller "$INSTDIR\Plugins\TavelDat\${UNINSTALLER}"
 
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} (${LIBRARY})"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${LIBRARY}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR\Plugins"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Plugins\TavelDat\${UNINSTALLER}"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Plugins\TavelDat\${UNINSTALLER}" /S'
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; The one entry of earlier installers belongs to this folder only if it names it; another folder keeps it.
+  ReadRegStr $0 HKLM "${UNINSTALL_ROOT}\${UNINSTALL_KEY_BASE}" "InstallLocation"
+  ${If} $0 == "$INSTDIR\Plugins"
+    DeleteRegKey HKLM "${UNINSTALL_ROOT}\${UNINSTALL_KEY_BASE}"
+  ${EndIf}
+  Push "$INSTDIR\Plugins"
+  Call FolderUninstallKey
+  Pop $UninstallKey
+
+  ; Two copies in two players' folders are told apart by the folder in their names.
+  WriteRegStr HKLM $UninstallKey "DisplayName" "${PRODUCT} (${LIBRARY}) in $INSTDIR"
+  WriteRegStr HKLM $UninstallKey "DisplayIcon" "$INSTDIR\Plugins\TavelDat\${UNINSTALLER},0"
+  WriteRegStr HKLM $UninstallKey "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM $UninstallKey "Publisher" "${LIBRARY}"
+  WriteRegStr HKLM $UninstallKey "InstallLocation" "$INSTDIR\Plugins"
+  WriteRegStr HKLM $UninstallKey "UninstallString" '"$INSTDIR\Plugins\TavelDat\${UNINSTALLER}"'
+  WriteRegStr HKLM $UninstallKey "QuietUninstallString" '"$INSTDIR\Plugins\TavelDat\${UNINSTALLER}" /S'
+  WriteRegDWORD HKLM $UninstallKey "NoModify" 1
+  WriteRegDWORD HKLM $UninstallKey "NoRepair" 1
   ${GetSize} "$INSTDIR\Plugins\TavelDat" "/S=0K" $0 $1 $2
   ${GetSize} "$INSTDIR\Plugins" "/M=vis_tavelmir.dll /S=0K /G=0" $1 $2 $3
   IntOp $0 $0 + $1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+  WriteRegDWORD HKLM $UninstallKey "EstimatedSize" $0
 SectionEnd
 
 Function un.onInit
   StrCpy $TavelDatDir $INSTDIR
   ${GetParent} $INSTDIR $PlayerPlugins
+  Push $PlayerPlugins
+  Call un.FolderUninstallKey
+  Pop $UninstallKey
 FunctionEnd
 
 ; Only the names this package installed: the user's palettes and plugin.ini (which Winamp's other plug-ins share)
@@ -139,5 +196,5 @@ Section "Uninstall"
   Delete "$TavelDatDir\${UNINSTALLER}"
   SetOutPath $TEMP
   RMDir "$TavelDatDir"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM $UninstallKey
 SectionEnd

@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
-# The native build first: the plug-in build takes its data set (with the computed fade table) from it.
-for preset in native plugin; do
+# The native build first: the plug-in and web builds take its data set (with the computed fade table) from it.
+for preset in native plugin web; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
@@ -22,6 +22,14 @@ cp "build/cli/package/$deb" "dist/$deb"
 
 tavelmir=build/native/tavelmir
 mkdir -p out
+
+# The web page as one zip for any static server; written beside and renamed, so no half zip keeps the name.
+version=$(sed -n 's/^project(tavelmir VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+mkdir -p dist build/web-zip
+rm -f "dist/tavelmir-web-$version.zip.part" "build/web-zip/tavelmir-web-$version"
+ln -s ../web "build/web-zip/tavelmir-web-$version"
+(cd build/web-zip && zip -qr -X "../../dist/tavelmir-web-$version.zip.part" "tavelmir-web-$version")
+mv "dist/tavelmir-web-$version.zip.part" "dist/tavelmir-web-$version.zip"
 
 # A 24-second piece made from sine, saw and noise voices; the same bytes every time.
 if [ ! -s out/demo-song.wav ] || [ data/demo_song.py -nt out/demo-song.wav ]; then
@@ -54,4 +62,5 @@ echo "command line:   $tavelmir --help"
 echo "demo video:     out/demo.mp4"
 echo "README still:   out/still.png (and docs/still.png)"
 echo "Linux package:   dist/$deb (sudo apt install ./dist/$deb)"
+echo "web page:       build/web (python3 -m http.server -d build/web), dist/tavelmir-web-$version.zip"
 echo "Windows package: dist/tavelmir-$version-setup.exe, dist/tavelmir-$version-plugin.zip"

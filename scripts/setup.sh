@@ -22,6 +22,9 @@ PACKAGES=(
   libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   dpkg-dev file lintian bash-completion zsh fish
+  # The web page: clang's wasm32-wasi target with its C and C++ libraries, emscripten for its SSE2-on-SIMD headers,
+  # and Chromium for the page's tests.
+  lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 emscripten chromium
 )
 
 cli_only=0
@@ -33,11 +36,26 @@ elif [ $# -gt 0 ]; then
   exit 2
 fi
 
+# The page's tests drive Chromium with playwright-core, pinned in tests/web/package-lock.json (Node.js 20 or later).
+install_web_test_modules() {
+  ((cli_only)) && return 0
+  local dir
+  dir="$(dirname "$0")/../tests/web"
+  if [ ! -d "$dir/node_modules/playwright-core" ] || [ "$dir/package-lock.json" -nt "$dir/node_modules" ]; then
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+}
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# Node.js and npm come with the machine; a machine without them takes Debian's.
+if ((!cli_only)) && ! command -v npm >/dev/null; then
+  missing+=(nodejs npm)
+fi
 if ((${#missing[@]} == 0)) && { ((cli_only)) || dpkg --print-foreign-architectures | grep -qx i386; }; then
+  install_web_test_modules
   exit 0
 fi
 
@@ -49,3 +67,4 @@ if ((!cli_only)) && ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q
 $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${missing[@]}"
+install_web_test_modules

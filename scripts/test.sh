@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
-for preset in native sanitize plugin; do
+for preset in native sanitize plugin web; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
@@ -16,6 +16,8 @@ ctest --test-dir build/sanitize --output-on-failure -j2
 bash scripts/fuzz.sh 30
 ctest --test-dir build/plugin --output-on-failure
 ctest --test-dir build/native --output-on-failure -j2
+# The web page: its WebAssembly effect against the regression digests in Node, the page itself in Chromium.
+ctest --test-dir build/web-wasm --output-on-failure
 
 # A plain build as a packager makes it (no preset, so warnings stay warnings) with the other compiler, so that
 # the standard build types keep building and clang keeps giving the same frames.

@@ -24,10 +24,13 @@ const char kRenderFooter[] =
     "video), or - for standard input. Frame n (50 per second) is fed the 576 samples of each channel from sample "
     "floor(n * rate / 50).\n"
     "\n"
-    "OUT is .mp4 or .mkv (H.264 and AAC), .webm (VP9 and Opus), .gif, a folder for PNG frames (frame_000000.png, "
-    "...; new or empty), or - for Matroska on standard output. The output is written under a temporary name "
-    "beside it and gets its name only when complete; an interrupted or failed render leaves nothing. Videos are "
-    "BT.709, limited range, yuv420p; the picture is enlarged before its colour is subsampled.\n"
+    "OUT is .mp4, .mkv or .mov (H.264 and AAC; .mov also ProRes), .webm (VP9 and Opus), .gif (each frame's own "
+    "colours, 25 frames a second), .png (one still, at --start), a folder for PNG frames (frame_000000.png, ...; "
+    "new or empty), or - for Matroska on standard output. The output is written under a temporary name beside it "
+    "and gets its name only when complete; an interrupted or failed render leaves nothing. Videos carry the song's "
+    "title, artist and album. Videos are BT.709, limited range, yuv420p; the picture is enlarged before its colour "
+    "is subsampled. Sharp scaling makes every screen pixel equally large at any size; GIFs are enlarged by nearest "
+    "neighbours.\n"
     "\n"
     "The look: the settings of `tavelmir config` (your settings file), then each --set; a fade setting that "
     "differs from the data set's fade table is computed in memory. Unless the settings say otherwise, videos move "
@@ -158,7 +161,7 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->option_text("MS")
       ->group(kPart);
 
-  renderCommand->add_option("--size", render.size, "Frame size, e.g. 1920x1080 (default 960x720)")
+  renderCommand->add_option("--size", render.size, "Frame size, e.g. 1920x1080 (default 960x720; GIF 640x400)")
       ->option_text("WxH")
       ->group(kPicture);
   renderCommand
@@ -181,20 +184,55 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->group(kPicture);
 
   renderCommand
-      ->add_option("--crf", render.crf,
-                   "Quality: lower is better and larger; H.264 0 to 51 (default 36), VP9 0 to 63 (default 40)")
+      ->add_option("--scaling", render.scaling,
+                   "Enlargement: sharp (whole pixels, then a bilinear step to the exact size; default), nearest, "
+                   "smooth")
+      ->option_text("sharp|nearest|smooth")
+      ->group(kPicture)
+      ->check(CLI::IsMember({"sharp", "nearest", "smooth"}).description(""));
+  renderCommand
+      ->add_option("--quality", render.quality,
+                   "H.264 quality: draft (smallest), good (default) or best; --crf, --preset, --tune override it")
+      ->option_text("draft|good|best")
+      ->group(kVideo)
+      ->check(CLI::IsMember({"draft", "good", "best"}).description(""));
+  renderCommand->add_option("--crf", render.crf, "Quality: lower is better and larger; VP9 default 40")
       ->option_text("N")
       ->group(kVideo)
       ->check(CLI::Range(0, 63).description(""));
   renderCommand
       ->add_option("--preset", render.preset,
-                   "H.264 speed against size: ultrafast, superfast (default), veryfast, faster, fast, medium, slow, "
-                   "slower or veryslow")
+                   "H.264 speed against size: ultrafast, superfast, veryfast, faster, fast, medium, slow, slower or "
+                   "veryslow")
       ->option_text("NAME")
       ->group(kVideo)
       ->check(CLI::IsMember({"ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow", "slower",
                              "veryslow"})
                   .description(""));
+  renderCommand
+      ->add_option("--tune", render.tune,
+                   "H.264 tuning: none, animation, film, grain, stillimage, ssim, psnr, fastdecode, zerolatency")
+      ->option_text("NAME")
+      ->group(kVideo)
+      ->check(CLI::IsMember({"none", "animation", "film", "grain", "stillimage", "ssim", "psnr", "fastdecode",
+                             "zerolatency"})
+                  .description(""));
+  renderCommand->add_option("--video-codec", render.videoCodec, "h264, or prores for .mov (editing software)")
+      ->option_text("h264|prores")
+      ->group(kVideo)
+      ->check(CLI::IsMember({"h264", "prores"}).description(""));
+  renderCommand
+      ->add_option("--audio-codec", render.audioCodec,
+                   "Sound of a video: aac (default), opus (default for .webm), flac, or copy the input's as it is")
+      ->option_text("aac|opus|flac|copy")
+      ->group(kVideo)
+      ->check(CLI::IsMember({"aac", "opus", "flac", "copy"}).description(""));
+  renderCommand->add_option("--audio-bitrate", render.audioBitrate, "For aac and opus, e.g. 256k (default 192k, opus 160k)")
+      ->option_text("RATE")
+      ->group(kVideo);
+  renderCommand->add_option("--fps", render.gifFps, "Frames per second of a GIF: 25 (default), or 50, 10, 5, 2, 1")
+      ->option_text("N")
+      ->group(kPicture);
 
   const auto addLookOptions = [&](CLI::App* command, LookOptions& look, const char* setWhat) {
     command->add_option("--set", look.assignments,

@@ -7,14 +7,6 @@
 
 namespace {
 
-// The plug-in's palette is created with 8-bit entries only, not with all 256 definable, so the display keeps
-// entry 0 black and entry 255 white whatever the palette holds; the picture shows what the screen showed.
-void ScreenPalette(const std::uint8_t* displayPalette, std::uint8_t* palette) {
-  std::memcpy(palette, displayPalette, kPaletteBytes);
-  std::memset(palette, 0, 3);
-  std::memset(palette + kPaletteBytes - 3, 255, 3);
-}
-
 void Centre(OutputGeometry& g) {
   g.pictureX = (g.width - g.pictureWidth) / 2;
   g.pictureY = (g.height - g.pictureHeight) / 2;
@@ -24,6 +16,27 @@ void Centre(OutputGeometry& g) {
 }
 
 }  // namespace
+
+// The plug-in's palette is created with 8-bit entries only, not with all 256 definable, so the display keeps
+// entry 0 black and entry 255 white whatever the palette holds; the picture shows what the screen showed.
+void ScreenPalette(const std::uint8_t* displayPalette, std::uint8_t* palette) {
+  std::memcpy(palette, displayPalette, kPaletteBytes);
+  std::memset(palette, 0, 3);
+  std::memset(palette + kPaletteBytes - 3, 255, 3);
+}
+
+void MakeYuvPalette(const std::uint8_t* displayPalette, YuvPalette& yuv) {
+  std::uint8_t palette[kPaletteBytes];
+  ScreenPalette(displayPalette, palette);
+  for (int i = 0; i <= 256; ++i) {
+    const double r = i < 256 ? palette[3 * i] : 0, g = i < 256 ? palette[3 * i + 1] : 0,
+                 b = i < 256 ? palette[3 * i + 2] : 0;
+    const double luma = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    yuv.luma[i] = static_cast<int>(std::lround(16 + luma * 219.0 / 255.0));
+    yuv.blue[i] = static_cast<int>(std::lround(4 * (128 + (b - luma) / 1.8556 * 224.0 / 255.0)));
+    yuv.red[i] = static_cast<int>(std::lround(4 * (128 + (r - luma) / 1.5748 * 224.0 / 255.0)));
+  }
+}
 
 OutputGeometry MakeOutputGeometry(int scale, bool aspect43) {
   OutputGeometry g;
@@ -109,19 +122,11 @@ void ScaleFrameToRgb(const FrameScaler& scaler, const std::uint8_t* indices, con
 
 void ScaleFrameToYuv420(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* displayPalette,
                         std::uint8_t* yuv) {
-  std::uint8_t palette[kPaletteBytes];
-  ScreenPalette(displayPalette, palette);
-  // BT.709 limited range per palette entry; index 256 is the black around the picture. Chroma is kept at four
-  // times its scale until the four samples of a block are summed.
-  int lumaOf[257], blueOf[257], redOf[257];
-  for (int i = 0; i <= 256; ++i) {
-    const double r = i < 256 ? palette[3 * i] : 0, g = i < 256 ? palette[3 * i + 1] : 0,
-                 b = i < 256 ? palette[3 * i + 2] : 0;
-    const double luma = 0.2126 * r + 0.7152 * g + 0.0722 * b;
-    lumaOf[i] = static_cast<int>(std::lround(16 + luma * 219.0 / 255.0));
-    blueOf[i] = static_cast<int>(std::lround(4 * (128 + (b - luma) / 1.8556 * 224.0 / 255.0)));
-    redOf[i] = static_cast<int>(std::lround(4 * (128 + (r - luma) / 1.5748 * 224.0 / 255.0)));
-  }
+  YuvPalette yuvPalette;
+  MakeYuvPalette(displayPalette, yuvPalette);
+  const int* lumaOf = yuvPalette.luma;
+  const int* blueOf = yuvPalette.blue;
+  const int* redOf = yuvPalette.red;
   const int width = scaler.geometry.width, height = scaler.geometry.height;
   const std::vector<int>& column = scaler.column;
   const std::vector<int>& row = scaler.row;

@@ -48,6 +48,15 @@ void ScaleFrameToRgb(const FrameScaler& scaler, const std::uint8_t* indices, con
 void ScaleFrameToYuv420(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* palette,
                         std::uint8_t* yuv);
 
+// The palette as the screen showed it: the display keeps entry 0 black and entry 255 white.
+void ScreenPalette(const std::uint8_t* displayPalette, std::uint8_t* palette);
+// BT.709 limited range per palette entry; entry 256 is the black around the picture. Chroma is kept at four times
+// its scale, for averaging four samples without losing a step.
+struct YuvPalette {
+  int luma[257], blue[257], red[257];
+};
+void MakeYuvPalette(const std::uint8_t* displayPalette, YuvPalette& yuv);
+
 // ScaleFrameToRgb through a scaler made for the call.
 void ExpandFrame(const std::uint8_t* indices, const std::uint8_t* palette, const OutputGeometry& geometry,
                  std::uint8_t* rgb);

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "indexed_frame.h"
 #include "interruption.h"
 #include "output_target.h"
 
@@ -26,8 +27,9 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 const char kOutputKindsText[] =
-    "a name ending in .mp4, .mkv, .webm or .gif, a folder for PNG frames (an existing one, or a name ending in '/'), "
-    "or - for Matroska on standard output (and on a device or named pipe without one of these endings)";
+    "a name ending in .mp4, .mkv, .mov, .webm or .gif, .png for one still, a folder for PNG frames (an existing one, "
+    "or a name ending in '/'), or - for Matroska on standard output (and on a device or named pipe without one of "
+    "these endings)";
 
 namespace {
 
@@ -40,10 +42,7 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-bool IsVideo(OutputKind kind) {
-  return kind == OutputKind::Mp4 || kind == OutputKind::Mkv || kind == OutputKind::Webm ||
-         kind == OutputKind::MatroskaStream;
-}
+bool IsVideo(OutputKind kind) { return IsVideoOutput(kind); }
 
 bool MakeTemporary(FrameSink& sink, std::string& error) {
   std::string name = TemporaryNameBeside(sink.path);
@@ -252,6 +251,8 @@ OutputKind OutputKindForPath(const std::string& path) {
   if (EndsWith(lower, ".mkv")) return OutputKind::Mkv;
   if (EndsWith(lower, ".webm")) return OutputKind::Webm;
   if (EndsWith(lower, ".gif")) return OutputKind::Gif;
+  if (EndsWith(lower, ".mov")) return OutputKind::Mov;
+  if (EndsWith(lower, ".png")) return OutputKind::Png;
   // A device or a named pipe has no ending to go by: it gets a stream, as standard output does.
   if (IsWrittenInPlace(path)) return OutputKind::Mkv;
   return OutputKind::Unsupported;
@@ -284,14 +285,27 @@ std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& tar
   std::vector<std::string> a = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "rawvideo"};
   const char* colour[] = {"-color_range",     "tv",    "-colorspace", "bt709",
                           "-color_primaries", "bt709", "-color_trc",  "bt709"};
-  for (const char* s : {"-pix_fmt", video ? "yuv420p" : "rgb24"}) a.push_back(s);
+  for (const char* s : {"-pix_fmt", video ? "yuv420p" : kind == OutputKind::Gif ? "pal8" : "rgb24"}) a.push_back(s);
   a.push_back("-s");
   a.push_back(std::to_string(geometry.width) + "x" + std::to_string(geometry.height));
-  for (const char* s : {"-framerate", "50"}) a.push_back(s);
+  a.push_back("-framerate");
+  a.push_back(kind == OutputKind::Gif ? std::to_string(encoder.gifFramesPerSecond) : "50");
   if (video) a.insert(a.end(), std::begin(colour), std::end(colour));
   for (const char* s : {"-i", "pipe:0"}) a.push_back(s);
-  const bool sound = video && audio.channels > 0;
-  if (sound) {
+  const bool copy = video && !encoder.copySoundFrom.empty();
+  const bool sound = video && (audio.channels > 0 || copy);
+  if (copy) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", encoder.copyStart);
+    for (const char* s : {"-ss", static_cast<const char*>(seconds)}) a.push_back(s);
+    if (encoder.copyLength >= 0) {
+      std::snprintf(seconds, sizeof seconds, "%.3f", encoder.copyLength);
+      for (const char* s : {"-t", static_cast<const char*>(seconds)}) a.push_back(s);
+    }
+    a.push_back("-i");
+    a.push_back("file:" + fs::absolute(encoder.copySoundFrom).string());
+    for (const char* s : {"-map", "0:v:0", "-map", "1:a:0"}) a.push_back(s);
+  } else if (sound) {
     // Both inputs are raw and fully described: nothing is to be learnt by reading ahead while starting.
     for (const char* s : {"-probesize", "32", "-analyzeduration", "0", "-f", "f32le", "-ar"}) a.push_back(s);
     a.push_back(std::to_string(audio.rate));
@@ -300,32 +314,17 @@ std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& tar
     for (const char* s : {"-i", "pipe:3", "-map", "0:v:0", "-map", "1:a:0"}) a.push_back(s);
   }
   if (video) {
-    if (kind == OutputKind::Webm) {
-      const int crf = encoder.crf >= 0 ? encoder.crf : kDefaultCrfVp9;
-      for (const char* s :
-           {"-c:v", "libvpx-vp9", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1", "-crf"})
-        a.push_back(s);
-      a.push_back(std::to_string(crf));
-    } else {
-      const int crf = encoder.crf >= 0 ? encoder.crf : kDefaultCrfH264;
-      for (const char* s : {"-c:v", "libx264", "-preset"}) a.push_back(s);
-      a.push_back(encoder.preset.empty() ? kDefaultPresetH264 : encoder.preset);
-      a.push_back("-crf");
-      a.push_back(std::to_string(crf));
-    }
-    for (const char* s : {"-pix_fmt", "yuv420p"}) a.push_back(s);
+    AppendVideoEncoding(kind, encoder, a);
     a.insert(a.end(), std::begin(colour), std::end(colour));
-    if (sound) {
-      if (kind == OutputKind::Webm) {
-        for (const char* s : {"-c:a", "libopus", "-b:a", "160k"}) a.push_back(s);
-      } else {
-        for (const char* s : {"-c:a", "aac", "-b:a", "192k"}) a.push_back(s);
-      }
-    }
+    if (sound) AppendAudioEncoding(kind, encoder, a);
+    AppendTags(encoder, a);
   }
   switch (kind) {
     case OutputKind::Mp4:
       for (const char* s : {"-movflags", "+faststart", "-f", "mp4"}) a.push_back(s);
+      break;
+    case OutputKind::Mov:
+      for (const char* s : {"-movflags", "+faststart", "-f", "mov"}) a.push_back(s);
       break;
     case OutputKind::Mkv:
     case OutputKind::MatroskaStream:
@@ -335,12 +334,11 @@ std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& tar
       for (const char* s : {"-f", "webm"}) a.push_back(s);
       break;
     case OutputKind::Gif:
-      // Each frame has at most 256 colours, so a palette of its own per frame keeps it exact.
-      for (const char* s : {"-vf",
-                            "split[a][b];[a]palettegen=stats_mode=single:reserve_transparent=0[p];"
-                            "[b][p]paletteuse=new=1:dither=none",
-                            "-loop", "0", "-f", "gif"})
-        a.push_back(s);
+      // The frames' own indices and palettes go in as they are: no colour is quantised or dithered.
+      for (const char* s : {"-loop", "0", "-f", "gif"}) a.push_back(s);
+      break;
+    case OutputKind::Png:
+      for (const char* s : {"-frames:v", "1", "-update", "1", "-c:v", "png", "-f", "image2"}) a.push_back(s);
       break;
     case OutputKind::PngDirectory:
       for (const char* s : {"-f", "image2", "-start_number", "0"}) a.push_back(s);
@@ -360,6 +358,10 @@ bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, co
   sink.replace = replace;
   sink.audio = IsVideo(kind) ? audio : AudioFeed{};
   PrepareFrameScaler(sink.scaler, geometry);
+  sink.scaling = kind == OutputKind::Gif ? Scaling::Nearest : encoder.scaling;
+  if (sink.scaling != Scaling::Nearest && kind != OutputKind::Dump)
+    PrepareFrameResampler(sink.resampler, geometry, sink.scaling);
+  if (kind == OutputKind::Gif) sink.frameStep = 50 / std::max(1, encoder.gifFramesPerSecond);
   if (kind == OutputKind::Unsupported) {
     error = "cannot tell what to write to '" + path + "': use " + kOutputKindsText;
     return false;
@@ -379,7 +381,9 @@ bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, co
   }
   if (kind == OutputKind::Dump) return true;
   const std::size_t pixels = static_cast<std::size_t>(geometry.width) * static_cast<std::size_t>(geometry.height);
-  sink.pixels.resize(OutputTakesYuv(kind) ? pixels * 3 / 2 : pixels * 3);
+  sink.pixels.resize(kind == OutputKind::Gif ? IndexedFrameBytes(geometry)
+                     : OutputTakesYuv(kind)  ? pixels * 3 / 2
+                                             : pixels * 3);
   if (!StartFfmpeg(sink, encoder, error)) {
     RemoveTemporary(sink);
     return false;
@@ -401,10 +405,18 @@ bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::u
     error = "ffmpeg stopped taking frames for '" + sink.path + "'";
     return false;
   }
-  if (OutputTakesYuv(sink.kind))
+  if (sink.received++ % sink.frameStep != 0) return true;
+  const bool nearest = sink.scaling == Scaling::Nearest;
+  if (sink.kind == OutputKind::Gif)
+    ScaleFrameToIndexed(sink.scaler, indices, palette, sink.pixels.data());
+  else if (OutputTakesYuv(sink.kind) && nearest)
     ScaleFrameToYuv420(sink.scaler, indices, palette, sink.pixels.data());
-  else
+  else if (OutputTakesYuv(sink.kind))
+    ResampleFrameToYuv420(sink.resampler, indices, palette, sink.pixels.data());
+  else if (nearest)
     ScaleFrameToRgb(sink.scaler, indices, palette, sink.pixels.data());
+  else
+    ResampleFrameToRgb(sink.resampler, indices, palette, sink.pixels.data());
   if (!WriteFrameBytes(sink, sink.pixels.data(), sink.pixels.size(), error)) return false;
   ++sink.frames;
   return true;

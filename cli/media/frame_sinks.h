@@ -9,28 +9,20 @@
 #include <vector>
 
 #include "frame_image.h"
+#include "frame_resampler.h"
+#include "output_encoding.h"
 
-enum class OutputKind { Dump, Mp4, Mkv, Webm, Gif, PngDirectory, MatroskaStream, Unsupported };
-
-// The kind of output that the path of -o asks for: by its ending (.mp4, .mkv, .webm, .gif, any case), "-" for
-// Matroska on standard output, or a folder of PNGs for an existing folder or a path ending in '/'. An existing
-// device or named pipe without one of these endings gets Matroska too (`-o /dev/null`).
+// The kind of output that the path of -o asks for: by its ending (.mp4, .mkv, .mov, .webm, .gif, .png for one
+// still, any case), "-" for Matroska on standard output, or a folder of PNGs for an existing folder or a path
+// ending in '/'. An existing device or named pipe without one of these endings gets Matroska (`-o /dev/null`).
 OutputKind OutputKindForPath(const std::string& path);
 // For messages: what -o takes.
 extern const char kOutputKindsText[];
-// Frames travel as YUV 4:2:0 to the video encoders and as RGB to the GIF and PNG writers.
+// Frames travel as YUV 4:2:0 to the video encoders, as palette indices to the GIF writer and as RGB to PNGs.
 bool OutputTakesYuv(OutputKind kind);
 
 // The full path of a program found on PATH, or empty.
 std::string FindProgramOnPath(const std::string& name);
-
-struct EncoderChoice {
-  int crf = -1;        // -1: the codec's default (kDefaultCrfH264, kDefaultCrfVp9)
-  std::string preset;  // empty: kDefaultPresetH264; ignored by VP9
-};
-constexpr int kDefaultCrfH264 = 36;
-constexpr int kDefaultCrfVp9 = 40;
-constexpr const char* kDefaultPresetH264 = "superfast";
 
 // The sound that goes along: `channels` 0 for none. Float samples at `rate`, fed through a second pipe.
 struct AudioFeed {
@@ -38,9 +30,9 @@ struct AudioFeed {
   int channels = 0;
 };
 
-// The ffmpeg command line (without the program name) that reads raw frames of the geometry at 50 per second from
-// its standard input (and float samples from descriptor 3) and writes `target`, which is already a "file:" name or
-// "pipe:1".
+// The ffmpeg command line (without the program name) that reads raw frames of the geometry at 50 per second (a
+// GIF's at its own rate) from its standard input (and float samples from descriptor 3, or the sound of the input
+// file to copy) and writes `target`, which is already a "file:" name or "pipe:1".
 std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& target, const OutputGeometry& geometry,
                                          const AudioFeed& audio, const EncoderChoice& encoder);
 
@@ -50,6 +42,13 @@ struct FrameSink {
   std::string temporary;  // where the output is written until it is complete (file or folder)
   bool replace = false;   // -y: a file that appears under the final name meanwhile is replaced
   FrameScaler scaler;
+
+  // Sharp or smooth enlargement (nearest: `scaler`, as for the indices of a GIF); a GIF takes every frameStep-th
+  // of the frames `received`.
+  Scaling scaling = Scaling::Sharp;
+  FrameResampler resampler;
+  int frameStep = 1;
+  std::int64_t received = 0;
   std::FILE* dump = nullptr;
   pid_t ffmpeg = -1;
   int videoPipe = -1, audioPipe = -1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio_decoder.h"
+#include "sample_to_signed8.h"
 
 constexpr int kFramesPerSecond = 50;
 constexpr int kSamplesPerChannel = 576;
@@ -18,10 +19,6 @@ struct AudioClip {
   std::int64_t length = 0;  // samples per channel
   std::vector<std::int8_t> channel[2];
 };
-
-// One normalised sample (full scale -1 .. 1) as the host's signed 8-bit value: the top 8 bits of the integer
-// sample, so a 16-bit sample s becomes s >> 8; out-of-range float samples are clipped.
-std::int8_t SampleToSigned8(double sample);
 
 // Reads the whole file through the audio decoder. False, with a message naming the file, when it cannot be
 // opened or decoded.

@@ -18,6 +18,7 @@
 #include "palette_catalog.h"
 #include "output_target.h"
 #include "progress.h"
+#include "render_encoding.h"
 #include "waveform_source.h"
 
 namespace fs = std::filesystem;
@@ -37,11 +38,6 @@ int Fail(CommandStreams& streams, const std::string& message) {
 int Usage(CommandStreams& streams, const std::string& message) {
   streams.err << "tavelmir: " << message << "\n(see `tavelmir render --help`)\n";
   return 2;
-}
-
-bool IsVideoKind(OutputKind kind) {
-  return kind == OutputKind::Mp4 || kind == OutputKind::Mkv || kind == OutputKind::Webm ||
-         kind == OutputKind::MatroskaStream;
 }
 
 std::string ClockTime(std::int64_t microseconds) {
@@ -117,23 +113,23 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     if (!o.size.empty()) return Usage(streams, "--size and --scale/--aspect43 both set the size; use one");
     if (o.scale < 0 || o.scale > 16) return Usage(streams, "--scale takes a whole number from 1 to 16");
     geometry = MakeOutputGeometry(o.scale == 0 ? 1 : o.scale, o.aspect43);
+  } else if (kind == OutputKind::Gif && o.size.empty()) {
+    // A GIF people share stays small: each screen pixel 2 x 2, exact, a quarter of the pixels of a 960 x 720 one.
+    geometry = MakeOutputGeometry(kDefaultGifScale, false);
   } else {
     int width = kDefaultOutputWidth, height = kDefaultOutputHeight;
     if (!o.size.empty() && !ParseSize(o.size, width, height, error)) return Usage(streams, error);
     geometry = FitOutputGeometry(width, height, o.fit == "cover", o.aspect == "4:3");
   }
-  const bool video = IsVideoKind(kind);
+  const bool video = IsVideoOutput(kind);
   if (video && (geometry.width % 2 != 0 || geometry.height % 2 != 0))
     return Usage(streams, "videos need an even width and height (" + std::to_string(geometry.width) + "x" +
                               std::to_string(geometry.height) + " is not); PNG frames and GIFs take any size");
-  EncoderChoice encoder{o.crf, o.preset};
-  if ((o.crf >= 0 || !o.preset.empty()) && !video)
-    return Usage(streams, "--crf and --preset choose the video encoder's quality: only for .mp4, .mkv, .webm and -");
-  if (o.crf >= 0 && kind != OutputKind::Webm && o.crf > 51)
-    return Usage(streams, "--crf for H.264 (.mp4, .mkv, -) takes 0 (lossless) to 51, not " + std::to_string(o.crf));
-  if (o.crf > 63) return Usage(streams, "--crf for VP9 (.webm) takes 0 to 63, not " + std::to_string(o.crf));
-  if (!o.preset.empty() && kind == OutputKind::Webm)
-    return Usage(streams, "--preset chooses an H.264 preset; .webm is encoded with VP9, which has none");
+  EncoderChoice encoder;
+  if (const std::string problem = ChooseEncoding(o, kind, startUs, durationUs, encoder); !problem.empty())
+    return Usage(streams, problem);
+  if (kind == OutputKind::Png && (durationUs > 0 || o.maxFrames > 1))
+    return Usage(streams, "a .png is one still, at --start; for a run of frames write into a folder (-o frames/)");
 
   OutputTarget target;
   if (const int status = CheckOutputTarget(o, kind, outputPath, target, streams)) return status;
@@ -150,8 +146,11 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   if (!o.audioPath.empty()) {
     if (!OpenWaveformStream(o.audioPath, offsetMs, audio, error, kSoundLeadSeconds)) return Fail(streams, error);
     if (audio.decoder.claimedLength > 0) available = AudioFrameCount(audio.decoder.claimedLength, audio.decoder.rate);
-    feed.rate = audio.decoder.rate;
-    feed.channels = std::min(audio.decoder.channels, 2);
+    // Copied sound is read by ffmpeg from the file itself: none goes through the pipe.
+    if (encoder.copySoundFrom.empty()) {
+      feed.rate = audio.decoder.rate;
+      feed.channels = std::min(audio.decoder.channels, 2);
+    }
   } else {
     if (!OpenWaveformFile(o.waveformPath, blocks, error)) return Fail(streams, error);
     available = blocks.blocks;
@@ -159,6 +158,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   const std::int64_t firstFrame = startUs / kMicrosecondsPerFrame;
   std::int64_t limit = durationUs > 0 ? (durationUs + kMicrosecondsPerFrame - 1) / kMicrosecondsPerFrame : INT64_MAX;
   if (o.maxFrames > 0) limit = std::min(limit, o.maxFrames);
+  if (kind == OutputKind::Png) limit = 1;
   const bool lengthKnown = available != INT64_MAX;
   const std::int64_t expected =
       std::min(limit, lengthKnown ? std::max<std::int64_t>(available - firstFrame, 0) : limit);

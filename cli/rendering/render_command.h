@@ -23,6 +23,13 @@ struct RenderOptions {
   bool aspect43 = false;        // --aspect43, with --scale
   int crf = -1;                 // --crf; -1 = the codec's default
   std::string preset;           // --preset
+  std::string quality;          // --quality; empty = the default
+  std::string tune;             // --tune
+  std::string scaling = "sharp";  // --scaling
+  std::string videoCodec;       // --video-codec
+  std::string audioCodec;       // --audio-codec
+  std::string audioBitrate;     // --audio-bitrate
+  int gifFps = 0;               // --fps; 0 = not given
   bool replace = false;         // -y
   bool keep = false;            // -n
 };
@@ -30,6 +37,8 @@ struct RenderOptions {
 // Output size when none is asked for: a 4:3 picture people can watch.
 constexpr int kDefaultOutputWidth = 960;
 constexpr int kDefaultOutputHeight = 720;
+// A GIF's: the screen doubled (640 x 400).
+constexpr int kDefaultGifScale = 2;
 
 // The process's exit status: 0 on success, 1 with a message on `err` when an input or output fails, 2 for a
 // usage error.

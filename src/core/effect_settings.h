@@ -13,13 +13,15 @@ struct EffectSettings {
   std::int32_t FadePower = 176;            // 0..255, 192 = exponent 1
   std::int32_t UseTexture = 0;             // 0 or 1
   char TextureName[260] = {};              // path of the texture bitmap
-  std::int32_t DisplayMode = 0;            // 0 = full screen with fall-backs, 1 = 320 x 200 x 8 only, 2 = window
+  std::int32_t DisplayMode = 0;            // 0 = full screen with fall-backs, 1 = 320 x 200 x 8 only, 2 = window,
+                                           // 3 = docked in the player's frame
 };
 
 // The values of DisplayMode; any other value a hand-edited file holds counts as the first.
 constexpr std::int32_t kDisplayModeChain = 0;
 constexpr std::int32_t kDisplayModeEffectOnly = 1;
 constexpr std::int32_t kDisplayModeWindow = 2;
+constexpr std::int32_t kDisplayModeDocked = 3;
 
 struct WavePreset {
   std::int32_t Amplitude;

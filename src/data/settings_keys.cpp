@@ -33,8 +33,10 @@ constexpr SettingKey kKeys[] = {
     {"UseTexture", &EffectSettings::UseTexture, 0, 1,
      "1 draws TextureName (a 256 x 256 BMP of 8 bits per pixel) on the landscape", SettingControl::CheckBox},
     {"TextureName", nullptr, 0, 0, "path of that bitmap", SettingControl::FileChooser},
-    {"DisplayMode", &EffectSettings::DisplayMode, 0, 2,
-     "the plug-in's screen: 0 full screen with fall-backs, 1 320 x 200 x 8 only, 2 a window", SettingControl::None},
+    {"DisplayMode", &EffectSettings::DisplayMode, 0, 3,
+     "the plug-in's screen: 0 full screen with fall-backs, 1 320 x 200 x 8 only, 2 a window, 3 docked in the "
+     "player's window",
+     SettingControl::None},
 };
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -31,6 +31,7 @@ enum DisplayStep : std::int32_t {
   kStepPlaceWindow,
   kStepWindowDC,
   kStepWindowPicture,
+  kStepDock,
 };
 struct DisplayStepMessage {
   const char* text;
@@ -80,6 +81,11 @@ DisplayStep FinishExclusiveDisplay();
 DisplayStep OpenFallbackDisplay(VisModule* module);
 // The window as a borderless cover of its monitor or as a normal window, drawn through GDI.
 DisplayStep OpenWindowDisplay(VisModule* module, DisplayKind kind);
+// The window, already placed, as the display of `kind`: the frame in the window's buffer, the picture drawn.
+DisplayStep ShowInWindow(DisplayKind kind);
+// Where a window goes when it is not full screen: into the player's frame in DisplayMode 3 (the one it has, or a
+// new one if the user closed it meanwhile), else, or where the player offers none, the normal window.
+DisplayStep OpenHomeWindow(VisModule* module);
 // Puts the window back over the whole primary screen as Init made it, for an exclusive mode.
 void PlaceFullScreenWindow();
 // Releases the surfaces, the palette and the DirectDraw object, which gives the desktop its mode back.
@@ -95,6 +101,11 @@ bool SwitchDisplayIfAsked(VisModule* module);
 bool DrawWindowPicture(HDC dc);
 // DrawWindowPicture through the window's own drawing context.
 bool ShowWindowPicture();
+// The last picture again with the colours it was last drawn in, for WM_PAINT (from the window's own thread while
+// Render may run on another).
+bool RepaintWindowPicture(HDC dc);
+// The frame drawn last becomes the picture a window shows.
+void ShowDrawnFrame();
 
 LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -63,6 +63,8 @@ DisplayStepMessage DisplayFailureMessage(DisplayStep step) {
       return {"Error getting the display window's drawing context", kWindowCaption};
     case kStepWindowPicture:
       return {"Error drawing into the display window", kWindowCaption};
+    case kStepDock:
+      return {"Error docking the display window in the player's frame", kWindowCaption};
   }
   return {"", ""};
 }
@@ -119,11 +121,14 @@ int RestoreDisplaySurfaces() {
 bool SwitchDisplayIfAsked(VisModule* module) {
   if (g_state.Screen.SwitchRequested == 0) return true;
   g_state.Screen.SwitchRequested = 0;
-  if (g_state.Screen.DisplayKind != kDisplayWindowed) {
+  const std::int32_t kind = g_state.Screen.DisplayKind;
+  if (kind != kDisplayWindowed && kind != kDisplayDocked) {
     ReleaseDirectDrawObjects();
-    return OpenWindowDisplay(module, kDisplayWindowed) == kDisplayOpen;
+    return OpenHomeWindow(module) == kDisplayOpen;
   }
-  // Back to full screen by the way Init would go there; where no full screen comes up, the window stays.
+  // Back to full screen by the way Init would go there; where no full screen comes up, the window goes home.
+  NoteWindowGeometry();
+  if (kind == kDisplayDocked) LeaveDock(module);
   PlaceFullScreenWindow();
   DisplayStep failed = BeginExclusiveDisplay(kDisplayWidth, kDisplayHeight);
   if (failed == kDisplayOpen) failed = FinishExclusiveDisplay();
@@ -131,5 +136,5 @@ bool SwitchDisplayIfAsked(VisModule* module) {
     failed = OpenFallbackDisplay(module);
   if (failed == kDisplayOpen) return true;
   ReleaseDirectDrawObjects();
-  return OpenWindowDisplay(module, kDisplayWindowed) == kDisplayOpen;
+  return OpenHomeWindow(module) == kDisplayOpen;
 }

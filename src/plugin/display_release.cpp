@@ -26,9 +26,15 @@ void ReleaseDirectDrawObjects() {
 }
 
 void ReleaseDisplay(VisModule* module) {
+  NoteWindowGeometry();
+  const RECT covered = CoveredArea();
   ReleaseDirectDrawObjects();
   g_state.Screen.DisplayKind = kDisplayExclusive;
   // The handle stays: after an Escape the window is already gone and this fails quietly.
   DestroyWindow(g_state.Screen.Window);
+  CloseDock(module);
   UnregisterClassA(kDisplayClassName, module->instance);
+  // Some systems leave the last picture on the screen where no window of theirs was told to draw again.
+  InvalidateCoveredArea(covered);
+  SaveWindowGeometryIfChanged(module);
 }

@@ -1,5 +1,4 @@
 // The display as a window: a borderless cover of the host's monitor, or a normal window, placed and styled.
-#include <algorithm>
 
 #include "plugin/display.h"
 #include "plugin/effect_state.h"
@@ -21,17 +20,6 @@ bool HostMonitor(VisModule* module, RECT* monitor, RECT* work) {
   return true;
 }
 
-// A normal window whose client area is 640 x 480, centred in the work area and never larger than it.
-RECT NormalWindowRect(const RECT& work) {
-  RECT frame{0, 0, kWindowClientWidth, kWindowClientHeight};
-  AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
-  const int workWidth = work.right - work.left, workHeight = work.bottom - work.top;
-  const int width = std::min<int>(frame.right - frame.left, workWidth);
-  const int height = std::min<int>(frame.bottom - frame.top, workHeight);
-  const int left = work.left + (workWidth - width) / 2, top = work.top + (workHeight - height) / 2;
-  return RECT{left, top, left + width, top + height};
-}
-
 bool PlaceWindow(HWND after, DWORD style, DWORD exStyle, const RECT& area) {
   SetWindowLongA(g_state.Screen.Window, GWL_STYLE, static_cast<LONG_PTR>(style | WS_VISIBLE));
   SetWindowLongA(g_state.Screen.Window, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
@@ -45,9 +33,14 @@ DisplayStep OpenWindowDisplay(VisModule* module, DisplayKind kind) {
   RECT monitor{}, work{};
   if (!HostMonitor(module, &monitor, &work)) return kStepMonitor;
   const bool normal = kind == kDisplayWindowed;
-  if (!(normal ? PlaceWindow(HWND_NOTOPMOST, WS_OVERLAPPEDWINDOW, 0, NormalWindowRect(work))
+  if (!(normal ? PlaceWindow(HWND_NOTOPMOST, WS_OVERLAPPEDWINDOW, 0,
+                             NormalWindowPlace(module, work, kWindowClientWidth, kWindowClientHeight))
                : PlaceWindow(HWND_TOPMOST, WS_POPUP, WS_EX_TOPMOST, monitor)))
     return kStepPlaceWindow;
+  return ShowInWindow(kind);
+}
+
+DisplayStep ShowInWindow(DisplayKind kind) {
   g_state.Screen.DisplayKind = kind;
   // The frame the pipeline draws is the same 320 x 200 as on the exclusive display, so its tables fit every way.
   g_state.Screen.FrameWidth = kDisplayWidth;
@@ -59,6 +52,15 @@ DisplayStep OpenWindowDisplay(VisModule* module, DisplayKind kind) {
   const bool drawn = DrawWindowPicture(dc);
   ReleaseDC(g_state.Screen.Window, dc);
   return drawn ? kDisplayOpen : kStepWindowPicture;
+}
+
+DisplayStep OpenHomeWindow(VisModule* module) {
+  if (g_state.Screen.Home.Kind == kDisplayDocked) {
+    const DockOpenStatus docked = OpenDockedWindow(module);
+    if (docked == kDockOpen) return ShowInWindow(kDisplayDocked);
+    if (docked == kDockFailed) return kStepDock;
+  }
+  return OpenWindowDisplay(module, kDisplayWindowed);
 }
 
 void PlaceFullScreenWindow() {

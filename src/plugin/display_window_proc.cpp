@@ -35,6 +35,8 @@ void KeepBorderlessOnTopWhileActive(HWND window, bool active) {
 }  // namespace
 
 LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT handled = 0;
+  if (HandleWindowHomeMessage(window, message, wParam, lParam, &handled)) return handled;
   switch (message) {
     case WM_CREATE:
       return 0;

@@ -69,11 +69,14 @@ int Init(VisModule* module) {
   if (CreateDisplayWindow(module) != 0) return TearDownAndTell(module, kWindowMessage, kWindowCaption);
   LocatePluginFolder(module);
   LoadDisplayMode(module);
+  LoadWindowGeometry(module);
   g_state.Screen.SwitchRequested = 0;
   // The effect's own mode is tried first with the same calls in the same order as ever; only where a step of it
   // fails does the display fall back (unless DisplayMode 1 forbids it), and only when every choice fails is the
   // user told, of the step that failed last.
-  const bool windowed = g_state.Settings.DisplayMode == kDisplayModeWindow;
+  const bool docked = g_state.Settings.DisplayMode == kDisplayModeDocked;
+  const bool windowed = docked || g_state.Settings.DisplayMode == kDisplayModeWindow;
+  g_state.Screen.Home.Kind = docked ? kDisplayDocked : kDisplayWindowed;
   DisplayStep failed = kDisplayOpen;
   if (!windowed) {
     failed = BeginExclusiveDisplay(kDisplayWidth, kDisplayHeight);
@@ -89,7 +92,8 @@ int Init(VisModule* module) {
   }
 
   if (windowed) {
-    failed = OpenWindowDisplay(module, kDisplayWindowed);
+    // Docked where the player offers a frame, else the normal window.
+    failed = OpenHomeWindow(module);
   } else {
     if (failed == kDisplayOpen) failed = FinishExclusiveDisplay();
     if (failed != kDisplayOpen && !EffectModeOnly()) failed = OpenFallbackDisplay(module);

@@ -10,7 +10,8 @@
 namespace {
 
 bool InWindow() {
-  return g_state.Screen.DisplayKind == kDisplayBorderless || g_state.Screen.DisplayKind == kDisplayWindowed;
+  const std::int32_t kind = g_state.Screen.DisplayKind;
+  return kind == kDisplayBorderless || kind == kDisplayWindowed || kind == kDisplayDocked;
 }
 
 // Hosts call Render after an Init that failed and after Quit; without tables and surfaces there is nothing to
@@ -57,5 +58,6 @@ int Render(VisModule* module) {
   // The palette moves on only once the picture is handed back: a failed Unlock leaves its phase alone.
   g_state.Screen.LastDisplayResult = screen.Unlock();
   if (g_state.Screen.LastDisplayResult != DD_OK) return 1;
+  ApplyPaletteCommands();
   return AnimateDisplayPalette(out) ? 0 : 1;
 }

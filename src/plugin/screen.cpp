@@ -9,6 +9,8 @@ const ScreenBackend& ScreenBackendOf(std::int32_t kind) {
       return BorderlessScreen();
     case kDisplayWindowed:
       return WindowedScreen();
+    case kDisplayDocked:
+      return DockedScreen();
     default:
       return ExclusiveScreen();
   }

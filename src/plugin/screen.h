@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "plugin/window_home.h"
 #include "platform/platform.h"
 
 // How the frame reaches the screen.
@@ -12,6 +13,7 @@ enum DisplayKind : std::int32_t {
   kDisplayExclusiveScaled = 1,  // exclusive in a larger 8-bit mode, the frame enlarged by whole pixels, centred
   kDisplayBorderless = 2,       // a top-most window over a monitor at the desktop's mode, through GDI
   kDisplayWindowed = 3,         // a normal, resizable window, through GDI
+  kDisplayDocked = 4,           // a child of the frame the player offers, through GDI
 };
 
 constexpr int kDisplayWidth = 320;
@@ -52,6 +54,8 @@ struct Screen {
   std::uint8_t WindowRow[kMaxPictureWidth]{};
   std::uint16_t WindowColumns[kMaxPictureWidth]{};  // source column of each picture column, for WindowColumnsWidth
   std::int32_t WindowColumnsWidth{};
+  // Where the window goes when not full screen, and what it remembers of its place.
+  WindowHome Home{};
 };
 
 // One way to the screen, as Render drives it once per frame: Show, Lock, (the effect draws), Unlock, (the
@@ -75,3 +79,4 @@ const ScreenBackend& ExclusiveScreen();
 const ScreenBackend& ExclusiveScaledScreen();
 const ScreenBackend& BorderlessScreen();
 const ScreenBackend& WindowedScreen();
+const ScreenBackend& DockedScreen();

@@ -1,6 +1,5 @@
-// The window screens, borderless over a monitor or a normal window: the frame is drawn into a buffer of the
-// plug-in's own and shown through GDI, with the palette applied by the plug-in.
-#include <cstring>
+// The window screens, borderless over a monitor, a normal window or docked in the player's frame: the frame is
+// drawn into a buffer of the plug-in's own and shown through GDI, with the palette applied by the plug-in.
 
 #include "plugin/display.h"
 #include "plugin/effect_state.h"
@@ -17,8 +16,14 @@ bool Always() { return true; }
 
 // The picture drawn last becomes the one on the screen; it is shown when the palette step has run.
 bool Show() {
-  std::memcpy(TheScreen().WindowScreen, TheScreen().WindowFrame, sizeof TheScreen().WindowScreen);
+  ShowDrawnFrame();
   return true;
+}
+
+// A frame that does not size its child itself still gets its client area filled.
+bool ShowDocked() {
+  FollowDockFrame();
+  return Show();
 }
 
 bool Lock() {
@@ -36,8 +41,10 @@ bool Present(bool) { return ShowWindowPicture(); }
 
 constexpr ScreenBackend kBorderless{Active, Show, Lock, Unlock, Present};
 constexpr ScreenBackend kWindowed{Always, Show, Lock, Unlock, Present};
+constexpr ScreenBackend kDocked{Always, ShowDocked, Lock, Unlock, Present};
 
 }  // namespace
 
 const ScreenBackend& BorderlessScreen() { return kBorderless; }
 const ScreenBackend& WindowedScreen() { return kWindowed; }
+const ScreenBackend& DockedScreen() { return kDocked; }

@@ -1,5 +1,7 @@
 // The picture in a window: through the palette to the window's own colours, nearest pixel into a 4:3 area.
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 
 #include "plugin/display.h"
 #include "plugin/effect_state.h"
@@ -22,13 +24,26 @@ void FillColourTable() {
   g_state.Screen.WindowBitmap.colours[255] = RGBQUAD{255, 255, 255, 0};
 }
 
+// Render may run on a decoder thread while the window's own thread repaints the window: the picture, its colour
+// table and the scratch rows are theirs one at a time. Held only while pixels are copied or drawn, never across
+// a message, so neither side can wait on the other's window.
+std::atomic_flag g_pictureBusy = ATOMIC_FLAG_INIT;
+struct PictureLock {
+  PictureLock() {
+    while (g_pictureBusy.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~PictureLock() { g_pictureBusy.clear(std::memory_order_release); }
+  PictureLock(const PictureLock&) = delete;
+  PictureLock& operator=(const PictureLock&) = delete;
+};
+
 void BlackOut(HDC dc, int left, int top, int right, int bottom) {
   if (right > left && bottom > top) PatBlt(dc, left, top, right - left, bottom - top, BLACKNESS);
 }
 
-}  // namespace
-
-bool DrawWindowPicture(HDC dc) {
+bool DrawPicture(HDC dc, bool newColours) {
+  PictureLock lock;
   RECT client{};
   if (GetClientRect(g_state.Screen.Window, &client) == 0) return false;
   const int clientWidth = client.right - client.left, clientHeight = client.bottom - client.top;
@@ -54,7 +69,7 @@ bool DrawWindowPicture(HDC dc) {
       g_state.Screen.WindowColumns[x] = static_cast<std::uint16_t>(SourceIndex(x, width, kDisplayWidth));
     g_state.Screen.WindowColumnsWidth = width;
   }
-  FillColourTable();
+  if (newColours) FillColourTable();
   BITMAPINFOHEADER& header = g_state.Screen.WindowBitmap.header;
   header = BITMAPINFOHEADER{};
   header.biSize = sizeof header;
@@ -81,6 +96,17 @@ bool DrawWindowPicture(HDC dc) {
     y = end;
   }
   return true;
+}
+
+}  // namespace
+
+bool DrawWindowPicture(HDC dc) { return DrawPicture(dc, true); }
+
+bool RepaintWindowPicture(HDC dc) { return DrawPicture(dc, false); }
+
+void ShowDrawnFrame() {
+  PictureLock lock;
+  std::memcpy(g_state.Screen.WindowScreen, g_state.Screen.WindowFrame, sizeof g_state.Screen.WindowScreen);
 }
 
 bool ShowWindowPicture() {

@@ -78,7 +78,8 @@ void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void WriteAudio(const fs::path& path, int format, int rate, int channels, const std::vector<double>& samples) {
+void WriteAudio(const fs::path& path, int format, int rate, int channels, const std::vector<double>& samples,
+                const std::vector<std::pair<int, std::string>>& tags) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = channels;
@@ -86,6 +87,7 @@ void WriteAudio(const fs::path& path, int format, int rate, int channels, const 
   SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
   if (!file) throw std::runtime_error(std::string("cannot write test audio: ") + sf_strerror(nullptr));
   // Float files keep values beyond full scale; integer files take the integers as they are.
+  for (const auto& [kind, text] : tags) sf_set_string(file, kind, text.c_str());
   sf_command(file, SFC_SET_CLIPPING, nullptr, SF_FALSE);
   if ((format & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT && (format & SF_FORMAT_SUBMASK) != SF_FORMAT_DOUBLE)
     sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);

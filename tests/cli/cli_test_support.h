@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -38,8 +39,9 @@ void WriteFileText(const fs::path& path, const std::string& text);
 
 // Writes an audio file through libsndfile; `format` is an SF_FORMAT_* combination; samples interleaved, as
 // integers of the format's width (-32768 .. 32767 for 16 bits, -128 .. 127 for 8) or, for float formats, with
-// full scale -1 .. 1.
-void WriteAudio(const fs::path& path, int format, int rate, int channels, const std::vector<double>& samples);
+// full scale -1 .. 1. `tags`: SF_STR_* kinds and their text.
+void WriteAudio(const fs::path& path, int format, int rate, int channels, const std::vector<double>& samples,
+                const std::vector<std::pair<int, std::string>>& tags = {});
 
 // Output of a shell command (stdout), for ffprobe.
 std::string CommandOutput(const std::string& command);

@@ -1,9 +1,11 @@
-// Video, GIF and PNG outputs (size and frame count through ffprobe and the PNG header), enlargement, output kinds.
+// Video, GIF and PNG outputs (size, frames, codecs and tags through ffprobe, colours through ffmpeg), enlargement,
+// output kinds.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "cli_test_support.h"
@@ -16,7 +18,7 @@ namespace {
 struct Probe {
   int width = 0, height = 0;
   long frames = 0;
-  std::string codecs;
+  std::string codecs, names, tags;
 };
 
 Probe ProbeVideo(const fs::path& file) {
@@ -28,7 +30,18 @@ Probe ProbeVideo(const fs::path& file) {
                   .c_str(),
               "%d,%d,%ld", &p.width, &p.height, &p.frames);
   p.codecs = CommandOutput("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + q);
+  p.names = CommandOutput("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + q);
+  p.tags = CommandOutput("ffprobe -v error -show_entries format_tags=title,artist,album -of default=nw=1 " + q);
   return p;
+}
+
+// The frames of a GIF or PNG as RGB bytes, through ffmpeg.
+std::vector<std::uint8_t> DecodeToRgb(const fs::path& file) {
+  const fs::path raw = file.string() + ".rgb";
+  const std::string command =
+      "ffmpeg -v error -y -i '" + file.string() + "' -f rawvideo -pix_fmt rgb24 '" + raw.string() + "'";
+  if (std::system(command.c_str()) != 0) return {};
+  return ReadBytes(raw);
 }
 
 // Width and height from a PNG file's IHDR chunk.
@@ -53,7 +66,8 @@ class OutputTest : public ::testing::Test {
       samples.push_back(std::sin(2 * M_PI * 220 * t) * 20000 * (0.5 + 0.5 * std::sin(2 * M_PI * 3 * t)));
       samples.push_back(std::sin(2 * M_PI * 330 * t) * 16000);
     }
-    WriteAudio(folder.path / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 2, samples);
+    WriteAudio(folder.path / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 2, samples,
+               {{SF_STR_TITLE, "Beating Tone"}, {SF_STR_ARTIST, "The Test Suite"}, {SF_STR_ALBUM, "Outputs"}});
   }
   CliRun Render(const std::vector<std::string>& extra) {
     std::vector<std::string> args = {"render", (folder.path / "tone.wav").string(), "--plugin-dir", plugin.string()};
@@ -64,16 +78,27 @@ class OutputTest : public ::testing::Test {
   fs::path plugin;
 };
 
-TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSound) {
+TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSoundAndTheSongsTags) {
   struct Case {
     const char* name;
     std::vector<std::string> options;
     int width, height;
-  } cases[] = {{"a.mp4", {}, 960, 720},
-               {"e.mp4", {"--size", "400x300", "--fit", "cover", "--crf", "30", "--preset", "ultrafast"}, 400, 300},
-               {"b.mkv", {"--scale", "2"}, 640, 400},
-               {"c.webm", {"--aspect43"}, 320, 240},
-               {"d.MP4", {"--scale", "3", "--aspect43"}, 960, 720}};
+    const char* codecs;
+  } cases[] = {
+      {"a.mp4", {}, 960, 720, "h264\naac\n"},
+      {"e.mp4",
+       {"--size", "400x300", "--fit", "cover", "--crf", "30", "--preset", "ultrafast"},
+       400,
+       300,
+       "h264\naac\n"},
+      {"b.mkv", {"--scale", "2", "--scaling", "smooth"}, 640, 400, "h264\naac\n"},
+      {"c.webm", {"--aspect43"}, 320, 240, "vp9\nopus\n"},
+      {"d.MP4", {"--scale", "3", "--aspect43", "--quality", "draft"}, 960, 720, "h264\naac\n"},
+      {"f.mov", {"--audio-codec", "copy", "--size", "320x240"}, 320, 240, "h264\npcm_s16le\n"},
+      {"g.mkv", {"--audio-codec", "flac", "--size", "320x240"}, 320, 240, "h264\nflac\n"},
+      {"h.mp4", {"--audio-codec", "opus", "--audio-bitrate", "96k", "--size", "320x240"}, 320, 240, "h264\nopus\n"},
+      {"i.mov", {"--video-codec", "prores", "--size", "320x240"}, 320, 240, "prores\naac\n"},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> args = {"-o", (folder.path / c.name).string()};
@@ -85,16 +110,97 @@ TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSound) {
     EXPECT_EQ(p.height, c.height);
     EXPECT_EQ(p.frames, 25);
     EXPECT_EQ(p.codecs, "video\naudio\n");
+    EXPECT_EQ(p.names, c.codecs);
+    std::string tags = p.tags;  // Matroska spells the keys in capitals
+    for (char& ch : tags) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    for (const char* tag : {"title=beating tone", "artist=the test suite", "album=outputs"})
+      EXPECT_NE(tags.find(tag), std::string::npos) << p.tags;
   }
 }
 
-TEST_F(OutputTest, AGifHasEveryFrame) {
+TEST_F(OutputTest, AGifAndAStillShowTheFramesOwnColours) {
+  // PNG frames at twice the screen's size are exact: whole pixels, the palette's own colours.
+  const fs::path frames = folder.path / "frames";
+  ASSERT_EQ(Render({"-o", frames.string() + "/", "--frames", "10", "--scale", "2"}).status, 0);
+  std::vector<std::uint8_t> expected;
+  for (int n = 0; n < 10; n += 2) {  // a GIF has 25 frames a second
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06d.png", n);
+    const std::vector<std::uint8_t> rgb = DecodeToRgb(frames / name);
+    ASSERT_EQ(rgb.size(), 640u * 400 * 3);
+    expected.insert(expected.end(), rgb.begin(), rgb.end());
+  }
   CliRun run = Render({"-o", (folder.path / "a.gif").string(), "--frames", "10"});
   ASSERT_EQ(run.status, 0) << run.err;
   const Probe p = ProbeVideo(folder.path / "a.gif");
-  EXPECT_EQ(p.width, 960);  // the default size
-  EXPECT_EQ(p.height, 720);
-  EXPECT_EQ(p.frames, 10);
+  EXPECT_EQ(p.width, 640);  // the default size of a GIF
+  EXPECT_EQ(p.height, 400);
+  EXPECT_EQ(p.frames, 5);
+  EXPECT_TRUE(DecodeToRgb(folder.path / "a.gif") == expected);
+
+  // A still at --start is the frame of that time.
+  run = Render({"-o", (folder.path / "cover.png").string(), "--start", "0.16", "--scale", "2"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::uint8_t> still = DecodeToRgb(folder.path / "cover.png");
+  EXPECT_TRUE(still == std::vector<std::uint8_t>(expected.end() - 640 * 400 * 3, expected.end()));
+
+  // A GIF made from RGB frames at 50 a second and 960 x 720, its palettes found anew, is what a GIF was.
+  const fs::path big = folder.path / "big";
+  ASSERT_EQ(Render({"-o", big.string() + "/", "--scaling", "nearest"}).status, 0);
+  const std::string before = (folder.path / "before.gif").string();
+  ASSERT_EQ(std::system(("ffmpeg -v error -framerate 50 -i '" + (big / "frame_%06d.png").string() +
+                         "' -vf 'split[a][b];[a]palettegen=stats_mode=single:reserve_transparent=0[p];"
+                         "[b][p]paletteuse=new=1:dither=none' '" +
+                         before + "'")
+                            .c_str()),
+            0);
+  ASSERT_EQ(Render({"-o", (folder.path / "now.gif").string()}).status, 0);
+  EXPECT_LE(fs::file_size(folder.path / "now.gif") * 3, fs::file_size(before))
+      << fs::file_size(folder.path / "now.gif") << " vs " << fs::file_size(before);
+}
+
+// Five seconds of something like music at 44.1 kHz: a kick every half second, hats between, a saw bass and a pad.
+void WriteMusic(const fs::path& file) {
+  constexpr int kRate = 44100;
+  std::vector<double> samples;
+  std::uint32_t noise = 12345;
+  for (int i = 0; i < 5 * kRate; ++i) {
+    const double t = static_cast<double>(i) / kRate, beat = std::fmod(t, 0.5), off = std::fmod(t + 0.25, 0.5);
+    noise = noise * 1664525u + 1013904223u;
+    const double white = static_cast<double>(noise >> 8) / (1 << 23) - 1;
+    const double bass = std::fmod(t * (t < 2.5 ? 55.0 : 41.2), 1.0) * 2 - 1;
+    double pad = 0;
+    for (double f : {220.0, 261.6, 329.6}) pad += std::sin(2 * M_PI * f * t + std::sin(2 * M_PI * 0.3 * t));
+    const double kick = std::sin(2 * M_PI * (50 + 90 * std::exp(-30 * beat)) * t) * std::exp(-9 * beat);
+    const double v = 0.45 * kick + 0.15 * white * std::exp(-60 * off) + 0.2 * bass + 0.08 * pad;
+    samples.push_back(std::round(std::clamp(v, -1.0, 1.0) * 30000));
+    samples.push_back(std::round(std::clamp(v * 0.9 + 0.05 * white, -1.0, 1.0) * 30000));
+  }
+  WriteAudio(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, samples);
+}
+
+TEST_F(OutputTest, TheDefaultQualityKeepsTheLosslessPictureAt1080p) {
+  const fs::path music = folder.path / "music.wav";
+  WriteMusic(music);
+  const std::vector<std::string> clip = {
+      "render", music.string(), "--plugin-dir", plugin.string(), "--size", "1920x1080", "--start", "3", "-t", "2"};
+  auto render = [&](const fs::path& out, std::vector<std::string> extra) {
+    std::vector<std::string> args = clip;
+    args.push_back("-o");
+    args.push_back(out.string());
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunCli(args).status;
+  };
+  const fs::path lossless = folder.path / "lossless.mkv", chosen = folder.path / "default.mp4";
+  ASSERT_EQ(render(lossless, {"--crf", "0", "--preset", "ultrafast"}), 0);
+  ASSERT_EQ(render(chosen, {}), 0);
+  // Frames paired by number: Matroska and MP4 start the video at different times.
+  const std::string report =
+      CommandOutput("ffmpeg -v info -i '" + chosen.string() + "' -i '" + lossless.string() +
+                    "' -lavfi '[0:v]setpts=N/50/TB[a];[1:v]setpts=N/50/TB[b];[a][b]ssim' -f null - 2>&1 | "
+                    "grep -o 'SSIM Y:[0-9.]*'");
+  ASSERT_EQ(report.substr(0, 7), "SSIM Y:") << report;
+  EXPECT_GE(std::stod(report.substr(7)), 0.95) << report;
 }
 
 TEST_F(OutputTest, AFolderGetsOneNumberedPngPerFrame) {
@@ -146,6 +252,8 @@ TEST(OutputKind, FollowsTheNameOrAnExistingFolder) {
                {"x.MKV", OutputKind::Mkv},
                {"dir/x.webm", OutputKind::Webm},
                {"x.gif", OutputKind::Gif},
+               {"x.Mov", OutputKind::Mov},
+               {"cover.png", OutputKind::Png},
                {"frames", OutputKind::Unsupported},
                {"-", OutputKind::MatroskaStream},
                {"frames/", OutputKind::PngDirectory},

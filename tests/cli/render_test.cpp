@@ -1,9 +1,11 @@
-// render: size and fit arithmetic, YUV frames, --start against the whole song, existing outputs, interruptions.
+// render: size and fit arithmetic, YUV frames, sharp scaling, --start against the whole song, existing outputs,
+// interruptions.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +13,7 @@
 
 #include "cli_test_support.h"
 #include "frame_image.h"
+#include "frame_resampler.h"
 #include "frame_sinks.h"
 
 namespace {
@@ -87,6 +90,112 @@ TEST(FrameImage, YuvIsLimitedRangeBt709MadeAfterTheEnlargement) {
   EXPECT_EQ(cr[319], 240);
   EXPECT_EQ(cr[320], 128);
   EXPECT_EQ(cr[360 * 640 - 1], 128);
+}
+
+// How much of each white screen column (or row) an enlarged line shows: the brightness, 0 .. 1, of the output
+// pixels between the centres of its two black neighbours, summed; every third screen column is white.
+std::vector<double> Coverage(const std::uint8_t* line, int step, int offset, int picture, int screen, double black,
+                             double white) {
+  std::vector<double> coverage;
+  for (int c = 1; c + 1 < screen; c += 3) {
+    double sum = 0;
+    for (int x = 0; x < picture; ++x) {
+      const double s = (x + 0.5) * screen / picture;
+      if (s > c - 0.5 && s < c + 1.5) sum += (line[(offset + x) * step] - black) / (white - black);
+    }
+    coverage.push_back(sum);
+  }
+  return coverage;
+}
+
+TEST(FrameImage, SharpScalingGivesEveryScreenPixelTheSameSize) {
+  std::uint8_t palette[768] = {};
+  std::vector<std::uint8_t> columns(kScreenPixels), rows(kScreenPixels);
+  for (int y = 0; y < kScreenHeight; ++y)
+    for (int x = 0; x < kScreenWidth; ++x) {
+      columns[y * kScreenWidth + x] = x % 3 == 1 ? 255 : 0;
+      rows[y * kScreenWidth + x] = y % 3 == 1 ? 255 : 0;
+    }
+  struct Case {
+    int width, height;
+    bool fourThirds;
+    Scaling scaling;
+    double spread;  // the difference between the largest and smallest column (row), in output pixels
+    int blends;     // most output pixels of a row that are neither black nor white
+  } cases[] = {
+      {1920, 1080, true, Scaling::Sharp, 0.2, 2 * 214},  // 4.5 x 5.4 output pixels per screen pixel
+      {960, 720, true, Scaling::Sharp, 0.2, 0},          // 3 x 3.6
+      {1280, 720, true, Scaling::Smooth, 0.2, 400},      // 3 x 3.6, bilinear all the way
+      {1920, 1080, true, Scaling::Nearest, 1.0, 0},      // 4 or 5 columns, 5 or 6 rows
+      {1920, 1080, false, Scaling::Sharp, 0.0, 0},       // whole pixels, 5 x 5
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " " +
+                 std::to_string(static_cast<int>(c.scaling)));
+    const OutputGeometry g = FitOutputGeometry(c.width, c.height, false, c.fourThirds);
+    FrameScaler scaler;
+    PrepareFrameScaler(scaler, g);
+    FrameResampler resampler;
+    PrepareFrameResampler(resampler, g, c.scaling);
+    std::vector<std::uint8_t> yuv(static_cast<std::size_t>(c.width) * c.height * 3 / 2);
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(c.width) * c.height * 3);
+    // Columns in the luma of a video frame (a middle row), rows in the red of an RGB one (a middle column).
+    if (c.scaling == Scaling::Nearest) {
+      ScaleFrameToYuv420(scaler, columns.data(), palette, yuv.data());
+      ScaleFrameToRgb(scaler, rows.data(), palette, rgb.data());
+    } else {
+      ResampleFrameToYuv420(resampler, columns.data(), palette, yuv.data());
+      ResampleFrameToRgb(resampler, rows.data(), palette, rgb.data());
+    }
+    const std::vector<double> across = Coverage(yuv.data() + static_cast<std::size_t>(c.height / 2) * c.width, 1,
+                                                g.pictureX, g.pictureWidth, kScreenWidth, 16, 235);
+    const std::vector<double> down = Coverage(rgb.data() + (g.pictureX + g.pictureWidth / 2) * 3, c.width * 3,
+                                              g.pictureY, g.pictureHeight, kScreenHeight, 0, 255);
+    for (const auto* sizes : {&across, &down}) {
+      const auto [low, high] = std::minmax_element(sizes->begin(), sizes->end());
+      if (c.scaling == Scaling::Nearest) {
+        EXPECT_GE(*high - *low, c.spread - 0.05) << *low << " .. " << *high;
+      } else {
+        EXPECT_LE(*high - *low, c.spread + 0.01) << *low << " .. " << *high;
+        const double mean = sizes == &across ? g.pictureWidth / 320.0 : g.pictureHeight / 200.0;
+        EXPECT_NEAR((*low + *high) / 2, mean, 0.06);
+      }
+    }
+    // Sharp: edges blend over at most two output pixels; smooth: over all of a screen pixel's width.
+    int blends = 0;
+    for (int x = g.pictureX; x < g.pictureX + g.pictureWidth; ++x) {
+      const std::uint8_t v = yuv[static_cast<std::size_t>(c.height / 2) * c.width + x];
+      blends += v != 16 && v != 235;
+    }
+    if (c.scaling == Scaling::Smooth) {
+      EXPECT_GE(blends, c.blends);
+    } else {
+      EXPECT_LE(blends, c.blends);
+    }
+  }
+}
+
+TEST(FrameImage, SharpScalingByWholeFactorsIsNearestNeighbours) {
+  std::vector<std::uint8_t> indices(kScreenPixels);
+  std::uint8_t palette[768];
+  for (int i = 0; i < kScreenPixels; ++i) indices[i] = static_cast<std::uint8_t>(i * 7 + i / 320);
+  for (int i = 0; i < 768; ++i) palette[i] = static_cast<std::uint8_t>(i * 13);
+  for (const OutputGeometry& g :
+       {MakeOutputGeometry(2, false), MakeOutputGeometry(3, false), FitOutputGeometry(1920, 1080, false, false)}) {
+    SCOPED_TRACE(g.width);
+    FrameScaler scaler;
+    PrepareFrameScaler(scaler, g);
+    FrameResampler resampler;
+    PrepareFrameResampler(resampler, g, Scaling::Sharp);
+    const std::size_t pixels = static_cast<std::size_t>(g.width) * g.height;
+    std::vector<std::uint8_t> nearest(pixels * 3), sharp(pixels * 3);
+    ScaleFrameToYuv420(scaler, indices.data(), palette, nearest.data());
+    ResampleFrameToYuv420(resampler, indices.data(), palette, sharp.data());
+    EXPECT_TRUE(std::equal(sharp.begin(), sharp.begin() + pixels * 3 / 2, nearest.begin()));
+    ScaleFrameToRgb(scaler, indices.data(), palette, nearest.data());
+    ResampleFrameToRgb(resampler, indices.data(), palette, sharp.data());
+    EXPECT_EQ(sharp, nearest);
+  }
 }
 
 class RenderTest : public ::testing::Test {

@@ -5,172 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "display_session.h"
 #include "host_cases.h"
 #include "host_log.h"
 #include "message_box_hook.h"
 #include "screen_capture.h"
-#include "shown_colour.h"
 
 namespace {
-
-constexpr std::size_t kDumpRecord = kFramePixels + 768;  // indices of one frame, then its palette as R, G, B
-
-struct NativeRun {
-  std::vector<unsigned char> wave, dump;
-  int frames = 0;
-};
-
-bool LoadNativeRun(const HostOptions& options, NativeRun* run) {
-  run->wave = ReadWholeBinaryFile(options.waveform);
-  run->dump = ReadWholeBinaryFile(options.dump);
-  run->frames = options.frames;
-  if (run->frames < 2 || run->wave.size() < run->frames * kWaveBlockBytes)
-    return Fail("waveform file too short: %zu bytes", run->wave.size()), false;
-  if (run->dump.size() != run->frames * kDumpRecord)
-    return Fail("native frame dump has %zu bytes, expected %zu", run->dump.size(), run->frames * kDumpRecord), false;
-  return true;
-}
-
-// Where the frame lies in a capture: the capture's size and the picture's rectangle in it.
-struct Placement {
-  int captureWidth, captureHeight, left, top, width, height;
-};
-constexpr Placement kEffectScreen{kScreenWidth, kScreenHeight, 0, 0, kScreenWidth, kScreenHeight};
-
-// The largest 4:3 area of a client area, centred, as a window shows the picture.
-Placement FourThirdsIn(int width, int height) {
-  int w = width, h = width * 3 / 4;
-  if (h > height) {
-    h = height;
-    w = height * 4 / 3;
-  }
-  return {width, height, (width - w) / 2, (height - h) / 2, w, h};
-}
-
-// After Render n the screen shows the native picture n - 1 through the palette of n, each screen pixel taking the
-// frame pixel whose span holds its centre, black around the picture.
-void ExpectedScreen(const NativeRun& run, int n, const Placement& p, ScreenShot* shot) {
-  const unsigned char* indices = &run.dump[(n - 2) * kDumpRecord];
-  const unsigned char* rgb = &run.dump[(n - 1) * kDumpRecord + kFramePixels];
-  PALETTEENTRY palette[256];
-  for (int i = 0; i < 256; ++i) palette[i] = PALETTEENTRY{rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2], 0};
-  shot->width = p.captureWidth;
-  shot->height = p.captureHeight;
-  shot->pixels.assign(static_cast<std::size_t>(p.captureWidth) * p.captureHeight, 0);
-  for (int y = 0; y < p.height; ++y) {
-    const int sy = (2 * y + 1) * kScreenHeight / (2 * p.height);
-    for (int x = 0; x < p.width; ++x) {
-      const int sx = (2 * x + 1) * kScreenWidth / (2 * p.width);
-      shot->pixels[static_cast<std::size_t>(p.top + y) * p.captureWidth + p.left + x] =
-          ShownColour(palette, indices[sy * kScreenWidth + sx]);
-    }
-  }
-}
-
-struct Comparison {
-  int frames = 0, badFrames = 0;
-  long long badPixels = 0;
-  ScreenShot lastShot;
-};
-
-// Renders the native run's blocks first..last, capturing `window` after each Render and comparing the capture
-// with the native picture; not after the run's first block, nor after `first` when the display was just
-// (re)made and shows no previous picture. `pump` when this thread owns the windows.
-void RenderAndCompare(HostModule* module, HWND window, const NativeRun& run, int first, int last, const Placement& p,
-                      bool pump, Comparison* result, bool afterNewDisplay = false) {
-  for (int n = first; n <= last; ++n) {
-    std::memcpy(module->waveformData, &run.wave[(n - 1) * kWaveBlockBytes], kWaveBlockBytes);
-    int status = module->Render(module);
-    if (status != 0) Fail("Render %d returned %d", n, status);
-    if (pump) PumpMessages(nullptr);
-    if (n < 2 || (afterNewDisplay && n == first)) continue;
-    ScreenShot shot, expected;
-    if (!CaptureWindow(window, p.captureWidth, p.captureHeight, &shot)) {
-      Fail("frame %d could not be captured", n);
-      return;
-    }
-    ExpectedScreen(run, n, p, &expected);
-    int wrong = 0;
-    for (std::size_t i = 0; i < shot.pixels.size(); ++i) {
-      if (shot.pixels[i] == expected.pixels[i]) continue;
-      if (wrong++ == 0 && result->badFrames < 3)
-        Fail("after Render %d pixel (%zu, %zu) is %06x, expected %06x", n, i % p.captureWidth, i / p.captureWidth,
-             shot.pixels[i], expected.pixels[i]);
-    }
-    ++result->frames;
-    if (wrong > 0) {
-      ++result->badFrames;
-      result->badPixels += wrong;
-    }
-    result->lastShot = std::move(shot);
-  }
-}
-
-void Report(const char* label, const Comparison& c) {
-  LogLine("%s: compared %d frames, %d differ (%lld pixels)", label, c.frames, c.badFrames, c.badPixels);
-  CHECK_EQ_INT(c.badFrames, 0);
-  CHECK_TRUE(c.frames > 0);
-}
-
-void SaveCapture(const HostOptions& options, const char* suffix, const ScreenShot& shot) {
-  if (options.artifact.empty() || shot.pixels.empty()) return;
-  std::string path = options.artifact.substr(0, options.artifact.size() - 4) + suffix + ".png";
-  CHECK_TRUE(WritePng(path, shot));
-  LogLine("capture kept as %s", path.c_str());
-}
-
-struct Session {
-  HostWindow host;
-  LoadedPlugin plugin;
-  HWND display = nullptr;
-};
-
-// The host's window on a thread of its own or on this one, the plug-in loaded, Init run here.
-bool BeginSession(const HostOptions& options, bool hostOnOwnThread, Session* s) {
-  bool hostReady = hostOnOwnThread ? StartHostWindowThread(&s->host) : CreateHostWindowHere(&s->host);
-  if (!hostReady) return Fail("no host window"), false;
-  if (!LoadPlugin(options.pluginDir, s->host.window, &s->plugin)) return false;
-  StartCatchingMessageBoxes();
-  int result = s->plugin.module->Init(s->plugin.module);
-  CHECK_EQ_INT(result, 0);
-  for (const CaughtMessageBox& box : TakeMessageBoxes())
-    Fail("Init showed \"%s\" / \"%s\"", box.text.c_str(), box.caption.c_str());
-  PumpFor(100);
-  s->display = FindDisplayWindow();
-  if (s->display == nullptr) Fail("no window of class MainWndClass");
-  return result == 0 && s->display != nullptr;
-}
-
-void EndSession(Session* s) {
-  if (s->plugin.module != nullptr) {
-    s->plugin.module->Quit(s->plugin.module);
-    PumpFor(20);
-    CHECK_TRUE(FindDisplayWindow() == nullptr);
-    for (const CaughtMessageBox& box : TakeMessageBoxes()) Fail("a box \"%s\" appeared", box.text.c_str());
-  }
-  StopCatchingMessageBoxes();
-  UnloadPlugin(&s->plugin);
-  DestroyHostWindow(&s->host);
-}
-
-struct DecoderThread {
-  HostModule* module;
-  HWND display;
-  const NativeRun* run;
-  int last;
-  Comparison result;
-};
-
-// A decoder thread calls Render in bursts, as some hosts do, while the thread of the windows only pumps.
-DWORD WINAPI RenderInBursts(void* parameter) {
-  auto* d = static_cast<DecoderThread*>(parameter);
-  for (int first = 1; first <= d->last; first += 5) {
-    RenderAndCompare(d->module, d->display, *d->run, first, std::min(first + 4, d->last), kEffectScreen, false,
-                     &d->result);
-    Sleep(60);
-  }
-  return 0;
-}
 
 // Runs a program of this test host in the same desktop and waits for it to end.
 bool RunHelper(const HostOptions& options, const char* caseName) {
@@ -224,27 +65,6 @@ bool SwapSetDisplayMode(bool refuseLowModes) {
   return swapped;
 }
 
-// "DisplayMode" in the plug-in's plugin.ini for as long as it lives; the file is put back as it was.
-class IniKey {
- public:
-  IniKey(const std::string& pluginDir, const char* value) : path_(pluginDir + "\\plugin.ini") {
-    hadFile_ = GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
-    WritePrivateProfileStringA("Ombrelo Tunnel", "DisplayMode", value, path_.c_str());
-  }
-  ~IniKey() {
-    if (hadFile_)
-      WritePrivateProfileStringA("Ombrelo Tunnel", "DisplayMode", nullptr, path_.c_str());
-    else
-      DeleteFileA(path_.c_str());
-  }
-  IniKey(const IniKey&) = delete;
-  IniKey& operator=(const IniKey&) = delete;
-
- private:
-  std::string path_;
-  bool hadFile_ = false;
-};
-
 }  // namespace
 
 // The host's own window on the thread that calls Init and Render (no WM_ACTIVATEAPP ever comes), then the same
@@ -267,10 +87,8 @@ void RunLayoutsCase(const HostOptions& options) {
     LogScope scope("Render from a decoder thread");
     Session s;
     if (BeginSession(options, false, &s)) {
-      DecoderThread d{s.plugin.module, s.display, &run, frames, {}};
-      HANDLE thread = CreateThread(nullptr, 0, RenderInBursts, &d, 0, nullptr);
-      while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) PumpFor(10);
-      CloseHandle(thread);
+      DecoderThread d{s.plugin.module, s.display, &run, frames, kEffectScreen, {}};
+      RenderFromDecoderThread(&d);
       Report("decoder thread", d.result);
     }
     EndSession(&s);

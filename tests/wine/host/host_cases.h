@@ -32,6 +32,10 @@ void RunBringBackCase(const HostOptions& options);
 void RunScaledCase(const HostOptions& options);
 void RunBorderlessCase(const HostOptions& options);
 void RunWindowCase(const HostOptions& options);
+void RunDockCase(const HostOptions& options);
+void RunDockDecoderCase(const HostOptions& options);
+void RunWindowHomeCase(const HostOptions& options);
+void RunFullScreenQuitCase(const HostOptions& options);
 
 // Helpers shared by the cases.
 HWND FindDisplayWindow();  // the full-screen window, by its class "MainWndClass"

@@ -22,6 +22,8 @@ constexpr CaseEntry kCases[] = {
     {"cycles", RunCycleCase},    {"lifecycle", RunLifecycleCase},    {"layouts", RunLayoutsCase},
     {"alt-tab", RunAltTabCase},  {"take-focus", RunTakeFocusCase},   {"bring-back", RunBringBackCase},
     {"scaled", RunScaledCase},   {"borderless", RunBorderlessCase},  {"window", RunWindowCase},
+    {"dock", RunDockCase},       {"dock-decoder", RunDockDecoderCase}, {"window-home", RunWindowHomeCase},
+    {"full-screen-quit", RunFullScreenQuitCase},
 };
 
 // A crash inside the plug-in must end in a verdict, not in a silent run without one.

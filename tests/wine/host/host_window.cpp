@@ -1,12 +1,14 @@
 // The host's parent window: creation on its own or the caller's thread, and the key messages it receives.
 #include "host_window.h"
 
+#include "embed_host.h"
 #include "host_log.h"
 
 namespace {
 
-CRITICAL_SECTION g_keysLock;
+CRITICAL_SECTION g_recordsLock;
 std::vector<KeyMessage> g_keys;
+std::vector<RECT> g_paints;
 constexpr char kHostClass[] = "TavelmirTestHostWindow";
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -15,10 +17,21 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_KEYUP:
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
-      EnterCriticalSection(&g_keysLock);
+      EnterCriticalSection(&g_recordsLock);
       g_keys.push_back({message, wParam, lParam});
-      LeaveCriticalSection(&g_keysLock);
+      LeaveCriticalSection(&g_recordsLock);
       return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(window, &paint);
+      EnterCriticalSection(&g_recordsLock);
+      g_paints.push_back(paint.rcPaint);
+      LeaveCriticalSection(&g_recordsLock);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case kPlayerIpc:
+      return AnswerPlayerIpc(window, wParam, lParam);
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }
@@ -27,7 +40,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 bool RegisterHostClass() {
   static bool registered = false;
   if (registered) return true;
-  InitializeCriticalSection(&g_keysLock);
+  InitializeCriticalSection(&g_recordsLock);
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = HostWindowProc;
   windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -106,11 +119,19 @@ void DestroyHostWindow(HostWindow* host) {
 }
 
 std::vector<KeyMessage> TakeHostKeys() {
-  EnterCriticalSection(&g_keysLock);
+  EnterCriticalSection(&g_recordsLock);
   std::vector<KeyMessage> keys;
   keys.swap(g_keys);
-  LeaveCriticalSection(&g_keysLock);
+  LeaveCriticalSection(&g_recordsLock);
   return keys;
+}
+
+std::vector<RECT> TakeHostPaints() {
+  EnterCriticalSection(&g_recordsLock);
+  std::vector<RECT> paints;
+  paints.swap(g_paints);
+  LeaveCriticalSection(&g_recordsLock);
+  return paints;
 }
 
 bool PumpMessages(int* quitCode) {

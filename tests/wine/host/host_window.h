@@ -27,5 +27,9 @@ void DestroyHostWindow(HostWindow* host);
 // taking them clears the record.
 std::vector<KeyMessage> TakeHostKeys();
 
+// The rectangles of the host window's client area that it painted (on WM_PAINT) since the last call, oldest
+// first; taking them clears the record.
+std::vector<RECT> TakeHostPaints();
+
 // Dispatches every message waiting for the calling thread. Returns true (and the exit code) once WM_QUIT was seen.
 bool PumpMessages(int* quitCode);

@@ -2,15 +2,16 @@
 # The Windows package under Wine: the silent installer, its choice of folder, the uninstaller, the zip.
 #
 # Usage: install_cases.sh CASE --runner run_in_wine.sh --prefix DIR --setup SETUP.exe --stage DIR --zip ZIP
+#                             --icon ICON.ico
 #                             [--probe PROBE.exe --logs DIR]
-# Cases: chosen-folder, player-detection, reinstall, uninstall, installed-plugin-inits, zip-contents.
+# Cases: chosen-folder, player-detection, reinstall, uninstall, two-folders, installed-plugin-inits, zip-contents.
 # Every case removes what it installed and the registry values it set, before and after, because the Wine prefix
 # is shared with the other Wine tests.
 set -euo pipefail
 
 case_name=$1
 shift
-runner="" prefix="" setup="" stage="" zip="" probe="" logs=""
+runner="" prefix="" setup="" stage="" zip="" probe="" logs="" icon=""
 while (($#)); do
   case "$1" in
     --runner) runner=$2 ;;
@@ -20,6 +21,7 @@ while (($#)); do
     --zip) zip=$2 ;;
     --probe) probe=$2 ;;
     --logs) logs=$2 ;;
+    --icon) icon=$2 ;;
     *) echo "install_cases.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
   shift 2
@@ -29,7 +31,9 @@ drive_c=$prefix/drive_c
 test_root_win='C:\TavelmirInstallTest'
 test_root=$drive_c/TavelmirInstallTest
 default_player=$drive_c/Program\ Files/Winamp
-uninstall_key='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavelmir Ombrelo Tunnel'
+uninstall_root='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+# Each install folder has its own entry, this name with eight hexadecimal digits; older installers wrote it alone.
+uninstall_key_base='Tavelmir Ombrelo Tunnel'
 uninstaller_name='Uninstall Ombrelo Tunnel.exe'
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavelmir-install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -44,16 +48,44 @@ fail() {
 # One Wine program, no virtual desktop (the installer's silent mode shows no window); a hang ends after 90 s.
 wine_run() { "$runner" --prefix "$prefix" --desktop none --timeout 90 -- "$@"; }
 
+# Every Add/Remove Programs entry of ours, one "key|value name|value" line per value, from one reg query.
+uninstall_entries() {
+  wine_run reg query "$uninstall_root" /s 2>/dev/null | tr -d '\r' | awk -v base="$uninstall_root\\$uninstall_key_base" '
+    /^HKEY_/ { key = (index($0, base) == 1) ? $0 : ""; next }
+    key != "" && match($0, /^ +[^ ].* +REG_[A-Z_]+ */) {
+      line = $0; sub(/^ +/, "", line)
+      name = line; sub(/ +REG_[A-Z_]+.*$/, "", name)
+      value = line; sub(/^.* REG_[A-Z_]+ */, "", value)
+      print key "|" name "|" value
+    }'
+}
+
+# The keys of our entries, one a line.
+uninstall_keys() { uninstall_entries | cut -d'|' -f1 | sort -u; }
+
+# The entry whose InstallLocation is the Plugins folder of $2 (a Windows path), from the listing in $1.
+entry_of_folder() {
+  awk -F'|' -v location="$2\\Plugins" '$2 == "InstallLocation" && tolower($3) == tolower(location) { print $1 }' \
+    <<<"$1"
+}
+
+# One value of an entry, from the listing in $1.
+entry_value() { awk -F'|' -v key="$2" -v name="$3" '$1 == key && $2 == name { print $3 }' <<<"$1"; }
+
 # Sets the player's registry records through one regedit import. Arguments: HKCU folder, HKLM uninstaller path
-# (each empty for "not recorded"). Our own uninstall key is always cleared as well.
+# (each empty for "not recorded"). Every uninstall entry of ours is always cleared as well.
 set_player_records() {
-  local hkcu=$1 hklm=$2
+  local hkcu=$1 hklm=$2 key
+  local keys
+  keys=$(uninstall_keys)
   {
     echo 'REGEDIT4'
     echo
     echo '[-HKEY_CURRENT_USER\Software\Winamp]'
     echo '[-HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp]'
-    echo "[-$uninstall_key]"
+    while read -r key; do
+      [[ -n $key ]] && echo "[-$key]"
+    done <<<"$keys"
     if [[ -n $hkcu ]]; then
       printf '[HKEY_CURRENT_USER\\Software\\Winamp]\n@="%s"\n' "${hkcu//\\/\\\\}"
     fi
@@ -125,9 +157,18 @@ expect_not_installed() {
   [[ ! -e $1/Plugins/TavelDat ]] || fail "unexpected TavelDat in $1/Plugins"
 }
 
-uninstall_value() {
-  wine_run reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
-    sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
+# Every image of packaging's icon is inside the program $1: the icon it shows and Add/Remove Programs shows.
+expect_our_icon() {
+  python3 - "$icon" "$1" <<'PY' || fail "$1 does not carry the plug-in's icon"
+import struct, sys
+icon = open(sys.argv[1], 'rb').read()
+program = open(sys.argv[2], 'rb').read()
+count = struct.unpack_from('<H', icon, 4)[0]
+for i in range(count):
+    size, offset = struct.unpack_from('<II', icon, 6 + 16 * i + 8)
+    if icon[offset:offset + size] not in program:
+        sys.exit(1)
+PY
 }
 
 case_chosen_folder() {
@@ -139,18 +180,24 @@ case_chosen_folder() {
   expect_not_installed "$default_player"
 
   label="Add/Remove Programs"
-  local value
-  value=$(uninstall_value DisplayName)
-  [[ $value == "Ombrelo Tunnel (Tavelmir Visualization Library)" ]] || fail "DisplayName is '$value'"
-  value=$(uninstall_value DisplayVersion)
+  local entries key value
+  entries=$(uninstall_entries)
+  key=$(entry_of_folder "$entries" "$player_win")
+  [[ -n $key ]] || { fail "no entry names $player_win\\Plugins: $(echo $entries)"; return; }
+  [[ $key =~ \\"$uninstall_key_base "[0-9A-F]{8}$ ]] || fail "the entry's key is '$key'"
+  value=$(entry_value "$entries" "$key" DisplayName)
+  [[ $value == "Ombrelo Tunnel (Tavelmir Visualization Library) in $player_win" ]] || fail "DisplayName is '$value'"
+  value=$(entry_value "$entries" "$key" DisplayVersion)
   [[ $value == "$(cat "$work/version")" ]] || fail "DisplayVersion is '$value'"
-  value=$(uninstall_value UninstallString)
+  value=$(entry_value "$entries" "$key" UninstallString)
   [[ $value == "\"$player_win\\Plugins\\TavelDat\\$uninstaller_name\"" ]] || fail "UninstallString is '$value'"
-  value=$(uninstall_value QuietUninstallString)
+  value=$(entry_value "$entries" "$key" QuietUninstallString)
   [[ $value == "\"$player_win\\Plugins\\TavelDat\\$uninstaller_name\" /S" ]] ||
     fail "QuietUninstallString is '$value'"
-  value=$(uninstall_value InstallLocation)
-  [[ $value == "$player_win\\Plugins" ]] || fail "InstallLocation is '$value'"
+  value=$(entry_value "$entries" "$key" DisplayIcon)
+  [[ $value == "$player_win\\Plugins\\TavelDat\\$uninstaller_name,0" ]] || fail "DisplayIcon is '$value'"
+  expect_our_icon "$player/Plugins/TavelDat/$uninstaller_name"
+  expect_our_icon "$setup"
 }
 
 # Each row: label, HKCU folder, HKLM uninstaller, /D argument (or -), folder expected to receive the plug-in.
@@ -225,7 +272,7 @@ case_uninstall() {
   cmp -s "$work/mine.pal" "$player/Plugins/TavelDat/mine.pal" || fail "the user's mine.pal was not kept"
   cmp -s "$work/plugin.ini" "$player/Plugins/plugin.ini" || fail "the user's plugin.ini was not kept"
   [[ -f $player/winamp.exe ]] || fail "the player's own file went"
-  if wine_run reg query "$uninstall_key" >/dev/null 2>&1; then fail "the Add/Remove Programs entry is still there"; fi
+  [[ -z $(uninstall_keys) ]] || fail "an Add/Remove Programs entry is still there: $(uninstall_keys)"
 
   label="nothing of the user's"
   rm -rf "$player"
@@ -234,6 +281,45 @@ case_uninstall() {
   run_uninstaller "$player" "$player_win"
   [[ ! -e $player/Plugins/TavelDat ]] || fail "the empty TavelDat folder was left behind"
   [[ -d $player/Plugins ]] || fail "the player's Plugins folder went"
+  label=""
+}
+
+# Copies in two players' folders each have their entry, and removing one leaves the other with its entry. An
+# entry of an older installer, which had one key for every folder, goes when its own folder is installed again.
+case_two_folders() {
+  local a=$test_root/PlayerA a_win="$test_root_win\\PlayerA" b=$test_root/PlayerB b_win="$test_root_win\\PlayerB"
+  make_player "$a"
+  make_player "$b"
+  local legacy_location="$a_win\\Plugins"
+  printf 'REGEDIT4\n\n[%s\\%s]\n"InstallLocation"="%s"\n' "$uninstall_root" "$uninstall_key_base" \
+    "${legacy_location//\\/\\\\}" >"$work/legacy.reg"
+  wine_run regedit /S "$work/legacy.reg" >/dev/null 2>&1 || fail "regedit import failed"
+  run_setup "/D=$a_win"
+  run_setup "/D=$b_win"
+  # The same folder spelt in other letters is the same entry.
+  run_setup "/D=${b_win^^}"
+
+  label="two entries"
+  local entries key_a key_b
+  entries=$(uninstall_entries)
+  key_a=$(entry_of_folder "$entries" "$a_win")
+  key_b=$(entry_of_folder "$entries" "$b_win")
+  [[ -n $key_a && -n $key_b && $key_a != "$key_b" ]] || fail "entries: $(echo $entries)"
+  [[ $(uninstall_keys | wc -l) -eq 2 ]] || fail "expected two entries, found: $(echo $(uninstall_keys))"
+  [[ $(entry_value "$entries" "$key_a" DisplayName) == *"in $a_win" ]] || fail "A's entry is named for another folder"
+
+  label="uninstalling one"
+  run_uninstaller "$a" "$a_win"
+  expect_not_installed "$a"
+  expect_installed "$b"
+  entries=$(uninstall_entries)
+  [[ -z $(entry_of_folder "$entries" "$a_win") ]] || fail "A's entry is still there"
+  [[ $(entry_of_folder "$entries" "$b_win") == "$key_b" ]] || fail "B's entry went with A: $(echo $entries)"
+
+  label="uninstalling the other"
+  run_uninstaller "$b" "$b_win"
+  expect_not_installed "$b"
+  [[ -z $(uninstall_keys) ]] || fail "entries left: $(echo $(uninstall_keys))"
   label=""
 }
 
@@ -280,6 +366,7 @@ case $case_name in
   player-detection) case_player_detection ;;
   reinstall) case_reinstall ;;
   uninstall) case_uninstall ;;
+  two-folders) case_two_folders ;;
   installed-plugin-inits) case_installed_plugin_inits ;;
   zip-contents) case_zip_contents ;;
   *) echo "install_cases.sh: unknown case '$case_name'" >&2; exit 2 ;;

@@ -1,0 +1,154 @@
+// Codec choices and the checks that keep each container to what it can hold, so a bad combination is a usage error
+// before any frame is rendered rather than an ffmpeg failure at the end.
+#include "output_encoding.h"
+
+#include <cstdio>
+#include <cstring>
+
+// Measured at 1920x1080 on loud, quiet and percussive music against lossless frames (bench/quality_settings.sh):
+// "good" is the smallest file whose luma keeps an SSIM of 0.95 on all three (and on the test's music, where CRF 25
+// falls short) while rendering faster than real time on two cores; "draft" is smaller and as fast, "best" keeps
+// more and is smaller still, at about real time.
+const QualityPoint kQualityPoints[3] = {
+    {"draft", "ultrafast", 28, nullptr},
+    {"good", "ultrafast", 24, nullptr},
+    {"best", "superfast", 26, nullptr},
+};
+const char kDefaultQuality[] = "good";
+
+namespace {
+
+void Push(std::vector<std::string>& a, std::initializer_list<const char*> words) {
+  for (const char* w : words) a.emplace_back(w);
+}
+
+bool IsH264(OutputKind kind, const EncoderChoice& e) {
+  return IsVideoOutput(kind) && kind != OutputKind::Webm && e.videoCodec != "prores";
+}
+
+// The audio codec a video gets: the choice, or its container's usual one.
+std::string AudioCodec(OutputKind kind, const EncoderChoice& e) {
+  if (!e.audioCodec.empty()) return e.audioCodec;
+  return kind == OutputKind::Webm ? "opus" : "aac";
+}
+
+const char* ContainerName(OutputKind kind) {
+  switch (kind) {
+    case OutputKind::Mp4:
+      return ".mp4";
+    case OutputKind::Mov:
+      return ".mov";
+    case OutputKind::Webm:
+      return ".webm";
+    case OutputKind::Mkv:
+      return ".mkv";
+    case OutputKind::MatroskaStream:
+      return "Matroska (-o -)";
+    default:
+      return "this output";
+  }
+}
+
+}  // namespace
+
+bool IsVideoOutput(OutputKind kind) {
+  return kind == OutputKind::Mp4 || kind == OutputKind::Mkv || kind == OutputKind::Mov || kind == OutputKind::Webm ||
+         kind == OutputKind::MatroskaStream;
+}
+
+const QualityPoint& ChosenQuality(const EncoderChoice& e) {
+  const std::string& name = e.quality.empty() ? std::string(kDefaultQuality) : e.quality;
+  for (const QualityPoint& q : kQualityPoints)
+    if (name == q.name) return q;
+  return kQualityPoints[1];
+}
+
+std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool hasSound, bool soundFile) {
+  const bool video = IsVideoOutput(kind);
+  if (!video && (e.crf >= 0 || !e.preset.empty() || !e.quality.empty() || !e.tune.empty() || !e.videoCodec.empty()))
+    return "--crf, --preset, --quality, --tune and --video-codec choose the video encoding: only for .mp4, .mkv, "
+           ".mov, .webm and -";
+  if (!video && (!e.audioCodec.empty() || !e.audioBitrate.empty()))
+    return "--audio-codec and --audio-bitrate choose the sound of a video: GIFs and PNGs have none";
+  if (e.videoCodec == "prores" && kind != OutputKind::Mov)
+    return "--video-codec prores writes .mov only (for editing software)";
+  if (kind == OutputKind::Webm && e.videoCodec == "h264")
+    return ".webm holds VP9, not H.264: use .mp4, .mkv or .mov for H.264";
+  if (e.crf >= 0 && kind == OutputKind::Webm && e.crf > 63)
+    return "--crf for VP9 (.webm) takes 0 to 63, not " + std::to_string(e.crf);
+  if (e.crf >= 0 && IsH264(kind, e) && e.crf > 51)
+    return "--crf for H.264 (.mp4, .mkv, .mov, -) takes 0 (lossless) to 51, not " + std::to_string(e.crf);
+  if ((e.crf >= 0 || !e.preset.empty() || !e.quality.empty() || !e.tune.empty()) && e.videoCodec == "prores")
+    return "--crf, --preset, --quality and --tune choose H.264's quality; ProRes has a fixed one";
+  if ((!e.preset.empty() || !e.quality.empty() || !e.tune.empty()) && kind == OutputKind::Webm)
+    return "--preset, --quality and --tune choose H.264's settings; for .webm (VP9) use --crf";
+  if ((!e.audioCodec.empty() || !e.audioBitrate.empty()) && !hasSound)
+    return "--audio-codec and --audio-bitrate need an AUDIO input; waveform blocks have no sound";
+  const std::string audio = AudioCodec(kind, e);
+  if (audio == "copy" && !soundFile)
+    return "--audio-codec copy copies the sound of an AUDIO file; standard input cannot be read twice";
+  if (!e.audioBitrate.empty() && (audio == "flac" || audio == "copy"))
+    return "--audio-bitrate is for aac and opus; " + audio + " keeps the sound as it is";
+  if (hasSound && audio != "copy") {
+    const bool fits = kind == OutputKind::Mkv || kind == OutputKind::MatroskaStream || kind == OutputKind::Mp4 ||
+                      (kind == OutputKind::Mov && audio == "aac") || (kind == OutputKind::Webm && audio == "opus");
+    if (video && !fits)
+      return std::string(ContainerName(kind)) + " cannot hold " + audio + " sound; " +
+             (kind == OutputKind::Webm ? "use opus" : "use aac, or .mkv for any");
+  }
+  if (!e.audioBitrate.empty()) {
+    unsigned kbits = 0;
+    char unit = 0, rest = 0;
+    const int n = std::sscanf(e.audioBitrate.c_str(), "%u%c%c", &kbits, &unit, &rest);
+    if (n != 2 || (unit != 'k' && unit != 'K') || kbits < 6 || kbits > 512)
+      return "--audio-bitrate takes kilobits per second from 6k to 512k, e.g. 192k, not '" + e.audioBitrate + "'";
+  }
+  if (e.gifFramesPerSecond <= 0 || 50 % e.gifFramesPerSecond != 0)
+    return "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not " + std::to_string(e.gifFramesPerSecond);
+  return {};
+}
+
+void AppendVideoEncoding(OutputKind kind, const EncoderChoice& e, std::vector<std::string>& a) {
+  if (kind == OutputKind::Webm) {
+    Push(a, {"-c:v", "libvpx-vp9", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1", "-crf"});
+    a.push_back(std::to_string(e.crf >= 0 ? e.crf : kDefaultCrfVp9));
+    Push(a, {"-pix_fmt", "yuv420p"});
+  } else if (e.videoCodec == "prores") {
+    // ProRes 422 HQ, what editing software takes without converting.
+    Push(a, {"-c:v", "prores_ks", "-profile:v", "3", "-vendor", "apl0", "-pix_fmt", "yuv422p10le"});
+  } else {
+    const QualityPoint& q = ChosenQuality(e);
+    Push(a, {"-c:v", "libx264", "-preset"});
+    a.push_back(e.preset.empty() ? q.preset : e.preset);
+    a.push_back("-crf");
+    a.push_back(std::to_string(e.crf >= 0 ? e.crf : q.crf));
+    const std::string tune = !e.tune.empty() ? e.tune : q.tune ? q.tune : "none";
+    if (tune != "none") {
+      a.push_back("-tune");
+      a.push_back(tune);
+    }
+    Push(a, {"-pix_fmt", "yuv420p"});
+  }
+}
+
+void AppendAudioEncoding(OutputKind kind, const EncoderChoice& e, std::vector<std::string>& a) {
+  const std::string codec = AudioCodec(kind, e);
+  if (codec == "copy") {
+    Push(a, {"-c:a", "copy"});
+  } else if (codec == "flac") {
+    Push(a, {"-c:a", "flac"});
+    // FFmpeg still calls FLAC in MP4 experimental, though browsers and players read it.
+    if (kind == OutputKind::Mp4) Push(a, {"-strict", "experimental"});
+  } else {
+    const bool opus = codec == "opus";
+    Push(a, {"-c:a", opus ? "libopus" : "aac", "-b:a"});
+    a.push_back(!e.audioBitrate.empty() ? e.audioBitrate : (opus ? kDefaultAudioBitrateOpus : kDefaultAudioBitrateAac));
+  }
+}
+
+void AppendTags(const EncoderChoice& e, std::vector<std::string>& a) {
+  for (const auto& [key, value] : e.tags) {
+    a.push_back("-metadata");
+    a.push_back(key + "=" + value);
+  }
+}

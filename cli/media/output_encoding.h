@@ -1,0 +1,55 @@
+// How an output is encoded: the kinds of output, their codecs, quality, sound and tags, as ffmpeg arguments.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "frame_resampler.h"
+
+enum class OutputKind { Dump, Mp4, Mkv, Mov, Webm, Gif, Png, PngDirectory, MatroskaStream, Unsupported };
+
+// Kinds that ffmpeg encodes as a video with sound.
+bool IsVideoOutput(OutputKind kind);
+
+constexpr int kDefaultGifFramesPerSecond = 25;
+
+struct EncoderChoice {
+  int crf = -1;         // -1: the quality's CRF (VP9: kDefaultCrfVp9)
+  std::string preset;   // empty: the quality's preset; ignored by VP9
+  std::string quality;  // "draft", "good", "best"; empty: kDefaultQuality
+  std::string tune;     // x264's tuning, "none" for none; empty: the quality's
+  Scaling scaling = Scaling::Sharp;
+  std::string videoCodec;    // "h264" or "prores" (.mov only); empty: H.264 (VP9 for .webm)
+  std::string audioCodec;    // "aac", "opus", "flac" or "copy"; empty: AAC (Opus for .webm)
+  std::string audioBitrate;  // as ffmpeg takes it ("192k"); empty: kDefaultAudioBitrate of the codec
+  // With "copy": the input whose sound is copied, from `copyStart` seconds for `copyLength` (< 0: to the end).
+  std::string copySoundFrom;
+  double copyStart = 0, copyLength = -1;
+  std::vector<std::pair<std::string, std::string>> tags;  // container metadata, e.g. ("title", ...)
+  int gifFramesPerSecond = kDefaultGifFramesPerSecond;    // a divisor of 50
+};
+
+// x264's settings behind each --quality (chosen by measurement; see the README).
+struct QualityPoint {
+  const char* name;
+  const char* preset;
+  int crf;
+  const char* tune;  // nullptr: none
+};
+extern const QualityPoint kQualityPoints[3];
+extern const char kDefaultQuality[];
+constexpr int kDefaultCrfVp9 = 40;
+constexpr const char* kDefaultAudioBitrateAac = "192k";
+constexpr const char* kDefaultAudioBitrateOpus = "160k";
+
+// The quality point a choice names (the default when it names none).
+const QualityPoint& ChosenQuality(const EncoderChoice& encoder);
+
+// Empty when the choice can encode `kind`, else a usage message. `soundFile`: the input is an audio file (not
+// standard input, not waveform blocks), whose sound can be copied.
+std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& encoder, bool hasSound, bool soundFile);
+
+// The video codec and its settings, then the audio codec (when `sound`), then the tags.
+void AppendVideoEncoding(OutputKind kind, const EncoderChoice& encoder, std::vector<std::string>& arguments);
+void AppendAudioEncoding(OutputKind kind, const EncoderChoice& encoder, std::vector<std::string>& arguments);
+void AppendTags(const EncoderChoice& encoder, std::vector<std::string>& arguments);

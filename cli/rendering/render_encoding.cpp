@@ -1,0 +1,41 @@
+// The song's tags are read here, once, only for outputs that carry them.
+#include "render_encoding.h"
+
+#include "audio_tags.h"
+
+namespace {
+
+constexpr std::int64_t kMicrosecondsPerFrame = 20000;
+
+}  // namespace
+
+std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t startUs, std::int64_t durationUs,
+                           EncoderChoice& e) {
+  e = {};
+  e.crf = o.crf;
+  e.preset = o.preset;
+  e.quality = o.quality;
+  e.tune = o.tune;
+  e.scaling = o.scaling == "nearest" ? Scaling::Nearest : o.scaling == "smooth" ? Scaling::Smooth : Scaling::Sharp;
+  e.videoCodec = o.videoCodec;
+  e.audioCodec = o.audioCodec;
+  e.audioBitrate = o.audioBitrate;
+  if (o.gifFps != 0 && kind != OutputKind::Gif)
+    return "--fps sets a GIF's frame rate; videos and PNG frames keep all 50 frames a second";
+  if (o.gifFps != 0) e.gifFramesPerSecond = o.gifFps;
+  const bool soundFile = !o.audioPath.empty() && o.audioPath != "-";
+  if (std::string problem = CheckEncoderChoice(kind, e, !o.audioPath.empty(), soundFile); !problem.empty())
+    return problem;
+  if (!IsVideoOutput(kind) || o.audioPath.empty()) return {};
+  if (e.audioCodec == "copy") {
+    // The sound of the frames rendered: from the first one's start, as long as they last.
+    const std::int64_t firstFrame = startUs / kMicrosecondsPerFrame;
+    std::int64_t frames = durationUs > 0 ? (durationUs + kMicrosecondsPerFrame - 1) / kMicrosecondsPerFrame : -1;
+    if (o.maxFrames > 0) frames = frames < 0 ? o.maxFrames : std::min(frames, o.maxFrames);
+    e.copySoundFrom = o.audioPath;
+    e.copyStart = static_cast<double>(firstFrame * kMicrosecondsPerFrame) / 1e6;
+    e.copyLength = frames < 0 ? -1 : static_cast<double>(frames * kMicrosecondsPerFrame) / 1e6;
+  }
+  e.tags = ReadAudioTags(o.audioPath);
+  return {};
+}

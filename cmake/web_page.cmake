@@ -1,0 +1,51 @@
+# Assembles the web page: the page's files, the WebAssembly module and the default data set (palettes in the order
+# the plug-in loads them, the fade table), with a list of the palettes for the page.
+# cmake -DPAGE_SOURCE=... -DOUTPUT=... "-DENGINES=a.wasm;b.wasm" -DDATA_SET=... -DVERSION=... -P web_page.cmake
+foreach(v PAGE_SOURCE OUTPUT ENGINES DATA_SET VERSION)
+  if(NOT DEFINED ${v})
+    message(FATAL_ERROR "web_page.cmake needs -D${v}=...")
+  endif()
+endforeach()
+if(NOT EXISTS ${DATA_SET}/fade.dat)
+  message(FATAL_ERROR "The page ships the native build's data set, and '${DATA_SET}/fade.dat' does not exist: "
+                      "build the native preset first (cmake --preset native && cmake --build --preset native)")
+endif()
+
+set(staging ${OUTPUT}.part)
+file(REMOVE_RECURSE ${staging})
+file(MAKE_DIRECTORY ${staging}/data)
+file(GLOB page_files ${PAGE_SOURCE}/*)
+foreach(f IN LISTS page_files)
+  get_filename_component(name ${f} NAME)
+  if(name STREQUAL "index.html")
+    set(TAVELMIR_VERSION ${VERSION})
+    configure_file(${f} ${staging}/index.html @ONLY)
+  else()
+    file(COPY ${f} DESTINATION ${staging})
+  endif()
+endforeach()
+file(COPY ${ENGINES} DESTINATION ${staging})
+
+# Every 768-byte *.pal but the reference palette, sorted byte by byte as the plug-in sorts them.
+file(GLOB palette_paths ${DATA_SET}/*.pal)
+set(names)
+foreach(p IN LISTS palette_paths)
+  get_filename_component(name ${p} NAME)
+  file(SIZE ${p} size)
+  if(NOT name STREQUAL "refrence.pal" AND size EQUAL 768)
+    list(APPEND names ${name})
+    file(COPY ${p} DESTINATION ${staging}/data)
+  endif()
+endforeach()
+list(SORT names)
+list(LENGTH names count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "no palettes in '${DATA_SET}'")
+endif()
+list(JOIN names "\", \"" joined)
+file(WRITE ${staging}/data/palettes.json "[\"${joined}\"]\n")
+file(COPY ${DATA_SET}/fade.dat DESTINATION ${staging}/data)
+
+# Replaced whole, so a server never serves half an old page and half a new one.
+file(REMOVE_RECURSE ${OUTPUT})
+file(RENAME ${staging} ${OUTPUT})

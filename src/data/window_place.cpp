@@ -1,0 +1,48 @@
+// The normal window's place in "plugin.ini", read and written through the same profile editing as the settings.
+#include "data/window_place.h"
+
+#include <string_view>
+
+#include "data/file_replace.h"
+#include "data/profile_file.h"
+
+namespace {
+
+constexpr const char* kPlaceKeys[] = {"WindowLeft", "WindowTop", "WindowWidth", "WindowHeight"};
+
+bool Nameable(const std::filesystem::path& file) { return file.string().size() < kDataPathBytes; }
+
+}  // namespace
+
+WindowPlace ReadWindowPlace(const std::filesystem::path& iniFile, const char* section) {
+  if (!Nameable(iniFile)) return {};
+  ProfileFile profile;
+  profile.Read(iniFile);
+  std::int32_t values[4];
+  for (int i = 0; i < 4; ++i) {
+    std::string text;
+    // Half a place is no place: every key or none.
+    if (!profile.Value(section, kPlaceKeys[i], text) || text.empty()) return {};
+    values[i] = static_cast<std::int32_t>(ParseProfileInteger(text));
+  }
+  const WindowPlace place{true, values[0], values[1], values[2], values[3]};
+  if (place.Width <= 0 || place.Height <= 0 || place.Width > kLargestWindowSide || place.Height > kLargestWindowSide)
+    return {};
+  return place;
+}
+
+bool WriteWindowPlace(const std::filesystem::path& iniFile, const WindowPlace& place, std::string& error,
+                      const char* section) {
+  if (!Nameable(iniFile)) {
+    error = "cannot write " + iniFile.string() + ": the path is too long";
+    return false;
+  }
+  ProfileFile profile;
+  if (profile.Read(iniFile) == ProfileFile::Load::Failed) {
+    error = "cannot read " + iniFile.string();
+    return false;
+  }
+  const std::int32_t values[4] = {place.Left, place.Top, place.Width, place.Height};
+  for (int i = 0; i < 4; ++i) profile.Set(section, kPlaceKeys[i], std::to_string(values[i]));
+  return ReplaceFileContents(iniFile, profile.Bytes(), error);
+}

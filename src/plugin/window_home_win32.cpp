@@ -1,0 +1,261 @@
+// The window ways on Windows: docking in the player's frame, the normal window's remembered place on the
+// monitors there are now at their dots per inch, repainting, the player's commands, and the clean-up at Quit.
+#include <array>
+#include <atomic>
+#include <span>
+
+#include "plugin/display.h"
+#include "plugin/effect_state.h"
+#include "plugin/lifecycle.h"
+#include "plugin/window_home.h"
+#include "plugin/window_placement.h"
+
+namespace {
+
+// The player's interface, as its SDK publishes it: WM_WA_IPC with the request in lParam.
+constexpr UINT kPlayerIpc = WM_USER;
+constexpr LPARAM kIpcGetEmbedInterface = 505;  // wParam: the EmbedWindowState; answer: the frame
+constexpr LPARAM kIpcSetVisWindow = 611;       // wParam: the window that takes the commands below, or 0
+constexpr WORD kVisNext = 40382, kVisPrevious = 40383, kVisFullScreen = 40389, kVisConfigure = 40390;
+// Sent to a window whose thread follows each monitor's dots per inch when it moves to another.
+constexpr UINT kDpiChanged = 0x02E0;
+// The frame's client area when the player asks where to put a new frame.
+constexpr int kFrameClientWidth = 320;
+constexpr int kFrameClientHeight = 240;
+// The player is not waited for longer than this when it is told the window is gone: it may be waiting for Quit.
+constexpr UINT kIpcTimeoutMs = 1000;
+
+Screen& TheScreen() { return g_state.Screen; }
+WindowHome& Home() { return g_state.Screen.Home; }
+
+ScreenRect ToScreenRect(const RECT& r) { return ScreenRect{r.left, r.top, r.right, r.bottom}; }
+RECT ToRect(const ScreenRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
+// The monitor's dots per inch where the system can tell them per monitor (Windows 8.1 on), else the base. Looked
+// up when first needed, so the library still loads where the function does not exist.
+int MonitorDpi(HMONITOR monitor) {
+  using GetDpiForMonitorCall = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  static const GetDpiForMonitorCall getDpi = [] {
+    HMODULE library = LoadLibraryA("shcore.dll");
+    return library != nullptr ? reinterpret_cast<GetDpiForMonitorCall>(
+                                    reinterpret_cast<void*>(GetProcAddress(library, "GetDpiForMonitor")))
+                              : nullptr;
+  }();
+  constexpr int kEffectiveDpi = 0;
+  UINT x = kBaseDpi, y = kBaseDpi;
+  if (getDpi == nullptr || monitor == nullptr || getDpi(monitor, kEffectiveDpi, &x, &y) != S_OK) return kBaseDpi;
+  return static_cast<int>(x);
+}
+
+struct WorkAreas {
+  std::array<ScreenRect, 16> areas{};
+  std::size_t count = 0;
+};
+
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  auto* list = reinterpret_cast<WorkAreas*>(data);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (list->count < list->areas.size() && GetMonitorInfoA(monitor, &info) != 0)
+    list->areas[list->count++] = ToScreenRect(info.rcWork);
+  return TRUE;
+}
+
+// The outer size of a normal window whose client area is width x height at the base resolution, on a monitor of
+// `dpi`.
+SIZE NormalWindowSize(int width, int height, int dpi) {
+  RECT frame{0, 0, ScaleToDpi(width, dpi), ScaleToDpi(height, dpi)};
+  AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+bool IsWindowKind(std::int32_t kind) {
+  return kind == kDisplayBorderless || kind == kDisplayWindowed || kind == kDisplayDocked;
+}
+
+// Where the player is asked to put a new frame: below its own window, on its monitor.
+RECT FrameRequestPlace(VisModule* module) {
+  RECT host{};
+  GetWindowRect(module->parent, &host);
+  HMONITOR monitor = MonitorFromWindow(module->parent, MONITOR_DEFAULTTOPRIMARY);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  GetMonitorInfoA(monitor, &info);
+  const int dpi = MonitorDpi(monitor);
+  const ScreenRect wanted{host.left, host.bottom, host.left + ScaleToDpi(kFrameClientWidth, dpi),
+                          host.bottom + ScaleToDpi(kFrameClientHeight, dpi)};
+  const ScreenRect work = ToScreenRect(info.rcWork);
+  return ToRect(KeepReachable(wanted, std::span<const ScreenRect>(&work, 1), work));
+}
+
+// The plug-in's window as the frame's only child, filling its client area.
+bool DockInto(HWND frame) {
+  HWND window = TheScreen().Window;
+  SetWindowLongA(window, GWL_STYLE, static_cast<LONG_PTR>(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS));
+  SetWindowLongA(window, GWL_EXSTYLE, 0);
+  SetParent(window, frame);
+  if (GetParent(window) != frame) return false;
+  RECT client{};
+  GetClientRect(frame, &client);
+  return SetWindowPos(window, HWND_TOP, 0, 0, client.right, client.bottom, SWP_FRAMECHANGED | SWP_SHOWWINDOW) != 0;
+}
+
+}  // namespace
+
+DockOpenStatus OpenDockedWindow(VisModule* module) {
+  WindowHome& home = Home();
+  if (!DockFrameAlive()) {
+    home.Frame = nullptr;
+    home.FrameState = EmbedWindowState{};
+    home.FrameState.r = FrameRequestPlace(module);
+    const LRESULT answer = SendMessageA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(&home.FrameState),
+                                        kIpcGetEmbedInterface);
+    HWND frame = reinterpret_cast<HWND>(answer);
+    if (frame == nullptr || IsWindow(frame) == 0) return kDockNotOffered;
+    home.Frame = frame;
+  }
+  if (!DockInto(home.Frame)) return kDockFailed;
+  ShowWindow(home.Frame, SW_SHOWNA);
+  SendMessageA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(TheScreen().Window), kIpcSetVisWindow);
+  return kDockOpen;
+}
+
+bool DockFrameAlive() { return Home().Frame != nullptr && IsWindow(Home().Frame) != 0; }
+
+void FollowDockFrame() {
+  if (!DockFrameAlive()) return;
+  RECT frame{}, window{};
+  GetClientRect(Home().Frame, &frame);
+  GetClientRect(TheScreen().Window, &window);
+  if (frame.right != window.right || frame.bottom != window.bottom)
+    SetWindowPos(TheScreen().Window, nullptr, 0, 0, frame.right, frame.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void LeaveDock(VisModule* module) {
+  HWND window = TheScreen().Window;
+  SetParent(window, nullptr);
+  // Owned by the host's window again, as Init made it, and in front: full screen draws only while active.
+  SetWindowLongA(window, GWL_HWNDPARENT, reinterpret_cast<LONG_PTR>(module->parent));
+  SetForegroundWindow(window);
+}
+
+void CloseDock(VisModule* module) {
+  WindowHome& home = Home();
+  if (home.Frame == nullptr) return;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(module->parent, kPlayerIpc, 0, kIpcSetVisWindow, SMTO_ABORTIFHUNG, kIpcTimeoutMs, &ignored);
+  if (IsWindow(home.Frame) != 0) {
+    // A frame of another thread can only be asked to close; its thread destroys it.
+    if (GetWindowThreadProcessId(home.Frame, nullptr) == GetCurrentThreadId())
+      DestroyWindow(home.Frame);
+    else
+      PostMessageA(home.Frame, WM_CLOSE, 0, 0);
+  }
+  home.Frame = nullptr;
+}
+
+RECT NormalWindowPlace(VisModule* module, const RECT& work, int defaultClientWidth, int defaultClientHeight) {
+  WindowHome& home = Home();
+  const WindowPlace& known = home.Current.Known ? home.Current : home.Stored;
+  if (!known.Known) {
+    const SIZE size =
+        NormalWindowSize(defaultClientWidth, defaultClientHeight,
+                         MonitorDpi(MonitorFromWindow(module->parent, MONITOR_DEFAULTTOPRIMARY)));
+    const ScreenRect place = CentreIn(ToScreenRect(work), size.cx, size.cy);
+    // The first place given is what a later save compares with, so that an untouched window writes nothing.
+    home.Stored = WindowPlace{true, place.left, place.top, defaultClientWidth, defaultClientHeight};
+    return ToRect(place);
+  }
+  POINT corner{known.Left, known.Top};
+  HMONITOR monitor = MonitorFromPoint(corner, MONITOR_DEFAULTTONULL);
+  if (monitor == nullptr) monitor = MonitorFromWindow(module->parent, MONITOR_DEFAULTTOPRIMARY);
+  const SIZE size = NormalWindowSize(known.Width, known.Height, MonitorDpi(monitor));
+  const ScreenRect wanted{known.Left, known.Top, known.Left + size.cx, known.Top + size.cy};
+  WorkAreas visible;
+  EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&visible));
+  return ToRect(KeepReachable(wanted, std::span<const ScreenRect>(visible.areas.data(), visible.count),
+                              ToScreenRect(work)));
+}
+
+void NoteWindowGeometry() {
+  HWND window = TheScreen().Window;
+  if (TheScreen().DisplayKind != kDisplayWindowed || IsWindow(window) == 0 || IsIconic(window) != 0 || IsZoomed(window) != 0)
+    return;
+  RECT outer{}, client{};
+  if (GetWindowRect(window, &outer) == 0 || GetClientRect(window, &client) == 0) return;
+  const int dpi = MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+  Home().Current =
+      WindowPlace{true, outer.left, outer.top, UnscaleFromDpi(client.right, dpi), UnscaleFromDpi(client.bottom, dpi)};
+}
+
+bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  const std::int32_t kind = TheScreen().DisplayKind;
+  switch (message) {
+    case WM_PAINT: {
+      if (!IsWindowKind(kind)) return false;
+      // Sizing, uncovering or the system asking: the last picture, never black.
+      PAINTSTRUCT paint;
+      if (BeginPaint(window, &paint) != nullptr) {
+        RepaintWindowPicture(paint.hdc);
+        EndPaint(window, &paint);
+      }
+      *result = 0;
+      return true;
+    }
+    case WM_COMMAND: {
+      // The player's visualization commands, for a window it was told of with IPC_SETVISWND.
+      const WORD command = LOWORD(wParam);
+      if (command == kVisNext || command == kVisPrevious) {
+        std::atomic_ref<std::int32_t>(Home().PaletteSkip).fetch_add(command == kVisNext ? 1 : -1);
+      } else if (command == kVisFullScreen) {
+        TheScreen().SwitchRequested = 1;
+      } else if (command == kVisConfigure) {
+        auto* module = reinterpret_cast<VisModule*>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_USERDATA)));
+        if (module != nullptr && g_state.Dialog.Module == nullptr) Config(module);
+      } else {
+        return false;
+      }
+      *result = 0;
+      return true;
+    }
+    case WM_LBUTTONDOWN:
+      // A child window gets the keyboard only when it takes it: Escape and Alt+Enter then work in the dock.
+      if (kind == kDisplayDocked) SetFocus(window);
+      return false;
+    case WM_SETCURSOR:
+      // In the player's frame the pointer stays as the player shows it.
+      if (kind != kDisplayDocked) return false;
+      *result = DefWindowProcA(window, message, wParam, lParam);
+      return true;
+    case WM_EXITSIZEMOVE:
+      NoteWindowGeometry();
+      return false;
+    case WM_DESTROY:
+      // Escape destroys the window before Quit: where it was is noted now.
+      NoteWindowGeometry();
+      return false;
+    case kDpiChanged:
+      if (kind != kDisplayWindowed) return false;
+      if (const auto* suggested = reinterpret_cast<const RECT*>(lParam))
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      *result = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+RECT CoveredArea() {
+  const std::int32_t kind = TheScreen().DisplayKind;
+  RECT area{};
+  if ((kind == kDisplayWindowed || kind == kDisplayDocked) && IsWindow(TheScreen().Window) != 0)
+    GetWindowRect(TheScreen().Window, &area);
+  return area;  // empty: the whole desktop
+}
+
+void InvalidateCoveredArea(const RECT& area) {
+  constexpr UINT kEverythingUnder = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN;
+  const bool whole = area.right <= area.left || area.bottom <= area.top;
+  RedrawWindow(nullptr, whole ? nullptr : &area, nullptr, kEverythingUnder);
+}

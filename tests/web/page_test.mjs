@@ -1,0 +1,286 @@
+// The web page in Debian's headless Chromium, served by python3's http.server: frames equal to `tavelmir render
+// --dump` of the same song, pixel for pixel; a song opened through the file input plays at 50 frames a second; the
+// keys change the look and the look is kept; the microphone, refused and allowed; bad files give a message.
+//
+// usage: node page_test.mjs WEB_DIR TAVELMIR DATA_PLUGIN_DIR
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync, spawn } from 'node:child_process';
+import { cpSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import net from 'node:net';
+import { gzipSync } from 'node:zlib';
+import os from 'node:os';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+import { crc32, testSong, wavBytes } from './web_test_support.mjs';
+
+const [webDir, tavelmir, dataPluginDir] = process.argv.slice(2);
+const CHROMIUM = process.env.TAVELMIR_CHROMIUM || '/usr/bin/chromium';
+const COMPARED_FRAMES = 100;
+const SONG_RATE = 44100;
+
+const work = mkdtempSync(path.join(os.tmpdir(), 'tavelmir-web-'));
+const site = path.join(work, 'site');
+const songs = path.join(site, 'songs');
+let server, browser, origin;
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const s = net.createServer().listen(0, '127.0.0.1', () => {
+      const { port } = s.address();
+      s.close(() => resolve(port));
+    });
+    s.on('error', reject);
+  });
+}
+
+async function waitForServer(url) {
+  for (let i = 0; i < 100; ++i) {
+    try {
+      if ((await fetch(url)).ok) return;
+    } catch (_) { /* not listening yet */ }
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  throw new Error(`the page server at ${url} did not answer`);
+}
+
+// Seconds of CPU that the browser's renderer processes have used, from /proc.
+function rendererCpuSeconds(browserMarker) {
+  const procs = readdirSync('/proc').filter((d) => /^\d+$/.test(d));
+  const info = new Map();
+  for (const pid of procs) {
+    try {
+      const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      const cmdline = readFileSync(`/proc/${pid}/cmdline`, 'utf8');
+      info.set(pid, { ppid: fields[1], cpu: Number(fields[11]) + Number(fields[12]), cmdline });
+    } catch (_) { /* gone */ }
+  }
+  const root = [...info].find(([, p]) => p.cmdline.includes(browserMarker) && !p.cmdline.includes('--type='));
+  if (!root) return NaN;
+  const inTree = (pid) => {
+    for (let p = pid, hops = 0; p && hops < 10; p = info.get(p)?.ppid, ++hops) if (p === root[0]) return true;
+    return false;
+  };
+  let ticks = 0;
+  for (const [pid, p] of info) if (p.cmdline.includes('--type=renderer') && inTree(pid)) ticks += p.cpu;
+  return ticks / 100;  // USER_HZ
+}
+
+async function openPage(context, query = '') {
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.goto(`${origin}/index.html${query}`);
+  await page.evaluate(() => window.tavelmirTest.ready);
+  page.errors = errors;
+  return page;
+}
+
+const state = (page) => page.evaluate(() => window.tavelmirTest.state());
+
+async function waitForState(page, predicate, what, timeoutMs = 10000) {
+  const until = Date.now() + timeoutMs;
+  let s;
+  while (Date.now() < until) {
+    s = await state(page);
+    if (predicate(s)) return s;
+    await new Promise((r) => setTimeout(r, 50));
+  }
+  throw new Error(`${what}; the page shows ${JSON.stringify(s)}`);
+}
+
+const marker = `--tavelmir-page-test=${process.pid}`;
+
+before(async () => {
+  cpSync(webDir, site, { recursive: true });
+  mkdirSync(songs);
+  writeFileSync(path.join(songs, 'song.wav'), testSong(SONG_RATE, 2, 3));
+  writeFileSync(path.join(songs, 'mono.wav'), testSong(22050, 1, 2));
+  writeFileSync(path.join(songs, 'low-8k.wav'), testSong(8000, 2, 2));
+  writeFileSync(path.join(songs, 'high-192k.wav'), testSong(192000, 2, 2));
+  writeFileSync(path.join(songs, 'empty.wav'), Buffer.alloc(0));
+  writeFileSync(path.join(songs, 'noise.mp3'), Buffer.from(Array.from({ length: 4096 }, (_, i) => (i * 7919) & 0xff)));
+  writeFileSync(path.join(songs, 'header-only.wav'), wavBytes(44100, 2, 0, () => 0));
+
+  const port = await freePort();
+  origin = `http://127.0.0.1:${port}`;
+  server = spawn('python3', ['-m', 'http.server', String(port), '--bind', '127.0.0.1', '-d', site],
+    { stdio: 'ignore' });
+  await waitForServer(`${origin}/index.html`);
+  browser = await chromium.launch({
+    executablePath: CHROMIUM,
+    args: ['--autoplay-policy=no-user-gesture-required', '--use-fake-device-for-media-stream', marker],
+  });
+});
+
+after(async () => {
+  if (browser) await browser.close();
+  if (server) server.kill();
+  rmSync(work, { recursive: true, force: true });
+});
+
+describe('the page', () => {
+  test('draws the frames that tavelmir render --dump writes for the same song, pixel for pixel', async () => {
+    const dump = path.join(work, 'song.raw');
+    let frames = null;
+    // The SIMD module (what this browser gets) and the portable one (what a browser without SIMD gets).
+    for (const query of ['', '?portable']) {
+      const context = await browser.newContext();
+      const page = await openPage(context, query);
+      const look = (await state(page)).look;
+      const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', r, n),
+        [SONG_RATE, COMPARED_FRAMES]);
+      if (!frames) {
+        execFileSync(tavelmir, ['render', path.join(songs, 'song.wav'), '--dump', dump, '--plugin-dir', dataPluginDir,
+          '--frames', String(COMPARED_FRAMES), '--set', `PaletteAnimationSpeed=${look.settings.paletteAnimationSpeed}`,
+          '--set', `RadioIndex=${look.settings.radioIndex}`, '-y'], { stdio: 'pipe' });
+        frames = readFileSync(dump);
+      }
+      const frameBytes = 64000 + 768;
+      assert.equal(frames.length, COMPARED_FRAMES * frameBytes);
+      const rgb = new Uint8Array(64000 * 3);
+      for (let f = 0; f < COMPARED_FRAMES; ++f) {
+        const indices = frames.subarray(f * frameBytes, f * frameBytes + 64000);
+        const palette = frames.subarray(f * frameBytes + 64000, (f + 1) * frameBytes);
+        for (let i = 0; i < 64000; ++i) rgb.set(palette.subarray(3 * indices[i], 3 * indices[i] + 3), 3 * i);
+        assert.equal(crcs[f], crc32(rgb), `frame ${f}${query} differs from the native frame`);
+      }
+      assert.deepEqual(page.errors, []);
+      await context.close();
+    }
+  });
+
+  test('plays a song opened through the file input at 50 frames a second, loading under 1 MB compressed', async () => {
+    const context = await browser.newContext();
+    const loaded = [];
+    context.on('request', (request) => loaded.push(request));
+    const page = await openPage(context);
+    await page.setInputFiles('#file', path.join(songs, 'song.wav'));
+    const start = await waitForState(page, (s) => s.mode === 'song' && s.nextFrame > 10, 'the song did not play');
+    assert.match(start.status, /Playing "song\.wav" \(0:03, stereo\)/);
+    const t0 = Date.now();
+    const cpu0 = rendererCpuSeconds(marker);
+    await new Promise((r) => setTimeout(r, 2000));
+    const end = await state(page);
+    const seconds = (Date.now() - t0) / 1000;
+    const cpu = (rendererCpuSeconds(marker) - cpu0) / seconds;
+    const fps = (end.nextFrame - start.nextFrame) / seconds;
+    console.log(`# playing: ${fps.toFixed(1)} frames/s stepped, ${end.drawn - start.drawn} drawn in ` +
+      `${seconds.toFixed(2)} s, ${end.skipped} skipped, renderer CPU ${(cpu * 100).toFixed(1)} % of one core`);
+    // Every frame of the audio clock runs (a busy machine's stalls are caught up), and the page draws.
+    assert.ok(fps > 45 && fps < 55, `${fps} frames a second`);
+    assert.equal(end.skipped, 0);
+    assert.ok((end.drawn - start.drawn) / seconds > 20, `${end.drawn - start.drawn} frames drawn`);
+    await waitForState(page, (s) => s.mode === 'idle' && /Finished "song\.wav"/.test(s.status),
+      'the end of the song was not noticed');
+
+    // Every file of the page's folder counts, loaded or not (the worklet's module is loaded outside the page's
+    // requests); the page must have loaded nothing from elsewhere.
+    let compressed = 0;
+    const files = readdirSync(webDir, { recursive: true, withFileTypes: true }).filter((e) => e.isFile());
+    for (const f of files) compressed += gzipSync(readFileSync(path.join(f.parentPath ?? f.path, f.name)), { level: 9 }).length;
+    console.log(`# the page's ${files.length} files: ${(compressed / 1024).toFixed(1)} KiB compressed`);
+    for (const request of loaded) assert.ok(request.url().startsWith(origin), request.url());
+    assert.ok(loaded.some((r) => r.url().endsWith('/tavelmir.wasm')), 'the SIMD module was not the one loaded');
+    assert.ok(compressed < 1 << 20, `${compressed} bytes compressed`);
+    assert.deepEqual(page.errors, []);
+    await context.close();
+  });
+
+  test('keys change the palette and the wave, Space pauses, and the look is kept', async () => {
+    const context = await browser.newContext();
+    const page = await openPage(context);
+    assert.match((await state(page)).paletteName, /^palette 1 of 8: aurora$/);
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('ArrowLeft');
+    let s = await state(page);
+    assert.equal(s.paletteName, 'palette 2 of 8: ember');
+    assert.equal(s.note, 'palette 2 of 8: ember');
+    await page.keyboard.press('3');
+    assert.equal((await state(page)).note, 'wave preset 3: Loud');
+    await page.keyboard.press('ArrowUp');
+    s = await state(page);
+    assert.equal(s.note, 'wave amplitude 130');
+    assert.deepEqual([s.look.settings.radioIndex, s.look.settings.waveShiftPower], [0, 3]);
+    await page.keyboard.press('c');
+    assert.equal((await state(page)).note, 'palette cycling off');
+    await page.keyboard.press('f');
+    await page.waitForFunction(() => document.fullscreenElement !== null);
+    await page.dblclick('#stage');
+    await page.waitForFunction(() => document.fullscreenElement === null);
+
+    await page.setInputFiles('#file', path.join(songs, 'song.wav'));
+    await waitForState(page, (x) => x.mode === 'song' && x.nextFrame > 5, 'the song did not play');
+    await page.keyboard.press(' ');
+    const paused = await waitForState(page, (x) => x.paused, 'Space did not pause');
+    await new Promise((r) => setTimeout(r, 300));
+    assert.equal((await state(page)).nextFrame, paused.nextFrame, 'frames went on while paused');
+    await page.keyboard.press(' ');
+    await waitForState(page, (x) => !x.paused && x.nextFrame > paused.nextFrame, 'Space did not go on');
+
+    await page.reload();
+    await page.evaluate(() => window.tavelmirTest.ready);
+    s = await state(page);
+    assert.equal(s.paletteName, 'palette 2 of 8: ember');
+    assert.deepEqual(s.look.settings, { radioIndex: 0, waveAmplitude: 130, waveShiftPower: 3,
+      waveAttenuationRate: 5, paletteAnimationSpeed: 0 });
+    assert.deepEqual(page.errors, []);
+    await context.close();
+  });
+
+  test('the microphone: refused, a message; allowed, the picture follows it', async () => {
+    const refused = await browser.newContext({ permissions: [] });
+    let page = await openPage(refused);
+    await page.click('#mic');
+    let s = await waitForState(page, (x) => x.statusIsError, 'no message after the refusal');
+    assert.match(s.status, /refused the microphone/);
+    assert.equal(s.mode, 'idle');
+    await refused.close();
+
+    const allowed = await browser.newContext({ permissions: ['microphone'] });
+    page = await openPage(allowed);
+    await page.click('#mic');
+    s = await waitForState(page, (x) => x.mode === 'listening' && x.nextFrame > 10, 'the microphone was not heard');
+    assert.equal(s.status, 'Listening to the microphone.');
+    assert.deepEqual(page.errors, []);
+    await allowed.close();
+  });
+
+  test('bad files, and a page without an audio worklet, give a message; odd files play; the page never freezes', async () => {
+    const context = await browser.newContext();
+    const page = await openPage(context);
+    const cases = [
+      ['empty.wav', /"empty\.wav" is empty/, 'idle'],
+      ['noise.mp3', /"noise\.mp3" cannot be played/, 'idle'],
+      ['header-only.wav', /"header-only\.wav" (holds no sound|cannot be played)/, 'idle'],
+      ['mono.wav', /Playing "mono\.wav" \(0:02, mono: both channels show the same wave\)/, 'song'],
+      ['low-8k.wav', /Playing "low-8k\.wav" \(0:02, stereo\)/, 'song'],
+      ['high-192k.wav', /Playing "high-192k\.wav" \(0:02, stereo\)/, 'song'],
+    ];
+    for (const [file, message, mode] of cases) {
+      await page.evaluate(() => window.tavelmirTest.stop());
+      await page.setInputFiles('#file', path.join(songs, file));
+      const s = await waitForState(page, (x) => !/^Opening/.test(x.status) && message.test(x.status),
+        `${file}: no message`, 5000).catch((e) => assert.fail(e.message));
+      assert.equal(s.mode, mode, file);
+      if (mode === 'song') {
+        const later = await waitForState(page, (x) => x.nextFrame > s.nextFrame + 5, `${file}: frames stopped`);
+        assert.equal(later.mode, 'song', file);
+      }
+    }
+    assert.deepEqual(page.errors, []);
+    await context.close();
+
+    // Served over plain http to another machine, a page gets no audio worklet.
+    const insecure = await browser.newContext();
+    await insecure.addInitScript(() =>
+      Object.defineProperty(BaseAudioContext.prototype, 'audioWorklet', { get: () => undefined }));
+    const bare = await openPage(insecure);
+    await bare.setInputFiles('#file', path.join(songs, 'song.wav'));
+    const s = await waitForState(bare, (x) => x.statusIsError, 'no message without an audio worklet');
+    assert.match(s.status, /no audio worklet: open it from localhost or over https/);
+    await insecure.close();
+  });
+});

@@ -1,0 +1,106 @@
+// The effect as the web page drives it: a plain C interface over the engine, exported from the WebAssembly
+// module. One engine per module; the page hands in the data set's bytes once, then one waveform block per frame,
+// and reads the picture and the palette back from the module's memory.
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+#include "core/engine.h"
+#include "sample_to_signed8.h"
+
+#define TAVELMIR_EXPORT(name) extern "C" __attribute__((export_name(name)))
+
+namespace {
+
+constexpr int kPaletteEntries = 256;
+constexpr int kFadeTableBytes = 65536;
+constexpr std::uint8_t kReservedEntry = 1;  // the flags the plug-in gives its palette entries
+
+Engine g_engine;
+// The frame's picture, its palette entries and the same as red, green, blue triples, where the page reads them.
+std::uint8_t g_pixels[kEngineWidth * kEngineHeight];
+std::uint8_t g_entries[kPaletteEntries * kPaletteEntryBytes];
+std::uint8_t g_rgb[kPaletteEntries * 3];
+unsigned char g_block[kWaveformChannels][kWaveformSamples];
+
+}  // namespace
+
+// Room in the module's memory for the page to copy bytes into; released with tv_free.
+TAVELMIR_EXPORT("tv_alloc") void* tv_alloc(int bytes) {
+  return bytes > 0 ? std::malloc(static_cast<std::size_t>(bytes)) : nullptr;
+}
+TAVELMIR_EXPORT("tv_free") void tv_free(void* block) { std::free(block); }
+
+// Starts the effect from the data set: `paletteCount` palette files of 768 bytes one after the other, in the order
+// the plug-in loads them (by file name), and the 65536-byte fade table. The settings are the plug-in's defaults
+// until tv_settings. 0 = running; 1 = the data is not a usable set; 2 = out of memory. The bytes are copied.
+TAVELMIR_EXPORT("tv_start")
+int tv_start(const std::uint8_t* palettes, int paletteCount, const std::uint8_t* fade, int fadeBytes) {
+  g_engine.Release();
+  if (palettes == nullptr || paletteCount < 1 || fade == nullptr || fadeBytes != kFadeTableBytes) return 1;
+  EngineInputs inputs;
+  // The palette files' 6-bit intensities as the display's 8-bit entries, shifted as the plug-in does.
+  inputs.Palettes.resize(static_cast<std::size_t>(paletteCount) * kPaletteEntries * kPaletteEntryBytes);
+  for (int i = 0; i < paletteCount * kPaletteEntries; ++i) {
+    std::uint8_t* entry = inputs.Palettes.data() + static_cast<std::size_t>(i) * kPaletteEntryBytes;
+    entry[0] = static_cast<std::uint8_t>(palettes[3 * i] << 2);
+    entry[1] = static_cast<std::uint8_t>(palettes[3 * i + 1] << 2);
+    entry[2] = static_cast<std::uint8_t>(palettes[3 * i + 2] << 2);
+    entry[3] = kReservedEntry;
+  }
+  inputs.PaletteCount = paletteCount;
+  inputs.FadeTable.assign(fade, fade + kFadeTableBytes);
+  const EngineBuildStatus built = g_engine.Build(std::move(inputs));
+  if (built == kBuildDone) return 0;
+  return built == kBuildNoFadeTable || built == kBuildNoTexture ? 1 : 2;
+}
+
+// The settings the page changes while it plays; the rest keep the plug-in's defaults.
+TAVELMIR_EXPORT("tv_settings")
+void tv_settings(int radioIndex, int waveAmplitude, int waveShiftPower, int waveAttenuationRate,
+                 int paletteAnimationSpeed) {
+  EffectSettings s = g_engine.Settings();
+  s.RadioIndex = radioIndex;
+  s.WaveAmplitude = waveAmplitude;
+  s.WaveShiftPower = waveShiftPower;
+  s.WaveAttenuationRate = waveAttenuationRate;
+  s.PaletteAnimationSpeed = paletteAnimationSpeed;
+  g_engine.ApplySettings(s);
+}
+
+// The 1152-byte waveform block the next frame reads: channel 0's 576 samples, then channel 1's.
+TAVELMIR_EXPORT("tv_block") unsigned char* tv_block() { return &g_block[0][0]; }
+
+// Fills the block from `count` samples of each channel (full scale -1 .. 1) through the command line's own
+// conversion; samples beyond `count` are silence. `right` may be the same array as `left` (a mono source).
+TAVELMIR_EXPORT("tv_block_from_samples") void tv_block_from_samples(const float* left, const float* right, int count) {
+  for (int i = 0; i < kWaveformSamples; ++i) {
+    const bool held = i < count;
+    g_block[0][i] = static_cast<unsigned char>(held ? SampleToSigned8(left[i]) : 0);
+    g_block[1][i] = static_cast<unsigned char>(held ? SampleToSigned8(right[i]) : 0);
+  }
+}
+
+// One frame from the block: 0 = the picture and palette are ready; 1 = the effect is not running.
+TAVELMIR_EXPORT("tv_frame") int tv_frame() {
+  FrameOutput out{g_pixels, kEngineWidth, kEngineHeight, kEngineWidth, g_entries};
+  if (g_engine.Frame(g_block, out) != 0) return 1;
+  for (int i = 0; i < kPaletteEntries; ++i) {
+    g_rgb[3 * i] = g_entries[kPaletteEntryBytes * i];
+    g_rgb[3 * i + 1] = g_entries[kPaletteEntryBytes * i + 1];
+    g_rgb[3 * i + 2] = g_entries[kPaletteEntryBytes * i + 2];
+  }
+  return 0;
+}
+
+// The last frame's 64000 palette indices (320 per row) and its 256 colours as red, green, blue.
+TAVELMIR_EXPORT("tv_pixels") const std::uint8_t* tv_pixels() { return g_pixels; }
+TAVELMIR_EXPORT("tv_palette") const std::uint8_t* tv_palette() { return g_rgb; }
+
+// Moves the palette animation by whole palettes, as the player's palette keys do.
+TAVELMIR_EXPORT("tv_step_palette") void tv_step_palette(int palettes) { g_engine.SkipPalettes(palettes); }
+
+// Where the palette animation is, in palettes (0 .. count, fractional while it blends), for the palette's name.
+TAVELMIR_EXPORT("tv_palette_position") double tv_palette_position() {
+  return static_cast<double>(g_engine.Counters().PalettePhase) * g_engine.PaletteCount();
+}

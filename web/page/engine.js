@@ -1,0 +1,105 @@
+// The effect's WebAssembly module behind a small object: started from the data set's bytes, then one frame per
+// waveform block, the picture and palette read straight out of the module's memory. Used by the page and by the
+// Node tests alike, so it takes bytes and never fetches.
+
+export const FRAME_WIDTH = 320;
+export const FRAME_HEIGHT = 200;
+export const BLOCK_SAMPLES = 576;
+const PALETTE_FILE_BYTES = 768;
+const FADE_TABLE_BYTES = 65536;
+
+// The plug-in's defaults of the settings the page changes (EffectSettings).
+export const DEFAULT_SETTINGS = Object.freeze({
+  radioIndex: 2,
+  waveAmplitude: 133,
+  waveShiftPower: 7,
+  waveAttenuationRate: 5,
+  paletteAnimationSpeed: 0,
+});
+
+export class Engine {
+  // `palettes`: the palette files' bytes (768 each) in the plug-in's order; `fade`: the 65536-byte fade table.
+  static async create(wasmBytes, palettes, fade) {
+    const { instance } = await WebAssembly.instantiate(wasmBytes, {});
+    instance.exports._initialize();  // the module's static constructors
+    return new Engine(instance.exports, palettes, fade);
+  }
+
+  constructor(exports, palettes, fade) {
+    this.x = exports;
+    if (!palettes.length || palettes.some((p) => p.length !== PALETTE_FILE_BYTES))
+      throw new Error(`the palettes must be ${PALETTE_FILE_BYTES}-byte files, at least one`);
+    if (fade.length !== FADE_TABLE_BYTES) throw new Error(`the fade table must be ${FADE_TABLE_BYTES} bytes`);
+    const paletteBytes = palettes.length * PALETTE_FILE_BYTES;
+    const input = this.x.tv_alloc(paletteBytes + FADE_TABLE_BYTES);
+    if (!input) throw new Error('out of memory for the data set');
+    const heap = new Uint8Array(this.x.memory.buffer);
+    palettes.forEach((p, i) => heap.set(p, input + i * PALETTE_FILE_BYTES));
+    heap.set(fade, input + paletteBytes);
+    const status = this.x.tv_start(input, palettes.length, input + paletteBytes, FADE_TABLE_BYTES);
+    this.x.tv_free(input);
+    if (status !== 0) throw new Error(status === 1 ? 'the data set is not usable' : 'out of memory for the tables');
+    this.paletteCount = palettes.length;
+    // Scratch for one block's float samples, allocated once: a frame allocates nothing.
+    this.samplesLeft = this.x.tv_alloc(BLOCK_SAMPLES * 4);
+    this.samplesRight = this.x.tv_alloc(BLOCK_SAMPLES * 4);
+    this.views = null;
+  }
+
+  // Views into the module's memory, made again only when the memory has grown (which detaches the old ones).
+  memoryViews() {
+    const buffer = this.x.memory.buffer;
+    if (!this.views || this.views.buffer !== buffer) {
+      this.views = {
+        buffer,
+        pixels: new Uint8Array(buffer, this.x.tv_pixels(), FRAME_WIDTH * FRAME_HEIGHT),
+        palette: new Uint8Array(buffer, this.x.tv_palette(), 768),
+        block: new Uint8Array(buffer, this.x.tv_block(), 2 * BLOCK_SAMPLES),
+        left: new Float32Array(buffer, this.samplesLeft, BLOCK_SAMPLES),
+        right: new Float32Array(buffer, this.samplesRight, BLOCK_SAMPLES),
+      };
+    }
+    return this.views;
+  }
+
+  settings(s) {
+    this.x.tv_settings(s.radioIndex, s.waveAmplitude, s.waveShiftPower, s.waveAttenuationRate,
+      s.paletteAnimationSpeed);
+  }
+
+  // The next frame's block as the host writes it: 576 signed 8-bit samples of channel 0, then of channel 1.
+  setBlock(bytes) {
+    this.memoryViews().block.set(bytes);
+  }
+
+  // The next frame's block from float samples (full scale -1 .. 1), converted by the command line's own code.
+  // `fill(left, right)` writes the 576 samples of each channel into the two arrays it is given.
+  blockFromSamples(fill) {
+    const v = this.memoryViews();
+    fill(v.left, v.right);
+    this.x.tv_block_from_samples(this.samplesLeft, this.samplesRight, BLOCK_SAMPLES);
+  }
+
+  // Runs one frame; the picture (64000 indices) and palette (768 bytes) are then in pixels() and palette().
+  frame() {
+    if (this.x.tv_frame() !== 0) throw new Error('the effect is not running');
+  }
+
+  pixels() {
+    return this.memoryViews().pixels;
+  }
+
+  palette() {
+    return this.memoryViews().palette;
+  }
+
+  stepPalette(palettes) {
+    this.x.tv_step_palette(palettes);
+  }
+
+  // The palette on screen (0 .. count - 1): while the animation blends, the one nearer in the blend.
+  paletteIndex() {
+    const at = Math.round(this.x.tv_palette_position());
+    return ((at % this.paletteCount) + this.paletteCount) % this.paletteCount;
+  }
+}

@@ -1,0 +1,56 @@
+// The effect steps at 50 frames a second of audio time, whatever the display's refresh: frame n of a timeline that
+// starts at context frame `origin` shows the 576 samples of each channel from origin + floor(n * rate / 50), and
+// runs once the audio clock has reached that sample.
+import { BLOCK_SAMPLES } from './engine.js';
+
+export const FRAMES_PER_SECOND = 50;
+// Frames missed in a short stall (a busy machine) are run, so the ripples stay those of the sound (a second of
+// frames is a few milliseconds of work); after a longer one (a hidden tab) a new grid starts at the present.
+const MAX_CATCH_UP = 50;
+
+export function frameStartSample(frame, rate) {
+  return Math.floor((frame * rate) / FRAMES_PER_SECOND);
+}
+
+export class FrameStepper {
+  constructor(engine, history) {
+    this.engine = engine;
+    this.history = history;
+    this.origin = 0;
+    this.rate = history.rate;
+    this.next = 0;
+    this.skipped = 0;  // frames passed over after stalls, since the page opened
+    this.fill = (left, right) => this.history.copy(this.blockFirst, left, right);
+    this.blockFirst = 0;
+  }
+
+  start(origin) {
+    this.origin = origin;
+    this.next = 0;
+  }
+
+  // Runs every frame due by context frame `heard` whose samples have arrived; returns how many ran.
+  advance(heard) {
+    const due = Math.floor(((heard - this.origin) * FRAMES_PER_SECOND) / this.rate);
+    if (due < this.next) return 0;
+    if (due - this.next >= MAX_CATCH_UP) {
+      this.skipped += due - this.next;
+      this.next = due;
+    }
+    let ran = 0;
+    while (this.next <= due && this.runFrame(this.next)) {
+      ++this.next;
+      ++ran;
+    }
+    return ran;
+  }
+
+  // One frame, when its samples are all there.
+  runFrame(frame) {
+    this.blockFirst = this.origin + frameStartSample(frame, this.rate);
+    if (!this.history.holds(this.blockFirst, BLOCK_SAMPLES)) return false;
+    this.engine.blockFromSamples(this.fill);
+    this.engine.frame();
+    return true;
+  }
+}
