@@ -119,8 +119,8 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
                     ->group(kInOut);
   auto* output = renderCommand
                      ->add_option("-o,--output", render.outputPath,
-                                  "Where the picture goes: a .mp4, .mkv or .webm video, a .gif, a folder for PNG "
-                                  "frames (ending in /), or - for a video on standard output")
+                                  "Where the picture goes: a .mp4, .mkv, .mov or .webm video, a .gif, a .png still, "
+                                  "a folder for PNG frames (ending in /), or - for a video on standard output")
                      ->option_text("OUT")
                      ->group(kInOut);
   auto* replace =
