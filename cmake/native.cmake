@@ -41,6 +41,7 @@ if(TAVELMIR_CLI_ONLY)
   endif()
   add_subdirectory(data)
   add_subdirectory(cli)
+  add_subdirectory(packaging/linux)
   return()
 endif()
 find_package(GTest REQUIRED)
@@ -76,6 +77,11 @@ endif()
 
 if(NOT TAVELMIR_SANITIZE)
   add_subdirectory(tests/soak)
+endif()
+
+# The Debian package of the command line; not of a sanitized build.
+if(NOT TAVELMIR_SANITIZE)
+  add_subdirectory(packaging/linux)
 endif()
 
 foreach(sub cli data tests/regression)

@@ -8,6 +8,7 @@ CLI_PACKAGES=(
   libsndfile1-dev libcli11-dev libgtest-dev ffmpeg
   libavformat-dev libavcodec-dev libavutil-dev
   libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
+  dpkg-dev file lintian bash-completion zsh fish
 )
 
 PACKAGES=(
@@ -20,6 +21,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
+  dpkg-dev file lintian bash-completion zsh fish
   # The web page: clang's wasm32-wasi target with its C and C++ libraries, emscripten for its SSE2-on-SIMD headers,
   # and Chromium for the page's tests.
   lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 emscripten chromium

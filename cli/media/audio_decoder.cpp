@@ -101,6 +101,8 @@ bool OpenWithSndfile(AudioDecoder& d, std::string& error) {
   d.rate = info.samplerate;
   d.channels = info.channels;
   d.claimedLength = info.frames >= 0 && info.frames <= kLongestClaimedLength ? info.frames : -1;
+  if (const char* title = sf_get_string(file, SF_STR_TITLE)) d.title = title;
+  if (const char* artist = sf_get_string(file, SF_STR_ARTIST)) d.artist = artist;
   d.backend->sndfile = file;
   d.backend->sndfileFormat = info.format & SF_FORMAT_TYPEMASK;
   return true;
@@ -304,6 +306,13 @@ bool OpenWithFfmpeg(AudioDecoder& d, bool seekable, std::string& error) {
     error = AvError(r);
     return false;
   }
+  // Tags sit in the container (MP3, MP4, Matroska) or in the audio stream (Ogg, Opus).
+  for (const AVDictionary* tags : {b.format->metadata, stream->metadata}) {
+    const AVDictionaryEntry* title = av_dict_get(tags, "title", nullptr, 0);
+    const AVDictionaryEntry* artist = av_dict_get(tags, "artist", nullptr, 0);
+    if (title && d.title.empty()) d.title = title->value;
+    if (artist && d.artist.empty()) d.artist = artist->value;
+  }
   if (stream->duration > 0 && stream->time_base.num > 0 && stream->time_base.den > 0 &&
       stream->codecpar->sample_rate > 0) {
     // av_rescale_q saturates instead of overflowing; a claim beyond any real length counts as none.
@@ -501,5 +510,7 @@ void CloseAudioDecoder(AudioDecoder& d) {
   d.backend = nullptr;
   d.rate = d.channels = 0;
   d.claimedLength = -1;
+  d.title.clear();
+  d.artist.clear();
   d.warnings.clear();
 }

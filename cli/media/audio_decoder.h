@@ -20,6 +20,7 @@ struct AudioDecoder {
   int rate = 0;                       // samples per second
   int channels = 0;                   // interleaved in every read
   std::int64_t claimedLength = -1;    // samples per channel the header announces, -1 unknown; never relied on
+  std::string title, artist;          // from the file's tags; empty where it has none
   std::vector<std::string> warnings;  // damage skipped, readers changed: for the user, in words
   AudioDecoderBackend* backend = nullptr;
 };

@@ -17,7 +17,11 @@ void FillDevice(void* user, Uint8* stream, int bytes) {
     const std::int64_t available = static_cast<std::int64_t>(p.queue.size() / 2 - p.queueHead);
     copied = std::min(count, available);
     std::memcpy(out, p.queue.data() + 2 * p.queueHead, static_cast<std::size_t>(copied) * 4);
+    for (AudioPlayback::Mark& m : p.marks)
+      if (m.stream < 0 && m.queued >= p.playedTotal && m.queued < p.playedTotal + copied)
+        m.stream = p.handedOut + (m.queued - p.playedTotal);
     p.queueHead += static_cast<std::size_t>(copied);
+    p.playedTotal += copied;
     // Underrun or the end of the playlist: the device goes on with silence, and so does the picture.
     std::memset(out + 2 * copied, 0, static_cast<std::size_t>(count - copied) * 4);
     if (copied > 0) p.lastSoundEnd = p.handedOut + copied;
@@ -48,6 +52,8 @@ bool OpenAudioPlayback(AudioPlayback& p, int rate, SampleHistory& history, std::
     std::lock_guard lock(p.mutex);
     p.queue.clear();
     p.queueHead = 0;
+    p.queuedTotal = p.playedTotal = 0;
+    p.marks.clear();
   }
   p.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (p.device == 0) {
@@ -57,7 +63,7 @@ bool OpenAudioPlayback(AudioPlayback& p, int rate, SampleHistory& history, std::
   p.latencySamples = have.samples;
   history.Reset(rate, 2.0);
   p.queue.reserve(static_cast<std::size_t>(rate) * 4);
-  SDL_PauseAudioDevice(p.device, 0);
+  SDL_PauseAudioDevice(p.device, p.paused ? 1 : 0);
   return true;
 }
 
@@ -79,9 +85,40 @@ void QueueSamples(AudioPlayback& p, const std::int16_t* stereo, std::int64_t cou
     p.queueHead = 0;
   }
   p.queue.insert(p.queue.end(), stereo, stereo + 2 * count);
+  p.queuedTotal += count;
 }
 
 std::int64_t PlayedSoundEnd(AudioPlayback& p) {
   std::lock_guard lock(p.mutex);
   return p.lastSoundEnd;
+}
+
+void PauseAudioPlayback(AudioPlayback& p, bool paused) {
+  p.paused = paused;
+  if (p.device != 0) SDL_PauseAudioDevice(p.device, paused ? 1 : 0);
+}
+
+void DropQueuedSamples(AudioPlayback& p) {
+  std::lock_guard lock(p.mutex);
+  p.queue.resize(2 * p.queueHead);
+  p.queuedTotal = p.playedTotal;
+  std::erase_if(p.marks, [&](const AudioPlayback::Mark& m) { return m.stream < 0; });
+}
+
+std::int64_t MarkNextQueued(AudioPlayback& p) {
+  std::lock_guard lock(p.mutex);
+  // Only the marks still to come and the latest one reached are ever asked for.
+  std::int64_t latestReached = -1;
+  for (const AudioPlayback::Mark& m : p.marks)
+    if (m.stream >= 0) latestReached = std::max(latestReached, m.queued);
+  std::erase_if(p.marks, [&](const AudioPlayback::Mark& m) { return m.stream >= 0 && m.queued < latestReached; });
+  p.marks.push_back({p.queuedTotal, -1});
+  return p.queuedTotal;
+}
+
+std::int64_t StreamPositionOf(AudioPlayback& p, std::int64_t queued) {
+  std::lock_guard lock(p.mutex);
+  for (const AudioPlayback::Mark& m : p.marks)
+    if (m.queued == queued) return m.stream;
+  return -1;
 }

@@ -52,6 +52,12 @@ bool MakeTemporary(FrameSink& sink, std::string& error) {
       error = "cannot write '" + sink.path + "': " + std::strerror(errno);
       return false;
     }
+    // mkdtemp makes the folder private; the finished one has the mode of the empty folder it replaces, or that of
+    // a new folder.
+    struct stat existing {};
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(name.c_str(), ::stat(sink.path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0777 & ~mask);
   } else {
     const int fd = ::mkstemp(name.data());
     if (fd < 0) {

@@ -1,6 +1,9 @@
 // `tavelmir live`: the sound the desktop plays, captured from the sound server, shown as it arrives.
 #include <SDL2/SDL.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "player_options.h"
 #include "player_loop.h"
 #include "pulse_capture.h"
@@ -10,14 +13,23 @@ namespace {
 // Without fresh sound for this long (the server is gone) the effect runs on silence instead of repeating the
 // last block.
 constexpr auto kStaleSound = std::chrono::milliseconds(250);
+// After this long without sound the screen says what the player is waiting for.
+constexpr auto kSilenceHint = std::chrono::seconds(2);
+// Samples this close to zero (of 127) are silence: the hiss of an idle input is not music.
+constexpr int kSilenceLevel = 2;
 
 class LiveFeed : public FrameFeed {
  public:
   ~LiveFeed() override { StopPulseCapture(capture_); }
 
   bool Open(const std::string& source, std::string& error) {
+    waiting_ = "waiting for sound from " +
+               (source == kDefaultMonitor ? std::string("the desktop (the monitor of the default output)") : source);
+    lastSound_ = std::chrono::steady_clock::now();
     return StartPulseCapture(capture_, source, history_, error);
   }
+
+  const char* Status(SteadyTime now) override { return now - lastSound_ > kSilenceHint ? waiting_.c_str() : ""; }
 
   bool Prepare(CommandStreams& streams) override {
     for (const std::string& message : TakeCaptureMessages(capture_)) streams.err << "tavelmir: " << message << '\n';
@@ -35,11 +47,18 @@ class LiveFeed : public FrameFeed {
     placement.blockStart = end - kSamplesPerChannel;
     if (!placement.clock.valid || now - placement.clock.time > kStaleSound) placement.blockStart = end;
     history_.Block(placement.blockStart, block);
+    for (int i = 0; i < kWaveformBlockBytes; ++i)
+      if (std::abs(static_cast<int>(static_cast<signed char>(block[i]))) > kSilenceLevel) {
+        lastSound_ = now;
+        break;
+      }
   }
 
  private:
   PulseCapture capture_;
   SampleHistory history_;
+  std::string waiting_;
+  SteadyTime lastSound_{};
 };
 
 }  // namespace

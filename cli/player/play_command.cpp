@@ -1,8 +1,11 @@
-// `tavelmir play`: a playlist through the audio output, the picture following the device's clock.
+// `tavelmir play`: a playlist through the audio output, the picture following the device's clock, with pause,
+// songs and seeking on the keys.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "audio_decoder.h"
@@ -19,17 +22,36 @@ constexpr int kPlaybackRate = 44100;
 constexpr std::int64_t kQueueAhead = kPlaybackRate / 4;
 constexpr std::int64_t kDecodeChunk = 4096;
 
+// A song of the playlist as the screen names it.
+struct Song {
+  std::string name;     // "Title - Artist", the title alone, or the file's name
+  double length = -1;   // seconds; -1 unknown
+};
+
+// From `segment` on, the queued sound is song `song` from sample `songSample` (at the playback rate): a song's
+// start, or where a seek landed.
+struct Segment {
+  std::int64_t queued;  // queue position of its first sample
+  int song;
+  std::int64_t songSample;
+};
+
 class PlayFeed : public FrameFeed {
  public:
-  PlayFeed(const PlayerOptions& o, double offsetMs) : o_(o), offsetMs_(offsetMs) {}
-  ~PlayFeed() override {
-    CloseAudioPlayback(playback_);
-    CloseAudioDecoder(decoder_);
-    if (convert_) SDL_FreeAudioStream(convert_);
+  PlayFeed(const PlayerOptions& o, double offsetMs) : o_(o), offsetMs_(offsetMs), songs_(o.audioPaths.size()) {
+    for (std::size_t i = 0; i < songs_.size(); ++i)
+      songs_[i].name = std::filesystem::path(o.audioPaths[i]).filename().string();
   }
+  ~PlayFeed() override { CloseSong(); CloseAudioPlayback(playback_); }
 
-  bool Open(std::string& error) {
+  bool Open(CommandStreams& streams, std::string& error) {
+    // The sound server shows the stream under the first song's name (SDL names a stream only as it opens it).
+    if (OpenNext(streams, 0))
+      SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, songs_[static_cast<std::size_t>(current_)].name.c_str());
+    else
+      playlistDone_ = true;
     if (!OpenAudioPlayback(playback_, kPlaybackRate, history_, error)) return false;
+    MarkWhereDecodingIs();
     offsetSamples_ = OffsetSamples(offsetMs_, kPlaybackRate);
     return true;
   }
@@ -49,6 +71,8 @@ class PlayFeed : public FrameFeed {
     placement.clock = history_.clock();
     placement.rate = kPlaybackRate;
     placement.latencyUs = static_cast<std::int64_t>(playback_.latencySamples) * 1000000 / kPlaybackRate;
+    int song = -1;
+    placement.songSample = SongPositionAt(placement.blockStart, song);
     history_.Block(placement.blockStart, block);
   }
 
@@ -62,20 +86,110 @@ class PlayFeed : public FrameFeed {
     nextAttempt_ = std::chrono::steady_clock::now();
   }
 
+  std::string Transport(PlayerAction action, SteadyTime now, CommandStreams& streams) override {
+    if (action == PlayerAction::TogglePause) {
+      PauseAudioPlayback(playback_, !playback_.paused);
+      return playback_.paused ? "paused" : "playing on";
+    }
+    // The song and place heard now, which the keys move from.
+    int song = -1;
+    const std::int64_t at = SongPositionAt(history_.PositionAt(now), song);
+    if (song < 0) return "nothing plays yet";
+    const double seconds = static_cast<double>(at) / kPlaybackRate;
+    switch (action) {
+      case PlayerAction::NextSong:
+        if (static_cast<std::size_t>(song) + 1 >= songs_.size()) {
+          // Past the last song the playlist is over.
+          DropQueuedSamples(playback_);
+          CloseSong();
+          playlistDone_ = true;
+          return "that was the last song";
+        }
+        return PlayFrom(song + 1, 0, streams);
+      case PlayerAction::PreviousSong:
+        // As players do: a few seconds in, back to the start of this song; at its start, the song before.
+        return PlayFrom(seconds > kRestartSeconds || song == 0 ? song : song - 1, 0, streams);
+      case PlayerAction::SeekToStart:
+        return PlayFrom(song, 0, streams);
+      case PlayerAction::SeekForward:
+        return PlayFrom(song, seconds + kSeekSeconds, streams);
+      case PlayerAction::SeekBackward:
+        return PlayFrom(song, std::max(0.0, seconds - kSeekSeconds), streams);
+      default:
+        return {};
+    }
+  }
+
+  bool Paused() const override { return playback_.paused; }
+
+  NowPlaying Playing(SteadyTime now) override {
+    NowPlaying playing;
+    int song = -1;
+    const std::int64_t at = SongPositionAt(history_.PositionAt(now), song);
+    if (song < 0) return playing;
+    playing.song = song;
+    playing.songs = static_cast<int>(songs_.size());
+    playing.name = songs_[static_cast<std::size_t>(song)].name.c_str();
+    playing.position = static_cast<double>(at) / kPlaybackRate;
+    playing.length = songs_[static_cast<std::size_t>(song)].length;
+    return playing;
+  }
+
+  const char* HelpLines() const override { return kPlayHelpLines; }
+
  private:
+  // Where stream position `position` lies in its song (samples at the playback rate), and which song; -1 and
+  // song -1 before the first song is heard.
+  std::int64_t SongPositionAt(std::int64_t position, int& song) {
+    for (auto s = segments_.rbegin(); s != segments_.rend(); ++s) {
+      const std::int64_t stream = StreamPositionOf(playback_, s->queued);
+      if (stream >= 0 && stream <= position) {
+        song = s->song;
+        return s->songSample + (position - stream);
+      }
+    }
+    song = -1;
+    return -1;
+  }
+
+  // Plays song `song` from `seconds` on: what is queued goes, the file is read up to there (a song that ends
+  // before it moves on to the next).
+  std::string PlayFrom(int song, double seconds, CommandStreams& streams) {
+    DropQueuedSamples(playback_);
+    CloseSong();
+    playlistDone_ = false;
+    next_ = static_cast<std::size_t>(song);
+    if (!OpenNext(streams, seconds)) {
+      playlistDone_ = true;
+      return "cannot play " + songs_[static_cast<std::size_t>(song)].name;
+    }
+    char text[64];
+    const long long whole = static_cast<long long>(seconds);
+    std::snprintf(text, sizeof text, " at %lld:%02lld", whole / 60, whole % 60);
+    return std::to_string(current_ + 1) + "/" + std::to_string(songs_.size()) + ": " +
+           songs_[static_cast<std::size_t>(current_)].name + text;
+  }
+
   void Reopen(CommandStreams& streams) {
     const SteadyTime now = std::chrono::steady_clock::now();
     if (now < nextAttempt_) return;
     nextAttempt_ = now + std::chrono::seconds(1);
     std::string error;
-    if (OpenAudioPlayback(playback_, kPlaybackRate, history_, error))
-      streams.err << "tavelmir: the audio output is back\n";
+    if (!OpenAudioPlayback(playback_, kPlaybackRate, history_, error)) return;
+    streams.err << "tavelmir: the audio output is back\n";
+    MarkWhereDecodingIs();
+  }
+
+  // A new device counts from zero: the sound queued from now on continues the song where decoding is.
+  void MarkWhereDecodingIs() {
+    segments_.clear();
+    if (decoder_.backend) segments_.push_back({MarkNextQueued(playback_), current_, songQueued_});
   }
 
   // Queues the next chunk of the playlist, opening the next file when one ends; a file that fails to decode
   // halfway is reported and left, and the playlist goes on.
   void Decode(CommandStreams& streams) {
-    if (!decoder_.backend && !OpenNext(streams)) {
+    if (!decoder_.backend && !OpenNext(streams, 0)) {
       playlistDone_ = true;
       return;
     }
@@ -85,12 +199,10 @@ class PlayFeed : public FrameFeed {
     decoder_.warnings.clear();
     if (frames <= 0) {
       if (frames < 0) streams.err << "tavelmir: " << error << "; skipped the rest\n";
-      CloseAudioDecoder(decoder_);
       // The converter's last samples, then on to the next file.
       SDL_AudioStreamFlush(convert_);
       Drain();
-      SDL_FreeAudioStream(convert_);
-      convert_ = nullptr;
+      CloseSong();
       return;
     }
     // A mono file sounds on both sides; files of more channels give their first two.
@@ -113,12 +225,23 @@ class PlayFeed : public FrameFeed {
   void Drain() {
     std::int16_t out[2 * 1024];
     int bytes;
-    while ((bytes = SDL_AudioStreamGet(convert_, out, sizeof out)) > 0) QueueSamples(playback_, out, bytes / 4);
+    while ((bytes = SDL_AudioStreamGet(convert_, out, sizeof out)) > 0) {
+      QueueSamples(playback_, out, bytes / 4);
+      songQueued_ += bytes / 4;
+    }
   }
 
-  bool OpenNext(CommandStreams& streams) {
+  void CloseSong() {
+    CloseAudioDecoder(decoder_);
+    if (convert_) SDL_FreeAudioStream(convert_);
+    convert_ = nullptr;
+  }
+
+  // Opens the playlist's next file that opens, read up to `seconds` into it.
+  bool OpenNext(CommandStreams& streams, double seconds) {
     while (next_ < o_.audioPaths.size()) {
-      const std::string& path = o_.audioPaths[next_++];
+      const std::size_t index = next_++;
+      const std::string& path = o_.audioPaths[index];
       std::string error;
       if (!OpenAudioDecoder(path, decoder_, error)) {
         streams.err << "tavelmir: " << error << "; skipped\n";
@@ -131,12 +254,33 @@ class PlayFeed : public FrameFeed {
         continue;
       }
       decoded_.resize(static_cast<std::size_t>(kDecodeChunk * decoder_.channels));
-      streams.out << "playing " << next_ << "/" << o_.audioPaths.size() << ": " << path << '\n';
+      Song& song = songs_[index];
+      if (!decoder_.title.empty()) song.name = decoder_.artist.empty() ? decoder_.title
+                                                                       : decoder_.title + " - " + decoder_.artist;
+      song.length = decoder_.claimedLength > 0 ? static_cast<double>(decoder_.claimedLength) / decoder_.rate : -1;
+      current_ = static_cast<int>(index);
+      // The samples before the asked time are read and left: exact to the sample, whatever the format.
+      const auto skip = static_cast<std::int64_t>(seconds * decoder_.rate);
+      for (std::int64_t skipped = 0; skipped < skip;) {
+        const std::int64_t got = ReadAudioFrames(decoder_, decoded_.data(), std::min(kDecodeChunk, skip - skipped),
+                                                 error);
+        if (got <= 0) break;
+        skipped += got;
+      }
+      songQueued_ = static_cast<std::int64_t>(seconds * kPlaybackRate);
+      segments_.push_back({MarkNextQueued(playback_), current_, songQueued_});
+      if (segments_.size() > kKeptSegments) segments_.erase(segments_.begin());
+      if (seconds == 0)
+        streams.out << "playing " << index + 1 << "/" << o_.audioPaths.size() << ": " << path << '\n';
       ++opened_;
       return true;
     }
     return false;
   }
+
+  // Back to the start of the song rather than to the song before after this long.
+  static constexpr double kRestartSeconds = 3;
+  static constexpr std::size_t kKeptSegments = 8;
 
   const PlayerOptions& o_;
   const double offsetMs_;
@@ -146,7 +290,11 @@ class PlayFeed : public FrameFeed {
   AudioDecoder decoder_;
   std::vector<double> decoded_;
   std::vector<std::int16_t> pcm_ = std::vector<std::int16_t>(2 * kDecodeChunk);
+  std::vector<Song> songs_;
+  std::vector<Segment> segments_;
   std::size_t next_ = 0;
+  int current_ = -1;              // the song being read
+  std::int64_t songQueued_ = 0;   // its sample (playback rate) that the next queued sample is
   bool playlistDone_ = false;
   int opened_ = 0;
   std::int64_t offsetSamples_ = 0;
@@ -167,6 +315,8 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
     streams.err << "tavelmir: " << error << "\n(see `tavelmir play --help`)\n";
     return 2;
   }
+  // The sound server lists the player under this name (SDL tells it when its audio starts).
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "tavelmir");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) {
     streams.err << "tavelmir: cannot start SDL: " << SDL_GetError() << '\n';
     return 1;
@@ -174,7 +324,7 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
   int status = 1;
   {
     PlayFeed feed(o, offsetMs);
-    if (feed.Open(error)) {
+    if (feed.Open(streams, error)) {
       status = RunPlayerLoop(o, feed, streams);
       if (status == 0 && feed.PlayedNothing()) {
         streams.err << "tavelmir: none of the files could be played\n";

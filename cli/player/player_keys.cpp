@@ -5,8 +5,15 @@
 
 #include <algorithm>
 
-const char kPlayerHelpLine[] =
+const char kLiveHelpLines[] =
     "Esc/Q quit  F full screen  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude  H help";
+const char kPlayHelpLines[] =
+    "Space pause  N/P next/previous song  Shift+Left/Right seek 10 s  Home start of the song\n"
+    "Esc/Q quit  F full screen  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude  H help";
+
+bool IsTransportAction(PlayerAction action) {
+  return action >= PlayerAction::TogglePause && action <= PlayerAction::SeekToStart;
+}
 
 namespace {
 // One press of Up or Down moves the amplitude by a sixteenth of its range.
@@ -28,9 +35,19 @@ KeyAction ActionForKey(SDL_Keycode key, std::uint16_t modifiers) {
     case SDLK_F1:
       return {PlayerAction::ToggleHelp};
     case SDLK_RIGHT:
-      return {PlayerAction::NextPalette};
+      return {(modifiers & KMOD_SHIFT) ? PlayerAction::SeekForward : PlayerAction::NextPalette};
     case SDLK_LEFT:
-      return {PlayerAction::PreviousPalette};
+      return {(modifiers & KMOD_SHIFT) ? PlayerAction::SeekBackward : PlayerAction::PreviousPalette};
+    case SDLK_SPACE:
+      return {PlayerAction::TogglePause};
+    case SDLK_n:
+    case SDLK_PAGEDOWN:
+      return {PlayerAction::NextSong};
+    case SDLK_p:
+    case SDLK_PAGEUP:
+      return {PlayerAction::PreviousSong};
+    case SDLK_HOME:
+      return {PlayerAction::SeekToStart};
     case SDLK_c:
       return {PlayerAction::TogglePaletteCycling};
     case SDLK_UP:

@@ -18,6 +18,13 @@ enum class PlayerAction {
   WavePreset,  // KeyAction::preset holds the RadioIndex
   AmplitudeUp,
   AmplitudeDown,
+  // The transport of `play`.
+  TogglePause,
+  NextSong,
+  PreviousSong,
+  SeekForward,
+  SeekBackward,
+  SeekToStart,
 };
 
 struct KeyAction {
@@ -25,8 +32,14 @@ struct KeyAction {
   int preset = 0;
 };
 
-// The one-line help shown on H or F1.
-extern const char kPlayerHelpLine[];
+// The help shown on H or F1: the keys of `live`, and those of `play` with its transport.
+extern const char kLiveHelpLines[];
+extern const char kPlayHelpLines[];
+// How far Shift+Left/Right move in the song.
+constexpr int kSeekSeconds = 10;
+
+// A transport key of `play` (pause, songs, seeking).
+bool IsTransportAction(PlayerAction action);
 
 KeyAction ActionForKey(SDL_Keycode key, std::uint16_t modifiers);
 

@@ -14,6 +14,7 @@
 #include "look_options.h"
 #include "player_keys.h"
 #include "player_window.h"
+#include "palette_catalog.h"
 #include "settings_commands.h"
 
 namespace {
@@ -39,9 +40,18 @@ bool ParseScriptedKeys(const std::string& text, std::vector<ScriptedKey>& keys, 
     const std::size_t colon = word.find(':');
     std::string name = colon == std::string::npos ? "" : word.substr(colon + 1);
     std::uint16_t modifiers = 0;
-    if (name.rfind("Alt+", 0) == 0) {
-      modifiers = KMOD_LALT;
-      name = name.substr(4);
+    for (bool more = true; more;) {
+      more = false;
+      if (name.rfind("Alt+", 0) == 0) {
+        modifiers |= KMOD_LALT;
+        name = name.substr(4);
+        more = true;
+      }
+      if (name.rfind("Shift+", 0) == 0) {
+        modifiers |= KMOD_LSHIFT;
+        name = name.substr(6);
+        more = true;
+      }
     }
     const SDL_Keycode key = name.empty() ? SDLK_UNKNOWN : SDL_GetKeyFromName(name.c_str());
     char* end = nullptr;
@@ -65,10 +75,42 @@ void PushKey(const ScriptedKey& k) {
   SDL_PushEvent(&event);
 }
 
-// Which palette the animation is in, for the note after a palette key.
-std::string PaletteNote(const EffectSession& session) {
-  return "palette " + std::to_string(CurrentPalette(session)) + " of " +
-         std::to_string(std::max(session.engine.PaletteCount(), 1));
+// "Right", "Shift+Right": the key as --keys writes it.
+std::string KeyName(const SDL_Keysym& key) {
+  std::string name = SDL_GetKeyName(key.sym);
+  if (key.mod & KMOD_SHIFT) name = "Shift+" + name;
+  if (key.mod & KMOD_ALT) name = "Alt+" + name;
+  return name;
+}
+
+// Which palette the animation is in, by number and name, for the note after a palette key.
+std::string PaletteNote(const EffectSession& session, const std::vector<NamedPalette>& palettes) {
+  const int count = std::max(session.engine.PaletteCount(), 1);
+  const int current = CurrentPalette(session);
+  std::string note = "palette " + std::to_string(current) + " of " + std::to_string(count);
+  if (static_cast<std::size_t>(count) == palettes.size()) note += ": " + palettes[static_cast<std::size_t>(current - 1)].name;
+  return note;
+}
+
+// "1:05" for 65.3 seconds; "?" when unknown.
+void FormatClock(double seconds, char (&out)[32]) {
+  if (seconds < 0) {
+    std::snprintf(out, sizeof out, "?");
+    return;
+  }
+  const long long whole = static_cast<long long>(seconds);
+  std::snprintf(out, sizeof out, "%lld:%02lld", whole / 60, whole % 60);
+}
+
+// The help: the song heard now, where it is and how long it is, above the keys.
+const char* HelpWithSong(const NowPlaying& playing, const char* keys, char (&out)[512]) {
+  if (playing.song < 0) return keys;
+  char position[32], length[32];
+  FormatClock(playing.position, position);
+  FormatClock(playing.length, length);
+  std::snprintf(out, sizeof out, "%d/%d  %s  %s / %s\n%s", playing.song + 1, playing.songs, playing.name, position,
+                length, keys);
+  return out;
 }
 
 double CpuSeconds() {
@@ -107,19 +149,29 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
   }
   Look resolved;
   EffectSession session;
-  if (!ResolveLook(o.look, resolved, error) || !StartEffect(resolved, session, error)) {
+  std::vector<NamedPalette> palettes;
+  int paletteIndex = 0;
+  const bool lookOk = ResolveLook(o.look, resolved, error) &&
+                      ListNamedPalettes(resolved.palettesDir, palettes, error) &&
+                      (o.look.palette.empty() ||
+                       (paletteIndex = FindPaletteIndex(palettes, o.look.palette, resolved.palettesDir, error)) >= 0);
+  if (!lookOk || !StartEffect(resolved, session, error)) {
     ClosePlayerWindow(window);
     ClosePlayerTrace(trace);
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
   for (const std::string& w : resolved.warnings) streams.err << "tavelmir: warning: " << w << '\n';
+  session.engine.SkipPalettes(paletteIndex);
 
   LiveLook look{resolved.settings, session.engine.PaletteCount(), 0};
   std::vector<unsigned char> block(kWaveformBlockBytes);
   std::vector<std::uint8_t> indices(kScreenPixels), palette(kPaletteBytes);
   std::string note;
   SteadyTime noteUntil{};
+  char helpText[512];
+  int titledSong = -1;
+  const char* shownStatus = "";
   bool help = false, running = true;
   int status = 0;
   std::size_t nextScripted = 0;
@@ -152,15 +204,22 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
           help = !help;
           break;
         default: {
+          if (IsTransportAction(action.action)) {
+            note = feed.Transport(action.action, std::chrono::steady_clock::now(), streams);
+            if (note.empty()) break;
+            noteUntil = std::chrono::steady_clock::now() + kNoteTime;
+            TraceNote(trace, frame, "key " + KeyName(event.key.keysym) + ": " + note);
+            break;
+          }
           int paletteStep = 0;
           note = ApplyLookAction(action, look, paletteStep);
           if (paletteStep != 0) {
             session.engine.SkipPalettes(paletteStep);
-            note = PaletteNote(session);
+            note = PaletteNote(session, palettes);
           }
           session.engine.ApplySettings(look.settings);
           noteUntil = std::chrono::steady_clock::now() + kNoteTime;
-          TraceNote(trace, frame, "key " + std::string(SDL_GetKeyName(event.key.keysym.sym)) + ": " + note);
+          TraceNote(trace, frame, "key " + KeyName(event.key.keysym) + ": " + note);
           break;
         }
       }
@@ -169,18 +228,42 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     if (!feed.Prepare(streams)) break;
 
     const SteadyTime start = std::chrono::steady_clock::now();
+    const NowPlaying playing = feed.Playing(start);
+    if (playing.song >= 0 && playing.song != titledSong) {
+      titledSong = playing.song;
+      SDL_SetWindowTitle(window.window, (std::string(playing.name) + " - Ombrelo Tunnel").c_str());
+      TraceNote(trace, frame,
+                "song " + std::to_string(playing.song + 1) + "/" + std::to_string(playing.songs) + ": " + playing.name);
+    }
+    // Paused, the last frame stays on screen (with the help or a note over it) and nothing is drawn anew.
+    const bool paused = feed.Paused();
     FramePlacement placement;
-    feed.Fill(start, block.data(), placement);
-    DrawEffectFrame(session, block.data(), indices.data(), palette.data());
+    if (!paused) {
+      feed.Fill(start, block.data(), placement);
+      DrawEffectFrame(session, block.data(), indices.data(), palette.data());
+    }
     const SteadyTime rendered = std::chrono::steady_clock::now();
-    const bool showNote = !note.empty() && start < noteUntil;
-    PresentFrame(window, session.engine, indices.data(), palette.data(), help ? kPlayerHelpLine : showNote ? note.c_str() : "");
+    const char* statusLine = feed.Status(start);
+    if (statusLine != shownStatus) {
+      TraceNote(trace, frame, std::string("status: ") + (statusLine[0] ? statusLine : "(none)"));
+      shownStatus = statusLine;
+    }
+    const char* overlay = statusLine;
+    if (help)
+      overlay = HelpWithSong(playing, feed.HelpLines(), helpText);
+    else if (!note.empty() && start < noteUntil)
+      overlay = note.c_str();
+    else if (paused)
+      overlay = "paused: Space plays on";
+    PresentFrame(window, session.engine, indices.data(), palette.data(), overlay);
     const SteadyTime shown = std::chrono::steady_clock::now();
     const double renderUs = std::chrono::duration<double, std::micro>(rendered - start).count();
     const double presentUs = std::chrono::duration<double, std::micro>(shown - rendered).count();
-    renderTotalUs += renderUs;
-    presentTotalUs += presentUs;
-    TraceFrame(trace, frame, shown, placement, block.data(), renderUs, presentUs);
+    if (!paused) {
+      renderTotalUs += renderUs;
+      presentTotalUs += presentUs;
+      TraceFrame(trace, frame, shown, placement, block.data(), renderUs, presentUs);
+    }
     if (trace.file) {
       int count = 0;
       clockPointsTraced = feed.Sound().ClockPointsSince(clockPointsTraced, clockPoints, count);

@@ -4,6 +4,16 @@
 
 #include "player_options.h"
 #include "frame_trace.h"
+#include "player_keys.h"
+
+// What `play` is playing, for the window's title and the help.
+struct NowPlaying {
+  int song = -1;          // position in the playlist; -1 = none yet
+  int songs = 0;          // length of the playlist
+  const char* name = "";  // "Title - Artist" from the tags, else the file's name
+  double position = 0;    // seconds into the song, as heard now
+  double length = -1;     // seconds; -1 when the file does not say
+};
 
 // The sound side of the player, asked by the loop on its own thread.
 struct FrameFeed {
@@ -16,6 +26,19 @@ struct FrameFeed {
   virtual const SampleHistory& Sound() const = 0;
   // Audio device added or removed.
   virtual void OnDeviceEvent(const SDL_AudioDeviceEvent& /*event*/, CommandStreams& /*streams*/) {}
+  // The transport keys (pause, songs, seeking); returns what was done, for the screen, or "" when the feed has no
+  // transport (live).
+  virtual std::string Transport(PlayerAction /*action*/, SteadyTime /*now*/, CommandStreams& /*streams*/) {
+    return {};
+  }
+  // Paused: no frames are drawn and the sound's clock stands still.
+  virtual bool Paused() const { return false; }
+  virtual NowPlaying Playing(SteadyTime /*now*/) { return {}; }
+  // A line for the screen while neither a key's note nor the help shows (live waiting for sound); "" for none.
+  // The same text comes back as the same pointer.
+  virtual const char* Status(SteadyTime /*now*/) { return ""; }
+  // The keys, for the help on screen.
+  virtual const char* HelpLines() const { return kLiveHelpLines; }
 };
 
 // Runs until Escape, Q, the window's close, the end of the sound or a failure; SDL's video (and the feed's audio)

@@ -18,17 +18,35 @@ void DropTextRenderer(PlayerWindow& w) {
   w.textRenderer = nullptr;
 }
 
-// The help or a key's note in SDL's 8 x 8 font, on a dark band along the bottom.
+// The help, a key's note or the player's state in SDL's 8 x 8 font, on a dark band along the bottom; '\n' starts
+// a new line.
 void DrawOverlay(SDL_Renderer* renderer, int width, int height, const char* text) {
-  const int textWidth = 8 * static_cast<int>(std::strlen(text)) + 16;
+  int lines = 1, longest = 0;
+  for (const char *line = text, *end; *line; line = *end ? end + 1 : end) {
+    end = std::strchr(line, '\n');
+    if (!end) end = line + std::strlen(line);
+    longest = std::max(longest, static_cast<int>(end - line));
+    if (*end) ++lines;
+  }
+  const int textWidth = 8 * longest + 16;
   const int scale = std::clamp(width / std::max(textWidth, 1), 1, 3);
-  const SDL_Rect band{0, height - 16 * scale, width, 16 * scale};
+  const int lineHeight = 12;
+  const SDL_Rect band{0, height - (lines * lineHeight + 4) * scale, width, (lines * lineHeight + 4) * scale};
   SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
   SDL_SetRenderDrawColor(renderer, 0, 0, 0, 176);
   SDL_RenderFillRect(renderer, &band);
   SDL_RenderSetScale(renderer, static_cast<float>(scale), static_cast<float>(scale));
   SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
-  SDLTest_DrawString(renderer, 8, height / scale - 12, text);
+  char buffer[256];
+  int y = height / scale - lines * lineHeight;
+  for (const char *line = text, *end; *line; line = *end ? end + 1 : end, y += lineHeight) {
+    end = std::strchr(line, '\n');
+    if (!end) end = line + std::strlen(line);
+    const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(end - line), sizeof buffer - 1);
+    std::memcpy(buffer, line, length);
+    buffer[length] = '\0';
+    SDLTest_DrawString(renderer, 8, y, buffer);
+  }
   SDL_RenderSetScale(renderer, 1, 1);
 }
 

@@ -23,6 +23,7 @@ struct LookOptions {
   std::string pluginDir;                 // --plugin-dir; empty = the default data set and the user's settings
   std::string palettesDir;               // --palettes; empty = the data set's TavelDat
   std::vector<std::string> assignments;  // --set KEY=VALUE, applied in order over the settings file
+  std::string palette;                   // --palette NAME: the palette to start on; empty = the first
   bool videoLook = true;                 // start from the video defaults (palettes cycle) rather than the plug-in's
 };
 

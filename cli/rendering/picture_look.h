@@ -19,9 +19,11 @@ constexpr double kFourThirdsPixelAspect = 1.2;
 
 // The names --look takes, in the order above.
 extern const std::vector<std::string> kPictureLookNames;
-// What --look means when it is not given: "hd" for pictures people watch, "classic" for --dump, whose frames are
+// What --look means when it is not given: "hd" in a window; "classic" for render, whose quality points were measured
+// on it (at the default quality the hd picture falls below the SSIM they promise) and for --dump, whose frames are
 // the plug-in's own.
 constexpr const char* kDefaultPictureLook = "hd";
+constexpr const char* kRenderPictureLook = "classic";
 constexpr const char* kDumpPictureLook = "classic";
 
 // False for a name not in kPictureLookNames.

@@ -15,6 +15,7 @@
 #include "interruption.h"
 #include "look_options.h"
 #include "option_values.h"
+#include "palette_catalog.h"
 #include "output_target.h"
 #include "picture_look.h"
 #include "progress.h"
@@ -91,10 +92,18 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   if (!o.start.empty() && !ParseTime(o.start, "--start", startUs, error)) return Usage(streams, error);
   if (!o.duration.empty() && !ParseTime(o.duration, "--duration", durationUs, error)) return Usage(streams, error);
   if (durationUs == 0) return Usage(streams, "--duration must be longer than 0");
+  // --to is a time in the song, as ffmpeg's -to: the part ends there, wherever it starts.
+  if (!o.end.empty()) {
+    std::int64_t endUs = 0;
+    if (!ParseTime(o.end, "--to", endUs, error)) return Usage(streams, error);
+    if (endUs <= startUs)
+      return Usage(streams, "--to " + o.end + " is not after the start (" + (o.start.empty() ? "0" : o.start) + ")");
+    durationUs = endUs - startUs;
+  }
   if (o.keep && o.replace) return Usage(streams, "-y replaces an existing output and -n keeps it; use one");
 
   const OutputKind kind = o.dumpPath.empty() ? OutputKindForPath(o.outputPath) : OutputKind::Dump;
-  const std::string outputPath = o.dumpPath.empty() ? o.outputPath : o.dumpPath;
+  std::string outputPath = o.dumpPath.empty() ? o.outputPath : o.dumpPath;
   if (kind == OutputKind::Unsupported)
     return Usage(streams, "cannot tell what to write to '" + outputPath + "': use " + kOutputKindsText);
   if (kind == OutputKind::MatroskaStream && ::isatty(STDOUT_FILENO))
@@ -125,7 +134,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
 
   PictureLook picture = PictureLook::Classic;
   const std::string pictureName =
-      !o.picture.empty() ? o.picture : kind == OutputKind::Dump ? kDumpPictureLook : kDefaultPictureLook;
+      !o.picture.empty() ? o.picture : kind == OutputKind::Dump ? kDumpPictureLook : kRenderPictureLook;
   if (!ParsePictureLook(pictureName, picture))
     return Usage(streams, "--look takes classic, hd, hd-soft or hd-nearest, not '" + o.picture + "'");
   HdPicture hd;
@@ -141,6 +150,9 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
 
   Look look;
   if (!ResolveLook(o.look, look, error)) return Fail(streams, error);
+  int paletteIndex = 0;
+  if (!o.look.palette.empty() && !FindNamedPalette(look.palettesDir, o.look.palette, paletteIndex, error))
+    return Usage(streams, error);
   WaveformStream audio;
   WaveformFile blocks;
   std::int64_t available = INT64_MAX;  // frames of input; for audio only a header's estimate
@@ -175,6 +187,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     return Fail(streams, error);
   }
   for (const std::string& w : look.warnings) streams.err << "tavelmir: warning: " << w << '\n';
+  session.engine.SkipPalettes(paletteIndex);
 
   FrameSink sink;
   if (!OpenFrameSink(sink, kind, target.path, geometry, feed, encoder, o.replace, error)) {

@@ -15,6 +15,7 @@ struct RenderOptions {
   std::int64_t maxFrames = 0;   // --frames; 0 = all
   std::string offsetMs;         // --offset-ms, as written
   std::string start, duration;  // --start/-ss, --duration/-t, as written
+  std::string end;              // --to/-to, as written: the time in the song where the part ends
   std::string size;             // --size WxH; empty = the default or --scale
   std::string fit = "contain";  // --fit
   std::string aspect = "4:3";   // --aspect

@@ -1,6 +1,7 @@
 // The table of settings keys and what is done with it: parsing "KEY=VALUE", listing and the help.
 #include "data/settings_keys.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -150,7 +151,8 @@ std::string SettingsHelpText() {
       head += " " + std::to_string(key.minimum) + ".." + std::to_string(key.maximum);
       head += " (default " + std::to_string(SettingDefault(key)) + ")";
     }
-    if (head.size() < 40) head.resize(40, ' ');
+    // Two blanks at least between the columns, where the help's layout looks for the second one.
+    head.resize(std::max<std::size_t>(head.size() + 1, 40), ' ');
     text += head + " " + key.help + "\n";
   }
   return text;

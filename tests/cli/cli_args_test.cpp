@@ -27,13 +27,92 @@ class CliTest : public ::testing::Test {
   fs::path plugin;
 };
 
-TEST_F(CliTest, HelpOfEachSubCommandSucceedsOnStandardOutput) {
-  for (const char* command : {"render", "fade", "config"}) {
+// Every page has a usage line, plain value names, examples; `help COMMAND` gives the same page.
+TEST_F(CliTest, HelpOfEachSubCommandIsWrittenForPeople) {
+  for (const char* command : {"render", "play", "live", "palettes", "fade", "config"}) {
     SCOPED_TRACE(command);
     CliRun run = RunCli({command, "--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(Contains(run.out, "--plugin-dir")) << run.out;
+    EXPECT_EQ(run.out.rfind(std::string("Usage: tavelmir ") + command, 0), 0u) << run.out;
+    EXPECT_TRUE(Contains(run.out, std::string("Examples:\n  tavelmir ") + command)) << run.out;
+    // The argument parser's own words stay out: type names, its constraint notes.
+    for (const char* raw : {" TEXT", " INT", "Excludes", "Needs:", "REQUIRED", " VALUE"})
+      EXPECT_FALSE(Contains(run.out, raw)) << raw << " in\n" << run.out;
+    EXPECT_EQ(RunCli({"help", command}).out, run.out);
   }
+  const std::string render = RunCli({"render", "--help"}).out;
+  for (const char* named : {"--start TIME", "--to TIME", "--size WxH", "-o, --output OUT", "--palette NAME"})
+    EXPECT_TRUE(Contains(render, named)) << named;
+  CliRun top = RunCli({"help"});
+  EXPECT_EQ(top.status, 0);
+  EXPECT_TRUE(Contains(top.out, "Commands:\n  render")) << top.out;
+  EXPECT_EQ(RunCli({"help", "help"}).out.rfind("Usage: tavelmir help", 0), 0u);
+  CliRun unknown = RunCli({"help", "paint"});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(Contains(unknown.err, "no command 'paint'")) << unknown.err;
+  // The wave presets name the music's loudness: Very Soft is for quiet music and answers most strongly.
+  // Read as text: rows wrapped to the width are joined again.
+  std::string config;
+  for (const char c : RunCli({"config", "--help"}).out)
+    if (!(c == ' ' || c == '\n') || (!config.empty() && config.back() != ' ')) config += c == '\n' ? ' ' : c;
+  EXPECT_TRUE(Contains(config, "1 Very Soft (quiet music: strongest response)")) << config;
+  EXPECT_FALSE(Contains(config, "softer presets for loud")) << config;
+}
+
+TEST_F(CliTest, AStrayOutputIsPointedToMinusO) {
+  CliRun run = RunCli({"render", P("tone.wav"), P("x.mp4")});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "did you mean -o " + P("x.mp4") + "?")) << run.err;
+  EXPECT_FALSE(fs::exists(P("x.mp4")));
+}
+
+// -to/--to is a time in the song, as ffmpeg reads it: with a start of 0.02 s, -to 0.1 renders 0.08 s (4 frames).
+TEST_F(CliTest, ToEndsThePartAtATimeInTheSong) {
+  WriteAudio(folder.path / "long.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, std::vector<double>(8000, 1000.0));
+  const std::size_t frameBytes = 64000 + 768;
+  for (const char* to : {"-to", "--to"}) {
+    SCOPED_TRACE(to);
+    CliRun run = RunCli({"render", P("long.wav"), "--dump", P("part.dump"), "-ss", "0.02", to, "0.1", "-y",
+                         "--plugin-dir", plugin.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(fs::file_size(P("part.dump")), 4 * frameBytes);
+  }
+  CliRun before = RunCli({"render", P("long.wav"), "--dump", P("x.dump"), "-ss", "0:00.5", "-to", "0.4"});
+  EXPECT_EQ(before.status, 2);
+  EXPECT_TRUE(Contains(before.err, "--to 0.4 is not after the start (0:00.5)")) << before.err;
+  EXPECT_EQ(RunCli({"render", P("long.wav"), "--dump", P("x.dump"), "-t", "1", "--to", "0.4"}).status, 2);
+}
+
+// The palettes are listed by name in the plug-in's order, and --palette starts the effect on one of them: with the
+// animation stopped the first frame's display palette is that file's colours.
+TEST_F(CliTest, PalettesAreListedAndChosenByName) {
+  CliRun list = RunCli({"palettes", "--plugin-dir", plugin.string()});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_TRUE(Contains(list.out, " 1  aurora ")) << list.out;
+  EXPECT_TRUE(Contains(list.out, " 2  ember ")) << list.out;
+  EXPECT_FALSE(Contains(list.out, "refrence")) << list.out;
+  EXPECT_FALSE(Contains(list.out, "\x1b[")) << "no colours where standard output is no terminal";
+
+  const std::vector<std::uint8_t> ember = ReadBytes(plugin / "TavelDat" / "02-ember.pal");
+  for (const char* name : {"ember", "EMBER", "02-ember", "02-ember.pal"}) {
+    SCOPED_TRACE(name);
+    CliRun run = RunCli({"render", "--waveform", P("blocks.raw"), "--dump", P("x.dump"), "-y", "--plugin-dir",
+                         plugin.string(), "--set", "PaletteAnimationSpeed=0", "--palette", name});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::uint8_t> dump = ReadBytes(P("x.dump"));
+    ASSERT_GE(dump.size(), 64000u + 768u);
+    int differing = 0;
+    // Entries 1..254: the plug-in keeps 0 and 255 for black and white.
+    for (int i = 3; i < 765; ++i) differing += dump[64000 + i] != (ember[i] << 2);
+    EXPECT_EQ(differing, 0);
+  }
+  CliRun unknown = RunCli({"render", "--waveform", P("blocks.raw"), "--dump", P("y.dump"), "--plugin-dir",
+                           plugin.string(), "--palette", "tangerine"});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(Contains(unknown.err, "no palette named 'tangerine'")) << unknown.err;
+  EXPECT_TRUE(Contains(unknown.err, "aurora ember")) << unknown.err;
+  EXPECT_FALSE(fs::exists(P("y.dump")));
 }
 
 TEST_F(CliTest, RefusesMissingOrConflictingArguments) {

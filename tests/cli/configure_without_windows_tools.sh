@@ -5,7 +5,7 @@ set -euo pipefail
 source_dir=$1 work=$2
 rm -rf "$work"
 mkdir -p "$work/bin"
-for tool in cmake ninja cc c++ gcc g++ as ld ar ranlib nm strip objcopy objdump addr2line readelf pkg-config python3 ffmpeg; do
+for tool in cmake ninja cc c++ gcc g++ as ld ar ranlib nm strip objcopy objdump addr2line readelf pkg-config python3 ffmpeg gzip; do
   path=$(PATH=/usr/bin:/bin command -v "$tool") || { echo "missing $tool" >&2; exit 1; }
   printf '#!/bin/sh\nexec %s "$@"\n' "$path" >"$work/bin/$tool"
   chmod +x "$work/bin/$tool"

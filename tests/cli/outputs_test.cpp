@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -214,6 +216,32 @@ TEST_F(OutputTest, AFolderGetsOneNumberedPngPerFrame) {
     EXPECT_EQ(PngSize(out / name), std::make_pair(640, 400));
   }
   EXPECT_FALSE(fs::exists(out / "frame_000004.png"));
+  const auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::mask; };
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(static_cast<mode_t>(mode(out)), 0777 & ~mask) << "a new folder, as mkdir makes it";
+
+  // An existing empty folder keeps its mode; one reached through a symbolic link is filled where the link leads,
+  // and the link stays; a link to nowhere is refused before any work.
+  const fs::path kept = folder.path / "kept", real = folder.path / "real", link = folder.path / "link";
+  fs::create_directory(kept);
+  fs::permissions(kept, fs::perms(0750));
+  fs::create_directory(real);
+  fs::create_directory_symlink(real, link);
+  for (const fs::path& target : {kept, link}) {
+    SCOPED_TRACE(target);
+    CliRun again = Render({"-o", target.string() + "/", "--frames", "2", "--scale", "1"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(fs::exists(target / "frame_000001.png"));
+  }
+  EXPECT_EQ(mode(kept), fs::perms(0750));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_TRUE(fs::exists(real / "frame_000001.png"));
+  fs::create_directory_symlink(folder.path / "nowhere", folder.path / "dangling");
+  CliRun dangling = Render({"-o", (folder.path / "dangling").string() + "/"});
+  EXPECT_EQ(dangling.status, 1);
+  EXPECT_NE(dangling.err.find("symbolic link to"), std::string::npos) << dangling.err;
+  EXPECT_FALSE(fs::exists(folder.path / "nowhere"));
 }
 
 TEST(OutputKind, FollowsTheNameOrAnExistingFolder) {

@@ -56,6 +56,7 @@ struct TraceFrame {
   int rate;
   std::int64_t latencyUs;
   double renderUs, presentUs;
+  std::int64_t songPos;  // where blockStart lies in its song; -1 live
   // When the frame took its waveform. On a busy machine the system may hold the player between that and showing
   // the frame; no player can help that, so sync is judged here.
   double chosenUs() const { return static_cast<double>(shownUs) - renderUs - presentUs; }
@@ -89,7 +90,7 @@ Trace ReadTrace(const fs::path& path) {
     }
     TraceFrame f{};
     std::istringstream(line) >> f.frame >> f.shownUs >> f.blockStart >> f.peakPos >> f.peak >> f.clockUs >>
-        f.clockPos >> f.rate >> f.latencyUs >> f.renderUs >> f.presentUs;
+        f.clockPos >> f.rate >> f.latencyUs >> f.renderUs >> f.presentUs >> f.songPos;
     trace.frames.push_back(f);
   }
   return trace;
@@ -117,6 +118,25 @@ std::string DescribeClicks(const Trace& trace, const std::vector<std::size_t>& s
             std::to_string(f.peak) + " ";
   }
   return text;
+}
+
+// Onsets of the clicks in what SDL's disk audio played (16-bit stereo).
+std::vector<std::int64_t> PlayedClicks(const std::vector<std::uint8_t>& raw) {
+  std::vector<std::int64_t> played;
+  std::int64_t quietSince = 0;
+  for (std::size_t i = 0; i + 3 < raw.size(); i += 4) {
+    const auto s = static_cast<std::int16_t>(raw[i] | raw[i + 1] << 8);
+    const std::int64_t at = static_cast<std::int64_t>(i / 4);
+    if (std::abs(s) > 16000 && at - quietSince > kRate / 10) played.push_back(at);
+    if (std::abs(s) > 16000) quietSince = at;
+  }
+  return played;
+}
+
+std::string Notes(const Trace& trace) {
+  std::string notes;
+  for (const std::string& n : trace.notes) notes += n + "\n";
+  return notes;
 }
 
 // When the frame's device clock says sample `position` is heard.
@@ -230,15 +250,7 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
   EXPECT_TRUE(Contains(err, "skipped")) << err;
 
   // What the device played: both tracks' clicks, each track's at exactly its own spacing.
-  const std::vector<std::uint8_t> raw = ReadBytes(P("out.raw"));
-  std::vector<std::int64_t> played;
-  std::int64_t quietSince = 0;
-  for (std::size_t i = 0; i + 3 < raw.size(); i += 4) {
-    const auto s = static_cast<std::int16_t>(raw[i] | raw[i + 1] << 8);
-    const std::int64_t at = static_cast<std::int64_t>(i / 4);
-    if (std::abs(s) > 16000 && at - quietSince > kRate / 10) played.push_back(at);
-    if (std::abs(s) > 16000) quietSince = at;
-  }
+  const std::vector<std::int64_t> played = PlayedClicks(ReadBytes(P("out.raw")));
   ASSERT_EQ(played.size(), 2 * kClickOnsets.size());
   for (std::size_t k = 0; k < played.size(); ++k)
     EXPECT_EQ(played[k] - played[k / 6 * 6], kClickOnsets[k % 6] - kClickOnsets[0]) << "click " << k;
@@ -291,9 +303,8 @@ TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
       << ReadFileText(P("err.txt"));
   Trace trace = ReadTrace(P("trace.txt"));
   EXPECT_LT(trace.frames.size(), 40u);
-  std::string notes;
-  for (const std::string& n : trace.notes) notes += n + "\n";
-  EXPECT_TRUE(Contains(notes, "key Right: palette 2 of ")) << notes;
+  const std::string notes = Notes(trace);
+  EXPECT_TRUE(Contains(notes, "key Right: palette 2 of 8: ember")) << notes;
   EXPECT_TRUE(Contains(notes, "key C: palette cycling off")) << notes;  // the player starts with it on
   EXPECT_TRUE(Contains(notes, "key 3: wave preset 3: Loud")) << notes;
   EXPECT_TRUE(Contains(notes, "key Up: wave amplitude 130")) << notes;  // Loud's 114, plus 16
@@ -307,6 +318,103 @@ TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
   EXPECT_EQ(ReadFileText(userFile), saved);
   EXPECT_NE(Play({P("clicks.wav"), "--set", "WaveAmplitude=256"}, true), 0);
   EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "WaveAmplitude")) << ReadFileText(P("err.txt"));
+}
+
+// Space pauses the device (its clock stops, no frame is drawn) and the sound goes on where it stopped; Home starts
+// the song again. The song's tags name it.
+TEST_F(PlayerTest, SpacePausesSoundAndPictureAndHomeStartsTheSongAgain) {
+  ASSERT_EQ(std::system(("ffmpeg -v error -i " + P("clicks.wav") + " -metadata title='Click Track' -metadata "
+                         "artist='The Testers' " + P("clicks.flac")).c_str()),
+            0);
+  ASSERT_EQ(Play({P("clicks.flac"), "--keys", "10:space 60:space 90:Home"}), 0) << ReadFileText(P("err.txt"));
+  const Trace trace = ReadTrace(P("trace.txt"));
+  const std::string notes = Notes(trace);
+  EXPECT_TRUE(Contains(notes, "song 1/1: Click Track - The Testers")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Space: paused")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Space: playing on")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Home: 1/1: Click Track - The Testers at 0:00")) << notes;
+
+  // No frame drawn while paused, and the device's clock stood still.
+  const TraceFrame* before = nullptr;
+  const TraceFrame* after = nullptr;
+  for (const TraceFrame& f : trace.frames) {
+    EXPECT_FALSE(f.frame > 10 && f.frame < 60) << "frame " << f.frame << " drawn while paused";
+    if (f.frame <= 10) before = &f;
+    if (f.frame >= 60 && !after) after = &f;
+  }
+  ASSERT_TRUE(before && after);
+  EXPECT_GT(after->shownUs - before->shownUs, 800000);
+  for (const ClockPoint& c : trace.clock)
+    EXPECT_FALSE(c.us > before->shownUs + 100000 && c.us < after->shownUs - 100000) << "clock point at " << c.us;
+  // Home took the picture back to the start of the song, and the sound: after the clicks heard before it (how
+  // many depends on how busy the machine is) the whole song played, every click at its place.
+  bool wentBack = false;
+  for (std::size_t i = 1; i < trace.frames.size(); ++i)
+    wentBack = wentBack || (trace.frames[i].frame >= 90 && trace.frames[i].songPos < trace.frames[i - 1].songPos);
+  EXPECT_TRUE(wentBack);
+  const std::vector<std::int64_t> played = PlayedClicks(ReadBytes(P("out.raw")));
+  ASSERT_GE(played.size(), kClickOnsets.size());
+  ASSERT_LE(played.size(), 2 * kClickOnsets.size());
+  const std::size_t first = played.size() - kClickOnsets.size();
+  for (std::size_t k = 0; k < kClickOnsets.size(); ++k)
+    EXPECT_EQ(played[first + k] - played[first], kClickOnsets[k] - kClickOnsets[0]) << "click " << k;
+  EXPECT_GT(trace.frames.back().songPos, kTrackLength / 2);
+}
+
+// Shift+Right lands 10 s later within a frame of the asked time, exactly on the song's samples; N moves to the next
+// file, which then plays to its end.
+TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
+  // 20 s, one click at 12.0 s: about 1.5 s after the seek lands, and far from the end when N comes.
+  constexpr std::int64_t kLong = 20 * kRate, kClickAt = 12 * kRate;
+  std::vector<double> samples(2 * kLong, 0.0);
+  for (int i = 0; i < 6000; ++i)
+    samples[2 * (kClickAt + i)] = samples[2 * (kClickAt + i) + 1] =
+        std::trunc(29000 * std::exp(-i / 3000.0) * (i % 2 ? 1 : -1));
+  WriteAudio(folder.path / "long.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, samples);
+  ASSERT_EQ(Play({P("long.wav"), P("clicks.wav"), "--keys", "25:Shift+Right 200:n"}), 0) << ReadFileText(P("err.txt"));
+  const Trace trace = ReadTrace(P("trace.txt"));
+  const std::string notes = Notes(trace);
+  EXPECT_TRUE(Contains(notes, "key Shift+Right: 1/2: long.wav at 0:10")) << notes;
+  EXPECT_TRUE(Contains(notes, "key N: 2/2: clicks.wav at 0:00")) << notes;
+  EXPECT_TRUE(Contains(notes, "song 2/2: clicks.wav")) << notes;
+  EXPECT_TRUE(Contains(ReadFileText(P("out.txt")), "playing 2/2: " + P("clicks.wav")));
+
+  // The asked time is where the song was heard when the key came, plus 10 s; the key came after frame 24 was
+  // taken and before the first frame of the new place (L), while the frame before L (P) still showed the old one.
+  // From the frames' stream positions: A, the asked sample, and T, the song sample the sound went on from, each lie
+  // within a span that is a frame wide on an idle machine and as wide as a stall on a busy one.
+  const TraceFrame* before = nullptr;
+  std::size_t landed = 0;
+  for (std::size_t i = 0; i < trace.frames.size(); ++i) {
+    if (trace.frames[i].frame <= 24) before = &trace.frames[i];
+    if (!landed && trace.frames[i].frame > 24 && trace.frames[i].songPos > 5 * kRate) landed = i;
+  }
+  ASSERT_TRUE(before && landed > 0);
+  const TraceFrame& l = trace.frames[landed];
+  const TraceFrame& p = trace.frames[landed - 1];
+  const std::int64_t frame = kRate / 50, between = l.blockStart - p.blockStart;
+  const std::int64_t askedLow = before->songPos + 10 * kRate, askedHigh = p.songPos + between + 10 * kRate;
+  const std::int64_t wentOnLow = l.songPos - between, wentOnHigh = l.songPos;
+  EXPECT_GE(wentOnHigh, askedLow - frame) << "the seek fell short";
+  EXPECT_LE(wentOnLow, askedHigh + frame) << "the seek went too far";
+  // The click at 12 s is on the frames at its place in the song, to the sample: its loudest sample is the onset,
+  // or one of the block's first two when the onset fell between two frames' blocks.
+  bool clickShown = false;
+  for (const TraceFrame& f : trace.frames)
+    if (f.peak >= kClickPeak && f.songPos > 5 * kRate && f.songPos < kLong) {
+      clickShown = true;
+      const std::int64_t peakInSong = f.songPos + (f.peakPos - f.blockStart);
+      EXPECT_TRUE(std::abs(peakInSong - kClickAt) <= 1 || (f.peakPos - f.blockStart <= 1 && f.songPos > kClickAt))
+          << "frame " << f.frame << ": loudest at song sample " << peakInSong << ", block from " << f.songPos;
+      break;
+    }
+  EXPECT_TRUE(clickShown);
+  // After N, the second file from its start to its end: every click played, the first song's rest never.
+  const std::vector<std::int64_t> played = PlayedClicks(ReadBytes(P("out.raw")));
+  ASSERT_EQ(played.size(), 1 + kClickOnsets.size());
+  for (std::size_t k = 1; k < played.size(); ++k)
+    EXPECT_EQ(played[k] - played[1], kClickOnsets[k - 1] - kClickOnsets[0]) << "click " << k;
+  EXPECT_LT(trace.frames.size(), 500u);
 }
 
 // A private PulseAudio server with a null sink, in folders of the test's own.
@@ -362,6 +470,16 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
         P("out.txt"), P("err.txt"));
   const auto framesShown = [&] { return ReadTrace(P("trace.txt")).frames.size(); };
   ASSERT_TRUE(WaitUntil([&] { return framesShown() > 25; }, 60s)) << ReadFileText(P("err.txt"));
+  // In silence the screen says what it waits for, after two seconds.
+  const std::string waiting = "status: waiting for sound from the desktop (the monitor of the default output)";
+  ASSERT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("trace.txt")), waiting); }, 30s));
+  {
+    const Trace silent = ReadTrace(P("trace.txt"));
+    std::int64_t hintFrame = -1;
+    for (const std::string& n : silent.notes)
+      if (Contains(n, waiting)) hintFrame = std::stoll(n.substr(2));
+    EXPECT_GE(hintFrame, 2 * 50 - 5) << "the hint came before two seconds of silence";
+  }
   // A deep buffer: a busy machine must not make the player starve (its gaps would move and split the clicks).
   const std::string play = "paplay --latency-msec=250 " + P("clicks.wav");
   ASSERT_EQ(pulse.Run(play), 0);
@@ -380,6 +498,9 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   pulse.Stop();
 
   const Trace trace = ReadTrace(P("trace.txt"));
+  // The sound took the hint away.
+  const std::string notes = Notes(trace);
+  EXPECT_TRUE(Contains(notes.substr(notes.find(waiting)), "status: (none)")) << notes;
   const std::vector<std::size_t> shown = ClickFrames(trace);
   ASSERT_EQ(shown.size(), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
   double worstUs = 0;

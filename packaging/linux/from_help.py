@@ -1,0 +1,346 @@
+#!/usr/bin/env python3
+"""The man page and the shell completions of tavelmir, made from the program's own help pages.
+
+    from_help.py man TAVELMIR OUT.1
+    from_help.py completions TAVELMIR BASH_FILE ZSH_FILE FISH_FILE
+
+Every text comes from `tavelmir --help` and `tavelmir help COMMAND`, so the man page, the completions and the
+help can never disagree.
+"""
+import re
+import subprocess
+import sys
+
+
+def help_text(binary, *args):
+    return subprocess.run([binary, *args], check=True, capture_output=True, text=True).stdout
+
+
+class Entry:
+    """One line of a group: an option (or argument) and what it does."""
+
+    def __init__(self, name, description):
+        self.name = name
+        self.description = description
+
+    @property
+    def flags(self):
+        """The option's spellings ("-o", "--output"); empty for an argument."""
+        first = self.name.split(" ")
+        names = []
+        for word in first:
+            word = word.rstrip(",")
+            if word.startswith("-"):
+                names.append(word)
+            else:
+                break
+        return names
+
+    @property
+    def value(self):
+        """The value's name (FILE, WxH, contain|cover), or "" for a flag or an argument."""
+        if not self.flags:
+            return ""
+        rest = self.name.split(" ")[len(self.flags):]
+        return " ".join(rest)
+
+
+class Page:
+    """A help page taken apart: usage lines, description, groups of entries, examples, notes."""
+
+    def __init__(self, text):
+        blocks = [b for b in re.split(r"\n\s*\n", text.strip("\n"))]
+        usage = blocks.pop(0).splitlines()
+        self.usage = [line[len("Usage: "):] if i == 0 else line.strip() for i, line in enumerate(usage)]
+        self.description = blocks.pop(0).replace("\n", " ")
+        self.groups = []  # (title, [Entry])
+        self.examples = []
+        self.notes = []  # paragraphs; a paragraph whose lines start with blanks is kept as laid out
+        for block in blocks:
+            lines = block.splitlines()
+            title = lines[0]
+            if title.endswith(":") and len(lines) > 1 and lines[1].startswith("  ") and not title.startswith(" "):
+                if title == "Examples:":
+                    self.examples = [line.strip() for line in lines[1:]]
+                    continue
+                entries, tail = self.entries(lines[1:])
+                self.groups.append((title[:-1], entries))
+                if tail:
+                    self.notes.append(" ".join(tail))
+            else:
+                self.notes.append(block if block.startswith(" ") else block.replace("\n", " "))
+
+    @staticmethod
+    def entries(lines):
+        """Entries of a group ("  NAME  description", continuation lines further in); unindented lines after them
+        are a paragraph of their own."""
+        entries = []
+        for i, line in enumerate(lines):
+            if not line.startswith(" "):
+                return entries, lines[i:]
+            if line.startswith("  ") and not line.startswith("   "):
+                parts = re.split(r"\s{2,}", line.strip(), maxsplit=1)
+                entries.append(Entry(parts[0], parts[1] if len(parts) > 1 else ""))
+            else:
+                entries[-1].description = (entries[-1].description + " " + line.strip()).strip()
+        return entries, []
+
+
+def commands_of(binary):
+    top = Page(help_text(binary, "--help"))
+    commands = []
+    for title, entries in top.groups:
+        if title == "Commands":
+            commands = [(e.name, e.description) for e in entries]
+    pages = {name: Page(help_text(binary, "help", name)) for name, _ in commands if name != "help"}
+    return top, commands, pages
+
+
+# --- The man page ---------------------------------------------------------------------------------------------------
+
+def roff(text):
+    text = text.replace("\\", "\\e").replace("-", "\\-")
+    # Code spans of the help (`tavelmir fade`) in bold.
+    text = re.sub(r"`([^`]+)`", r"\\fB\1\\fR", text)
+    return text
+
+
+def roff_line(text):
+    text = roff(text)
+    return "\\&" + text if text.startswith((".", "'")) else text
+
+
+def entry_head(entry):
+    if not entry.flags:
+        return "\\fI" + roff(entry.name) + "\\fR"
+    head = ", ".join("\\fB" + roff(f) + "\\fR" for f in entry.flags)
+    if entry.value:
+        head += " \\fI" + roff(entry.value) + "\\fR"
+    return head
+
+
+def man_page(binary, version):
+    top, commands, pages = commands_of(binary)
+    out = ['.\\" The help of tavelmir ' + version + ", as a man page.",
+           '.TH TAVELMIR 1 "" "tavelmir ' + version + '" "User Commands"',
+           ".SH NAME",
+           "tavelmir \\- " + roff(top.description.split(":")[0].split(".")[0]),
+           ".SH SYNOPSIS", ".nf"]
+    for name, _ in commands:
+        for line in pages[name].usage if name in pages else top.usage[1:]:
+            out.append(roff_line(line))
+    out += [".fi", ".SH DESCRIPTION", roff_line(top.description)]
+    for note in top.notes:
+        out += [".PP", roff_line(note)]
+    out.append(".SH COMMANDS")
+    for name, summary in commands:
+        if name not in pages:
+            continue
+        page = pages[name]
+        out += [".SS " + roff(name), roff_line(page.description) + ".", ".PP", ".nf"]
+        out += [roff_line(line) for line in page.usage]
+        out.append(".fi")
+        for title, entries in page.groups:
+            out += [".PP", "\\fI" + roff(title) + ":\\fR"]
+            for entry in entries:
+                out += [".TP", entry_head(entry), roff_line(entry.description)]
+        if page.examples:
+            out += [".PP", "\\fIExamples:\\fR", ".RS", ".nf"]
+            out += [roff_line(line) for line in page.examples]
+            out += [".fi", ".RE"]
+        for note in page.notes:
+            out.append(".PP")
+            if note.startswith(" "):
+                out += [".nf"] + [roff_line(line) for line in note.splitlines()] + [".fi"]
+            else:
+                out.append(roff_line(note))
+    out += [".SH EXAMPLES", ".nf"]
+    out += [roff_line(line) for line in top.examples]
+    out += [".fi", ".SH SEE ALSO", "\\fBffmpeg\\fR(1), \\fBffplay\\fR(1), \\fBpactl\\fR(1)", ""]
+    return "\n".join(out)
+
+
+# --- Completions ----------------------------------------------------------------------------------------------------
+
+# What a value is, by its name in the help.
+FILE_VALUES = {"FILE", "AUDIO", "AUDIO...", "OUT"}
+DIR_VALUES = {"DIR"}
+PALETTE_LIST = "tavelmir palettes 2>/dev/null | awk 'NR > 1 {print $2}'"
+
+
+def value_kind(entry):
+    value = entry.value
+    if value in FILE_VALUES:
+        return "file"
+    if value in DIR_VALUES:
+        return "dir"
+    if "--palette" in entry.flags:
+        return "palette"
+    if "|" in value:
+        return "words"
+    return "text" if value else "none"
+
+
+def options_of(page):
+    return [e for _, entries in page.groups for e in entries if e.flags]
+
+
+def takes_files(page):
+    """The command takes files as arguments (AUDIO...)."""
+    return any(not e.flags and e.name.startswith("AUDIO") for _, entries in page.groups for e in entries)
+
+
+def bash_completion(commands, pages):
+    names = " ".join(name for name, _ in commands)
+    out = ["# bash completion for tavelmir; made from its help pages.",
+           "_tavelmir() {",
+           "  local cur prev words cword",
+           "  _init_completion || return",
+           "  if ((cword == 1)); then",
+           '    COMPREPLY=($(compgen -W "' + names + ' --help --version" -- "$cur"))',
+           "    return",
+           "  fi",
+           '  local command=${words[1]} options=""',
+           '  case "$command" in']
+    for name, _ in commands:
+        if name == "help":
+            out.append('    help) COMPREPLY=($(compgen -W "' + names + '" -- "$cur")); return ;;')
+            continue
+        page = pages[name]
+        out.append("    " + name + ")")
+        out.append('      case "$prev" in')
+        for entry in options_of(page):
+            kind = value_kind(entry)
+            pattern = "|".join(entry.flags)
+            if kind == "file":
+                out.append("        " + pattern + ") _filedir; return ;;")
+            elif kind == "dir":
+                out.append("        " + pattern + ") _filedir -d; return ;;")
+            elif kind == "palette":
+                out.append("        " + pattern + ') COMPREPLY=($(compgen -W "$(' + PALETTE_LIST + ')" -- "$cur")); return ;;')
+            elif kind == "words":
+                out.append("        " + pattern + ') COMPREPLY=($(compgen -W "' + entry.value.replace("|", " ") +
+                           '" -- "$cur")); return ;;')
+            elif kind == "text":
+                out.append("        " + pattern + ") return ;;")
+        out.append("      esac")
+        flags = " ".join(f for e in options_of(page) for f in e.flags)
+        out.append('      options="' + flags + ' --help"')
+        out.append("      ;;")
+    out += ["  esac",
+            '  if [[ $cur == -* ]]; then',
+            '    COMPREPLY=($(compgen -W "$options" -- "$cur"))',
+            "  else",
+            "    _filedir",
+            "  fi",
+            "}",
+            "complete -F _tavelmir tavelmir",
+            ""]
+    return "\n".join(out)
+
+
+def zsh_quote(text):
+    return text.replace("'", "'\\''").replace("[", "\\[").replace("]", "\\]").replace(":", "\\:")
+
+
+def zsh_completion(commands, pages):
+    out = ["#compdef tavelmir",
+           "# zsh completion for tavelmir; made from its help pages.",
+           "",
+           "_tavelmir() {",
+           "  local -a commands",
+           "  commands=("]
+    for name, summary in commands:
+        out.append("    '" + name + ":" + zsh_quote(summary) + "'")
+    out += ["  )",
+            "  if (( CURRENT == 2 )); then",
+            "    _describe -t commands 'tavelmir command' commands",
+            "    return",
+            "  fi",
+            "  local command=${words[2]}",
+            "  shift words; (( CURRENT-- ))",
+            "  case $command in"]
+    for name, _ in commands:
+        if name == "help":
+            out.append("    help) _describe -t commands 'tavelmir command' commands ;;")
+            continue
+        page = pages[name]
+        specs = []
+        for entry in options_of(page):
+            kind = value_kind(entry)
+            message = zsh_quote(entry.value)
+            action = {"file": ":" + message + ":_files", "dir": ":" + message + ":_files -/",
+                      "palette": ":palette:(${(f)\"$(" + PALETTE_LIST.replace("'", "'\\''") + ")\"})",
+                      "words": ":" + message + ":(" + zsh_quote(entry.value.replace("|", " ")) + ")",
+                      "text": ":" + message + ":", "none": ""}[kind]
+            description = "[" + zsh_quote(entry.description) + "]"
+            if len(entry.flags) > 1:
+                exclusive = "(" + " ".join(entry.flags) + ")"
+                spec = "'" + exclusive + "'{" + ",".join(entry.flags) + "}'" + description + action + "'"
+            else:
+                spec = "'" + entry.flags[0] + description + action + "'"
+            specs.append(spec)
+        if takes_files(page):
+            specs.append("'*:audio file:_files'")
+        out.append("    " + name + ")")
+        out.append("      _arguments -s " + " \\\n        ".join(specs) + " ;;")
+    out += ["  esac", "}", "", '_tavelmir "$@"', ""]
+    return "\n".join(out)
+
+
+def fish_quote(text):
+    return "'" + text.replace("\\", "\\\\").replace("'", "\\'") + "'"
+
+
+def fish_completion(commands, pages):
+    names = " ".join(name for name, _ in commands)
+    out = ["# fish completion for tavelmir; made from its help pages.",
+           "complete -c tavelmir -f"]
+    for name, summary in commands:
+        out.append("complete -c tavelmir -n '__fish_use_subcommand' -a " + name + " -d " + fish_quote(summary))
+    out.append("complete -c tavelmir -n '__fish_seen_subcommand_from help' -a '" + names + "'")
+    for name, _ in commands:
+        if name == "help":
+            continue
+        page = pages[name]
+        condition = "-n '__fish_seen_subcommand_from " + name + "'"
+        if takes_files(page):
+            out.append("complete -c tavelmir " + condition + " -F")
+        for entry in options_of(page):
+            spellings = ""
+            for flag in entry.flags:
+                if flag.startswith("--"):
+                    spellings += " -l " + flag[2:]
+                elif len(flag) == 2:
+                    spellings += " -s " + flag[1:]
+                else:
+                    spellings += " -o " + flag[1:]
+            kind = value_kind(entry)
+            value = {"file": " -r -F", "dir": " -r -a '(__fish_complete_directories)'",
+                     "palette": " -x -a " + fish_quote("(" + PALETTE_LIST + ")"),
+                     "words": " -x -a " + fish_quote(entry.value.replace("|", " ")), "text": " -x",
+                     "none": ""}[kind]
+            out.append("complete -c tavelmir " + condition + spellings + value + " -d " +
+                       fish_quote(entry.description))
+    out.append("")
+    return "\n".join(out)
+
+
+def main():
+    if len(sys.argv) >= 4 and sys.argv[1] == "man":
+        binary, target = sys.argv[2], sys.argv[3]
+        version = help_text(binary, "--version").split()[-1]
+        with open(target, "w") as f:
+            f.write(man_page(binary, version))
+    elif len(sys.argv) == 6 and sys.argv[1] == "completions":
+        binary = sys.argv[2]
+        _, commands, pages = commands_of(binary)
+        for target, make in zip(sys.argv[3:], (bash_completion, zsh_completion, fish_completion)):
+            with open(target, "w") as f:
+                f.write(make(commands, pages))
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Checks of the Debian package of the command line, one per ctest test:
+#   check_package.sh build|contents|lintian|help|runs BUILD_DIR WORK_DIR
+# `build` makes the package with CPack into WORK_DIR; the others examine that .deb.
+set -euo pipefail
+check=$1 build=$2 work=$3
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+version=$(sed -n 's/^CPACK_PACKAGE_VERSION:STRING=//p; s/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt" | head -1)
+deb=$work/tavelmir_${version}_amd64.deb
+
+case $check in
+build)
+  rm -rf "$work" && mkdir -p "$work"
+  (cd "$build" && cpack -G DEB -B "$work/cpack" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
+  mv "$work/cpack/tavelmir_${version}_amd64.deb" "$deb"
+  rm -rf "$work/cpack"
+  ;;
+
+contents)
+  [ -s "$deb" ] || fail "no $deb"
+  info=$(dpkg-deb -I "$deb")
+  echo "$info"
+  field() { dpkg-deb -f "$deb" "$1"; }
+  [ "$(field Package)" = tavelmir ] || fail "Package"
+  [ "$(field Version)" = "$version" ] || fail "Version"
+  [ "$(field Architecture)" = amd64 ] || fail "Architecture"
+  [ "$(field Section)" = sound ] || fail "Section"
+  # Dependencies come from the libraries the program links, each with a version.
+  depends=$(field Depends)
+  for library in libc6 libstdc++6 libsndfile1 libsdl2-2.0-0 libpulse0 libavformat ffmpeg; do
+    [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
+  done
+  [[ $depends == *"libsdl2-2.0-0 (>="* ]] || fail "Depends without versions: $depends"
+  listing=$(dpkg-deb -c "$deb")
+  for path in ./usr/bin/tavelmir ./usr/share/man/man1/tavelmir.1.gz \
+              ./usr/share/bash-completion/completions/tavelmir ./usr/share/zsh/vendor-completions/_tavelmir \
+              ./usr/share/fish/vendor_completions.d/tavelmir.fish \
+              ./usr/share/applications/org.tavelmir.tavelmir.desktop \
+              ./usr/share/applications/org.tavelmir.tavelmir.play.desktop \
+              ./usr/share/metainfo/org.tavelmir.tavelmir.metainfo.xml \
+              ./usr/share/icons/hicolor/256x256/apps/tavelmir.png \
+              ./usr/share/doc/tavelmir/copyright ./usr/share/doc/tavelmir/changelog.gz \
+              ./usr/share/tavelmir/TavelDat/refrence.pal ./usr/share/tavelmir/TavelDat/fade.dat \
+              ./usr/share/tavelmir/TavelDat/01-aurora.pal; do
+    grep -q " $path\$" <<<"$listing" || fail "$path is not in the package"
+  done
+  # Everything belongs to root and nothing lies outside /usr.
+  if grep -v ' root/root ' <<<"$listing" | grep -q .; then fail "files not owned by root"; fi
+  if awk '{print $6}' <<<"$listing" | grep -v '^\./usr/' | grep -vx '\./' | grep -vx '\./usr' | grep -q .; then
+    fail "files outside /usr"
+  fi
+  ;;
+
+lintian)
+  command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
+  # Errors fail; warnings are shown.
+  lintian --fail-on error --tag-display-limit 0 "$deb"
+  ;;
+
+help)
+  root=$work/help-root && rm -rf "$root" && dpkg-deb -x "$deb" "$root"
+  bin=$root/usr/bin/tavelmir
+  man=$(zcat "$root/usr/share/man/man1/tavelmir.1.gz")
+  bash_completion=$(cat "$root/usr/share/bash-completion/completions/tavelmir")
+  zsh_completion=$(cat "$root/usr/share/zsh/vendor-completions/_tavelmir")
+  fish_completion=$(cat "$root/usr/share/fish/vendor_completions.d/tavelmir.fish")
+  # Every command and every option of every help page is in the man page and each completion.
+  commands=$("$bin" --help | sed -n '/^Commands:/,/^$/p' | grep -E '^  [a-z]' | awk '{print $1}')
+  [ -n "$commands" ] || fail "no commands in the help"
+  for command in $commands; do
+    [ "$command" = help ] && continue
+    grep -q "^\.SS $command\$" <<<"$man" || fail "man page lacks the command $command"
+    options=$("$bin" help "$command" | grep -oE '^  (-[a-z], )?--?[a-z0-9-]+' | grep -oE -- '--?[a-z0-9-]+$')
+    [ -n "$options" ] || fail "no options in the help of $command"
+    for option in $options; do
+      escaped=${option//-/\\\\-}
+      grep -q -- "fB$escaped" <<<"$man" || fail "man page lacks $command $option"
+      grep -q -- " $option" <<<"$bash_completion" || fail "bash completion lacks $command $option"
+      grep -q -- "$option" <<<"$zsh_completion" || fail "zsh completion lacks $command $option"
+      name=${option#-} && name=${name#-}
+      grep -qE -- "-[ls] $name( |\$)" <<<"$fish_completion" || fail "fish completion lacks $command $option"
+    done
+  done
+  grep -q 'Very Soft (quiet music: strongest response)' <<<"$man" || fail "man page describes the wave presets otherwise"
+  bash -n "$root/usr/share/bash-completion/completions/tavelmir" || fail "bash completion does not parse"
+  zsh -n "$root/usr/share/zsh/vendor-completions/_tavelmir" || fail "zsh completion does not parse"
+  fish -n "$root/usr/share/fish/vendor_completions.d/tavelmir.fish" || fail "fish completion does not parse"
+  # Completing as a user would, with the unpacked program first on PATH (it lists the palettes).
+  completed=$(PATH=$root/usr/bin:$PATH bash -c '
+    source /usr/share/bash-completion/bash_completion
+    source "$1"
+    complete_words() {
+      COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+      _tavelmir; echo "${COMPREPLY[*]}"
+    }
+    complete_words tavelmir re
+    complete_words tavelmir render song.mp3 --pal
+    complete_words tavelmir render --palette em
+    complete_words tavelmir render --fit ""
+    complete_words tavelmir help p' _ "$root/usr/share/bash-completion/completions/tavelmir")
+  expected=$'render\n--palette --palettes\nember\ncontain cover\nplay palettes'
+  [ "$completed" = "$expected" ] || fail "bash completes: $completed"
+  fished=$(PATH=$root/usr/bin:$PATH fish -c "source $root/usr/share/fish/vendor_completions.d/tavelmir.fish
+    complete -C'tavelmir render --palette em'" | cut -f1)
+  [ "$fished" = ember ] || fail "fish completes: $fished"
+  # The man page reads without complaints.
+  if command -v groff >/dev/null; then
+    warnings=$(zcat "$root/usr/share/man/man1/tavelmir.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
+    [ -z "$warnings" ] || fail "groff: $warnings"
+  fi
+  ;;
+
+runs)
+  # The unpacked program renders from a folder of its own, with its data set found beside it and no settings yet.
+  root=$work/run-root && rm -rf "$root" && dpkg-deb -x "$deb" "$root"
+  elsewhere=$(mktemp -d) && trap 'rm -rf "$elsewhere"' EXIT
+  cd "$elsewhere"
+  python3 - <<'PY'
+import math, struct, wave
+with wave.open("song.wav", "wb") as w:
+    w.setnchannels(2); w.setsampwidth(2); w.setframerate(44100)
+    frames = bytearray()
+    for i in range(44100):
+        v = int(12000 * math.sin(2 * math.pi * 220 * i / 44100) * (1 + math.sin(i / 3000)))
+        frames += struct.pack("<hh", v, -v)
+    w.writeframes(bytes(frames))
+PY
+  HOME=$elsewhere XDG_CONFIG_HOME=$elsewhere/config "$root/usr/bin/tavelmir" render song.wav -o song.mp4 \
+    --size 320x240 || fail "render"
+  frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 song.mp4)
+  [ "$frames" = 50 ] || fail "song.mp4 has $frames frames, not 50"
+  HOME=$elsewhere XDG_CONFIG_HOME=$elsewhere/config "$root/usr/bin/tavelmir" palettes | grep -q ' 1  aurora ' ||
+    fail "palettes of the installed data set"
+  ;;
+
+*)
+  fail "unknown check $check"
+  ;;
+esac
