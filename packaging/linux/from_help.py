@@ -265,7 +265,7 @@ def zsh_completion(commands, pages):
             out.append("    help) _describe -t commands 'tavelmir command' commands ;;")
             continue
         page = pages[name]
-        specs = []
+        arguments = []
         for entry in options_of(page):
             kind = value_kind(entry)
             message = zsh_quote(entry.value)
@@ -276,14 +276,14 @@ def zsh_completion(commands, pages):
             description = "[" + zsh_quote(entry.description) + "]"
             if len(entry.flags) > 1:
                 exclusive = "(" + " ".join(entry.flags) + ")"
-                spec = "'" + exclusive + "'{" + ",".join(entry.flags) + "}'" + description + action + "'"
+                argument = "'" + exclusive + "'{" + ",".join(entry.flags) + "}'" + description + action + "'"
             else:
-                spec = "'" + entry.flags[0] + description + action + "'"
-            specs.append(spec)
+                argument = "'" + entry.flags[0] + description + action + "'"
+            arguments.append(argument)
         if takes_files(page):
-            specs.append("'*:audio file:_files'")
+            arguments.append("'*:audio file:_files'")
         out.append("    " + name + ")")
-        out.append("      _arguments -s " + " \\\n        ".join(specs) + " ;;")
+        out.append("      _arguments -s " + " \\\n        ".join(arguments) + " ;;")
     out += ["  esac", "}", "", '_tavelmir "$@"', ""]
     return "\n".join(out)
 

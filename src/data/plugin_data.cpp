@@ -18,27 +18,17 @@ namespace {
 
 constexpr char kDisplayModeKey[] = "DisplayMode";
 
-// The plug-in names every file in a 260-byte buffer; a longer name is a file it cannot open.
-bool Nameable(const fs::path& file) { return file.string().size() < kDataPathBytes; }
-
 // The profile of a nameable file; empty when it is missing or cannot be read, as the system's reader sees it.
 ProfileFile ReadProfile(const fs::path& iniFile) {
   ProfileFile profile;
-  if (Nameable(iniFile)) profile.Read(iniFile);
+  if (FitsPluginPath(iniFile)) profile.Read(iniFile);
   return profile;
 }
 
 bool WriteProfileKeys(const fs::path& iniFile, const char* section, const EffectSettings& settings,
                       bool displayModeOnly, std::string& error) {
-  if (!Nameable(iniFile)) {
-    error = "cannot write " + iniFile.string() + ": the path is too long";
-    return false;
-  }
   ProfileFile profile;
-  if (profile.Read(iniFile) == ProfileFile::Load::Failed) {
-    error = "cannot read " + iniFile.string();
-    return false;
-  }
+  if (!ReadProfileForEditing(iniFile, profile, error)) return false;
   for (const SettingKey& key : SettingKeys()) {
     const bool isDisplayMode = std::string_view(key.name) == kDisplayModeKey;
     if (isDisplayMode != displayModeOnly) continue;
@@ -50,6 +40,20 @@ bool WriteProfileKeys(const fs::path& iniFile, const char* section, const Effect
 }
 
 }  // namespace
+
+bool FitsPluginPath(const fs::path& file) { return file.string().size() < kDataPathBytes; }
+
+bool ReadProfileForEditing(const fs::path& iniFile, ProfileFile& profile, std::string& error) {
+  if (!FitsPluginPath(iniFile)) {
+    error = "cannot write " + iniFile.string() + ": the path is too long";
+    return false;
+  }
+  if (profile.Read(iniFile) == ProfileFile::Load::Failed) {
+    error = "cannot read " + iniFile.string();
+    return false;
+  }
+  return true;
+}
 
 fs::path DataFolder(const fs::path& pluginFolder) { return pluginFolder / kDataFolderName; }
 fs::path SettingsFile(const fs::path& pluginFolder) { return pluginFolder / kSettingsFileName; }
@@ -68,7 +72,7 @@ fs::path StoredPath(const char* storedPath) {
 }
 
 void ReadSettings(const fs::path& iniFile, EffectSettings& s, const char* section) {
-  if (!Nameable(iniFile)) return;
+  if (!FitsPluginPath(iniFile)) return;
   const ProfileFile profile = ReadProfile(iniFile);
   for (const SettingKey& key : SettingKeys()) {
     if (!key.field) continue;
@@ -81,7 +85,7 @@ void ReadSettings(const fs::path& iniFile, EffectSettings& s, const char* sectio
 }
 
 void ReadDisplayMode(const fs::path& iniFile, EffectSettings& settings, const char* section) {
-  if (!Nameable(iniFile)) return;
+  if (!FitsPluginPath(iniFile)) return;
   settings.DisplayMode =
       static_cast<std::int32_t>(ReadProfile(iniFile).Integer(section, kDisplayModeKey, settings.DisplayMode));
 }
@@ -98,7 +102,7 @@ bool WriteDisplayMode(const fs::path& iniFile, std::int32_t displayMode, std::st
 
 std::vector<std::uint8_t> ReadFadeTable(const fs::path& file) {
   std::error_code ec;
-  if (!Nameable(file) || !fs::is_regular_file(file, ec) || fs::file_size(file, ec) != kFadeTableBytes || ec)
+  if (!FitsPluginPath(file) || !fs::is_regular_file(file, ec) || fs::file_size(file, ec) != kFadeTableBytes || ec)
     return {};
   std::vector<std::uint8_t> table(kFadeTableBytes);
   std::ifstream in(file, std::ios::binary);
@@ -108,7 +112,7 @@ std::vector<std::uint8_t> ReadFadeTable(const fs::path& file) {
 }
 
 bool WriteFadeTable(const fs::path& file, const std::uint8_t* table, std::string& error) {
-  if (!Nameable(file)) {
+  if (!FitsPluginPath(file)) {
     error = "cannot write " + file.string() + ": the path is too long";
     return false;
   }

@@ -20,6 +20,13 @@ constexpr const char kSettingsSection[] = "Ombrelo Tunnel";
 // The plug-in names every file through a 260-byte buffer: a path of this many bytes or more cannot be opened.
 constexpr std::size_t kDataPathBytes = 260;
 
+class ProfileFile;
+// The plug-in names every file in a kDataPathBytes buffer; a longer name is a file it cannot open.
+bool FitsPluginPath(const std::filesystem::path& file);
+// The first step of every edit of "plugin.ini": the file as it stands (empty when missing), or false with the
+// reason when the name does not fit or the file cannot be read, so that an edit never drops what it holds.
+bool ReadProfileForEditing(const std::filesystem::path& iniFile, ProfileFile& profile, std::string& error);
+
 // "<folder>/TavelDat", "<folder>/TavelDat/fade.dat" and so on.
 std::filesystem::path DataFolder(const std::filesystem::path& pluginFolder);
 std::filesystem::path SettingsFile(const std::filesystem::path& pluginFolder);

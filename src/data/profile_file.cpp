@@ -5,6 +5,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "data/text_case.h"
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -14,15 +16,6 @@ std::string_view Trim(std::string_view s) {
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
-}
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
 }
 
 enum class LineKind { Other, Section, Key };
@@ -188,7 +181,7 @@ std::uint32_t ParseProfileInteger(std::string_view text) {
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   unsigned base = 10;
   if (i + 1 < text.size() && text[i] == '0') {
-    char p = Lower(text[i + 1]);
+    char p = LowerAscii(text[i + 1]);
     if (p == 'x') base = 16;
     if (p == 'o') base = 8;
     if (p == 'b') base = 2;
@@ -196,7 +189,7 @@ std::uint32_t ParseProfileInteger(std::string_view text) {
   }
   std::uint32_t value = 0;
   for (; i < text.size(); ++i) {
-    char c = Lower(text[i]);
+    char c = LowerAscii(text[i]);
     unsigned digit;
     if (c >= '0' && c <= '9')
       digit = static_cast<unsigned>(c - '0');

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "data/text_case.h"
+
 namespace {
 
 constexpr SettingKey kKeys[] = {
@@ -38,15 +40,6 @@ constexpr SettingKey kKeys[] = {
      "player's window",
      SettingControl::None},
 };
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
 
 // The value is one line of the profile file, whose reader trims blanks and a pair of quotes: anything that would
 // start a new line or not read back the same would change the file instead of the setting.

@@ -10,12 +10,10 @@ namespace {
 
 constexpr const char* kPlaceKeys[] = {"WindowLeft", "WindowTop", "WindowWidth", "WindowHeight"};
 
-bool Nameable(const std::filesystem::path& file) { return file.string().size() < kDataPathBytes; }
-
 }  // namespace
 
 WindowPlace ReadWindowPlace(const std::filesystem::path& iniFile, const char* section) {
-  if (!Nameable(iniFile)) return {};
+  if (!FitsPluginPath(iniFile)) return {};
   ProfileFile profile;
   profile.Read(iniFile);
   std::int32_t values[4];
@@ -33,15 +31,8 @@ WindowPlace ReadWindowPlace(const std::filesystem::path& iniFile, const char* se
 
 bool WriteWindowPlace(const std::filesystem::path& iniFile, const WindowPlace& place, std::string& error,
                       const char* section) {
-  if (!Nameable(iniFile)) {
-    error = "cannot write " + iniFile.string() + ": the path is too long";
-    return false;
-  }
   ProfileFile profile;
-  if (profile.Read(iniFile) == ProfileFile::Load::Failed) {
-    error = "cannot read " + iniFile.string();
-    return false;
-  }
+  if (!ReadProfileForEditing(iniFile, profile, error)) return false;
   const std::int32_t values[4] = {place.Left, place.Top, place.Width, place.Height};
   for (int i = 0; i < 4; ++i) profile.Set(section, kPlaceKeys[i], std::to_string(values[i]));
   return ReplaceFileContents(iniFile, profile.Bytes(), error);
