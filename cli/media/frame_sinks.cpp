@@ -392,20 +392,31 @@ bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, co
   return true;
 }
 
-bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette, std::string& error) {
-  if (sink.dump) {
-    if (std::fwrite(indices, 1, kScreenPixels, sink.dump) != kScreenPixels ||
-        std::fwrite(palette, 1, kPaletteBytes, sink.dump) != kPaletteBytes) {
-      error = "cannot write '" + sink.path + "': " + std::strerror(errno);
-      return false;
-    }
-    ++sink.frames;
-    return true;
-  }
-  if (sink.videoPipe < 0) {
-    error = "ffmpeg stopped taking frames for '" + sink.path + "'";
+namespace {
+
+// One frame of --dump: the picture's bytes, then (classic frames) the palette's.
+bool AppendToDump(FrameSink& sink, const void* picture, std::size_t pictureBytes, const void* palette,
+                  std::size_t paletteBytes, std::string& error) {
+  if (std::fwrite(picture, 1, pictureBytes, sink.dump) != pictureBytes ||
+      (paletteBytes != 0 && std::fwrite(palette, 1, paletteBytes, sink.dump) != paletteBytes)) {
+    error = "cannot write '" + sink.path + "': " + std::strerror(errno);
     return false;
   }
+  ++sink.frames;
+  return true;
+}
+
+bool EncoderTakesFrames(const FrameSink& sink, std::string& error) {
+  if (sink.videoPipe >= 0) return true;
+  error = "ffmpeg stopped taking frames for '" + sink.path + "'";
+  return false;
+}
+
+}  // namespace
+
+bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette, std::string& error) {
+  if (sink.dump) return AppendToDump(sink, indices, kScreenPixels, palette, kPaletteBytes, error);
+  if (!EncoderTakesFrames(sink, error)) return false;
   if (sink.received++ % sink.frameStep != 0) return true;
   const bool nearest = sink.scaling == Scaling::Nearest;
   if (sink.kind == OutputKind::Gif)
@@ -513,18 +524,8 @@ void AbandonFrameSink(FrameSink& sink) {
 bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, std::string& error) {
   const OutputGeometry& g = sink.scaler.geometry;
   const std::size_t bytes = static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height) * 3;
-  if (sink.dump) {
-    if (std::fwrite(rgb, 1, bytes, sink.dump) != bytes) {
-      error = "cannot write '" + sink.path + "': " + std::strerror(errno);
-      return false;
-    }
-    ++sink.frames;
-    return true;
-  }
-  if (sink.videoPipe < 0) {
-    error = "ffmpeg stopped taking frames for '" + sink.path + "'";
-    return false;
-  }
+  if (sink.dump) return AppendToDump(sink, rgb, bytes, nullptr, 0, error);
+  if (!EncoderTakesFrames(sink, error)) return false;
   const std::uint8_t* frame = rgb;
   if (OutputTakesYuv(sink.kind)) {
     RgbToYuv420(rgb, g.width, g.height, sink.pixels.data());
