@@ -30,13 +30,15 @@ bool SaveSettingsFile(const fs::path& settingsFile, const EffectSettings& settin
     return false;
   }
   if (!WriteSettings(ini, settings, error)) return false;
-  // DisplayMode is for the plug-in alone and its dialog never writes it: the key is written only when the value
-  // differs from what the file says (no key: the default).
+  // DisplayMode and Picture are for the plug-in alone and its dialog never writes them: such a key is written only
+  // when the value differs from what the file says (no key: the default).
   EffectSettings inFile;
-  inFile.DisplayMode = kDisplayModeChain;
-  ReadDisplayMode(ini, inFile);
-  if (inFile.DisplayMode == settings.DisplayMode) return true;
-  return WriteDisplayMode(ini, settings.DisplayMode, error);
+  ReadSettings(ini, inFile);
+  for (const SettingKey& key : SettingKeys()) {
+    if (key.control != SettingControl::None || !key.field || inFile.*key.field == settings.*key.field) continue;
+    if (!WriteSettingKey(ini, key, settings, error)) return false;
+  }
+  return true;
 }
 
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams) {

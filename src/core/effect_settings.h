@@ -15,6 +15,7 @@ struct EffectSettings {
   char TextureName[260] = {};              // path of the texture bitmap
   std::int32_t DisplayMode = 0;            // 0 = full screen with fall-backs, 1 = 320 x 200 x 8 only, 2 = window,
                                            // 3 = docked in the player's frame
+  std::int32_t Picture = 0;                // the plug-in's window modes: 0 = the frame enlarged, 1 = smooth
 };
 
 // The values of DisplayMode; any other value a hand-edited file holds counts as the first.
@@ -22,6 +23,10 @@ constexpr std::int32_t kDisplayModeChain = 0;
 constexpr std::int32_t kDisplayModeEffectOnly = 1;
 constexpr std::int32_t kDisplayModeWindow = 2;
 constexpr std::int32_t kDisplayModeDocked = 3;
+
+// The values of Picture; any other value a hand-edited file holds counts as the first.
+constexpr std::int32_t kPictureClassic = 0;
+constexpr std::int32_t kPictureSmooth = 1;
 
 struct WavePreset {
   std::int32_t Amplitude;

@@ -25,13 +25,13 @@ ProfileFile ReadProfile(const fs::path& iniFile) {
   return profile;
 }
 
+// `only` null: the keys the settings dialog edits; else that one key.
 bool WriteProfileKeys(const fs::path& iniFile, const char* section, const EffectSettings& settings,
-                      bool displayModeOnly, std::string& error) {
+                      const SettingKey* only, std::string& error) {
   ProfileFile profile;
   if (!ReadProfileForEditing(iniFile, profile, error)) return false;
   for (const SettingKey& key : SettingKeys()) {
-    const bool isDisplayMode = std::string_view(key.name) == kDisplayModeKey;
-    if (isDisplayMode != displayModeOnly) continue;
+    if (only != nullptr ? &key != only : key.control == SettingControl::None) continue;
     std::string value = SettingText(key, settings);
     if (key.field == &EffectSettings::UseTexture) value = settings.UseTexture != 0 ? "1" : "0";
     profile.Set(section, key.name, value);
@@ -91,13 +91,18 @@ void ReadDisplayMode(const fs::path& iniFile, EffectSettings& settings, const ch
 }
 
 bool WriteSettings(const fs::path& iniFile, const EffectSettings& settings, std::string& error, const char* section) {
-  return WriteProfileKeys(iniFile, section, settings, false, error);
+  return WriteProfileKeys(iniFile, section, settings, nullptr, error);
+}
+
+bool WriteSettingKey(const fs::path& iniFile, const SettingKey& key, const EffectSettings& settings,
+                     std::string& error, const char* section) {
+  return WriteProfileKeys(iniFile, section, settings, &key, error);
 }
 
 bool WriteDisplayMode(const fs::path& iniFile, std::int32_t displayMode, std::string& error, const char* section) {
   EffectSettings settings;
   settings.DisplayMode = displayMode;
-  return WriteProfileKeys(iniFile, section, settings, true, error);
+  return WriteSettingKey(iniFile, *FindSettingKey(kDisplayModeKey), settings, error, section);
 }
 
 std::vector<std::uint8_t> ReadFadeTable(const fs::path& file) {

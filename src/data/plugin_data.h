@@ -9,6 +9,7 @@
 
 #include "core/effect_settings.h"
 #include "core/fade_table.h"
+#include "data/settings_keys.h"
 
 // The file names inside the plug-in's folder.
 constexpr const char kSettingsFileName[] = "plugin.ini";
@@ -46,11 +47,14 @@ void ReadSettings(const std::filesystem::path& iniFile, EffectSettings& settings
 // "DisplayMode" alone: the plug-in needs it before the display opens, long before the other settings.
 void ReadDisplayMode(const std::filesystem::path& iniFile, EffectSettings& settings,
                      const char* section = kSettingsSection);
-// Writes every key but "DisplayMode" (which the dialog does not edit, so the user's value stays as written),
+// Writes the keys the settings dialog edits (not "DisplayMode" or "Picture", so the user's values stay as written),
 // keeping the file's other sections, keys and lines. Through a temporary file renamed over the old one, so an
 // interruption leaves the old file whole. False, with a message naming the file, when it cannot be written.
 bool WriteSettings(const std::filesystem::path& iniFile, const EffectSettings& settings, std::string& error,
                    const char* section = kSettingsSection);
+// One key of the table alone, likewise.
+bool WriteSettingKey(const std::filesystem::path& iniFile, const SettingKey& key, const EffectSettings& settings,
+                     std::string& error, const char* section = kSettingsSection);
 // "DisplayMode" alone, likewise.
 bool WriteDisplayMode(const std::filesystem::path& iniFile, std::int32_t displayMode, std::string& error,
                       const char* section = kSettingsSection);

@@ -39,6 +39,10 @@ constexpr SettingKey kKeys[] = {
      "the plug-in's screen: 0 full screen with fall-backs, 1 320 x 200 x 8 only, 2 a window, 3 docked in the "
      "player's window",
      SettingControl::None},
+    {"Picture", &EffectSettings::Picture, 0, 1,
+     "the plug-in's window, borderless and docked picture: 0 the 320 x 200 frame enlarged, 1 smooth, drawn at the "
+     "window's own size (the 8-bit full-screen modes stay 0)",
+     SettingControl::None},
 };
 
 // The value is one line of the profile file, whose reader trims blanks and a pair of quotes: anything that would

@@ -10,7 +10,7 @@
 
 // The control of the settings dialog that edits a key.
 enum class SettingControl {
-  None,         // not in the dialog ("DisplayMode")
+  None,         // not in the dialog ("DisplayMode", "Picture"), so its save leaves these as the file has them
   Slider,       // a track bar over minimum..maximum
   PresetRadio,  // the five buttons "Custom", "Very Soft" .. "Very Loud" (RadioIndex)
   CheckBox,     // "UseTexture"

@@ -99,9 +99,11 @@ bool SwitchDisplayIfAsked(VisModule* module);
 // Draws WindowScreen through DisplayPalette into the window's client area (nearest pixel into the largest 4:3
 // area, black around it). True also when there is nothing to draw into (a minimised window).
 bool DrawWindowPicture(HDC dc);
-// DrawWindowPicture through the window's own drawing context.
+// Through the window's own drawing context: with "Picture=1" the smooth picture where it can be had
+// (window_smooth.h), else DrawWindowPicture.
 bool ShowWindowPicture();
-// The last picture again with the colours it was last drawn in, for WM_PAINT (from the window's own thread while
+// The last picture again with the colours it was last drawn in (the smooth one only at the size it was drawn at),
+// for WM_PAINT (from the window's own thread while
 // Render may run on another).
 bool RepaintWindowPicture(HDC dc);
 // The frame drawn last becomes the picture a window shows.

@@ -29,6 +29,7 @@ void ReleaseDisplay(VisModule* module) {
   NoteWindowGeometry();
   const RECT covered = CoveredArea();
   ReleaseDirectDrawObjects();
+  ReleaseSmoothPicture();
   g_state.Screen.DisplayKind = kDisplayExclusive;
   // The handle stays: after an Escape the window is already gone and this fails quietly.
   DestroyWindow(g_state.Screen.Window);

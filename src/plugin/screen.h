@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "plugin/window_home.h"
+#include "plugin/window_smooth.h"
 #include "platform/platform.h"
 
 // How the frame reaches the screen.
@@ -54,6 +55,8 @@ struct Screen {
   std::uint8_t WindowRow[kMaxPictureWidth]{};
   std::uint16_t WindowColumns[kMaxPictureWidth]{};  // source column of each picture column, for WindowColumnsWidth
   std::int32_t WindowColumnsWidth{};
+  // With "Picture=1": the tunnel drawn at the client area's own size instead.
+  SmoothPicture Smooth{};
   // Where the window goes when not full screen, and what it remembers of its place.
   WindowHome Home{};
 };

@@ -1,12 +1,17 @@
-// The picture in a window: through the palette to the window's own colours, nearest pixel into a 4:3 area.
+// The picture in a window: through the palette to the window's own colours, nearest pixel into a 4:3 area; or, with
+// "Picture=1", the smooth picture (window_smooth.h) where it can be had.
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
 #include "plugin/display.h"
 #include "plugin/effect_state.h"
+#include "plugin/window_picture_lock.h"
+#include "plugin/window_smooth.h"
 
 namespace {
+
+std::atomic_flag g_pictureBusy = ATOMIC_FLAG_INIT;
 
 // The source pixel whose span covers the centre of destination pixel `d`: nearest-pixel sampling.
 int SourceIndex(int d, int destinationLength, int sourceLength) {
@@ -23,20 +28,6 @@ void FillColourTable() {
   g_state.Screen.WindowBitmap.colours[0] = RGBQUAD{0, 0, 0, 0};
   g_state.Screen.WindowBitmap.colours[255] = RGBQUAD{255, 255, 255, 0};
 }
-
-// Render may run on a decoder thread while the window's own thread repaints the window: the picture, its colour
-// table and the scratch rows are theirs one at a time. Held only while pixels are copied or drawn, never across
-// a message, so neither side can wait on the other's window.
-std::atomic_flag g_pictureBusy = ATOMIC_FLAG_INIT;
-struct PictureLock {
-  PictureLock() {
-    while (g_pictureBusy.test_and_set(std::memory_order_acquire)) {
-    }
-  }
-  ~PictureLock() { g_pictureBusy.clear(std::memory_order_release); }
-  PictureLock(const PictureLock&) = delete;
-  PictureLock& operator=(const PictureLock&) = delete;
-};
 
 void BlackOut(HDC dc, int left, int top, int right, int bottom) {
   if (right > left && bottom > top) PatBlt(dc, left, top, right - left, bottom - top, BLACKNESS);
@@ -69,7 +60,10 @@ bool DrawPicture(HDC dc, bool newColours) {
       g_state.Screen.WindowColumns[x] = static_cast<std::uint16_t>(SourceIndex(x, width, kDisplayWidth));
     g_state.Screen.WindowColumnsWidth = width;
   }
-  if (newColours) FillColourTable();
+  if (newColours) {
+    FillColourTable();
+    g_state.Screen.Smooth.Shown = false;
+  }
   BITMAPINFOHEADER& header = g_state.Screen.WindowBitmap.header;
   header = BITMAPINFOHEADER{};
   header.biSize = sizeof header;
@@ -100,9 +94,16 @@ bool DrawPicture(HDC dc, bool newColours) {
 
 }  // namespace
 
+PictureLock::PictureLock() {
+  while (g_pictureBusy.test_and_set(std::memory_order_acquire)) {
+  }
+}
+
+PictureLock::~PictureLock() { g_pictureBusy.clear(std::memory_order_release); }
+
 bool DrawWindowPicture(HDC dc) { return DrawPicture(dc, true); }
 
-bool RepaintWindowPicture(HDC dc) { return DrawPicture(dc, false); }
+bool RepaintWindowPicture(HDC dc) { return RepaintSmoothPicture(dc) || DrawPicture(dc, false); }
 
 void ShowDrawnFrame() {
   PictureLock lock;
@@ -112,7 +113,9 @@ void ShowDrawnFrame() {
 bool ShowWindowPicture() {
   HDC dc = GetDC(g_state.Screen.Window);
   if (dc == nullptr) return false;
-  const bool drawn = DrawWindowPicture(dc);
+  // The 8-bit full-screen modes have backends of their own, so only a window comes here.
+  const bool smooth = g_state.Settings.Picture == kPictureSmooth && DrawSmoothPicture(dc);
+  const bool drawn = smooth || DrawWindowPicture(dc);
   ReleaseDC(g_state.Screen.Window, dc);
   return drawn;
 }

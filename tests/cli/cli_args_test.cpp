@@ -341,7 +341,7 @@ TEST_F(CliTest, ConfigShowsDefaultsAndDerivedParameters) {
 
 TEST_F(CliTest, ConfigSavesKeysCaseInsensitivelyThroughTheSettingsStore) {
   CliRun set = RunCli({"config", "--plugin-dir", plugin.string(), "paletteanimationspeed=40", "FADEPOWER=192",
-                       "TextureName=C:\\tex.bmp", "displaymode=2"});
+                       "TextureName=C:\\tex.bmp", "displaymode=2", "picture=1"});
   ASSERT_EQ(set.status, 0) << set.err;
   EXPECT_TRUE(Contains(set.out, "run `tavelmir fade`"));
   CliRun show = RunCli({"config", "--plugin-dir", plugin.string()});
@@ -350,6 +350,7 @@ TEST_F(CliTest, ConfigSavesKeysCaseInsensitivelyThroughTheSettingsStore) {
   EXPECT_TRUE(Contains(show.out, "TextureName=C:\\tex.bmp\n")) << show.out;
   EXPECT_TRUE(Contains(show.out, "RadioIndex=2\n"));
   EXPECT_TRUE(Contains(show.out, "DisplayMode=2\n")) << show.out;
+  EXPECT_TRUE(Contains(show.out, "Picture=1\n")) << show.out;
   EXPECT_TRUE(Contains(ReadFileText(plugin / "plugin.ini"), "[Ombrelo Tunnel]"));
   // The window the key asks for draws the same frames.
   CliRun dump = RunCli({"render", P("tone.wav"), "--dump", P("x.dump"), "--plugin-dir", plugin.string()});
@@ -374,6 +375,7 @@ TEST_F(CliTest, ConfigRefusesBadValuesAndSavesNothing) {
                             {"FadeOffset=256", "FadeOffset must lie in 0..255"},
                             {"UseTexture=2", "UseTexture must lie in 0..1"},
                             {"DisplayMode=4", "DisplayMode must lie in 0..3"},
+                            {"Picture=2", "Picture must lie in 0..1"},
                             {"FadeAmplitude=12x", "FadeAmplitude takes a whole number"},
                             {"FadeAmplitude=", "FadeAmplitude takes a whole number"},
                             {"Volume=3", "unknown setting 'Volume'"},

@@ -128,22 +128,25 @@ TEST_F(SettingsStore, SaveReplacesOldValuesAndKeepsForeignLines) {
       << text;
 }
 
-// The dialog does not edit DisplayMode: its save leaves the user's line as it is and never adds one.
+// The dialog does not edit DisplayMode or Picture: its save leaves the user's lines as they are and never adds one.
 TEST_F(SettingsStore, DisplayModeIsReadButOnlyWrittenWhenAskedFor) {
-  GivenIni("[Ombrelo Tunnel]\r\nDisplayMode=2\r\n");
+  GivenIni("[Ombrelo Tunnel]\r\nDisplayMode=2\r\nPicture=1\r\n");
   LoadDisplayMode(folder_.module);
   EXPECT_EQ(g_state.Settings.DisplayMode, 2);
   g_state.Settings.DisplayMode = 0;
   LoadSettings(folder_.module);
   EXPECT_EQ(g_state.Settings.DisplayMode, 2);
+  EXPECT_EQ(g_state.Settings.Picture, 1);
   g_state.Settings.DisplayMode = 1;
+  g_state.Settings.Picture = 0;
   SaveSettings(folder_.module);
-  EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=2\r\nRadioIndex=2\r\n", 0), 0u);
+  EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=2\r\nPicture=1\r\nRadioIndex=2\r\n", 0), 0u);
   SaveDisplayMode(folder_.module);
-  EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=1\r\nRadioIndex=2\r\n", 0), 0u);
+  EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=1\r\nPicture=1\r\nRadioIndex=2\r\n", 0), 0u);
   std::filesystem::remove(Ini());
   SaveSettings(folder_.module);
   EXPECT_EQ(ReadFileText(Ini()).find("DisplayMode"), std::string::npos);
+  EXPECT_EQ(ReadFileText(Ini()).find("Picture"), std::string::npos);
 }
 
 TEST_F(SettingsStore, OverlongTextureNameIsCutTo259) {

@@ -91,6 +91,51 @@ void RenderAndCompare(HostModule* module, HWND window, const NativeRun& run, int
   }
 }
 
+bool LoadHdRun(const std::string& path, int width, int height, HdRun* run) {
+  run->rgb = ReadWholeBinaryFile(path);
+  run->width = width;
+  run->height = height;
+  const std::size_t frameBytes = static_cast<std::size_t>(width) * height * 3;
+  run->frames = static_cast<int>(run->rgb.size() / frameBytes);
+  if (run->rgb.empty() || run->rgb.size() % frameBytes != 0)
+    return Fail("%s has %zu bytes, not whole %dx%d frames", path.c_str(), run->rgb.size(), width, height), false;
+  return true;
+}
+
+int DifferingHdPixels(const HdRun& hd, int n, const ScreenShot& shot) {
+  if (n < 1 || n > hd.frames) return Fail("no smooth frame %d (%d in the run)", n, hd.frames), -1;
+  if (shot.width != hd.width || shot.height != hd.height) return hd.width * hd.height;
+  const unsigned char* rgb = &hd.rgb[static_cast<std::size_t>(n - 1) * hd.width * hd.height * 3];
+  int wrong = 0;
+  for (std::size_t i = 0; i < shot.pixels.size(); ++i, rgb += 3) {
+    const std::uint32_t expected = (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2];
+    if (shot.pixels[i] == expected) continue;
+    if (wrong++ == 0)
+      LogLine("smooth frame %d: pixel (%zu, %zu) is %06x, expected %06x", n, i % hd.width, i / hd.width,
+              shot.pixels[i], expected);
+  }
+  return wrong;
+}
+
+void RenderAndCompareHd(HostModule* module, HWND window, const NativeRun& run, const HdRun& hd, int first, int last,
+                        Comparison* result) {
+  for (int n = first; n <= last; ++n) {
+    std::memcpy(module->waveformData, &run.wave[(n - 1) * kWaveBlockBytes], kWaveBlockBytes);
+    const int status = module->Render(module);
+    if (status != 0) Fail("Render %d returned %d", n, status);
+    PumpMessages(nullptr);
+    ScreenShot shot;
+    if (!CaptureWindow(window, hd.width, hd.height, &shot)) return Fail("frame %d could not be captured", n);
+    const int wrong = DifferingHdPixels(hd, n, shot);
+    ++result->frames;
+    if (wrong != 0) {
+      ++result->badFrames;
+      result->badPixels += wrong;
+    }
+    result->lastShot = std::move(shot);
+  }
+}
+
 void Report(const char* label, const Comparison& c) {
   LogLine("%s: compared %d frames, %d differ (%lld pixels)", label, c.frames, c.badFrames, c.badPixels);
   CHECK_EQ_INT(c.badFrames, 0);

@@ -63,6 +63,19 @@ DWORD WINAPI RenderInBursts(void* parameter);
 // Starts RenderInBursts and pumps this thread's messages until it ends.
 void RenderFromDecoderThread(DecoderThread* d);
 
+// The native build's smooth picture (render --look hd --dump) at one size: per frame width x height x 3 bytes of red,
+// green, blue. After Render n a window with "Picture=1" shows frame n of it.
+struct HdRun {
+  int width = 0, height = 0, frames = 0;
+  std::vector<unsigned char> rgb;
+};
+bool LoadHdRun(const std::string& path, int width, int height, HdRun* run);
+// As RenderAndCompare, each capture of the client area against the smooth frame of the same Render.
+void RenderAndCompareHd(HostModule* module, HWND window, const NativeRun& run, const HdRun& hd, int first, int last,
+                        Comparison* result);
+// The pixels of `shot` (the client area's top-left hd.width x hd.height) that differ from smooth frame n.
+int DifferingHdPixels(const HdRun& hd, int n, const ScreenShot& shot);
+
 struct Session {
   HostWindow host;
   LoadedPlugin plugin;

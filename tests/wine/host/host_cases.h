@@ -11,6 +11,8 @@ struct HostOptions {
   std::string layoutRoot;  // folder holding the test plug-in folders (good, no-palettes, no-fade, ...)
   std::string waveform;    // 1152-byte waveform blocks, one per frame
   std::string dump;        // the native build's frames for the same blocks
+  std::string hdWindow;    // its smooth frames (--look hd) at 640 x 480, the normal window's client area
+  std::string hdDock;      // the same at 480 x 300
   std::string artifact;    // PNG of one captured frame
   std::string log;         // this run's log (helper programs write theirs beside it)
   int frames = 300;
@@ -36,6 +38,7 @@ void RunDockCase(const HostOptions& options);
 void RunDockDecoderCase(const HostOptions& options);
 void RunWindowHomeCase(const HostOptions& options);
 void RunFullScreenQuitCase(const HostOptions& options);
+void RunSmoothPictureCase(const HostOptions& options);
 
 // Helpers shared by the cases.
 HWND FindDisplayWindow();  // the full-screen window, by its class "MainWndClass"

@@ -23,7 +23,7 @@ constexpr CaseEntry kCases[] = {
     {"alt-tab", RunAltTabCase},  {"take-focus", RunTakeFocusCase},   {"bring-back", RunBringBackCase},
     {"scaled", RunScaledCase},   {"borderless", RunBorderlessCase},  {"window", RunWindowCase},
     {"dock", RunDockCase},       {"dock-decoder", RunDockDecoderCase}, {"window-home", RunWindowHomeCase},
-    {"full-screen-quit", RunFullScreenQuitCase},
+    {"full-screen-quit", RunFullScreenQuitCase}, {"smooth-picture", RunSmoothPictureCase},
 };
 
 // A crash inside the plug-in must end in a verdict, not in a silent run without one.
@@ -37,7 +37,7 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
 int Usage() {
   std::fprintf(stderr,
                "usage: tavelmir_wine_host CASE --log FILE [--plugin-dir DIR] [--layout-root DIR] [--waveform FILE]\n"
-               "       [--dump FILE] [--frames N] [--cycles N] [--artifact FILE]\n");
+               "       [--dump FILE] [--hd-window FILE] [--hd-dock FILE] [--frames N] [--cycles N] [--artifact FILE]\n");
   return 2;
 }
 
@@ -61,6 +61,10 @@ int main(int argc, char** argv) {
       options.waveform = ToWindowsPath(value);
     else if (key == "--dump")
       options.dump = ToWindowsPath(value);
+    else if (key == "--hd-window")
+      options.hdWindow = ToWindowsPath(value);
+    else if (key == "--hd-dock")
+      options.hdDock = ToWindowsPath(value);
     else if (key == "--artifact")
       options.artifact = ToWindowsPath(value);
     else if (key == "--frames")

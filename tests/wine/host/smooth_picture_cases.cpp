@@ -1,0 +1,121 @@
+// "Picture=1": the window modes show the tunnel drawn at the client area's own size, pixel for pixel the native
+// build's smooth frame of the same moment; the 8-bit full screen stays the 320 x 200 frame; a new size shows the
+// enlarged frame until it has held for a frame, then the smooth picture at that size; a repaint shows the last one.
+#include <windows.h>
+
+#include "display_session.h"
+#include "embed_host.h"
+#include "host_cases.h"
+#include "host_log.h"
+
+namespace {
+
+constexpr LPARAM kAltEnterDown = 0x201C0001;
+constexpr const char* kGeometryKeys[] = {"WindowLeft", "WindowTop", "WindowWidth", "WindowHeight"};
+
+// The window's place, which a resized window writes at Quit, is not left for the other cases.
+void ForgetGeometry(const HostOptions& options) {
+  const std::string ini = options.pluginDir + "\\plugin.ini";
+  for (const char* key : kGeometryKeys) WritePrivateProfileStringA("Ombrelo Tunnel", key, nullptr, ini.c_str());
+}
+
+bool ResizeClient(HWND window, int width, int height) {
+  RECT outer{0, 0, width, height};
+  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+  return SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != 0;
+}
+
+void CheckClient(HWND window, int width, int height) {
+  RECT client{};
+  GetClientRect(window, &client);
+  CHECK_EQ_INT(client.right, width);
+  CHECK_EQ_INT(client.bottom, height);
+}
+
+// Render n at a size the picture was not made for: the classic picture, then the smooth one from n + 1 to last.
+void NewSizeThenSmooth(HostModule* module, HWND window, const NativeRun& run, const HdRun& hd, int n, int last) {
+  Comparison classic;
+  RenderAndCompare(module, window, run, n, n, FourThirdsInClient(window), true, &classic);
+  Report("the first frame at a new size, enlarged", classic);
+  Comparison smooth;
+  RenderAndCompareHd(module, window, run, hd, n + 1, last, &smooth);
+  Report("smooth at the new size", smooth);
+}
+
+// WM_PAINT while no Render comes shows the smooth frame n again.
+void CheckRepaint(HWND window, const HdRun& hd, int n) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  PumpFor(50);
+  ScreenShot shot;
+  CHECK_TRUE(CaptureWindow(window, hd.width, hd.height, &shot));
+  CHECK_EQ_INT(DifferingHdPixels(hd, n, shot), 0);
+}
+
+}  // namespace
+
+void RunSmoothPictureCase(const HostOptions& options) {
+  NativeRun run;
+  HdRun window, dock;
+  if (!LoadNativeRun(options, &run) || !LoadHdRun(options.hdWindow, 640, 480, &window) ||
+      !LoadHdRun(options.hdDock, 480, 300, &dock))
+    return;
+  {
+    LogScope scope("normal window");
+    IniKey mode(options.pluginDir, "2");
+    IniKey picture(options.pluginDir, "Picture", "1");
+    ForgetGeometry(options);
+    Session s;
+    if (BeginSession(options, true, &s)) {
+      HostModule* module = s.plugin.module;
+      CheckClient(s.display, 640, 480);
+      Comparison smooth;
+      RenderAndCompareHd(module, s.display, run, window, 1, 10, &smooth);
+      Report("smooth window", smooth);
+      SaveCapture(options, "-smooth", smooth.lastShot);
+
+      SetForegroundWindow(s.display);
+      PostMessageA(s.display, WM_SYSKEYDOWN, VK_RETURN, kAltEnterDown);
+      PumpFor(50);
+      Comparison full;
+      RenderAndCompare(module, s.display, run, 11, 20, kEffectScreen, true, &full, true);
+      CHECK_EQ_INT(GetSystemMetrics(SM_CXSCREEN), kScreenWidth);
+      Report("the 8-bit full screen after Alt+Enter", full);
+      PostMessageA(s.display, WM_SYSKEYDOWN, VK_RETURN, kAltEnterDown);
+      PumpFor(50);
+      // The switch happens in the next Render, which already shows the smooth picture: its map is still there.
+      Comparison back;
+      RenderAndCompareHd(module, s.display, run, window, 21, 25, &back);
+      CheckClient(s.display, 640, 480);
+      Report("smooth again after Alt+Enter", back);
+      CheckRepaint(s.display, window, 25);
+
+      CHECK_TRUE(ResizeClient(s.display, 480, 300));
+      PumpFor(100);
+      CheckClient(s.display, 480, 300);
+      NewSizeThenSmooth(module, s.display, run, dock, 26, 35);
+      CheckRepaint(s.display, dock, 35);
+    }
+    EndSession(&s);
+    ForgetGeometry(options);
+  }
+  {
+    LogScope scope("docked in the player's frame");
+    IniKey mode(options.pluginDir, "3");
+    IniKey picture(options.pluginDir, "Picture", "1");
+    OfferEmbedding(true);
+    Session s;
+    if (BeginSession(options, true, &s, DockedWindow)) {
+      HostModule* module = s.plugin.module;
+      Comparison first;  // the first Render shows the smooth picture at the frame's first size, not compared
+      RenderAndCompare(module, s.display, run, 1, 1, FourThirdsInClient(s.display), true, &first);
+      CHECK_TRUE(ResizeFrameClient(480, 300));
+      PumpFor(100);
+      CheckClient(s.display, 480, 300);
+      NewSizeThenSmooth(module, s.display, run, dock, 2, 12);
+    }
+    EndSession(&s);
+    OfferEmbedding(false);
+  }
+}
