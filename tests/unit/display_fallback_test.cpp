@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "core/hd_tunnel.h"
 #include "plugin/display.h"
 #include "plugin/render.h"
 #include "plugin/effect_state.h"
@@ -323,6 +324,48 @@ TEST_F(DisplayFallbackTest, NormalWindowDrawsWhenInactiveAndAltEnterSwitches) {
   EXPECT_EQ(g_state.Screen.SwitchRequested, 0);
   ASSERT_EQ(HeadlessPostedMessages().size(), 1u);
   EXPECT_EQ(HeadlessPostedMessages()[0].window, HeadlessHostWindow());
+}
+
+// Picture=1: the window shows the tunnel drawn at its client area's size from the frame just drawn, through the
+// palette just stepped; a picture that cannot be put on the screen, and the first frame at a new size, show the
+// enlarged frame instead.
+TEST_F(DisplayFallbackTest, SmoothPictureInAWindowAndItsFallBacks) {
+  WriteFileText(folder_.root / "plugin.ini", "[Ombrelo Tunnel]\r\nDisplayMode=2\r\nPicture=1\r\n");
+  InitOrFail();
+  const auto expectSmooth = [](int width, int height) {
+    HdTunnel hd;
+    ASSERT_TRUE(hd.Prepare(width, height, CentredHdView(width, height, 1.2, false), HdSampling::Sharp));
+    std::uint32_t colours[256];
+    for (int i = 0; i < 256; ++i) colours[i] = Shown(g_state.Screen.DisplayPalette, i);
+    std::vector<std::uint32_t> expected(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    g_state.Effect.DrawHd(hd, colours, reinterpret_cast<std::uint8_t*>(expected.data()), width * 4, 4);
+    for (std::uint32_t& pixel : expected) pixel &= 0x00FFFFFF;
+    int w = 0, h = 0;
+    EXPECT_EQ(HeadlessWindowPixels(g_state.Screen.Window, &w, &h), expected);
+    EXPECT_EQ(w, width);
+    EXPECT_EQ(h, height);
+  };
+  ASSERT_EQ(Render(module_), 0);
+  expectSmooth(640, 480);
+
+  std::vector<std::uint8_t> previous(g_state.Screen.WindowFrame, g_state.Screen.WindowFrame + 64000);
+  HeadlessFailNextStretchDIBits();
+  ASSERT_EQ(Render(module_), 0);
+  ExpectWindowShows(previous, g_state.Screen.DisplayPalette, 0, 0, 640, 480);
+
+  // A repaint shows the smooth picture drawn last; not after a frame that showed the enlarged one.
+  ASSERT_EQ(Render(module_), 0);
+  expectSmooth(640, 480);
+  RECT outer{0, 0, 400, 300};
+  AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  ASSERT_TRUE(SetWindowPos(g_state.Screen.Window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                           SWP_NOMOVE | SWP_NOZORDER));
+  previous.assign(g_state.Screen.WindowFrame, g_state.Screen.WindowFrame + 64000);
+  ASSERT_EQ(Render(module_), 0);
+  ExpectWindowShows(previous, g_state.Screen.DisplayPalette, 0, 0, 400, 300);
+  ASSERT_EQ(Render(module_), 0);
+  expectSmooth(400, 300);
+  EXPECT_EQ(HeadlessLiveWindowDCs(), 0);
 }
 
 // Where no full screen comes up, Alt+Enter leaves the window as it was.

@@ -160,7 +160,8 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int 
   int canvasWidth = 0, canvasHeight = 0;
   std::uint32_t* canvas = HeadlessWindowCanvas(dc, &canvasWidth, &canvasHeight);
   if (fail || canvas == nullptr || bits == nullptr || info == nullptr || usage != DIB_RGB_COLORS || rop != SRCCOPY ||
-      info->bmiHeader.biSize != sizeof(BITMAPINFOHEADER) || info->bmiHeader.biBitCount != 8 ||
+      info->bmiHeader.biSize != sizeof(BITMAPINFOHEADER) ||
+      (info->bmiHeader.biBitCount != 8 && info->bmiHeader.biBitCount != 32) ||
       info->bmiHeader.biCompression != BI_RGB || info->bmiHeader.biWidth <= 0 || info->bmiHeader.biHeight == 0 ||
       width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0 || sourceX < 0 || sourceY < 0 ||
       sourceX + sourceWidth > info->bmiHeader.biWidth || sourceY + sourceHeight > std::abs(info->bmiHeader.biHeight)) {
@@ -170,7 +171,8 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int 
   const auto* pixels = static_cast<const std::uint8_t*>(bits);
   const RGBQUAD* colours = info->bmiColors;
   const int rows = std::abs(info->bmiHeader.biHeight);
-  const int stride = (info->bmiHeader.biWidth + 3) & ~3;
+  const bool words = info->bmiHeader.biBitCount == 32;
+  const int stride = words ? info->bmiHeader.biWidth * 4 : (info->bmiHeader.biWidth + 3) & ~3;
   const bool topDown = info->bmiHeader.biHeight < 0;
   for (int dy = 0; dy < height; ++dy) {
     int cy = y + dy;
@@ -182,9 +184,15 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int 
       int cx = x + dx;
       if (cx < 0 || cx >= canvasWidth) continue;
       int sx = sourceX + static_cast<int>(static_cast<long long>(dx) * sourceWidth / width);
+      std::uint32_t& out = canvas[static_cast<std::size_t>(cy) * canvasWidth + cx];
+      if (words) {
+        std::uint32_t word;  // blue, green, red, unused: the canvas's own order
+        std::memcpy(&word, row + 4 * sx, sizeof word);
+        out = word & 0x00FFFFFF;
+        continue;
+      }
       const RGBQUAD& c = colours[row[sx]];
-      canvas[static_cast<std::size_t>(cy) * canvasWidth + cx] =
-          (std::uint32_t{c.rgbRed} << 16) | (std::uint32_t{c.rgbGreen} << 8) | c.rgbBlue;
+      out = (std::uint32_t{c.rgbRed} << 16) | (std::uint32_t{c.rgbGreen} << 8) | c.rgbBlue;
     }
   }
   HeadlessLogEvent("StretchDIBits", sourceHeight);

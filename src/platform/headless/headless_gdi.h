@@ -63,8 +63,9 @@ BOOL DeleteObject(HGDIOBJ object);
 COLORREF SetBkColor(HDC dc, COLORREF colour);
 COLORREF SetTextColor(HDC dc, COLORREF colour);
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
-// On a window's drawing context only, and only 8-bit uncompressed pixels with a colour table (what the plug-in
-// draws): each destination pixel takes the source pixel at the same fraction of the rectangle, rounded down.
+// On a window's drawing context only, and only uncompressed pixels of 8 bits with a colour table or of 32 bits (what
+// the plug-in draws): each destination pixel takes the source pixel at the same fraction of the rectangle, rounded
+// down.
 int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int sourceY, int sourceWidth,
                   int sourceHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 // BLACKNESS and WHITENESS on a window's drawing context.
