@@ -53,6 +53,33 @@ void CheckRepaint(HWND window, const HdRun& hd, int n) {
   CHECK_EQ_INT(DifferingHdPixels(hd, n, shot), 0);
 }
 
+// Render from a decoder thread, as some players call it, while this thread has the window repainted over and over:
+// the picture and its repaint take turns.
+struct SmoothDecoder {
+  HostModule* module;
+  HWND window;
+  const NativeRun* run;
+  const HdRun* hd;
+  int first, last;
+  Comparison result;
+};
+
+DWORD WINAPI RenderSmoothFrames(void* parameter) {
+  auto* d = static_cast<SmoothDecoder*>(parameter);
+  RenderAndCompareHd(d->module, d->window, *d->run, *d->hd, d->first, d->last, &d->result);
+  return 0;
+}
+
+void RenderFromDecoderWhileRepainting(SmoothDecoder* d) {
+  HANDLE thread = CreateThread(nullptr, 0, RenderSmoothFrames, d, 0, nullptr);
+  if (thread == nullptr) return Fail("no decoder thread");
+  while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+    RedrawWindow(d->window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    PumpFor(2);
+  }
+  CloseHandle(thread);
+}
+
 }  // namespace
 
 void RunSmoothPictureCase(const HostOptions& options) {
@@ -114,6 +141,9 @@ void RunSmoothPictureCase(const HostOptions& options) {
       PumpFor(100);
       CheckClient(s.display, 480, 300);
       NewSizeThenSmooth(module, s.display, run, dock, 2, 12);
+      SmoothDecoder decoder{module, s.display, &run, &dock, 13, 30, {}};
+      RenderFromDecoderWhileRepainting(&decoder);
+      Report("smooth from a decoder thread, repainted meanwhile", decoder.result);
     }
     EndSession(&s);
     OfferEmbedding(false);
