@@ -183,26 +183,25 @@ void WriteMusic(const fs::path& file) {
 TEST_F(OutputTest, TheDefaultQualityKeepsTheLosslessPictureAt1080p) {
   const fs::path music = folder.path / "music.wav";
   WriteMusic(music);
-  const std::vector<std::string> clip = {
-      "render", music.string(), "--plugin-dir", plugin.string(), "--size", "1920x1080", "--start", "3", "-t", "2",
-      "--look", "classic"};  // the look the default quality was chosen on
-  auto render = [&](const fs::path& out, std::vector<std::string> extra) {
-    std::vector<std::string> args = clip;
-    args.push_back("-o");
-    args.push_back(out.string());
-    args.insert(args.end(), extra.begin(), extra.end());
-    return RunCli(args).status;
-  };
-  const fs::path lossless = folder.path / "lossless.mkv", chosen = folder.path / "default.mp4";
-  ASSERT_EQ(render(lossless, {"--crf", "0", "--preset", "ultrafast"}), 0);
-  ASSERT_EQ(render(chosen, {}), 0);
-  // Frames paired by number: Matroska and MP4 start the video at different times.
-  const std::string report =
-      CommandOutput("ffmpeg -v info -i '" + chosen.string() + "' -i '" + lossless.string() +
-                    "' -lavfi '[0:v]setpts=N/50/TB[a];[1:v]setpts=N/50/TB[b];[a][b]ssim' -f null - 2>&1 | "
-                    "grep -o 'SSIM Y:[0-9.]*'");
-  ASSERT_EQ(report.substr(0, 7), "SSIM Y:") << report;
-  EXPECT_GE(std::stod(report.substr(7)), 0.95) << report;
+  for (const char* look : {"classic", "hd"}) {  // each look has quality points of its own
+    SCOPED_TRACE(look);
+    auto render = [&](const fs::path& out, std::vector<std::string> extra) {
+      std::vector<std::string> args = {"render", music.string(), "--plugin-dir", plugin.string(), "--size",
+                                       "1920x1080", "--start", "3", "-t", "2", "--look", look, "-o", out.string()};
+      args.insert(args.end(), extra.begin(), extra.end());
+      return RunCli(args).status;
+    };
+    const fs::path lossless = folder.path / "lossless.mkv", chosen = folder.path / "default.mp4";
+    ASSERT_EQ(render(lossless, {"--crf", "0", "--preset", "ultrafast", "-y"}), 0);
+    ASSERT_EQ(render(chosen, {"-y"}), 0);
+    // Frames paired by number: Matroska and MP4 start the video at different times.
+    const std::string report =
+        CommandOutput("ffmpeg -v info -i '" + chosen.string() + "' -i '" + lossless.string() +
+                      "' -lavfi '[0:v]setpts=N/50/TB[a];[1:v]setpts=N/50/TB[b];[a][b]ssim' -f null - 2>&1 | "
+                      "grep -o 'SSIM Y:[0-9.]*'");
+    ASSERT_EQ(report.substr(0, 7), "SSIM Y:") << report;
+    EXPECT_GE(std::stod(report.substr(7)), 0.95) << report;
+  }
 }
 
 TEST_F(OutputTest, AFolderGetsOneNumberedPngPerFrame) {
