@@ -11,7 +11,7 @@ const RESIZE_SETTLE_MS = 150;
 
 export class PictureView {
   // `hdLimit`: the largest HD backing store, [width, height] in device pixels.
-  constructor(canvas, stage, hdLimit = [2880, 2160]) {
+  constructor(canvas, stage, hdLimit) {
     this.canvas = canvas;
     this.stage = stage;
     this.context = canvas.getContext('2d', { alpha: false });
@@ -95,7 +95,8 @@ export class PictureView {
     if (!this.hd || w < 1 || h < 1) return;
     const [limitW, limitH] = this.hdLimit;
     const shrink = Math.min(1, limitW / w, limitH / h);
-    const size = { width: Math.max(1, Math.floor(w * shrink)), height: Math.max(1, Math.floor(h * shrink)) };
+    const size = { width: Math.max(1, Math.min(limitW, Math.round(w * shrink))),
+      height: Math.max(1, Math.min(limitH, Math.round(h * shrink))) };
     clearTimeout(this.settleTimer);
     if (!this.hdSize) this.applyHdSize(size);
     else if (size.width !== this.hdSize.width || size.height !== this.hdSize.height)
