@@ -3,6 +3,7 @@
 // expectation; and the picture drawn at an output's own size, against the native digests of that picture.
 //
 // usage: node engine_digest.mjs WEB_DIR REGRESSION_DIR
+import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import path from 'node:path';
@@ -90,6 +91,12 @@ async function hdDigestLines(module) {
     const rgba = engine.drawHd();
     for (let i = 0, j = 0; j < rgb.length; i += 4, j += 3) rgb.set(rgba.subarray(i, i + 3), j);
     lines.push(hdDigestLine(f, rgb, width, height));
+  }
+  // A size beyond the map's limit is refused in words, not by stopping the module.
+  for (const [w, h] of [[0, height], [width, 4321]]) {
+    assert.throws(() => engine.prepareHd(w, h, 1), new RegExp(`cannot be drawn at ${w}x${h}`), module);
+    engine.prepareHd(width, height, 1);
+    assert.equal(engine.drawHd().length, width * height * 4, module);
   }
   return lines;
 }
