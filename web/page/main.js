@@ -22,9 +22,9 @@ const PORTABLE = new URLSearchParams(location.search).has('portable') || !WebAss
 const ENGINE_MODULE = PORTABLE ? 'tavelmir-portable.wasm' : 'tavelmir.wasm';
 
 // The HD picture's largest backing store, beyond which the browser enlarges it smoothly, and whether a first visit
-// gets it. With SIMD the picture takes about 3.4 ms at 1920 x 1080 and 10 ms at 2880 x 2160 (a 4:3 box on a 4K
+// gets it. With SIMD the picture takes about 3.5 ms at 1920 x 1080 and 11 ms at 2880 x 2160 (a 4:3 box on a 4K
 // screen), where with the copy into the canvas a browser showed only 25 of the 50 frames a second; at 1920 x 1440 it
-// showed 48. Without SIMD it is seven times slower: 1024 x 768 (about 12 ms), and a first visit gets the classic
+// showed 47. Without SIMD it is seven times slower: 1024 x 768 (about 10 ms), and a first visit gets the classic
 // picture.
 const HD_LIMIT = PORTABLE ? [1024, 768] : [1920, 1440];
 const HD_BY_DEFAULT = !PORTABLE;
