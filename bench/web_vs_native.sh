@@ -4,6 +4,8 @@
 # which must stay at most 2.5. The native time is `tavelmir render --waveform --dump` for N frames less the same for
 # one frame (start-up and table build), so it includes the host's copying and writing of each picture (a file in a
 # scratch folder: never a device, which a render with -y would replace).
+# Then the frame with the HD picture drawn at 1920 x 1080 (RGBA, as the page draws it) in Node, beside the native
+# benchmark's 4-byte HD frame when build/native has tavelmir_bench; figures only, no limit.
 # Usage: bench/web_vs_native.sh [FRAMES]     (default 1500; needs build/native and build/web)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,4 +45,14 @@ ratio=$(python3 -c "print(f'{$wasm_us / $native_us:.2f}')")
 echo "native frame:      $native_us us (tavelmir render, $frames frames)"
 echo "WebAssembly frame: $wasm_us us with SIMD, $portable_us us portable (Node $(node --version), $frames frames)"
 echo "ratio:             $ratio with SIMD (at most 2.5), $(python3 -c "print(f'{$portable_us / $native_us:.2f}')") portable"
+
+hd_frames=$((frames / 5))
+for module in tavelmir.wasm tavelmir-portable.wasm; do
+  read -r whole draw map < <(node bench/web_frame_time.mjs build/web "$work/music.wave" "$hd_frames" "$module" 1920x1080)
+  echo "HD 1920x1080, $module: $whole us a frame, of which $draw us the picture; the map $map ms once"
+done
+if [ -x build/native/tavelmir_bench ]; then
+  build/native/tavelmir_bench --benchmark_filter='HdFrameAgainstClassic/1920/1080/4/' 2>/dev/null |
+    sed -n 's/.* draw_ms=\([0-9.]*\) .*sharp \(.*\)/HD 1920x1080, native (\2): the picture \1 ms/p'
+fi
 python3 -c "import sys; sys.exit(0 if $ratio <= 2.5 else 1)"

@@ -162,7 +162,7 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->option_text("MS")
       ->group(kPart);
 
-  renderCommand->add_option("--size", render.size, "Frame size, e.g. 1920x1080 (default 960x720; GIF 640x400)")
+  renderCommand->add_option("--size", render.size, "Frame size, e.g. 1920x1080 (default 960x720; GIF 320x200)")
       ->option_text("WxH")
       ->group(kPicture);
   renderCommand

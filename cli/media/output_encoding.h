@@ -27,6 +27,7 @@ struct EncoderChoice {
   double copyStart = 0, copyLength = -1;
   std::vector<std::pair<std::string, std::string>> tags;  // container metadata, e.g. ("title", ...)
   int gifFramesPerSecond = kDefaultGifFramesPerSecond;    // a divisor of 50
+  bool drawnAtOutputSize = false;  // the picture is an hd look, which has quality points of its own
 };
 
 // x264's settings behind each --quality (chosen by measurement; see the README).
@@ -36,7 +37,8 @@ struct QualityPoint {
   int crf;
   const char* tune;  // nullptr: none
 };
-extern const QualityPoint kQualityPoints[3];
+extern const QualityPoint kQualityPoints[3];    // for the classic picture, enlarged
+extern const QualityPoint kHdQualityPoints[3];  // for the picture drawn at the output's size
 extern const char kDefaultQuality[];
 constexpr int kDefaultCrfVp9 = 40;
 constexpr const char* kDefaultAudioBitrateAac = "192k";

@@ -28,17 +28,6 @@ bool PlayerPictureLook(const PlayerOptions& options, PictureLook& look, std::str
   return true;
 }
 
-void ScreenColourWords(const std::uint8_t* palette, std::uint32_t colours[256]) {
-  for (int i = 0; i < 256; ++i) {
-    const std::uint8_t* p = palette + 3 * i;
-    colours[i] = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                 static_cast<std::uint32_t>(p[2]) << 16;
-  }
-  // The plug-in's palette leaves the system its first and last entries, as on the screen.
-  colours[0] = 0;
-  colours[255] = 0xFFFFFF;
-}
-
 bool PrepareHdPicture(HdPicture& picture, int width, int height, PictureLook look, double pixelAspect, bool cover,
                       std::string& error) {
   const HdSampling sampling = look == PictureLook::HdSoft      ? HdSampling::Bilinear

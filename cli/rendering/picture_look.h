@@ -6,6 +6,7 @@
 
 #include "core/engine.h"
 #include "core/hd_tunnel.h"
+#include "core/screen_colours.h"  // ScreenColourWords, for the player's window too
 
 enum class PictureLook {
   Classic,    // "classic": the 320 x 200 frame, enlarged by whole pixels
@@ -33,10 +34,6 @@ bool ParsePictureLook(const std::string& name, PictureLook& look);
 // False, with a message, for --smooth with a look drawn at the window's size, or an unknown name.
 struct PlayerOptions;
 bool PlayerPictureLook(const PlayerOptions& options, PictureLook& look, std::string& error);
-
-// The display palette (768 bytes of red, green, blue) as the screen shows it, entry 0 black and entry 255 white,
-// each colour a word whose bytes, lowest first, are red, green and blue.
-void ScreenColourWords(const std::uint8_t* palette, std::uint32_t colours[256]);
 
 // The tunnel at an output's size, with the RGB picture it is drawn into; all memory is taken by PrepareHdPicture.
 struct HdPicture {

@@ -137,6 +137,11 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
       !o.picture.empty() ? o.picture : kind == OutputKind::Dump ? kDumpPictureLook : kRenderPictureLook;
   if (!ParsePictureLook(pictureName, picture))
     return Usage(streams, "--look takes classic, hd, hd-soft or hd-nearest, not '" + o.picture + "'");
+  // A GIF holds the classic frame's own 256 colours; the other looks blend between them.
+  if (kind == OutputKind::Gif && picture != PictureLook::Classic)
+    return Usage(streams, "a GIF holds the classic picture's own colours: --look " + pictureName +
+                              " blends between them (make a video or PNG frames of it)");
+  encoder.drawnAtOutputSize = picture != PictureLook::Classic;
   HdPicture hd;
   if (picture != PictureLook::Classic) {
     const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect == "4:3";

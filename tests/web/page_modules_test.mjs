@@ -85,16 +85,18 @@ describe('stored look', () => {
     const look = loadLook(8, memoryStorage());
     assert.deepEqual(look.settings, { radioIndex: 2, waveAmplitude: 133, waveShiftPower: 7, waveAttenuationRate: 5,
       paletteAnimationSpeed: 3 });
-    assert.deepEqual([look.palette, look.smooth, look.cyclingSpeed], [0, false, 0]);
+    assert.deepEqual([look.palette, look.smooth, look.cyclingSpeed, look.hd], [0, false, 0, true]);
+    assert.equal(loadLook(8, memoryStorage(), { hd: false }).hd, false, 'the classic picture where HD is slow');
   });
 
   test('kept, and what is unreadable or out of range falls back to the default alone', () => {
     const storage = memoryStorage();
     const look = loadLook(8, storage);
     Object.assign(look.settings, { radioIndex: 0, waveAmplitude: 200 });
-    Object.assign(look, { palette: 5, smooth: true });
+    Object.assign(look, { palette: 5, smooth: true, hd: false });
     saveLook(look, storage);
     assert.deepEqual(loadLook(8, storage), look);
+    assert.equal(loadLook(8, memoryStorage('{"hd": "yes"}'), { hd: false }).hd, false);
     for (const text of ['{"radioIndex": 9, "waveAmplitude": 200}', '{"radioIndex": "1", "waveAmplitude": 200.5}',
       '{"palette": 8, "waveAmplitude": 200}', 'not json', 'null']) {
       const read = loadLook(8, memoryStorage(text));

@@ -1,6 +1,7 @@
 // The web page in Debian's headless Chromium, served by python3's http.server: frames equal to `tavelmir render
-// --dump` of the same song, pixel for pixel; a song opened through the file input plays at 50 frames a second; the
-// keys change the look and the look is kept; the microphone, refused and allowed; bad files give a message.
+// --dump` of the same song, pixel for pixel, classic and HD; a song opened through the file input plays at 50 frames
+// a second; the keys change the look and the look is kept; the HD picture takes the device's pixels and is kept; the
+// microphone, refused and allowed; bad files give a message.
 //
 // usage: node page_test.mjs WEB_DIR TAVELMIR DATA_PLUGIN_DIR
 import { after, before, describe, test } from 'node:test';
@@ -128,7 +129,9 @@ describe('the page', () => {
     for (const query of ['', '?portable']) {
       const context = await browser.newContext();
       const page = await openPage(context, query);
+      if ((await state(page)).look.hd) await page.keyboard.press('d');
       const look = (await state(page)).look;
+      assert.equal(look.hd, false);
       const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', r, n),
         [SONG_RATE, COMPARED_FRAMES]);
       if (!frames) {
@@ -226,6 +229,85 @@ describe('the page', () => {
     assert.equal(s.paletteName, 'palette 2 of 8: ember');
     assert.deepEqual(s.look.settings, { radioIndex: 0, waveAmplitude: 130, waveShiftPower: 3,
       waveAttenuationRate: 5, paletteAnimationSpeed: 0 });
+    assert.deepEqual(page.errors, []);
+    await context.close();
+  });
+
+  test('the HD switch: the canvas takes the device pixels of its 4:3 box, draws the native hd frames, is kept', async () => {
+    const context = await browser.newContext({ viewport: { width: 700, height: 500 }, deviceScaleFactor: 2 });
+    const page = await openPage(context);
+    // The backing store, and the box it shows in, in device pixels.
+    const canvas = () => page.evaluate(() => {
+      const c = document.getElementById('picture');
+      const r = devicePixelRatio;
+      return { width: c.width, height: c.height, boxWidth: Math.round(parseFloat(c.style.width) * r),
+        boxHeight: Math.round(parseFloat(c.style.height) * r) };
+    });
+    const deviceSized = async (what) => {
+      await page.waitForFunction(() => {
+        const c = document.getElementById('picture');
+        return Math.abs(c.width - parseFloat(c.style.width) * devicePixelRatio) < 1 && c.width > 320;
+      }, null, { timeout: 5000 }).catch(async () => assert.fail(`${what}: ${JSON.stringify(await canvas())}`));
+      const c = await canvas();
+      assert.equal(c.height, c.boxHeight, what);
+      assert.ok(Math.abs(c.width / c.height - 4 / 3) < 0.01, `${what}: ${c.width}x${c.height} is not 4:3`);
+      return c;
+    };
+    let s = await state(page);
+    assert.equal(s.look.hd, true, 'a first visit with SIMD gets the HD picture');
+    const first = await deviceSized('at first');
+
+    // The frames of a song, at the canvas' size, against `render --look hd` at that size (4:3 frame pixels).
+    const frames = 5;
+    const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', r, n),
+      [SONG_RATE, frames]);
+    const dump = path.join(work, 'song-hd.raw');
+    execFileSync(tavelmir, ['render', path.join(songs, 'song.wav'), '--dump', dump, '--plugin-dir', dataPluginDir,
+      '--frames', String(frames), '--look', 'hd', '--size', `${first.width}x${first.height}`, '--set',
+      `PaletteAnimationSpeed=${s.look.settings.paletteAnimationSpeed}`, '--set', `RadioIndex=${s.look.settings.radioIndex}`,
+      '-y'], { stdio: 'pipe' });
+    const native = readFileSync(dump);
+    const frameBytes = first.width * first.height * 3;
+    assert.equal(native.length, frames * frameBytes);
+    for (let f = 0; f < frames; ++f)
+      assert.equal(crcs[f], crc32(native.subarray(f * frameBytes, (f + 1) * frameBytes)), `hd frame ${f} differs`);
+
+    // A new window size: the backing store follows, drawn again at once from the last frame.
+    await page.setViewportSize({ width: 900, height: 700 });
+    await page.waitForFunction((w) => document.getElementById('picture').width !== w, first.width);
+    const resized = await deviceSized('after a resize');
+    assert.ok(resized.width > first.width, `${resized.width} after ${first.width}`);
+    const lit = await page.evaluate(() => {
+      const c = document.getElementById('picture');
+      const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      let n = 0;
+      for (let i = 0; i < d.length; i += 4) if (d[i] | d[i + 1] | d[i + 2]) ++n;
+      return n / (d.length / 4);
+    });
+    assert.ok(lit > 0.3, `after the resize ${(100 * lit).toFixed(1)} % of the picture is drawn`);
+    // On a big screen the backing store stops at its limit and the browser enlarges it.
+    await page.setViewportSize({ width: 1600, height: 1000 });
+    await page.waitForFunction(() => document.getElementById('picture').width === 1920);
+    const big = await canvas();
+    assert.ok(big.boxWidth > 2400 && big.height === 1440, JSON.stringify(big));
+    await page.setViewportSize({ width: 900, height: 700 });
+
+    // D goes back to the classic picture, which is kept; the control brings HD back, which is kept too.
+    await page.keyboard.press('d');
+    s = await state(page);
+    assert.deepEqual([s.look.hd, s.note], [false, 'classic picture']);
+    assert.deepEqual(await canvas().then((c) => [c.width, c.height]), [320, 200]);
+    await page.reload();
+    await page.evaluate(() => window.tavelmirTest.ready);
+    assert.equal((await state(page)).look.hd, false);
+    assert.equal(await page.isChecked('#hd'), false);
+    assert.deepEqual(await canvas().then((c) => [c.width, c.height]), [320, 200]);
+    await page.click('#hd');
+    await deviceSized('after the control');
+    await page.reload();
+    await page.evaluate(() => window.tavelmirTest.ready);
+    assert.equal((await state(page)).look.hd, true);
+    await deviceSized('after a reload');
     assert.deepEqual(page.errors, []);
     await context.close();
   });

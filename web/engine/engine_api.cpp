@@ -1,11 +1,17 @@
 // The effect as the web page drives it: a plain C interface over the engine, exported from the WebAssembly
 // module. One engine per module; the page hands in the data set's bytes once, then one waveform block per frame,
-// and reads the picture and the palette back from the module's memory.
+// and reads the picture (classic, or drawn at the canvas' own size) and the palette back from the module's memory.
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <utility>
+#include <vector>
 
 #include "core/engine.h"
+#include "core/hd_blend.h"
+#include "core/hd_tunnel.h"
+#include "core/screen_colours.h"
 #include "sample_to_signed8.h"
 
 #define TAVELMIR_EXPORT(name) extern "C" __attribute__((export_name(name)))
@@ -22,6 +28,15 @@ std::uint8_t g_pixels[kEngineWidth * kEngineHeight];
 std::uint8_t g_entries[kPaletteEntries * kPaletteEntryBytes];
 std::uint8_t g_rgb[kPaletteEntries * 3];
 unsigned char g_block[kWaveformChannels][kWaveformSamples];
+
+// The picture at the canvas' own size: the map and the RGBA pixels are made by tv_hd_size, once per size, so a frame
+// allocates nothing. Its view is kept to tell a new shape from the same one.
+struct HdCanvas {
+  HdTunnel tunnel;
+  std::vector<std::uint8_t> rgba;
+  double pixelAspect = 0;
+};
+HdCanvas* g_hd = nullptr;
 
 }  // namespace
 
@@ -103,4 +118,48 @@ TAVELMIR_EXPORT("tv_step_palette") void tv_step_palette(int palettes) { g_engine
 // Where the palette animation is, in palettes (0 .. count, fractional while it blends), for the palette's name.
 TAVELMIR_EXPORT("tv_palette_position") double tv_palette_position() {
   return static_cast<double>(g_engine.Counters().PalettePhase) * g_engine.PaletteCount();
+}
+
+// Makes the picture at an output's own size ready for a width x height canvas, the 320 x 200 frame centred in it at
+// the largest size that shows all of it; `pixelAspect` is a frame pixel's height over its width (1.2 for the 4:3
+// shape of a 320 x 200 screen, 1 for square pixels). The map is made only when size or shape change.
+// 0 = ready; 1 = a size the map cannot be made for (each side 1 .. 7680 x 4320); 2 = out of memory.
+TAVELMIR_EXPORT("tv_hd_size") int tv_hd_size(int width, int height, double pixelAspect) {
+  if (width < 1 || height < 1 || width > kHdMaximumWidth || height > kHdMaximumHeight || !(pixelAspect > 0))
+    return 1;
+  if (g_hd != nullptr && g_hd->tunnel.Width() == width && g_hd->tunnel.Height() == height &&
+      g_hd->pixelAspect == pixelAspect)
+    return 0;
+  // Without exceptions a failed allocation would stop the module, so the old size's memory goes back first and the
+  // new size's is asked for in one block, where a refusal is an answer; freed, it stays with the allocator for the
+  // vectors below. (The map: a word a pixel and its padding; the pixels; the landscape in colours, and in pairs.)
+  delete g_hd;
+  g_hd = nullptr;
+  const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  void* room = std::malloc((pixels + 8) * 8 + (kHdImageTexels + 64) * 12);
+  if (room == nullptr) return 2;
+  std::free(room);
+  g_hd = new (std::nothrow) HdCanvas;
+  if (g_hd == nullptr) return 2;
+  g_hd->rgba.assign(pixels * 4, 0);
+  g_hd->tunnel.Prepare(width, height, CentredHdView(width, height, pixelAspect, false), HdSampling::Sharp);
+  g_hd->pixelAspect = pixelAspect;
+  return 0;
+}
+
+// Draws the last frame at the size tv_hd_size made ready, through the last frame's palette as a screen shows it,
+// into the width x height x 4 bytes of red, green, blue and 255 that tv_hd_pixels points at.
+// 0 = drawn; 1 = no size made ready, or the effect is not running.
+TAVELMIR_EXPORT("tv_hd_draw") int tv_hd_draw() {
+  if (g_hd == nullptr || g_hd->tunnel.Width() == 0 || !g_engine.Built()) return 1;
+  std::uint32_t colours[kPaletteEntries];
+  ScreenColourWords(g_rgb, colours);
+  for (std::uint32_t& c : colours) c |= 0xFF000000u;  // opaque; the blend of four opaque texels stays so
+  g_engine.DrawHd(g_hd->tunnel, colours, g_hd->rgba.data(),
+                  static_cast<std::ptrdiff_t>(g_hd->tunnel.Width()) * 4, 4);
+  return 0;
+}
+
+TAVELMIR_EXPORT("tv_hd_pixels") const std::uint8_t* tv_hd_pixels() {
+  return g_hd != nullptr ? g_hd->rgba.data() : nullptr;
 }

@@ -44,6 +44,7 @@ export class Engine {
     this.samplesLeft = this.x.tv_alloc(BLOCK_SAMPLES * 4);
     this.samplesRight = this.x.tv_alloc(BLOCK_SAMPLES * 4);
     this.views = null;
+    this.hdSize = null;
   }
 
   // Views into the module's memory, made again only when the memory has grown (which detaches the old ones).
@@ -57,6 +58,7 @@ export class Engine {
         block: new Uint8Array(buffer, this.x.tv_block(), 2 * BLOCK_SAMPLES),
         left: new Float32Array(buffer, this.samplesLeft, BLOCK_SAMPLES),
         right: new Float32Array(buffer, this.samplesRight, BLOCK_SAMPLES),
+        hd: null,
       };
     }
     return this.views;
@@ -91,6 +93,32 @@ export class Engine {
 
   palette() {
     return this.memoryViews().palette;
+  }
+
+  // Makes the picture at a canvas' own size ready: width x height pixels, the 320 x 200 frame centred at the largest
+  // size that shows all of it, a frame pixel `pixelAspect` times as high as wide (1.2: the 4:3 screen it was made
+  // for). The map is made only when size or shape change, which takes a moment; drawing then allocates nothing.
+  prepareHd(width, height, pixelAspect) {
+    if (this.hdSize && this.hdSize.width === width && this.hdSize.height === height &&
+        this.hdSize.pixelAspect === pixelAspect) return;
+    this.hdSize = null;
+    const status = this.x.tv_hd_size(width, height, pixelAspect);
+    if (status !== 0)
+      throw new Error(status === 1 ? `the picture cannot be drawn at ${width}x${height}` : 'out of memory for the picture');
+    this.hdSize = { width, height, pixelAspect };
+    this.views = null;  // the pixels have moved
+  }
+
+  // The last frame at the prepared size: width x height x 4 bytes (red, green, blue, 255) in the module's memory, the
+  // same array each frame until the next prepareHd or the memory grows.
+  drawHd() {
+    if (!this.hdSize || this.x.tv_hd_draw() !== 0) throw new Error('no picture size is prepared');
+    const v = this.memoryViews();
+    if (!v.hd) {
+      const { width, height } = this.hdSize;
+      v.hd = new Uint8ClampedArray(v.buffer, this.x.tv_hd_pixels(), width * height * 4);
+    }
+    return v.hd;
   }
 
   stepPalette(palettes) {

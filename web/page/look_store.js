@@ -1,4 +1,5 @@
-// The look kept in the browser between visits: the settings the keys change, the chosen palette, smoothing.
+// The look kept in the browser between visits: the settings the keys change, the chosen palette, smoothing, and
+// the classic or the HD picture.
 import { DEFAULT_SETTINGS } from './engine.js';
 import { videoPaletteSpeed } from './player_keys.js';
 
@@ -16,8 +17,8 @@ function whole(value, [low, high], fallback) {
 }
 
 // The stored look, each value checked; anything missing, out of range or unreadable takes the default (the
-// plug-in's settings, with the palettes cycling as in the command line's player).
-export function loadLook(paletteCount, storage = globalThis.localStorage) {
+// plug-in's settings, with the palettes cycling as in the command line's player; the HD picture as `hd` says).
+export function loadLook(paletteCount, storage = globalThis.localStorage, { hd = true } = {}) {
   const defaults = { ...DEFAULT_SETTINGS, paletteAnimationSpeed: videoPaletteSpeed(paletteCount) };
   let stored = {};
   try {
@@ -33,6 +34,7 @@ export function loadLook(paletteCount, storage = globalThis.localStorage) {
     cyclingSpeed: whole(stored.cyclingSpeed, [0, 255], 0),
     palette: whole(stored.palette, [0, Math.max(0, paletteCount - 1)], 0),
     smooth: stored.smooth === true,
+    hd: typeof stored.hd === 'boolean' ? stored.hd : hd,
   };
 }
 
@@ -40,6 +42,7 @@ export function saveLook(look, storage = globalThis.localStorage) {
   try {
     storage.setItem(STORAGE_KEY, JSON.stringify({
       ...look.settings, cyclingSpeed: look.cyclingSpeed, palette: look.palette, smooth: look.smooth,
+      hd: look.hd,
     }));
   } catch (_) {
     // Storage refused (private mode, full): the look lasts for this visit.

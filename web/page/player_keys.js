@@ -1,7 +1,8 @@
-// The keys of `tavelmir play`, and what each changes in the look: the same bindings, steps and notes.
+// The keys of `tavelmir play`, and what each changes in the look: the same bindings, steps and notes; and D, the
+// page's own, between the classic and the HD picture (H being the help, as in the player).
 
-export const HELP_LINE =
-  'F full screen  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude  Space pause  H help';
+export const HELP_LINE = 'F full screen  D HD/classic  Left/Right palette  C cycling  0-4 wave preset  ' +
+  'Up/Down amplitude  Space pause  H help';
 
 // One press of Up or Down moves the amplitude by a sixteenth of its range.
 const AMPLITUDE_STEP = 16;
@@ -27,6 +28,9 @@ export function actionForKey(event) {
       return { action: 'fullscreen' };
     case 'Enter':
       return event.altKey ? { action: 'fullscreen' } : null;
+    case 'd':
+    case 'D':
+      return { action: 'hd' };
     case 'h':
     case 'H':
     case 'F1':
