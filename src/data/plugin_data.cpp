@@ -94,8 +94,8 @@ bool WriteSettings(const fs::path& iniFile, const EffectSettings& settings, std:
   return WriteProfileKeys(iniFile, section, settings, nullptr, error);
 }
 
-bool WriteSettingKey(const fs::path& iniFile, const SettingKey& key, const EffectSettings& settings,
-                     std::string& error, const char* section) {
+bool WriteSettingKey(const fs::path& iniFile, const SettingKey& key, const EffectSettings& settings, std::string& error,
+                     const char* section) {
   return WriteProfileKeys(iniFile, section, settings, &key, error);
 }
 

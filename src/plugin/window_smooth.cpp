@@ -34,8 +34,7 @@ void Remake(int width, int height) {
   bool made = false;
   try {
     if (!s.Tunnel) s.Tunnel = std::make_unique<HdTunnel>();
-    made = s.Tunnel->Prepare(width, height, CentredHdView(width, height, kScreenPixelAspect, false),
-                             HdSampling::Sharp);
+    made = s.Tunnel->Prepare(width, height, CentredHdView(width, height, kScreenPixelAspect, false), HdSampling::Sharp);
     if (made) pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   } catch (const std::bad_alloc&) {
     made = false;
@@ -69,8 +68,8 @@ bool Blit(HDC dc) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  return StretchDIBits(dc, 0, 0, s.Width, s.Height, 0, 0, s.Width, s.Height, s.Pixels.data(), &info,
-                       DIB_RGB_COLORS, SRCCOPY) > 0;
+  return StretchDIBits(dc, 0, 0, s.Width, s.Height, 0, 0, s.Width, s.Height, s.Pixels.data(), &info, DIB_RGB_COLORS,
+                       SRCCOPY) > 0;
 }
 
 }  // namespace

@@ -9,11 +9,11 @@
 #include "platform/platform.h"
 
 struct SmoothPicture {
-  std::unique_ptr<HdTunnel> Tunnel;   // the map for Width x Height; used by Render's thread alone
-  std::vector<std::uint32_t> Pixels;  // Width x Height, top row first, each word blue, green, red, 0
-  std::int32_t Width{}, Height{};     // the size last made, or tried
-  bool Ready{};                       // Tunnel and Pixels are made for Width x Height
-  bool Shown{};                       // Pixels hold the picture the window shows
+  std::unique_ptr<HdTunnel> Tunnel;        // the map for Width x Height; used by Render's thread alone
+  std::vector<std::uint32_t> Pixels;       // Width x Height, top row first, each word blue, green, red, 0
+  std::int32_t Width{}, Height{};          // the size last made, or tried
+  bool Ready{};                            // Tunnel and Pixels are made for Width x Height
+  bool Shown{};                            // Pixels hold the picture the window shows
   std::int32_t SeenWidth{}, SeenHeight{};  // the client area at the previous frame
 };
 

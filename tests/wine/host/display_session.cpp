@@ -111,8 +111,8 @@ int DifferingHdPixels(const HdRun& hd, int n, const ScreenShot& shot) {
     const std::uint32_t expected = (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2];
     if (shot.pixels[i] == expected) continue;
     if (wrong++ == 0)
-      LogLine("smooth frame %d: pixel (%zu, %zu) is %06x, expected %06x", n, i % hd.width, i / hd.width,
-              shot.pixels[i], expected);
+      LogLine("smooth frame %d: pixel (%zu, %zu) is %06x, expected %06x", n, i % hd.width, i / hd.width, shot.pixels[i],
+              expected);
   }
   return wrong;
 }
