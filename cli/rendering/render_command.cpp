@@ -146,7 +146,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   if (picture != PictureLook::Classic) {
     const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect == "4:3";
     if (!PrepareHdPicture(hd, geometry.width, geometry.height, picture, fourThirds ? kFourThirdsPixelAspect : 1.0,
-                          o.fit == "cover", error))
+                          o.fit == "cover", error, OutputTakesYuv(kind) ? 4 : 3))
       return Usage(streams, error);
   }
 
@@ -254,7 +254,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
         ok = WriteFrameToSink(sink, indices.data(), palette.data(), error);
       } else {
         DrawHdPicture(hd, session.engine, palette.data());
-        ok = WritePictureToSink(sink, hd.rgb.data(), error);
+        ok = WritePictureToSink(sink, hd.rgb.data(), hd.bytesPerPixel, error);
       }
       ++written;
       // The bar shows the last step only when the output is complete.
