@@ -20,12 +20,11 @@ constexpr double kFourThirdsPixelAspect = 1.2;
 
 // The names --look takes, in the order above.
 extern const std::vector<std::string> kPictureLookNames;
-// What --look means when it is not given: "hd" in a window; "classic" for render, whose quality points were measured
-// on it (at the default quality the hd picture falls below the SSIM they promise) and for --dump, whose frames are
-// the plug-in's own.
+// What --look means when it is not given: "hd" in a window and in videos and PNGs, which it draws without stair
+// steps at any size; "classic" for --dump and GIFs, whose frames are the plug-in's own indices and palette, and when
+// --scaling asks how the classic frame is to be enlarged.
 constexpr const char* kDefaultPictureLook = "hd";
-constexpr const char* kRenderPictureLook = "classic";
-constexpr const char* kDumpPictureLook = "classic";
+constexpr const char* kClassicPictureLook = "classic";
 
 // False for a name not in kPictureLookNames.
 bool ParsePictureLook(const std::string& name, PictureLook& look);

@@ -134,9 +134,14 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
 
   PictureLook picture = PictureLook::Classic;
   const std::string pictureName =
-      !o.picture.empty() ? o.picture : kind == OutputKind::Dump ? kDumpPictureLook : kRenderPictureLook;
+      !o.picture.empty()                                                            ? o.picture
+      : kind == OutputKind::Dump || kind == OutputKind::Gif || !o.scaling.empty() ? kClassicPictureLook
+                                                                                    : kDefaultPictureLook;
   if (!ParsePictureLook(pictureName, picture))
     return Usage(streams, "--look takes classic, hd, hd-soft or hd-nearest, not '" + o.picture + "'");
+  if (picture != PictureLook::Classic && !o.scaling.empty())
+    return Usage(streams, "--scaling enlarges the classic picture; --look " + pictureName +
+                              " is drawn at the output's size already");
   // A GIF holds the classic frame's own 256 colours; the other looks blend between them.
   if (kind == OutputKind::Gif && picture != PictureLook::Classic)
     return Usage(streams, "a GIF holds the classic picture's own colours: --look " + pictureName +
