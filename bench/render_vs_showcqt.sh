@@ -38,8 +38,8 @@ peak_memory() {
 
 seconds() { /usr/bin/time -f "%e %U %S" "$@" 2>&1 >/dev/null | tail -1; }
 
-# x264's settings of render's default quality ("good"), for showcqt to be encoded alike.
-preset=ultrafast crf=24 tune=()  # e.g. tune=(-tune ssim)
+# x264's settings of render's default quality ("good", for its default hd picture), for showcqt to be encoded alike.
+preset=ultrafast crf=22 tune=()  # e.g. tune=(-tune ssim)
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 read -r t_wall t_user t_sys < <(seconds "$tavelmir" render song60.wav -o tavelmir.mp4 -y --size 1920x1080)

@@ -88,8 +88,9 @@ def pad_note(f, seconds):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
+    if len(sys.argv) != 2 or sys.argv[1].startswith("-"):
+        print(__doc__, file=sys.stdout if sys.argv[1:] in (["-h"], ["--help"]) else sys.stderr)
+        sys.exit(0 if sys.argv[1:] in (["-h"], ["--help"]) else 2)
     rng = random.Random(1234)
     k, s = kick(), snare(rng)
     hats = [hat(rng, 60), hat(rng, 35)]

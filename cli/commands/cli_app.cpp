@@ -186,8 +186,8 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
 
   renderCommand
       ->add_option("--scaling", render.scaling,
-                   "Enlargement: sharp (whole pixels, then a bilinear step to the exact size; default), nearest, "
-                   "smooth")
+                   "Enlargement of the classic picture: sharp (whole pixels, then a bilinear step to the exact size; "
+                   "default), nearest, smooth")
       ->option_text("sharp|nearest|smooth")
       ->group(kPicture)
       ->check(CLI::IsMember({"sharp", "nearest", "smooth"}).description(""));
@@ -257,8 +257,9 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   addLookOptions(renderCommand, render.look, "for this render only");
   renderCommand
       ->add_option("--look", render.picture,
-                   "The picture: classic (the 320 x 200 frame enlarged; default), hd (drawn at the output's size), "
-                   "hd-soft (blended between texels) or hd-nearest; with --dump hd looks write W x H x 3 RGB bytes")
+                   "The picture: hd (drawn at the output's size; default), hd-soft (blended between texels), "
+                   "hd-nearest, or classic (the 320 x 200 frame enlarged; the default of GIFs, --dump and "
+                   "--scaling); with --dump hd looks write W x H x 3 RGB bytes")
       ->option_text("hd|hd-soft|hd-nearest|classic")
       ->group(kPicture)
       ->check(CLI::IsMember(kPictureLookNames).description(""));

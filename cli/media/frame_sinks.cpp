@@ -521,14 +521,18 @@ void AbandonFrameSink(FrameSink& sink) {
   RemoveTemporary(sink);
 }
 
-bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, std::string& error) {
+bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, int bytesPerPixel, std::string& error) {
   const OutputGeometry& g = sink.scaler.geometry;
   const std::size_t bytes = static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height) * 3;
+  if (OutputTakesYuv(sink.kind) != (bytesPerPixel == 4)) {
+    error = "internal error: a picture of " + std::to_string(bytesPerPixel) + " bytes a pixel for this output";
+    return false;
+  }
   if (sink.dump) return AppendToDump(sink, rgb, bytes, nullptr, 0, error);
   if (!EncoderTakesFrames(sink, error)) return false;
   const std::uint8_t* frame = rgb;
   if (OutputTakesYuv(sink.kind)) {
-    RgbToYuv420(rgb, g.width, g.height, sink.pixels.data());
+    RgbxToYuv420(rgb, g.width, g.height, sink.pixels.data());
     frame = sink.pixels.data();
   }
   if (!WriteFrameBytes(sink, frame, OutputTakesYuv(sink.kind) ? sink.pixels.size() : bytes, error)) return false;

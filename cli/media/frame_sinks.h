@@ -70,8 +70,9 @@ bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, co
                    const AudioFeed& audio, const EncoderChoice& encoder, bool replace, std::string& error);
 // `indices`: 64000 palette indices, row-major; `palette`: 768 bytes of red, green, blue.
 bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette, std::string& error);
-// A picture already at the output's size: width x height x 3 bytes of RGB, rows packed. --dump writes it as it is.
-bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, std::string& error);
+// A picture already at the output's size, rows packed: width x height pixels of red, green, blue, and for outputs
+// that take YUV (OutputTakesYuv) one unused byte more. --dump writes it as it is.
+bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, int bytesPerPixel, std::string& error);
 // Sample frames (interleaved, `channels` each, full scale -1 .. 1) for the sound; the first AudioFeed::channels
 // are taken, NaN becomes silence and values beyond full scale are clipped.
 bool WriteAudioToSink(FrameSink& sink, const double* interleaved, std::int64_t frames, int channels,

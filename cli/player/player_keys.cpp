@@ -6,10 +6,11 @@
 #include <algorithm>
 
 const char kLiveHelpLines[] =
-    "Esc/Q quit  F full screen  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude  H help";
+    "Esc/Q quit  F full screen  D hd/classic  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude\n"
+    "H help";
 const char kPlayHelpLines[] =
-    "Space pause  N/P next/previous song  Shift+Left/Right seek 10 s  Home start of the song\n"
-    "Esc/Q quit  F full screen  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude  H help";
+    "Space pause  N/P next/previous song  Shift+Left/Right seek 10 s  Home start of the song  H help\n"
+    "Esc/Q quit  F full screen  D hd/classic  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude";
 
 bool IsTransportAction(PlayerAction action) {
   return action >= PlayerAction::TogglePause && action <= PlayerAction::SeekToStart;
@@ -31,6 +32,8 @@ KeyAction ActionForKey(SDL_Keycode key, std::uint16_t modifiers) {
     case SDLK_RETURN:
     case SDLK_KP_ENTER:
       return {(modifiers & KMOD_ALT) ? PlayerAction::ToggleFullscreen : PlayerAction::None};
+    case SDLK_d:
+      return {PlayerAction::TogglePicture};
     case SDLK_h:
     case SDLK_F1:
       return {PlayerAction::ToggleHelp};

@@ -18,6 +18,7 @@ enum class PlayerAction {
   WavePreset,  // KeyAction::preset holds the RadioIndex
   AmplitudeUp,
   AmplitudeDown,
+  TogglePicture,  // the classic picture or the one drawn at the window's size
   // The transport of `play`.
   TogglePause,
   NextSong,

@@ -203,6 +203,11 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
         case PlayerAction::ToggleHelp:
           help = !help;
           break;
+        case PlayerAction::TogglePicture:
+          note = TogglePlayerPicture(window);
+          noteUntil = std::chrono::steady_clock::now() + kNoteTime;
+          TraceNote(trace, frame, "key " + KeyName(event.key.keysym) + ": " + note);
+          break;
         default: {
           if (IsTransportAction(action.action)) {
             note = feed.Transport(action.action, std::chrono::steady_clock::now(), streams);

@@ -144,6 +144,7 @@ bool OpenPlayerWindow(const WindowOptions& options, PlayerWindow& w, std::string
   w = {};
   w.smooth = options.smooth;
   w.look = options.look;
+  if (options.look != PictureLook::Classic) w.drawnLook = options.look;
   int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
   if (options.monitor >= 0) {
     const int displays = SDL_GetNumVideoDisplays();
@@ -217,6 +218,13 @@ void TogglePlayerFullscreen(PlayerWindow& w) {
   // The desktop-sized full screen takes the display the window is on, so it opens on the window's monitor.
   SDL_SetWindowFullscreen(w.window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
   SDL_ShowCursor(full ? SDL_ENABLE : SDL_DISABLE);
+}
+
+std::string TogglePlayerPicture(PlayerWindow& w) {
+  // The renderer scales the classic frame (--smooth, or a display whose depth the surface cannot take).
+  if (w.renderer) return "the smooth window shows the classic picture";
+  w.look = w.look == PictureLook::Classic ? w.drawnLook : PictureLook::Classic;
+  return w.look == PictureLook::Classic ? "picture: classic" : "picture: " + kPictureLookNames[static_cast<int>(w.look)];
 }
 
 void PresentFrame(PlayerWindow& w, const Engine& engine, const std::uint8_t* indices, const std::uint8_t* palette,

@@ -29,6 +29,7 @@ struct PlayerWindow {
   std::vector<std::uint32_t> pixels;  // 320 x 200 ARGB, reused every frame
   // The tunnel at the window's size (into its surface), its map made again when the size changes.
   PictureLook look = PictureLook::Classic;
+  PictureLook drawnLook = PictureLook::Hd;  // the look drawn at the window's size that D switches to
   HdPicture hd;
 };
 
@@ -39,6 +40,8 @@ void ClosePlayerWindow(PlayerWindow& window);
 
 // Full screen on the monitor that holds the window, or back to the window.
 void TogglePlayerFullscreen(PlayerWindow& window);
+// Between the classic picture and the one drawn at the window's size; says what is shown now, in a few words.
+std::string TogglePlayerPicture(PlayerWindow& window);
 
 // Shows one frame: `indices` (64000) through `palette` (768 bytes RGB), or with a look other than Classic the
 // engine's last frame drawn at the window's size; `overlay`, when not empty, as a line of text over the bottom

@@ -29,7 +29,7 @@ bool PlayerPictureLook(const PlayerOptions& options, PictureLook& look, std::str
 }
 
 bool PrepareHdPicture(HdPicture& picture, int width, int height, PictureLook look, double pixelAspect, bool cover,
-                      std::string& error) {
+                      std::string& error, int bytesPerPixel) {
   const HdSampling sampling = look == PictureLook::HdSoft      ? HdSampling::Bilinear
                               : look == PictureLook::HdNearest ? HdSampling::Nearest
                                                                : HdSampling::Sharp;
@@ -38,13 +38,14 @@ bool PrepareHdPicture(HdPicture& picture, int width, int height, PictureLook loo
             std::to_string(kHdMaximumWidth) + "x" + std::to_string(kHdMaximumHeight) + ")";
     return false;
   }
-  picture.rgb.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0);
+  picture.bytesPerPixel = bytesPerPixel;
+  picture.rgb.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * bytesPerPixel, 0);
   return true;
 }
 
 void DrawHdPicture(HdPicture& picture, const Engine& engine, const std::uint8_t* palette) {
   std::uint32_t colours[256];
   ScreenColourWords(palette, colours);
-  engine.DrawHd(picture.tunnel, colours, picture.rgb.data(), static_cast<std::ptrdiff_t>(picture.tunnel.Width()) * 3,
-                3);
+  engine.DrawHd(picture.tunnel, colours, picture.rgb.data(),
+                static_cast<std::ptrdiff_t>(picture.tunnel.Width()) * picture.bytesPerPixel, picture.bytesPerPixel);
 }

@@ -20,12 +20,11 @@ constexpr double kFourThirdsPixelAspect = 1.2;
 
 // The names --look takes, in the order above.
 extern const std::vector<std::string> kPictureLookNames;
-// What --look means when it is not given: "hd" in a window; "classic" for render, whose quality points were measured
-// on it (at the default quality the hd picture falls below the SSIM they promise) and for --dump, whose frames are
-// the plug-in's own.
+// What --look means when it is not given: "hd" in a window and in videos and PNGs, which it draws without stair
+// steps at any size; "classic" for --dump and GIFs, whose frames are the plug-in's own indices and palette, and when
+// --scaling asks how the classic frame is to be enlarged.
 constexpr const char* kDefaultPictureLook = "hd";
-constexpr const char* kRenderPictureLook = "classic";
-constexpr const char* kDumpPictureLook = "classic";
+constexpr const char* kClassicPictureLook = "classic";
 
 // False for a name not in kPictureLookNames.
 bool ParsePictureLook(const std::string& name, PictureLook& look);
@@ -35,16 +34,17 @@ bool ParsePictureLook(const std::string& name, PictureLook& look);
 struct PlayerOptions;
 bool PlayerPictureLook(const PlayerOptions& options, PictureLook& look, std::string& error);
 
-// The tunnel at an output's size, with the RGB picture it is drawn into; all memory is taken by PrepareHdPicture.
+// The tunnel at an output's size, with the picture it is drawn into; all memory is taken by PrepareHdPicture.
 struct HdPicture {
   HdTunnel tunnel;
-  std::vector<std::uint8_t> rgb;  // width x height x 3
+  std::vector<std::uint8_t> rgb;  // width x height x bytesPerPixel: red, green, blue (and one unused)
+  int bytesPerPixel = 3;
 };
 
 // For a look other than Classic. pixelAspect: 1.2 for the 4:3 shape of a 320 x 200 screen, 1 for square pixels;
 // cover: the 320 x 200 frame fills the picture (cut at two edges) rather than showing whole within it. False, with a
-// message, for a size the map cannot be made for.
+// message, for a size the map cannot be made for. bytesPerPixel: 3, or 4 for a picture turned into YUV.
 bool PrepareHdPicture(HdPicture& picture, int width, int height, PictureLook look, double pixelAspect, bool cover,
-                      std::string& error);
+                      std::string& error, int bytesPerPixel = 3);
 // The picture of the engine's last frame through `palette` (768 bytes of red, green, blue: the display palette).
 void DrawHdPicture(HdPicture& picture, const Engine& engine, const std::uint8_t* palette);

@@ -134,9 +134,14 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
 
   PictureLook picture = PictureLook::Classic;
   const std::string pictureName =
-      !o.picture.empty() ? o.picture : kind == OutputKind::Dump ? kDumpPictureLook : kRenderPictureLook;
+      !o.picture.empty()                                                            ? o.picture
+      : kind == OutputKind::Dump || kind == OutputKind::Gif || !o.scaling.empty() ? kClassicPictureLook
+                                                                                    : kDefaultPictureLook;
   if (!ParsePictureLook(pictureName, picture))
     return Usage(streams, "--look takes classic, hd, hd-soft or hd-nearest, not '" + o.picture + "'");
+  if (picture != PictureLook::Classic && !o.scaling.empty())
+    return Usage(streams, "--scaling enlarges the classic picture; --look " + pictureName +
+                              " is drawn at the output's size already");
   // A GIF holds the classic frame's own 256 colours; the other looks blend between them.
   if (kind == OutputKind::Gif && picture != PictureLook::Classic)
     return Usage(streams, "a GIF holds the classic picture's own colours: --look " + pictureName +
@@ -146,7 +151,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   if (picture != PictureLook::Classic) {
     const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect == "4:3";
     if (!PrepareHdPicture(hd, geometry.width, geometry.height, picture, fourThirds ? kFourThirdsPixelAspect : 1.0,
-                          o.fit == "cover", error))
+                          o.fit == "cover", error, OutputTakesYuv(kind) ? 4 : 3))
       return Usage(streams, error);
   }
 
@@ -254,7 +259,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
         ok = WriteFrameToSink(sink, indices.data(), palette.data(), error);
       } else {
         DrawHdPicture(hd, session.engine, palette.data());
-        ok = WritePictureToSink(sink, hd.rgb.data(), error);
+        ok = WritePictureToSink(sink, hd.rgb.data(), hd.bytesPerPixel, error);
       }
       ++written;
       // The bar shows the last step only when the output is complete.

@@ -165,6 +165,7 @@ TEST_F(CliTest, RefusesMissingOrConflictingArguments) {
       {"render", tone, "-o", P("a.gif"), "--audio-codec", "aac"},
       {"render", tone, "-o", P("a.gif"), "--fps", "7"},
       {"render", tone, "-o", P("a.gif"), "--look", "hd"},
+      {"render", tone, "-o", P("a.mp4"), "--look", "hd", "--scaling", "nearest"},
       {"render", tone, "-o", P("a.mp4"), "--fps", "25"},
       {"render", tone, "-o", P("a.png"), "--duration", "2"},
       {"fade", "extra"},

@@ -297,7 +297,7 @@ TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
   fs::create_directories(userFile.parent_path());
   WriteFileText(userFile, "[Ombrelo Tunnel]\nWaveAttenuationRate=3\n");
   ASSERT_EQ(Play({P("clicks.wav"), "--save", "--keys",
-                  "3:Right 4:c 5:3 6:Up 7:Up 8:Down 9:h 10:F1 11:f 12:Alt+Return 14:Escape"},
+                  "3:Right 4:c 5:3 6:Up 7:Up 8:Down 9:h 10:F1 11:f 12:Alt+Return 13:d 14:Escape"},
                  true),
             0)
       << ReadFileText(P("err.txt"));
@@ -308,6 +308,7 @@ TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
   EXPECT_TRUE(Contains(notes, "key C: palette cycling off")) << notes;  // the player starts with it on
   EXPECT_TRUE(Contains(notes, "key 3: wave preset 3: Loud")) << notes;
   EXPECT_TRUE(Contains(notes, "key Up: wave amplitude 130")) << notes;  // Loud's 114, plus 16
+  EXPECT_TRUE(Contains(notes, "key D: picture: classic")) << notes;    // from hd, the default
   const std::string saved = ReadFileText(userFile);
   for (const char* line :
        {"RadioIndex=0", "WaveAmplitude=130", "WaveShiftPower=3", "PaletteAnimationSpeed=0", "WaveAttenuationRate=3"})

@@ -100,6 +100,11 @@ TEST(FrameImage, YuvIsLimitedRangeBt709MadeAfterTheEnlargement) {
   for (std::size_t i = 0; i < yuv.size(); ++i) ASSERT_LE(std::abs(fromRgb[i] - yuv[i]), 1) << i;
   EXPECT_EQ(fromRgb[160], 63);
   EXPECT_EQ(fromRgb[640], 235);
+  // Four bytes a pixel, the fourth anything, give the same bytes.
+  std::vector<std::uint8_t> rgbx(1280 * 720 * 4, 0x5a), fromRgbx(yuv.size());
+  for (std::size_t i = 0; i < 1280 * 720; ++i) std::copy_n(&rgb[3 * i], 3, &rgbx[4 * i]);
+  RgbxToYuv420(rgbx.data(), 1280, 720, fromRgbx.data());
+  EXPECT_TRUE(fromRgbx == fromRgb);
 }
 
 // How much of each white screen column (or row) an enlarged line shows: the brightness, 0 .. 1, of the output
