@@ -43,12 +43,13 @@ rm -rf out/demo-plugin
 cp -r build/native/data/plugin out/demo-plugin
 "$tavelmir" config --plugin-dir out/demo-plugin PaletteAnimationSpeed=20 >/dev/null
 
-"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/demo.mp4 --scale 2 --aspect43 -y
+# The plug-in's own picture, twice the size in the 4:3 shape (render's default would draw the tunnel at 640 x 480).
+"$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/demo.mp4 --scale 2 --aspect43 --look classic -y
 
 # The still: frame 430 (8.6 s, drums and bass playing, the sunset palette), at twice the size in the 4:3 shape.
 rm -rf out/still-frames
 "$tavelmir" render out/demo-song.wav --plugin-dir out/demo-plugin -o out/still-frames/ --frames 431 --scale 2 \
-  --aspect43 >/dev/null
+  --aspect43 --look classic >/dev/null
 mv out/still-frames/frame_000430.png out/still.png
 rm -rf out/still-frames
 # The README shows the still from docs/; the render is deterministic, so a rerun leaves the committed file as it is.
