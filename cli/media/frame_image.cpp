@@ -90,34 +90,45 @@ void PrepareFrameScaler(FrameScaler& scaler, const OutputGeometry& g) {
   }
 }
 
+template <std::size_t kBytes>
+void EnlargeThrough(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* entries,
+                    std::uint8_t* out) {
+  const std::size_t width = static_cast<std::size_t>(scaler.geometry.width), rowBytes = width * kBytes;
+  for (int y = 0; y < scaler.geometry.height; ++y) {
+    const int source = scaler.row[static_cast<std::size_t>(y)];
+    std::uint8_t* line = out + static_cast<std::size_t>(y) * rowBytes;
+    if (y > 0 && source == scaler.row[static_cast<std::size_t>(y) - 1]) {
+      std::memcpy(line, line - rowBytes, rowBytes);
+      continue;
+    }
+    if (source < 0) {
+      std::memset(line, 0, rowBytes);
+      continue;
+    }
+    const std::uint8_t* in = indices + source * kScreenWidth;
+    for (std::size_t x = 0; x < width; ++x, line += kBytes) {
+      const int column = scaler.column[x];
+      if (column < 0)
+        std::memset(line, 0, kBytes);
+      else
+        std::memcpy(line, entries + kBytes * in[column], kBytes);
+    }
+  }
+}
+
+void EnlargeThroughTable(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* entries,
+                         int bytesPerEntry, std::uint8_t* out) {
+  if (bytesPerEntry == 1)
+    EnlargeThrough<1>(scaler, indices, entries, out);
+  else
+    EnlargeThrough<3>(scaler, indices, entries, out);
+}
+
 void ScaleFrameToRgb(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* displayPalette,
                      std::uint8_t* rgb) {
   std::uint8_t palette[kPaletteBytes];
   ScreenPalette(displayPalette, palette);
-  const int width = scaler.geometry.width;
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-  for (int y = 0; y < scaler.geometry.height; ++y) {
-    const int source = scaler.row[static_cast<std::size_t>(y)];
-    std::uint8_t* out = rgb + static_cast<std::size_t>(y) * rowBytes;
-    if (y > 0 && source == scaler.row[static_cast<std::size_t>(y) - 1]) {
-      std::memcpy(out, out - rowBytes, rowBytes);
-      continue;
-    }
-    if (source < 0) {
-      std::memset(out, 0, rowBytes);
-      continue;
-    }
-    const std::uint8_t* in = indices + source * kScreenWidth;
-    for (int x = 0; x < width; ++x) {
-      const int column = scaler.column[static_cast<std::size_t>(x)];
-      if (column < 0) {
-        out[0] = out[1] = out[2] = 0;
-      } else {
-        std::memcpy(out, palette + 3 * in[column], 3);
-      }
-      out += 3;
-    }
-  }
+  EnlargeThroughTable(scaler, indices, palette, 3, rgb);
 }
 
 void ScaleFrameToYuv420(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* displayPalette,

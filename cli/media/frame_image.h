@@ -43,6 +43,10 @@ void PrepareFrameScaler(FrameScaler& scaler, const OutputGeometry& geometry);
 // 255 show black and white, as on the screen.
 void ScaleFrameToRgb(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* palette,
                      std::uint8_t* rgb);
+// The enlargement behind ScaleFrameToRgb: each output pixel is the `bytesPerEntry` (1 or 3) bytes of its index in
+// `entries`, zero bytes around the picture.
+void EnlargeThroughTable(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* entries,
+                         int bytesPerEntry, std::uint8_t* out);
 // Planar Y, then Cb, then Cr at half width and height (even sizes only): BT.709, limited range. The picture is
 // enlarged first and each chroma sample averages the four output pixels it covers, so edges stay sharp.
 void ScaleFrameToYuv420(const FrameScaler& scaler, const std::uint8_t* indices, const std::uint8_t* palette,

@@ -20,24 +20,8 @@ void ScaleFrameToIndexed(const FrameScaler& scaler, const std::uint8_t* indices,
     while (std::memcmp(palette + 3 * j, palette + 3 * i, 3) != 0) ++j;
     first[i] = static_cast<std::uint8_t>(j);
   }
+  EnlargeThroughTable(scaler, indices, first, 1, frame);
   const std::size_t width = static_cast<std::size_t>(scaler.geometry.width);
-  for (int y = 0; y < scaler.geometry.height; ++y) {
-    const int source = scaler.row[static_cast<std::size_t>(y)];
-    std::uint8_t* out = frame + static_cast<std::size_t>(y) * width;
-    if (y > 0 && source == scaler.row[static_cast<std::size_t>(y) - 1]) {
-      std::memcpy(out, out - width, width);
-      continue;
-    }
-    if (source < 0) {
-      std::memset(out, 0, width);
-      continue;
-    }
-    const std::uint8_t* in = indices + source * kScreenWidth;
-    for (std::size_t x = 0; x < width; ++x) {
-      const int column = scaler.column[x];
-      out[x] = column < 0 ? 0 : first[in[column]];
-    }
-  }
   std::uint8_t* entries = frame + width * static_cast<std::size_t>(scaler.geometry.height);
   for (int i = 0; i < 256; ++i) {
     entries[4 * i] = palette[3 * i + 2];

@@ -15,8 +15,6 @@ enum class PictureLook {
   HdNearest,  // "hd-nearest": at the output's size, one texel a pixel (for comparison)
 };
 
-// The height of a 320 x 200 screen's pixel over its width on a 4:3 monitor.
-constexpr double kFourThirdsPixelAspect = 1.2;
 
 // The names --look takes, in the order above.
 extern const std::vector<std::string> kPictureLookNames;

@@ -19,7 +19,8 @@ struct HdView {
 
 // The frame centred in a width x height picture at the largest size that shows all of it (`cover`: the smallest
 // that fills the picture), the rest of the picture showing the tunnel further out. pixelAspect is the height of a
-// frame pixel over its width: 1 for square pixels, 1.2 for the 4:3 screen that showed 320 x 200.
+// frame pixel over its width: 1 for square pixels, kFourThirdsPixelAspect for the 4:3 screen that showed 320 x 200.
+constexpr double kFourThirdsPixelAspect = 1.2;
 HdView CentredHdView(int width, int height, double pixelAspect, bool cover);
 
 // Entry of one pixel: bits 0..15 the landscape index (column * 256 + row) of the texel up and left of its point,

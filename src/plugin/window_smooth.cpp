@@ -12,10 +12,6 @@
 
 namespace {
 
-// The shape a 320 x 200 screen had on a 4:3 monitor, centred in the client area with the tunnel going on around
-// it, as the command line's window shows it.
-constexpr double kScreenPixelAspect = 1.2;
-
 SmoothPicture& Smooth() { return g_state.Screen.Smooth; }
 
 bool ClientSize(int& width, int& height) {
@@ -34,7 +30,9 @@ void Remake(int width, int height) {
   bool made = false;
   try {
     if (!s.Tunnel) s.Tunnel = std::make_unique<HdTunnel>();
-    made = s.Tunnel->Prepare(width, height, CentredHdView(width, height, kScreenPixelAspect, false), HdSampling::Sharp);
+    // The shape a 320 x 200 screen had on a 4:3 monitor, centred, as the command line's window shows it.
+    made = s.Tunnel->Prepare(width, height, CentredHdView(width, height, kFourThirdsPixelAspect, false),
+                             HdSampling::Sharp);
     if (made) pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   } catch (const std::bad_alloc&) {
     made = false;

@@ -90,6 +90,11 @@ def main():
             return 1
         lines += digest_lines(name, data)
         os.remove(dump)
+    return check_digest(lines, expected, update)
+
+
+def check_digest(lines, expected, update):
+    """Compares a run's digest lines with the committed file (or rewrites it); the process's exit status."""
     text = "\n".join(lines) + "\n"
     if update:
         with open(expected, "w") as f:

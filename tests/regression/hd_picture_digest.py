@@ -4,7 +4,6 @@ against the committed expectation, so that any change to the picture at an outpu
 
 usage: hd_picture_digest.py TAVELMIR DATA_PLUGIN_DIR WORK_DIR EXPECTED [--update]
 """
-import difflib
 import os
 import shutil
 import subprocess
@@ -12,7 +11,7 @@ import sys
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from frame_digest import waveform  # noqa: E402  the same recorded blocks as the 320 x 200 digests
+from frame_digest import check_digest, waveform  # noqa: E402  the 320 x 200 digests' recorded blocks and check
 
 FRAMES = 50
 WIDTH, HEIGHT = 640, 400
@@ -53,21 +52,7 @@ def main():
     if len(data) != FRAMES * FRAME_BYTES:
         print(f"dump holds {len(data)} bytes, expected {FRAMES * FRAME_BYTES}")
         return 1
-    text = "\n".join(digest_lines(data)) + "\n"
-    if update:
-        with open(expected, "w") as f:
-            f.write(text)
-        print(f"wrote {expected}: {FRAMES} frames")
-        return 0
-    with open(expected) as f:
-        want = f.read()
-    if want == text:
-        print(f"{FRAMES} frames match {os.path.basename(expected)}")
-        return 0
-    diff = list(difflib.unified_diff(want.splitlines(), text.splitlines(), "expected", "now", n=0, lineterm=""))
-    print("\n".join(diff[:40]))
-    print("... frames differ; if the change is intended, rerun with --update and review the file's diff")
-    return 1
+    return check_digest(digest_lines(data), expected, update)
 
 
 if __name__ == "__main__":
