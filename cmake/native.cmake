@@ -1,12 +1,14 @@
-# Native build: the engine and data set as one library, the plug-in's code over the headless platform as
-# another, their tests, benchmarks and the CLI (which uses only the first).
+# Native build: the engine and data set as one library, the plug-in's code over the tests' in-memory display device
+# as another, their tests, benchmarks and the CLI (which uses only the first).
 add_library(tavelmir_engine STATIC ${TAVELMIR_ENGINE_SOURCES})
 target_include_directories(tavelmir_engine PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(tavelmir_engine PUBLIC ${TAVELMIR_COMMON_FLAGS})
 target_compile_definitions(tavelmir_engine PUBLIC TAVELMIR_VERSION="${PROJECT_VERSION}")
-add_library(tavelmir_core STATIC ${TAVELMIR_SOURCES})
-target_link_libraries(tavelmir_core PUBLIC tavelmir_engine)
-foreach(lib tavelmir_engine tavelmir_core)
+file(GLOB TAVELMIR_MEMORY_DISPLAY_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/device/*.cpp)
+add_library(tavelmir_plugin_on_memory_display STATIC ${TAVELMIR_PLUGIN_SHARED_SOURCES} ${TAVELMIR_MEMORY_DISPLAY_SOURCES})
+target_include_directories(tavelmir_plugin_on_memory_display PUBLIC ${PROJECT_SOURCE_DIR}/tests)
+target_link_libraries(tavelmir_plugin_on_memory_display PUBLIC tavelmir_engine)
+foreach(lib tavelmir_engine tavelmir_plugin_on_memory_display)
   if(TAVELMIR_SANITIZE)
     target_compile_options(${lib} PUBLIC -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(${lib} PUBLIC -fsanitize=address,undefined)
@@ -17,7 +19,7 @@ target_link_libraries(tavelmir_engine PUBLIC Threads::Threads)
 
 # The fuzz configuration builds the libraries instrumented for libFuzzer and only the fuzz targets on top of them.
 if(TAVELMIR_FUZZ)
-  foreach(lib tavelmir_engine tavelmir_core)
+  foreach(lib tavelmir_engine tavelmir_plugin_on_memory_display)
     target_compile_options(${lib} PUBLIC -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
                                          -fno-omit-frame-pointer
                                          -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/tests/fuzz/coverage_ignorelist.txt)
@@ -48,7 +50,7 @@ find_package(GTest REQUIRED)
 file(GLOB TAVELMIR_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*.cpp ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
 add_executable(tavelmir_tests ${TAVELMIR_TEST_SOURCES})
 target_include_directories(tavelmir_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(tavelmir_tests PRIVATE tavelmir_core GTest::gtest GTest::gtest_main)
+target_link_libraries(tavelmir_tests PRIVATE tavelmir_plugin_on_memory_display GTest::gtest GTest::gtest_main)
 target_compile_definitions(tavelmir_tests PRIVATE TAVELMIR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(tavelmir_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "TAVELMIR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")

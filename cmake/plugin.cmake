@@ -1,7 +1,7 @@
 # Plug-in build: vis_tavelmir.dll for 32-bit Windows, exporting only winampVisGetHeader and importing only
 # system DLLs (libgcc and libstdc++ linked in statically).
 file(GLOB TAVELMIR_RESOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*/*.rc)
-add_library(vis_tavelmir SHARED ${TAVELMIR_SOURCES} ${TAVELMIR_ENGINE_SOURCES} ${TAVELMIR_RESOURCES} ${PROJECT_SOURCE_DIR}/src/plugin/vis_tavelmir.def)
+add_library(vis_tavelmir SHARED ${TAVELMIR_PLUGIN_SOURCES} ${TAVELMIR_ENGINE_SOURCES} ${TAVELMIR_RESOURCES} ${PROJECT_SOURCE_DIR}/src/plugin/vis_tavelmir.def)
 set_target_properties(vis_tavelmir PROPERTIES PREFIX "" OUTPUT_NAME vis_tavelmir)
 target_include_directories(vis_tavelmir PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(vis_tavelmir PRIVATE ${TAVELMIR_COMMON_FLAGS} -msse2 -mfpmath=sse)

@@ -26,7 +26,7 @@ constexpr std::int32_t kDisplayModeDocked = 3;
 
 // The values of Picture; any other value a hand-edited file holds counts as the first.
 constexpr std::int32_t kPictureClassic = 0;
-constexpr std::int32_t kPictureSmooth = 1;
+constexpr std::int32_t kPictureHd = 1;
 
 struct WavePreset {
   std::int32_t Amplitude;

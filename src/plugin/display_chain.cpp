@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "plugin/display.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 
 namespace {
 
@@ -17,16 +17,46 @@ struct ExclusiveMode {
 constexpr ExclusiveMode kFallbackModes[] = {{640, 400}, {640, 480}};
 
 // The largest whole-pixel enlargement of the frame that fits the screen, centred.
-void PlacePicture() {
-  int scale = std::min(g_state.Screen.ScreenWidth / kDisplayWidth, g_state.Screen.ScreenHeight / kDisplayHeight);
+void PlacePicture(Screen& screen) {
+  int scale = std::min(screen.ScreenWidth / kDisplayWidth, screen.ScreenHeight / kDisplayHeight);
   if (scale < 1) scale = 1;
   const int width = kDisplayWidth * scale, height = kDisplayHeight * scale;
-  const int left = (g_state.Screen.ScreenWidth - width) / 2, top = (g_state.Screen.ScreenHeight - height) / 2;
-  g_state.Screen.PictureRect = RECT{left, top, left + width, top + height};
-  g_state.Screen.DisplayKind =
-      scale == 1 && width == g_state.Screen.ScreenWidth && height == g_state.Screen.ScreenHeight
-          ? kDisplayExclusive
-          : kDisplayExclusiveScaled;
+  const int left = (screen.ScreenWidth - width) / 2, top = (screen.ScreenHeight - height) / 2;
+  screen.PictureRect = VidRect{left, top, left + width, top + height};
+  screen.DisplayKind = scale == 1 && width == screen.ScreenWidth && height == screen.ScreenHeight
+                           ? kDisplayExclusive
+                           : kDisplayExclusiveScaled;
+}
+
+// Each step keeps its call's result in LastDisplayResult; true when it succeeded.
+bool Ok(Screen& screen, VidResult result) {
+  screen.LastDisplayResult = result;
+  return result == kVidOk;
+}
+
+enum OffscreenStatus { kOffscreenCreated, kOffscreenFailed, kOffscreenNoAllocation };
+
+// The 320 x 200 off-screen surface, in system memory when video memory has run out (once, and from then on).
+OffscreenStatus CreateOffscreenSurface(Screen& screen) {
+  if (screen.SystemMemorySurface == 0) {
+    if (Ok(screen, VidCreateOffscreen(screen.Device, kDisplayWidth, kDisplayHeight, false, &screen.OffscreenSurface)))
+      return kOffscreenCreated;
+    if (screen.LastDisplayResult != kVidOutOfVideoMemory) return kOffscreenFailed;
+  }
+  if (!Ok(screen, VidCreateOffscreen(screen.Device, kDisplayWidth, kDisplayHeight, true, &screen.OffscreenSurface)))
+    return kOffscreenNoAllocation;
+  screen.SystemMemorySurface = 1;
+  return kOffscreenCreated;
+}
+
+bool ReadOffscreenGeometry(Screen& screen) {
+  VidFrame geometry{};
+  if (!Ok(screen, VidDescribe(screen.OffscreenSurface, &geometry))) return false;
+  screen.FrameWidth = geometry.width;
+  screen.FrameHeight = geometry.height;
+  screen.FramePitch = geometry.pitch;
+  screen.FramePixels = geometry.pixels;
+  return true;
 }
 
 }  // namespace
@@ -69,19 +99,21 @@ DisplayStepMessage DisplayFailureMessage(DisplayStep step) {
   return {"", ""};
 }
 
-DisplayStep BeginExclusiveDisplay(int width, int height) {
-  if (CreateDisplayDevice() != 0) return kStepDevice;
-  if (TakeExclusiveDisplay() != 0) return kStepCooperation;
-  if (SetExclusiveDisplayMode(width, height) != 0) return kStepMode;
-  g_state.Screen.ScreenWidth = width;
-  g_state.Screen.ScreenHeight = height;
+DisplayStep BeginExclusiveDisplay(Plugin& plugin, int width, int height) {
+  Screen& screen = plugin.Screen;
+  if (!Ok(screen, VidCreateDevice(&screen.Device))) return kStepDevice;
+  if (!Ok(screen, VidSetExclusive(screen.Device, screen.Window))) return kStepCooperation;
+  if (!Ok(screen, VidSetMode(screen.Device, width, height))) return kStepMode;
+  screen.ScreenWidth = width;
+  screen.ScreenHeight = height;
   return kDisplayOpen;
 }
 
-DisplayStep FinishExclusiveDisplay() {
-  if (CreateDisplayPalette() != 0) return kStepCreatePalette;
-  if (CreatePrimarySurface() != 0) return kStepPrimary;
-  switch (CreateOffscreenSurface()) {
+DisplayStep FinishExclusiveDisplay(Plugin& plugin) {
+  Screen& screen = plugin.Screen;
+  if (!Ok(screen, VidCreatePalette(screen.Device, screen.DisplayPalette, &screen.Palette))) return kStepCreatePalette;
+  if (!Ok(screen, VidCreatePrimary(screen.Device, &screen.PrimarySurface))) return kStepPrimary;
+  switch (CreateOffscreenSurface(screen)) {
     case kOffscreenCreated:
       break;
     case kOffscreenFailed:
@@ -89,52 +121,68 @@ DisplayStep FinishExclusiveDisplay() {
     case kOffscreenNoAllocation:
       return kStepOffscreenMemory;
   }
-  if (ReadOffscreenGeometry() != 0) return kStepGeometry;
-  if (AttachDisplayPalette() != 0) return kStepAttachPalette;
-  PlacePicture();
+  if (!ReadOffscreenGeometry(screen)) return kStepGeometry;
+  if (!Ok(screen, VidAttachPalette(screen.PrimarySurface, screen.Palette))) return kStepAttachPalette;
+  PlacePicture(screen);
   // Only an enlarged picture leaves screen uncovered; the effect's own mode stays exactly as it always was.
-  if (g_state.Screen.DisplayKind == kDisplayExclusiveScaled && ClearScreen() != 0) return kStepClearScreen;
+  if (screen.DisplayKind == kDisplayExclusiveScaled && !Ok(screen, VidClear(screen.PrimarySurface)))
+    return kStepClearScreen;
   return kDisplayOpen;
 }
 
-DisplayStep OpenFallbackDisplay(VisModule* module) {
+DisplayStep OpenFallbackDisplay(Plugin& plugin, VisModule* module) {
   for (const ExclusiveMode& mode : kFallbackModes) {
-    ReleaseDirectDrawObjects();
-    DisplayStep failed = BeginExclusiveDisplay(mode.width, mode.height);
-    if (failed == kDisplayOpen) failed = FinishExclusiveDisplay();
+    ReleaseDeviceObjects(plugin.Screen);
+    DisplayStep failed = BeginExclusiveDisplay(plugin, mode.width, mode.height);
+    if (failed == kDisplayOpen) failed = FinishExclusiveDisplay(plugin);
     if (failed == kDisplayOpen) return kDisplayOpen;
   }
-  ReleaseDirectDrawObjects();
-  return OpenWindowDisplay(module, kDisplayBorderless);
+  ReleaseDeviceObjects(plugin.Screen);
+  return OpenWindowDisplay(plugin, module, kDisplayBorderless);
 }
 
-int RestoreDisplaySurfaces() {
-  g_state.Screen.LastDisplayResult = g_state.Screen.PrimarySurface->Restore();
-  if (g_state.Screen.LastDisplayResult != DD_OK) return 1;
-  g_state.Screen.LastDisplayResult = g_state.Screen.OffscreenSurface->Restore();
-  if (g_state.Screen.LastDisplayResult != DD_OK) return 1;
-  if (AttachDisplayPalette() != 0) return 1;
-  if (g_state.Screen.DisplayKind == kDisplayExclusiveScaled && ClearScreen() != 0) return 1;
+int RestoreDisplaySurfaces(Screen& screen) {
+  if (!Ok(screen, VidRestore(screen.PrimarySurface))) return 1;
+  if (!Ok(screen, VidRestore(screen.OffscreenSurface))) return 1;
+  if (!Ok(screen, VidAttachPalette(screen.PrimarySurface, screen.Palette))) return 1;
+  if (screen.DisplayKind == kDisplayExclusiveScaled && !Ok(screen, VidClear(screen.PrimarySurface))) return 1;
   return 0;
 }
 
-bool SwitchDisplayIfAsked(VisModule* module) {
-  if (g_state.Screen.SwitchRequested == 0) return true;
-  g_state.Screen.SwitchRequested = 0;
-  const std::int32_t kind = g_state.Screen.DisplayKind;
+void ReleaseDeviceObjects(Screen& screen) {
+  if (screen.Device == nullptr) return;
+  // The off-screen surface and the palette are meant to go with the device, but not every system does that for
+  // objects of the first interface (Wine keeps them, and the device behind them, alive): they are released first,
+  // as their creator's children.
+  for (VidSurface** surface : {&screen.PrimarySurface, &screen.OffscreenSurface}) {
+    if (*surface != nullptr) VidRelease(*surface);
+    *surface = nullptr;
+  }
+  if (screen.Palette != nullptr) VidRelease(screen.Palette);
+  screen.Palette = nullptr;
+  // Releasing the exclusive device gives the desktop its own mode back.
+  VidRelease(screen.Device);
+  screen.Device = nullptr;
+}
+
+bool SwitchDisplayIfAsked(Plugin& plugin, VisModule* module) {
+  Screen& screen = plugin.Screen;
+  if (screen.SwitchRequested == 0) return true;
+  screen.SwitchRequested = 0;
+  const std::int32_t kind = screen.DisplayKind;
   if (kind != kDisplayWindowed && kind != kDisplayDocked) {
-    ReleaseDirectDrawObjects();
-    return OpenHomeWindow(module) == kDisplayOpen;
+    ReleaseDeviceObjects(screen);
+    return OpenHomeWindow(plugin, module) == kDisplayOpen;
   }
   // Back to full screen by the way Init would go there; where no full screen comes up, the window goes home.
-  NoteWindowGeometry();
-  if (kind == kDisplayDocked) LeaveDock(module);
-  PlaceFullScreenWindow();
-  DisplayStep failed = BeginExclusiveDisplay(kDisplayWidth, kDisplayHeight);
-  if (failed == kDisplayOpen) failed = FinishExclusiveDisplay();
-  if (failed != kDisplayOpen && g_state.Settings.DisplayMode != kDisplayModeEffectOnly)
-    failed = OpenFallbackDisplay(module);
+  NoteWindowGeometry(plugin);
+  if (kind == kDisplayDocked) LeaveDock(plugin, module);
+  PlaceFullScreenWindow(plugin);
+  DisplayStep failed = BeginExclusiveDisplay(plugin, kDisplayWidth, kDisplayHeight);
+  if (failed == kDisplayOpen) failed = FinishExclusiveDisplay(plugin);
+  if (failed != kDisplayOpen && plugin.Settings.DisplayMode != kDisplayModeEffectOnly)
+    failed = OpenFallbackDisplay(plugin, module);
   if (failed == kDisplayOpen) return true;
-  ReleaseDirectDrawObjects();
-  return OpenHomeWindow(module) == kDisplayOpen;
+  ReleaseDeviceObjects(screen);
+  return OpenHomeWindow(plugin, module) == kDisplayOpen;
 }

@@ -1,7 +1,7 @@
-// The display as a window: a borderless cover of the host's monitor, or a normal window, placed and styled.
-
+// The plug-in's window: made over the whole desktop, then a borderless cover of the host's monitor, a normal
+// window, or back over the whole screen, placed and styled.
 #include "plugin/display.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 
 namespace {
 
@@ -10,60 +10,49 @@ namespace {
 constexpr int kWindowClientWidth = 640;
 constexpr int kWindowClientHeight = 480;
 
-// The monitor that holds the host's window: its whole rectangle, or the usable part of it.
-bool HostMonitor(VisModule* module, RECT* monitor, RECT* work) {
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (GetMonitorInfoA(MonitorFromWindow(module->parent, MONITOR_DEFAULTTOPRIMARY), &info) == 0) return false;
-  *monitor = info.rcMonitor;
-  *work = info.rcWork;
-  return true;
-}
-
-bool PlaceWindow(HWND after, DWORD style, DWORD exStyle, const RECT& area) {
-  SetWindowLongA(g_state.Screen.Window, GWL_STYLE, static_cast<LONG_PTR>(style | WS_VISIBLE));
-  SetWindowLongA(g_state.Screen.Window, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
-  return SetWindowPos(g_state.Screen.Window, after, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                      SWP_FRAMECHANGED | SWP_SHOWWINDOW) != 0;
-}
-
 }  // namespace
 
-DisplayStep OpenWindowDisplay(VisModule* module, DisplayKind kind) {
-  RECT monitor{}, work{};
-  if (!HostMonitor(module, &monitor, &work)) return kStepMonitor;
-  const bool normal = kind == kDisplayWindowed;
-  if (!(normal ? PlaceWindow(HWND_NOTOPMOST, WS_OVERLAPPEDWINDOW, 0,
-                             NormalWindowPlace(module, work, kWindowClientWidth, kWindowClientHeight))
-               : PlaceWindow(HWND_TOPMOST, WS_POPUP, WS_EX_TOPMOST, monitor)))
-    return kStepPlaceWindow;
-  return ShowInWindow(kind);
+bool CreateDisplayWindow(Plugin& plugin, VisModule* module) {
+  plugin.Screen.Window = VidCreateWindow(module);
+  return plugin.Screen.Window != nullptr;
 }
 
-DisplayStep ShowInWindow(DisplayKind kind) {
-  g_state.Screen.DisplayKind = kind;
+DisplayStep OpenWindowDisplay(Plugin& plugin, VisModule* module, DisplayKind kind) {
+  VidRect monitor{}, work{};
+  if (!VidHostMonitor(module, &monitor, &work)) return kStepMonitor;
+  const bool placed =
+      kind == kDisplayWindowed
+          ? VidPlaceWindow(plugin.Screen.Window, VidPlacement::Normal,
+                           NormalWindowPlace(plugin, module, work, kWindowClientWidth, kWindowClientHeight))
+          : VidPlaceWindow(plugin.Screen.Window, VidPlacement::TopMost, monitor);
+  if (!placed) return kStepPlaceWindow;
+  return ShowInWindow(plugin, kind);
+}
+
+DisplayStep ShowInWindow(Plugin& plugin, DisplayKind kind) {
+  Screen& screen = plugin.Screen;
+  screen.DisplayKind = kind;
   // The frame the pipeline draws is the same 320 x 200 as on the exclusive display, so its tables fit every way.
-  g_state.Screen.FrameWidth = kDisplayWidth;
-  g_state.Screen.FrameHeight = kDisplayHeight;
-  g_state.Screen.FramePitch = kDisplayWidth;
-  g_state.Screen.FramePixels = nullptr;
-  HDC dc = GetDC(g_state.Screen.Window);
-  if (dc == nullptr) return kStepWindowDC;
-  const bool drawn = DrawWindowPicture(dc);
-  ReleaseDC(g_state.Screen.Window, dc);
+  screen.FrameWidth = kDisplayWidth;
+  screen.FrameHeight = kDisplayHeight;
+  screen.FramePitch = kDisplayWidth;
+  screen.FramePixels = nullptr;
+  VidCanvas* canvas = VidBeginDraw(screen.Window);
+  if (canvas == nullptr) return kStepWindowDC;
+  const bool drawn = DrawWindowPicture(plugin, canvas);
+  VidEndDraw(screen.Window, canvas);
   return drawn ? kDisplayOpen : kStepWindowPicture;
 }
 
-DisplayStep OpenHomeWindow(VisModule* module) {
-  if (g_state.Screen.Home.Kind == kDisplayDocked) {
-    const DockOpenStatus docked = OpenDockedWindow(module);
-    if (docked == kDockOpen) return ShowInWindow(kDisplayDocked);
+DisplayStep OpenHomeWindow(Plugin& plugin, VisModule* module) {
+  if (plugin.Screen.Home.Kind == kDisplayDocked) {
+    const DockOpenStatus docked = OpenDockedWindow(plugin, module);
+    if (docked == kDockOpen) return ShowInWindow(plugin, kDisplayDocked);
     if (docked == kDockFailed) return kStepDock;
   }
-  return OpenWindowDisplay(module, kDisplayWindowed);
+  return OpenWindowDisplay(plugin, module, kDisplayWindowed);
 }
 
-void PlaceFullScreenWindow() {
-  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  PlaceWindow(HWND_TOPMOST, WS_POPUP, WS_EX_TOPMOST, screen);
+void PlaceFullScreenWindow(Plugin& plugin) {
+  VidPlaceWindow(plugin.Screen.Window, VidPlacement::TopMost, VidDesktopRect());
 }

@@ -4,60 +4,57 @@
 #include <cstddef>
 
 #include "plugin/display.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 #include "plugin/screen.h"
 
 namespace {
 
-bool InWindow() {
-  const std::int32_t kind = g_state.Screen.DisplayKind;
+bool InWindow(const Screen& screen) {
+  const std::int32_t kind = screen.DisplayKind;
   return kind == kDisplayBorderless || kind == kDisplayWindowed || kind == kDisplayDocked;
 }
 
 // Hosts call Render after an Init that failed and after Quit; without tables and surfaces there is nothing to
 // show, and the stale surface references must not be touched.
-bool DisplayReady() {
-  if (!g_state.Effect.Built()) return false;
-  return InWindow() || (g_state.Screen.DirectDraw != nullptr && g_state.Screen.PrimarySurface != nullptr &&
-                        g_state.Screen.OffscreenSurface != nullptr);
+bool DisplayReady(const Plugin& plugin) {
+  if (!plugin.Effect.Built()) return false;
+  const Screen& screen = plugin.Screen;
+  return InWindow(screen) ||
+         (screen.Device != nullptr && screen.PrimarySurface != nullptr && screen.OffscreenSurface != nullptr);
 }
 
 // The effect writes palette entries as bytes: red, green, blue, flags.
-static_assert(sizeof(PALETTEENTRY) == kPaletteEntryBytes && offsetof(PALETTEENTRY, peRed) == 0 &&
-              offsetof(PALETTEENTRY, peGreen) == 1 && offsetof(PALETTEENTRY, peBlue) == 2);
+static_assert(sizeof(VidColour) == kPaletteEntryBytes && offsetof(VidColour, red) == 0 &&
+              offsetof(VidColour, green) == 1 && offsetof(VidColour, blue) == 2);
 
-}  // namespace
-
-FrameOutput StateFrameOutput() {
+FrameOutput ScreenFrameOutput(Screen& screen) {
   FrameOutput out{};
-  out.Pixels = g_state.Screen.FramePixels;
-  out.Width = g_state.Screen.FrameWidth;
-  out.Height = g_state.Screen.FrameHeight;
-  out.Pitch = g_state.Screen.FramePitch;
-  out.PaletteEntries = reinterpret_cast<std::uint8_t*>(g_state.Screen.DisplayPalette);
+  out.Pixels = screen.FramePixels;
+  out.Width = screen.FrameWidth;
+  out.Height = screen.FrameHeight;
+  out.Pitch = screen.FramePitch;
+  out.PaletteEntries = reinterpret_cast<std::uint8_t*>(screen.DisplayPalette);
   return out;
 }
 
-bool AnimateDisplayPalette(FrameOutput& out) {
-  const bool changed = g_state.Effect.StepPalette(out);
-  return ScreenBackendOf(g_state.Screen.DisplayKind).Present(changed);
-}
+}  // namespace
 
-int Render(VisModule* module) {
-  if (!DisplayReady()) return 1;
-  if (!SwitchDisplayIfAsked(module)) return 1;
-  const ScreenBackend& screen = ScreenBackendOf(g_state.Screen.DisplayKind);
-  if (!screen.Wanted()) return 0;
-  if (!screen.Show()) return 1;
-  if (!screen.Lock()) return 1;
-  FrameOutput out = StateFrameOutput();
-  if (g_state.Effect.DrawFrame(module->waveformData, out) != 0) {
-    screen.Unlock();
+int Render(Plugin& plugin, VisModule* module) {
+  if (!DisplayReady(plugin)) return 1;
+  if (!SwitchDisplayIfAsked(plugin, module)) return 1;
+  const ScreenBackend& screen = ScreenBackendOf(plugin.Screen.DisplayKind);
+  if (!screen.Wanted(plugin)) return 0;
+  if (!screen.Show(plugin)) return 1;
+  if (!screen.Lock(plugin)) return 1;
+  FrameOutput out = ScreenFrameOutput(plugin.Screen);
+  if (plugin.Effect.DrawFrame(module->waveformData, out) != 0) {
+    screen.Unlock(plugin);
     return 1;
   }
   // The palette moves on only once the picture is handed back: a failed Unlock leaves its phase alone.
-  g_state.Screen.LastDisplayResult = screen.Unlock();
-  if (g_state.Screen.LastDisplayResult != DD_OK) return 1;
-  ApplyPaletteCommands();
-  return AnimateDisplayPalette(out) ? 0 : 1;
+  plugin.Screen.LastDisplayResult = screen.Unlock(plugin);
+  if (plugin.Screen.LastDisplayResult != kVidOk) return 1;
+  ApplyPaletteCommands(plugin);
+  const bool changed = plugin.Effect.StepPalette(out);
+  return screen.Present(plugin, changed) ? 0 : 1;
 }

@@ -1,20 +1,16 @@
 // The one line of error text that a failed copy or lock writes at the screen's top-left corner.
 #include "plugin/render_error_text.h"
 
-#include "plugin/effect_state.h"
+#include <cstdint>
+#include <cstring>
 
-namespace {
-constexpr COLORREF kErrorBackground = 0x00FF0000;  // blue
-constexpr COLORREF kErrorForeground = 0x0000FFFF;  // yellow
-}  // namespace
-
-void DrawDisplayError(const char* format, HRESULT result) {
-  HDC dc = nullptr;
-  if (g_state.Screen.PrimarySurface->GetDC(&dc) != DD_OK) return;
-  char text[64];  // the longest format gives 24 characters
-  wsprintfA(text, format, static_cast<unsigned>(result));
-  SetBkColor(dc, kErrorBackground);
-  SetTextColor(dc, kErrorForeground);
-  TextOutA(dc, 0, 0, text, lstrlenA(text));
-  g_state.Screen.PrimarySurface->ReleaseDC(dc);
+void DrawDisplayError(VidSurface* screen, const char* label, VidResult result) {
+  char text[64];  // the longest label gives 26 characters
+  std::size_t length = std::strlen(label);
+  std::memcpy(text, label, length);
+  const auto bits = static_cast<std::uint32_t>(result);
+  for (int shift = 28; shift >= 0; shift -= 4) text[length++] = "0123456789ABCDEF"[(bits >> shift) & 0xF];
+  text[length++] = 'h';
+  text[length] = '\0';
+  VidDrawErrorText(screen, text);
 }

@@ -1,79 +1,67 @@
-// The exclusive DirectDraw screens: the effect's own 320 x 200 x 8 mode and a larger 8-bit mode with the frame
-// enlarged. The frame is drawn into the locked off-screen surface and copied to the primary one a frame later.
+// The exclusive screens: the effect's own 320 x 200 x 8 mode and a larger 8-bit mode with the frame enlarged. The
+// frame is drawn into the locked off-screen surface and copied to the screen surface a frame later.
 #include "plugin/display.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 #include "plugin/render_error_text.h"
 #include "plugin/screen.h"
 
 namespace {
 
-Screen& TheScreen() { return g_state.Screen; }
-
-bool Active() { return TheScreen().WindowActive != 0; }
+bool Active(Plugin& plugin) { return plugin.Screen.WindowActive != 0; }
 
 // Shows the previous picture, which `copy` puts on the screen. After the display was taken away (Alt+Tab) and
 // given back, both surfaces are lost. Restored, the previous picture is gone, but the effect goes on and the
 // next call shows the picture this one draws.
-bool ShowThrough(HRESULT (*copy)(const char** errorFormat)) {
-  const char* errorFormat = nullptr;
-  HRESULT copyResult = TheScreen().LastDisplayResult = copy(&errorFormat);
-  if (copyResult == DD_OK) return true;
-  if (copyResult == DDERR_SURFACELOST && RestoreDisplaySurfaces() == 0) return true;
-  DrawDisplayError(errorFormat, copyResult);
+bool ShowThrough(Screen& screen, VidResult (*copy)(Screen&, const char** errorLabel)) {
+  const char* errorLabel = nullptr;
+  const VidResult copyResult = screen.LastDisplayResult = copy(screen, &errorLabel);
+  if (copyResult == kVidOk) return true;
+  if (copyResult == kVidSurfaceLost && RestoreDisplaySurfaces(screen) == 0) return true;
+  DrawDisplayError(screen.PrimarySurface, errorLabel, copyResult);
   return false;
 }
 
-RECT FrameRect() { return RECT{0, 0, TheScreen().FrameWidth, TheScreen().FrameHeight}; }
+VidRect FrameRect(const Screen& screen) { return VidRect{0, 0, screen.FrameWidth, screen.FrameHeight}; }
 
-// In the effect's own mode the surface is copied as it is; one in system memory cannot go through BltFast.
-HRESULT CopyAsItIs(const char** errorFormat) {
-  RECT source = FrameRect();
-  if (TheScreen().SystemMemorySurface != 0) {
-    *errorFormat = kBlitErrorFormat;
-    return TheScreen().PrimarySurface->Blt(nullptr, TheScreen().OffscreenSurface, &source, DDBLT_WAIT, nullptr);
-  }
-  *errorFormat = kBlitFastErrorFormat;
-  return TheScreen().PrimarySurface->BltFast(0, 0, TheScreen().OffscreenSurface, &source, DDBLTFAST_WAIT);
+// In the effect's own mode the surface is copied as it is; one in system memory cannot go the fast way.
+VidResult CopyAsItIs(Screen& screen, const char** errorLabel) {
+  const bool fast = screen.SystemMemorySurface == 0;
+  *errorLabel = fast ? kBlitFastErrorFormat : kBlitErrorFormat;
+  return VidCopy(screen.PrimarySurface, nullptr, screen.OffscreenSurface, FrameRect(screen), fast);
 }
 
-HRESULT CopyEnlarged(const char** errorFormat) {
-  RECT source = FrameRect();
-  *errorFormat = kBlitErrorFormat;
-  return TheScreen().PrimarySurface->Blt(&TheScreen().PictureRect, TheScreen().OffscreenSurface, &source, DDBLT_WAIT,
-                                         nullptr);
+VidResult CopyEnlarged(Screen& screen, const char** errorLabel) {
+  *errorLabel = kBlitErrorFormat;
+  return VidCopy(screen.PrimarySurface, &screen.PictureRect, screen.OffscreenSurface, FrameRect(screen), false);
 }
 
-bool ShowAsItIs() { return ShowThrough(CopyAsItIs); }
-bool ShowEnlarged() { return ShowThrough(CopyEnlarged); }
+bool ShowAsItIs(Plugin& plugin) { return ShowThrough(plugin.Screen, CopyAsItIs); }
+bool ShowEnlarged(Plugin& plugin) { return ShowThrough(plugin.Screen, CopyEnlarged); }
 
-HRESULT LockOffscreen() {
-  TheScreen().SurfaceDesc.dwSize = kSurfaceDescSize;
-  TheScreen().SurfaceDesc.dwFlags = kGeometryFlags;
-  return TheScreen().OffscreenSurface->Lock(nullptr, &TheScreen().SurfaceDesc, DDLOCK_WAIT, nullptr);
-}
-
-bool Lock() {
-  HRESULT lockResult = TheScreen().LastDisplayResult = LockOffscreen();
+bool Lock(Plugin& plugin) {
+  Screen& screen = plugin.Screen;
+  VidFrame locked{};
+  VidResult lockResult = screen.LastDisplayResult = VidLock(screen.OffscreenSurface, &locked);
   // Lost between the copy and the lock: restored, the lock is tried once more.
-  if (lockResult == DDERR_SURFACELOST && RestoreDisplaySurfaces() == 0)
-    lockResult = TheScreen().LastDisplayResult = LockOffscreen();
-  if (lockResult != DD_OK) {
-    TheScreen().LastDisplayResult = TheScreen().OffscreenSurface->Unlock(nullptr);
-    if (TheScreen().LastDisplayResult == DD_OK) DrawDisplayError(kLockErrorFormat, lockResult);
+  if (lockResult == kVidSurfaceLost && RestoreDisplaySurfaces(screen) == 0)
+    lockResult = screen.LastDisplayResult = VidLock(screen.OffscreenSurface, &locked);
+  if (lockResult != kVidOk) {
+    screen.LastDisplayResult = VidUnlock(screen.OffscreenSurface);
+    if (screen.LastDisplayResult == kVidOk) DrawDisplayError(screen.PrimarySurface, kLockErrorFormat, lockResult);
     return false;
   }
-  TheScreen().FrameHeight = static_cast<std::int32_t>(TheScreen().SurfaceDesc.dwHeight);
-  TheScreen().FrameWidth = static_cast<std::int32_t>(TheScreen().SurfaceDesc.dwWidth);
-  TheScreen().FramePitch = TheScreen().SurfaceDesc.lPitch;
-  TheScreen().FramePixels = static_cast<std::uint8_t*>(TheScreen().SurfaceDesc.lpSurface);
+  screen.FrameHeight = locked.height;
+  screen.FrameWidth = locked.width;
+  screen.FramePitch = locked.pitch;
+  screen.FramePixels = locked.pixels;
   return true;
 }
 
-HRESULT Unlock() { return TheScreen().OffscreenSurface->Unlock(nullptr); }
+VidResult Unlock(Plugin& plugin) { return VidUnlock(plugin.Screen.OffscreenSurface); }
 
-// A refused SetEntries is not a failure of the frame: the phase has moved on and the next call tries again.
-bool Present(bool changed) {
-  if (changed && TheScreen().Palette) TheScreen().Palette->SetEntries(0, 0, 256, TheScreen().DisplayPalette);
+// A refused palette is not a failure of the frame: the phase has moved on and the next call tries again.
+bool Present(Plugin& plugin, bool changed) {
+  if (changed && plugin.Screen.Palette) VidSetEntries(plugin.Screen.Palette, plugin.Screen.DisplayPalette);
   return true;
 }
 

@@ -5,7 +5,11 @@
 #include <cstring>
 #include <iterator>
 
-#include "plugin/effect_state.h"
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "plugin/plugin_state.h"
 #include "plugin/fade_progress_bar.h"
 #include "plugin/resource_ids.h"
 #include "plugin/settings_store.h"
@@ -14,6 +18,9 @@
 #include "data/plugin_data.h"
 #include "data/settings_keys.h"
 #include "plugin/plugin_folder.h"
+
+// The dialog's procedures are entry points of the system's: they work on the plug-in's one static record.
+extern Plugin g_state;
 
 namespace {
 
@@ -152,7 +159,7 @@ INT_PTR OpenSettingsDialog(HWND dialog, HWND proposedFocus) {
   SetSliderRange(dialog, IDC_WAVE_SHIFT_POWER, &EffectSettings::WaveShiftPower);
   SetSliderRange(dialog, IDC_ATTENUATION_RATE, &EffectSettings::WaveAttenuationRate);
   SetSliderRange(dialog, IDC_PALETTE_SPEED, &EffectSettings::PaletteAnimationSpeed);
-  SettingsFromParams();
+  SettingsFromParams(g_state);
   SetSliderRange(dialog, IDC_FADE_OFFSET, &EffectSettings::FadeOffset);
   SetSliderRange(dialog, IDC_FADE_AMPLITUDE, &EffectSettings::FadeAmplitude);
   SendItem(dialog, IDC_FADE_AMPLITUDE, TBM_SETTIC, 0, 128);
@@ -175,9 +182,9 @@ INT_PTR OpenSettingsDialog(HWND dialog, HWND proposedFocus) {
 void ComputeFadeTable(HWND dialog) {
   SetPendingSliderPositions(dialog);
   ReadSliders(dialog, kFadeSliderSettings, std::size(kFadeSliderSettings));
-  DeriveEffectParams();
-  if (BuildFadeFile(PluginFolderPath(), g_state.Params, FadeProgressOnBar(GetDlgItem(dialog, IDC_FADE_PROGRESS))) !=
-      kFadeBuilt) {
+  DeriveEffectParams(g_state);
+  if (BuildFadeFile(PluginFolderPath(g_state), g_state.Params,
+                    FadeProgressOnBar(GetDlgItem(dialog, IDC_FADE_PROGRESS))) != kFadeBuilt) {
     MessageBoxA(dialog, "Error building the fade table", "Fade-Table Error", MB_ICONERROR);
   }
 }
@@ -186,13 +193,13 @@ void ConfirmSettings(HWND dialog) {
   SetPendingSliderPositions(dialog);
   ReadSliders(dialog, kSliderSettings, std::size(kSliderSettings));
   g_state.Settings.UseTexture = SendItem(dialog, IDC_USE_TEXTURE, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
-  DeriveEffectParams();
-  SaveSettings(g_state.Dialog.Module);
+  DeriveEffectParams(g_state);
+  SaveSettings(g_state, g_state.Dialog.Module);
   EndDialog(dialog, 1);
 }
 
 void CancelSettings(HWND dialog) {
-  LoadSettingsAndParams(g_state.Dialog.Module);
+  LoadSettingsAndParams(g_state, g_state.Dialog.Module);
   EndDialog(dialog, 2);
 }
 
@@ -273,9 +280,10 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
   }
 }
 
-int ShowSettingsDialog(VisModule* module) {
-  g_state.Dialog.Module = module;
-  LoadSettingsAndParams(module);
+// The dialog's procedures reach the state through the plug-in's one record, which is what the DLL passes here.
+int ShowSettingsDialog(Plugin& plugin, VisModule* module) {
+  plugin.Dialog.Module = module;
+  LoadSettingsAndParams(plugin, module);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   return static_cast<int>(

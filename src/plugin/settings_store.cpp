@@ -4,48 +4,48 @@
 #include <string>
 
 #include "data/plugin_data.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 #include "plugin/plugin_folder.h"
 
 namespace {
 
 // The plug-in names its files through a 260-byte path; a folder too long for it reads and writes nothing.
-bool SettingsFileNameable() {
+bool SettingsFileNameable(const Plugin& plugin) {
   char path[kPluginPathBytes];
-  return PluginFilePath(kSettingsFileName, path);
+  return PluginFilePath(plugin, kSettingsFileName, path);
 }
 
 }  // namespace
 
-void LoadSettings(VisModule* module) {
-  if (!SettingsFileNameable()) return;
-  ReadSettings(SettingsFile(PluginFolderPath()), g_state.Settings, module->description);
+void LoadSettings(Plugin& plugin, VisModule* module) {
+  if (!SettingsFileNameable(plugin)) return;
+  ReadSettings(SettingsFile(PluginFolderPath(plugin)), plugin.Settings, module->description);
 }
 
-void LoadDisplayMode(VisModule* module) {
-  if (!SettingsFileNameable()) return;
-  ReadDisplayMode(SettingsFile(PluginFolderPath()), g_state.Settings, module->description);
+void LoadDisplayMode(Plugin& plugin, VisModule* module) {
+  if (!SettingsFileNameable(plugin)) return;
+  ReadDisplayMode(SettingsFile(PluginFolderPath(plugin)), plugin.Settings, module->description);
 }
 
 // A file that cannot be written keeps the settings it had, as the system's profile writer does; the plug-in
 // has never told the user.
-void SaveDisplayMode(VisModule* module) {
-  if (!SettingsFileNameable()) return;
+void SaveDisplayMode(Plugin& plugin, VisModule* module) {
+  if (!SettingsFileNameable(plugin)) return;
   std::string error;
-  WriteDisplayMode(SettingsFile(PluginFolderPath()), g_state.Settings.DisplayMode, error, module->description);
+  WriteDisplayMode(SettingsFile(PluginFolderPath(plugin)), plugin.Settings.DisplayMode, error, module->description);
 }
 
-void SaveSettings(VisModule* module) {
-  if (!SettingsFileNameable()) return;
+void SaveSettings(Plugin& plugin, VisModule* module) {
+  if (!SettingsFileNameable(plugin)) return;
   std::string error;
-  WriteSettings(SettingsFile(PluginFolderPath()), g_state.Settings, error, module->description);
+  WriteSettings(SettingsFile(PluginFolderPath(plugin)), plugin.Settings, error, module->description);
 }
 
-void DeriveEffectParams() { g_state.Params = DeriveEffectParams(g_state.Settings); }
+void DeriveEffectParams(Plugin& plugin) { plugin.Params = DeriveEffectParams(plugin.Settings); }
 
-void LoadSettingsAndParams(VisModule* module) {
-  LoadSettings(module);
-  DeriveEffectParams();
+void LoadSettingsAndParams(Plugin& plugin, VisModule* module) {
+  LoadSettings(plugin, module);
+  DeriveEffectParams(plugin);
 }
 
-void SettingsFromParams() { SettingsFromParams(g_state.Params, g_state.Settings); }
+void SettingsFromParams(Plugin& plugin) { SettingsFromParams(plugin.Params, plugin.Settings); }

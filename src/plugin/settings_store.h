@@ -2,13 +2,15 @@
 #pragma once
 #include "plugin/vis_records.h"
 
-void LoadSettings(VisModule* module);
-void SaveSettings(VisModule* module);
+struct Plugin;
+
+void LoadSettings(Plugin& plugin, VisModule* module);
+void SaveSettings(Plugin& plugin, VisModule* module);
 // "DisplayMode" alone: Init needs it before the display opens, long before the other settings are read. The
 // settings dialog does not edit it, so SaveSettings leaves the key as the user wrote it; SaveDisplayMode writes it.
-void LoadDisplayMode(VisModule* module);
-void SaveDisplayMode(VisModule* module);
-void DeriveEffectParams();
+void LoadDisplayMode(Plugin& plugin, VisModule* module);
+void SaveDisplayMode(Plugin& plugin, VisModule* module);
+void DeriveEffectParams(Plugin& plugin);
 // LoadSettings, then DeriveEffectParams: what every reader of "plugin.ini" needs.
-void LoadSettingsAndParams(VisModule* module);
-void SettingsFromParams();
+void LoadSettingsAndParams(Plugin& plugin, VisModule* module);
+void SettingsFromParams(Plugin& plugin);

@@ -2,8 +2,9 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/platform.h"
-
+// The system's handles of a window and of a loaded module, as its headers declare them.
+struct HWND__;
+struct HINSTANCE__;
 struct VisModule;
 
 // Static, never changed at run time.
@@ -17,8 +18,8 @@ struct VisHeader {
 // the plug-in never writes to it at run time.
 struct VisModule {
   const char* description;             // "Ombrelo Tunnel": window title and INI section
-  HWND parent;                         // owner of message boxes and the settings dialog; target of forwarded keys
-  HINSTANCE instance;                  // the plug-in's own module
+  HWND__* parent;                      // owner of message boxes and the settings dialog; target of forwarded keys
+  HINSTANCE__* instance;               // the plug-in's own module
   std::int32_t sampleRate;             // not read
   std::int32_t channels;               // not read
   std::int32_t latencyMs;              // 20

@@ -6,39 +6,37 @@
 #include <string>
 
 #include "data/window_place.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 #include "plugin/plugin_folder.h"
 
 namespace {
 
-WindowHome& Home() { return g_state.Screen.Home; }
-
 // The plug-in names its files through a 260-byte path; a folder too long for it reads and writes nothing.
-bool SettingsFileNameable() {
+bool SettingsFileNameable(const Plugin& plugin) {
   char path[kPluginPathBytes];
-  return PluginFilePath(kSettingsFileName, path);
+  return PluginFilePath(plugin, kSettingsFileName, path);
 }
 
 }  // namespace
 
-void LoadWindowGeometry(VisModule* module) {
-  WindowHome& home = Home();
+void LoadWindowGeometry(Plugin& plugin, VisModule* module) {
+  WindowHome& home = plugin.Screen.Home;
   home.Stored = WindowPlace{};
   home.Current = WindowPlace{};
-  if (!SettingsFileNameable()) return;
-  home.Stored = ReadWindowPlace(SettingsFile(PluginFolderPath()), module->description);
+  if (!SettingsFileNameable(plugin)) return;
+  home.Stored = ReadWindowPlace(SettingsFile(PluginFolderPath(plugin)), module->description);
 }
 
 // A file that cannot be written keeps the place it had: the window only opens in the middle next time.
-void SaveWindowGeometryIfChanged(VisModule* module) {
-  WindowHome& home = Home();
-  if (!home.Current.Known || home.Current == home.Stored || !SettingsFileNameable()) return;
+void SaveWindowGeometryIfChanged(Plugin& plugin, VisModule* module) {
+  WindowHome& home = plugin.Screen.Home;
+  if (!home.Current.Known || home.Current == home.Stored || !SettingsFileNameable(plugin)) return;
   std::string error;
-  if (WriteWindowPlace(SettingsFile(PluginFolderPath()), home.Current, error, module->description))
+  if (WriteWindowPlace(SettingsFile(PluginFolderPath(plugin)), home.Current, error, module->description))
     home.Stored = home.Current;
 }
 
-void ApplyPaletteCommands() {
-  const std::int32_t palettes = std::atomic_ref<std::int32_t>(Home().PaletteSkip).exchange(0);
-  if (palettes != 0) g_state.Effect.SkipPalettes(palettes);
+void ApplyPaletteCommands(Plugin& plugin) {
+  const std::int32_t palettes = std::atomic_ref<std::int32_t>(plugin.Screen.Home.PaletteSkip).exchange(0);
+  if (palettes != 0) plugin.Effect.SkipPalettes(palettes);
 }

@@ -6,15 +6,17 @@
 #include <cstdint>
 
 #include "data/window_place.h"
+#include "plugin/video.h"
 #include "plugin/vis_records.h"
-#include "platform/platform.h"
+
+struct Plugin;
 
 // The player's record for a frame it makes for a plug-in (its SDK's embedWindowState). The player keeps a pointer
 // to it for as long as the frame lives, so it lives in the plug-in's static state.
 struct EmbedWindowState {
-  HWND me;  // the frame, filled in by the player
+  void* me;  // the frame's window, filled in by the player
   int flags;
-  RECT r;  // where the frame goes, and where the player keeps its place
+  VidRect r;  // where the frame goes, and where the player keeps its place
   void* userPointer;
   int extraData[64];  // the player's own
 };
@@ -22,7 +24,7 @@ struct EmbedWindowState {
 struct WindowHome {
   // Where Alt+Enter from full screen goes back to: kDisplayWindowed, or kDisplayDocked while the frame lives.
   std::int32_t Kind{};
-  HWND Frame{};
+  void* Frame{};  // the player's frame's window
   EmbedWindowState FrameState{};
   // What plugin.ini held at Init (or the place first given without it), and where the normal window was last.
   // A place is the outer top-left corner on the screen and the client area's size at 96 dots per inch.
@@ -35,33 +37,31 @@ struct WindowHome {
 // and names the window to the player for its visualization commands (IPC_SETVISWND). kStepNoDock when the host
 // offers no frame, and the window is left as it was.
 enum DockOpenStatus : std::int32_t { kDockOpen = 0, kDockNotOffered = 1, kDockFailed = 2 };
-DockOpenStatus OpenDockedWindow(VisModule* module);
+DockOpenStatus OpenDockedWindow(Plugin& plugin, VisModule* module);
 // Whether the frame still exists (the user may have closed it while the effect was full screen).
-bool DockFrameAlive();
+bool DockFrameAlive(Plugin& plugin);
 // Keeps the docked window the size of the frame's client area, for a frame that does not resize its child.
-void FollowDockFrame();
+void FollowDockFrame(Plugin& plugin);
 // Makes the docked window top-level again, for full screen; the frame stays for the way back.
-void LeaveDock(VisModule* module);
+void LeaveDock(Plugin& plugin, VisModule* module);
 // Quit's part: the player is told there is no visualization window any more and the frame is closed.
-void CloseDock(VisModule* module);
+void CloseDock(Plugin& plugin, VisModule* module);
 
 // The normal window's outer rectangle: where it was last (this run or in plugin.ini), kept on a visible monitor,
 // its size at the monitor's resolution; without either, `defaultClient` centred in `work`.
-RECT NormalWindowPlace(VisModule* module, const RECT& work, int defaultClientWidth, int defaultClientHeight);
+VidRect NormalWindowPlace(Plugin& plugin, VisModule* module, const VidRect& work, int defaultClientWidth,
+                          int defaultClientHeight);
 // Notes where the normal window is now (nothing while it is minimised or maximised, or not a normal window).
-void NoteWindowGeometry();
+void NoteWindowGeometry(Plugin& plugin);
 // plugin.ini's "WindowLeft", "WindowTop", "WindowWidth", "WindowHeight" (section of the module's description).
-void LoadWindowGeometry(VisModule* module);
+void LoadWindowGeometry(Plugin& plugin, VisModule* module);
 // Writes those keys when the window's place differs from what the file held (or from the first place given).
-void SaveWindowGeometryIfChanged(VisModule* module);
+void SaveWindowGeometryIfChanged(Plugin& plugin, VisModule* module);
 
-// Messages of the plug-in's window that belong to the window ways (paint, the player's commands, sizing, dots
-// per inch). True when handled, with the window procedure's result.
-bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 // Moves the palette by the commands that arrived since the last frame (Render calls it before the palette step).
-void ApplyPaletteCommands();
+void ApplyPaletteCommands(Plugin& plugin);
 
 // What the plug-in's window covers now, in screen coordinates: the whole desktop for full screen.
-RECT CoveredArea();
+VidRect CoveredArea(Plugin& plugin);
 // Has every window under `area` draw itself again, so that nothing of the picture stays on the screen.
-void InvalidateCoveredArea(const RECT& area);
+void InvalidateCoveredArea(const VidRect& area);

@@ -5,8 +5,10 @@
 #include <span>
 
 #include "plugin/display.h"
-#include "plugin/effect_state.h"
+#include "plugin/display_events.h"
 #include "plugin/lifecycle.h"
+#include "plugin/plugin_state.h"
+#include "plugin/video_win32.h"
 #include "plugin/window_home.h"
 #include "plugin/window_placement.h"
 
@@ -25,11 +27,10 @@ constexpr int kFrameClientHeight = 240;
 // The player is not waited for longer than this when it is told the window is gone: it may be waiting for Quit.
 constexpr UINT kIpcTimeoutMs = 1000;
 
-Screen& TheScreen() { return g_state.Screen; }
-WindowHome& Home() { return g_state.Screen.Home; }
-
 ScreenRect ToScreenRect(const RECT& r) { return ScreenRect{r.left, r.top, r.right, r.bottom}; }
-RECT ToRect(const ScreenRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+ScreenRect ToScreenRect(const VidRect& r) { return ScreenRect{r.left, r.top, r.right, r.bottom}; }
+VidRect ToVidRect(const ScreenRect& r) { return VidRect{r.left, r.top, r.right, r.bottom}; }
+HWND FrameHandle(const WindowHome& home) { return static_cast<HWND>(home.Frame); }
 
 // The monitor's dots per inch where the system can tell them per monitor (Windows 8.1 on), else the base. Looked
 // up when first needed, so the library still loads where the function does not exist.
@@ -74,7 +75,7 @@ bool IsWindowKind(std::int32_t kind) {
 }
 
 // Where the player is asked to put a new frame: below its own window, on its monitor.
-RECT FrameRequestPlace(VisModule* module) {
+VidRect FrameRequestPlace(VisModule* module) {
   RECT host{};
   GetWindowRect(module->parent, &host);
   HMONITOR monitor = MonitorFromWindow(module->parent, MONITOR_DEFAULTTOPRIMARY);
@@ -85,12 +86,11 @@ RECT FrameRequestPlace(VisModule* module) {
   const ScreenRect wanted{host.left, host.bottom, host.left + ScaleToDpi(kFrameClientWidth, dpi),
                           host.bottom + ScaleToDpi(kFrameClientHeight, dpi)};
   const ScreenRect work = ToScreenRect(info.rcWork);
-  return ToRect(KeepReachable(wanted, std::span<const ScreenRect>(&work, 1), work));
+  return ToVidRect(KeepReachable(wanted, std::span<const ScreenRect>(&work, 1), work));
 }
 
 // The plug-in's window as the frame's only child, filling its client area.
-bool DockInto(HWND frame) {
-  HWND window = TheScreen().Window;
+bool DockInto(HWND window, HWND frame) {
   SetWindowLongA(window, GWL_STYLE, static_cast<LONG_PTR>(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS));
   SetWindowLongA(window, GWL_EXSTYLE, 0);
   SetParent(window, frame);
@@ -102,9 +102,10 @@ bool DockInto(HWND frame) {
 
 }  // namespace
 
-DockOpenStatus OpenDockedWindow(VisModule* module) {
-  WindowHome& home = Home();
-  if (!DockFrameAlive()) {
+DockOpenStatus OpenDockedWindow(Plugin& plugin, VisModule* module) {
+  WindowHome& home = plugin.Screen.Home;
+  HWND window = WindowHandle(plugin.Screen.Window);
+  if (!DockFrameAlive(plugin)) {
     home.Frame = nullptr;
     home.FrameState = EmbedWindowState{};
     home.FrameState.r = FrameRequestPlace(module);
@@ -114,48 +115,54 @@ DockOpenStatus OpenDockedWindow(VisModule* module) {
     if (frame == nullptr || IsWindow(frame) == 0) return kDockNotOffered;
     home.Frame = frame;
   }
-  if (!DockInto(home.Frame)) return kDockFailed;
-  ShowWindow(home.Frame, SW_SHOWNA);
-  SendMessageA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(TheScreen().Window), kIpcSetVisWindow);
+  if (!DockInto(window, FrameHandle(home))) return kDockFailed;
+  ShowWindow(FrameHandle(home), SW_SHOWNA);
+  SendMessageA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(window), kIpcSetVisWindow);
   return kDockOpen;
 }
 
-bool DockFrameAlive() { return Home().Frame != nullptr && IsWindow(Home().Frame) != 0; }
-
-void FollowDockFrame() {
-  if (!DockFrameAlive()) return;
-  RECT frame{}, window{};
-  GetClientRect(Home().Frame, &frame);
-  GetClientRect(TheScreen().Window, &window);
-  if (frame.right != window.right || frame.bottom != window.bottom)
-    SetWindowPos(TheScreen().Window, nullptr, 0, 0, frame.right, frame.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+bool DockFrameAlive(Plugin& plugin) {
+  const WindowHome& home = plugin.Screen.Home;
+  return home.Frame != nullptr && IsWindow(FrameHandle(home)) != 0;
 }
 
-void LeaveDock(VisModule* module) {
-  HWND window = TheScreen().Window;
+void FollowDockFrame(Plugin& plugin) {
+  if (!DockFrameAlive(plugin)) return;
+  HWND window = WindowHandle(plugin.Screen.Window);
+  RECT frame{}, client{};
+  GetClientRect(FrameHandle(plugin.Screen.Home), &frame);
+  GetClientRect(window, &client);
+  if (frame.right != client.right || frame.bottom != client.bottom)
+    SetWindowPos(window, nullptr, 0, 0, frame.right, frame.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void LeaveDock(Plugin& plugin, VisModule* module) {
+  HWND window = WindowHandle(plugin.Screen.Window);
   SetParent(window, nullptr);
   // Owned by the host's window again, as Init made it, and in front: full screen draws only while active.
   SetWindowLongA(window, GWL_HWNDPARENT, reinterpret_cast<LONG_PTR>(module->parent));
   SetForegroundWindow(window);
 }
 
-void CloseDock(VisModule* module) {
-  WindowHome& home = Home();
+void CloseDock(Plugin& plugin, VisModule* module) {
+  WindowHome& home = plugin.Screen.Home;
   if (home.Frame == nullptr) return;
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(module->parent, kPlayerIpc, 0, kIpcSetVisWindow, SMTO_ABORTIFHUNG, kIpcTimeoutMs, &ignored);
-  if (IsWindow(home.Frame) != 0) {
+  HWND frame = FrameHandle(home);
+  if (IsWindow(frame) != 0) {
     // A frame of another thread can only be asked to close; its thread destroys it.
-    if (GetWindowThreadProcessId(home.Frame, nullptr) == GetCurrentThreadId())
-      DestroyWindow(home.Frame);
+    if (GetWindowThreadProcessId(frame, nullptr) == GetCurrentThreadId())
+      DestroyWindow(frame);
     else
-      PostMessageA(home.Frame, WM_CLOSE, 0, 0);
+      PostMessageA(frame, WM_CLOSE, 0, 0);
   }
   home.Frame = nullptr;
 }
 
-RECT NormalWindowPlace(VisModule* module, const RECT& work, int defaultClientWidth, int defaultClientHeight) {
-  WindowHome& home = Home();
+VidRect NormalWindowPlace(Plugin& plugin, VisModule* module, const VidRect& work, int defaultClientWidth,
+                          int defaultClientHeight) {
+  WindowHome& home = plugin.Screen.Home;
   const WindowPlace& known = home.Current.Known ? home.Current : home.Stored;
   if (!known.Known) {
     const SIZE size =
@@ -164,7 +171,7 @@ RECT NormalWindowPlace(VisModule* module, const RECT& work, int defaultClientWid
     const ScreenRect place = CentreIn(ToScreenRect(work), size.cx, size.cy);
     // The first place given is what a later save compares with, so that an untouched window writes nothing.
     home.Stored = WindowPlace{true, place.left, place.top, defaultClientWidth, defaultClientHeight};
-    return ToRect(place);
+    return ToVidRect(place);
   }
   POINT corner{known.Left, known.Top};
   HMONITOR monitor = MonitorFromPoint(corner, MONITOR_DEFAULTTONULL);
@@ -173,30 +180,31 @@ RECT NormalWindowPlace(VisModule* module, const RECT& work, int defaultClientWid
   const ScreenRect wanted{known.Left, known.Top, known.Left + size.cx, known.Top + size.cy};
   WorkAreas visible;
   EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&visible));
-  return ToRect(KeepReachable(wanted, std::span<const ScreenRect>(visible.areas.data(), visible.count),
-                              ToScreenRect(work)));
+  return ToVidRect(
+      KeepReachable(wanted, std::span<const ScreenRect>(visible.areas.data(), visible.count), ToScreenRect(work)));
 }
 
-void NoteWindowGeometry() {
-  HWND window = TheScreen().Window;
-  if (TheScreen().DisplayKind != kDisplayWindowed || IsWindow(window) == 0 || IsIconic(window) != 0 || IsZoomed(window) != 0)
+void NoteWindowGeometry(Plugin& plugin) {
+  HWND window = WindowHandle(plugin.Screen.Window);
+  if (plugin.Screen.DisplayKind != kDisplayWindowed || IsWindow(window) == 0 || IsIconic(window) != 0 ||
+      IsZoomed(window) != 0)
     return;
   RECT outer{}, client{};
   if (GetWindowRect(window, &outer) == 0 || GetClientRect(window, &client) == 0) return;
   const int dpi = MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
-  Home().Current =
+  plugin.Screen.Home.Current =
       WindowPlace{true, outer.left, outer.top, UnscaleFromDpi(client.right, dpi), UnscaleFromDpi(client.bottom, dpi)};
 }
 
-bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-  const std::int32_t kind = TheScreen().DisplayKind;
+bool HandleWindowHomeMessage(Plugin& plugin, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  const std::int32_t kind = plugin.Screen.DisplayKind;
   switch (message) {
     case WM_PAINT: {
       if (!IsWindowKind(kind)) return false;
       // Sizing, uncovering or the system asking: the last picture, never black.
       PAINTSTRUCT paint;
       if (BeginPaint(window, &paint) != nullptr) {
-        RepaintWindowPicture(paint.hdc);
+        RepaintWindowPicture(plugin, reinterpret_cast<VidCanvas*>(paint.hdc));
         EndPaint(window, &paint);
       }
       *result = 0;
@@ -206,12 +214,12 @@ bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
       // The player's visualization commands, for a window it was told of with IPC_SETVISWND.
       const WORD command = LOWORD(wParam);
       if (command == kVisNext || command == kVisPrevious) {
-        std::atomic_ref<std::int32_t>(Home().PaletteSkip).fetch_add(command == kVisNext ? 1 : -1);
+        OnPaletteCommand(plugin, command == kVisNext ? 1 : -1);
       } else if (command == kVisFullScreen) {
-        TheScreen().SwitchRequested = 1;
+        OnSwitchAsked(plugin);
       } else if (command == kVisConfigure) {
         auto* module = reinterpret_cast<VisModule*>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_USERDATA)));
-        if (module != nullptr && g_state.Dialog.Module == nullptr) Config(module);
+        if (module != nullptr && plugin.Dialog.Module == nullptr) Config(plugin, module);
       } else {
         return false;
       }
@@ -228,11 +236,11 @@ bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
       *result = DefWindowProcA(window, message, wParam, lParam);
       return true;
     case WM_EXITSIZEMOVE:
-      NoteWindowGeometry();
+      NoteWindowGeometry(plugin);
       return false;
     case WM_DESTROY:
       // Escape destroys the window before Quit: where it was is noted now.
-      NoteWindowGeometry();
+      NoteWindowGeometry(plugin);
       return false;
     case kDpiChanged:
       if (kind != kDisplayWindowed) return false;
@@ -246,16 +254,17 @@ bool HandleWindowHomeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
   }
 }
 
-RECT CoveredArea() {
-  const std::int32_t kind = TheScreen().DisplayKind;
+VidRect CoveredArea(Plugin& plugin) {
+  const std::int32_t kind = plugin.Screen.DisplayKind;
+  HWND window = WindowHandle(plugin.Screen.Window);
   RECT area{};
-  if ((kind == kDisplayWindowed || kind == kDisplayDocked) && IsWindow(TheScreen().Window) != 0)
-    GetWindowRect(TheScreen().Window, &area);
-  return area;  // empty: the whole desktop
+  if ((kind == kDisplayWindowed || kind == kDisplayDocked) && IsWindow(window) != 0) GetWindowRect(window, &area);
+  return ToVidRect(area);  // empty: the whole desktop
 }
 
-void InvalidateCoveredArea(const RECT& area) {
+void InvalidateCoveredArea(const VidRect& area) {
   constexpr UINT kEverythingUnder = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN;
   const bool whole = area.right <= area.left || area.bottom <= area.top;
-  RedrawWindow(nullptr, whole ? nullptr : &area, nullptr, kEverythingUnder);
+  const RECT rect = ToRect(area);
+  RedrawWindow(nullptr, whole ? nullptr : &rect, nullptr, kEverythingUnder);
 }

@@ -5,42 +5,41 @@
 
 #include "cli_test_support.h"
 #include "numeric/exact_math.h"
-#include "plugin/effect_state.h"
+#include "device/memory_display.h"
 #include "plugin/lifecycle.h"
-#include "platform/platform.h"
+#include "plugin/plugin_state.h"
+#include "plugin/render.h"
 #include "data/plugin_data.h"
 
 namespace {
 
 constexpr std::size_t kFrameRecord = 64000 + 768;
 
-// Drives the plug-in as a host does, independently of the CLI's own host code: the module from the header,
-// Init, the waveform bytes at their place in the record, Render, and the off-screen surface read afterwards.
+// Drives the plug-in as a host does, independently of the CLI's own host code, on a fresh state over the in-memory
+// display: the module from the header, Init, the waveform bytes at their place in the record, Render, and the
+// off-screen surface read afterwards.
 std::vector<std::uint8_t> RenderDirectly(const fs::path& pluginFolder, const std::vector<std::uint8_t>& blocks) {
-  ResetEffectState();
-  HeadlessResetWindows();
-  HeadlessResetDirectDraw();
-  HeadlessClearMessageBoxes();
+  auto plugin = std::make_unique<Plugin>();
+  MemoryReset(plugin.get());
   std::string name = (pluginFolder / "vis_tavelmir.dll").string();
   for (char& c : name)
     if (c == '/') c = '\\';
-  HeadlessSetModuleFileName(name);
+  MemorySetModuleFileName(name);
   VisHeader* header = winampVisGetHeader();
   VisModule* module = header->getModule(0);
-  module->parent = HeadlessHostWindow();
-  module->instance = GetModuleHandleA(nullptr);
   std::vector<std::uint8_t> frames;
-  if (module->Init(module) != 0) return frames;
+  if (Init(*plugin, module) != 0) return frames;
   auto* record = reinterpret_cast<unsigned char*>(module);
   const std::size_t waveformOffset = offsetof(VisModule, waveformData);
   for (std::size_t at = 0; at + 1152 <= blocks.size(); at += 1152) {
     std::memcpy(record + waveformOffset, blocks.data() + at, 1152);
-    if (module->Render(module) != 0) break;
-    const std::vector<std::uint8_t> picture = HeadlessOffscreenBytes();
+    if (Render(*plugin, module) != 0) break;
+    const std::vector<std::uint8_t> picture = MemoryOffscreenBytes();
     frames.insert(frames.end(), picture.begin(), picture.end());
-    for (const PALETTEENTRY& e : g_state.Screen.DisplayPalette) frames.insert(frames.end(), {e.peRed, e.peGreen, e.peBlue});
+    for (const VidColour& e : plugin->Screen.DisplayPalette) frames.insert(frames.end(), {e.red, e.green, e.blue});
   }
-  module->Quit(module);
+  Quit(*plugin, module);
+  MemoryReset(nullptr);
   return frames;
 }
 
@@ -102,21 +101,21 @@ TEST_F(DumpTest, TheSameInputGivesTheSameDumpInOneProcessAndInTwo) {
 }
 
 // The fade table by its definition: every shade of every colour, nearest reference colour by a full search.
-std::vector<std::uint8_t> FadeTableByDefinition(const PALETTEENTRY reference[256], const EffectParams& p) {
+std::vector<std::uint8_t> FadeTableByDefinition(const VidColour reference[256], const EffectParams& p) {
   std::vector<std::uint8_t> table(65536);
   for (int c = 0; c < 256; ++c)
     for (int s = 0; s < 256; ++s) {
       const double f =
           ExactPow(s * static_cast<double>(static_cast<float>(1.0 / 255)), p.FadeExponent) * p.FadeGain + p.FadeBias;
-      const int r = static_cast<std::int32_t>(f * reference[c].peRed) & 255;
-      const int g = static_cast<std::int32_t>(f * reference[c].peGreen) & 255;
-      const int b = static_cast<std::int32_t>(f * reference[c].peBlue) & 255;
+      const int r = static_cast<std::int32_t>(f * reference[c].red) & 255;
+      const int g = static_cast<std::int32_t>(f * reference[c].green) & 255;
+      const int b = static_cast<std::int32_t>(f * reference[c].blue) & 255;
       double best = 1e20;
       int bestIndex = 0;
       for (int j = 0; j < 256; ++j) {
-        const double d = (reference[j].peRed - r) * (reference[j].peRed - r) +
-                         (reference[j].peGreen - g) * (reference[j].peGreen - g) +
-                         (reference[j].peBlue - b) * (reference[j].peBlue - b);
+        const double d = (reference[j].red - r) * (reference[j].red - r) +
+                         (reference[j].green - g) * (reference[j].green - g) +
+                         (reference[j].blue - b) * (reference[j].blue - b);
         if (d < best) {
           best = d;
           bestIndex = j;
@@ -137,7 +136,7 @@ TEST_F(DumpTest, FadeWritesTheTableOfTheReferencePaletteAndSettings) {
   // The same settings and reference palette, read as the plug-in reads them.
   EffectSettings settings;
   ReadSettings(SettingsFile(plugin), settings);
-  PALETTEENTRY reference[256];
+  VidColour reference[256];
   ASSERT_EQ(ReadReferencePalette(ReferencePaletteFile(plugin), reinterpret_cast<std::uint8_t(&)[1024]>(reference)), 0);
   const std::vector<std::uint8_t> expected = FadeTableByDefinition(reference, DeriveEffectParams(settings));
   const std::vector<std::uint8_t> written = ReadBytes(plugin / "TavelDat" / "fade.dat");

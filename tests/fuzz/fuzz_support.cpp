@@ -6,10 +6,8 @@
 #include <string>
 #include <system_error>
 
-#include "plugin/effect_state.h"
+#include "device/memory_display.h"
 #include "plugin/plugin_folder.h"
-#include "platform/platform.h"
-#include "support/headless_reset.h"
 
 namespace fs = std::filesystem;
 
@@ -50,21 +48,21 @@ void RemoveFolderAtExit() {
 }  // namespace
 
 const PluginFolder& FreshFuzzSession() {
-  ResetHeadlessPlatform();
   if (g_folder == nullptr) {
     std::error_code ec;
     if (std::getenv("TMPDIR") == nullptr && fs::is_directory("/dev/shm", ec)) setenv("TMPDIR", "/dev/shm", 1);
     g_folder = new PluginFolder(MakePluginFolder());
     std::atexit(RemoveFolderAtExit);
   }
-  ResetEffectState();
+  g_folder->plugin = std::make_unique<Plugin>();
+  MemoryReset(g_folder->plugin.get());
   std::string windowsName = g_folder->root.string() + "/vis_tavelmir.dll";
   for (char& c : windowsName)
     if (c == '/') c = '\\';
-  HeadlessSetModuleFileName(windowsName);
-  g_folder->module->parent = HeadlessHostWindow();
-  g_folder->module->instance = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x10000000));
-  LocatePluginFolder(g_folder->module);
+  MemorySetModuleFileName(windowsName);
+  g_folder->module->parent = reinterpret_cast<HWND__*>(static_cast<std::uintptr_t>(0x20000));
+  g_folder->module->instance = reinterpret_cast<HINSTANCE__*>(static_cast<std::uintptr_t>(0x10000000));
+  LocatePluginFolder(*g_folder->plugin, g_folder->module);
   return *g_folder;
 }
 

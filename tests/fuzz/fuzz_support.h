@@ -23,7 +23,7 @@ std::vector<std::uint8_t> TakeBlock(FuzzBytes& in, std::size_t maxBytes);
 std::vector<std::uint8_t> TakeRest(FuzzBytes& in);
 
 // The process's plug-in folder, made on first use (under $TMPDIR, /dev/shm when there is one) and removed at
-// exit. Each call resets the headless platform and the state record and locates the folder again, so every input
+// exit. Each call resets the display device, makes a fresh state and locates the folder again, so every input
 // starts from a library just loaded; files written by earlier inputs stay unless the target removes them.
 const PluginFolder& FreshFuzzSession();
 

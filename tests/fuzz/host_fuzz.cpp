@@ -1,20 +1,23 @@
-// Fuzz target: a host's calls in any order (Config, Init, Render, Quit), window messages, settings changed in place
-// and failures injected into the headless platform; after the final Quit nothing may be left alive.
+// Fuzz target: a host's calls in any order (Config, Init, Render, Quit), what the system tells the window, settings
+// changed in place and failures injected into the display device; after the final Quit nothing may be left alive.
 #include <cstdlib>
 #include <cstring>
 
+#include "device/memory_display.h"
 #include "fuzz_support.h"
-#include "plugin/effect_state.h"
+#include "plugin/display_events.h"
+#include "plugin/plugin_state.h"
 #include "plugin/lifecycle.h"
-#include "platform/platform.h"
 #include "plugin/settings_store.h"
 
 namespace {
 
-constexpr HRESULT kFailures[] = {DDERR_GENERIC,    DDERR_SURFACELOST, DDERR_OUTOFVIDEOMEMORY, DDERR_OUTOFMEMORY,
-                                 DDERR_SURFACEBUSY, DDERR_NOTLOCKED,  DDERR_CANTCREATEDC,     DD_OK};
-constexpr UINT kMessages[] = {WM_KEYDOWN, WM_KEYUP,    WM_CHAR,     WM_ACTIVATEAPP, WM_SETCURSOR,
-                              WM_CLOSE,   WM_DESTROY,  WM_ERASEBKGND, WM_SHOWWINDOW, WM_USER};
+constexpr VidResult kFailures[] = {
+    kMemoryGeneric,     kVidSurfaceLost, kVidOutOfVideoMemory, kMemorySurfaceBusy, kMemoryNotLocked,
+    kMemoryUnsupported, kVidOk};
+
+Plugin* g_plugin = nullptr;
+Plugin& state() { return *g_plugin; }
 
 // The n-th table allocation from now fails (0: none).
 int g_allocationsUntilFailure = 0;
@@ -25,7 +28,7 @@ void* CountingAllocator(std::size_t bytes) {
 
 // A settings change as the dialog makes one while the effect runs: one field in place, then the parameters.
 void ChangeSetting(FuzzBytes& in) {
-  EffectSettings& s = g_state.Settings;
+  EffectSettings& s = state().Settings;
   std::int32_t value = static_cast<std::int32_t>(TakeU32(in));
   if ((TakeByte(in) & 1) != 0) value = value % 300;  // mostly near the dialog's ranges
   switch (TakeByte(in) % 10) {
@@ -38,10 +41,12 @@ void ChangeSetting(FuzzBytes& in) {
     case 6: s.FadeAmplitude = value; break;
     case 7: s.FadePower = value; break;
     case 8: s.UseTexture = value & 1; break;
-    case 9: SettingsFromParams(); break;
+    case 9:
+      SettingsFromParams(state());
+      break;
   }
-  DeriveEffectParams();
-  g_state.Effect.ApplySettings(s);
+  DeriveEffectParams(state());
+  state().Effect.ApplySettings(s);
 }
 
 void FillWaveform(VisModule* module, FuzzBytes& in) {
@@ -52,15 +57,15 @@ void FillWaveform(VisModule* module, FuzzBytes& in) {
 }
 
 void CheckNothingAlive() {
-  HeadlessDirectDrawCounts dd = HeadlessLiveDirectDrawObjects();
-  FuzzCheck(dd.directDraws == 0 && dd.surfaces == 0 && dd.palettes == 0 && dd.surfaceDCs == 0,
-            "DirectDraw objects alive after Quit");
-  FuzzCheck(HeadlessCallsOnReleasedObjects() == 0, "a call on a released DirectDraw object");
-  FuzzCheck(HeadlessLiveWindows() == 0, "a window alive after Quit");
-  FuzzCheck(HeadlessRegisteredClasses() == 0, "the window class still registered after Quit");
-  FuzzCheck(HeadlessLiveGdiObjects() == 0, "GDI objects alive after Quit");
-  FuzzCheck(!g_state.Effect.Built() && g_state.Effect.PaletteCount() == 0, "table or palette set kept after Quit");
-  const TableSet& t = g_state.Effect.Tables();
+  const MemoryLive live = MemoryLiveObjects();
+  FuzzCheck(live.devices == 0 && live.surfaces == 0 && live.palettes == 0 && live.canvases == 0,
+            "display objects alive after Quit");
+  FuzzCheck(MemoryCallsOnReleasedObjects() == 0, "a call on a released display object");
+  const MemoryWindow window = MemoryWindowState();
+  FuzzCheck(!window.exists, "a window alive after Quit");
+  FuzzCheck(!window.classRegistered, "the window class still registered after Quit");
+  FuzzCheck(!state().Effect.Built() && state().Effect.PaletteCount() == 0, "table or palette set kept after Quit");
+  const TableSet& t = state().Effect.Tables();
   FuzzCheck(t.WaveBuffer[0] == nullptr && t.WaveBuffer[1] == nullptr && t.HeightMap == nullptr &&
                 t.PerspectiveTable == nullptr && t.ConversionTable == nullptr && t.TextureMap == nullptr &&
                 t.FadeTable == nullptr && t.LandscapeImage == nullptr && t.TunnelTable == nullptr,
@@ -72,6 +77,7 @@ void CheckNothingAlive() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static bool dataWritten = false;
   const PluginFolder& folder = FreshFuzzSession();
+  g_plugin = folder.plugin.get();
   if (!dataWritten) {
     WriteEffectDataFiles(folder.root, 2);
     dataWritten = true;
@@ -83,53 +89,82 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (int steps = 0; steps < 64 && !FuzzEmpty(in); ++steps) {
     switch (TakeByte(in) % 14) {
-      case 0: module->Config(module); break;
-      case 1: case 2: module->Init(module); break;
+      case 0:
+        Config(state(), module);
+        break;
+      case 1:
+      case 2:
+        Init(state(), module);
+        break;
       case 3: case 4: case 5: {
         FillWaveform(module, in);
-        int result = module->Render(module);
+        int result = Render(state(), module);
         FuzzCheck(result == 0 || result == 1, "Render answered neither 0 nor 1");
         break;
       }
-      case 6: module->Quit(module); break;
-      case 7: {
-        UINT message = kMessages[TakeByte(in) % std::size(kMessages)];
-        WPARAM wParam = TakeByte(in);
-        HeadlessDeliver(g_state.Screen.Window, message, message == WM_ACTIVATEAPP ? (wParam & 1) : wParam, 0);
+      case 6:
+        Quit(state(), module);
         break;
-      }
-      case 8: HeadlessPumpMessages(); break;
+      case 7:
+        switch (TakeByte(in) % 4) {
+          case 0:
+            MemoryAskSwitch();
+            break;
+          case 1:
+            MemoryCloseWindow();
+            break;
+          case 2:
+            OnPaletteCommand(state(), (TakeByte(in) & 1) != 0 ? 1 : -1);
+            break;
+          case 3:
+            MemoryResizeClient(TakeU16(in) % 2048, TakeU16(in) % 2048);
+            break;
+        }
+        break;
+      case 8:
+        MemorySetModesRefused((TakeByte(in) & 1) != 0);
+        break;
       case 9: {
-        auto call = static_cast<HeadlessDdCall>(TakeByte(in) % static_cast<int>(HeadlessDdCall::Count));
-        HeadlessInjectDirectDrawResult(call, kFailures[TakeByte(in) % std::size(kFailures)]);
+        auto call = static_cast<MemoryCall>(TakeByte(in) % static_cast<int>(MemoryCall::Count));
+        MemoryFail(call, kFailures[TakeByte(in) % std::size(kFailures)]);
         break;
       }
       case 10:
-        switch (TakeByte(in) % 7) {
-          case 0: HeadlessFailNextRegisterClass(); break;
-          case 1: HeadlessFailNextCreateWindow(); break;
-          case 2: HeadlessFailNextCreateCompatibleDC(); break;
-          case 3: HeadlessLoseSurfaces(); break;
-          case 4: HeadlessSetVideoMemoryExhausted((TakeByte(in) & 1) != 0); break;
-          case 5: HeadlessSetOffscreenPitch(TakeU16(in) % 1024); break;
-          case 6: g_allocationsUntilFailure = TakeByte(in) % 12; break;
+        switch (TakeByte(in) % 5) {
+          case 0:
+            MemoryLoseSurfaces();
+            break;
+          case 1:
+            MemorySetVideoMemoryExhausted((TakeByte(in) & 1) != 0);
+            break;
+          case 2:
+            MemorySetOffscreenPitch(TakeU16(in) % 1024);
+            break;
+          case 3:
+            g_allocationsUntilFailure = TakeByte(in) % 12;
+            break;
+          case 4:
+            MemoryClearRecords();
+            break;
         }
         break;
-      case 11: HeadlessSetApplicationActive((TakeByte(in) & 1) != 0); break;
+      case 11:
+        MemorySetApplicationActive((TakeByte(in) & 1) != 0);
+        break;
       case 12: ChangeSetting(in); break;
       case 13: {
         // Wrap-around counters: a long-running effect reaches every value.
-        FrameCounters counters = g_state.Effect.Counters();
+        FrameCounters counters = state().Effect.Counters();
         counters.FrameCounter = TakeU32(in);
         counters.TextureScroll = TakeU16(in);
-        g_state.Effect.SetCounters(counters);
+        state().Effect.SetCounters(counters);
         break;
       }
     }
   }
 
   // A host always ends with Quit, also after a failed Init (which has torn down already).
-  module->Quit(module);
+  Quit(state(), module);
   CheckNothingAlive();
   TableAllocator = DefaultTableAllocator;
   return 0;

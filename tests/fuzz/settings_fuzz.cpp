@@ -2,13 +2,16 @@
 #include <cstring>
 
 #include "plugin/render.h"
+#include "device/memory_display.h"
 #include "fuzz_support.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 #include "plugin/lifecycle.h"
-#include "platform/platform.h"
 #include "plugin/settings_store.h"
 
 namespace {
+
+Plugin* g_plugin = nullptr;
+Plugin& state() { return *g_plugin; }
 
 // Init once per process: building the tables for every input would be far too slow. Each input then starts
 // from the state right after that Init: default settings, the counters and an empty wave field.
@@ -25,16 +28,17 @@ const Baseline& Started() {
   static Baseline b = [] {
     Baseline s;
     const PluginFolder& folder = FreshFuzzSession();
+    g_plugin = folder.plugin.get();
     WriteEffectDataFiles(folder.root, 2);
     std::filesystem::remove(folder.root / "plugin.ini");
     s.module = folder.module;
     s.ini = folder.root / "plugin.ini";
-    FuzzCheck(Init(s.module) == 0, "Init failed on a complete plug-in folder");
-    s.settings = g_state.Settings;
-    s.frameCounter = g_state.Effect.Counters().FrameCounter;
-    s.textureScroll = g_state.Effect.Counters().TextureScroll;
-    s.waveParity = g_state.Effect.Counters().WaveParity;
-    s.palettePhase = g_state.Effect.Counters().PalettePhase;
+    FuzzCheck(Init(state(), s.module) == 0, "Init failed on a complete plug-in folder");
+    s.settings = state().Settings;
+    s.frameCounter = state().Effect.Counters().FrameCounter;
+    s.textureScroll = state().Effect.Counters().TextureScroll;
+    s.waveParity = state().Effect.Counters().WaveParity;
+    s.palettePhase = state().Effect.Counters().PalettePhase;
     for (int c = 0; c < 2; ++c)
       for (int i = 0; i < 576; ++i)
         s.module->waveformData[c][i] = static_cast<unsigned char>((i * (c + 3) + 40) & 0xFF);
@@ -44,13 +48,12 @@ const Baseline& Started() {
 }
 
 void Restore(const Baseline& b) {
-  // The headless display logs every call; cleared, so that the log neither grows nor looks like a leak.
-  HeadlessClearEvents();
-  HeadlessClearTexts();
-  g_state.Settings = b.settings;
-  g_state.Effect.SetCounters({b.waveParity, b.frameCounter, b.textureScroll, b.palettePhase});
-  g_state.Effect.ApplySettings(b.settings);
-  for (std::uint16_t* buffer : g_state.Effect.Tables().WaveBuffer) std::memset(buffer, 0, 65536 * sizeof *buffer);
+  // The display device logs every call; cleared, so that the log does not grow.
+  MemoryClearRecords();
+  state().Settings = b.settings;
+  state().Effect.SetCounters({b.waveParity, b.frameCounter, b.textureScroll, b.palettePhase});
+  state().Effect.ApplySettings(b.settings);
+  for (std::uint16_t* buffer : state().Effect.Tables().WaveBuffer) std::memset(buffer, 0, 65536 * sizeof *buffer);
 }
 
 bool IsBlankByte(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -72,29 +75,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzBytes in{data, size};
   WriteFileBytes(b.ini, TakeRest(in));
 
-  LoadSettings(b.module);
-  DeriveEffectParams();
+  LoadSettings(state(), b.module);
+  DeriveEffectParams(state());
   // The running effect takes them as from the dialog.
-  g_state.Effect.ApplySettings(g_state.Settings);
-  const EffectSettings loaded = g_state.Settings;
+  state().Effect.ApplySettings(state().Settings);
+  const EffectSettings loaded = state().Settings;
   FuzzCheck(std::memchr(loaded.TextureName, '\0', sizeof loaded.TextureName) != nullptr, "TextureName unterminated");
   FuzzCheck(loaded.UseTexture == 0 || loaded.UseTexture == 1, "UseTexture neither 0 nor 1");
   const std::int32_t expectedShift = loaded.RadioIndex >= 1 && loaded.RadioIndex <= 4
                                          ? WavePresets[loaded.RadioIndex].ShiftPower
                                          : loaded.WaveShiftPower;
-  FuzzCheck(g_state.Effect.Params().WaveShift == expectedShift, "WaveShift is not the selected shift power");
+  FuzzCheck(state().Effect.Params().WaveShift == expectedShift, "WaveShift is not the selected shift power");
 
-  for (int frame = 0; frame < 3; ++frame) FuzzCheck(b.module->Render(b.module) == 0, "a frame failed");
+  for (int frame = 0; frame < 3; ++frame) FuzzCheck(Render(state(), b.module) == 0, "a frame failed");
 
   // What was saved reads back as it was.
-  SaveSettings(b.module);
-  EffectSettings& s = g_state.Settings;
+  SaveSettings(state(), b.module);
+  EffectSettings& s = state().Settings;
   for (std::int32_t* field : {&s.RadioIndex, &s.WaveAmplitude, &s.WaveShiftPower, &s.WaveAttenuationRate,
                               &s.PaletteAnimationSpeed, &s.FadeOffset, &s.FadeAmplitude, &s.FadePower, &s.UseTexture})
     *field = ~*field;
   std::memset(s.TextureName, 'P', sizeof s.TextureName - 1);
   s.TextureName[sizeof s.TextureName - 1] = '\0';
-  LoadSettings(b.module);
+  LoadSettings(state(), b.module);
   FuzzCheck(s.RadioIndex == loaded.RadioIndex && s.WaveAmplitude == loaded.WaveAmplitude &&
                 s.WaveShiftPower == loaded.WaveShiftPower && s.WaveAttenuationRate == loaded.WaveAttenuationRate &&
                 s.PaletteAnimationSpeed == loaded.PaletteAnimationSpeed && s.FadeOffset == loaded.FadeOffset &&

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 #include "plugin/vis_records.h"
-#include "platform/platform.h"
 #include "plugin/settings_store.h"
-#include "support/headless_reset.h"
+#include "device/memory_display.h"
+#include "plugin/lifecycle.h"
+#include "plugin/render.h"
 #include "support/plugin_folder_fixture.h"
 
 namespace {
@@ -55,8 +56,11 @@ void WriteDataFiles(const PluginFolder& folder) {
 
 // One field to a value the dialog's control can hold, then the parameters, handed to the running effect as the
 // dialog does: it takes them from its next frame on.
+Plugin* g_plugin = nullptr;
+Plugin& state() { return *g_plugin; }
+
 void ChangeOneSetting(std::mt19937& random) {
-  EffectSettings& s = g_state.Settings;
+  EffectSettings& s = state().Settings;
   auto pick = [&](int top) { return static_cast<std::int32_t>(random() % static_cast<unsigned>(top + 1)); };
   switch (random() % 8) {
     case 0: s.RadioIndex = pick(4); break;
@@ -68,8 +72,8 @@ void ChangeOneSetting(std::mt19937& random) {
     case 6: s.FadeAmplitude = pick(255); break;
     case 7: s.FadePower = pick(255); break;
   }
-  DeriveEffectParams();
-  g_state.Effect.ApplySettings(s);
+  DeriveEffectParams(state());
+  state().Effect.ApplySettings(s);
 }
 
 std::uint64_t Fnv1a(std::uint64_t hash, const void* data, std::size_t size) {
@@ -79,12 +83,12 @@ std::uint64_t Fnv1a(std::uint64_t hash, const void* data, std::size_t size) {
 }
 
 std::uint64_t DigestScreen(std::uint64_t hash) {
-  std::vector<std::uint8_t> screen = HeadlessScreenBytes();
-  PALETTEENTRY palette[256];
-  bool havePalette = HeadlessScreenPalette(palette);
+  std::vector<std::uint8_t> screen = MemoryScreenBytes();
+  VidColour palette[256];
+  bool havePalette = MemoryScreenPalette(palette);
   hash = Fnv1a(hash, screen.data(), screen.size());
   if (havePalette) hash = Fnv1a(hash, palette, sizeof palette);
-  const std::uint32_t frames = g_state.Effect.Counters().FrameCounter;
+  const std::uint32_t frames = state().Effect.Counters().FrameCounter;
   return Fnv1a(hash, &frames, sizeof frames);
 }
 
@@ -104,13 +108,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s [--frames N] [--seed S]\n", argv[0]);
     return 2;
   }
-  ResetHeadlessPlatform();
   PluginFolder folder = MakePluginFolder();
+  g_plugin = folder.plugin.get();
   WriteDataFiles(folder);
-  VisModule* module = winampVisGetHeader()->getModule(0);
-  module->parent = HeadlessHostWindow();
-  module->instance = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x10000000));
-  if (module->Init(module) != 0) {
+  VisModule* module = folder.module;
+  if (Init(state(), module) != 0) {
     std::fprintf(stderr, "soak: Init failed\n");
     RemovePluginFolder(folder);
     return 1;
@@ -132,10 +134,10 @@ int main(int argc, char** argv) {
             static_cast<int>(random() % (2 * loudness + 1)) - static_cast<int>(loudness) / 2));
     }
     if (random() % 50 == 0) ChangeOneSetting(random);
-    if (module->Render(module) != 0) ++failedFrames;
-    // The substitute logs every platform call for tests to read; like the command-line host, drop the log each
-    // frame so that only the plug-in's own memory is measured.
-    HeadlessClearEvents();
+    if (Render(state(), module) != 0) ++failedFrames;
+    // The device logs every call for tests to read; dropped each frame so that only the plug-in's own memory is
+    // measured.
+    MemoryClearRecords();
     if (frame % 1000 == 999) digest = DigestScreen(digest);
     if (frame + 1 == kWarmUp) {
       heapAfterWarmUp = mallinfo2().uordblks;
@@ -151,10 +153,10 @@ int main(int argc, char** argv) {
   long residentAtEnd = ResidentKilobytes();
   std::size_t heapAtEnd = mallinfo2().uordblks;
 
-  module->Quit(module);
-  HeadlessDirectDrawCounts alive = HeadlessLiveDirectDrawObjects();
-  bool clean = alive.directDraws == 0 && alive.surfaces == 0 && alive.palettes == 0 && alive.surfaceDCs == 0 &&
-               HeadlessLiveWindows() == 0 && !g_state.Effect.Built() && g_state.Effect.PaletteCount() == 0;
+  Quit(state(), module);
+  const MemoryLive alive = MemoryLiveObjects();
+  bool clean = alive.devices == 0 && alive.surfaces == 0 && alive.palettes == 0 && alive.canvases == 0 &&
+               !MemoryWindowState().exists && !state().Effect.Built() && state().Effect.PaletteCount() == 0;
   RemovePluginFolder(folder);
 
   std::printf("frames %ld seed %u digest %016llx\n", options.frames, options.seed,

@@ -6,9 +6,8 @@
 #include <iterator>
 #include <unistd.h>
 
-#include "plugin/effect_state.h"
+#include "device/memory_display.h"
 #include "plugin/plugin_folder.h"
-#include "platform/platform.h"
 
 namespace fs = std::filesystem;
 
@@ -23,17 +22,18 @@ fs::path FreshRoot() {
 }
 
 PluginFolder LocateIn(const fs::path& root, bool withDataFolder) {
-  ResetEffectState();
+  auto plugin = std::make_unique<Plugin>();
+  MemoryReset(plugin.get());
   if (withDataFolder) fs::create_directories(root / "TavelDat");
   std::string windowsName = root.string() + "/vis_tavelmir.dll";
   for (char& c : windowsName)
     if (c == '/') c = '\\';
-  HeadlessSetModuleFileName(windowsName);
+  MemorySetModuleFileName(windowsName);
   VisModule* module = winampVisGetHeader()->getModule(0);
   module->parent = nullptr;
   module->instance = nullptr;
-  LocatePluginFolder(module);
-  return {root, module};
+  LocatePluginFolder(*plugin, module);
+  return {root, module, {}, std::move(plugin)};
 }
 }  // namespace
 

@@ -1,54 +1,28 @@
-// The headless bitmap loader: each depth's pixels and row layout, run-length unpacking, and reads outside.
+// The bitmap decoder the texture loader reads through: each depth's pixels and row layout, run-length unpacking.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <string>
+#include <utility>
 
-#include "platform/platform.h"
+#include "formats/bitmap_decode.h"
 #include "support/bmp_writer.h"
-#include "support/headless_reset.h"
-#include "support/plugin_folder_fixture.h"
 
 namespace {
 
-class BitmapLoader : public testing::Test {
- protected:
-  void SetUp() override {
-    ResetHeadlessPlatform();
-    folder_ = MakePluginFolder(false);
-    dc_ = CreateCompatibleDC(nullptr);
-  }
-  void TearDown() override {
-    DeleteDC(dc_);
-    for (HBITMAP b : loaded_) DeleteObject(b);
-    EXPECT_EQ(HeadlessLiveGdiObjects(), 0);
-    RemovePluginFolder(folder_);
-    ResetHeadlessPlatform();
-  }
-  // Loads the file as the texture loader does and selects it into dc_; null when it does not load.
-  HBITMAP Load(const BmpImage& image) {
-    WriteFileBytes(folder_.root / "b.bmp", EncodeBmp(image));
-    auto bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, (folder_.root / "b.bmp").string().c_str(), IMAGE_BITMAP, 256,
-                                                  256, LR_CREATEDIBSECTION | LR_LOADFROMFILE));
-    if (bitmap != nullptr) {
-      loaded_.push_back(bitmap);
-      SelectObject(dc_, bitmap);
-    }
-    return bitmap;
-  }
-  PluginFolder folder_{};
-  HDC dc_ = nullptr;
-  std::vector<HBITMAP> loaded_;
-};
+// Decodes the file's bytes; false when it does not load.
+bool Load(const BmpImage& image, DecodedBitmap* out) {
+  const std::vector<unsigned char> bytes = EncodeBmp(image);
+  return DecodeBmpFile(bytes.data(), bytes.size(), out);
+}
 
-// One row of four pixels, top row first, at every depth: what the description says and what GetPixel gives.
-TEST_F(BitmapLoader, EachDepthReadsItsPixels) {
+// One row of four pixels, top row first, at every depth: what the description says and which colour each pixel has.
+TEST(BitmapLoader, EachDepthReadsItsPixels) {
   struct Case {
     const char* name;
     int bits;
     std::vector<std::uint32_t> masks, pixels;
-    LONG widthBytes;  // 255 pixels wide, rows padded to four bytes
-    COLORREF expected[4];
+    std::size_t widthBytes;  // 255 pixels wide, rows padded to four bytes
+    BitmapColour expected[4];
   };
   const Case cases[] = {
       {"1 bit", 1, {}, {1, 0, 1, 1}, 32, {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF}},
@@ -88,28 +62,28 @@ TEST_F(BitmapLoader, EachDepthReadsItsPixels) {
       image.masks = c.masks;
       image.pixels.assign(255 * 3, 0);
       for (int x = 0; x < 4; ++x) image.pixels[static_cast<std::size_t>(255 + 251 + x)] = c.pixels[x];  // row 1
-      ASSERT_NE(Load(image), nullptr);
-      BITMAP d{};
-      ASSERT_EQ(GetObjectA(loaded_.back(), sizeof d, &d), static_cast<int>(sizeof d));
-      EXPECT_EQ(d.bmWidth, 255);
-      EXPECT_EQ(d.bmHeight, 3);
-      EXPECT_EQ(d.bmBitsPixel, c.bits);
-      EXPECT_EQ(d.bmWidthBytes, c.widthBytes);
-      for (int x = 0; x < 4; ++x) EXPECT_EQ(GetPixel(dc_, 251 + x, 1), c.expected[x]) << "x " << 251 + x;
+      DecodedBitmap d;
+      ASSERT_TRUE(Load(image, &d));
+      EXPECT_EQ(d.width, 255);
+      EXPECT_EQ(d.height, 3);
+      EXPECT_EQ(d.bitsPerPixel, c.bits);
+      EXPECT_EQ(d.stride, c.widthBytes);
+      for (int x = 0; x < 4; ++x) EXPECT_EQ(DecodedPixel(d, 251 + x, 1), c.expected[x]) << "x " << 251 + x;
       // Value 0 everywhere else is black: the row order is right and neighbours are not read.
-      for (auto [x, y] : {std::pair{250, 1}, std::pair{251, 0}, std::pair{251, 2}}) EXPECT_EQ(GetPixel(dc_, x, y), 0u);
+      for (auto [x, y] : {std::pair{250, 1}, std::pair{251, 0}, std::pair{251, 2}})
+        EXPECT_EQ(DecodedPixel(d, x, y), 0u);
     }
   }
 }
 
 // Run-length data on a 16 x 3 grey-ramp image; rows named from the bottom (stored order), as the data runs.
-TEST_F(BitmapLoader, RunLengthDataUnpacks) {
+TEST(BitmapLoader, RunLengthDataUnpacks) {
   struct Case {
     const char* name;
     int bits;
     std::vector<unsigned char> data;
     std::vector<std::pair<int, int>> at;  // column, row from the bottom
-    std::vector<COLORREF> expected;
+    std::vector<BitmapColour> expected;
   };
   const Case cases[] = {
       {"run cut at the row's end",
@@ -147,48 +121,28 @@ TEST_F(BitmapLoader, RunLengthDataUnpacks) {
     image.width = 16;
     image.height = 3;
     image.runLength = c.data;
-    ASSERT_NE(Load(image), nullptr);
+    DecodedBitmap d;
+    ASSERT_TRUE(Load(image, &d));
     for (std::size_t i = 0; i < c.at.size(); ++i) {
-      EXPECT_EQ(GetPixel(dc_, c.at[i].first, 2 - c.at[i].second), c.expected[i])
+      EXPECT_EQ(DecodedPixel(d, c.at[i].first, 2 - c.at[i].second), c.expected[i])
           << "column " << c.at[i].first << ", row " << c.at[i].second << " from the bottom";
     }
   }
 }
 
-TEST_F(BitmapLoader, ReadsOutsideTheBitmapAreInvalid) {
-  BmpImage image = MakeTextureImage();
-  image.width = 5;
-  image.height = 7;
-  image.pixels.assign(35, 200);
-  HBITMAP bitmap = Load(image);
-  ASSERT_NE(bitmap, nullptr);
-  const int outside[][2] = {{-1, 0}, {0, -1}, {5, 0}, {0, 7}, {INT_MIN, 0}, {0, INT_MAX}, {INT_MAX, INT_MIN}};
-  for (const auto& p : outside) EXPECT_EQ(GetPixel(dc_, p[0], p[1]), CLR_INVALID) << p[0] << ", " << p[1];
-  EXPECT_EQ(GetPixel(dc_, 4, 6), 0xC8C8C8u);
-
-  HDC empty = CreateCompatibleDC(nullptr);
-  EXPECT_EQ(GetPixel(empty, 0, 0), CLR_INVALID);  // nothing selected
-  DeleteDC(empty);
-  DeleteObject(bitmap);
-  loaded_.clear();
-  EXPECT_EQ(GetPixel(dc_, 0, 0), CLR_INVALID);  // the selected bitmap is gone
-}
-
-// The system stretches a bitmap to the size asked for; this loader keeps the stored size, so the texture
-// loader's size test sees it.
-TEST_F(BitmapLoader, StoredSizeIsKept) {
+// The decoder keeps the stored size, so the texture loader's size test sees it.
+TEST(BitmapLoader, StoredSizeIsKept) {
   for (auto [w, h] : {std::pair{1, 1}, std::pair{128, 128}, std::pair{512, 3}}) {
     SCOPED_TRACE(testing::Message() << w << " x " << h);
     BmpImage image = MakeTextureImage();
     image.width = w;
     image.height = h;
     image.pixels.assign(static_cast<std::size_t>(w * h), 9);
-    ASSERT_NE(Load(image), nullptr);
-    BITMAP d{};
-    GetObjectA(loaded_.back(), sizeof d, &d);
-    EXPECT_EQ(d.bmWidth, w);
-    EXPECT_EQ(d.bmHeight, h);
-    EXPECT_EQ(GetPixel(dc_, w - 1, h - 1), 0x090909u);
+    DecodedBitmap d;
+    ASSERT_TRUE(Load(image, &d));
+    EXPECT_EQ(d.width, w);
+    EXPECT_EQ(d.height, h);
+    EXPECT_EQ(DecodedPixel(d, w - 1, h - 1), 0x090909u);
   }
 }
 

@@ -2,10 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
 #include <functional>
 
 #include "plugin/render.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 #include "plugin/lifecycle.h"
 #include "support/plugin_session.h"
 
@@ -22,32 +23,22 @@ std::string WindowsPath(const fs::path& path) {
   return s;
 }
 
-// The event `call` (the last one of that name), or null.
-const HeadlessEvent* LastEvent(const std::string& call) {
-  const HeadlessEvent* found = nullptr;
-  for (const HeadlessEvent& e : HeadlessEvents())
-    if (e.call == call) found = &e;
-  return found;
-}
-
-void ExpectTornDownBeforeTheBox() {
-  const HeadlessEvent* destroyed = LastEvent("DestroyWindow");
-  const HeadlessEvent* unregistered = LastEvent("UnregisterClassA");
-  ASSERT_NE(destroyed, nullptr);
-  ASSERT_NE(unregistered, nullptr);
-  EXPECT_EQ(unregistered->result, TRUE);
-  EXPECT_EQ(destroyed->messageBoxesBefore, 0u);
-  EXPECT_EQ(unregistered->messageBoxesBefore, 0u);
-  if (const HeadlessEvent* released = LastEvent("IDirectDraw::Release")) {
-    EXPECT_EQ(released->messageBoxesBefore, 0u);
-  }
-  HeadlessDirectDrawCounts live = HeadlessLiveDirectDrawObjects();
-  EXPECT_EQ(live.directDraws + live.surfaces + live.palettes, 0);
-  EXPECT_EQ(HeadlessDisplayMode().width, 1024);
-  EXPECT_EQ(HeadlessLiveWindows(), 0);
-  EXPECT_FALSE(HeadlessFindClass("MainWndClass", nullptr));
-  EXPECT_FALSE(g_state.Effect.Built());
-  EXPECT_EQ(g_state.Effect.PaletteCount(), 0);
+// Everything was given back before the box that tells of it: the box appears on the desktop in its own mode.
+void ExpectTornDownBeforeTheBox(Plugin& plugin) {
+  const std::vector<std::string>& calls = MemoryCalls();
+  const auto box = std::find(calls.begin(), calls.end(), "MessageBox");
+  ASSERT_NE(box, calls.end());
+  for (const char* teardown : {"DestroyWindow", "UnregisterClass"})
+    EXPECT_NE(std::find(calls.begin(), box, teardown), box) << teardown << " before the box";
+  EXPECT_EQ(std::find(box, calls.end(), "ReleaseDevice"), calls.end());
+  EXPECT_TRUE(MemoryMessageBoxes().back().afterTeardown);
+  const MemoryLive live = MemoryLiveObjects();
+  EXPECT_EQ(live.devices + live.surfaces + live.palettes + live.canvases, 0);
+  EXPECT_EQ(MemoryDisplayMode().width, 1024);
+  EXPECT_FALSE(MemoryWindowState().exists);
+  EXPECT_FALSE(MemoryWindowState().classRegistered);
+  EXPECT_FALSE(plugin.Effect.Built());
+  EXPECT_EQ(plugin.Effect.PaletteCount(), 0);
 }
 
 // "DisplayMode=1": the effect's own display or nothing, with the failure messages the plug-in always gave.
@@ -63,34 +54,32 @@ struct FailureCase {
 };
 
 TEST_F(LifecycleTest, EveryFailingStepTearsDownThenTellsTheUser) {
-  const auto inject = [](HeadlessDdCall call, HRESULT result = DDERR_GENERIC) {
-    return [=](const fs::path&) { HeadlessInjectDirectDrawResult(call, result); };
+  const auto inject = [](MemoryCall call, VidResult result = kMemoryGeneric) {
+    return [=](const fs::path&) { MemoryFail(call, result); };
   };
   const FailureCase cases[] = {
-      {"window", [](const fs::path&) { HeadlessFailNextCreateWindow(); }, "Error creating window", "..."},
-      {"object", inject(HeadlessDdCall::Create), "Error creating DDraw object", "DirectDraw error"},
-      {"cooperation", inject(HeadlessDdCall::SetCooperativeLevel), "Error setting DDraw cooperative level",
-       "DirectDraw error"},
-      {"mode", inject(HeadlessDdCall::SetDisplayMode), "Error setting DDraw display mode", "DirectDraw error"},
+      {"window", inject(MemoryCall::CreateWindow), "Error creating window", "..."},
+      {"object", inject(MemoryCall::CreateDevice), "Error creating DDraw object", "DirectDraw error"},
+      {"cooperation", inject(MemoryCall::SetExclusive), "Error setting DDraw cooperative level", "DirectDraw error"},
+      {"mode", inject(MemoryCall::SetMode), "Error setting DDraw display mode", "DirectDraw error"},
       {"no palettes", [](const fs::path& root) { fs::remove_all(root / "TavelDat"); },
        "Error loading palette (Error #1)", "PLUG-IN error"},
-      {"palette object", inject(HeadlessDdCall::CreatePalette), "Error associating a palette to the DDraw object",
+      {"palette object", inject(MemoryCall::CreatePalette), "Error associating a palette to the DDraw object",
        "DirectDraw error"},
-      {"primary", inject(HeadlessDdCall::CreatePrimarySurface), "Error creating DDraw primary surface",
+      {"primary", inject(MemoryCall::CreatePrimary), "Error creating DDraw primary surface", "DirectDraw error"},
+      {"offscreen", inject(MemoryCall::CreateOffscreen), "Error creating DDraw offscreen surface (Full error!)",
        "DirectDraw error"},
-      {"offscreen", inject(HeadlessDdCall::CreateOffscreenSurface),
-       "Error creating DDraw offscreen surface (Full error!)", "DirectDraw error"},
-      {"offscreen lost", inject(HeadlessDdCall::CreateOffscreenSurface, DDERR_SURFACELOST),
+      {"offscreen lost", inject(MemoryCall::CreateOffscreen, kVidSurfaceLost),
        "Error creating DDraw offscreen surface (Full error!)", "DirectDraw error"},
       {"system memory",
        [](const fs::path&) {
-         HeadlessInjectDirectDrawResult(HeadlessDdCall::CreateOffscreenSurface, DDERR_OUTOFVIDEOMEMORY);
-         HeadlessInjectDirectDrawResult(HeadlessDdCall::CreateOffscreenSurface, DDERR_OUTOFMEMORY);
+         MemoryFail(MemoryCall::CreateOffscreen, kVidOutOfVideoMemory);
+         MemoryFail(MemoryCall::CreateOffscreen, static_cast<VidResult>(0x8007000Eu));
        },
        "Error creating DDraw offscreen surface (No possible allocation)", "DirectDraw error"},
-      {"geometry", inject(HeadlessDdCall::GetSurfaceDesc), "Error getting DDraw offscreen surface description",
+      {"geometry", inject(MemoryCall::Describe), "Error getting DDraw offscreen surface description",
        "DirectDraw error"},
-      {"attach palette", inject(HeadlessDdCall::SetPalette), "Error asociating a palette to the DDraw primary surface",
+      {"attach palette", inject(MemoryCall::AttachPalette), "Error asociating a palette to the DDraw primary surface",
        "DirectDraw error"},
       {"tables", [](const fs::path& root) { fs::remove(root / "TavelDat" / "fade.dat"); }, "Error generating tables",
        "PLUG-IN Error"},
@@ -101,37 +90,37 @@ TEST_F(LifecycleTest, EveryFailingStepTearsDownThenTellsTheUser) {
     SetUp();
     AskForTheEffectModeOnly(folder_.root);
     c.arrange(folder_.root);
-    HeadlessClearEvents();
-    EXPECT_EQ(Init(module_), 1);
-    ASSERT_FALSE(HeadlessMessageBoxes().empty());
-    const RecordedMessageBox& box = HeadlessMessageBoxes().back();
+    MemoryClearRecords();
+    EXPECT_EQ(Init(state(), module_), 1);
+    ASSERT_FALSE(MemoryMessageBoxes().empty());
+    const MemoryMessageBox& box = MemoryMessageBoxes().back();
     EXPECT_EQ(box.text, c.text);
     EXPECT_EQ(box.caption, c.caption);
-    EXPECT_EQ(box.style, static_cast<UINT>(MB_ICONERROR));
-    EXPECT_EQ(box.owner, HeadlessHostWindow());
+    EXPECT_TRUE(box.errorIcon);
     // Only the table builder may have spoken first.
     if (std::string(c.name) != "tables") {
-      EXPECT_EQ(HeadlessMessageBoxes().size(), 1u);
+      EXPECT_EQ(MemoryMessageBoxes().size(), 1u);
     }
-    ExpectTornDownBeforeTheBox();
-    EXPECT_EQ(HeadlessLiveGdiObjects(), 0);
+    ExpectTornDownBeforeTheBox(state());
   }
 }
 
 TEST_F(LifecycleTest, FailedTableAllocationIsToldFirstWithoutIconWhileTheDisplayIsUp) {
   TableAllocator = [](std::size_t) -> void* { return nullptr; };
-  HeadlessClearEvents();
-  EXPECT_EQ(Init(module_), 1);
+  MemoryClearRecords();
+  EXPECT_EQ(Init(state(), module_), 1);
   TableAllocator = DefaultTableAllocator;
-  ASSERT_EQ(HeadlessMessageBoxes().size(), 2u);
-  const RecordedMessageBox& memory = HeadlessMessageBoxes()[0];
+  ASSERT_EQ(MemoryMessageBoxes().size(), 2u);
+  const MemoryMessageBox& memory = MemoryMessageBoxes()[0];
   EXPECT_EQ(memory.text, "Error allocating memory for tunnel table");
   EXPECT_EQ(memory.caption, "...");
-  EXPECT_EQ(memory.style, 0u);
-  EXPECT_EQ(memory.owner, HeadlessHostWindow());
-  EXPECT_EQ(HeadlessMessageBoxes()[1].text, "Error generating tables");
-  ASSERT_NE(LastEvent("DestroyWindow"), nullptr);
-  EXPECT_EQ(LastEvent("DestroyWindow")->messageBoxesBefore, 1u);
+  EXPECT_FALSE(memory.errorIcon);
+  EXPECT_EQ(MemoryMessageBoxes()[1].text, "Error generating tables");
+  const std::vector<std::string>& calls = MemoryCalls();
+  const auto firstBox = std::find(calls.begin(), calls.end(), "MessageBox");
+  const auto destroyed = std::find(calls.begin(), calls.end(), "DestroyWindow");
+  EXPECT_LT(firstBox, destroyed);
+  EXPECT_LT(destroyed, std::find(firstBox + 1, calls.end(), "MessageBox"));
 }
 
 TEST_F(LifecycleTest, PaletteLoaderCodeIsPrintedSigned) {
@@ -139,78 +128,59 @@ TEST_F(LifecycleTest, PaletteLoaderCodeIsPrintedSigned) {
   const fs::path data = folder_.root / "TavelDat";
   const std::size_t fill = 256 - (data.string().size() + 1) - 4;
   WriteFileBytes(data / ("0" + std::string(fill - 1, 'x') + ".pal"), std::vector<unsigned char>(768));
-  EXPECT_EQ(Init(module_), 1);
-  ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
-  EXPECT_EQ(HeadlessMessageBoxes()[0].text, "Error loading palette (Error #-2)");
-  ExpectTornDownBeforeTheBox();
-}
-
-TEST_F(LifecycleTest, QuitMessageOfTheTeardownWaitsUntilTheBoxIsClosed) {
-  AskForTheEffectModeOnly(folder_.root);
-  HeadlessInjectDirectDrawResult(HeadlessDdCall::SetDisplayMode, DDERR_GENERIC);
-  HeadlessClearEvents();
-  EXPECT_EQ(Init(module_), 1);
-  const HeadlessEvent* held = nullptr;
-  for (const HeadlessEvent& e : HeadlessEvents())
-    if (e.call == "PeekMessageA" && e.detail == WM_QUIT) held = &e;
-  ASSERT_NE(held, nullptr);
-  EXPECT_EQ(held->messageBoxesBefore, 0u);
-  const HeadlessEvent* reposted = LastEvent("PostQuitMessage");
-  ASSERT_NE(reposted, nullptr);
-  EXPECT_EQ(reposted->messageBoxesBefore, 1u);
-  int code = -1;
-  EXPECT_TRUE(HeadlessQuitPending(&code));
-  EXPECT_EQ(code, 0);
+  EXPECT_EQ(Init(state(), module_), 1);
+  ASSERT_EQ(MemoryMessageBoxes().size(), 1u);
+  EXPECT_EQ(MemoryMessageBoxes()[0].text, "Error loading palette (Error #-2)");
+  ExpectTornDownBeforeTheBox(state());
 }
 
 TEST_F(LifecycleTest, ClassRegistrationFailureTearsNothingDown) {
-  HeadlessFailNextRegisterClass();
-  HeadlessClearEvents();
-  EXPECT_EQ(Init(module_), 1);
-  ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
-  EXPECT_EQ(HeadlessMessageBoxes()[0].text, "Error registering window class");
-  EXPECT_EQ(HeadlessMessageBoxes()[0].caption, "...");
-  EXPECT_EQ(HeadlessMessageBoxes()[0].style, static_cast<UINT>(MB_ICONERROR));
-  EXPECT_EQ(HeadlessMessageBoxes()[0].owner, HeadlessHostWindow());
-  EXPECT_EQ(EventNames(), (std::vector<std::string>{"RegisterClassA"}));
+  MemoryFail(MemoryCall::RegisterClass);
+  MemoryClearRecords();
+  EXPECT_EQ(Init(state(), module_), 1);
+  ASSERT_EQ(MemoryMessageBoxes().size(), 1u);
+  EXPECT_EQ(MemoryMessageBoxes()[0].text, "Error registering window class");
+  EXPECT_EQ(MemoryMessageBoxes()[0].caption, "...");
+  EXPECT_TRUE(MemoryMessageBoxes()[0].errorIcon);
+  EXPECT_FALSE(MemoryMessageBoxes()[0].afterTeardown);
+  EXPECT_EQ(MemoryCalls(), (std::vector<std::string>{"RegisterClass", "MessageBox"}));
 }
 
 TEST_F(LifecycleTest, SecondInitWhileTheClassIsRegisteredLeavesTheFirstRunAlone) {
   InitOrFail();
-  HWND window = g_state.Screen.Window;
-  EXPECT_EQ(Init(module_), 1);
-  ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
-  EXPECT_EQ(HeadlessMessageBoxes()[0].text, "Error registering window class");
-  EXPECT_EQ(HeadlessMessageBoxes()[0].caption, "...");
-  EXPECT_TRUE(EventNames("DestroyWindow").empty());
-  EXPECT_TRUE(EventNames("UnregisterClassA").empty());
-  EXPECT_TRUE(IsWindow(window));
-  EXPECT_EQ(g_state.Screen.Window, window);
-  EXPECT_TRUE(g_state.Effect.Built());
-  EXPECT_EQ(HeadlessLiveDirectDrawObjects().surfaces, 2);
+  VidWindow* window = screen().Window;
+  EXPECT_EQ(Init(state(), module_), 1);
+  ASSERT_EQ(MemoryMessageBoxes().size(), 1u);
+  EXPECT_EQ(MemoryMessageBoxes()[0].text, "Error registering window class");
+  EXPECT_EQ(MemoryMessageBoxes()[0].caption, "...");
+  EXPECT_EQ(MemoryCalls(), (std::vector<std::string>{"RegisterClass", "MessageBox"}));
+  EXPECT_TRUE(MemoryWindowState().exists);
+  EXPECT_EQ(screen().Window, window);
+  EXPECT_TRUE(state().Effect.Built());
+  EXPECT_EQ(MemoryLiveObjects().surfaces, 2);
 }
 
 TEST_F(LifecycleTest, CompleteInitBuildsEverything) {
   InitOrFail();
-  const TableSet& t = g_state.Effect.Tables();
-  EXPECT_TRUE(g_state.Effect.Built());
-  EXPECT_GT(g_state.Effect.PaletteCount(), 0);
-  EXPECT_EQ(g_state.Effect.PaletteCount(), 2);
+  const TableSet& t = state().Effect.Tables();
+  EXPECT_TRUE(state().Effect.Built());
+  EXPECT_GT(state().Effect.PaletteCount(), 0);
+  EXPECT_EQ(state().Effect.PaletteCount(), 2);
   for (const void* block : {static_cast<const void*>(t.WaveBuffer[0]), static_cast<const void*>(t.WaveBuffer[1]),
                             static_cast<const void*>(t.HeightMap), static_cast<const void*>(t.PerspectiveTable),
                             static_cast<const void*>(t.ConversionTable), static_cast<const void*>(t.TextureMap),
                             static_cast<const void*>(t.FadeTable), static_cast<const void*>(t.LandscapeImage),
                             static_cast<const void*>(t.TunnelTable)})
     EXPECT_NE(block, nullptr);
-  EXPECT_EQ(std::strlen(g_state.PluginPath), folder_.root.string().size() + 1);
+  EXPECT_EQ(std::strlen(state().PluginPath), folder_.root.string().size() + 1);
 }
 
 TEST_F(LifecycleTest, QuitFreesTheTenBlocksAndALaterInitBuildsThemAgain) {
   InitOrFail();
-  Quit(module_);
-  const TableSet& t = g_state.Effect.Tables();
-  EXPECT_FALSE(g_state.Effect.Built());
-  EXPECT_EQ(g_state.Effect.PaletteCount(), 0);
+  Quit(state(), module_);
+  const TableSet& t = state().Effect.Tables();
+  EXPECT_FALSE(state().Effect.Built());
+  EXPECT_EQ(state().Effect.PaletteCount(), 0);
   for (const void* block : {static_cast<const void*>(t.WaveBuffer[0]), static_cast<const void*>(t.WaveBuffer[1]),
                             static_cast<const void*>(t.HeightMap), static_cast<const void*>(t.PerspectiveTable),
                             static_cast<const void*>(t.ConversionTable), static_cast<const void*>(t.TextureMap),
@@ -218,61 +188,57 @@ TEST_F(LifecycleTest, QuitFreesTheTenBlocksAndALaterInitBuildsThemAgain) {
                             static_cast<const void*>(t.TunnelTable)})
     EXPECT_EQ(block, nullptr);
   InitOrFail();
-  EXPECT_TRUE(g_state.Effect.Built());
-  EXPECT_GT(g_state.Effect.PaletteCount(), 0);
-  EXPECT_NE(g_state.Effect.Tables().HeightMap, nullptr);
-  EXPECT_NE(g_state.Effect.Tables().TunnelTable, nullptr);
+  EXPECT_TRUE(state().Effect.Built());
+  EXPECT_GT(state().Effect.PaletteCount(), 0);
+  EXPECT_NE(state().Effect.Tables().HeightMap, nullptr);
+  EXPECT_NE(state().Effect.Tables().TunnelTable, nullptr);
 }
 
 TEST_F(LifecycleTest, QuitWithoutInitIsHarmless) {
-  Quit(module_);
-  Quit(module_);
-  EXPECT_EQ(HeadlessCallsOnReleasedObjects(), 0);
-  EXPECT_TRUE(HeadlessMessageBoxes().empty());
-  EXPECT_TRUE(EventNames("IDirectDraw").empty());
+  Quit(state(), module_);
+  Quit(state(), module_);
+  EXPECT_EQ(MemoryCallsOnReleasedObjects(), 0);
+  EXPECT_TRUE(MemoryMessageBoxes().empty());
+  EXPECT_EQ(MemoryLiveObjects().devices, 0);
 }
 
 TEST_F(LifecycleTest, InitKeepsWhatOutlivesQuit) {
   InitOrFail();
-  Quit(module_);
-  g_state.Effect.SetCounters({1, 1234, 4321, 0.75f});
-  g_state.Screen.SystemMemorySurface = 1;
-  g_state.Screen.DisplayPalette[3] = {9, 8, 7, 0};
+  Quit(state(), module_);
+  state().Effect.SetCounters({1, 1234, 4321, 0.75f});
+  screen().SystemMemorySurface = 1;
+  screen().DisplayPalette[3] = {9, 8, 7, 0};
   InitOrFail();
-  EXPECT_EQ(g_state.Effect.Counters().FrameCounter, 1234u);
-  EXPECT_EQ(g_state.Effect.Counters().TextureScroll, 4321u);
-  EXPECT_EQ(g_state.Effect.Counters().WaveParity, 1);
-  EXPECT_EQ(g_state.Effect.Counters().PalettePhase, 0.75f);
-  EXPECT_EQ(g_state.Screen.SystemMemorySurface, 1);
-  EXPECT_EQ(g_state.Screen.DisplayPalette[3].peRed, 9);
-  EXPECT_EQ(g_state.Screen.WindowActive, 1);
+  EXPECT_EQ(state().Effect.Counters().FrameCounter, 1234u);
+  EXPECT_EQ(state().Effect.Counters().TextureScroll, 4321u);
+  EXPECT_EQ(state().Effect.Counters().WaveParity, 1);
+  EXPECT_EQ(state().Effect.Counters().PalettePhase, 0.75f);
+  EXPECT_EQ(screen().SystemMemorySurface, 1);
+  EXPECT_EQ(screen().DisplayPalette[3].red, 9);
+  EXPECT_EQ(screen().WindowActive, 1);
 }
 
 TEST_F(LifecycleTest, RenderAfterAFailedInitOrAfterQuitStopsWithoutTouchingAnything) {
   AskForTheEffectModeOnly(folder_.root);
-  HeadlessInjectDirectDrawResult(HeadlessDdCall::SetPalette, DDERR_GENERIC);
-  EXPECT_EQ(Init(module_), 1);
-  HeadlessClearEvents();
-  EXPECT_EQ(Render(module_), 1);
-  EXPECT_TRUE(HeadlessEvents().empty());
-  HeadlessClearMessageBoxes();
+  MemoryFail(MemoryCall::AttachPalette);
+  EXPECT_EQ(Init(state(), module_), 1);
+  MemoryClearRecords();
+  EXPECT_EQ(Render(state(), module_), 1);
+  EXPECT_TRUE(MemoryCalls().empty());
   InitOrFail();
-  Quit(module_);
-  HeadlessClearEvents();
-  EXPECT_EQ(Render(module_), 1);
-  EXPECT_EQ(Render(module_), 1);
-  EXPECT_TRUE(HeadlessEvents().empty());
-  EXPECT_EQ(HeadlessCallsOnReleasedObjects(), 0);
-  EXPECT_TRUE(HeadlessTexts().empty());
+  Quit(state(), module_);
+  MemoryClearRecords();
+  EXPECT_EQ(Render(state(), module_), 1);
+  EXPECT_EQ(Render(state(), module_), 1);
+  EXPECT_TRUE(MemoryCalls().empty());
+  EXPECT_EQ(MemoryCallsOnReleasedObjects(), 0);
 }
 
 TEST_F(LifecycleTest, ConfigLocatesTheFolderAndNeedsNoDisplay) {
-  g_state.PluginPath[0] = '\0';
-  Config(module_);
-  EXPECT_EQ(std::string(g_state.PluginPath), WindowsPath(folder_.root) + "\\");
-  EXPECT_EQ(HeadlessLiveWindows(), 0);
-  EXPECT_TRUE(EventNames("IDirectDraw").empty());
-  EXPECT_TRUE(EventNames("DirectDrawCreate").empty());
+  state().PluginPath[0] = '\0';
+  Config(state(), module_);
+  EXPECT_EQ(std::string(state().PluginPath), WindowsPath(folder_.root) + "\\");
+  EXPECT_TRUE(MemoryCalls().empty());
 }
 
 }  // namespace

@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "data/plugin_data.h"
-#include "plugin/effect_state.h"
-#include "platform/platform.h"
+#include "plugin/plugin_state.h"
 #include "support/plugin_folder_fixture.h"
 
 namespace {
@@ -119,7 +118,7 @@ TEST(PaletteSetLongPath, FileWhosePathDoesNotFitThePathBufferIsRefused) {
   // 240 characters of folder: "TavelDat\*.pal" fits PluginPath (254), but folder, "TavelDat\" and "a.pal"
   // need 254 + 1 bytes of the 256 of a palette path and "abcdefgh.pal" does not fit.
   PluginFolder folder = MakeLongPluginFolder(240);
-  ASSERT_EQ(std::strlen(g_state.PluginPath), 240u);
+  ASSERT_EQ(std::strlen(folder.plugin->PluginPath), 240u);
   WriteFileBytes(folder.root / "TavelDat" / "a.pal", PaletteBytes(1));
   WriteFileBytes(folder.root / "TavelDat" / "abcdefgh.pal", PaletteBytes(2));
   const PaletteSet set = ReadPaletteSet(folder.root / "TavelDat");
@@ -130,7 +129,7 @@ TEST(PaletteSetLongPath, FileWhosePathDoesNotFitThePathBufferIsRefused) {
 
 TEST(PaletteSetLongPath, FolderTooLongForThePatternGivesOne) {
   PluginFolder folder = MakeLongPluginFolder(250);  // 250 + "TavelDat\*.pal" (14) does not fit 260
-  ASSERT_EQ(std::strlen(g_state.PluginPath), 250u);
+  ASSERT_EQ(std::strlen(folder.plugin->PluginPath), 250u);
   WriteFileBytes(folder.root / "TavelDat" / "a.pal", PaletteBytes(1));
   const PaletteSet set = ReadPaletteSet(folder.root / "TavelDat");
   EXPECT_EQ(set.Status, 1);
@@ -140,7 +139,7 @@ TEST(PaletteSetLongPath, FolderTooLongForThePatternGivesOne) {
 
 TEST(PaletteSetLongPath, ReferencePaletteThatDoesNotFitIsRefused) {
   PluginFolder folder = MakeLongPluginFolder(240);  // 240 + "TavelDat\refrence.pal" (21) needs 262 bytes
-  ASSERT_EQ(std::strlen(g_state.PluginPath), 240u);
+  ASSERT_EQ(std::strlen(folder.plugin->PluginPath), 240u);
   WriteFileBytes(folder.root / "TavelDat" / "refrence.pal", PaletteBytes(1));
   std::uint8_t palette[1024];
   EXPECT_EQ(ReadReferencePalette(folder.root / "TavelDat" / "refrence.pal", palette), 2);
@@ -158,8 +157,8 @@ class ReferencePalette : public ::testing::Test {
   void TearDown() override { RemovePluginFolder(folder_); }
   void Given(std::vector<unsigned char> bytes) { WriteFileBytes(folder_.root / "TavelDat" / "refrence.pal", bytes); }
   bool Untouched() const {
-    for (const PALETTEENTRY& e : palette_)
-      if (e.peRed != 0xEE || e.peGreen != 0xEE || e.peBlue != 0xEE || e.peFlags != 0xEE) return false;
+    for (const VidColour& e : palette_)
+      if (e.red != 0xEE || e.green != 0xEE || e.blue != 0xEE || e.flags != 0xEE) return false;
     return true;
   }
 
@@ -169,7 +168,7 @@ class ReferencePalette : public ::testing::Test {
   }
 
   PluginFolder folder_;
-  PALETTEENTRY palette_[256];
+  VidColour palette_[256];
 };
 
 TEST_F(ReferencePalette, UpTo772BytesLoadTheFirst768) {
@@ -177,16 +176,16 @@ TEST_F(ReferencePalette, UpTo772BytesLoadTheFirst768) {
   bytes[767] = 0x41;
   Given(bytes);
   EXPECT_EQ(Read(), 0);
-  EXPECT_EQ(palette_[0].peRed, 252);
-  EXPECT_EQ(palette_[0].peGreen, 4);
-  EXPECT_EQ(palette_[255].peBlue, 4);
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(palette_[i].peFlags, 1) << i;
+  EXPECT_EQ(palette_[0].red, 252);
+  EXPECT_EQ(palette_[0].green, 4);
+  EXPECT_EQ(palette_[255].blue, 4);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(palette_[i].flags, 1) << i;
 }
 
 TEST_F(ReferencePalette, Exactly768BytesLoad) {
   Given(PaletteBytes(5));
   EXPECT_EQ(Read(), 0);
-  EXPECT_EQ(palette_[0].peRed, 20);
+  EXPECT_EQ(palette_[0].red, 20);
 }
 
 TEST_F(ReferencePalette, LongerThan772GivesOne) {

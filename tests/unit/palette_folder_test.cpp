@@ -11,9 +11,8 @@
 
 #include "plugin/render.h"
 #include "data/plugin_data.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 #include "plugin/lifecycle.h"
-#include "platform/platform.h"
 #include "support/plugin_folder_fixture.h"
 #include "support/plugin_session.h"
 
@@ -119,7 +118,7 @@ TEST_F(PaletteFolder, OddNamesQualifyByTheirLastFourCharacters) {
 TEST_F(PaletteFolder, NameTooLongForThePathBufferIsRefusedAtItsPosition) {
   // 250 characters: the folder, "TavelDat\" and the name cannot share the 256 bytes of a palette path.
   const std::string longName = std::string(246, 'b') + ".pal";
-  ASSERT_GT(std::strlen(g_state.PluginPath) + 9 + longName.size(), 255u);
+  ASSERT_GT(std::strlen(folder_.plugin->PluginPath) + 9 + longName.size(), 255u);
   Palette("a.pal", 1);
   Palette(longName, 2);
   Palette("c.pal", 3);
@@ -142,7 +141,7 @@ class ReferenceFile : public PaletteFolder {
     return true;
   }
 
-  PALETTEENTRY palette_[256];
+  VidColour palette_[256];
 };
 
 TEST_F(ReferenceFile, EveryLengthFrom0To773GivesItsStatus) {
@@ -156,9 +155,9 @@ TEST_F(ReferenceFile, EveryLengthFrom0To773GivesItsStatus) {
     Palette("refrence.pal", 7, c.size);
     EXPECT_EQ(ReadReferencePalette(Data("refrence.pal"), reinterpret_cast<std::uint8_t(&)[1024]>(palette_)), c.status);
     if (c.status == 0) {
-      EXPECT_EQ(palette_[0].peRed, 7 << 2);
-      EXPECT_EQ(palette_[255].peBlue, 767 % 64 << 2);  // byte 767, whatever follows it
-      EXPECT_EQ(palette_[255].peFlags, 1);
+      EXPECT_EQ(palette_[0].red, 7 << 2);
+      EXPECT_EQ(palette_[255].blue, 767 % 64 << 2);  // byte 767, whatever follows it
+      EXPECT_EQ(palette_[255].flags, 1);
     } else {
       EXPECT_TRUE(Untouched());
     }
@@ -190,13 +189,13 @@ TEST_F(PaletteFolderInit, FifteenHundredPalettesInitialiseAndTheFirstFrameShowsP
     WriteFileBytes(Data(name), NumberedPalette(p));
   }
   InitOrFail();
-  ASSERT_EQ(g_state.Effect.PaletteCount(), 1500);
-  ASSERT_EQ(Render(module_), 0);  // the phase starts at 0: palette 0 unblended
-  EXPECT_EQ(g_state.Screen.DisplayPalette[0].peRed, 0);
-  EXPECT_EQ(g_state.Screen.DisplayPalette[0].peGreen, 0);
+  ASSERT_EQ(state().Effect.PaletteCount(), 1500);
+  ASSERT_EQ(Render(state(), module_), 0);  // the phase starts at 0: palette 0 unblended
+  EXPECT_EQ(screen().DisplayPalette[0].red, 0);
+  EXPECT_EQ(screen().DisplayPalette[0].green, 0);
   for (int i = 1; i < 256; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(g_state.Screen.DisplayPalette[i].peRed, (3 * i) % 64 << 2);
+    EXPECT_EQ(screen().DisplayPalette[i].red, (3 * i) % 64 << 2);
   }
 }
 
@@ -204,11 +203,11 @@ TEST_F(PaletteFolderInit, NoQualifyingFileStopsInitWithErrorOne) {
   RemovePalettes();
   WriteFileBytes(Data("short.pal"), NumberedPalette(1, 767));
   fs::create_directories(Data("folder.pal"));
-  EXPECT_EQ(Init(module_), 1);
-  ASSERT_EQ(HeadlessMessageBoxes().size(), 1u);
-  EXPECT_EQ(HeadlessMessageBoxes()[0].text, "Error loading palette (Error #1)");
-  EXPECT_EQ(HeadlessMessageBoxes()[0].caption, "PLUG-IN error");
-  EXPECT_EQ(g_state.Effect.PaletteCount(), 0);
+  EXPECT_EQ(Init(state(), module_), 1);
+  ASSERT_EQ(MemoryMessageBoxes().size(), 1u);
+  EXPECT_EQ(MemoryMessageBoxes()[0].text, "Error loading palette (Error #1)");
+  EXPECT_EQ(MemoryMessageBoxes()[0].caption, "PLUG-IN error");
+  EXPECT_EQ(state().Effect.PaletteCount(), 0);
 }
 
 }  // namespace

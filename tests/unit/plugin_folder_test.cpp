@@ -2,72 +2,59 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
+#include "device/memory_display.h"
 #include "plugin/plugin_folder.h"
-#include "platform/platform.h"
 
 namespace {
 
 VisModule* Module() { return winampVisGetHeader()->getModule(0); }
 
+std::unique_ptr<Plugin> g_plugin;
+Plugin& state() { return *g_plugin; }
+
 // Locates the folder for `moduleName` in a freshly reset state whose PluginPath is poisoned.
 void LocateFor(const std::string& moduleName) {
-  ResetEffectState();
-  std::memset(g_state.PluginPath, 'X', sizeof g_state.PluginPath);
-  HeadlessSetModuleFileName(moduleName);
-  LocatePluginFolder(Module());
+  g_plugin = std::make_unique<Plugin>();
+  std::memset(state().PluginPath, 'X', sizeof state().PluginPath);
+  MemorySetModuleFileName(moduleName);
+  LocatePluginFolder(state(), Module());
 }
 
-std::ptrdiff_t TailOffset() { return static_cast<std::ptrdiff_t>(std::strlen(g_state.PluginPath)); }
+std::ptrdiff_t TailOffset() { return static_cast<std::ptrdiff_t>(std::strlen(state().PluginPath)); }
 
 class PluginFolderName : public ::testing::Test {
  protected:
   void TearDown() override {
-    HeadlessSetModuleFileName("");
-    ResetEffectState();
+    MemorySetModuleFileName("");
+    g_plugin.reset();
   }
 };
 
-TEST_F(PluginFolderName, ModuleFileNameIsCutToTheBufferLikeTheSystem) {
-  HeadlessSetModuleFileName("abcdef");
-  struct Case {
-    DWORD size;
-    DWORD result;
-    const char* text;
-  } cases[] = {{7, 6, "abcdef"}, {6, 6, "abcde"}, {4, 4, "abc"}, {1, 1, ""}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.size);
-    char buffer[16];
-    std::memset(buffer, 'X', sizeof buffer);
-    EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, c.size), c.result);
-    EXPECT_STREQ(buffer, c.text);
-    EXPECT_EQ(buffer[c.size], 'X');
-  }
-}
-
 TEST_F(PluginFolderName, FolderKeepsItsLastBackslash) {
   LocateFor("C:\\Program Files\\Winamp\\Plugins\\vis_tavelmir.dll");
-  EXPECT_STREQ(g_state.PluginPath, "C:\\Program Files\\Winamp\\Plugins\\");
+  EXPECT_STREQ(state().PluginPath, "C:\\Program Files\\Winamp\\Plugins\\");
   EXPECT_EQ(TailOffset(), 32);
 }
 
 TEST_F(PluginFolderName, NameWithoutBackslashLeavesThePathEmpty) {
   LocateFor("vis_tavelmir.dll");
-  EXPECT_STREQ(g_state.PluginPath, "");
+  EXPECT_STREQ(state().PluginPath, "");
   EXPECT_EQ(TailOffset(), 0);
 }
 
 TEST_F(PluginFolderName, EmptyNameLeavesThePathEmpty) {
   LocateFor("");
-  EXPECT_STREQ(g_state.PluginPath, "");
+  EXPECT_STREQ(state().PluginPath, "");
   EXPECT_EQ(TailOffset(), 0);
 }
 
 TEST_F(PluginFolderName, NameEndingInABackslashKeepsAllOfIt) {
   LocateFor("C:\\dir\\");
-  EXPECT_STREQ(g_state.PluginPath, "C:\\dir\\");
+  EXPECT_STREQ(state().PluginPath, "C:\\dir\\");
   EXPECT_EQ(TailOffset(), 7);
 }
 
@@ -76,34 +63,34 @@ TEST_F(PluginFolderName, OverlongNameIsCutInsideThePath) {
   std::string name = std::string(250, 'd') + "\\" + std::string(300, 'n');
   LocateFor(name);
   EXPECT_EQ(TailOffset(), 251);
-  EXPECT_EQ(std::string(g_state.PluginPath), name.substr(0, 251));
+  EXPECT_EQ(std::string(state().PluginPath), name.substr(0, 251));
 }
 
 TEST_F(PluginFolderName, OverlongNameWithoutBackslashInReachGivesAnEmptyPath) {
   LocateFor(std::string(400, 'n') + "\\vis.dll");
   EXPECT_EQ(TailOffset(), 0);
-  EXPECT_STREQ(g_state.PluginPath, "");
+  EXPECT_STREQ(state().PluginPath, "");
 }
 
 TEST_F(PluginFolderName, FilePathsAreTheFolderAndTheNameAndLeaveTheFolderAlone) {
   LocateFor("C:\\p\\vis.dll");
   char path[kPluginPathBytes];
-  ASSERT_TRUE(PluginFilePath("TavelDat\\refrence.pal", path));
+  ASSERT_TRUE(PluginFilePath(state(), "TavelDat\\refrence.pal", path));
   EXPECT_STREQ(path, "C:\\p\\TavelDat\\refrence.pal");
-  ASSERT_TRUE(PluginFilePath("plugin.ini", path));
+  ASSERT_TRUE(PluginFilePath(state(), "plugin.ini", path));
   EXPECT_STREQ(path, "C:\\p\\plugin.ini");
-  EXPECT_STREQ(g_state.PluginPath, "C:\\p\\");
+  EXPECT_STREQ(state().PluginPath, "C:\\p\\");
 }
 
 TEST_F(PluginFolderName, NameThatDoesNotFitIsRefusedWithAnEmptyPath) {
   std::string folder = std::string(249, 'd') + "\\";  // 250 characters, 9 left before the NUL
   LocateFor(folder + "vis.dll");
   char path[kPluginPathBytes];
-  EXPECT_TRUE(PluginFilePath("123456789", path));
+  EXPECT_TRUE(PluginFilePath(state(), "123456789", path));
   EXPECT_EQ(std::strlen(path), 259u);
-  EXPECT_FALSE(PluginFilePath("1234567890", path));
+  EXPECT_FALSE(PluginFilePath(state(), "1234567890", path));
   EXPECT_STREQ(path, "");
-  EXPECT_EQ(std::string(g_state.PluginPath), folder);
+  EXPECT_EQ(std::string(state().PluginPath), folder);
 }
 
 }  // namespace

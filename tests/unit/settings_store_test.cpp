@@ -10,7 +10,7 @@
 #include <string>
 
 #include "plugin/render.h"
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
 #include "plugin/lifecycle.h"
 #include "plugin/settings_store.h"
 #include "support/plugin_folder_fixture.h"
@@ -24,6 +24,7 @@ class SettingsStore : public ::testing::Test {
  protected:
   void SetUp() override { folder_ = MakePluginFolder(false); }
   void TearDown() override { RemovePluginFolder(folder_); }
+  Plugin& state() { return *folder_.plugin; }
 
   std::filesystem::path Ini() const { return folder_.root / "plugin.ini"; }
   void GivenIni(const std::string& text) { WriteFileText(Ini(), text); }
@@ -34,8 +35,8 @@ class SettingsStore : public ::testing::Test {
 // --- Reading and writing -------------------------------------------------------------------------------------------
 
 TEST_F(SettingsStore, WithoutAFileTheDefaultsStay) {
-  LoadSettings(folder_.module);
-  const EffectSettings& s = g_state.Settings;
+  LoadSettings(state(), folder_.module);
+  const EffectSettings& s = state().Settings;
   EXPECT_EQ(s.RadioIndex, 2);
   EXPECT_EQ(s.WaveAmplitude, 133);
   EXPECT_EQ(s.WaveShiftPower, 7);
@@ -51,31 +52,31 @@ TEST_F(SettingsStore, WithoutAFileTheDefaultsStay) {
 
 TEST_F(SettingsStore, OnlyTheKeysPresentChange) {
   GivenIni("[Ombrelo Tunnel]\r\nFadePower=192\r\n");
-  LoadSettings(folder_.module);
-  EXPECT_EQ(g_state.Settings.FadePower, 192);
-  EXPECT_EQ(g_state.Settings.FadeOffset, 51);
-  EXPECT_EQ(g_state.Settings.RadioIndex, 2);
-  DeriveEffectParams();
-  EXPECT_EQ(g_state.Params.FadeExponent, 1.0f);
+  LoadSettings(state(), folder_.module);
+  EXPECT_EQ(state().Settings.FadePower, 192);
+  EXPECT_EQ(state().Settings.FadeOffset, 51);
+  EXPECT_EQ(state().Settings.RadioIndex, 2);
+  DeriveEffectParams(state());
+  EXPECT_EQ(state().Params.FadeExponent, 1.0f);
 }
 
 TEST_F(SettingsStore, KeysUnderAnotherSectionAreIgnored) {
   GivenIni("[Other Module]\r\nFadePower=1\r\nTextureName=x.bmp\r\n");
-  LoadSettings(folder_.module);
-  EXPECT_EQ(g_state.Settings.FadePower, 176);
-  EXPECT_STREQ(g_state.Settings.TextureName, "");
+  LoadSettings(state(), folder_.module);
+  EXPECT_EQ(state().Settings.FadePower, 176);
+  EXPECT_STREQ(state().Settings.TextureName, "");
 }
 
 TEST_F(SettingsStore, UseTextureFiveReadsAsOneAndIsWrittenBackAsOne) {
   GivenIni("[Ombrelo Tunnel]\r\nUseTexture=5\r\n");
-  LoadSettings(folder_.module);
-  EXPECT_EQ(g_state.Settings.UseTexture, 1);
-  SaveSettings(folder_.module);
+  LoadSettings(state(), folder_.module);
+  EXPECT_EQ(state().Settings.UseTexture, 1);
+  SaveSettings(state(), folder_.module);
   EXPECT_NE(ReadFileText(Ini()).find("\r\nUseTexture=1\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsStore, DefaultsAreWrittenInKeyOrder) {
-  SaveSettings(folder_.module);
+  SaveSettings(state(), folder_.module);
   EXPECT_EQ(ReadFileText(Ini()),
             "[Ombrelo Tunnel]\r\nRadioIndex=2\r\nWaveAmplitude=133\r\nWaveShiftPower=7\r\nWaveAttenuationRate=5\r\n"
             "PaletteAnimationSpeed=0\r\nFadeOffset=51\r\nFadeAmplitude=104\r\nFadePower=176\r\nUseTexture=0\r\n"
@@ -94,13 +95,13 @@ TEST_F(SettingsStore, SaveThenLoadGivesEveryFieldBack) {
   saved.FadePower = -3;
   saved.UseTexture = 1;
   std::strcpy(saved.TextureName, "C:\\My Textures\\rock 1.bmp");
-  g_state.Settings = saved;
-  SaveSettings(folder_.module);
+  state().Settings = saved;
+  SaveSettings(state(), folder_.module);
 
-  g_state.Settings = EffectSettings{};
-  std::strcpy(g_state.Settings.TextureName, "other.bmp");
-  LoadSettings(folder_.module);
-  const EffectSettings& s = g_state.Settings;
+  state().Settings = EffectSettings{};
+  std::strcpy(state().Settings.TextureName, "other.bmp");
+  LoadSettings(state(), folder_.module);
+  const EffectSettings& s = state().Settings;
   EXPECT_EQ(s.RadioIndex, saved.RadioIndex);
   EXPECT_EQ(s.WaveAmplitude, saved.WaveAmplitude);
   EXPECT_EQ(s.WaveShiftPower, saved.WaveShiftPower);
@@ -114,15 +115,15 @@ TEST_F(SettingsStore, SaveThenLoadGivesEveryFieldBack) {
 }
 
 TEST_F(SettingsStore, AnEmptyTextureNameIsRestoredEmpty) {
-  SaveSettings(folder_.module);
-  std::strcpy(g_state.Settings.TextureName, "other.bmp");
-  LoadSettings(folder_.module);
-  EXPECT_STREQ(g_state.Settings.TextureName, "");
+  SaveSettings(state(), folder_.module);
+  std::strcpy(state().Settings.TextureName, "other.bmp");
+  LoadSettings(state(), folder_.module);
+  EXPECT_STREQ(state().Settings.TextureName, "");
 }
 
 TEST_F(SettingsStore, SaveReplacesOldValuesAndKeepsForeignLines) {
   GivenIni("[Other]\r\nX=1\r\n[Ombrelo Tunnel]\r\nFadePower=9\r\nExtra=keep\r\n");
-  SaveSettings(folder_.module);
+  SaveSettings(state(), folder_.module);
   std::string text = ReadFileText(Ini());
   EXPECT_EQ(text.rfind("[Other]\r\nX=1\r\n[Ombrelo Tunnel]\r\nFadePower=176\r\nExtra=keep\r\nRadioIndex=2\r\n", 0), 0u)
       << text;
@@ -131,73 +132,74 @@ TEST_F(SettingsStore, SaveReplacesOldValuesAndKeepsForeignLines) {
 // The dialog does not edit DisplayMode or Picture: its save leaves the user's lines as they are and never adds one.
 TEST_F(SettingsStore, DisplayModeIsReadButOnlyWrittenWhenAskedFor) {
   GivenIni("[Ombrelo Tunnel]\r\nDisplayMode=2\r\nPicture=1\r\n");
-  LoadDisplayMode(folder_.module);
-  EXPECT_EQ(g_state.Settings.DisplayMode, 2);
-  g_state.Settings.DisplayMode = 0;
-  LoadSettings(folder_.module);
-  EXPECT_EQ(g_state.Settings.DisplayMode, 2);
-  EXPECT_EQ(g_state.Settings.Picture, 1);
-  g_state.Settings.DisplayMode = 1;
-  g_state.Settings.Picture = 0;
-  SaveSettings(folder_.module);
+  LoadDisplayMode(state(), folder_.module);
+  EXPECT_EQ(state().Settings.DisplayMode, 2);
+  state().Settings.DisplayMode = 0;
+  LoadSettings(state(), folder_.module);
+  EXPECT_EQ(state().Settings.DisplayMode, 2);
+  EXPECT_EQ(state().Settings.Picture, 1);
+  state().Settings.DisplayMode = 1;
+  state().Settings.Picture = 0;
+  SaveSettings(state(), folder_.module);
   EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=2\r\nPicture=1\r\nRadioIndex=2\r\n", 0), 0u);
-  SaveDisplayMode(folder_.module);
+  SaveDisplayMode(state(), folder_.module);
   EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=1\r\nPicture=1\r\nRadioIndex=2\r\n", 0), 0u);
   std::filesystem::remove(Ini());
-  SaveSettings(folder_.module);
+  SaveSettings(state(), folder_.module);
   EXPECT_EQ(ReadFileText(Ini()).find("DisplayMode"), std::string::npos);
   EXPECT_EQ(ReadFileText(Ini()).find("Picture"), std::string::npos);
 }
 
 TEST_F(SettingsStore, OverlongTextureNameIsCutTo259) {
   GivenIni("[Ombrelo Tunnel]\r\nTextureName=" + std::string(100000, 't') + "\r\nFadePower=1\r\n");
-  LoadSettings(folder_.module);
-  EXPECT_EQ(std::string(g_state.Settings.TextureName), std::string(259, 't'));
-  EXPECT_EQ(g_state.Settings.FadePower, 1);
+  LoadSettings(state(), folder_.module);
+  EXPECT_EQ(std::string(state().Settings.TextureName), std::string(259, 't'));
+  EXPECT_EQ(state().Settings.FadePower, 1);
 }
 
 TEST_F(SettingsStore, OnlyTheFirstSectionAndTheFirstOfEachKeyCount) {
   const std::string second = "[Ombrelo Tunnel]\nFadeOffset=7\nRadioIndex=0";
   GivenIni("[Ombrelo Tunnel]\nFadePower=10\nFadePower=20\n" + second);
-  LoadSettings(folder_.module);
-  EXPECT_EQ(g_state.Settings.FadePower, 10);
-  EXPECT_EQ(g_state.Settings.FadeOffset, 51);
-  EXPECT_EQ(g_state.Settings.RadioIndex, 2);
-  g_state.Settings.FadePower = 30;
-  SaveSettings(folder_.module);
+  LoadSettings(state(), folder_.module);
+  EXPECT_EQ(state().Settings.FadePower, 10);
+  EXPECT_EQ(state().Settings.FadeOffset, 51);
+  EXPECT_EQ(state().Settings.RadioIndex, 2);
+  state().Settings.FadePower = 30;
+  SaveSettings(state(), folder_.module);
   std::string text = ReadFileText(Ini());
   EXPECT_EQ(text.rfind("[Ombrelo Tunnel]\nFadePower=30\nFadePower=20\n", 0), 0u) << text;
   EXPECT_EQ(text.substr(text.size() - second.size()), second);  // the second copy is left as it was
-  g_state.Settings.FadePower = 0;
-  LoadSettings(folder_.module);
-  EXPECT_EQ(g_state.Settings.FadePower, 30);
+  state().Settings.FadePower = 0;
+  LoadSettings(state(), folder_.module);
+  EXPECT_EQ(state().Settings.FadePower, 30);
 }
 
 TEST_F(SettingsStore, QuotedTextureNameReadsWithoutItsQuotes) {
   GivenIni("[Ombrelo Tunnel]\r\nTextureName=\"C:\\My Textures\\rock.bmp\"\r\n");
-  LoadSettings(folder_.module);
-  EXPECT_STREQ(g_state.Settings.TextureName, "C:\\My Textures\\rock.bmp");
+  LoadSettings(state(), folder_.module);
+  EXPECT_STREQ(state().Settings.TextureName, "C:\\My Textures\\rock.bmp");
 }
 
 TEST_F(SettingsStore, MalformedValuesAreTakenAsParsed) {
   GivenIni("[Ombrelo Tunnel]\r\nRadioIndex=abc\r\nWaveAmplitude=12xyz\r\nFadePower=99999999999\r\nFadeOffset=-4\r\n");
-  LoadSettings(folder_.module);
-  EXPECT_EQ(g_state.Settings.RadioIndex, 0);
-  EXPECT_EQ(g_state.Settings.WaveAmplitude, 12);
-  EXPECT_EQ(g_state.Settings.FadePower, 1215752191);  // 99999999999 modulo 2^32
-  EXPECT_EQ(g_state.Settings.FadeOffset, -4);
-  DeriveEffectParams();  // huge values must not overflow anywhere
-  EXPECT_TRUE(std::isinf(g_state.Params.FadeExponent));
+  LoadSettings(state(), folder_.module);
+  EXPECT_EQ(state().Settings.RadioIndex, 0);
+  EXPECT_EQ(state().Settings.WaveAmplitude, 12);
+  EXPECT_EQ(state().Settings.FadePower, 1215752191);  // 99999999999 modulo 2^32
+  EXPECT_EQ(state().Settings.FadeOffset, -4);
+  DeriveEffectParams(state());  // huge values must not overflow anywhere
+  EXPECT_TRUE(std::isinf(state().Params.FadeExponent));
 }
 
 TEST(SettingsStoreLongPath, PluginIniThatDoesNotFitIsNeitherReadNorWritten) {
   // 252 characters of folder: "plugin.ini" (10) would need 263 bytes.
   PluginFolder folder = MakeLongPluginFolder(252, false);
-  ASSERT_EQ(std::strlen(g_state.PluginPath), 252u);
-  g_state.Settings.FadePower = 3;
-  LoadSettings(folder.module);
-  EXPECT_EQ(g_state.Settings.FadePower, 3);
-  SaveSettings(folder.module);
+  auto state = [&]() -> Plugin& { return *folder.plugin; };
+  ASSERT_EQ(std::strlen(state().PluginPath), 252u);
+  state().Settings.FadePower = 3;
+  LoadSettings(state(), folder.module);
+  EXPECT_EQ(state().Settings.FadePower, 3);
+  SaveSettings(state(), folder.module);
   EXPECT_TRUE(std::filesystem::is_empty(folder.root));
   RemovePluginFolder(folder);
 }
@@ -205,8 +207,8 @@ TEST(SettingsStoreLongPath, PluginIniThatDoesNotFitIsNeitherReadNorWritten) {
 // --- Derived parameters --------------------------------------------------------------------------------------------
 
 TEST_F(SettingsStore, DefaultsDeriveTheDocumentedParameters) {
-  DeriveEffectParams();
-  const EffectParams& p = g_state.Params;
+  DeriveEffectParams(state());
+  const EffectParams& p = state().Params;
   EXPECT_EQ(p.WaveGain, 2.4f);
   EXPECT_EQ(p.WaveShift, 4);
   EXPECT_EQ(p.PaletteStep, 0.0f);
@@ -234,34 +236,34 @@ TEST_F(SettingsStore, RadioIndexSelectsTheWavePair) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.radio);
-    g_state.Settings.RadioIndex = c.radio;
-    g_state.Params.WaveShift = -99;
-    DeriveEffectParams();
-    EXPECT_FLOAT_EQ(g_state.Params.WaveGain, c.gain);
-    EXPECT_EQ(g_state.Params.WaveShift, c.shift);
+    state().Settings.RadioIndex = c.radio;
+    state().Params.WaveShift = -99;
+    DeriveEffectParams(state());
+    EXPECT_FLOAT_EQ(state().Params.WaveGain, c.gain);
+    EXPECT_EQ(state().Params.WaveShift, c.shift);
   }
 }
 
 TEST_F(SettingsStore, ParametersAreRoundedOnceFromDouble) {
-  g_state.Settings.PaletteAnimationSpeed = 255;
-  g_state.Settings.FadeOffset = 255;
-  g_state.Settings.FadeAmplitude = 255;
-  g_state.Settings.FadePower = 0;
-  DeriveEffectParams();
-  EXPECT_EQ(g_state.Params.PaletteStep, static_cast<float>(255.0 / 12750.0));
-  EXPECT_EQ(g_state.Params.FadeBias, static_cast<float>(255.0 * static_cast<double>(1.0f / 255.0f)));
-  EXPECT_EQ(g_state.Params.FadeGain, 1.9921875f);
-  EXPECT_NEAR(g_state.Params.FadeExponent, 0.049787068f, 1e-8f);
+  state().Settings.PaletteAnimationSpeed = 255;
+  state().Settings.FadeOffset = 255;
+  state().Settings.FadeAmplitude = 255;
+  state().Settings.FadePower = 0;
+  DeriveEffectParams(state());
+  EXPECT_EQ(state().Params.PaletteStep, static_cast<float>(255.0 / 12750.0));
+  EXPECT_EQ(state().Params.FadeBias, static_cast<float>(255.0 * static_cast<double>(1.0f / 255.0f)));
+  EXPECT_EQ(state().Params.FadeGain, 1.9921875f);
+  EXPECT_NEAR(state().Params.FadeExponent, 0.049787068f, 1e-8f);
 }
 
 TEST_F(SettingsStore, SettingsFromParamsGivesEveryValueBack) {
   for (std::int32_t v = 0; v <= 255; ++v) {
     SCOPED_TRACE(v);
-    EffectSettings& s = g_state.Settings;
+    EffectSettings& s = state().Settings;
     s.PaletteAnimationSpeed = s.FadeOffset = s.FadeAmplitude = s.FadePower = v;
-    DeriveEffectParams();
+    DeriveEffectParams(state());
     s.PaletteAnimationSpeed = s.FadeOffset = s.FadeAmplitude = s.FadePower = -1;
-    SettingsFromParams();
+    SettingsFromParams(state());
     EXPECT_EQ(s.PaletteAnimationSpeed, v);
     EXPECT_EQ(s.FadeOffset, v);
     EXPECT_EQ(s.FadeAmplitude, v);
@@ -270,16 +272,16 @@ TEST_F(SettingsStore, SettingsFromParamsGivesEveryValueBack) {
 }
 
 TEST_F(SettingsStore, SettingsFromParamsLeavesTheOtherSettingsAlone) {
-  g_state.Settings.RadioIndex = 3;
-  g_state.Settings.WaveAmplitude = 1;
-  g_state.Settings.UseTexture = 1;
-  std::strcpy(g_state.Settings.TextureName, "t.bmp");
-  DeriveEffectParams();
-  SettingsFromParams();
-  EXPECT_EQ(g_state.Settings.RadioIndex, 3);
-  EXPECT_EQ(g_state.Settings.WaveAmplitude, 1);
-  EXPECT_EQ(g_state.Settings.UseTexture, 1);
-  EXPECT_STREQ(g_state.Settings.TextureName, "t.bmp");
+  state().Settings.RadioIndex = 3;
+  state().Settings.WaveAmplitude = 1;
+  state().Settings.UseTexture = 1;
+  std::strcpy(state().Settings.TextureName, "t.bmp");
+  DeriveEffectParams(state());
+  SettingsFromParams(state());
+  EXPECT_EQ(state().Settings.RadioIndex, 3);
+  EXPECT_EQ(state().Settings.WaveAmplitude, 1);
+  EXPECT_EQ(state().Settings.UseTexture, 1);
+  EXPECT_STREQ(state().Settings.TextureName, "t.bmp");
 }
 
 TEST_F(SettingsStore, SettingsFromParamsSaturatesWildParameters) {
@@ -300,15 +302,15 @@ TEST_F(SettingsStore, SettingsFromParamsSaturatesWildParameters) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    g_state.Params.PaletteStep = c.step;
-    g_state.Params.FadeBias = c.bias;
-    g_state.Params.FadeGain = c.gain;
-    g_state.Params.FadeExponent = c.exponent;
-    SettingsFromParams();
-    EXPECT_EQ(g_state.Settings.PaletteAnimationSpeed, c.speed);
-    EXPECT_EQ(g_state.Settings.FadeOffset, c.offset);
-    EXPECT_EQ(g_state.Settings.FadeAmplitude, c.amplitude);
-    EXPECT_EQ(g_state.Settings.FadePower, c.power);
+    state().Params.PaletteStep = c.step;
+    state().Params.FadeBias = c.bias;
+    state().Params.FadeGain = c.gain;
+    state().Params.FadeExponent = c.exponent;
+    SettingsFromParams(state());
+    EXPECT_EQ(state().Settings.PaletteAnimationSpeed, c.speed);
+    EXPECT_EQ(state().Settings.FadeOffset, c.offset);
+    EXPECT_EQ(state().Settings.FadeAmplitude, c.amplitude);
+    EXPECT_EQ(state().Settings.FadePower, c.power);
   }
 }
 
@@ -336,12 +338,12 @@ TEST_F(SettingsStore, ValuesBeyondTheDialogRangesDeriveDefinedParameters) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lines);
-    g_state.Settings = EffectSettings{};
+    state().Settings = EffectSettings{};
     GivenIni(std::string("[Ombrelo Tunnel]\r\n") + c.lines + "\r\n");
-    LoadSettings(folder_.module);
-    g_state.Params = EffectParams{-1, -99, -1, -1, -1, -1};
-    DeriveEffectParams();
-    const EffectParams& p = g_state.Params;
+    LoadSettings(state(), folder_.module);
+    state().Params = EffectParams{-1, -99, -1, -1, -1, -1};
+    DeriveEffectParams(state());
+    const EffectParams& p = state().Params;
     EXPECT_FLOAT_EQ(p.WaveGain, c.gain);
     EXPECT_EQ(p.WaveShift, c.shift);
     EXPECT_FLOAT_EQ(p.PaletteStep, c.step);
@@ -361,7 +363,7 @@ class SettingsFrames : public PluginSession {
   void RunFrames(int count) {
     for (int c = 0; c < 2; ++c)
       for (int i = 0; i < 576; ++i) module_->waveformData[c][i] = static_cast<unsigned char>((i * (c + 5)) & 0xFF);
-    for (int f = 0; f < count; ++f) ASSERT_EQ(Render(module_), 0) << "frame " << f;
+    for (int f = 0; f < count; ++f) ASSERT_EQ(Render(state(), module_), 0) << "frame " << f;
   }
 };
 
@@ -377,11 +379,11 @@ TEST_F(SettingsFrames, ExtremeValuesRunWithoutFault) {
   for (const char* file : files) {
     SCOPED_TRACE(file);
     GivenIni(file);
-    ASSERT_EQ(Init(module_), 0);
+    ASSERT_EQ(Init(state(), module_), 0);
     RunFrames(3);
-    Quit(module_);
+    Quit(state(), module_);
   }
-  EXPECT_TRUE(HeadlessMessageBoxes().empty());
+  EXPECT_TRUE(MemoryMessageBoxes().empty());
 }
 
 TEST_F(SettingsFrames, ShiftsOf32ActAsShiftsOf0) {
@@ -389,8 +391,8 @@ TEST_F(SettingsFrames, ShiftsOf32ActAsShiftsOf0) {
   GivenIni("RadioIndex=0\r\nWaveShiftPower=32\r\nWaveAttenuationRate=32");
   InitOrFail();
   RunFrames(3);
-  ASSERT_EQ(g_state.Effect.Params().WaveShift, 32);
-  const std::uint8_t* heights = g_state.Effect.Tables().HeightMap;
+  ASSERT_EQ(state().Effect.Params().WaveShift, 32);
+  const std::uint8_t* heights = state().Effect.Tables().HeightMap;
   std::size_t nonZero = 0;
   for (std::size_t i = 0; i < 65536; ++i) nonZero += heights[i] != 0;
   EXPECT_EQ(nonZero, 0u);

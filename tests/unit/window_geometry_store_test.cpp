@@ -9,7 +9,8 @@
 
 #include "core/engine.h"
 
-#include "plugin/effect_state.h"
+#include "plugin/plugin_state.h"
+#include "plugin/display_events.h"
 #include "plugin/window_home.h"
 #include "support/plugin_folder_fixture.h"
 
@@ -21,7 +22,8 @@ class WindowGeometryStore : public ::testing::Test {
   void TearDown() override { RemovePluginFolder(folder_); }
 
   std::filesystem::path Ini() const { return folder_.root / "plugin.ini"; }
-  WindowHome& Home() { return g_state.Screen.Home; }
+  Plugin& state() { return *folder_.plugin; }
+  WindowHome& Home() { return state().Screen.Home; }
 
   PluginFolder folder_;
 };
@@ -46,7 +48,7 @@ TEST_F(WindowGeometryStore, APlaceIsReadOnlyWhenTheFileHoldsAllOfItAndItIsAWindo
     SCOPED_TRACE(row.label);
     WriteFileText(Ini(), std::string("[Ombrelo Tunnel]\r\n") + row.keys);
     Home().Current = WindowPlace{true, 1, 2, 3, 4};
-    LoadWindowGeometry(folder_.module);
+    LoadWindowGeometry(state(), folder_.module);
     EXPECT_EQ(Home().Stored, row.expected);
     // What this run noted belongs to this run only.
     EXPECT_FALSE(Home().Current.Known);
@@ -54,28 +56,28 @@ TEST_F(WindowGeometryStore, APlaceIsReadOnlyWhenTheFileHoldsAllOfItAndItIsAWindo
 }
 
 TEST_F(WindowGeometryStore, ThePlaceIsWrittenOnlyWhenItChanged) {
-  LoadWindowGeometry(folder_.module);
-  SaveWindowGeometryIfChanged(folder_.module);
+  LoadWindowGeometry(state(), folder_.module);
+  SaveWindowGeometryIfChanged(state(), folder_.module);
   EXPECT_FALSE(std::filesystem::exists(Ini())) << "nothing noted, nothing written";
 
   // The place first given without a file is what an untouched window is compared with.
   Home().Stored = WindowPlace{true, 192, 124, 640, 480};
   Home().Current = Home().Stored;
-  SaveWindowGeometryIfChanged(folder_.module);
+  SaveWindowGeometryIfChanged(state(), folder_.module);
   EXPECT_FALSE(std::filesystem::exists(Ini()));
 
   Home().Current = WindowPlace{true, 40, 60, 500, 360};
-  SaveWindowGeometryIfChanged(folder_.module);
+  SaveWindowGeometryIfChanged(state(), folder_.module);
   const std::string written = ReadFileText(Ini());
   for (const char* line : {"WindowLeft=40", "WindowTop=60", "WindowWidth=500", "WindowHeight=360"})
     EXPECT_NE(written.find(line), std::string::npos) << line << " in " << written;
 
-  LoadWindowGeometry(folder_.module);
+  LoadWindowGeometry(state(), folder_.module);
   EXPECT_EQ(Home().Stored, (WindowPlace{true, 40, 60, 500, 360}));
   // The same place again, after a restart, leaves the file alone.
   WriteFileText(Ini(), written + "; untouched\r\n");
   Home().Current = Home().Stored;
-  SaveWindowGeometryIfChanged(folder_.module);
+  SaveWindowGeometryIfChanged(state(), folder_.module);
   EXPECT_EQ(ReadFileText(Ini()), written + "; untouched\r\n");
 }
 
@@ -88,14 +90,14 @@ TEST_F(WindowGeometryStore, PaletteCommandsMoveToTheNextOrPreviousPaletteAtTheNe
                                                      static_cast<std::uint8_t>(255 - k), 1});
   inputs.FadeTable.assign(65536, 0);
   const std::vector<std::uint8_t> palettes = inputs.Palettes;
-  ASSERT_EQ(g_state.Effect.Build(std::move(inputs)), kBuildDone);
+  ASSERT_EQ(state().Effect.Build(std::move(inputs)), kBuildDone);
   std::uint8_t entries[256 * kPaletteEntryBytes] = {};
   FrameOutput out{nullptr, 0, 0, 0, entries};
   // The palette a frame shows after the commands given so far (the speed is 0: without commands, the first).
   auto shown = [&] {
-    ApplyPaletteCommands();
-    const float phase = g_state.Effect.Counters().PalettePhase;
-    g_state.Effect.StepPalette(out);
+    ApplyPaletteCommands(state());
+    const float phase = state().Effect.Counters().PalettePhase;
+    state().Effect.StepPalette(out);
     for (int p = 0; p < 4; ++p) {
       bool same = true;
       for (int k = 0; k < 256 && same; ++k)
@@ -106,15 +108,16 @@ TEST_F(WindowGeometryStore, PaletteCommandsMoveToTheNextOrPreviousPaletteAtTheNe
     return -1;
   };
   EXPECT_EQ(shown(), 0);
-  Home().PaletteSkip = 1;
+  OnPaletteCommand(state(), 1);
   EXPECT_EQ(shown(), 1);
   EXPECT_EQ(Home().PaletteSkip, 0) << "a command moves once";
   EXPECT_EQ(shown(), 1);
-  Home().PaletteSkip = 2;  // two "next" before a frame came
+  OnPaletteCommand(state(), 1);  // two "next" before a frame came
+  OnPaletteCommand(state(), 1);
   EXPECT_EQ(shown(), 3);
-  Home().PaletteSkip = -1;
+  OnPaletteCommand(state(), -1);
   EXPECT_EQ(shown(), 2);
-  g_state.Effect.Release();
+  state().Effect.Release();
 }
 
 }  // namespace

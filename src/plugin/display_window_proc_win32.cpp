@@ -1,6 +1,11 @@
-// The display window's procedure: no cursor, no background, Escape closes, Alt+Enter switches, other keys go on.
+// The plug-in's window procedure, an entry point of the system's: no cursor, no background, Escape closes, Alt+Enter
+// switches, other keys go on. It works on the plug-in's one static record, the one the module's functions use.
 #include "plugin/display.h"
-#include "plugin/effect_state.h"
+#include "plugin/display_events.h"
+#include "plugin/plugin_state.h"
+#include "plugin/video_win32.h"
+
+extern Plugin g_state;
 
 namespace {
 
@@ -36,7 +41,7 @@ void KeepBorderlessOnTopWhileActive(HWND window, bool active) {
 
 LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT handled = 0;
-  if (HandleWindowHomeMessage(window, message, wParam, lParam, &handled)) return handled;
+  if (HandleWindowHomeMessage(g_state, window, message, wParam, lParam, &handled)) return handled;
   switch (message) {
     case WM_CREATE:
       return 0;
@@ -46,12 +51,12 @@ LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_ERASEBKGND:
       return 0;  // every frame covers the screen; erasing would only flash
     case WM_ACTIVATEAPP:
-      g_state.Screen.WindowActive = static_cast<std::int32_t>(wParam);
+      OnWindowActivated(g_state, wParam != 0);
       return DefWindowProcA(window, message, wParam, lParam);
     case WM_ACTIVATE:
       // WM_ACTIVATEAPP comes only when activation moves between threads; a host whose own window shares this
       // thread never sends it, and the window, although active, would never draw.
-      g_state.Screen.WindowActive = LOWORD(wParam) != WA_INACTIVE ? 1 : 0;
+      OnWindowActivated(g_state, LOWORD(wParam) != WA_INACTIVE);
       KeepBorderlessOnTopWhileActive(window, g_state.Screen.WindowActive != 0);
       return DefWindowProcA(window, message, wParam, lParam);
     case WM_SETCURSOR:
@@ -63,7 +68,7 @@ LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_SYSKEYDOWN:
       // Alt+Enter switches between window and full screen; the next Render, which owns the display, does it.
       if (wParam == VK_RETURN && (lParam & kAltDown) != 0) {
-        if ((lParam & kKeyWasDown) == 0) g_state.Screen.SwitchRequested = 1;
+        if ((lParam & kKeyWasDown) == 0) OnSwitchAsked(g_state);
         return 0;
       }
       return DefWindowProcA(window, message, wParam, lParam);

@@ -1,4 +1,5 @@
-// The one static record that holds all of the plug-in's state, for as long as the library is loaded.
+// The plug-in's state: everything Init builds and Render uses, passed to every function that works on it. The host's
+// entry points keep one such record for as long as the library is loaded; tests make their own.
 #pragma once
 #include <cstdint>
 
@@ -6,9 +7,8 @@
 #include "core/engine.h"
 #include "plugin/screen.h"
 #include "plugin/vis_records.h"
-#include "platform/platform.h"
 
-struct EffectState {
+struct Plugin {
   EffectSettings Settings{};
   EffectParams Params{};
 
@@ -27,9 +27,3 @@ struct EffectState {
     std::int32_t SlidersPending{};
   } Dialog{};
 };
-
-extern constinit EffectState g_state;
-
-// Puts g_state back into its state at library load (defaults, empty path, zero counters). For tests and for a
-// host that wants a fresh start; the plug-in itself never calls it.
-void ResetEffectState();

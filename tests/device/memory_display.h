@@ -1,0 +1,109 @@
+// The in-memory display device the native tests drive the plug-in through: the display seam (plugin/video.h) over
+// pixels in memory, with a failure to inject at each step, and what a test needs to look at the outcome.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plugin/video.h"
+
+struct Plugin;
+
+// Result codes the device gives, as the system's DirectDraw does.
+constexpr VidResult kMemoryGeneric = static_cast<VidResult>(0x80004005u);
+constexpr VidResult kMemoryUnsupported = static_cast<VidResult>(0x80004001u);
+constexpr VidResult kMemoryNotLocked = static_cast<VidResult>(0x88760248u);
+constexpr VidResult kMemorySurfaceBusy = static_cast<VidResult>(0x887601AEu);
+
+// The steps whose next result a test can choose.
+enum class MemoryCall {
+  CreateDevice,
+  SetExclusive,
+  SetMode,
+  CreatePalette,
+  CreatePrimary,
+  CreateOffscreen,
+  Describe,
+  AttachPalette,
+  Clear,
+  Copy,
+  CopyFast,
+  Lock,
+  Unlock,
+  Restore,
+  SetEntries,
+  ErrorText,
+  RegisterClass,
+  CreateWindow,
+  HostMonitor,
+  PlaceWindow,
+  BeginDraw,
+  DrawRows,
+  DrawPixels,
+  Count
+};
+// Queues `result` for the next call of that kind (several are used in order): a failure makes the call fail
+// without effect; kVidOk makes it succeed even where it otherwise would not (an Unlock of a surface not locked).
+void MemoryFail(MemoryCall call, VidResult result = kMemoryGeneric);
+
+// Back to the start: nothing alive, the desktop's mode (1024 x 768 x 32), nothing injected, the application active.
+// `plugin` is the state the device's window reports to (activation, Alt+Enter), as the system's window procedure does.
+void MemoryReset(Plugin* plugin);
+
+// Conditions of the display.
+void MemorySetVideoMemoryExhausted(bool exhausted);
+void MemorySetOffscreenPitch(int pitch);   // bytes per row of new off-screen surfaces (0: the row's width)
+void MemorySetModesRefused(bool refused);  // every mode change fails, as on a desktop that keeps its own
+void MemoryLoseSurfaces();                 // Alt+Tab away and back: every live surface is lost until restored
+void MemorySetDesktopSize(int width, int height);
+void MemorySetSecondMonitor(int width, int height);  // right of the first; 0 x 0: none
+void MemoryPlaceHostWindow(int x, int y);            // the host's window (240 x 120), which picks the monitor
+void MemorySetModuleFileName(const std::string& name);
+
+// What the system would tell the plug-in's window.
+void MemorySetApplicationActive(bool active);
+void MemoryAskSwitch();    // Alt+Enter
+void MemoryCloseWindow();  // Escape: the window is destroyed before Quit
+void MemoryResizeClient(int width, int height);
+
+// What is on the display.
+struct MemoryMode {
+  int width, height, bitsPerPixel;
+};
+MemoryMode MemoryDisplayMode();
+// The newest live screen or off-screen surface's pixels, width x height without the pitch (empty when none).
+std::vector<std::uint8_t> MemoryScreenBytes();
+std::vector<std::uint8_t> MemoryOffscreenBytes();
+struct MemorySurfaceState {
+  bool exists, systemMemory, locked;
+  int width, height, pitch;
+  std::uint8_t* pixels;  // with the pitch
+};
+MemorySurfaceState MemoryOffscreen();
+// The entries of the palette attached to the newest screen surface (false: none).
+bool MemoryScreenPalette(VidColour entries[256]);
+struct MemoryLive {
+  int devices, surfaces, palettes, canvases;
+};
+MemoryLive MemoryLiveObjects();
+int MemoryCallsOnReleasedObjects();
+
+struct MemoryWindow {
+  bool classRegistered, exists;
+  VidPlacement placement;
+  VidRect outer;
+  int clientWidth, clientHeight;
+  std::vector<std::uint32_t> pixels;  // the client area, 0x00RRGGBB, row by row
+};
+MemoryWindow MemoryWindowState();
+
+struct MemoryMessageBox {
+  std::string text, caption;
+  bool errorIcon, afterTeardown;
+};
+const std::vector<MemoryMessageBox>& MemoryMessageBoxes();
+// The lines drawn by VidDrawErrorText.
+const std::vector<std::string>& MemoryErrorTexts();
+// The device's calls in order, by the seam's names without "Vid" ("CreateDevice", "ReleaseSurface", "MessageBox").
+const std::vector<std::string>& MemoryCalls();
+void MemoryClearRecords();
