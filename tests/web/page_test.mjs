@@ -132,7 +132,7 @@ describe('the page', () => {
       if ((await state(page)).look.hd) await page.keyboard.press('d');
       const look = (await state(page)).look;
       assert.equal(look.hd, false);
-      const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', r, n),
+      const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', n),
         [SONG_RATE, COMPARED_FRAMES]);
       if (!frames) {
         execFileSync(tavelmir, ['render', path.join(songs, 'song.wav'), '--dump', dump, '--plugin-dir', dataPluginDir,
@@ -259,7 +259,7 @@ describe('the page', () => {
 
     // The frames of a song, at the canvas' size, against `render --look hd` at that size (4:3 frame pixels).
     const frames = 5;
-    const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', r, n),
+    const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', n),
       [SONG_RATE, frames]);
     const dump = path.join(work, 'song-hd.raw');
     execFileSync(tavelmir, ['render', path.join(songs, 'song.wav'), '--dump', dump, '--plugin-dir', dataPluginDir,

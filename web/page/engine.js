@@ -121,6 +121,16 @@ export class Engine {
     return v.hd;
   }
 
+  // The command line's standard downmix of more than two channels to the picture's two, as a function of
+  // (channels, count, left, right), or null where the module has none (the first two channels show then).
+  downmixer() {
+    return null;
+  }
+
+  get canDownmix() {
+    return this.downmixer() !== null;
+  }
+
   stepPalette(palettes) {
     this.x.tv_step_palette(palettes);
   }
