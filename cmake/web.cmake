@@ -31,7 +31,7 @@ endif()
 function(tavelmir_web_engine target output simd)
   add_executable(${target} ${TAVELMIR_WEB_ENGINE_SOURCES}
     ${PROJECT_SOURCE_DIR}/cli/media/sample_to_signed8.cpp
-    ${PROJECT_SOURCE_DIR}/web/engine/engine_api.cpp)
+    ${PROJECT_SOURCE_DIR}/web/engine/engine_api.cpp ${PROJECT_SOURCE_DIR}/web/engine/downmix_api.cpp)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/cli/media)
   # The frames must equal the native build's: no fused multiply-adds, no vectorised rearranging. The engine's
   # constructor is constexpr for the plug-in's constant-initialised record; libc++ 14's vector is not constexpr

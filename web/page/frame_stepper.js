@@ -57,7 +57,9 @@ export class FrameStepper {
   runFrame(frame) {
     this.blockFirst = this.origin + frameStartSample(frame, this.rate);
     if (!this.history.holds(this.blockFirst, BLOCK_SAMPLES)) return false;
-    this.engine.blockFromSamples(this.fill);
+    // A downmix keeps its samples in double until the conversion, as the command line does.
+    if (this.history.precise) this.engine.blockFromDoubles(this.fill);
+    else this.engine.blockFromSamples(this.fill);
     this.engine.frame();
     if (this.onFrame) this.onFrame(frame);
     return true;

@@ -180,8 +180,7 @@ function setMode(mode) {
 function describeSong(song) {
   const c = song.samples.channels;
   const channels = c === 1 ? 'mono: both channels show the same wave' : c === 2 ? 'stereo'
-    : page.engine && page.engine.canDownmix ? `${c} channels, mixed down to stereo`
-      : `${c} channels, the first two shown`;
+    : `${c} channels, mixed down to stereo`;
   return `${clock(song.duration)}, ${channels}`;
 }
 

@@ -21,8 +21,12 @@ function sniffWave(b, fileSize) {
     const size = u32(b, at + 4);
     if (id === 'fmt ' && at + 24 <= b.length) {
       let tag = u16(b, at + 8);
-      if (tag === WAVE_EXTENSIBLE && at + 34 <= b.length) tag = u16(b, at + 32);
-      format = { tag, channels: u16(b, at + 10), rate: u32(b, at + 12), blockAlign: u16(b, at + 20),
+      let mask = 0;  // the channels' speakers, where the file names them
+      if (tag === WAVE_EXTENSIBLE && at + 34 <= b.length) {
+        mask = u32(b, at + 28);
+        tag = u16(b, at + 32);
+      }
+      format = { tag, mask, channels: u16(b, at + 10), rate: u32(b, at + 12), blockAlign: u16(b, at + 20),
         bits: u16(b, at + 22) };
     } else if (id === 'data') {
       if (!format) return null;
@@ -33,7 +37,7 @@ function sniffWave(b, fileSize) {
       const usable = pcm && format.channels > 0 && format.blockAlign === (format.bits / 8) * format.channels;
       return { rate: format.rate, channels: format.channels,
         pcm: usable ? { dataOffset, frames: Math.floor(Math.max(0, dataBytes) / format.blockAlign),
-          blockAlign: format.blockAlign, bits: format.bits, float: format.tag === WAVE_FLOAT } : null };
+          blockAlign: format.blockAlign, bits: format.bits, float: format.tag === WAVE_FLOAT, mask: format.mask } : null };
     }
     at += 8 + size + (size & 1);
   }

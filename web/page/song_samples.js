@@ -8,15 +8,10 @@ const CHUNK_SECONDS = 4;
 const KEPT_CHUNKS = 4;  // the one playing, the next, and two behind for a short seek back
 
 // Channels of a frame as the picture's two: the first two as they are, a mono file on both; more than two through
-// `downmix` (channels, count, left, right), where the page has one.
-function toStereo(channels, count, downmix) {
+// `downmix` (channels, count, mask) -> [left, right] in double, where the page has one.
+function toStereo(channels, count, downmix, mask = 0) {
   if (channels.length === 1) return [channels[0], channels[0]];
-  if (channels.length > 2 && downmix) {
-    const left = new Float32Array(count);
-    const right = new Float32Array(count);
-    downmix(channels, count, left, right);
-    return [left, right];
-  }
+  if (channels.length > 2 && downmix) return downmix(channels, count, mask);
   return [channels[0], channels[1]];
 }
 
@@ -53,6 +48,7 @@ export class PcmSongSamples {
     this.chunkFrames = Math.ceil(this.rate * CHUNK_SECONDS);
     this.chunks = new Map();  // chunk index -> [left, right], or a promise while it is read
     this.downmix = downmix;
+    this.precise = this.channels > 2 && downmix !== null;  // samples in double
     this.failure = null;
   }
 
@@ -80,7 +76,7 @@ export class PcmSongSamples {
     const from = this.pcm.dataOffset + first * this.pcm.blockAlign;
     try {
       const bytes = new Uint8Array(await this.file.slice(from, from + count * this.pcm.blockAlign).arrayBuffer());
-      const stereo = toStereo(pcmToFloat(bytes, this.pcm), count, this.downmix);
+      const stereo = toStereo(pcmToFloat(bytes, this.pcm), count, this.downmix, this.pcm.mask);
       if (this.chunks.has(index)) this.chunks.set(index, stereo);
     } catch (error) {
       this.failure = error;  // the file went away or cannot be read any more: said by the page
@@ -126,6 +122,7 @@ export class DecodedSongSamples {
     this.left = left;
     this.right = right;
     this.length = length;
+    this.precise = left instanceof Float64Array;
     this.failure = null;
   }
 

@@ -99,6 +99,7 @@ export function installTestHook(page, { main, startEngine, drawFrame, stop, isPa
     seekTo,
     openFiles,
     stop,
+    startEngine,
 
     canvasRgb() {
       return Array.from(canvasRgb(document.getElementById('picture')));
