@@ -552,7 +552,8 @@ function wireControls() {
     e.preventDefault();
     depth = 0;
     dragging(false);
-    openFiles(e.dataTransfer.files);
+    if (e.dataTransfer.files.length) openFiles(e.dataTransfer.files);
+    else showStatus('What was dropped holds no file: drop song files here.', true);
   });
   $('help').textContent = HELP_LINE;
   wireMediaSession();
