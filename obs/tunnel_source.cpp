@@ -116,25 +116,29 @@ class TunnelSource {
     }
     if ((due > 0 || redraw_) && picture_) {
       DrawTunnelPicture(*picture_, *effect_);
-      fresh_ = true;
+      Upload(*picture_);
       redraw_ = false;
     }
   }
 
-  void Render() {
-    if (!picture_) return;
-    const TunnelPicture& p = *picture_;
+  // The picture into the texture, under the graphics lock: whoever renders the source (OBS's video thread, or a
+  // plug-in reading it back from another) sees a whole frame.
+  void Upload(const TunnelPicture& p) {
+    obs_enter_graphics();
     if (!texture_ || gs_texture_get_width(texture_) != static_cast<std::uint32_t>(p.textureWidth) ||
         gs_texture_get_height(texture_) != static_cast<std::uint32_t>(p.textureHeight)) {
       gs_texture_destroy(texture_);
       texture_ = gs_texture_create(p.textureWidth, p.textureHeight, GS_RGBA, 1, nullptr, GS_DYNAMIC);
-      fresh_ = true;
     }
-    if (!texture_) return;
-    if (fresh_) {
+    if (texture_)
       gs_texture_set_image(texture_, reinterpret_cast<const std::uint8_t*>(p.pixels.data()), p.textureWidth * 4, false);
-      fresh_ = false;
-    }
+    shown_ = {p.look, p.width, p.height};
+    obs_leave_graphics();
+  }
+
+  void Render() {
+    if (!texture_) return;
+    const Shown p = shown_;
     if (!point_) {
       gs_sampler_info info{};
       info.filter = GS_FILTER_POINT;
@@ -347,7 +351,12 @@ class TunnelSource {
 
   std::unique_ptr<TunnelEffect> effect_;
   std::unique_ptr<TunnelPicture> picture_;
-  bool fresh_ = false, redraw_ = false;
+  bool redraw_ = false;
+  // What the texture holds; both are touched only under the graphics lock.
+  struct Shown {
+    TunnelLook look = TunnelLook::Hd;
+    int width = 0, height = 0;
+  } shown_;
   gs_texture_t* texture_ = nullptr;
   gs_texrender_t* enlarged_ = nullptr;
   gs_samplerstate_t* point_ = nullptr;
