@@ -7,8 +7,7 @@ foreach(v PAGE_SOURCE OUTPUT ENGINES DATA_SET VERSION)
   endif()
 endforeach()
 if(NOT EXISTS ${DATA_SET}/fade.dat)
-  message(FATAL_ERROR "The page ships the native build's data set, and '${DATA_SET}/fade.dat' does not exist: "
-                      "build the native preset first (cmake --preset native && cmake --build --preset native)")
+  message(FATAL_ERROR "no fade table '${DATA_SET}/fade.dat'")
 endif()
 
 set(staging ${OUTPUT}.part)
