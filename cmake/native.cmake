@@ -38,6 +38,7 @@ enable_testing()
 # tests compare with, the module, its tests and its package.
 option(TAVELMIR_OBS "Build only the OBS Studio module, its tests and its package" OFF)
 if(TAVELMIR_OBS)
+  set_target_properties(tavelmir_core PROPERTIES EXCLUDE_FROM_ALL ON)
   find_package(GTest REQUIRED)
   include(GoogleTest)
   add_subdirectory(data)
