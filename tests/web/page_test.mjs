@@ -612,10 +612,12 @@ describe('the page', () => {
     assert.deepEqual(page.errors, []);
 
     // The address carries the look; opened, the link gives it.
+    await page.evaluate(() => window.tavelmirTest.stop());
     await page.keyboard.press('ArrowRight');
     await page.keyboard.press('4');
     const link = await page.evaluate(() => location.hash);
-    assert.match(link, /^#p=2&w=4&/);
+    const look = (await state(page)).look;
+    assert.equal(link, `#p=${look.palette + 1}&w=4&a=133&s=7&t=5&c=${look.settings.paletteAnimationSpeed}&hd=1&sm=0`);
     const other = await openPage(await browser.newContext(), '#p=3&w=1&c=0&hd=0');
     const s = await state(other);
     assert.deepEqual([s.paletteName, s.look.settings.radioIndex, s.look.settings.paletteAnimationSpeed, s.look.hd],
