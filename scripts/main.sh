@@ -16,6 +16,14 @@ done
 bash scripts/release_packages.sh bookworm trixie
 version=$(sed -n 's/^project(tavelmir VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
+# The OBS Studio source's package, from its own build (preset obs).
+mkdir -p dist
+cmake --preset obs >/dev/null
+cmake --build --preset obs
+obs_deb=obs-tavelmir_${version}_amd64.deb
+(cd build/obs && cpack -G DEB >/dev/null)
+cp "build/obs/package/$obs_deb" "dist/$obs_deb"
+
 tavelmir=build/native/tavelmir
 mkdir -p out
 
@@ -59,5 +67,6 @@ echo "command line:   $tavelmir --help"
 echo "demo video:     out/demo.mp4"
 echo "README still:   out/still.png (and docs/still.png)"
 echo "Linux packages:  dist/tavelmir_${version}+deb12_amd64.deb (Debian 12), dist/tavelmir_${version}+deb13_amd64.deb (Debian 13)"
+echo "OBS source:      dist/$obs_deb (sudo apt install ./dist/$obs_deb, then in OBS: Sources, +, Ombrelo Tunnel)"
 echo "web page:       build/web (python3 -m http.server -d build/web), dist/tavelmir-web-$version.zip"
 echo "Windows package: dist/tavelmir-$version-setup.exe, dist/tavelmir-$version-plugin.zip"
