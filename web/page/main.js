@@ -12,6 +12,7 @@ import { installTestHook } from './test_hook.js';
 
 const $ = (id) => document.getElementById(id);
 const NOTE_MS = 2000;
+const STATUS_MS = 5000;
 const ERROR_MS = 8000;
 const CURSOR_IDLE_MS = 2500;
 // What a folder holds that the page tries to play.
@@ -57,16 +58,19 @@ const page = {
   recorder: null,
 };
 
+// The status lies over the picture: what happens shows for a while and then fades (the bar keeps the song's
+// title); a failure is said for longer, then the page's state shows again.
 function showStatus(text, error = false) {
   const status = $('status');
   status.textContent = text;
   status.classList.toggle('error', error);
+  status.classList.remove('faded');
   clearTimeout(page.statusTimer);
   if (!error) {
     page.steadyStatus = text;
+    page.statusTimer = setTimeout(() => status.classList.add('faded'), STATUS_MS);
     return;
   }
-  // A failure is said for a while, then the page's state shows again.
   page.statusTimer = setTimeout(() => showStatus(page.steadyStatus), ERROR_MS);
 }
 
