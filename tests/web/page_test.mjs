@@ -147,6 +147,10 @@ before(async () => {
   writeFileSync(path.join(songs, 'header-only.wav'), wavBytes(44100, 2, 0, () => 0));
   // At both common rates, and in 5.1 (mixed down by the command line's own code in both).
   writeFileSync(path.join(songs, 'song-48k.wav'), testSong(48000, 2, 3));
+  // Compressed, as most songs are: the browser's decoder and the command line's FFmpeg give the same samples.
+  for (const [name, codec] of [['song-48k.mp3', 'libmp3lame'], ['song-48k.opus', 'libopus']])
+    execFileSync('ffmpeg', ['-v', 'error', '-y', '-i', path.join(songs, 'song-48k.wav'), '-c:a', codec,
+      path.join(songs, name)]);
   writeFileSync(path.join(songs, 'surround-5.1.wav'), testSong(48000, 6, 3));
   writeFileSync(path.join(songs, 'longer.wav'), testSong(SONG_RATE, 2, 6));
   writeFileSync(path.join(songs, 'notes.txt'), 'not a song\n');
@@ -210,14 +214,15 @@ describe('the page', () => {
     }
   });
 
-  test('live, songs of 44.1 and 48 kHz and a 5.1 file draw the frames of render --dump whatever the output rate', async () => {
+  test('live, songs of 44.1 and 48 kHz, a 5.1 file, MP3 and Opus draw the frames of render --dump whatever the output rate', async () => {
     const frames = 60;
     const context = await browser.newContext();
     const page = await openPage(context);
     const outputRate = await page.evaluate(() => new AudioContext().sampleRate);
     const look = (await state(page)).look;
     for (const [name, status] of [['song.wav', /\(0:03, stereo\)/], ['song-48k.wav', /\(0:03, stereo\)/],
-      ['surround-5.1.wav', /\(0:03, 6 channels, mixed down to stereo\)/]]) {
+      ['surround-5.1.wav', /\(0:03, 6 channels, mixed down to stereo\)/], ['song-48k.mp3', /\(0:03, stereo\)/],
+      ['song-48k.opus', /\(0:03, stereo\)/]]) {
       // A fresh effect for each song, as render starts one.
       await page.evaluate(async (n) => {
         window.tavelmirTest.stop();
@@ -460,6 +465,8 @@ describe('the page', () => {
     let s = await waitForState(page, (x) => x.mode === 'song' && x.nextFrame > 5, 'the list did not play');
     assert.match(s.status, /^Playing 1 of 2 "longer\.wav" \(0:06, stereo\)/);
     assert.deepEqual([s.title, s.songTitle], ['longer.wav – Ombrelo Tunnel', 'longer.wav']);
+    assert.deepEqual(await page.evaluate(() => [navigator.mediaSession.metadata.title,
+      navigator.mediaSession.playbackState]), ['longer.wav', 'playing'], 'the media keys\' and lock screen\'s song');
     await page.click('#next');
     s = await waitForState(page, (x) => x.current === 1 && x.mode === 'song', 'Next did not play the second');
     assert.equal(s.title, 'song.wav – Ombrelo Tunnel');
