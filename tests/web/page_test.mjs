@@ -490,6 +490,15 @@ describe('the page', () => {
     await page.setInputFiles('#folder', folder);
     s = await waitForState(page, (x) => x.mode === 'song' && x.playlist.length === 2, 'the folder did not play');
     assert.deepEqual(s.playlist, ['a.wav', 'b.wav']);
+
+    // A compressed song too long to decode whole (here: any) plays with the picture following its sound.
+    await page.evaluate(() => window.tavelmirTest.setDecodeBudget(1));
+    await page.setInputFiles('#file', path.join(songs, 'song-48k.mp3'));
+    s = await waitForState(page, (x) => x.mode === 'song' && x.playlist[0] === 'song-48k.mp3' && x.nextFrame > 20,
+      'the long song did not play');
+    assert.match(s.status, /"song-48k\.mp3" \(0:03, long: the picture follows the sound as heard\)/);
+    await waitForState(page, (x) => x.mode === 'idle' && /Finished "song-48k\.mp3"/.test(x.status),
+      'the long song did not end');
     assert.deepEqual(page.errors, []);
     await context.close();
   });
