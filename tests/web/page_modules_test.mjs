@@ -177,6 +177,10 @@ describe('song headers', () => {
       { rate: 48000, channels: 2, pcm: null }],
     ['Ogg Vorbis', bytes('OggS', new Uint8Array(22), [1, 1], [30, 1], '\x01vorbis', [0, 4], [1, 1], [32000, 4],
       new Uint8Array(14)), { rate: 32000, channels: 1, pcm: null }],
+    ['AAC in ADTS, 44.1 kHz stereo', bytes(Uint8Array.of(0xff, 0xf1, 0x50, 0x80), new Uint8Array(8)),
+      { rate: 44100, channels: 2, pcm: null }],
+    ['AIFF, 48 kHz in 80 bits', bytes('FORM', [0, 4, true], 'AIFF', 'COMM', [18, 4, true], [6, 2, true], [0, 4, true],
+      [16, 2, true], Uint8Array.of(0x40, 0x0e, 0xbb, 0x80, 0, 0, 0, 0, 0, 0)), { rate: 48000, channels: 6, pcm: null }],
     ['unknown', bytes('not a song at all'), null],
     ['too short', bytes('RIFF'), null],
   ];
