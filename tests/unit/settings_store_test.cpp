@@ -79,7 +79,7 @@ TEST_F(SettingsStore, DefaultsAreWrittenInKeyOrder) {
   EXPECT_EQ(ReadFileText(Ini()),
             "[Ombrelo Tunnel]\r\nRadioIndex=2\r\nWaveAmplitude=133\r\nWaveShiftPower=7\r\nWaveAttenuationRate=5\r\n"
             "PaletteAnimationSpeed=0\r\nFadeOffset=51\r\nFadeAmplitude=104\r\nFadePower=176\r\nUseTexture=0\r\n"
-            "TextureName=\r\n");
+            "TextureName=\r\nDisplayMode=0\r\nPicture=0\r\n");
 }
 
 TEST_F(SettingsStore, SaveThenLoadGivesEveryFieldBack) {
