@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include "plugin/display_dialog.h"
 #include "plugin/plugin_state.h"
 #include "plugin/fade_progress_bar.h"
 #include "plugin/resource_ids.h"
@@ -173,6 +174,8 @@ INT_PTR OpenSettingsDialog(HWND dialog, HWND proposedFocus) {
   const int radioId = IDC_RADIO_CUSTOM + g_state.Settings.RadioIndex;
   CheckRadioButton(dialog, IDC_RADIO_CUSTOM, IDC_RADIO_VERY_LOUD, radioId);
   UpdateCustomControls(dialog);
+  g_state.Dialog.Display = DisplayChoicesOf(g_state.Settings);
+  ShowDisplaySummary(g_state, dialog);
   HWND radio = GetDlgItem(dialog, radioId);
   if (proposedFocus == radio) return TRUE;
   SetFocus(radio);
@@ -193,8 +196,10 @@ void ConfirmSettings(HWND dialog) {
   SetPendingSliderPositions(dialog);
   ReadSliders(dialog, kSliderSettings, std::size(kSliderSettings));
   g_state.Settings.UseTexture = SendItem(dialog, IDC_USE_TEXTURE, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+  ApplyDisplayChoices(g_state.Dialog.Display, g_state.Settings);
   DeriveEffectParams(g_state);
   SaveSettings(g_state, g_state.Dialog.Module);
+  if (g_state.Dialog.Display.ForgetWindowPlace) ForgetStoredWindowPlace(g_state, g_state.Dialog.Module);
   EndDialog(dialog, 1);
 }
 
@@ -219,6 +224,9 @@ INT_PTR HandleCommand(HWND dialog, int id) {
       return TRUE;
     case IDC_LOAD_TEXTURE:
       PickTexture(dialog);
+      return TRUE;
+    case IDC_DISPLAY:
+      RunDisplayDialog(g_state, dialog);
       return TRUE;
     case IDC_RADIO_CUSTOM:
     case IDC_RADIO_VERY_SOFT:
@@ -286,6 +294,9 @@ int ShowSettingsDialog(Plugin& plugin, VisModule* module) {
   LoadSettingsAndParams(plugin, module);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  return static_cast<int>(
-      DialogBoxParamA(module->instance, MAKEINTRESOURCEA(IDD_SETTINGS), module->parent, SettingsDialogProc, 0));
+  const INT_PTR result =
+      DialogBoxParamA(module->instance, MAKEINTRESOURCEA(IDD_SETTINGS), module->parent, SettingsDialogProc, 0);
+  // Closed: the player's configure command may open it again.
+  g_state.Dialog.Module = nullptr;
+  return static_cast<int>(result);
 }

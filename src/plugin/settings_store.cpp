@@ -4,6 +4,7 @@
 #include <string>
 
 #include "data/plugin_data.h"
+#include "data/window_place.h"
 #include "plugin/plugin_state.h"
 #include "plugin/plugin_folder.h"
 
@@ -39,6 +40,12 @@ void SaveSettings(Plugin& plugin, VisModule* module) {
   if (!SettingsFileNameable(plugin)) return;
   std::string error;
   WriteSettings(SettingsFile(PluginFolderPath(plugin)), plugin.Settings, error, module->description);
+}
+
+void ForgetStoredWindowPlace(Plugin& plugin, VisModule* module) {
+  if (!SettingsFileNameable(plugin)) return;
+  std::string error;
+  ForgetWindowPlace(SettingsFile(PluginFolderPath(plugin)), error, module->description);
 }
 
 void DeriveEffectParams(Plugin& plugin) { plugin.Params = DeriveEffectParams(plugin.Settings); }

@@ -100,6 +100,15 @@ bool DockInto(HWND window, HWND frame) {
   return SetWindowPos(window, HWND_TOP, 0, 0, client.right, client.bottom, SWP_FRAMECHANGED | SWP_SHOWWINDOW) != 0;
 }
 
+// A frame of another thread can only be asked to close; its thread destroys it.
+void CloseFrame(HWND frame) {
+  if (IsWindow(frame) == 0) return;
+  if (GetWindowThreadProcessId(frame, nullptr) == GetCurrentThreadId())
+    DestroyWindow(frame);
+  else
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+}
+
 }  // namespace
 
 DockOpenStatus OpenDockedWindow(Plugin& plugin, VisModule* module) {
@@ -126,6 +135,22 @@ bool DockFrameAlive(Plugin& plugin) {
   return home.Frame != nullptr && IsWindow(FrameHandle(home)) != 0;
 }
 
+bool PlayerOffersFrame(Plugin& plugin, VisModule* module) {
+  if (DockFrameAlive(plugin)) return true;
+  // The player keeps a pointer to the record while the frame lives; the frame goes before the record does.
+  static EmbedWindowState question{};
+  question = EmbedWindowState{};
+  question.r = FrameRequestPlace(module);
+  DWORD_PTR answer = 0;
+  if (SendMessageTimeoutA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(&question), kIpcGetEmbedInterface,
+                          SMTO_ABORTIFHUNG, kIpcTimeoutMs, &answer) == 0)
+    return false;
+  HWND frame = reinterpret_cast<HWND>(answer);
+  if (frame == nullptr || IsWindow(frame) == 0) return false;
+  CloseFrame(frame);
+  return true;
+}
+
 void FollowDockFrame(Plugin& plugin) {
   if (!DockFrameAlive(plugin)) return;
   HWND window = WindowHandle(plugin.Screen.Window);
@@ -149,14 +174,7 @@ void CloseDock(Plugin& plugin, VisModule* module) {
   if (home.Frame == nullptr) return;
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(module->parent, kPlayerIpc, 0, kIpcSetVisWindow, SMTO_ABORTIFHUNG, kIpcTimeoutMs, &ignored);
-  HWND frame = FrameHandle(home);
-  if (IsWindow(frame) != 0) {
-    // A frame of another thread can only be asked to close; its thread destroys it.
-    if (GetWindowThreadProcessId(frame, nullptr) == GetCurrentThreadId())
-      DestroyWindow(frame);
-    else
-      PostMessageA(frame, WM_CLOSE, 0, 0);
-  }
+  CloseFrame(FrameHandle(home));
   home.Frame = nullptr;
 }
 

@@ -394,6 +394,7 @@ std::size_t VidModuleFileName(VisModule*, char* name, std::size_t size) {
 
 DockOpenStatus OpenDockedWindow(Plugin&, VisModule*) { return kDockNotOffered; }
 bool DockFrameAlive(Plugin&) { return false; }
+bool PlayerOffersFrame(Plugin&, VisModule*) { return false; }
 void FollowDockFrame(Plugin&) {}
 void LeaveDock(Plugin&, VisModule*) {}
 void CloseDock(Plugin&, VisModule*) {}
