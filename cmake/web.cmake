@@ -31,7 +31,7 @@ endif()
 function(tavelmir_web_engine target output simd)
   add_executable(${target} ${TAVELMIR_WEB_ENGINE_SOURCES}
     ${PROJECT_SOURCE_DIR}/cli/media/sample_to_signed8.cpp
-    ${PROJECT_SOURCE_DIR}/web/engine/engine_api.cpp)
+    ${PROJECT_SOURCE_DIR}/web/engine/engine_api.cpp ${PROJECT_SOURCE_DIR}/web/engine/downmix_api.cpp)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/cli/media)
   # The frames must equal the native build's: no fused multiply-adds, no vectorised rearranging. The engine's
   # constructor is constexpr for the plug-in's constant-initialised record; libc++ 14's vector is not constexpr
@@ -92,16 +92,32 @@ add_custom_command(
   COMMENT "Computing the fade table of the page's data set"
   VERBATIM)
 
+# The icons in PNG for the manifest and the lock screen, drawn by a script (icon.svg is the page's own).
+set(TAVELMIR_WEB_ICONS ${CMAKE_CURRENT_BINARY_DIR}/icons)
+add_custom_command(
+  OUTPUT ${TAVELMIR_WEB_ICONS}/icon-192.png ${TAVELMIR_WEB_ICONS}/icon-512.png
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TAVELMIR_WEB_ICONS}
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/web/tools/make_icons.py ${TAVELMIR_WEB_ICONS}
+  DEPENDS ${PROJECT_SOURCE_DIR}/web/tools/make_icons.py
+  COMMENT "Drawing the page's icons"
+  VERBATIM)
+
+# The page twice: in build/web as people get it, and with the tests' hook for the tests (TAVELMIR_WEB_TEST_DIR).
+set(TAVELMIR_WEB_TEST_DIR ${CMAKE_CURRENT_BINARY_DIR}/page-test)
 file(GLOB TAVELMIR_WEB_PAGE_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/web/page/*)
 set(TAVELMIR_WEB_STAMP ${CMAKE_CURRENT_BINARY_DIR}/web_page.stamp)
+string(REPLACE ";" "|" TAVELMIR_WEB_ENGINE_PATHS "${TAVELMIR_WEB_ENGINES}")  # one argument in a list
+set(TAVELMIR_WEB_PAGE_ARGUMENTS -DPAGE_SOURCE=${PROJECT_SOURCE_DIR}/web/page -DENGINES=${TAVELMIR_WEB_ENGINE_PATHS}
+    -DDATA_SET=${TAVELMIR_WEB_DATA_SET} -DICONS=${TAVELMIR_WEB_ICONS} -DVERSION=${PROJECT_VERSION})
 add_custom_command(
   OUTPUT ${TAVELMIR_WEB_STAMP}
-  COMMAND ${CMAKE_COMMAND} -DPAGE_SOURCE=${PROJECT_SOURCE_DIR}/web/page -DOUTPUT=${TAVELMIR_WEB_OUTPUT_DIR}
-          "-DENGINES=${TAVELMIR_WEB_ENGINES}" -DDATA_SET=${TAVELMIR_WEB_DATA_SET}
-          -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
+  COMMAND ${CMAKE_COMMAND} ${TAVELMIR_WEB_PAGE_ARGUMENTS} -DOUTPUT=${TAVELMIR_WEB_OUTPUT_DIR} -DTEST_HOOK=OFF
+          -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
+  COMMAND ${CMAKE_COMMAND} ${TAVELMIR_WEB_PAGE_ARGUMENTS} -DOUTPUT=${TAVELMIR_WEB_TEST_DIR} -DTEST_HOOK=ON
+          -P ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
   COMMAND ${CMAKE_COMMAND} -E touch ${TAVELMIR_WEB_STAMP}
   DEPENDS ${TAVELMIR_WEB_ENGINE_TARGETS} ${TAVELMIR_WEB_PAGE_FILES} ${PROJECT_SOURCE_DIR}/cmake/web_page.cmake
-          ${TAVELMIR_WEB_PALETTE_STAMP} ${TAVELMIR_WEB_DATA_SET}/fade.dat
+          ${TAVELMIR_WEB_PALETTE_STAMP} ${TAVELMIR_WEB_DATA_SET}/fade.dat ${TAVELMIR_WEB_ICONS}/icon-192.png
   COMMENT "Writing the web page into ${TAVELMIR_WEB_OUTPUT_DIR}"
   VERBATIM)
 add_custom_target(tavelmir_web ALL DEPENDS ${TAVELMIR_WEB_STAMP})

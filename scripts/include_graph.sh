@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Prints which folders include headers of which others ("from -> to (count)") for src/, cli/ and bench/, the
+# Prints which folders include headers of which others ("from -> to (count)") for src/, cli/, bench/ and obs/, the
 # arrows of src/ that run back up its layers, and where the plug-in's static record g_state is named.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,15 +10,15 @@ folder() { # path -> its folder; src/ paths without the "src/" prefix, the headl
   case "$1" in
     src/platform/headless/* | platform/headless/*) echo platform/headless ;;
     src/*) local p=${1#src/}; echo "${p%%/*}" ;;
-    cli/* | bench/*) echo "${1%%/*}" ;;
+    cli/* | bench/* | obs/*) echo "${1%%/*}" ;;
     *) echo "${1%%/*}" ;;
   esac
 }
-edges=$(grep -rHoE '^#include "[^"]+"' --include='*.cpp' --include='*.h' src cli bench 2>/dev/null |
+edges=$(grep -rHoE '^#include "[^"]+"' --include='*.cpp' --include='*.h' src cli bench obs 2>/dev/null |
   sed -E 's|^([^:]+):#include "([^"]+)"|\1 \2|' |
   while read -r from to; do
     a=$(folder "$from")
-    # cli/ and bench/ name their own headers without a folder; src/ headers by their folder.
+    # cli/, bench/ and obs/ name their own headers without a folder; src/ headers by their folder.
     case "$to" in */*) b=$(folder "$to") ;; *) b=$a ;; esac
     if [ -d "src/${b%%/*}" ] || [ "$b" = platform/headless ]; then :; else b=$a; fi
     if [ "$a" != "$b" ]; then echo "$a -> $b"; fi
@@ -29,10 +29,10 @@ echo "arrows of src/ that run back up:"
 back=0
 while read -r a _ b _; do
   [ -z "${a:-}" ] && continue
-  case "$a" in cli | bench) continue ;; esac
+  case "$a" in cli | bench | obs) continue ;; esac
   if [ "$(rank "$a")" -lt "$(rank "$b")" ]; then echo "  $a -> $b"; back=$((back + 1)); fi
 done <<<"$edges"
 echo "  ($back)"
 echo
 echo "g_state named, per folder:"
-for d in src/*/ cli/ bench/; do printf "  %-14s %d\n" "${d%/}" "$( (grep -rwo g_state "$d" || true) | wc -l)"; done
+for d in src/*/ cli/ bench/ obs/; do printf "  %-14s %d\n" "${d%/}" "$( (grep -rwo g_state "$d" || true) | wc -l)"; done

@@ -20,6 +20,13 @@ deb=tavelmir_${version}_amd64.deb
 mkdir -p dist
 cp "build/cli/package/$deb" "dist/$deb"
 
+# The OBS Studio source's package, from its own build (preset obs).
+cmake --preset obs >/dev/null
+cmake --build --preset obs
+obs_deb=obs-tavelmir_${version}_amd64.deb
+(cd build/obs && cpack -G DEB >/dev/null)
+cp "build/obs/package/$obs_deb" "dist/$obs_deb"
+
 tavelmir=build/native/tavelmir
 mkdir -p out
 
@@ -63,5 +70,6 @@ echo "command line:   $tavelmir --help"
 echo "demo video:     out/demo.mp4"
 echo "README still:   out/still.png (and docs/still.png)"
 echo "Linux package:   dist/$deb (sudo apt install ./dist/$deb)"
+echo "OBS source:      dist/$obs_deb (sudo apt install ./dist/$obs_deb, then in OBS: Sources, +, Ombrelo Tunnel)"
 echo "web page:       build/web (python3 -m http.server -d build/web), dist/tavelmir-web-$version.zip"
 echo "Windows package: dist/tavelmir-$version-setup.exe, dist/tavelmir-$version-plugin.zip"
