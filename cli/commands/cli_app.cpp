@@ -7,6 +7,7 @@
 #include "help_formatter.h"
 #include "palettes_command.h"
 #include "settings_commands.h"
+#include "version_text.h"
 
 #ifndef TAVELMIR_DEFAULT_PLUGIN_DIR
 #define TAVELMIR_DEFAULT_PLUGIN_DIR "plugin"
@@ -49,7 +50,8 @@ std::string OutputHint(const CLI::App& render) {
 void DescribeProgram(CLI::App& app) {
   // Sub-commands take the formatter their parent has when they are made.
   app.formatter(std::make_shared<PeopleHelpFormatter>());
-  app.set_version_flag("--version", std::string("tavelmir ") + TAVELMIR_VERSION)->group("Options");
+  app.set_version_flag("--version", VersionText, "Show the version, the data set and the libraries in use")
+      ->group("Options");
   app.set_help_flag("-h,--help", "Show this help");
   app.require_subcommand(1);
   app.footer("`tavelmir help COMMAND` (or `tavelmir COMMAND --help`) shows a command's options; `man tavelmir` "

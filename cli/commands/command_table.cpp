@@ -4,6 +4,8 @@
 #include "data/settings_keys.h"
 
 #include "help_formatter.h"
+#include "look_options.h"
+#include "player_keys.h"
 #include "picture_look.h"
 #include "settings_commands.h"
 
@@ -42,9 +44,12 @@ const char kRenderFooter[] =
 
 // The keys come from the one table of settings, with their ranges, defaults and help.
 std::string ConfigFooter() {
-  return "The settings (keys case-insensitive), in the words of the settings dialog:\n" + SettingsHelpText() +
-         "Without --plugin-dir the settings live in $XDG_CONFIG_HOME/tavelmir/plugin.ini (~/.config/tavelmir/); they\n"
-         "are what `tavelmir render` uses. Values that would change the file's layout are refused.";
+  return "The settings (keys case-insensitive), in the words of the settings dialog:\n" +
+         SettingsHelpText(NewUserSettings()) +
+         "Without --plugin-dir the settings live in $XDG_CONFIG_HOME/tavelmir/plugin.ini "
+         "(~/.config/tavelmir/plugin.ini); `tavelmir render`, `play` and `live` use them, and the defaults above are "
+         "theirs. With --plugin-dir, the folder's plugin.ini, whose missing keys take the plug-in's defaults. Values "
+         "that would change the file's layout are refused.";
 }
 
 // A --set that cannot apply is a usage error, found before anything is opened.
@@ -256,11 +261,7 @@ void AddPlayerCommands(CLI::App& app, CommandLine& line) {
       ->option_text("MS")
       ->group(kInOut);
   for (auto [command, options] : {std::pair{line.playCommand, &line.play}, std::pair{line.liveCommand, &line.live}}) {
-    command->footer(
-        "Keys: Escape or Q quits; F or Alt+Enter full screen; Left/Right previous/next palette; C palette cycling "
-        "on/off; 0-4 wave preset for the music's loudness (0 custom, 1 Very Soft: quiet music, the strongest "
-        "response, ... 4 Very Loud: the calmest); Up/Down wave amplitude; H or F1 this help on screen. Changes "
-        "last for the session unless --save.");
+    command->footer(PlayerKeysHelp(command == line.playCommand));
     AddLookOptions(command, options->look, "for this session");
     command
         ->add_flag("--save", options->save,

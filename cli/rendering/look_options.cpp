@@ -35,6 +35,13 @@ bool HasPaletteName(const fs::path& name) {
   return ext == ".pal";
 }
 
+// A file of the palette set, as the plug-in counts them.
+bool IsPaletteFile(const fs::directory_entry& entry) {
+  std::error_code ec;
+  return HasPaletteName(entry.path().filename()) && entry.is_regular_file(ec) &&
+         entry.file_size(ec) == kPaletteFileBytes;
+}
+
 bool SameFadeSettings(const EffectSettings& a, const EffectSettings& b) {
   return a.FadeOffset == b.FadeOffset && a.FadeAmplitude == b.FadeAmplitude && a.FadePower == b.FadePower;
 }
@@ -107,6 +114,16 @@ std::int32_t VideoPaletteSpeed(int paletteCount) {
   return static_cast<std::int32_t>(std::clamp<long>(speed, 1, 255));
 }
 
+EffectSettings NewUserSettings() {
+  EffectSettings settings;
+  int palettes = 0;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fs::path(DefaultDataFolder()) / "TavelDat", ec))
+    palettes += IsPaletteFile(entry) ? 1 : 0;
+  settings.PaletteAnimationSpeed = VideoPaletteSpeed(palettes);
+  return settings;
+}
+
 double SecondsPerPalette(std::int32_t speed, int paletteCount) {
   if (speed == 0 || paletteCount < 1) return 0;
   return 255.0 / (std::abs(static_cast<double>(speed)) * paletteCount);
@@ -128,9 +145,7 @@ bool ResolveLook(const LookOptions& o, Look& look, std::string& error) {
     return false;
   }
   for (const auto& entry : fs::directory_iterator(look.palettesDir, ec)) {
-    if (!HasPaletteName(entry.path().filename()) || !entry.is_regular_file(ec) ||
-        entry.file_size(ec) != kPaletteFileBytes)
-      continue;
+    if (!IsPaletteFile(entry)) continue;
     // The plug-in would only say which palette number it could not read.
     if (CheckReadableFile(entry.path().string(), kPaletteFileBytes, "palette", error) != FileCheck::Readable)
       return false;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "counted.h"
 #include "effect_session.h"
 #include "frame_sinks.h"
 #include "interruption.h"
@@ -164,11 +165,14 @@ class FrameRun {
   std::vector<std::uint8_t> palette_ = std::vector<std::uint8_t>(kPaletteBytes);
 };
 
-void ReportWritten(const RenderPlan& plan, std::int64_t written, double seconds, CommandStreams& streams) {
+// What the output holds (a GIF every other frame or fewer), over how much of the song, made how fast.
+void ReportWritten(const RenderPlan& plan, std::int64_t written, std::int64_t held, double seconds,
+                   CommandStreams& streams) {
+  const double pictureSeconds = static_cast<double>(written) / kFramesPerSecond;
   char summary[160];
-  std::snprintf(summary, sizeof summary, "%lld frames (%.2f s of picture, %dx%d) in %.1f s, %.0f frames/s",
-                static_cast<long long>(written), static_cast<double>(written) / kFramesPerSecond, plan.geometry.width,
-                plan.geometry.height, seconds, seconds > 0 ? static_cast<double>(written) / seconds : 0.0);
+  std::snprintf(summary, sizeof summary, "%s (%.2f s of picture, %dx%d) in %.1f s, %.1fx real time",
+                Counted(held, "frame", "frames").c_str(), pictureSeconds, plan.geometry.width, plan.geometry.height,
+                seconds, seconds > 0 ? pictureSeconds / seconds : 0.0);
   // With the video on standard output, the report goes with the other messages.
   const bool stream = plan.kind == OutputKind::MatroskaStream;
   std::ostream& report = stream ? streams.err : streams.out;
@@ -223,8 +227,11 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   ReleaseInterruptions();
   // A stream, device or pipe has had what was rendered until then.
   const bool streamed = plan.kind == OutputKind::MatroskaStream || plan.target.place == OutputPlace::InPlace;
-  if (!ok) return Fail(streams, error + (streamed ? "" : "; nothing was written"));
-  ReportWritten(plan, written, std::chrono::duration<double>(std::chrono::steady_clock::now() - clockStart).count(),
-                streams);
+  if (!ok) {
+    Fail(streams, error + (streamed ? "" : "; nothing was written"));
+    return InterruptionExitStatus();
+  }
+  ReportWritten(plan, written, sink.frames,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - clockStart).count(), streams);
   return 0;
 }
