@@ -6,23 +6,21 @@
 #include <fstream>
 #include <strings.h>
 
+#include "data/palette_colours.h"
+#include "data/plugin_data.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uintmax_t kPaletteFileBytes = 768;
 // Cells of the colour strip; each shows every eighth index.
 constexpr int kStripCells = 32;
-
-bool HasPaletteExtension(const std::string& fileName) {
-  return fileName.size() > 4 && strcasecmp(fileName.c_str() + fileName.size() - 4, ".pal") == 0;
-}
 
 }  // namespace
 
 std::string PaletteNameOf(const std::string& fileName) {
   std::string stem = fileName;
-  if (HasPaletteExtension(stem)) stem.resize(stem.size() - 4);
+  if (IsPaletteFileName(stem) && stem.size() > 4) stem.resize(stem.size() - 4);
   std::size_t digits = 0;
   while (digits < stem.size() && stem[digits] >= '0' && stem[digits] <= '9') ++digits;
   if (digits > 0 && digits + 1 < stem.size() && (stem[digits] == '-' || stem[digits] == '_'))
@@ -34,31 +32,22 @@ bool ListNamedPalettes(const std::string& folder, std::vector<NamedPalette>& pal
   palettes.clear();
   std::error_code ec;
   std::vector<std::string> names;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    // The plug-in's own rule: a regular file (or a link to one) of exactly one palette's size.
-    std::error_code entryError;
-    if (HasPaletteExtension(name) && it->is_regular_file(entryError) &&
-        it->file_size(entryError) == kPaletteFileBytes)
-      names.push_back(name);
-  }
-  if (ec) {
+  if (!ListPaletteFiles(folder, names, ec)) {
     error = "cannot read the palette folder '" + folder + "': " + ec.message();
     return false;
   }
-  std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     NamedPalette p;
     p.name = PaletteNameOf(name);
     p.fileName = name;
     std::ifstream in(fs::path(folder) / name, std::ios::binary);
-    char bytes[768] = {};
+    char bytes[kPaletteFileBytes] = {};
     if (!in.read(bytes, sizeof bytes)) {
       error = "cannot read palette '" + (fs::path(folder) / name).string() + "'";
       return false;
     }
-    // 6-bit intensities, shown as the plug-in's display does: shifted left by 2.
-    for (int i = 0; i < 768; ++i) p.rgb[i] = static_cast<std::uint8_t>((static_cast<unsigned char>(bytes[i]) & 63) << 2);
+    for (std::size_t i = 0; i < kPaletteFileBytes; ++i)
+      p.rgb[i] = PaletteIntensity(static_cast<std::uint8_t>(bytes[i]));
     palettes.push_back(p);
   }
   return true;

@@ -75,6 +75,8 @@ async function loadDataSet() {
 async function startEngine() {
   const d = page.dataSet;
   page.engine = await Engine.create(d.wasm, d.palettes, d.fade);
+  // The first effect gives the settings' defaults and ranges that the stored look is read against.
+  page.look ??= loadLook(page.engine.settingRules(), d.palettes.length, localStorage, { hd: HD_BY_DEFAULT });
   page.engine.settings(page.look.settings);
   page.engine.stepPalette(page.look.palette);
   page.paletteShown = -1;
@@ -292,7 +294,7 @@ async function main() {
       'example with: python3 -m http.server -d build/web', true);
     throw error;
   }
-  page.look = loadLook(page.dataSet.palettes.length, localStorage, { hd: HD_BY_DEFAULT });
+  await startEngine();
   $('smooth').checked = page.look.smooth;
   page.view.setSmooth(page.look.smooth);
   showPicture(page.look.hd);
@@ -300,7 +302,6 @@ async function main() {
     showPicture(false);
     showStatus(`The HD picture cannot be drawn here (${error.message}); the classic one shows.`, true);
   };
-  await startEngine();
   showPaletteName();
   showStatus('');
   requestAnimationFrame(tick);
