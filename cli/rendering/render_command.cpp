@@ -10,6 +10,7 @@
 
 #include "render_command.h"
 
+#include "clock_text.h"
 #include "effect_session.h"
 #include "frame_sinks.h"
 #include "interruption.h"
@@ -39,14 +40,6 @@ int Fail(CommandStreams& streams, const std::string& message) {
 int Usage(CommandStreams& streams, const std::string& message) {
   streams.err << "tavelmir: " << message << "\n(see `tavelmir render --help`)\n";
   return 2;
-}
-
-std::string ClockTime(std::int64_t microseconds) {
-  char text[32];
-  const std::int64_t s = microseconds / 1000000;
-  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", static_cast<long long>(s / 60), static_cast<long long>(s % 60),
-                static_cast<long long>(microseconds % 1000000 / 10000));
-  return text;
 }
 
 // Checks of the output against what is there now, before any work; `target` is where it is written. 0 = go on;
@@ -267,7 +260,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     }
   }
   if (ok && written == 0) {
-    error = "--start " + ClockTime(startUs) + " is past the end of '" +
+    error = "--start " + ClockText(startUs / 10000, true) + " is past the end of '" +
             (o.audioPath.empty() ? o.waveformPath : o.audioPath) + "'";
     ok = false;
   }
