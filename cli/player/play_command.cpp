@@ -314,6 +314,11 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
     streams.err << "tavelmir: " << error << "\n(see `tavelmir play --help`)\n";
     return 2;
   }
+  // A look that contradicts itself is a usage error, told before any device opens.
+  if (PictureLook picture; !PlayerPictureLook(o, picture, error)) {
+    streams.err << "tavelmir: " << error << '\n';
+    return 2;
+  }
   // The sound server lists the player under this name (SDL tells it when its audio starts).
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "tavelmir");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) {
