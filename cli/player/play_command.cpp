@@ -204,7 +204,7 @@ class PlayFeed : public FrameFeed {
       CloseSong();
       return;
     }
-    // A mono file sounds on both sides; files of more channels give their first two.
+    // A mono file sounds on both sides; surround comes mixed down to stereo from the decoder.
     const int channels = decoder_.channels;
     for (std::int64_t i = 0; i < frames; ++i) {
       const double* in = decoded_.data() + i * channels;

@@ -103,6 +103,11 @@ before(async () => {
   writeFileSync(path.join(songs, 'empty.wav'), Buffer.alloc(0));
   writeFileSync(path.join(songs, 'noise.mp3'), Buffer.from(Array.from({ length: 4096 }, (_, i) => (i * 7919) & 0xff)));
   writeFileSync(path.join(songs, 'header-only.wav'), wavBytes(44100, 2, 0, () => 0));
+  // At both common rates, and in 5.1 (mixed down by the command line's own code in both).
+  writeFileSync(path.join(songs, 'song-48k.wav'), testSong(48000, 2, 3));
+  writeFileSync(path.join(songs, 'surround-5.1.wav'), testSong(48000, 6, 3));
+  writeFileSync(path.join(songs, 'longer.wav'), testSong(SONG_RATE, 2, 6));
+  writeFileSync(path.join(songs, 'notes.txt'), 'not a song\n');
 
   const port = await freePort();
   origin = `http://127.0.0.1:${port}`;
@@ -121,6 +126,18 @@ after(async () => {
   rmSync(work, { recursive: true, force: true });
 });
 
+// The dump records' CRC-32s of `tavelmir render --dump` for the first `frames` frames of `song` with the look.
+function nativeFrameCrcs(song, frames, look) {
+  const dump = path.join(work, `${path.basename(song)}.raw`);
+  execFileSync(tavelmir, ['render', song, '--dump', dump, '--plugin-dir', dataPluginDir, '--frames', String(frames),
+    '--set', `PaletteAnimationSpeed=${look.settings.paletteAnimationSpeed}`, '--set',
+    `RadioIndex=${look.settings.radioIndex}`, '-y'], { stdio: 'pipe' });
+  const bytes = readFileSync(dump);
+  const record = 64000 + 768;
+  assert.equal(bytes.length, frames * record);
+  return Array.from({ length: frames }, (_, f) => crc32(bytes.subarray(f * record, (f + 1) * record)));
+}
+
 describe('the page', () => {
   test('draws the frames that tavelmir render --dump writes for the same song, pixel for pixel', async () => {
     const dump = path.join(work, 'song.raw');
@@ -132,7 +149,7 @@ describe('the page', () => {
       if ((await state(page)).look.hd) await page.keyboard.press('d');
       const look = (await state(page)).look;
       assert.equal(look.hd, false);
-      const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', r, n),
+      const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', n),
         [SONG_RATE, COMPARED_FRAMES]);
       if (!frames) {
         execFileSync(tavelmir, ['render', path.join(songs, 'song.wav'), '--dump', dump, '--plugin-dir', dataPluginDir,
@@ -152,6 +169,33 @@ describe('the page', () => {
       assert.deepEqual(page.errors, []);
       await context.close();
     }
+  });
+
+  test('live, songs of 44.1 and 48 kHz and a 5.1 file draw the frames of render --dump whatever the output rate', async () => {
+    const frames = 60;
+    const context = await browser.newContext();
+    const page = await openPage(context);
+    const outputRate = await page.evaluate(() => new AudioContext().sampleRate);
+    const look = (await state(page)).look;
+    for (const [name, status] of [['song.wav', /\(0:03, stereo\)/], ['song-48k.wav', /\(0:03, stereo\)/],
+      ['surround-5.1.wav', /\(0:03, 6 channels, mixed down to stereo\)/]]) {
+      // A fresh effect for each song, as render starts one.
+      await page.evaluate(async (n) => {
+        window.tavelmirTest.stop();
+        await window.tavelmirTest.startEngine();
+        window.tavelmirTest.recordFrames(n);
+      }, frames);
+      await page.setInputFiles('#file', path.join(songs, name));
+      const s = await waitForState(page, (x) => x.mode === 'song' && x.nextFrame > frames, `${name} did not play`);
+      assert.match(s.status, status, name);
+      const live = await page.evaluate(() => window.tavelmirTest.recordedFrames());
+      const native = nativeFrameCrcs(path.join(songs, name), frames, look);
+      const equal = native.filter((c, f) => live[f] === c).length;
+      console.log(`# ${name} on a ${outputRate} Hz output: ${equal} of ${frames} live frames equal render's`);
+      assert.equal(equal, frames, `${name}: live frames differ from render's`);
+    }
+    assert.deepEqual(page.errors, []);
+    await context.close();
   });
 
   test('plays a song opened through the file input at 50 frames a second, loading under 1 MB compressed', async () => {
@@ -184,7 +228,8 @@ describe('the page', () => {
     const files = readdirSync(webDir, { recursive: true, withFileTypes: true }).filter((e) => e.isFile());
     for (const f of files) compressed += gzipSync(readFileSync(path.join(f.parentPath ?? f.path, f.name)), { level: 9 }).length;
     console.log(`# the page's ${files.length} files: ${(compressed / 1024).toFixed(1)} KiB compressed`);
-    for (const request of loaded) assert.ok(request.url().startsWith(origin), request.url());
+    for (const request of loaded) assert.ok(request.url().startsWith(origin) || request.url().startsWith(`blob:${origin}`),
+      request.url());
     assert.ok(loaded.some((r) => r.url().endsWith('/tavelmir.wasm')), 'the SIMD module was not the one loaded');
     assert.ok(compressed < 1 << 20, `${compressed} bytes compressed`);
     assert.deepEqual(page.errors, []);
@@ -259,7 +304,7 @@ describe('the page', () => {
 
     // The frames of a song, at the canvas' size, against `render --look hd` at that size (4:3 frame pixels).
     const frames = 5;
-    const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', r, n),
+    const crcs = await page.evaluate(([r, n]) => window.tavelmirTest.renderSong('songs/song.wav', n),
       [SONG_RATE, frames]);
     const dump = path.join(work, 'song-hd.raw');
     execFileSync(tavelmir, ['render', path.join(songs, 'song.wav'), '--dump', dump, '--plugin-dir', dataPluginDir,
@@ -355,14 +400,16 @@ describe('the page', () => {
     assert.deepEqual(page.errors, []);
     await context.close();
 
-    // Served over plain http to another machine, a page gets no audio worklet.
-    const insecure = await browser.newContext();
+    // Served over plain http to another machine, a page gets no audio worklet: listening says why; a song plays.
+    const insecure = await browser.newContext({ permissions: ['microphone'] });
     await insecure.addInitScript(() =>
       Object.defineProperty(BaseAudioContext.prototype, 'audioWorklet', { get: () => undefined }));
     const bare = await openPage(insecure);
-    await bare.setInputFiles('#file', path.join(songs, 'song.wav'));
+    await bare.click('#mic');
     const s = await waitForState(bare, (x) => x.statusIsError, 'no message without an audio worklet');
     assert.match(s.status, /no audio worklet: open it from localhost or over https/);
+    await bare.setInputFiles('#file', path.join(songs, 'song.wav'));
+    await waitForState(bare, (x) => x.mode === 'song' && x.nextFrame > 5, 'no song without an audio worklet');
     await insecure.close();
   });
 });

@@ -8,6 +8,7 @@ export const FRAME_HEIGHT = 200;
 export const BLOCK_SAMPLES = 576;
 const PALETTE_FILE_BYTES = 768;
 const FADE_TABLE_BYTES = 65536;
+const MIX_PIECE_FRAMES = 16384;
 
 // The settings the page changes, in the order the module's tv_settings takes them; their defaults and ranges come
 // from the module.
@@ -55,6 +56,8 @@ export class Engine {
     if (!this.h) return;
     this.x.tv_free(this.samplesLeft);
     this.x.tv_free(this.samplesRight);
+    if (this.doubles) this.x.tv_free(this.doubles);
+    this.doubles = 0;
     this.x.tv_destroy(this.h);
     this.h = 0;
     this.views = null;
@@ -147,6 +150,54 @@ export class Engine {
       v.hd = new Uint8ClampedArray(v.buffer, this.x.tv_hd_pixels(this.h), width * height * 4);
     }
     return v.hd;
+  }
+
+  // The command line's standard downmix of more than two channels to the picture's two, as a function of
+  // (channels, count, mask) giving [left, right] in double (kept so until the conversion, as the command line
+  // does); `channels`: the file's channels as arrays, `mask`: their speakers as WAV's channel mask (0: the layout
+  // FFmpeg assumes for the count). Done a piece at a time, so a long song needs no more of the module's memory.
+  downmixer() {
+    return (channels, count, mask = 0) => {
+      const n = channels.length;
+      const piece = Math.min(count, MIX_PIECE_FRAMES);
+      const input = this.x.tv_alloc(piece * n * 4);
+      const output = this.x.tv_alloc(piece * 16);
+      if (!input || !output) throw new Error('out of memory for the downmix');
+      const left = new Float64Array(count);
+      const right = new Float64Array(count);
+      try {
+        for (let from = 0; from < count; from += piece) {
+          const frames = Math.min(piece, count - from);
+          const interleaved = new Float32Array(this.x.memory.buffer, input, frames * n);
+          for (let f = 0; f < frames; ++f) for (let c = 0; c < n; ++c) interleaved[f * n + c] = channels[c][from + f];
+          if (this.x.tv_mix_to_stereo(input, n, frames, mask >>> 0, output) !== 0)
+            throw new Error(`${n} channels cannot be mixed down`);
+          const stereo = new Float64Array(this.x.memory.buffer, output, frames * 2);
+          for (let f = 0; f < frames; ++f) {
+            left[from + f] = stereo[2 * f];
+            right[from + f] = stereo[2 * f + 1];
+          }
+        }
+      } finally {
+        this.x.tv_free(input);
+        this.x.tv_free(output);
+      }
+      this.views = null;  // the memory may have grown
+      return [left, right];
+    };
+  }
+
+  // The next frame's block from double samples (a downmix), converted by the command line's own code.
+  blockFromDoubles(fill) {
+    if (!this.doubles) {
+      this.doubles = this.x.tv_alloc(2 * BLOCK_SAMPLES * 8);
+      this.views = null;
+    }
+    const buffer = this.x.memory.buffer;
+    const left = new Float64Array(buffer, this.doubles, BLOCK_SAMPLES);
+    const right = new Float64Array(buffer, this.doubles + BLOCK_SAMPLES * 8, BLOCK_SAMPLES);
+    fill(left, right);
+    this.x.tv_signed8_from_doubles(this.doubles, 2 * BLOCK_SAMPLES, this.x.tv_block(this.h));
   }
 
   stepPalette(palettes) {
