@@ -44,6 +44,7 @@ Var UninstallKey
 !define MUI_WELCOMEPAGE_TITLE "${PRODUCT} ${VERSION}"
 !define MUI_WELCOMEPAGE_TEXT "This installs ${PRODUCT}, the visualization of the ${LIBRARY}, into Winamp.$\r$\n$\r$\nClose Winamp before you go on."
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${STAGE_DIR}/LICENSE.txt"
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Setup installs ${PRODUCT} into the Plugins folder of the Winamp installation below: vis_tavelmir.dll into Plugins, its palettes and fade table into Plugins\TavelDat.$\r$\n$\r$\nIf Winamp is installed elsewhere, click Browse and choose its folder."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Winamp folder"
 !define MUI_PAGE_HEADER_SUBTEXT "Choose the Winamp folder whose Plugins folder receives ${PRODUCT}."
@@ -152,6 +153,7 @@ Section "Install"
   SetOutPath "$INSTDIR\Plugins\TavelDat"
   !include "${LISTS_DIR}/install_data_files.nsh"
   File "${STAGE_DIR}/README-Windows.txt"
+  File "${STAGE_DIR}/LICENSE.txt"
   WriteUninstaller "$INSTDIR\Plugins\TavelDat\${UNINSTALLER}"
 
   ; The one entry of earlier installers belongs to this folder only if it names it; another folder keeps it.
@@ -193,6 +195,7 @@ Section "Uninstall"
   Delete /REBOOTOK "$PlayerPlugins\vis_tavelmir.dll"
   !include "${LISTS_DIR}/uninstall_data_files.nsh"
   Delete "$TavelDatDir\README-Windows.txt"
+  Delete "$TavelDatDir\LICENSE.txt"
   Delete "$TavelDatDir\${UNINSTALLER}"
   SetOutPath $TEMP
   RMDir "$TavelDatDir"

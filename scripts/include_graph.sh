@@ -31,15 +31,16 @@ layerOf() { # a path from the repository's root -> its layer in $layer; src/ pat
   esac
 }
 
-# The command line's headers are named without their folder (cli/CMakeLists.txt), by itself, its tests and the
-# benchmarks: a bare name found in no folder of the includer is looked up there.
-declare -A cliHeader=()
-if [ -d cli ]; then
-  while read -r h; do cliHeader[$(basename "$h")]=1; done < <(find cli -name '*.h')
-fi
+# The command line's and the OBS source's headers are named without their folder (cli/CMakeLists.txt), by
+# themselves, their tests and the benchmarks: a bare name found in no folder of the includer is looked up there.
+declare -A hostHeader=()
+for host in cli obs; do
+  [ -d "$host" ] || continue
+  while read -r h; do hostHeader[${h##*/}]=$host/${h##*/}; done < <(find "$host" -name '*.h')
+done
 
 # Where an include names a file, in $target: beside the includer (or relative to it), then under src/ or tests/
-# (the include folders of the builds), then the command line's headers. Empty for a header of the system or a
+# (the include folders of the builds), then the hosts' headers named bare. Empty for a header of the system or a
 # generated one. No subshells: the check runs over thousands of includes on a busy machine.
 resolve() { # from to
   local near=${1%/*}/$2
@@ -49,7 +50,7 @@ resolve() { # from to
   if [ -f "$near" ]; then target=$near
   elif [ -f "src/$2" ]; then target=src/$2
   elif [ -f "tests/$2" ]; then target=tests/$2
-  elif [ -n "${cliHeader[$2]:-}" ]; then target=cli/$2
+  elif [ -n "${hostHeader[$2]:-}" ]; then target=${hostHeader[$2]}
   fi
 }
 
@@ -79,7 +80,7 @@ wrong=$(grep -c 'wrong way' <<<"$report" || true)
 
 echo
 echo "g_state named, per folder:"
-for d in src/*/ cli/ web/ tests/ bench/; do
+for d in src/*/ cli/ web/ obs/ tests/ bench/; do
   [ -d "$d" ] || continue
   printf "  %-14s %d\n" "${d%/}" "$( (grep -rwo g_state "$d" || true) | wc -l)"
 done

@@ -10,7 +10,7 @@ bash scripts/include_graph.sh
 format_status=0
 bash scripts/check_format.sh || format_status=1
 
-for preset in native sanitize plugin web; do
+for preset in native sanitize plugin web obs; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
@@ -22,6 +22,8 @@ ctest --test-dir build/sanitize --output-on-failure -j2
 bash scripts/fuzz.sh 30
 ctest --test-dir build/plugin --output-on-failure
 ctest --test-dir build/native --output-on-failure -j2
+# The OBS Studio source in Debian's libobs under Xvfb with Mesa's software OpenGL, and its package.
+ctest --test-dir build/obs --output-on-failure
 # The web page: its WebAssembly effect against the regression digests in Node, the page itself in Chromium.
 ctest --test-dir build/web-wasm --output-on-failure
 

@@ -101,6 +101,15 @@ std::int32_t VideoPaletteSpeed(int paletteCount) {
   return static_cast<std::int32_t>(std::clamp<long>(speed, 1, 255));
 }
 
+EffectSettings NewUserSettings() {
+  EffectSettings settings;
+  std::vector<std::string> palettes;
+  std::error_code ec;
+  ListPaletteFiles(fs::path(DefaultDataFolder()) / "TavelDat", palettes, ec);
+  settings.PaletteAnimationSpeed = VideoPaletteSpeed(static_cast<int>(palettes.size()));
+  return settings;
+}
+
 double SecondsPerPalette(std::int32_t speed, int paletteCount) {
   if (speed == 0 || paletteCount < 1) return 0;
   return 255.0 / (std::abs(static_cast<double>(speed)) * paletteCount);

@@ -11,6 +11,7 @@
 #include "render_command.h"
 
 #include "clock_text.h"
+#include "counted.h"
 #include "effect_session.h"
 #include "frame_sinks.h"
 #include "interruption.h"
@@ -284,13 +285,18 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   FinishProgress(bar);
   // A stream, device or pipe has had what was rendered until then.
   const bool streamed = kind == OutputKind::MatroskaStream || target.place == OutputPlace::InPlace;
-  if (!ok) return Fail(streams, error + (streamed ? "" : "; nothing was written"));
+  if (!ok) {
+    Fail(streams, error + (streamed ? "" : "; nothing was written"));
+    return InterruptionExitStatus();
+  }
 
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clockStart).count();
+  // What the output holds (a GIF every other frame or fewer), over how much of the song, made how fast.
+  const double pictureSeconds = static_cast<double>(written) / kFramesPerSecond;
   char summary[160];
-  std::snprintf(summary, sizeof summary, "%lld frames (%.2f s of picture, %dx%d) in %.1f s, %.0f frames/s",
-                static_cast<long long>(written), static_cast<double>(written) / kFramesPerSecond, geometry.width,
-                geometry.height, seconds, seconds > 0 ? static_cast<double>(written) / seconds : 0.0);
+  std::snprintf(summary, sizeof summary, "%s (%.2f s of picture, %dx%d) in %.1f s, %.1fx real time",
+                Counted(sink.frames, "frame", "frames").c_str(), pictureSeconds, geometry.width, geometry.height,
+                seconds, seconds > 0 ? pictureSeconds / seconds : 0.0);
   // With the video on standard output, the report goes with the other messages.
   std::ostream& report = kind == OutputKind::MatroskaStream ? streams.err : streams.out;
   report << "wrote " << (kind == OutputKind::MatroskaStream ? "Matroska to standard output" : outputPath) << ": "

@@ -140,13 +140,15 @@ std::string FormatEffectParams(const EffectParams& params) {
   return text;
 }
 
-std::string SettingsHelpText() {
+std::string SettingsHelpText(const EffectSettings& defaults) {
   std::string text;
   for (const SettingKey& key : kKeys) {
     std::string head = std::string("  ") + key.name;
     if (key.field) {
       head += " " + std::to_string(key.minimum) + ".." + std::to_string(key.maximum);
-      head += " (default " + std::to_string(SettingDefault(key)) + ")";
+      const std::int32_t own = SettingDefault(key), given = defaults.*key.field;
+      head += " (default " + std::to_string(given) +
+              (given == own ? std::string() : "; the plug-in's " + std::to_string(own)) + ")";
     }
     // Two blanks at least between the columns, where the help's layout looks for the second one.
     head.resize(std::max<std::size_t>(head.size() + 1, 40), ' ');

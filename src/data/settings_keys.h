@@ -42,5 +42,6 @@ bool ApplySettingAssignment(std::string_view assignment, EffectSettings& setting
 std::string FormatSettings(const EffectSettings& settings);
 // The derived parameters, one "Name=value" line each.
 std::string FormatEffectParams(const EffectParams& params);
-// One line per key: name, range, default and help, aligned, for the command line's help.
-std::string SettingsHelpText();
+// One line per key: name, range, default and help, aligned, for the command line's help. The default is that of
+// `defaults` (what a host starts from); where that is not the plug-in's own, the plug-in's follows it.
+std::string SettingsHelpText(const EffectSettings& defaults);

@@ -23,7 +23,7 @@ int tv_mix_to_stereo(const float* interleaved, int channels, int frames, std::ui
 }
 
 // `count` double samples as the host's signed 8-bit values, through the hosts' one conversion.
-TAVELMIR_EXPORT("tv_signed8_from_doubles") void tv_signed8_from_doubles(const double* samples, int count,
-                                                                         std::int8_t* out) {
+TAVELMIR_EXPORT("tv_signed8_from_doubles")
+void tv_signed8_from_doubles(const double* samples, int count, std::int8_t* out) {
   for (int i = 0; i < count; ++i) out[i] = SampleToSigned8(samples[i]);
 }

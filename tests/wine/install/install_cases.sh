@@ -149,6 +149,7 @@ expect_installed() {
     expect_same_file "$stage/TavelDat/$name" "$player/Plugins/TavelDat/$name"
   done < <(shipped_data_files)
   expect_same_file "$stage/README-Windows.txt" "$player/Plugins/TavelDat/README-Windows.txt"
+  expect_same_file "$stage/LICENSE.txt" "$player/Plugins/TavelDat/LICENSE.txt"
   [[ -f $player/Plugins/TavelDat/$uninstaller_name ]] || fail "no uninstaller in $player/Plugins/TavelDat"
 }
 
@@ -268,6 +269,7 @@ case_uninstall() {
     [[ ! -e $player/Plugins/TavelDat/$name ]] || fail "TavelDat/$name left behind"
   done < <(shipped_data_files)
   [[ ! -e $player/Plugins/TavelDat/README-Windows.txt ]] || fail "README-Windows.txt left behind"
+  [[ ! -e $player/Plugins/TavelDat/LICENSE.txt ]] || fail "LICENSE.txt left behind"
   [[ ! -e $player/Plugins/TavelDat/$uninstaller_name ]] || fail "the uninstaller left itself behind"
   cmp -s "$work/mine.pal" "$player/Plugins/TavelDat/mine.pal" || fail "the user's mine.pal was not kept"
   cmp -s "$work/plugin.ini" "$player/Plugins/plugin.ini" || fail "the user's plugin.ini was not kept"
@@ -352,6 +354,7 @@ case_zip_contents() {
   if grep -q $'[^\r]$' "$guide" || grep -q '^$' "$guide"; then fail "README-Windows.txt has lines without CRLF"; fi
   grep -q "version $(cat "$work/version")"$'\r'"\$" "$guide" || fail "README-Windows.txt names no version"
   grep -q 'refrence.pal' "$guide" || fail "README-Windows.txt does not name refrence.pal"
+  grep -q '^MIT License'$'\r''$' "$unpacked/LICENSE.txt" || fail "LICENSE.txt is not the MIT licence in CRLF"
 }
 
 # The version the package was built for, from the installer's own file name.
