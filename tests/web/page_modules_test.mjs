@@ -141,17 +141,17 @@ describe('stored look', () => {
 
 describe('the link\'s look', () => {
   test('round trip, and what is out of range or missing is left as it was', () => {
-    const look = loadLook(8, memoryStorage());
+    const look = loadLook(rules, 8, memoryStorage());
     Object.assign(look.settings, { radioIndex: 0, waveAmplitude: 200, paletteAnimationSpeed: 0 });
     Object.assign(look, { palette: 5, hd: false, smooth: true });
-    const read = loadLook(8, memoryStorage());
-    assert.equal(applyLookFragment(lookFragment(look), read), true);
+    const read = loadLook(rules, 8, memoryStorage());
+    assert.equal(applyLookFragment(lookFragment(look), read, rules), true);
     assert.deepEqual(read, look);
-    const partial = loadLook(8, memoryStorage());
-    assert.equal(applyLookFragment('#p=9&w=7&a=-1&s=x&hd=2&sm=1&t=3', partial), true);
+    const partial = loadLook(rules, 8, memoryStorage());
+    assert.equal(applyLookFragment('#p=9&w=7&a=-1&s=x&hd=2&sm=1&t=3', partial, rules), true);
     assert.deepEqual([partial.palette, partial.settings.radioIndex, partial.settings.waveAmplitude, partial.hd,
       partial.smooth, partial.settings.waveAttenuationRate], [0, 2, 133, true, true, 3]);
-    assert.equal(applyLookFragment('', loadLook(8, memoryStorage())), false);
+    assert.equal(applyLookFragment('', loadLook(rules, 8, memoryStorage()), rules), false);
   });
 });
 
