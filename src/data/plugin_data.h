@@ -48,8 +48,8 @@ void ReadSettings(const std::filesystem::path& iniFile, EffectSettings& settings
 // "DisplayMode" alone: the plug-in needs it before the display opens, long before the other settings.
 void ReadDisplayMode(const std::filesystem::path& iniFile, EffectSettings& settings,
                      const char* section = kSettingsSection);
-// Writes the keys the settings dialog edits (not "DisplayMode" or "Picture", so the user's values stay as written),
-// keeping the file's other sections, keys and lines. Through a temporary file renamed over the old one, so an
+// Writes every key of the table (the settings window's and its display choices'), keeping the file's other
+// sections, keys and lines. Through a temporary file renamed over the old one, so an
 // interruption leaves the old file whole. False, with a message naming the file, when it cannot be written.
 bool WriteSettings(const std::filesystem::path& iniFile, const EffectSettings& settings, std::string& error,
                    const char* section = kSettingsSection);

@@ -149,6 +149,7 @@ expect_installed() {
     expect_same_file "$stage/TavelDat/$name" "$player/Plugins/TavelDat/$name"
   done < <(shipped_data_files)
   expect_same_file "$stage/README-Windows.txt" "$player/Plugins/TavelDat/README-Windows.txt"
+  expect_same_file "$stage/display-dialog.png" "$player/Plugins/TavelDat/display-dialog.png"
   expect_same_file "$stage/LICENSE.txt" "$player/Plugins/TavelDat/LICENSE.txt"
   [[ -f $player/Plugins/TavelDat/$uninstaller_name ]] || fail "no uninstaller in $player/Plugins/TavelDat"
 }
@@ -179,6 +180,8 @@ case_chosen_folder() {
   run_setup "/D=$player_win"
   expect_installed "$player"
   expect_not_installed "$default_player"
+  # The display choice belongs to the finish page, which a silent install does not show.
+  [[ ! -e $player/Plugins/plugin.ini ]] || fail "the silent install wrote plugin.ini"
 
   label="Add/Remove Programs"
   local entries key value
@@ -246,7 +249,10 @@ case_reinstall() {
   cp "$work/user-fade.dat" "$data/fade.dat"
   cp "$work/user-refrence.pal" "$data/refrence.pal"
   head -c 768 /dev/zero >"$data/$palette"
+  printf '[Ombrelo Tunnel]\r\nFadePower=192\r\n' >"$player/Plugins/plugin.ini"
+  cp "$player/Plugins/plugin.ini" "$work/user-plugin.ini"
   run_setup "/D=$player_win"
+  cmp -s "$work/user-plugin.ini" "$player/Plugins/plugin.ini" || fail "the silent install changed plugin.ini"
   expect_same_file "$stage/TavelDat/$palette" "$data/$palette"
   expect_same_file "$stage/vis_tavelmir.dll" "$player/Plugins/vis_tavelmir.dll"
   cmp -s "$work/user-fade.dat" "$data/fade.dat" || fail "the user's fade.dat was replaced"
@@ -269,6 +275,7 @@ case_uninstall() {
     [[ ! -e $player/Plugins/TavelDat/$name ]] || fail "TavelDat/$name left behind"
   done < <(shipped_data_files)
   [[ ! -e $player/Plugins/TavelDat/README-Windows.txt ]] || fail "README-Windows.txt left behind"
+  [[ ! -e $player/Plugins/TavelDat/display-dialog.png ]] || fail "display-dialog.png left behind"
   [[ ! -e $player/Plugins/TavelDat/LICENSE.txt ]] || fail "LICENSE.txt left behind"
   [[ ! -e $player/Plugins/TavelDat/$uninstaller_name ]] || fail "the uninstaller left itself behind"
   cmp -s "$work/mine.pal" "$player/Plugins/TavelDat/mine.pal" || fail "the user's mine.pal was not kept"
