@@ -15,7 +15,7 @@
 #include "look_options.h"
 #include "player_keys.h"
 #include "player_window.h"
-#include "palette_catalog.h"
+#include "data/palette_names.h"
 #include "settings_commands.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "interruption.h"
 #include "look_options.h"
 #include "option_values.h"
-#include "palette_catalog.h"
+#include "data/palette_names.h"
 #include "output_target.h"
 #include "picture_look.h"
 #include "progress.h"
