@@ -11,7 +11,7 @@ set -euo pipefail
 
 case_name=$1
 shift
-runner="" prefix="" setup="" stage="" zip="" probe="" logs="" icon=""
+runner="" prefix="" setup="" stage="" zip="" probe="" driver="" logs="" icon=""
 while (($#)); do
   case "$1" in
     --runner) runner=$2 ;;
@@ -20,6 +20,7 @@ while (($#)); do
     --stage) stage=$2 ;;
     --zip) zip=$2 ;;
     --probe) probe=$2 ;;
+    --driver) driver=$2 ;;
     --logs) logs=$2 ;;
     --icon) icon=$2 ;;
     *) echo "install_cases.sh: unknown argument '$1'" >&2; exit 2 ;;
@@ -345,6 +346,33 @@ case_installed_plugin_inits() {
     fail "the installed plug-in did not load and run (log above)"
 }
 
+# The installer clicked through as a user does; on its last page the driver takes the display choice $2.
+run_setup_pages() {
+  "$runner" --prefix "$prefix" --timeout 180 --verdict "$logs/finish-page.log" -- \
+    "$driver" "Z:$(tr / '\\' <<<"$setup")" "$1" "$2" "$logs/finish-page.log" ||
+    fail "the installer's pages did not run through (log above)"
+}
+
+stored_display_mode() {
+  tr -d '\000\r' <"$1/Plugins/plugin.ini" 2>/dev/null | sed -n 's/^DisplayMode=//p'
+}
+
+case_finish_page() {
+  local player=$test_root/PagePlayer player_win="$test_root_win\\PagePlayer"
+  make_player "$player"
+  mkdir -p "$logs"
+  label="full screen left chosen"
+  run_setup_pages "$player_win" default
+  expect_installed "$player"
+  [[ ! -e $player/Plugins/plugin.ini ]] || fail "the default was written into plugin.ini"
+  label="a window chosen"
+  run_setup_pages "$player_win" "In a &window"
+  [[ $(stored_display_mode "$player") == 2 ]] || fail "plugin.ini holds DisplayMode '$(stored_display_mode "$player")'"
+  label="chosen before"
+  run_setup_pages "$player_win" none
+  [[ $(stored_display_mode "$player") == 2 ]] || fail "the earlier choice became '$(stored_display_mode "$player")'"
+}
+
 case_zip_contents() {
   local unpacked=$work/unpacked
   mkdir -p "$unpacked"
@@ -379,6 +407,7 @@ case $case_name in
   two-folders) case_two_folders ;;
   installed-plugin-inits) case_installed_plugin_inits ;;
   zip-contents) case_zip_contents ;;
+  finish-page) case_finish_page ;;
   *) echo "install_cases.sh: unknown case '$case_name'" >&2; exit 2 ;;
 esac
 if [[ $case_name != zip-contents ]]; then
