@@ -271,7 +271,7 @@ void AddPlayerCommands(CLI::App& app, CommandLine& line) {
     command
         ->add_option("--look", options->picture,
                      "The picture: hd (drawn at the window's size; default), hd-soft, hd-nearest, or classic (the "
-                     "320 x 200 frame enlarged; the default with --smooth)")
+                     "320 x 200 frame enlarged; the default with --scaling smooth)")
         ->option_text("hd|hd-soft|hd-nearest|classic")
         ->group(kWindow)
         ->check(CLI::IsMember(kPictureLookNames).description(""));
@@ -280,8 +280,17 @@ void AddPlayerCommands(CLI::App& app, CommandLine& line) {
         ->group(kWindow)
         ->check(CLI::NonNegativeNumber.description(""));
     command
-        ->add_flag("--smooth", options->smooth, "Classic look: scale the picture smoothly instead of by whole pixels")
-        ->group(kWindow);
+        ->add_option("--scaling", options->scaling,
+                     "Enlargement of the classic picture: sharp (whole pixels; default) or smooth (bilinear, to the "
+                     "largest 4:3 picture that fits; implies --look classic)")
+        ->option_text("sharp|smooth")
+        ->group(kWindow)
+        ->check(CLI::IsMember({"sharp", "smooth"}).description(""));
+    // The spelling of earlier versions, kept for scripts and menu entries that use it.
+    command
+        ->add_flag_callback(
+            "--smooth", [options] { options->scaling = "smooth"; }, "Same as --scaling smooth")
+        ->group("");
     command
         ->add_option("--trace", options->tracePath,
                      "Write per frame when it was shown and which samples it showed (for checking sync)")

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "clock_text.h"
 #include "core/channel_downmix.h"
 #include "ogg_links.h"
 
@@ -157,14 +158,7 @@ void AppendFrame(const AVFrame* frame, int channels, std::vector<double>& pendin
 }
 
 // "m:ss.cc" of a sample position, for warnings.
-std::string TimeOf(std::int64_t sample, int rate) {
-  if (rate <= 0) return "?";
-  const std::int64_t centis = sample * 100 / rate;
-  char text[32];
-  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", static_cast<long long>(centis / 6000),
-                static_cast<long long>(centis / 100 % 60), static_cast<long long>(centis % 100));
-  return text;
-}
+std::string TimeOf(std::int64_t sample, int rate) { return ClockText(rate > 0 ? sample * 100 / rate : -1, true); }
 
 // A few places are named; a file damaged all over says so once more at the end, not a thousand times.
 constexpr int kNamedDamagedPlaces = 3;

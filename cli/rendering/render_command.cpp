@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "clock_text.h"
 #include "counted.h"
 #include "effect_session.h"
 #include "frame_sinks.h"
@@ -25,14 +26,6 @@ constexpr double kSoundLeadSeconds = 1.0;
 int Fail(CommandStreams& streams, const std::string& message) {
   streams.err << "tavelmir: " << message << '\n';
   return 1;
-}
-
-std::string ClockTime(std::int64_t microseconds) {
-  char text[32];
-  const std::int64_t s = microseconds / 1000000;
-  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", static_cast<long long>(s / 60), static_cast<long long>(s % 60),
-                static_cast<long long>(microseconds % 1000000 / 10000));
-  return text;
 }
 
 // The input, open: decoded audio or waveform blocks. Closed with the object.
@@ -119,7 +112,7 @@ class FrameRun {
       if (frame_ >= range_.first)
         UpdateProgress(bar, range_.expected > 0 ? std::min(written_, range_.expected - 1) : written_);
     }
-    if (written_ == 0) return Failed("--start " + ClockTime(plan_.startUs) + " is past the end of '" + in_.name + "'");
+    if (written_ == 0) return Failed("--start " + ClockText(plan_.startUs / 10000, true) + " is past the end of '" + in_.name + "'");
     if (rate_ > 0 && !DrainWaveformStream(in_.audio, soundTo_, error_)) return false;
     if (Interrupted()) return Failed(std::string("interrupted by ") + InterruptionName());
     return true;

@@ -9,7 +9,7 @@
 
 #include "option_values.h"
 #include "output_kind.h"
-#include "palette_catalog.h"
+#include "data/palette_names.h"
 #include "render_encoding.h"
 
 namespace fs = std::filesystem;
