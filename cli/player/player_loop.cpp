@@ -65,7 +65,8 @@ class PlayerLoop {
       return Fail(error, 1);
     PictureLook picture = PictureLook::Classic;
     if (!PlayerPictureLook(o_, picture, error)) return Fail(error, 2);
-    if (!OpenPlayerWindow({o_.scaling == "smooth", o_.fullscreen, o_.monitor, picture}, window_, error)) return Fail(error, 1);
+    if (!OpenPlayerWindow({o_.scaling == "smooth", o_.fullscreen, o_.monitor, picture}, window_, error))
+      return Fail(error, 1);
     int paletteIndex = 0;
     const bool lookOk =
         ResolveLook(o_.look, resolved_, error) && ListNamedPalettes(resolved_.palettesDir, palettes_, error) &&

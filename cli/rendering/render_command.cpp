@@ -112,7 +112,8 @@ class FrameRun {
       if (frame_ >= range_.first)
         UpdateProgress(bar, range_.expected > 0 ? std::min(written_, range_.expected - 1) : written_);
     }
-    if (written_ == 0) return Failed("--start " + ClockText(plan_.startUs / 10000, true) + " is past the end of '" + in_.name + "'");
+    if (written_ == 0)
+      return Failed("--start " + ClockText(plan_.startUs / 10000, true) + " is past the end of '" + in_.name + "'");
     if (rate_ > 0 && !DrainWaveformStream(in_.audio, soundTo_, error_)) return false;
     if (Interrupted()) return Failed(std::string("interrupted by ") + InterruptionName());
     return true;
