@@ -1,5 +1,6 @@
 # Native build: the engine and data set as one library, the plug-in's code over the headless platform as
 # another, their tests, benchmarks and the CLI (which uses only the first).
+include(${PROJECT_SOURCE_DIR}/cmake/hardening.cmake)
 add_library(tavelmir_engine STATIC ${TAVELMIR_ENGINE_SOURCES})
 target_include_directories(tavelmir_engine PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(tavelmir_engine PUBLIC ${TAVELMIR_COMMON_FLAGS})
@@ -34,6 +35,21 @@ option(BUILD_TESTING "Build the tests" ON)
 include(GNUInstallDirs)
 
 enable_testing()
+# The OBS Studio module alone (preset "obs", position-independent): the library, the command line and data set its
+# tests compare with, the module, its tests and its package.
+option(TAVELMIR_OBS "Build only the OBS Studio module, its tests and its package" OFF)
+if(TAVELMIR_OBS)
+  set_target_properties(tavelmir_core PROPERTIES EXCLUDE_FROM_ALL ON)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+  add_subdirectory(data)
+  set(BUILD_TESTING_OBS ${BUILD_TESTING})
+  set(BUILD_TESTING OFF)
+  add_subdirectory(cli)
+  set(BUILD_TESTING ${BUILD_TESTING_OBS})
+  add_subdirectory(obs)
+  return()
+endif()
 if(TAVELMIR_CLI_ONLY)
   if(BUILD_TESTING)
     find_package(GTest REQUIRED)

@@ -6,11 +6,14 @@
 #include "data/settings_keys.h"
 
 #include "help_formatter.h"
+#include "look_options.h"
 #include "palettes_command.h"
 #include "picture_look.h"
+#include "player_keys.h"
 #include "player_options.h"
 #include "render_command.h"
 #include "settings_commands.h"
+#include "version_text.h"
 
 #ifndef TAVELMIR_DEFAULT_PLUGIN_DIR
 #define TAVELMIR_DEFAULT_PLUGIN_DIR "plugin"
@@ -46,9 +49,12 @@ const char kRenderFooter[] =
 
 // The keys come from the one table of settings, with their ranges, defaults and help.
 std::string ConfigFooter() {
-  return "The settings (keys case-insensitive), in the words of the settings dialog:\n" + SettingsHelpText() +
-         "Without --plugin-dir the settings live in $XDG_CONFIG_HOME/tavelmir/plugin.ini (~/.config/tavelmir/); they\n"
-         "are what `tavelmir render` uses. Values that would change the file's layout are refused.";
+  return "The settings (keys case-insensitive), in the words of the settings dialog:\n" +
+         SettingsHelpText(NewUserSettings()) +
+         "Without --plugin-dir the settings live in $XDG_CONFIG_HOME/tavelmir/plugin.ini "
+         "(~/.config/tavelmir/plugin.ini); `tavelmir render`, `play` and `live` use them, and the defaults above are "
+         "theirs. With --plugin-dir, the folder's plugin.ini, whose missing keys take the plug-in's defaults. Values "
+         "that would change the file's layout are refused.";
 }
 
 // A --set that cannot apply is a usage error, found before anything is opened.
@@ -98,7 +104,8 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
                "tavelmir"};
   // Sub-commands take the formatter their parent has when they are made.
   app.formatter(std::make_shared<PeopleHelpFormatter>());
-  app.set_version_flag("--version", std::string("tavelmir ") + TAVELMIR_VERSION)->group("Options");
+  app.set_version_flag("--version", VersionText, "Show the version, the data set and the libraries in use")
+      ->group("Options");
   app.set_help_flag("-h,--help", "Show this help");
   app.require_subcommand(1);
   app.footer("`tavelmir help COMMAND` (or `tavelmir COMMAND --help`) shows a command's options; `man tavelmir` "
@@ -285,11 +292,7 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->option_text("MS")
       ->group(kInOut);
   for (auto [command, options] : {std::pair{playCommand, &play}, std::pair{liveCommand, &live}}) {
-    command->footer(
-        "Keys: Escape or Q quits; F or Alt+Enter full screen; Left/Right previous/next palette; C palette cycling "
-        "on/off; 0-4 wave preset for the music's loudness (0 custom, 1 Very Soft: quiet music, the strongest "
-        "response, ... 4 Very Loud: the calmest); Up/Down wave amplitude; H or F1 this help on screen. Changes "
-        "last for the session unless --save.");
+    command->footer(PlayerKeysHelp(command == playCommand));
     addLookOptions(command, options->look, "for this session");
     command->add_flag("--save", options->save,
                       "Save the settings in force at the end (keys and --set) into the settings file")
@@ -298,7 +301,7 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
     command
         ->add_option("--look", options->picture,
                      "The picture: hd (drawn at the window's size; default), hd-soft, hd-nearest, or classic (the "
-                     "320 x 200 frame enlarged; the default with --smooth)")
+                     "320 x 200 frame enlarged; the default with --scaling smooth)")
         ->option_text("hd|hd-soft|hd-nearest|classic")
         ->group(kWindow)
         ->check(CLI::IsMember(kPictureLookNames).description(""));
@@ -306,8 +309,18 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
         ->option_text("N")
         ->group(kWindow)
         ->check(CLI::NonNegativeNumber.description(""));
-    command->add_flag("--smooth", options->smooth, "Classic look: scale the picture smoothly instead of by whole pixels")
-        ->group(kWindow);
+    command
+        ->add_option("--scaling", options->scaling,
+                     "Enlargement of the classic picture: sharp (whole pixels; default) or smooth (bilinear, to the "
+                     "largest 4:3 picture that fits; implies --look classic)")
+        ->option_text("sharp|smooth")
+        ->group(kWindow)
+        ->check(CLI::IsMember({"sharp", "smooth"}).description(""));
+    // The spelling of earlier versions, kept for scripts and menu entries that use it.
+    command
+        ->add_flag_callback(
+            "--smooth", [options] { options->scaling = "smooth"; }, "Same as --scaling smooth")
+        ->group("");
     command
         ->add_option("--trace", options->tracePath,
                      "Write per frame when it was shown and which samples it showed (for checking sync)")

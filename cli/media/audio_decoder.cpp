@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "clock_text.h"
+#include "core/channel_downmix.h"
 #include "ogg_links.h"
 
 extern "C" {
@@ -40,6 +42,9 @@ struct AudioDecoderBackend {
   std::int64_t bytesRead = 0;      // through `io`
   std::vector<double> pending;     // decoded, interleaved, not yet handed out
   std::size_t pendingAt = 0;
+  bool mixing = false;  // more than two channels, read into `surround` and mixed down
+  StereoDownmix downmix;
+  std::vector<double> surround;
 };
 
 namespace {
@@ -99,7 +104,7 @@ bool OpenWithSndfile(AudioDecoder& d, std::string& error) {
   // Integer sources come out exactly as s / 2^(bits-1); float sources as stored.
   sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
   d.rate = info.samplerate;
-  d.channels = info.channels;
+  d.sourceChannels = info.channels;
   d.claimedLength = info.frames >= 0 && info.frames <= kLongestClaimedLength ? info.frames : -1;
   if (const char* title = sf_get_string(file, SF_STR_TITLE)) d.title = title;
   if (const char* artist = sf_get_string(file, SF_STR_ARTIST)) d.artist = artist;
@@ -152,14 +157,7 @@ void AppendFrame(const AVFrame* frame, int channels, std::vector<double>& pendin
 }
 
 // "m:ss.cc" of a sample position, for warnings.
-std::string TimeOf(std::int64_t sample, int rate) {
-  if (rate <= 0) return "?";
-  const std::int64_t centis = sample * 100 / rate;
-  char text[32];
-  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", static_cast<long long>(centis / 6000),
-                static_cast<long long>(centis / 100 % 60), static_cast<long long>(centis % 100));
-  return text;
-}
+std::string TimeOf(std::int64_t sample, int rate) { return ClockText(rate > 0 ? sample * 100 / rate : -1, true); }
 
 // A few places are named; a file damaged all over says so once more at the end, not a thousand times.
 constexpr int kNamedDamagedPlaces = 3;
@@ -210,9 +208,9 @@ int DecodeMore(AudioDecoder& d, std::string& error) {
       const int rate = b.frame->sample_rate;
       if (d.rate == 0) {
         d.rate = rate;
-        d.channels = channels;
+        d.sourceChannels = channels;
       }
-      if (rate != d.rate || channels != d.channels) {
+      if (rate != d.rate || channels != d.sourceChannels) {
         av_frame_unref(b.frame);
         error = "cannot decode audio '" + d.path + "': the sample rate or channel count changes midway";
         return -1;
@@ -391,9 +389,102 @@ std::string InWords(const std::string& reason, const AudioDecoderBackend& b) {
   return reason;
 }
 
+// The speakers of libsndfile's channel map (WAV's channel mask, CAF's and AIFF's layouts); none without one.
+bool SndfileSpeakers(SNDFILE* file, int channels, std::vector<Speaker>& speakers) {
+  std::vector<int> map(static_cast<std::size_t>(channels));
+  if (sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(), static_cast<int>(map.size() * sizeof(int))) != SF_TRUE)
+    return false;
+  speakers.clear();
+  for (const int m : map) {
+    switch (m) {
+      case SF_CHANNEL_MAP_LEFT:
+      case SF_CHANNEL_MAP_FRONT_LEFT:
+        speakers.push_back(Speaker::FrontLeft);
+        break;
+      case SF_CHANNEL_MAP_RIGHT:
+      case SF_CHANNEL_MAP_FRONT_RIGHT:
+        speakers.push_back(Speaker::FrontRight);
+        break;
+      case SF_CHANNEL_MAP_MONO:
+      case SF_CHANNEL_MAP_CENTER:
+      case SF_CHANNEL_MAP_FRONT_CENTER:
+        speakers.push_back(Speaker::FrontCentre);
+        break;
+      case SF_CHANNEL_MAP_REAR_CENTER:
+        speakers.push_back(Speaker::BackCentre);
+        break;
+      case SF_CHANNEL_MAP_REAR_LEFT:
+        speakers.push_back(Speaker::BackLeft);
+        break;
+      case SF_CHANNEL_MAP_REAR_RIGHT:
+        speakers.push_back(Speaker::BackRight);
+        break;
+      case SF_CHANNEL_MAP_LFE:
+        speakers.push_back(Speaker::LowFrequency);
+        break;
+      case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+        speakers.push_back(Speaker::FrontLeftOfCentre);
+        break;
+      case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+        speakers.push_back(Speaker::FrontRightOfCentre);
+        break;
+      case SF_CHANNEL_MAP_SIDE_LEFT:
+        speakers.push_back(Speaker::SideLeft);
+        break;
+      case SF_CHANNEL_MAP_SIDE_RIGHT:
+        speakers.push_back(Speaker::SideRight);
+        break;
+      default:
+        speakers.push_back(Speaker::Unknown);
+        break;
+    }
+  }
+  return true;
+}
+
+// FFmpeg's layout of the decoded audio: a mask, a list of channels, or none (then the default for the count).
+StereoDownmix FfmpegDownmix(const AVChannelLayout& layout, int channels) {
+  if (layout.order == AV_CHANNEL_ORDER_NATIVE && layout.nb_channels == channels)
+    return StereoDownmix::ForMask(channels, static_cast<SpeakerMask>(layout.u.mask & 0x3ffff));
+  if (layout.order != AV_CHANNEL_ORDER_CUSTOM || layout.nb_channels != channels)
+    return StereoDownmix::ForMask(channels);
+  std::vector<Speaker> speakers;
+  for (int c = 0; c < channels; ++c) {
+    const AVChannel id = av_channel_layout_channel_from_index(&layout, static_cast<unsigned>(c));
+    const bool named = id >= AV_CHAN_FRONT_LEFT && id <= AV_CHAN_TOP_BACK_RIGHT;
+    speakers.push_back(named ? static_cast<Speaker>(id) : Speaker::Unknown);
+  }
+  return StereoDownmix::ForSpeakers(speakers.data(), channels);
+}
+
+// Reads give at most two channels: more are mixed down as they are read.
+void ChooseOutputChannels(AudioDecoder& d) {
+  AudioDecoderBackend& b = *d.backend;
+  d.channels = std::min(d.sourceChannels, 2);
+  b.mixing = d.sourceChannels > 2;
+  if (!b.mixing) return;
+  std::vector<Speaker> speakers;
+  if (b.sndfile && SndfileSpeakers(b.sndfile, d.sourceChannels, speakers))
+    b.downmix = StereoDownmix::ForSpeakers(speakers.data(), d.sourceChannels);
+  else if (b.sndfile)
+    b.downmix = StereoDownmix::ForMask(d.sourceChannels);
+  else
+    b.downmix = FfmpegDownmix(b.codec->ch_layout, d.sourceChannels);
+}
+
+bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error);
+
 }  // namespace
 
 bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& error) {
+  if (!OpenSource(path, d, error)) return false;
+  ChooseOutputChannels(d);
+  return true;
+}
+
+namespace {
+
+bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
   CloseAudioDecoder(d);
   // Failures are reported in our own words with the file's name; FFmpeg's console chatter would only repeat them.
   av_log_set_level(AV_LOG_QUIET);
@@ -427,17 +518,17 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
   }
   std::string sndfileError;
   if (regular && OpenWithSndfile(d, sndfileError)) {
-    if (!FormatIsSupported(d.rate, d.channels, path, error)) {
+    if (!FormatIsSupported(d.rate, d.sourceChannels, path, error)) {
       CloseAudioDecoder(d);
       return false;
     }
     if (b.sndfileFormat != SF_FORMAT_MPEG) return true;
     // FFmpeg first; should it refuse the file, libsndfile reads what it can.
-    const int rate = d.rate, channels = d.channels;
+    const int rate = d.rate, channels = d.sourceChannels;
     const std::int64_t claimed = d.claimedLength;
     SNDFILE* sndfile = b.sndfile;
     b.sndfile = nullptr;
-    d.rate = d.channels = 0;
+    d.rate = d.sourceChannels = 0;
     std::string ignored;
     if (OpenFileWithFfmpeg(d, ignored)) {
       sf_close(sndfile);
@@ -446,11 +537,11 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
     ReleaseFfmpeg(b);
     b.sndfile = sndfile;
     d.rate = rate;
-    d.channels = channels;
+    d.sourceChannels = channels;
     d.claimedLength = claimed;
     return true;
   }
-  d.rate = d.channels = 0;
+  d.rate = d.sourceChannels = 0;
   d.claimedLength = -1;
   if (standardInput) {
     b.file = stdin;
@@ -469,8 +560,8 @@ bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& err
   return false;
 }
 
-std::int64_t ReadAudioFrames(AudioDecoder& d, double* out, std::int64_t frames, std::string& error) {
-  if (!d.backend || frames <= 0) return 0;
+// Frames as the file holds them, `sourceChannels` interleaved.
+std::int64_t ReadSourceFrames(AudioDecoder& d, double* out, std::int64_t frames, std::string& error) {
   AudioDecoderBackend& b = *d.backend;
   if (b.sndfile) {
     const sf_count_t got = sf_readf_double(b.sndfile, out, frames);
@@ -493,12 +584,25 @@ std::int64_t ReadAudioFrames(AudioDecoder& d, double* out, std::int64_t frames, 
     }
     if (r <= 0) return r;
   }
-  const std::size_t channels = static_cast<std::size_t>(d.channels);
+  const std::size_t channels = static_cast<std::size_t>(d.sourceChannels);
   const std::size_t available = (b.pending.size() - b.pendingAt) / channels;
   const std::size_t n = std::min(available, static_cast<std::size_t>(frames));
   std::memcpy(out, b.pending.data() + b.pendingAt, n * channels * sizeof(double));
   b.pendingAt += n * channels;
   return static_cast<std::int64_t>(n);
+}
+
+}  // namespace
+
+std::int64_t ReadAudioFrames(AudioDecoder& d, double* out, std::int64_t frames, std::string& error) {
+  if (!d.backend || frames <= 0) return 0;
+  AudioDecoderBackend& b = *d.backend;
+  if (!b.mixing) return ReadSourceFrames(d, out, frames, error);
+  const std::size_t wanted = static_cast<std::size_t>(frames) * static_cast<std::size_t>(d.sourceChannels);
+  if (b.surround.size() < wanted) b.surround.resize(wanted);
+  const std::int64_t got = ReadSourceFrames(d, b.surround.data(), frames, error);
+  if (got > 0) b.downmix.Mix(b.surround.data(), static_cast<std::size_t>(got), out);
+  return got;
 }
 
 void CloseAudioDecoder(AudioDecoder& d) {
@@ -508,7 +612,7 @@ void CloseAudioDecoder(AudioDecoder& d) {
     delete d.backend;
   }
   d.backend = nullptr;
-  d.rate = d.channels = 0;
+  d.rate = d.channels = d.sourceChannels = 0;
   d.claimedLength = -1;
   d.title.clear();
   d.artist.clear();

@@ -18,7 +18,8 @@ constexpr std::int64_t kLongestClaimedLength = std::int64_t{1} << 40;
 struct AudioDecoder {
   std::string path;                   // as given; "-" is standard input
   int rate = 0;                       // samples per second
-  int channels = 0;                   // interleaved in every read
+  int channels = 0;                   // interleaved in every read: 1 or 2
+  int sourceChannels = 0;             // in the file; more than 2 are mixed down to stereo as they are read
   std::int64_t claimedLength = -1;    // samples per channel the header announces, -1 unknown; never relied on
   std::string title, artist;          // from the file's tags; empty where it has none
   std::vector<std::string> warnings;  // damage skipped, readers changed: for the user, in words
@@ -33,9 +34,10 @@ struct AudioDecoder {
 // the file and the reason.
 bool OpenAudioDecoder(const std::string& path, AudioDecoder& decoder, std::string& error);
 
-// Reads up to `frames` sample frames, interleaved, full scale -1 .. 1 (integer sources exactly s / 2^(bits-1);
-// float sources as stored, which may be beyond 1 or NaN). Returns the frames read, 0 at the end of the audio,
-// -1 with a message when decoding fails.
+// Reads up to `frames` sample frames of `channels`, interleaved (surround mixed down with the engine's
+// StereoDownmix, from the speakers the file names or FFmpeg's default layout for its channel count), full scale -1 .. 1
+// (integer sources exactly s / 2^(bits-1); float sources as stored, which may be beyond 1 or NaN). Returns the frames
+// read, 0 at the end of the audio, -1 with a message when decoding fails.
 std::int64_t ReadAudioFrames(AudioDecoder& decoder, double* out, std::int64_t frames, std::string& error);
 
 void CloseAudioDecoder(AudioDecoder& decoder);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "audio_decoder.h"
-#include "sample_to_signed8.h"
+#include "core/waveform_sample.h"
 
 constexpr int kFramesPerSecond = 50;
 constexpr int kSamplesPerChannel = 576;

@@ -9,12 +9,13 @@
 #include <thread>
 #include <vector>
 
+#include "clock_text.h"
 #include "effect_session.h"
 #include "frame_image.h"
 #include "look_options.h"
 #include "player_keys.h"
 #include "player_window.h"
-#include "palette_catalog.h"
+#include "data/palette_names.h"
 #include "settings_commands.h"
 
 namespace {
@@ -92,24 +93,13 @@ std::string PaletteNote(const EffectSession& session, const std::vector<NamedPal
   return note;
 }
 
-// "1:05" for 65.3 seconds; "?" when unknown.
-void FormatClock(double seconds, char (&out)[32]) {
-  if (seconds < 0) {
-    std::snprintf(out, sizeof out, "?");
-    return;
-  }
-  const long long whole = static_cast<long long>(seconds);
-  std::snprintf(out, sizeof out, "%lld:%02lld", whole / 60, whole % 60);
-}
-
 // The help: the song heard now, where it is and how long it is, above the keys.
 const char* HelpWithSong(const NowPlaying& playing, const char* keys, char (&out)[512]) {
   if (playing.song < 0) return keys;
-  char position[32], length[32];
-  FormatClock(playing.position, position);
-  FormatClock(playing.length, length);
-  std::snprintf(out, sizeof out, "%d/%d  %s  %s / %s\n%s", playing.song + 1, playing.songs, playing.name, position,
-                length, keys);
+  char position[kClockTextBytes], length[kClockTextBytes];
+  std::snprintf(out, sizeof out, "%d/%d  %s  %s / %s\n%s", playing.song + 1, playing.songs, playing.name,
+                FormatClock(WholeSecondsAsCentiseconds(playing.position), false, position),
+                FormatClock(WholeSecondsAsCentiseconds(playing.length), false, length), keys);
   return out;
 }
 
@@ -142,7 +132,7 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
     return 2;
   }
   PlayerWindow window;
-  if (!OpenPlayerWindow({o.smooth, o.fullscreen, o.monitor, picture}, window, error)) {
+  if (!OpenPlayerWindow({o.scaling == "smooth", o.fullscreen, o.monitor, picture}, window, error)) {
     ClosePlayerTrace(trace);
     streams.err << "tavelmir: " << error << '\n';
     return 1;

@@ -10,12 +10,14 @@
 
 #include "render_command.h"
 
+#include "clock_text.h"
+#include "counted.h"
 #include "effect_session.h"
 #include "frame_sinks.h"
 #include "interruption.h"
 #include "look_options.h"
 #include "option_values.h"
-#include "palette_catalog.h"
+#include "data/palette_names.h"
 #include "output_target.h"
 #include "picture_look.h"
 #include "progress.h"
@@ -39,14 +41,6 @@ int Fail(CommandStreams& streams, const std::string& message) {
 int Usage(CommandStreams& streams, const std::string& message) {
   streams.err << "tavelmir: " << message << "\n(see `tavelmir render --help`)\n";
   return 2;
-}
-
-std::string ClockTime(std::int64_t microseconds) {
-  char text[32];
-  const std::int64_t s = microseconds / 1000000;
-  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", static_cast<long long>(s / 60), static_cast<long long>(s % 60),
-                static_cast<long long>(microseconds % 1000000 / 10000));
-  return text;
 }
 
 // Checks of the output against what is there now, before any work; `target` is where it is written. 0 = go on;
@@ -267,7 +261,7 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
     }
   }
   if (ok && written == 0) {
-    error = "--start " + ClockTime(startUs) + " is past the end of '" +
+    error = "--start " + ClockText(startUs / 10000, true) + " is past the end of '" +
             (o.audioPath.empty() ? o.waveformPath : o.audioPath) + "'";
     ok = false;
   }
@@ -291,13 +285,18 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   FinishProgress(bar);
   // A stream, device or pipe has had what was rendered until then.
   const bool streamed = kind == OutputKind::MatroskaStream || target.place == OutputPlace::InPlace;
-  if (!ok) return Fail(streams, error + (streamed ? "" : "; nothing was written"));
+  if (!ok) {
+    Fail(streams, error + (streamed ? "" : "; nothing was written"));
+    return InterruptionExitStatus();
+  }
 
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clockStart).count();
+  // What the output holds (a GIF every other frame or fewer), over how much of the song, made how fast.
+  const double pictureSeconds = static_cast<double>(written) / kFramesPerSecond;
   char summary[160];
-  std::snprintf(summary, sizeof summary, "%lld frames (%.2f s of picture, %dx%d) in %.1f s, %.0f frames/s",
-                static_cast<long long>(written), static_cast<double>(written) / kFramesPerSecond, geometry.width,
-                geometry.height, seconds, seconds > 0 ? static_cast<double>(written) / seconds : 0.0);
+  std::snprintf(summary, sizeof summary, "%s (%.2f s of picture, %dx%d) in %.1f s, %.1fx real time",
+                Counted(sink.frames, "frame", "frames").c_str(), pictureSeconds, geometry.width, geometry.height,
+                seconds, seconds > 0 ? pictureSeconds / seconds : 0.0);
   // With the video on standard output, the report goes with the other messages.
   std::ostream& report = kind == OutputKind::MatroskaStream ? streams.err : streams.out;
   report << "wrote " << (kind == OutputKind::MatroskaStream ? "Matroska to standard output" : outputPath) << ": "

@@ -44,6 +44,9 @@ TEST(SampleConversion, KeepsTheTopEightBitsOfIntegerSamples) {
     SCOPED_TRACE(c.sample);
     EXPECT_EQ(SampleToSigned8(c.sample), c.expected);
   }
+  // The player's 16-bit sound and a decoded file's samples give the same waveform.
+  for (int s = -32768; s <= 32767; ++s)
+    ASSERT_EQ(Pcm16ToSigned8(static_cast<std::int16_t>(s)), SampleToSigned8(s / 32768.0)) << s;
 }
 
 TEST(FrameTiming, CountsEveryFrameThatStartsInsideTheAudio) {
@@ -363,6 +366,31 @@ TEST_F(AudioFileTest, FfmpegThroughAPipeDecodesWavAndFlacToTheSameSamples) {
     EXPECT_EQ(fromPipe.channel[0], fromFile.channel[0]);
     EXPECT_EQ(fromPipe.channel[1], fromFile.channel[1]);
   }
+}
+
+// Film dialogue sits in the centre of a 5.1 file: both sides carry it, at FFmpeg's downmix weight
+// (0.5 * 0.7071 / 2.4142 = 0.146, 18 after the shift), through libsndfile as through FFmpeg.
+TEST_F(AudioFileTest, SurroundIsMixedDownSoTheCentreIsHeardOnBothSides) {
+  std::vector<double> samples;
+  for (int i = 0; i < 2000; ++i)
+    for (int c = 0; c < 6; ++c) samples.push_back(c == 2 ? 16384 : c == 3 ? -30000 : 0);
+  WriteAudio(folder.path / "s.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 6, samples);
+  AudioClip fromFile;
+  std::string error;
+  ASSERT_TRUE(LoadAudioClip((folder.path / "s.wav").string(), fromFile, error)) << error;
+  ASSERT_EQ(fromFile.length, 2000);
+  unsigned char block[1152];
+  FillWaveformBlock(fromFile, 0, 0, block);
+  EXPECT_EQ(At(block, 0, 0), 18);
+  EXPECT_EQ(At(block, 1, 575), 18);
+  AudioDecoder decoder;
+  ASSERT_TRUE(OpenAudioDecoder((folder.path / "s.wav").string(), decoder, error)) << error;
+  EXPECT_EQ(decoder.channels, 2);
+  EXPECT_EQ(decoder.sourceChannels, 6);
+  CloseAudioDecoder(decoder);
+  const AudioClip fromPipe = ClipThroughAPipe(folder.path / "s.wav", error);
+  EXPECT_EQ(fromPipe.channel[0], fromFile.channel[0]) << error;
+  EXPECT_EQ(fromPipe.channel[1], fromFile.channel[1]);
 }
 
 TEST_F(AudioFileTest, FormatsOnlyFfmpegReadsAndHeadersThatLie) {

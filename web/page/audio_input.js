@@ -1,6 +1,6 @@
-// The sound the picture follows: a song played through the audio context, or the microphone, or another tab's
-// sound. Every source goes through the sample keeper (an AudioWorklet), whose samples land in the history by
-// context frame; the audio clock says which of them are being heard.
+// The sound the picture follows when the page listens: the microphone or another tab's sound, through the sample
+// keeper (an AudioWorklet), whose samples land in the history by context frame; the audio clock says which of them
+// are being heard. (A song plays through a media element and brings its own samples: song_player.js.)
 import { SampleHistory } from './sample_history.js';
 
 // Messages for what the browser refuses, by the error's name.
@@ -30,7 +30,6 @@ export class AudioInput {
     this.history = null;
     this.source = null;   // the node feeding the keeper now
     this.stream = null;   // a microphone or tab stream, stopped when replaced
-    this.onEnded = null;  // called when a song finishes playing
     this.heardAt = 0;
     this.readying = null;
   }
@@ -66,38 +65,15 @@ export class AudioInput {
     });
     this.history = new SampleHistory(context.sampleRate);
     this.keeper.port.onmessage = ({ data }) => this.history.append(data.first, data.left, data.right);
-    // What is listened to is not played back (no feedback from a microphone); a song is.
+    // What is listened to is not played back (no feedback from a microphone).
     this.silence = new GainNode(context, { gain: 0 });
     this.silence.connect(context.destination);
     this.context = context;
   }
 
-  get rate() {
-    return this.context ? this.context.sampleRate : 0;
-  }
-
-  // Decodes a song's bytes (after ready()); throws with the browser's reason when it cannot.
-  decode(bytes) {
-    return this.context.decodeAudioData(bytes);
-  }
-
-  // Plays a decoded song from its start; returns the context frame its first sample is heard at.
-  playSong(buffer) {
-    this.stop();
-    const source = new AudioBufferSourceNode(this.context, { buffer });
-    source.connect(this.keeper);
-    this.keeper.disconnect();
-    this.keeper.connect(this.context.destination);
-    // On a whole sample frame a little ahead, so the song's first sample has an exact place on the clock.
-    const first = Math.ceil((this.context.currentTime + 0.1) * this.context.sampleRate);
-    const at = first / this.context.sampleRate;
-    source.onended = () => {
-      if (this.source === source && this.onEnded) this.onEnded();
-    };
-    source.start(at);
-    this.source = source;
-    if (this.context.state !== 'running') this.context.resume();
-    return first;
+  // The sound listened to, for a recording.
+  streamTracks() {
+    return this.stream ? this.stream.getAudioTracks() : [];
   }
 
   // The microphone ('microphone') or another tab's sound ('tab'). Returns the context frame the picture starts at,
@@ -136,6 +112,19 @@ export class AudioInput {
     return Math.round(this.context.currentTime * this.context.sampleRate);
   }
 
+  // A long song's media element as the source: the picture follows its sound as heard, as it does a microphone's,
+  // and the sound goes on to the speakers. Returns the context frame the picture starts at.
+  async playElement(element) {
+    await this.ready();
+    this.stop();
+    this.source = this.context.createMediaElementSource(element);
+    this.source.connect(this.keeper);
+    this.keeper.disconnect();
+    this.keeper.connect(this.context.destination);
+    if (this.context.state !== 'running') await this.context.resume();
+    return Math.round(this.context.currentTime * this.context.sampleRate);
+  }
+
   stop() {
     if (this.source) {
       this.source.onended = null;
@@ -149,11 +138,6 @@ export class AudioInput {
       this.stream.getTracks().forEach((t) => t.stop());
       this.stream = null;
     }
-  }
-
-  // Seconds between rendering a sample and hearing it, as far as the browser tells.
-  get outputLatency() {
-    return this.context ? (this.context.outputLatency || 0) + (this.context.baseLatency || 0) : 0;
   }
 
   get paused() {

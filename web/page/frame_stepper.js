@@ -1,6 +1,8 @@
 // The effect steps at 50 frames a second of audio time, whatever the display's refresh: frame n of a timeline that
-// starts at context frame `origin` shows the 576 samples of each channel from origin + floor(n * rate / 50), and
-// runs once the audio clock has reached that sample.
+// starts at sample frame `origin` shows the 576 samples of each channel from origin + floor(n * rate / 50), and
+// runs once the audio clock has reached that sample. The samples come from a source that answers `rate`,
+// `holds(first, count)` and `copy(first, left, right)`: the sample history by context frame (what is listened to),
+// or a song's own samples by song frame (so a song's frames are the command line's at any output rate).
 import { BLOCK_SAMPLES } from './engine.js';
 
 export const FRAMES_PER_SECOND = 50;
@@ -13,8 +15,9 @@ export function frameStartSample(frame, rate) {
 }
 
 export class FrameStepper {
-  constructor(engine, history) {
+  constructor(engine, history, onFrame = null) {
     this.engine = engine;
+    this.onFrame = onFrame;  // told each frame's number once it has run
     this.history = history;
     this.origin = 0;
     this.rate = history.rate;
@@ -27,6 +30,11 @@ export class FrameStepper {
   start(origin) {
     this.origin = origin;
     this.next = 0;
+  }
+
+  // After a seek: the next frame run is the one at sample `heard`.
+  jumpTo(heard) {
+    this.next = Math.max(0, Math.floor(((heard - this.origin) * FRAMES_PER_SECOND) / this.rate));
   }
 
   // Runs every frame due by context frame `heard` whose samples have arrived; returns how many ran.
@@ -49,8 +57,11 @@ export class FrameStepper {
   runFrame(frame) {
     this.blockFirst = this.origin + frameStartSample(frame, this.rate);
     if (!this.history.holds(this.blockFirst, BLOCK_SAMPLES)) return false;
-    this.engine.blockFromSamples(this.fill);
+    // A downmix keeps its samples in double until the conversion, as the command line does.
+    if (this.history.precise) this.engine.blockFromDoubles(this.fill);
+    else this.engine.blockFromSamples(this.fill);
     this.engine.frame();
+    if (this.onFrame) this.onFrame(frame);
     return true;
   }
 }

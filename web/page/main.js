@@ -1,16 +1,22 @@
-// The page: loads the effect and its data set, opens songs or listens, steps the effect on the audio clock and
-// draws each frame, and answers the player's keys.
+// The page: loads the effect and its data set, plays songs (a play list) or listens, steps the effect on the audio
+// clock and draws each frame, and answers the player's keys and controls.
 import { AudioInput } from './audio_input.js';
 import { Engine } from './engine.js';
 import { FrameStepper } from './frame_stepper.js';
-import { loadLook, paletteName, saveLook } from './look_store.js';
+import { applyLookFragment, loadLook, lookFragment, paletteName, saveLook } from './look_store.js';
 import { PictureView } from './picture_view.js';
 import { actionForKey, applyLookAction, HELP_LINE } from './player_keys.js';
+import { ClipRecorder, saveStill } from './keep_picture.js';
+import { Song } from './song_player.js';
 import { installTestHook } from './test_hook.js';
 
 const $ = (id) => document.getElementById(id);
 const NOTE_MS = 2000;
+const STATUS_MS = 5000;
+const ERROR_MS = 8000;
 const CURSOR_IDLE_MS = 2500;
+// What a folder holds that the page tries to play.
+const SONG_NAME = /\.(mp3|wav|wave|ogg|oga|opus|flac|m4a|mp4|aac|webm|weba|mka|aif|aiff)$/i;
 
 // A module that uses one SIMD instruction (i8x16.popcnt): valid only where the browser runs WebAssembly SIMD.
 const SIMD_PROBE = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0, 10, 10, 1, 8, 0,
@@ -37,16 +43,36 @@ const page = {
   audio: new AudioInput(),
   stepper: null,
   mode: 'idle',  // 'song', 'listening' or 'idle'
+  song: null,  // the Song playing (mode 'song')
+  playlist: [],
+  current: -1,
+  volume: 1,
   paletteShown: -1,
   drawn: 0,
   noteTimer: 0,
+  statusTimer: 0,
+  steadyStatus: '',  // what the status says once an error has gone
   openToken: 0,
+  seeking: false,
+  decodeBudget: undefined,  // the tests' smaller limit for decoding a song whole
+  frameObserver: null,  // the tests' record of every frame run
+  recorder: null,
 };
 
+// The status lies over the picture: what happens shows for a while and then fades (the bar keeps the song's
+// title); a failure is said for longer, then the page's state shows again.
 function showStatus(text, error = false) {
   const status = $('status');
   status.textContent = text;
   status.classList.toggle('error', error);
+  status.classList.remove('faded');
+  clearTimeout(page.statusTimer);
+  if (!error) {
+    page.steadyStatus = text;
+    page.statusTimer = setTimeout(() => status.classList.add('faded'), STATUS_MS);
+    return;
+  }
+  page.statusTimer = setTimeout(() => showStatus(page.steadyStatus), ERROR_MS);
 }
 
 function showNote(text) {
@@ -71,14 +97,28 @@ async function loadDataSet() {
   return { wasm, fade, palettes, names: names.map(paletteName) };
 }
 
-// A fresh effect with the stored look; the previous one (if any) is dropped with its module.
+// The stepper over what is heard now: the song's own samples, or the sample history of what is listened to.
+function makeStepper() {
+  const song = page.mode === 'song' ? page.song : null;
+  const source = song && !song.live ? song.samples : page.audio.history;
+  page.stepper = source ? new FrameStepper(page.engine, source, (n) => page.frameObserver && page.frameObserver(n))
+    : null;
+}
+
+// A fresh effect with the current look; the previous one (if any) is dropped with its module.
 async function startEngine() {
   const d = page.dataSet;
   page.engine = await Engine.create(d.wasm, d.palettes, d.fade);
+  if (!page.look) {
+    // The first effect gives the settings' defaults and ranges that the stored look and the link's are read against.
+    const rules = page.engine.settingRules();
+    page.look = loadLook(rules, d.palettes.length, localStorage, { hd: HD_BY_DEFAULT });
+    applyLookFragment(location.hash, page.look, rules);
+  }
   page.engine.settings(page.look.settings);
   page.engine.stepPalette(page.look.palette);
   page.paletteShown = -1;
-  if (page.audio.history) page.stepper = new FrameStepper(page.engine, page.audio.history);
+  makeStepper();
 }
 
 function showPaletteName() {
@@ -94,80 +134,230 @@ function drawFrame() {
   showPaletteName();
 }
 
-// Every display refresh: the frames the audio clock has reached since the last one, then the newest drawn.
-function tick() {
-  if (page.mode !== 'idle' && page.stepper && !page.audio.paused) {
-    if (page.stepper.advance(page.audio.heardFrame()) > 0) drawFrame();
+const clock = (seconds) => {
+  const s = Math.max(0, Math.floor(seconds || 0));
+  const h = Math.floor(s / 3600);
+  const m = String(Math.floor(s / 60) % 60);
+  return `${h ? `${h}:${m.padStart(2, '0')}` : m}:${String(s % 60).padStart(2, '0')}`;
+};
+
+// The seek bar and the times follow the song, but not while the user drags the bar.
+function showPosition() {
+  const song = page.song;
+  const at = song ? song.element.currentTime : 0;
+  const total = song ? song.duration : 0;
+  $('elapsed').textContent = clock(at);
+  $('total').textContent = clock(total);
+  if (!page.seeking) {
+    $('seek').max = String(total || 0);
+    $('seek').value = String(at);
   }
-  requestAnimationFrame(tick);
 }
 
-function ensureStepper() {
-  if (!page.stepper) page.stepper = new FrameStepper(page.engine, page.audio.history);
+function isPaused() {
+  if (page.mode === 'song') return !page.song || page.song.element.paused;
+  return page.audio.paused;
+}
+
+// Every display refresh: the frames the audio clock has reached since the last one, then the newest drawn.
+function tick() {
+  if (page.mode === 'song' && page.song && page.stepper) {
+    const song = page.song;
+    const heard = song.live ? page.audio.heardFrame() : song.heardFrame();
+    if (!song.live) song.samples.prefetch(heard);
+    if (!isPaused() && page.stepper.advance(heard) > 0) drawFrame();
+    showPosition();
+  } else if (page.mode === 'listening' && page.stepper && !page.audio.paused) {
+    if (page.stepper.advance(page.audio.heardFrame()) > 0) drawFrame();
+  }
+  if (page.recorder) $('recording').textContent = `● recording ${clock(page.recorder.seconds())}`;
+  requestAnimationFrame(tick);
 }
 
 function setMode(mode) {
   page.mode = mode;
   $('pause').disabled = mode === 'idle';
   $('pause').textContent = 'Pause';
+  $('seek').disabled = mode !== 'song';
+  const many = mode === 'song' && page.playlist.length > 1;
+  $('previous').disabled = !many;
+  $('next').disabled = !many;
+  if (mode !== 'song') {
+    $('seek').value = '0';
+    document.title = 'Ombrelo Tunnel';
+  }
+  if ('mediaSession' in navigator)
+    navigator.mediaSession.playbackState = mode === 'idle' ? 'none' : 'playing';
 }
 
-function describeSong(buffer) {
-  const seconds = Math.round(buffer.duration);
-  const length = `${Math.floor(seconds / 60)}:${String(seconds % 60).padStart(2, '0')}`;
-  const channels = buffer.numberOfChannels === 1 ? 'mono: both channels show the same wave'
-    : buffer.numberOfChannels === 2 ? 'stereo' : `${buffer.numberOfChannels} channels, the first two shown`;
-  return `${length}, ${channels}`;
+function describeSong(song) {
+  const c = song.channels;
+  const channels = c === 1 ? 'mono: both channels show the same wave' : c === 2 || !c ? 'stereo'
+    : `${c} channels, mixed down to stereo`;
+  // A long compressed song is not decoded for the picture, which then follows the sound as the speakers get it.
+  return `${clock(song.duration)}, ${song.live ? 'long: the picture follows the sound as heard' : channels}`;
 }
 
-async function openSong(file) {
-  const token = ++page.openToken;
-  if (!file) return;
-  if (file.size === 0) {
-    showStatus(`"${file.name}" is empty: there is nothing to play.`, true);
-    return;
+function closeSong() {
+  if (!page.song) return;
+  page.song.close();
+  page.song = null;
+}
+
+// Media keys and the lock screen's controls, for the song playing.
+function showSongToSystem(song) {
+  document.title = `${song.title} – Ombrelo Tunnel`;
+  $('song-title').textContent = song.title;
+  $('song-title').title = song.title;
+  if (!('mediaSession' in navigator)) return;
+  navigator.mediaSession.metadata = new MediaMetadata({
+    title: song.tags && song.tags.title ? song.tags.title : song.file.name,
+    artist: song.tags && song.tags.artist ? song.tags.artist : '',
+    album: 'Ombrelo Tunnel',
+    artwork: [{ src: 'icon-512.png', sizes: '512x512', type: 'image/png' }],
+  });
+}
+
+function wireMediaSession() {
+  if (!('mediaSession' in navigator)) return;
+  const handlers = {
+    play: () => isPaused() && togglePause(),
+    pause: () => !isPaused() && togglePause(),
+    previoustrack: () => stepSong(-1),
+    nexttrack: () => stepSong(1),
+    seekto: (d) => seekTo(d.seekTime),
+    seekbackward: (d) => page.song && seekTo(page.song.element.currentTime - (d.seekOffset || 10)),
+    seekforward: (d) => page.song && seekTo(page.song.element.currentTime + (d.seekOffset || 10)),
+  };
+  for (const [action, handler] of Object.entries(handlers)) {
+    try {
+      navigator.mediaSession.setActionHandler(action, handler);
+    } catch (_) { /* an action this browser does not know */ }
   }
-  showStatus(`Opening "${file.name}"…`);
-  try {
-    await page.audio.ready();
-  } catch (error) {
-    showStatus(error.message, true);
-    return;
-  }
-  let buffer;
-  try {
-    const bytes = await file.arrayBuffer();
-    buffer = await page.audio.decode(bytes);
-  } catch (error) {
-    if (token === page.openToken)
-      showStatus(`"${file.name}" cannot be played: this browser does not decode it as audio.`, true);
-    return;
-  }
-  if (token !== page.openToken) return;  // another song was opened meanwhile
-  if (buffer.length === 0) {
-    showStatus(`"${file.name}" holds no sound.`, true);
-    return;
-  }
-  ensureStepper();
-  page.stepper.start(page.audio.playSong(buffer));
-  // The source ends when its last sample is rendered; the picture goes on until that sample has been heard.
-  page.audio.onEnded = () => setTimeout(() => {
-    if (token !== page.openToken) return;
-    setMode('idle');
-    showStatus(`Finished "${file.name}".`);
-  }, 1000 * (page.audio.outputLatency + 0.05));
+}
+
+// Plays the open song from its start (a live one's picture from context frame `origin`); its end plays the next of
+// the list, or ends.
+function startSong(song, list, index, origin = 0) {
+  if (!song.live) page.audio.stop();  // a live song's sound already goes through the audio graph
+  closeSong();
+  page.song = song;
+  page.playlist = list;
+  page.current = index;
   setMode('song');
-  showStatus(`Playing "${file.name}" (${describeSong(buffer)}).`);
+  makeStepper();
+  page.stepper.start(origin);
+  song.element.volume = page.volume;
+  song.element.addEventListener('ended', () => songEnded(song));
+  song.element.addEventListener('seeked', () => {
+    if (page.song === song && !song.live) page.stepper.jumpTo(song.heardFrame());
+  });
+  song.element.addEventListener('play', () => { $('pause').textContent = 'Pause'; });
+  song.element.addEventListener('pause', () => { $('pause').textContent = song.element.ended ? 'Pause' : 'Go on'; });
+  song.element.play().catch((error) => showStatus(`The browser did not start the song (${error.message}).`, true));
+  showSongToSystem(song);
+  const place = list.length > 1 ? ` ${index + 1} of ${list.length}` : '';
+  showStatus(`Playing${place} "${song.file.name}" (${describeSong(song)}).`);
+}
+
+function songEnded(song) {
+  if (page.song !== song) return;
+  if (page.current + 1 < page.playlist.length) {
+    playFrom(page.playlist, page.current + 1, 1);
+    return;
+  }
+  closeSong();
+  setMode('idle');
+  $('song-title').textContent = song.title;
+  showStatus(`Finished "${song.file.name}".`);
+}
+
+// Opens list[index] (or, should it fail, the next one in `direction`) and plays it. Whatever plays goes on until a
+// song has opened; if none does, it goes on, and a message says what failed.
+async function playFrom(list, index, direction = 1) {
+  const token = ++page.openToken;
+  const failures = [];
+  const steady = page.steadyStatus;  // what shows again after the failure's message, if nothing opens
+  for (let i = index; i >= 0 && i < list.length; i += direction) {
+    const file = list[i];
+    showStatus(`Opening "${file.name}"…`);
+    try {
+      const song = await Song.open(file, page.engine ? page.engine.downmixer() : null, page.decodeBudget);
+      if (token !== page.openToken) {  // another song was chosen meanwhile
+        song.close();
+        return;
+      }
+      let origin = 0;
+      if (song.live) {
+        try {
+          origin = await page.audio.playElement(song.element);
+        } catch (error) {
+          song.close();
+          throw new Error(`"${file.name}" is too long to decode for the picture and cannot be followed as heard: ${error.message}`);
+        }
+      }
+      startSong(song, list, i, origin);
+      if (failures.length) showStatus(failures.join(' '), true);
+      return;
+    } catch (error) {
+      if (token !== page.openToken) return;
+      failures.push(error.message);
+    }
+  }
+  page.steadyStatus = steady;
+  showStatus(failures.join(' ') || 'Nothing to play.', true);
+}
+
+// Songs chosen or dropped become the play list (a folder's in the order of their names), played from the first.
+function openFiles(fileList, fromFolder = false) {
+  let files = Array.from(fileList || []);
+  if (fromFolder || files.length > 1) {
+    const songs = files.filter((f) => SONG_NAME.test(f.name) || /^(audio|video)\//.test(f.type));
+    if (fromFolder) {
+      songs.sort((a, b) => (a.webkitRelativePath || a.name).localeCompare(b.webkitRelativePath || b.name,
+        undefined, { numeric: true }));
+    }
+    if (songs.length === 0) {
+      showStatus(fromFolder ? 'The folder holds no songs the page knows.' : 'None of those files is a song.', true);
+      return;
+    }
+    files = songs;
+  }
+  if (files.length) playFrom(files, 0, 1);
+}
+
+function stepSong(step) {
+  if (page.mode !== 'song' || page.playlist.length < 2) return;
+  // Back to the song's start first, as players do, unless it has only just begun.
+  if (step < 0 && page.song && page.song.element.currentTime > 3) {
+    seekTo(0);
+    return;
+  }
+  const index = page.current + step;
+  if (index < 0 || index >= page.playlist.length) {
+    showNote(step > 0 ? 'the last song of the list' : 'the first song of the list');
+    return;
+  }
+  playFrom(page.playlist, index, step);
+}
+
+function seekTo(seconds) {
+  if (!page.song) return;
+  const d = page.song.duration;
+  page.song.element.currentTime = Math.max(0, Math.min(Number.isFinite(d) ? d : 0, seconds));
 }
 
 async function listen(kind) {
-  ++page.openToken;
+  const token = ++page.openToken;
   showStatus(kind === 'tab' ? 'Asking for a tab’s sound…' : 'Asking for the microphone…');
   try {
     const origin = await page.audio.listen(kind);
-    ensureStepper();
-    page.stepper.start(origin);
+    if (token !== page.openToken) return;
+    closeSong();
     setMode('listening');
+    makeStepper();
+    page.stepper.start(origin);
+    $('song-title').textContent = kind === 'tab' ? 'Tab sound' : 'Microphone';
     showStatus(kind === 'tab' ? 'Listening to the shared sound.' : 'Listening to the microphone.');
   } catch (error) {
     showStatus(error.message, true);
@@ -176,9 +366,15 @@ async function listen(kind) {
 
 async function togglePause() {
   if (page.mode === 'idle') return;
-  const pause = !page.audio.paused;
-  await page.audio.setPaused(pause);
+  const pause = !isPaused();
+  if (page.mode === 'song') {
+    if (pause) page.song.element.pause();
+    else await page.song.element.play().catch(() => {});
+  } else {
+    await page.audio.setPaused(pause);
+  }
   $('pause').textContent = pause ? 'Go on' : 'Pause';
+  if ('mediaSession' in navigator) navigator.mediaSession.playbackState = pause ? 'paused' : 'playing';
   showNote(pause ? 'paused' : 'playing');
 }
 
@@ -190,6 +386,22 @@ function showPicture(hd) {
   page.view.setHd(hd);
 }
 
+// The controls show the look: wave preset, cycling.
+function showLook() {
+  $('preset').value = String(page.look.settings.radioIndex);
+  $('cycling').checked = page.look.settings.paletteAnimationSpeed !== 0;
+  $('smooth').checked = page.look.smooth;
+}
+
+function keepLook() {
+  saveLook(page.look);
+  showLook();
+  // The address carries the look, so that copying it shares it.
+  try {
+    history.replaceState(null, '', lookFragment(page.look));
+  } catch (_) { /* an address the browser will not change */ }
+}
+
 async function toggleFullscreen() {
   try {
     if (document.fullscreenElement) await document.exitFullscreen();
@@ -199,11 +411,8 @@ async function toggleFullscreen() {
   }
 }
 
-function onKey(event) {
-  if (event.ctrlKey || event.metaKey) return;
-  const action = actionForKey(event);
-  if (!action || !page.engine) return;
-  event.preventDefault();
+// One look action, from a key or a control.
+function doAction(action) {
   switch (action.action) {
     case 'fullscreen':
       toggleFullscreen();
@@ -213,6 +422,9 @@ function onKey(event) {
       return;
     case 'pause':
       togglePause();
+      return;
+    case 'song':
+      stepSong(action.step);
       return;
     case 'hd':
       showPicture(!page.look.hd);
@@ -229,7 +441,22 @@ function onKey(event) {
       page.engine.settings(page.look.settings);
       break;
   }
-  saveLook(page.look);
+  keepLook();
+}
+
+// Keys on a focused control are the control's (Space presses a button, arrows move a slider or a list); elsewhere
+// they are the player's.
+function onKey(event) {
+  if (event.ctrlKey || event.metaKey) return;
+  const target = event.target;
+  const control = target && target.closest && target.closest('button, input, select, a');
+  if (control && [' ', 'Enter'].includes(event.key)) return;
+  if (control && /^(INPUT|SELECT)$/.test(control.tagName) && control.type !== 'checkbox' &&
+      /^(Arrow|Page|Home|End)/.test(event.key)) return;
+  const action = actionForKey(event);
+  if (!action || !page.engine) return;
+  event.preventDefault();
+  doAction(action);
 }
 
 function hideIdleCursor() {
@@ -243,29 +470,101 @@ function hideIdleCursor() {
   wake();
 }
 
+async function toggleRecording() {
+  if (page.recorder) {
+    const recorder = page.recorder;
+    page.recorder = null;
+    $('record').textContent = 'Record';
+    $('recording').hidden = true;
+    try {
+      await recorder.stop();
+      showNote('clip saved');
+    } catch (error) {
+      showStatus(`The clip could not be saved (${error.message}).`, true);
+    }
+    return;
+  }
+  const tracks = page.mode === 'song' && page.song ? page.song.audioTracks() : page.audio.streamTracks();
+  try {
+    page.recorder = new ClipRecorder($('picture'), tracks, page.song ? page.song.title : 'tavelmir');
+  } catch (error) {
+    showStatus(`This browser cannot record a clip here (${error.message}).`, true);
+    return;
+  }
+  $('record').textContent = 'Stop';
+  $('recording').hidden = false;
+}
+
 function wireControls() {
   const file = $('file');
+  const folder = $('folder');
   $('open').addEventListener('click', () => file.click());
+  $('open-folder').addEventListener('click', () => folder.click());
   file.addEventListener('change', () => {
-    openSong(file.files[0]);
+    openFiles(file.files);
     file.value = '';
+  });
+  folder.addEventListener('change', () => {
+    openFiles(folder.files, true);
+    folder.value = '';
   });
   $('mic').addEventListener('click', () => listen('microphone'));
   $('tab').addEventListener('click', () => listen('tab'));
   $('pause').addEventListener('click', togglePause);
+  $('previous').addEventListener('click', () => stepSong(-1));
+  $('next').addEventListener('click', () => stepSong(1));
+  $('seek').addEventListener('input', () => {
+    page.seeking = true;
+    $('elapsed').textContent = clock(Number($('seek').value));
+  });
+  $('seek').addEventListener('change', () => {
+    page.seeking = false;
+    seekTo(Number($('seek').value));
+  });
+  $('volume').addEventListener('input', () => {
+    page.volume = Number($('volume').value);
+    if (page.song) page.song.element.volume = page.volume;
+    try {
+      localStorage.setItem('tavelmir.volume', String(page.volume));
+    } catch (_) { /* kept for this visit */ }
+  });
   $('fullscreen').addEventListener('click', toggleFullscreen);
   $('stage').addEventListener('dblclick', toggleFullscreen);
+  $('help-button').addEventListener('click', () => doAction({ action: 'help' }));
+  $('palette-previous').addEventListener('click', () => page.engine && doAction({ action: 'palette', step: -1 }));
+  $('palette-next').addEventListener('click', () => page.engine && doAction({ action: 'palette', step: 1 }));
+  $('cycling').addEventListener('change', () => {
+    if (page.engine && $('cycling').checked !== (page.look.settings.paletteAnimationSpeed !== 0))
+      doAction({ action: 'cycling' });
+  });
+  $('preset').addEventListener('change', () => {
+    if (page.engine) doAction({ action: 'preset', preset: Number($('preset').value) });
+  });
   $('hd').addEventListener('change', () => {
     showPicture($('hd').checked);
-    saveLook(page.look);
+    keepLook();
   });
   $('smooth').addEventListener('change', () => {
     page.look.smooth = $('smooth').checked;
     page.view.setSmooth(page.look.smooth);
-    saveLook(page.look);
+    keepLook();
   });
-  // Buttons keep no focus, so Space and Enter stay the player's keys.
-  for (const b of document.querySelectorAll('#bar button, #bar input')) b.addEventListener('mouseup', () => b.blur());
+  $('still').addEventListener('click', () => saveStill($('picture'), page.song ? page.song.title : 'tavelmir')
+    .catch((error) => showStatus(`The picture could not be saved (${error.message}).`, true)));
+  $('record').addEventListener('click', toggleRecording);
+  $('link').addEventListener('click', async () => {
+    const link = `${location.href.split('#')[0]}${lookFragment(page.look)}`;
+    try {
+      await navigator.clipboard.writeText(link);
+      showNote('link copied');
+    } catch (_) {
+      showNote(link);  // no clipboard here: the link to copy by hand
+    }
+  });
+  // Buttons clicked with the mouse keep no focus, so Space and Enter stay the player's keys; keyboard users keep
+  // theirs on the control.
+  for (const b of document.querySelectorAll('#bar button, #bar input[type=checkbox]'))
+    b.addEventListener('mouseup', () => b.blur());
   window.addEventListener('keydown', onKey);
 
   let depth = 0;
@@ -277,12 +576,21 @@ function wireControls() {
     e.preventDefault();
     depth = 0;
     dragging(false);
-    openSong(e.dataTransfer.files[0]);
+    if (e.dataTransfer.files.length) openFiles(e.dataTransfer.files);
+    else showStatus('What was dropped holds no file: drop song files here.', true);
   });
   $('help').textContent = HELP_LINE;
+  wireMediaSession();
+}
+
+// Offline use, where the page is served (a service worker needs http or https).
+function registerServiceWorker() {
+  if (!('serviceWorker' in navigator) || !/^https?:$/.test(location.protocol)) return;
+  navigator.serviceWorker.register('service_worker.js').catch(() => { /* the page works without */ });
 }
 
 async function main() {
+  document.body.classList.add('scripted');
   wireControls();
   hideIdleCursor();
   try {
@@ -290,26 +598,31 @@ async function main() {
   } catch (error) {
     showStatus(`The effect could not be loaded (${error.message}). Serve the page's folder over HTTP, for ` +
       'example with: python3 -m http.server -d build/web', true);
+    clearTimeout(page.statusTimer);
     throw error;
   }
-  page.look = loadLook(page.dataSet.palettes.length, localStorage, { hd: HD_BY_DEFAULT });
-  $('smooth').checked = page.look.smooth;
+  await startEngine();
+  const volume = Number(localStorage.getItem('tavelmir.volume'));
+  if (localStorage.getItem('tavelmir.volume') !== null && volume >= 0 && volume <= 1) page.volume = volume;
+  $('volume').value = String(page.volume);
   page.view.setSmooth(page.look.smooth);
   showPicture(page.look.hd);
+  showLook();
   page.view.onHdFailure = (error) => {
     showPicture(false);
     showStatus(`The HD picture cannot be drawn here (${error.message}); the classic one shows.`, true);
   };
-  await startEngine();
   showPaletteName();
   showStatus('');
+  registerServiceWorker();
   requestAnimationFrame(tick);
 }
 
 function stop() {
   ++page.openToken;
   page.audio.stop();
+  closeSong();
   setMode('idle');
 }
 
-installTestHook(page, { main: main(), startEngine, drawFrame, stop });
+installTestHook(page, { main: main(), startEngine, drawFrame, stop, isPaused, openFiles, seekTo });

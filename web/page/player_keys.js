@@ -1,8 +1,9 @@
 // The keys of `tavelmir play`, and what each changes in the look: the same bindings, steps and notes; and D, the
 // page's own, between the classic and the HD picture (H being the help, as in the player).
 
-export const HELP_LINE = 'F full screen  D HD/classic  Left/Right palette  C cycling  0-4 wave preset  ' +
-  'Up/Down amplitude  Space pause  H help';
+// The keys, one group a line where the screen is narrow (the help wraps between groups).
+export const HELP_LINE = 'F full screen · D HD/classic · Left/Right palette · C cycling · 0-4 wave preset · ' +
+  'Up/Down amplitude · Space pause · N/P next/previous song · H help';
 
 // One press of Up or Down moves the amplitude by a sixteenth of its range.
 const AMPLITUDE_STEP = 16;
@@ -47,7 +48,14 @@ export function actionForKey(event) {
     case 'ArrowDown':
       return { action: 'amplitude', step: -AMPLITUDE_STEP };
     case ' ':
+    case 'MediaPlayPause':
       return { action: 'pause' };
+    case 'n':
+    case 'N':
+      return { action: 'song', step: 1 };
+    case 'p':
+    case 'P':
+      return { action: 'song', step: -1 };
     default:
       break;
   }

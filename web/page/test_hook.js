@@ -1,7 +1,9 @@
-// What the page's automated tests reach: the page's state, and a deterministic feeder that runs a song's frames
-// through the same stepper and drawing as playing does, with the clock and the audio thread taken out.
-import { SampleHistory } from './sample_history.js';
+// What the page's automated tests reach (in test builds only): the page's state, the frames a playing song ran, and
+// a deterministic feeder that runs a song's frames through the same samples, stepper and drawing as playing does,
+// with the clock taken out.
 import { FrameStepper } from './frame_stepper.js';
+import { sniffSong } from './song_format.js';
+import { openSongSamples } from './song_samples.js';
 
 const crcTable = new Uint32Array(256).map((_, n) => {
   let c = n;
@@ -27,7 +29,15 @@ function canvasRgb(canvas) {
   return rgb;
 }
 
-export function installTestHook(page, { main, startEngine, drawFrame, stop }) {
+// CRC-32 of a frame as `tavelmir render --dump` writes it: the 64000 palette indices, then 256 red, green, blue.
+function frameRecordCrc(engine) {
+  const record = new Uint8Array(64000 + 768);
+  record.set(engine.pixels());
+  record.set(engine.palette(), 64000);
+  return crc32(record);
+}
+
+export function installTestHook(page, { main, startEngine, drawFrame, stop, isPaused, openFiles, seekTo }) {
   window.tavelmirTest = {
     ready: main.then(() => true),
 
@@ -41,27 +51,31 @@ export function installTestHook(page, { main, startEngine, drawFrame, stop }) {
         statusIsError: document.getElementById('status').classList.contains('error'),
         note: document.getElementById('note').textContent,
         paletteName: document.getElementById('palette-name').textContent,
-        paused: page.audio.paused,
+        paused: isPaused(),
+        title: document.title,
+        songTitle: document.getElementById('song-title').textContent,
+        current: page.current,
+        playlist: page.playlist.map((f) => f.name),
+        position: page.song ? page.song.element.currentTime : 0,
+        recording: page.recorder !== null,
         look: JSON.parse(JSON.stringify(page.look)),
       };
     },
 
-    // Decodes the song at `url` at its own `rate` (no resampling), then runs its first `frames` frames in a fresh
-    // effect, each drawn into the canvas; returns the CRC-32 of the canvas's RGB after each frame.
-    async renderSong(url, rate, frames) {
+    // Runs the first `frames` frames of the song at `url` in a fresh effect, from the samples the page reads for it
+    // (at the song's own rate), each drawn into the canvas; returns the CRC-32 of the canvas's RGB after each frame.
+    async renderSong(url, frames) {
       page.mode = 'idle';  // the live clock stays out of it
-      const bytes = await (await fetch(url)).arrayBuffer();
-      const song = await new OfflineAudioContext(2, 1, rate).decodeAudioData(bytes);
-      const left = song.getChannelData(0);
-      const right = song.numberOfChannels > 1 ? song.getChannelData(1) : left;
-      const history = new SampleHistory(rate, song.duration + 2);
-      history.append(0, left, right);
-      history.append(song.length, new Float32Array(rate), new Float32Array(rate));  // silence after the end
+      const blob = await (await fetch(url)).blob();
+      const file = new File([blob], url.split('/').pop());
+      const head = new Uint8Array(await file.slice(0, 1 << 16).arrayBuffer());
+      const samples = await openSongSamples(file, sniffSong(head, file.size), page.engine.downmixer());
       await startEngine();
-      const stepper = new FrameStepper(page.engine, history);
+      const stepper = new FrameStepper(page.engine, samples);
       stepper.start(0);
       const crcs = [];
       for (let f = 0; f < frames; ++f) {
+        await samples.prime(Math.floor((f * samples.rate) / 50));
         if (!stepper.runFrame(f)) throw new Error(`frame ${f}: its samples are not there`);
         drawFrame();
         crcs.push(crc32(canvasRgb(document.getElementById('picture'))));
@@ -69,7 +83,28 @@ export function installTestHook(page, { main, startEngine, drawFrame, stop }) {
       return crcs;
     },
 
+    // From now on, the dump record's CRC-32 of each frame the page runs, by frame number (the first `count`).
+    recordFrames(count) {
+      const crcs = [];
+      this.recorded = crcs;
+      page.frameObserver = (n) => {
+        if (n < count && crcs[n] === undefined) crcs[n] = frameRecordCrc(page.engine);
+      };
+    },
+
+    recordedFrames() {
+      return Array.from(this.recorded, (c) => (c === undefined ? null : c));
+    },
+
+    seekTo,
+    openFiles,
+
+    // Songs whose decoded samples would take more than `bytes` play with the picture following their sound.
+    setDecodeBudget(bytes) {
+      page.decodeBudget = bytes;
+    },
     stop,
+    startEngine,
 
     canvasRgb() {
       return Array.from(canvasRgb(document.getElementById('picture')));

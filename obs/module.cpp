@@ -1,0 +1,16 @@
+// The OBS module "obs-tavelmir": loads the locale and registers the "Ombrelo Tunnel" source.
+#include <obs-module.h>
+
+#include "tunnel_source.h"
+
+OBS_DECLARE_MODULE()
+OBS_MODULE_USE_DEFAULT_LOCALE("obs-tavelmir", "en-US")
+
+MODULE_EXPORT const char* obs_module_description(void) {
+  return "Ombrelo Tunnel: the music's waveform as ripples on a landscape inside a tunnel, driven by OBS's sound";
+}
+
+bool obs_module_load(void) {
+  RegisterTunnelSource();
+  return true;
+}
