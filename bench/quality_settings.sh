@@ -68,6 +68,8 @@ for look in "${looks[@]}"; do
           --crf 0 --preset ultrafast >/dev/null
         [ -s "$ref" ] || ffmpeg -v error -y -i "$full" -an -vf "select='not(mod(n,50/$rate))',setpts=N/$rate/TB" \
           -r "$rate" -c:v libx264 -preset ultrafast -crf 0 "$ref"
+        fps=()
+        [ "$rate" = 50 ] || fps=(--fps "$rate")  # for a render that takes --fps for videos
         for setting in "${settings[@]}"; do
           IFS=: read -r codec speed crf <<<"$setting"
           out="$clip-$seconds-$look-$size-$rate-${setting//[:,]/_}"
@@ -88,7 +90,7 @@ for look in "${looks[@]}"; do
               out+=.mkv
               IFS=, read -r -a extra <<<"${setting#render:}"
               read -r user sys < <(cpu "$tavelmir" render "$clip-$seconds.wav" -o "$out" -y --size "$size" \
-                --look "$look" --fps "$rate" --audio-codec flac "${extra[@]}") ;;
+                --look "$look" ${fps[@]+"${fps[@]}"} --audio-codec flac "${extra[@]}") ;;
             *)
               echo "unknown setting $setting" >&2
               exit 2 ;;
