@@ -118,8 +118,8 @@ DockOpenStatus OpenDockedWindow(Plugin& plugin, VisModule* module) {
     home.Frame = nullptr;
     home.FrameState = EmbedWindowState{};
     home.FrameState.r = FrameRequestPlace(module);
-    const LRESULT answer = SendMessageA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(&home.FrameState),
-                                        kIpcGetEmbedInterface);
+    const LRESULT answer =
+        SendMessageA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(&home.FrameState), kIpcGetEmbedInterface);
     HWND frame = reinterpret_cast<HWND>(answer);
     if (frame == nullptr || IsWindow(frame) == 0) return kDockNotOffered;
     home.Frame = frame;
@@ -183,9 +183,8 @@ VidRect NormalWindowPlace(Plugin& plugin, VisModule* module, const VidRect& work
   WindowHome& home = plugin.Screen.Home;
   const WindowPlace& known = home.Current.Known ? home.Current : home.Stored;
   if (!known.Known) {
-    const SIZE size =
-        NormalWindowSize(defaultClientWidth, defaultClientHeight,
-                         MonitorDpi(MonitorFromWindow(module->parent, MONITOR_DEFAULTTOPRIMARY)));
+    const SIZE size = NormalWindowSize(defaultClientWidth, defaultClientHeight,
+                                       MonitorDpi(MonitorFromWindow(module->parent, MONITOR_DEFAULTTOPRIMARY)));
     const ScreenRect place = CentreIn(ToScreenRect(work), size.cx, size.cy);
     // The first place given is what a later save compares with, so that an untouched window writes nothing.
     home.Stored = WindowPlace{true, place.left, place.top, defaultClientWidth, defaultClientHeight};

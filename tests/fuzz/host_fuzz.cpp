@@ -33,15 +33,33 @@ void ChangeSetting(FuzzBytes& in) {
   std::int32_t value = static_cast<std::int32_t>(TakeU32(in));
   if ((TakeByte(in) & 1) != 0) value = value % 300;  // mostly near the dialog's ranges
   switch (TakeByte(in) % 10) {
-    case 0: s.RadioIndex = value; break;
-    case 1: s.WaveAmplitude = value; break;
-    case 2: s.WaveShiftPower = value; break;
-    case 3: s.WaveAttenuationRate = value; break;
-    case 4: s.PaletteAnimationSpeed = value; break;
-    case 5: s.FadeOffset = value; break;
-    case 6: s.FadeAmplitude = value; break;
-    case 7: s.FadePower = value; break;
-    case 8: s.UseTexture = value & 1; break;
+    case 0:
+      s.RadioIndex = value;
+      break;
+    case 1:
+      s.WaveAmplitude = value;
+      break;
+    case 2:
+      s.WaveShiftPower = value;
+      break;
+    case 3:
+      s.WaveAttenuationRate = value;
+      break;
+    case 4:
+      s.PaletteAnimationSpeed = value;
+      break;
+    case 5:
+      s.FadeOffset = value;
+      break;
+    case 6:
+      s.FadeAmplitude = value;
+      break;
+    case 7:
+      s.FadePower = value;
+      break;
+    case 8:
+      s.UseTexture = value & 1;
+      break;
     case 9:
       SettingsFromParams(state());
       break;
@@ -53,8 +71,7 @@ void ChangeSetting(FuzzBytes& in) {
 void FillWaveform(VisModule* module, FuzzBytes& in) {
   std::uint8_t seed = TakeByte(in), step = TakeByte(in);
   for (int c = 0; c < 2; ++c)
-    for (int i = 0; i < 576; ++i)
-      module->waveformData[c][i] = static_cast<unsigned char>(seed + step * i + c * 91);
+    for (int i = 0; i < 576; ++i) module->waveformData[c][i] = static_cast<unsigned char>(seed + step * i + c * 91);
 }
 
 void CheckNothingAlive() {
@@ -97,7 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 2:
         Init(state(), module);
         break;
-      case 3: case 4: case 5: {
+      case 3:
+      case 4:
+      case 5: {
         FillWaveform(module, in);
         int result = Render(state(), module);
         FuzzCheck(result == 0 || result == 1, "Render answered neither 0 nor 1");
@@ -152,7 +171,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 11:
         MemorySetApplicationActive((TakeByte(in) & 1) != 0);
         break;
-      case 12: ChangeSetting(in); break;
+      case 12:
+        ChangeSetting(in);
+        break;
       case 13: {
         // Wrap-around counters: a long-running effect reaches every value.
         FrameCounters counters = state().Effect.Counters();

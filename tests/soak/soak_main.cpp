@@ -46,7 +46,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 void WriteDataFiles(const PluginFolder& folder) {
   for (int p = 0; p < 4; ++p) {
     std::vector<unsigned char> palette(768);
-    for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<unsigned char>((i * (p + 3) + p * 17) % 64);
+    for (std::size_t i = 0; i < palette.size(); ++i)
+      palette[i] = static_cast<unsigned char>((i * (p + 3) + p * 17) % 64);
     WriteFileBytes(folder.root / "TavelDat" / ("soak" + std::to_string(p) + ".pal"), palette);
   }
   std::vector<unsigned char> fade(65536);
@@ -63,14 +64,30 @@ void ChangeOneSetting(std::mt19937& random) {
   EffectSettings& s = state().Settings;
   auto pick = [&](int top) { return static_cast<std::int32_t>(random() % static_cast<unsigned>(top + 1)); };
   switch (random() % 8) {
-    case 0: s.RadioIndex = pick(4); break;
-    case 1: s.WaveAmplitude = pick(255); break;
-    case 2: s.WaveShiftPower = pick(8); break;
-    case 3: s.WaveAttenuationRate = pick(8); break;
-    case 4: s.PaletteAnimationSpeed = pick(255); break;
-    case 5: s.FadeOffset = pick(255); break;
-    case 6: s.FadeAmplitude = pick(255); break;
-    case 7: s.FadePower = pick(255); break;
+    case 0:
+      s.RadioIndex = pick(4);
+      break;
+    case 1:
+      s.WaveAmplitude = pick(255);
+      break;
+    case 2:
+      s.WaveShiftPower = pick(8);
+      break;
+    case 3:
+      s.WaveAttenuationRate = pick(8);
+      break;
+    case 4:
+      s.PaletteAnimationSpeed = pick(255);
+      break;
+    case 5:
+      s.FadeOffset = pick(255);
+      break;
+    case 6:
+      s.FadeAmplitude = pick(255);
+      break;
+    case 7:
+      s.FadePower = pick(255);
+      break;
   }
   DeriveEffectParams(state());
   state().Effect.ApplySettings(s);
@@ -130,8 +147,8 @@ int main(int argc, char** argv) {
       // Loudness wanders between silence and full scale, as music does.
       std::uint32_t loudness = (random() % 256) * (random() % 2);
       for (int i = 0; i < 576; ++i)
-        module->waveformData[c][i] = static_cast<unsigned char>(static_cast<std::int8_t>(
-            static_cast<int>(random() % (2 * loudness + 1)) - static_cast<int>(loudness) / 2));
+        module->waveformData[c][i] = static_cast<unsigned char>(
+            static_cast<std::int8_t>(static_cast<int>(random() % (2 * loudness + 1)) - static_cast<int>(loudness) / 2));
     }
     if (random() % 50 == 0) ChangeOneSetting(random);
     if (Render(state(), module) != 0) ++failedFrames;
@@ -161,11 +178,12 @@ int main(int argc, char** argv) {
 
   std::printf("frames %ld seed %u digest %016llx\n", options.frames, options.seed,
               static_cast<unsigned long long>(digest));
-  std::printf("failed frames %ld; heap in use after warm-up %zu, at end %zu, largest drift %zu bytes; "
-              "resident after warm-up %ld KB, at end %ld KB\n",
-              failedFrames, heapAfterWarmUp, heapAtEnd, heapPeakDrift, residentAfterWarmUp, residentAtEnd);
-  bool flat = options.frames <= kWarmUp || (heapPeakDrift == 0 && heapAtEnd == heapAfterWarmUp &&
-                                            residentAtEnd - residentAfterWarmUp < 1024);
+  std::printf(
+      "failed frames %ld; heap in use after warm-up %zu, at end %zu, largest drift %zu bytes; "
+      "resident after warm-up %ld KB, at end %ld KB\n",
+      failedFrames, heapAfterWarmUp, heapAtEnd, heapPeakDrift, residentAfterWarmUp, residentAtEnd);
+  bool flat = options.frames <= kWarmUp ||
+              (heapPeakDrift == 0 && heapAtEnd == heapAfterWarmUp && residentAtEnd - residentAfterWarmUp < 1024);
   if (failedFrames != 0) std::fprintf(stderr, "soak: %ld frames failed\n", failedFrames);
   if (!flat) std::fprintf(stderr, "soak: memory grew while frames ran\n");
   if (!clean) std::fprintf(stderr, "soak: Quit left objects alive\n");

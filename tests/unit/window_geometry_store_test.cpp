@@ -35,7 +35,8 @@ TEST_F(WindowGeometryStore, APlaceIsReadOnlyWhenTheFileHoldsAllOfItAndItIsAWindo
     WindowPlace expected;
   };
   const Row rows[] = {
-      {"all four", "WindowLeft=-1200\r\nWindowTop=40\r\nWindowWidth=500\r\nWindowHeight=360\r\n",
+      {"all four",
+       "WindowLeft=-1200\r\nWindowTop=40\r\nWindowWidth=500\r\nWindowHeight=360\r\n",
        {true, -1200, 40, 500, 360}},
       {"no height", "WindowLeft=10\r\nWindowTop=40\r\nWindowWidth=500\r\n", {}},
       {"no left", "WindowTop=40\r\nWindowWidth=500\r\nWindowHeight=360\r\n", {}},
@@ -86,8 +87,9 @@ TEST_F(WindowGeometryStore, PaletteCommandsMoveToTheNextOrPreviousPaletteAtTheNe
   inputs.PaletteCount = 4;
   for (int p = 0; p < 4; ++p)
     for (int k = 0; k < 256; ++k)
-      inputs.Palettes.insert(inputs.Palettes.end(), {static_cast<std::uint8_t>(4 * k), static_cast<std::uint8_t>(60 * p),
-                                                     static_cast<std::uint8_t>(255 - k), 1});
+      inputs.Palettes.insert(
+          inputs.Palettes.end(),
+          {static_cast<std::uint8_t>(4 * k), static_cast<std::uint8_t>(60 * p), static_cast<std::uint8_t>(255 - k), 1});
   inputs.FadeTable.assign(65536, 0);
   const std::vector<std::uint8_t> palettes = inputs.Palettes;
   ASSERT_EQ(state().Effect.Build(std::move(inputs)), kBuildDone);
