@@ -345,7 +345,8 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   CLI::App* configCommand =
       app.add_subcommand("config", "Show the settings and derived parameters; KEY=VALUE changes and saves them");
   configCommand->footer(ConfigFooter());
-  configCommand->add_option("KEY=VALUE", assignments, "Settings to change (keys in any case; see below)")
+  // CLI11 2.4 (Debian 13) takes no "=" in a positional's name; the help shows the option text.
+  configCommand->add_option("SETTINGS", assignments, "KEY=VALUE settings to change (keys in any case; see below)")
       ->option_text("KEY=VALUE...")
       ->group(kInOut);
   configCommand
