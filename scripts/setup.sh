@@ -18,7 +18,7 @@ PACKAGES=(
   libsndfile1-dev libcli11-dev ffmpeg
   wine wine32:i386 xvfb x11-apps xdotool imagemagick
   nsis zip unzip python3 sox
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   dpkg-dev file lintian bash-completion zsh fish

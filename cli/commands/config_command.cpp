@@ -30,16 +30,7 @@ bool SaveSettingsFile(const fs::path& settingsFile, const EffectSettings& settin
     error = "cannot write " + ini.string() + ": " + ec.message();
     return false;
   }
-  if (!WriteSettings(ini, settings, error)) return false;
-  // DisplayMode and Picture are for the plug-in alone and its dialog never writes them: such a key is written only
-  // when the value differs from what the file says (no key: the default).
-  EffectSettings inFile;
-  ReadSettings(ini, inFile);
-  for (const SettingKey& key : SettingKeys()) {
-    if (key.control != SettingControl::None || !key.field || inFile.*key.field == settings.*key.field) continue;
-    if (!WriteSettingKey(ini, key, settings, error)) return false;
-  }
-  return true;
+  return WriteSettings(ini, settings, error);
 }
 
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams) {

@@ -10,11 +10,11 @@
 
 // The control of the settings dialog that edits a key.
 enum class SettingControl {
-  None,         // not in the dialog ("DisplayMode", "Picture"), so its save leaves these as the file has them
-  Slider,       // a track bar over minimum..maximum
-  PresetRadio,  // the five buttons "Custom", "Very Soft" .. "Very Loud" (RadioIndex)
-  CheckBox,     // "UseTexture"
-  FileChooser,  // "TextureName", through the texture button
+  Slider,         // a track bar over minimum..maximum
+  PresetRadio,    // the five buttons "Custom", "Very Soft" .. "Very Loud" (RadioIndex)
+  CheckBox,       // "UseTexture"
+  FileChooser,    // "TextureName", through the texture button
+  DisplayChoice,  // "DisplayMode" and "Picture": radio buttons of the "Display..." dialog the settings open
 };
 
 struct SettingKey {

@@ -7,6 +7,8 @@ import assert from 'node:assert/strict';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 
+import { ENGINE_MODULES, loadWebDataSet } from './web_test_support.mjs';
+
 const webDir = path.resolve(process.argv[2] || 'build/web');
 const load = (name) => import(pathToFileURL(path.join(webDir, name)));
 const { SampleHistory } = await load('sample_history.js');
@@ -14,6 +16,7 @@ const { FrameStepper, frameStartSample } = await load('frame_stepper.js');
 const { applyLookFragment, loadLook, lookFragment, paletteName, saveLook } = await load('look_store.js');
 const { sniffSong, songTags } = await load('song_format.js');
 const { PcmSongSamples } = await load('song_samples.js');
+const { Engine } = await load('engine.js');
 
 const ramp = (from, count) => Float32Array.from({ length: count }, (_, i) => from + i);
 
@@ -83,26 +86,42 @@ describe('frame grid', () => {
   });
 });
 
+// The settings' defaults and ranges as the module gives them, from the plug-in's own table.
+const rules = await (async () => {
+  const data = loadWebDataSet(webDir, ENGINE_MODULES[1]);
+  const engine = await Engine.create(data.wasm, data.palettes, data.fade);
+  const read = engine.settingRules();
+  engine.destroy();
+  return read;
+})();
+
 describe('stored look', () => {
+  test('the module gives the plug-in settings\' defaults and ranges', () => {
+    assert.deepEqual(rules.radioIndex, { value: 2, minimum: 0, maximum: 4 });
+    assert.deepEqual(rules.waveShiftPower, { value: 7, minimum: 0, maximum: 8 });
+    assert.deepEqual(Object.keys(rules), ['radioIndex', 'waveAmplitude', 'waveShiftPower', 'waveAttenuationRate',
+      'paletteAnimationSpeed']);
+  });
+
   test('defaults: the plug-in settings with the palettes cycling', () => {
-    const look = loadLook(8, memoryStorage());
+    const look = loadLook(rules, 8, memoryStorage());
     assert.deepEqual(look.settings, { radioIndex: 2, waveAmplitude: 133, waveShiftPower: 7, waveAttenuationRate: 5,
       paletteAnimationSpeed: 3 });
     assert.deepEqual([look.palette, look.smooth, look.cyclingSpeed, look.hd], [0, false, 0, true]);
-    assert.equal(loadLook(8, memoryStorage(), { hd: false }).hd, false, 'the classic picture where HD is slow');
+    assert.equal(loadLook(rules, 8, memoryStorage(), { hd: false }).hd, false, 'the classic picture where HD is slow');
   });
 
   test('kept, and what is unreadable or out of range falls back to the default alone', () => {
     const storage = memoryStorage();
-    const look = loadLook(8, storage);
+    const look = loadLook(rules, 8, storage);
     Object.assign(look.settings, { radioIndex: 0, waveAmplitude: 200 });
     Object.assign(look, { palette: 5, smooth: true, hd: false });
     saveLook(look, storage);
-    assert.deepEqual(loadLook(8, storage), look);
-    assert.equal(loadLook(8, memoryStorage('{"hd": "yes"}'), { hd: false }).hd, false);
+    assert.deepEqual(loadLook(rules, 8, storage), look);
+    assert.equal(loadLook(rules, 8, memoryStorage('{"hd": "yes"}'), { hd: false }).hd, false);
     for (const text of ['{"radioIndex": 9, "waveAmplitude": 200}', '{"radioIndex": "1", "waveAmplitude": 200.5}',
       '{"palette": 8, "waveAmplitude": 200}', 'not json', 'null']) {
-      const read = loadLook(8, memoryStorage(text));
+      const read = loadLook(rules, 8, memoryStorage(text));
       assert.equal(read.settings.radioIndex, 2, text);
       assert.equal(read.palette, 0, text);
       assert.equal(read.settings.waveAmplitude, text.includes('200}') ? 200 : 133, text);
@@ -110,7 +129,7 @@ describe('stored look', () => {
   });
 
   test('a storage that refuses leaves the look for the visit', () => {
-    assert.doesNotThrow(() => saveLook(loadLook(8, memoryStorage()), { setItem() { throw new Error('full'); } }));
+    assert.doesNotThrow(() => saveLook(loadLook(rules, 8, memoryStorage()), { setItem() { throw new Error('full'); } }));
   });
 
   test('palette names from file names', () => {
@@ -122,17 +141,17 @@ describe('stored look', () => {
 
 describe('the link\'s look', () => {
   test('round trip, and what is out of range or missing is left as it was', () => {
-    const look = loadLook(8, memoryStorage());
+    const look = loadLook(rules, 8, memoryStorage());
     Object.assign(look.settings, { radioIndex: 0, waveAmplitude: 200, paletteAnimationSpeed: 0 });
     Object.assign(look, { palette: 5, hd: false, smooth: true });
-    const read = loadLook(8, memoryStorage());
-    assert.equal(applyLookFragment(lookFragment(look), read), true);
+    const read = loadLook(rules, 8, memoryStorage());
+    assert.equal(applyLookFragment(lookFragment(look), read, rules), true);
     assert.deepEqual(read, look);
-    const partial = loadLook(8, memoryStorage());
-    assert.equal(applyLookFragment('#p=9&w=7&a=-1&s=x&hd=2&sm=1&t=3', partial), true);
+    const partial = loadLook(rules, 8, memoryStorage());
+    assert.equal(applyLookFragment('#p=9&w=7&a=-1&s=x&hd=2&sm=1&t=3', partial, rules), true);
     assert.deepEqual([partial.palette, partial.settings.radioIndex, partial.settings.waveAmplitude, partial.hd,
       partial.smooth, partial.settings.waveAttenuationRate], [0, 2, 133, true, true, 3]);
-    assert.equal(applyLookFragment('', loadLook(8, memoryStorage())), false);
+    assert.equal(applyLookFragment('', loadLook(rules, 8, memoryStorage()), rules), false);
   });
 });
 

@@ -109,6 +109,12 @@ function makeStepper() {
 async function startEngine() {
   const d = page.dataSet;
   page.engine = await Engine.create(d.wasm, d.palettes, d.fade);
+  if (!page.look) {
+    // The first effect gives the settings' defaults and ranges that the stored look and the link's are read against.
+    const rules = page.engine.settingRules();
+    page.look = loadLook(rules, d.palettes.length, localStorage, { hd: HD_BY_DEFAULT });
+    applyLookFragment(location.hash, page.look, rules);
+  }
   page.engine.settings(page.look.settings);
   page.engine.stepPalette(page.look.palette);
   page.paletteShown = -1;
@@ -595,8 +601,7 @@ async function main() {
     clearTimeout(page.statusTimer);
     throw error;
   }
-  page.look = loadLook(page.dataSet.palettes.length, localStorage, { hd: HD_BY_DEFAULT });
-  applyLookFragment(location.hash, page.look);
+  await startEngine();
   const volume = Number(localStorage.getItem('tavelmir.volume'));
   if (localStorage.getItem('tavelmir.volume') !== null && volume >= 0 && volume <= 1) page.volume = volume;
   $('volume').value = String(page.volume);
@@ -607,7 +612,6 @@ async function main() {
     showPicture(false);
     showStatus(`The HD picture cannot be drawn here (${error.message}); the classic one shows.`, true);
   };
-  await startEngine();
   showPaletteName();
   showStatus('');
   registerServiceWorker();
