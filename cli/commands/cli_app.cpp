@@ -204,7 +204,7 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->option_text("draft|good|best")
       ->group(kVideo)
       ->check(CLI::IsMember({"draft", "good", "best"}).description(""));
-  renderCommand->add_option("--crf", render.crf, "Quality: lower is better and larger; VP9 default 40")
+  renderCommand->add_option("--crf", render.crf, "Quality: lower is better and larger; VP9 default 40, AV1 38")
       ->option_text("N")
       ->group(kVideo)
       ->check(CLI::Range(0, 63).description(""));
@@ -225,10 +225,13 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->check(CLI::IsMember({"none", "animation", "film", "grain", "stillimage", "ssim", "psnr", "fastdecode",
                              "zerolatency"})
                   .description(""));
-  renderCommand->add_option("--video-codec", render.videoCodec, "h264, or prores for .mov (editing software)")
-      ->option_text("h264|prores")
+  renderCommand
+      ->add_option("--video-codec", render.videoCodec,
+                   "h264 (default), av1 (SVT-AV1: smaller, more CPU; .mp4, .mkv, .webm), or prores for .mov (editing "
+                   "software)")
+      ->option_text("h264|av1|prores")
       ->group(kVideo)
-      ->check(CLI::IsMember({"h264", "prores"}).description(""));
+      ->check(CLI::IsMember({"h264", "av1", "prores"}).description(""));
   renderCommand
       ->add_option("--audio-codec", render.audioCodec,
                    "Sound of a video: aac (default), opus (default for .webm), flac, or copy the input's as it is")
