@@ -1,5 +1,6 @@
 # Native build: the engine and data set as one library, the plug-in's code over the headless platform as
 # another, their tests, benchmarks and the CLI (which uses only the first).
+include(${PROJECT_SOURCE_DIR}/cmake/hardening.cmake)
 add_library(tavelmir_engine STATIC ${TAVELMIR_ENGINE_SOURCES})
 target_include_directories(tavelmir_engine PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(tavelmir_engine PUBLIC ${TAVELMIR_COMMON_FLAGS})

@@ -5,10 +5,13 @@ set(TAVELMIR_NATIVE_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/native" CACHE PATH
     "Native build whose tavelmir the page's tests compare frames with")
 set(TAVELMIR_WEB_OUTPUT_DIR "${PROJECT_SOURCE_DIR}/build/web" CACHE PATH "Folder the page is written into")
 
-# The engine alone (src/core, with the numeric library it uses): the page is the host and hands the data set in
-# as bytes, so neither the data set's file readers nor anything of the plug-in is needed.
+# The engine (src/core, with the numeric library it uses) and the data set's rules that need no files: the page is
+# the host and hands the data set in as bytes, so neither the data set's file readers nor anything of the plug-in
+# or the command line is needed.
 file(GLOB TAVELMIR_WEB_ENGINE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/core/*.cpp
      ${PROJECT_SOURCE_DIR}/src/numeric/*.cpp)
+list(APPEND TAVELMIR_WEB_ENGINE_SOURCES ${PROJECT_SOURCE_DIR}/src/data/palette_colours.cpp
+     ${PROJECT_SOURCE_DIR}/src/data/settings_keys.cpp)
 
 # The effect's SSE2 stages run on WebAssembly SIMD through emscripten's SSE2 headers, which map each intrinsic onto
 # wasm_simd128.h exactly as emcc does for -msse2 (its compiler defines __SSE__ and __SSE2__ then, as done here);
@@ -29,10 +32,9 @@ endif()
 # without it (the page picks). Sections let the linker drop what the exported calls never reach; -O0 at the link
 # keeps clang from running a wasm-opt it may find (which differs between machines and knows no SIMD here).
 function(tavelmir_web_engine target output simd)
-  add_executable(${target} ${TAVELMIR_WEB_ENGINE_SOURCES}
-    ${PROJECT_SOURCE_DIR}/cli/media/sample_to_signed8.cpp
-    ${PROJECT_SOURCE_DIR}/web/engine/engine_api.cpp ${PROJECT_SOURCE_DIR}/web/engine/downmix_api.cpp)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/cli/media)
+  add_executable(${target} ${TAVELMIR_WEB_ENGINE_SOURCES} ${PROJECT_SOURCE_DIR}/web/engine/engine_api.cpp
+                           ${PROJECT_SOURCE_DIR}/web/engine/downmix_api.cpp)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
   # The frames must equal the native build's: no fused multiply-adds, no vectorised rearranging. The engine's
   # constructor is constexpr for the plug-in's constant-initialised record; libc++ 14's vector is not constexpr
   # yet, which clang reports as an error by default: the module constructs its engine at run time anyway.

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "sample_to_signed8.h"
+#include "core/waveform_sample.h"
 
 void SoundRing::Reset(int rate, double seconds) {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "data/settings_keys.h"
-#include "palette_catalog.h"
+#include "data/palette_names.h"
 
 namespace {
 

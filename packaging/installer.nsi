@@ -10,6 +10,7 @@ ManifestDPIAware true
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include nsDialogs.nsh
 
 !define PRODUCT "Ombrelo Tunnel"
 !define LIBRARY "Tavelmir Visualization Library"
@@ -36,6 +37,11 @@ VIAddVersionKey "LegalCopyright" "${LIBRARY}"
 Var TavelDatDir
 Var PlayerPlugins
 Var UninstallKey
+; The finish page's display choice: its radio buttons in DisplayMode order, or none when it is not offered.
+Var DisplayRadio0
+Var DisplayRadio1
+Var DisplayRadio2
+Var DisplayRadio3
 
 !define MUI_ICON "${ICON_FILE}"
 !define MUI_UNICON "${ICON_FILE}"
@@ -44,6 +50,7 @@ Var UninstallKey
 !define MUI_WELCOMEPAGE_TITLE "${PRODUCT} ${VERSION}"
 !define MUI_WELCOMEPAGE_TEXT "This installs ${PRODUCT}, the visualization of the ${LIBRARY}, into Winamp.$\r$\n$\r$\nClose Winamp before you go on."
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${STAGE_DIR}/LICENSE.txt"
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Setup installs ${PRODUCT} into the Plugins folder of the Winamp installation below: vis_tavelmir.dll into Plugins, its palettes and fade table into Plugins\TavelDat.$\r$\n$\r$\nIf Winamp is installed elsewhere, click Browse and choose its folder."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Winamp folder"
 !define MUI_PAGE_HEADER_SUBTEXT "Choose the Winamp folder whose Plugins folder receives ${PRODUCT}."
@@ -55,6 +62,8 @@ Var UninstallKey
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\Plugins\TavelDat\README-Windows.txt"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the guide"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW OfferDisplayChoice
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE StoreDisplayChoice
 !insertmacro MUI_PAGE_FINISH
 
 !define MUI_UNCONFIRMPAGE_TEXT_TOP "${PRODUCT} (${LIBRARY}) will be removed from the folder below. Palettes of your own in TavelDat and your settings in plugin.ini are kept."
@@ -111,6 +120,52 @@ Function CheckPlayerFolder
   ${EndIf}
 FunctionEnd
 
+; A new install (plugin.ini holds no DisplayMode yet) may choose how the effect shows, as the settings' Display
+; dialog does; a copy whose user chose already keeps the choice. Only the page shows the buttons, so a silent
+; install never writes the key.
+Function OfferDisplayChoice
+  StrCpy $DisplayRadio0 ""
+  ClearErrors
+  ReadINIStr $0 "$INSTDIR\Plugins\plugin.ini" "${PRODUCT}" "DisplayMode"
+  ${IfNot} ${Errors}
+    Return
+  ${EndIf}
+  ${NSD_CreateLabel} 120u 106u 195u 10u "How the effect shows (Configure, Display... changes it later):"
+  Pop $0
+  SetCtlColors $0 "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
+  ${NSD_CreateRadioButton} 120u 119u 195u 10u "&Full screen (or the nearest the screen offers)"
+  Pop $DisplayRadio0
+  ${NSD_CreateRadioButton} 120u 131u 195u 10u "Full screen at &320 x 200 only"
+  Pop $DisplayRadio1
+  ${NSD_CreateRadioButton} 120u 143u 195u 10u "In a &window"
+  Pop $DisplayRadio2
+  ${NSD_CreateRadioButton} 120u 155u 195u 10u "Doc&ked in the player's window"
+  Pop $DisplayRadio3
+  ${NSD_AddStyle} $DisplayRadio0 ${WS_GROUP}
+  ${NSD_Check} $DisplayRadio0
+  SetCtlColors $DisplayRadio0 "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
+  SetCtlColors $DisplayRadio1 "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
+  SetCtlColors $DisplayRadio2 "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
+  SetCtlColors $DisplayRadio3 "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
+FunctionEnd
+
+; Written only when the user changed the default, full screen.
+Function StoreDisplayChoice
+  ${If} $DisplayRadio0 == ""
+    Return
+  ${EndIf}
+  StrCpy $1 0
+  ${NSD_GetState} $DisplayRadio1 $0
+  ${IfThen} $0 == ${BST_CHECKED} ${|} StrCpy $1 1 ${|}
+  ${NSD_GetState} $DisplayRadio2 $0
+  ${IfThen} $0 == ${BST_CHECKED} ${|} StrCpy $1 2 ${|}
+  ${NSD_GetState} $DisplayRadio3 $0
+  ${IfThen} $0 == ${BST_CHECKED} ${|} StrCpy $1 3 ${|}
+  ${If} $1 != 0
+    WriteINIStr "$INSTDIR\Plugins\plugin.ini" "${PRODUCT}" "DisplayMode" $1
+  ${EndIf}
+FunctionEnd
+
 ; The Add/Remove Programs key of the copy in a Plugins folder: on the stack the folder, back the key. The
 ; folder is taken as Windows compares paths (long names, any case), so the uninstaller, started from another
 ; spelling of the same folder, finds the entry the installer wrote; shlwapi's HashData makes the digits.
@@ -152,6 +207,8 @@ Section "Install"
   SetOutPath "$INSTDIR\Plugins\TavelDat"
   !include "${LISTS_DIR}/install_data_files.nsh"
   File "${STAGE_DIR}/README-Windows.txt"
+  File "${STAGE_DIR}/display-dialog.png"
+  File "${STAGE_DIR}/LICENSE.txt"
   WriteUninstaller "$INSTDIR\Plugins\TavelDat\${UNINSTALLER}"
 
   ; The one entry of earlier installers belongs to this folder only if it names it; another folder keeps it.
@@ -193,6 +250,8 @@ Section "Uninstall"
   Delete /REBOOTOK "$PlayerPlugins\vis_tavelmir.dll"
   !include "${LISTS_DIR}/uninstall_data_files.nsh"
   Delete "$TavelDatDir\README-Windows.txt"
+  Delete "$TavelDatDir\display-dialog.png"
+  Delete "$TavelDatDir\LICENSE.txt"
   Delete "$TavelDatDir\${UNINSTALLER}"
   SetOutPath $TEMP
   RMDir "$TavelDatDir"

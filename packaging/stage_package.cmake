@@ -1,7 +1,8 @@
-# Lays out the Windows package (DLL, TavelDat data set, guide in CRLF) and writes the installer's file lists.
-# Run with cmake -P and -DDLL= -DDATA_DIR= -DDATA_FILES=<names> -DGUIDE= -DVERSION= -DSTAGE_DIR= -DLISTS_DIR=.
+# Lays out the Windows package (DLL, TavelDat data set, guide and licence in CRLF, the guide's picture) and writes
+# the installer's file lists. Run with cmake -P and -DDLL= -DDATA_DIR= -DDATA_FILES=<names> -DGUIDE=
+# -DGUIDE_PICTURE= -DLICENSE= -DVERSION= -DSTAGE_DIR= -DLISTS_DIR=.
 cmake_minimum_required(VERSION 3.25)
-foreach(var DLL DATA_DIR DATA_FILES GUIDE VERSION STAGE_DIR LISTS_DIR)
+foreach(var DLL DATA_DIR DATA_FILES GUIDE GUIDE_PICTURE LICENSE VERSION STAGE_DIR LISTS_DIR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "stage_package.cmake needs -D${var}=")
   endif()
@@ -45,6 +46,12 @@ string(REPLACE "@VERSION@" "${VERSION}" guide "${guide}")
 string(REPLACE "\r\n" "\n" guide "${guide}")
 string(REPLACE "\n" "\r\n" guide "${guide}")
 file(WRITE ${STAGE_DIR}/README-Windows.txt "${guide}")
+# The guide's picture of the Display dialog, beside it.
+file(COPY_FILE ${GUIDE_PICTURE} ${STAGE_DIR}/display-dialog.png)
+file(READ ${LICENSE} license)
+string(REPLACE "\r\n" "\n" license "${license}")
+string(REPLACE "\n" "\r\n" license "${license}")
+file(WRITE ${STAGE_DIR}/LICENSE.txt "${license}")
 
 # The uninstaller deletes exactly these names, so the user's own palettes in TavelDat survive it. fade.dat and
 # refrence.pal are installed only when absent: a reinstall keeps the user's computed shading.

@@ -11,16 +11,13 @@ for preset in native plugin web; do
   cmake --build --preset "$preset"
 done
 
-# The Debian package of the command line, from its own build (CPack, dependencies from the linked libraries).
-cmake --preset cli >/dev/null
-cmake --build --preset cli
+# The Debian packages of the command line for Debian 12 and 13, each built in a clean system of its release and
+# installed and tried in another (the systems are kept in build/chroots for the next run).
+bash scripts/release_packages.sh bookworm trixie
 version=$(sed -n 's/^project(tavelmir VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-deb=tavelmir_${version}_amd64.deb
-(cd build/cli && cpack -G DEB >/dev/null)
-mkdir -p dist
-cp "build/cli/package/$deb" "dist/$deb"
 
 # The OBS Studio source's package, from its own build (preset obs).
+mkdir -p dist
 cmake --preset obs >/dev/null
 cmake --build --preset obs
 obs_deb=obs-tavelmir_${version}_amd64.deb
@@ -69,7 +66,7 @@ echo "data set:       build/native/data/plugin/TavelDat"
 echo "command line:   $tavelmir --help"
 echo "demo video:     out/demo.mp4"
 echo "README still:   out/still.png (and docs/still.png)"
-echo "Linux package:   dist/$deb (sudo apt install ./dist/$deb)"
+echo "Linux packages:  dist/tavelmir_${version}+deb12_amd64.deb (Debian 12), dist/tavelmir_${version}+deb13_amd64.deb (Debian 13)"
 echo "OBS source:      dist/$obs_deb (sudo apt install ./dist/$obs_deb, then in OBS: Sources, +, Ombrelo Tunnel)"
 echo "web page:       build/web (python3 -m http.server -d build/web), dist/tavelmir-web-$version.zip"
 echo "Windows package: dist/tavelmir-$version-setup.exe, dist/tavelmir-$version-plugin.zip"

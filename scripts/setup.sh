@@ -18,10 +18,12 @@ PACKAGES=(
   libsndfile1-dev libcli11-dev ffmpeg
   wine wine32:i386 xvfb x11-apps xdotool imagemagick
   nsis zip unzip python3 sox
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   dpkg-dev file lintian bash-completion zsh fish
+  # scripts/release_packages.sh (the main job): clean systems of each Debian release to build and try the packages in.
+  debootstrap
   # The web page: clang's wasm32-wasi target with its C and C++ libraries, emscripten for its SSE2-on-SIMD headers,
   # and Chromium for the page's tests.
   lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 emscripten chromium

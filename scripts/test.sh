@@ -4,6 +4,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
+# The house's habits first, for a quick answer: includes run one way between the layers (fails at once), and the
+# tree follows .clang-format (its verdict waits for the end, so that every test still runs).
+bash scripts/include_graph.sh
+format_status=0
+bash scripts/check_format.sh || format_status=1
+
 for preset in native sanitize plugin web obs; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
@@ -28,3 +34,8 @@ cmake -S . -B build/plain-clang -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_CO
 cmake --build build/plain-clang -j2 --target tavelmir_tests tavelmir tavelmir_data
 build/plain-clang/tavelmir_tests --gtest_brief=1
 ctest --test-dir build/plain-clang --output-on-failure -R '^regression\.'
+
+if ((format_status)); then
+  echo "every test passed, but the format check failed (above): reformat with scripts/check_format.sh --fix" >&2
+  exit 1
+fi

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "counted.h"
 #include "data/plugin_data.h"
 #include "data/settings_keys.h"
 #include "look_options.h"
@@ -29,16 +30,7 @@ bool SaveSettingsFile(const fs::path& settingsFile, const EffectSettings& settin
     error = "cannot write " + ini.string() + ": " + ec.message();
     return false;
   }
-  if (!WriteSettings(ini, settings, error)) return false;
-  // DisplayMode and Picture are for the plug-in alone and its dialog never writes them: such a key is written only
-  // when the value differs from what the file says (no key: the default).
-  EffectSettings inFile;
-  ReadSettings(ini, inFile);
-  for (const SettingKey& key : SettingKeys()) {
-    if (key.control != SettingControl::None || !key.field || inFile.*key.field == settings.*key.field) continue;
-    if (!WriteSettingKey(ini, key, settings, error)) return false;
-  }
-  return true;
+  return WriteSettings(ini, settings, error);
 }
 
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams) {
@@ -71,10 +63,11 @@ int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assi
               << FormatEffectParams(DeriveEffectParams(look.settings));
   const double seconds = SecondsPerPalette(look.settings.PaletteAnimationSpeed, look.paletteCount);
   char line[128];
+  const std::string palettes = Counted(look.paletteCount, "palette", "palettes");
   if (seconds > 0)
-    std::snprintf(line, sizeof line, "%d palettes, each shown for %.1f s\n", look.paletteCount, seconds);
+    std::snprintf(line, sizeof line, "%s, each shown for %.1f s\n", palettes.c_str(), seconds);
   else
-    std::snprintf(line, sizeof line, "%d palettes; the first stays\n", look.paletteCount);
+    std::snprintf(line, sizeof line, "%s; the first stays\n", palettes.c_str());
   streams.out << line;
   return 0;
 }

@@ -12,6 +12,5 @@ int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assi
 // Computes "TavelDat/fade.dat" of the folder from its reference palette and settings. Exit status.
 int RunFade(const std::string& pluginDir, CommandStreams& streams);
 
-// Writes the settings into `ini` (keeping its other sections and keys), whole or not at all. "DisplayMode" is
-// written only when it differs from what the file says.
+// Writes the settings into `ini` (keeping its other sections and keys), whole or not at all.
 bool SaveSettingsFile(const std::filesystem::path& ini, const EffectSettings& settings, std::string& error);

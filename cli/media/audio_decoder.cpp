@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "clock_text.h"
 #include "core/channel_downmix.h"
 #include "ogg_links.h"
 
@@ -156,14 +158,7 @@ void AppendFrame(const AVFrame* frame, int channels, std::vector<double>& pendin
 }
 
 // "m:ss.cc" of a sample position, for warnings.
-std::string TimeOf(std::int64_t sample, int rate) {
-  if (rate <= 0) return "?";
-  const std::int64_t centis = sample * 100 / rate;
-  char text[32];
-  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", static_cast<long long>(centis / 6000),
-                static_cast<long long>(centis / 100 % 60), static_cast<long long>(centis % 100));
-  return text;
-}
+std::string TimeOf(std::int64_t sample, int rate) { return ClockText(rate > 0 ? sample * 100 / rate : -1, true); }
 
 // A few places are named; a file damaged all over says so once more at the end, not a thousand times.
 constexpr int kNamedDamagedPlaces = 3;
@@ -482,16 +477,36 @@ bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error);
 
 }  // namespace
 
+AudioDecoder& AudioDecoder::operator=(AudioDecoder&& other) noexcept {
+  if (this == &other) return *this;
+  CloseAudioDecoder(*this);
+  path = std::move(other.path);
+  rate = std::exchange(other.rate, 0);
+  channels = std::exchange(other.channels, 0);
+  sourceChannels = std::exchange(other.sourceChannels, 0);
+  claimedLength = std::exchange(other.claimedLength, -1);
+  title = std::move(other.title);
+  artist = std::move(other.artist);
+  warnings = std::move(other.warnings);
+  backend = std::exchange(other.backend, nullptr);
+  return *this;
+}
+
+AudioDecoder::~AudioDecoder() { CloseAudioDecoder(*this); }
+
 bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& error) {
-  if (!OpenSource(path, d, error)) return false;
-  ChooseOutputChannels(d);
+  CloseAudioDecoder(d);
+  // Opened aside and handed over only when it reads: every way out before that closes what was opened.
+  AudioDecoder opened;
+  if (!OpenSource(path, opened, error)) return false;
+  ChooseOutputChannels(opened);
+  d = std::move(opened);
   return true;
 }
 
 namespace {
 
 bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
-  CloseAudioDecoder(d);
   // Failures are reported in our own words with the file's name; FFmpeg's console chatter would only repeat them.
   av_log_set_level(AV_LOG_QUIET);
   d.path = path;
@@ -501,31 +516,26 @@ bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
   struct stat st {};
   if (!standardInput && ::stat(path.c_str(), &st) != 0) {
     error = "cannot read audio '" + path + "': " + std::strerror(errno);
-    CloseAudioDecoder(d);
     return false;
   }
   if (!standardInput && S_ISDIR(st.st_mode)) {
     error = "cannot read audio '" + path + "': it is a folder";
-    CloseAudioDecoder(d);
     return false;
   }
   const bool regular = !standardInput && S_ISREG(st.st_mode);
   if (regular && st.st_size == 0) {
     error = "cannot read audio '" + path + "': it is empty";
-    CloseAudioDecoder(d);
     return false;
   }
   if (regular && FfmpegReadsItWholer(path)) {
     std::string reason;
     if (OpenFileWithFfmpeg(d, reason)) return true;
     error = "cannot read audio '" + path + "': " + InWords(reason, b);
-    CloseAudioDecoder(d);
     return false;
   }
   std::string sndfileError;
   if (regular && OpenWithSndfile(d, sndfileError)) {
     if (!FormatIsSupported(d.rate, d.sourceChannels, path, error)) {
-      CloseAudioDecoder(d);
       return false;
     }
     if (b.sndfileFormat != SF_FORMAT_MPEG) return true;
@@ -562,7 +572,6 @@ bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
     return true;
   }
   error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : InWords(reason, b));
-  CloseAudioDecoder(d);
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "player_options.h"
+#include "picture_look.h"
 #include "player_loop.h"
 #include "pulse_capture.h"
 
@@ -69,6 +70,11 @@ int RunLive(const PlayerOptions& o, CommandStreams& streams) {
     if (ListPulseSources(streams.out, error)) return 0;
     streams.err << "tavelmir: " << error << '\n';
     return 1;
+  }
+  // A look that contradicts itself is a usage error, told before the sound server is asked.
+  if (PictureLook picture; !PlayerPictureLook(o, picture, error)) {
+    streams.err << "tavelmir: " << error << '\n';
+    return 2;
   }
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     streams.err << "tavelmir: cannot start SDL: " << SDL_GetError() << '\n';

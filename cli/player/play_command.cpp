@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "audio_decoder.h"
+#include "clock_text.h"
 #include "audio_playback.h"
 #include "player_options.h"
 #include "option_values.h"
+#include "picture_look.h"
 #include "player_loop.h"
 #include "waveform_source.h"
 
@@ -163,11 +165,8 @@ class PlayFeed : public FrameFeed {
       playlistDone_ = true;
       return "cannot play " + songs_[static_cast<std::size_t>(song)].name;
     }
-    char text[64];
-    const long long whole = static_cast<long long>(seconds);
-    std::snprintf(text, sizeof text, " at %lld:%02lld", whole / 60, whole % 60);
     return std::to_string(current_ + 1) + "/" + std::to_string(songs_.size()) + ": " +
-           songs_[static_cast<std::size_t>(current_)].name + text;
+           songs_[static_cast<std::size_t>(current_)].name + " at " + ClockText(WholeSecondsAsCentiseconds(seconds));
   }
 
   void Reopen(CommandStreams& streams) {
@@ -313,6 +312,11 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
   if (!o.offsetMs.empty() &&
       !ParseFiniteNumber(o.offsetMs, "--offset-ms", -kMaximumOffsetMs, kMaximumOffsetMs, offsetMs, error)) {
     streams.err << "tavelmir: " << error << "\n(see `tavelmir play --help`)\n";
+    return 2;
+  }
+  // A look that contradicts itself is a usage error, told before any device opens.
+  if (PictureLook picture; !PlayerPictureLook(o, picture, error)) {
+    streams.err << "tavelmir: " << error << '\n';
     return 2;
   }
   // The sound server lists the player under this name (SDL tells it when its audio starts).

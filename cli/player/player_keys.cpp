@@ -4,16 +4,107 @@
 #include "look_options.h"
 
 #include <algorithm>
+#include <iterator>
 
-const char kLiveHelpLines[] =
-    "Esc/Q quit  F full screen  D hd/classic  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude\n"
-    "H help";
-const char kPlayHelpLines[] =
-    "Space pause  N/P next/previous song  Shift+Left/Right seek 10 s  Home start of the song  H help\n"
-    "Esc/Q quit  F full screen  D hd/classic  Left/Right palette  C cycling  0-4 wave preset  Up/Down amplitude";
+namespace {
+
+constexpr SDL_Keycode kNone = SDLK_UNKNOWN;
+
+// The transport of `play` first; the look's keys after it are those of `live` too.
+// clang-format off
+const PlayerKey kKeys[] = {
+  {PlayerAction::TogglePause, 0, {SDLK_SPACE, kNone}, KeyModifier::Any, "Space", "pause", "pause and go on"},
+  {PlayerAction::NextSong, 0, {SDLK_n, SDLK_PAGEDOWN}, KeyModifier::Any, "N/Page Down", "next song", "the next song"},
+  {PlayerAction::PreviousSong, 0, {SDLK_p, SDLK_PAGEUP}, KeyModifier::Any, "P/Page Up", "previous song",
+   "the song before (within its first 3 s; later: this song from its start)"},
+  {PlayerAction::SeekBackward, 0, {SDLK_LEFT, kNone}, KeyModifier::Shift, "Shift+Left/Right", "seek 10 s",
+   "10 s back or on in the song"},
+  {PlayerAction::SeekForward, 0, {SDLK_RIGHT, kNone}, KeyModifier::Shift, nullptr, nullptr, nullptr},
+  {PlayerAction::SeekToStart, 0, {SDLK_HOME, kNone}, KeyModifier::Any, "Home", "start of the song",
+   "the start of the song"},
+  {PlayerAction::Quit, 0, {SDLK_ESCAPE, SDLK_q}, KeyModifier::Any, "Esc/Q", "quit", "quit"},
+  {PlayerAction::ToggleFullscreen, 0, {SDLK_f, kNone}, KeyModifier::Any, "F/Alt+Enter", "full screen",
+   "full screen on and off"},
+  {PlayerAction::ToggleFullscreen, 0, {SDLK_RETURN, SDLK_KP_ENTER}, KeyModifier::Alt, nullptr, nullptr, nullptr},
+  {PlayerAction::TogglePicture, 0, {SDLK_d, kNone}, KeyModifier::Any, "D", "hd/classic",
+   "the hd picture or the classic one"},
+  {PlayerAction::PreviousPalette, 0, {SDLK_LEFT, kNone}, KeyModifier::NoShift, "Left/Right", "palette",
+   "the previous or next palette"},
+  {PlayerAction::NextPalette, 0, {SDLK_RIGHT, kNone}, KeyModifier::NoShift, nullptr, nullptr, nullptr},
+  {PlayerAction::TogglePaletteCycling, 0, {SDLK_c, kNone}, KeyModifier::Any, "C", "cycling",
+   "palette cycling on and off"},
+  {PlayerAction::WavePreset, 0, {SDLK_0, SDLK_KP_0}, KeyModifier::Any, "0-4", "wave preset",
+   "the wave preset for the music's loudness (0 custom, 1 Very Soft: quiet music, the strongest response, ... "
+   "4 Very Loud: the calmest)"},
+  {PlayerAction::WavePreset, 1, {SDLK_1, SDLK_KP_1}, KeyModifier::Any, nullptr, nullptr, nullptr},
+  {PlayerAction::WavePreset, 2, {SDLK_2, SDLK_KP_2}, KeyModifier::Any, nullptr, nullptr, nullptr},
+  {PlayerAction::WavePreset, 3, {SDLK_3, SDLK_KP_3}, KeyModifier::Any, nullptr, nullptr, nullptr},
+  {PlayerAction::WavePreset, 4, {SDLK_4, SDLK_KP_4}, KeyModifier::Any, nullptr, nullptr, nullptr},
+  {PlayerAction::AmplitudeUp, 0, {SDLK_UP, kNone}, KeyModifier::Any, "Up/Down", "amplitude",
+   "the wave's amplitude up or down"},
+  {PlayerAction::AmplitudeDown, 0, {SDLK_DOWN, kNone}, KeyModifier::Any, nullptr, nullptr, nullptr},
+  {PlayerAction::ToggleHelp, 0, {SDLK_h, SDLK_F1}, KeyModifier::Any, "H/F1", "help", "this help on screen"},
+};
+// clang-format on
+
+bool Shown(const PlayerKey& key, bool play) { return key.names && (play || !IsTransportAction(key.action)); }
+
+bool ModifierHolds(KeyModifier wanted, std::uint16_t held) {
+  switch (wanted) {
+    case KeyModifier::Shift:
+      return (held & KMOD_SHIFT) != 0;
+    case KeyModifier::NoShift:
+      return (held & KMOD_SHIFT) == 0;
+    case KeyModifier::Alt:
+      return (held & KMOD_ALT) != 0;
+    case KeyModifier::Any:
+      break;
+  }
+  return true;
+}
+
+std::string OnScreen(bool play) {
+  std::string text, line;
+  for (const PlayerKey& key : kKeys) {
+    if (!Shown(key, play)) continue;
+    const std::string item = std::string(key.names) + " " + key.brief;
+    if (!line.empty() && line.size() + 2 + item.size() > kHelpLineLength) {
+      text += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : "  ") + item;
+  }
+  return text + line;
+}
+
+}  // namespace
 
 bool IsTransportAction(PlayerAction action) {
   return action >= PlayerAction::TogglePause && action <= PlayerAction::SeekToStart;
+}
+
+const PlayerKey* PlayerKeys(std::size_t& count) {
+  count = std::size(kKeys);
+  return kKeys;
+}
+
+const char* PlayerKeysOnScreen(bool play) {
+  static const std::string live = OnScreen(false), withTransport = OnScreen(true);
+  return play ? withTransport.c_str() : live.c_str();
+}
+
+const char* const kLiveHelpLines = PlayerKeysOnScreen(false);
+const char* const kPlayHelpLines = PlayerKeysOnScreen(true);
+
+std::string PlayerKeysHelp(bool play) {
+  std::string text = "Keys:";
+  const char* separator = " ";
+  for (const PlayerKey& key : kKeys) {
+    if (!Shown(key, play)) continue;
+    text += separator + std::string(key.names) + " " + key.meaning;
+    separator = "; ";
+  }
+  return text + ". Changes last for the session unless --save.";
 }
 
 namespace {
@@ -23,46 +114,10 @@ const char* const kPresetNames[5] = {"custom", "Very Soft", "Soft", "Loud", "Ver
 }  // namespace
 
 KeyAction ActionForKey(SDL_Keycode key, std::uint16_t modifiers) {
-  switch (key) {
-    case SDLK_ESCAPE:
-    case SDLK_q:
-      return {PlayerAction::Quit};
-    case SDLK_f:
-      return {PlayerAction::ToggleFullscreen};
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-      return {(modifiers & KMOD_ALT) ? PlayerAction::ToggleFullscreen : PlayerAction::None};
-    case SDLK_d:
-      return {PlayerAction::TogglePicture};
-    case SDLK_h:
-    case SDLK_F1:
-      return {PlayerAction::ToggleHelp};
-    case SDLK_RIGHT:
-      return {(modifiers & KMOD_SHIFT) ? PlayerAction::SeekForward : PlayerAction::NextPalette};
-    case SDLK_LEFT:
-      return {(modifiers & KMOD_SHIFT) ? PlayerAction::SeekBackward : PlayerAction::PreviousPalette};
-    case SDLK_SPACE:
-      return {PlayerAction::TogglePause};
-    case SDLK_n:
-    case SDLK_PAGEDOWN:
-      return {PlayerAction::NextSong};
-    case SDLK_p:
-    case SDLK_PAGEUP:
-      return {PlayerAction::PreviousSong};
-    case SDLK_HOME:
-      return {PlayerAction::SeekToStart};
-    case SDLK_c:
-      return {PlayerAction::TogglePaletteCycling};
-    case SDLK_UP:
-      return {PlayerAction::AmplitudeUp};
-    case SDLK_DOWN:
-      return {PlayerAction::AmplitudeDown};
-    default:
-      break;
-  }
-  if (key >= SDLK_0 && key <= SDLK_4) return {PlayerAction::WavePreset, static_cast<int>(key - SDLK_0)};
-  if (key == SDLK_KP_0) return {PlayerAction::WavePreset, 0};
-  if (key >= SDLK_KP_1 && key <= SDLK_KP_4) return {PlayerAction::WavePreset, static_cast<int>(key - SDLK_KP_1) + 1};
+  if (key == SDLK_UNKNOWN) return {};
+  for (const PlayerKey& row : kKeys)
+    if ((row.keys[0] == key || row.keys[1] == key) && ModifierHolds(row.modifier, modifiers))
+      return {row.action, row.preset};
   return {};
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 #include <SDL2/SDL_keycode.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -33,9 +34,29 @@ struct KeyAction {
   int preset = 0;
 };
 
-// The help shown on H or F1: the keys of `live`, and those of `play` with its transport.
-extern const char kLiveHelpLines[];
-extern const char kPlayHelpLines[];
+// One row of the player's key table: the keys that do one thing, and what the help says of them. ActionForKey,
+// the help on screen and `tavelmir help play|live` (with the man page made from it) all read the same table.
+enum class KeyModifier { Any, Shift, NoShift, Alt };
+struct PlayerKey {
+  PlayerAction action;
+  int preset;           // the RadioIndex of a WavePreset row
+  SDL_Keycode keys[2];  // the keys (SDLK_UNKNOWN: none), with `modifier` held
+  KeyModifier modifier;
+  const char* names;    // as the help names the row's keys ("Esc/Q"); nullptr: told in the row before
+  const char* brief;    // a word or two for the help on screen
+  const char* meaning;  // for the help of the command and the man page
+};
+// The table, and its length.
+const PlayerKey* PlayerKeys(std::size_t& count);
+
+// The help shown on H or F1, lines of at most kHelpLineLength characters: the keys of `live`, and those of `play`
+// with its transport first.
+constexpr std::size_t kHelpLineLength = 80;
+const char* PlayerKeysOnScreen(bool play);
+extern const char* const kLiveHelpLines;
+extern const char* const kPlayHelpLines;
+// The keys in sentences, for `tavelmir help play` (with the transport) and `tavelmir help live`.
+std::string PlayerKeysHelp(bool play);
 // How far Shift+Left/Right move in the song.
 constexpr int kSeekSeconds = 10;
 

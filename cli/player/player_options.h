@@ -13,13 +13,13 @@ struct PlayerOptions {
   LookOptions look;                     // --plugin-dir, --set, --palettes
   bool save = false;                    // keep the settings changed by keys and --set
   std::string offsetMs;                 // --offset-ms, as written
-  bool smooth = false;
+  std::string scaling = "sharp";        // --scaling: the classic picture by whole pixels, or "smooth" (bilinear)
   bool fullscreen = false;
   int monitor = -1;
   std::string tracePath;     // --trace
   bool replace = false;      // -y: an existing trace file is replaced
   std::string scriptedKeys;  // --keys "FRAME:KEY ...", for tests and demonstrations
-  std::string picture;       // --look (picture_look.h); empty = hd, or classic with --smooth
+  std::string picture;       // --look (picture_look.h); empty = hd, or classic with --scaling smooth
 };
 
 // Each returns the process's exit status: 0 on success, 1 with a message on `err`, 2 for a usage error.

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/waveform_sample.h"
+
 void SampleHistory::Reset(int rate, double seconds) {
   std::lock_guard lock(mutex_);
   rate_ = rate;
@@ -20,9 +22,8 @@ void SampleHistory::Append(const std::int16_t* stereo, std::int64_t count, const
   const std::int64_t size = static_cast<std::int64_t>(left_.size());
   for (std::int64_t i = 0; i < count; ++i) {
     const std::size_t at = static_cast<std::size_t>((end_ + i) % size);
-    // The host hands the plug-in the top 8 bits of each 16-bit sample.
-    left_[at] = static_cast<std::int8_t>(stereo[2 * i] >> 8);
-    right_[at] = static_cast<std::int8_t>(stereo[2 * i + 1] >> 8);
+    left_[at] = Pcm16ToSigned8(stereo[2 * i]);
+    right_[at] = Pcm16ToSigned8(stereo[2 * i + 1]);
   }
   end_ += count;
   clock_ = clock;

@@ -31,6 +31,8 @@ void ReleaseInterruptions() {
 
 bool Interrupted() { return g_signal != 0; }
 
+int InterruptionExitStatus() { return g_signal != 0 ? 128 + g_signal : 1; }
+
 const char* InterruptionName() {
   switch (g_signal) {
     case SIGINT:

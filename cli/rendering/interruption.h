@@ -9,3 +9,6 @@ void ReleaseInterruptions();
 bool Interrupted();
 // The signal's name for messages ("SIGINT", ...), or empty.
 const char* InterruptionName();
+// The exit status of a program that a signal stopped, as shells report it: 128 + the signal (130 for Ctrl-C);
+// 1 without one.
+int InterruptionExitStatus();

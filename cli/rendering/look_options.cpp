@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "bounded_read.h"
+#include "data/palette_colours.h"
 #include "data/plugin_data.h"
 #include "data/settings_keys.h"
 
@@ -20,7 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uintmax_t kPaletteFileBytes = 768;
 constexpr std::uintmax_t kReferenceFileLimit = 772;  // the longest reference palette the plug-in takes
 // A settings file holds a few hundred bytes; this leaves room for any comments and other sections.
 constexpr std::uintmax_t kSettingsFileLimit = 1 << 20;
@@ -28,12 +28,6 @@ constexpr std::uintmax_t kSettingsFileLimit = 1 << 20;
 constexpr std::size_t kLongestDataName = sizeof("/TavelDat/refrence.pal");
 
 bool IsAbsoluteFolder(const char* value) { return value && value[0] == '/'; }
-
-bool HasPaletteName(const fs::path& name) {
-  std::string ext = name.extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".pal";
-}
 
 bool SameFadeSettings(const EffectSettings& a, const EffectSettings& b) {
   return a.FadeOffset == b.FadeOffset && a.FadeAmplitude == b.FadeAmplitude && a.FadePower == b.FadePower;
@@ -107,6 +101,15 @@ std::int32_t VideoPaletteSpeed(int paletteCount) {
   return static_cast<std::int32_t>(std::clamp<long>(speed, 1, 255));
 }
 
+EffectSettings NewUserSettings() {
+  EffectSettings settings;
+  std::vector<std::string> palettes;
+  std::error_code ec;
+  ListPaletteFiles(fs::path(DefaultDataFolder()) / "TavelDat", palettes, ec);
+  settings.PaletteAnimationSpeed = VideoPaletteSpeed(static_cast<int>(palettes.size()));
+  return settings;
+}
+
 double SecondsPerPalette(std::int32_t speed, int paletteCount) {
   if (speed == 0 || paletteCount < 1) return 0;
   return 255.0 / (std::abs(static_cast<double>(speed)) * paletteCount);
@@ -127,13 +130,13 @@ bool ResolveLook(const LookOptions& o, Look& look, std::string& error) {
     error = "palette folder '" + look.palettesDir + "' does not exist";
     return false;
   }
-  for (const auto& entry : fs::directory_iterator(look.palettesDir, ec)) {
-    if (!HasPaletteName(entry.path().filename()) || !entry.is_regular_file(ec) ||
-        entry.file_size(ec) != kPaletteFileBytes)
-      continue;
+  // A folder that cannot be listed is the plug-in's to report too.
+  std::vector<std::string> paletteFiles;
+  ListPaletteFiles(look.palettesDir, paletteFiles, ec);
+  for (const std::string& name : paletteFiles) {
     // The plug-in would only say which palette number it could not read.
-    if (CheckReadableFile(entry.path().string(), kPaletteFileBytes, "palette", error) != FileCheck::Readable)
-      return false;
+    const std::string path = (fs::path(look.palettesDir) / name).string();
+    if (CheckReadableFile(path, kPaletteFileBytes, "palette", error) != FileCheck::Readable) return false;
     ++look.paletteCount;
   }
 

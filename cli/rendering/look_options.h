@@ -40,6 +40,8 @@ struct Look {
 
 // The video default: PaletteAnimationSpeed giving about kVideoSecondsPerPalette per palette.
 std::int32_t VideoPaletteSpeed(int paletteCount);
+// The settings of someone without a settings file: the plug-in's defaults in the video look of the default data set.
+EffectSettings NewUserSettings();
 // Seconds each palette shows at a speed (0 = the palette stands still: returns 0).
 double SecondsPerPalette(std::int32_t speed, int paletteCount);
 

@@ -1,86 +1,15 @@
-// Palette files listed, named and found by name, for `tavelmir palettes` and --palette.
+// The palettes as `tavelmir palettes` lists them.
 #include "palette_catalog.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <strings.h>
-
-namespace fs = std::filesystem;
+#include <string>
 
 namespace {
 
-constexpr std::uintmax_t kPaletteFileBytes = 768;
 // Cells of the colour strip; each shows every eighth index.
 constexpr int kStripCells = 32;
 
-bool HasPaletteExtension(const std::string& fileName) {
-  return fileName.size() > 4 && strcasecmp(fileName.c_str() + fileName.size() - 4, ".pal") == 0;
-}
-
 }  // namespace
-
-std::string PaletteNameOf(const std::string& fileName) {
-  std::string stem = fileName;
-  if (HasPaletteExtension(stem)) stem.resize(stem.size() - 4);
-  std::size_t digits = 0;
-  while (digits < stem.size() && stem[digits] >= '0' && stem[digits] <= '9') ++digits;
-  if (digits > 0 && digits + 1 < stem.size() && (stem[digits] == '-' || stem[digits] == '_'))
-    return stem.substr(digits + 1);
-  return stem;
-}
-
-bool ListNamedPalettes(const std::string& folder, std::vector<NamedPalette>& palettes, std::string& error) {
-  palettes.clear();
-  std::error_code ec;
-  std::vector<std::string> names;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    // The plug-in's own rule: a regular file (or a link to one) of exactly one palette's size.
-    std::error_code entryError;
-    if (HasPaletteExtension(name) && it->is_regular_file(entryError) &&
-        it->file_size(entryError) == kPaletteFileBytes)
-      names.push_back(name);
-  }
-  if (ec) {
-    error = "cannot read the palette folder '" + folder + "': " + ec.message();
-    return false;
-  }
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) {
-    NamedPalette p;
-    p.name = PaletteNameOf(name);
-    p.fileName = name;
-    std::ifstream in(fs::path(folder) / name, std::ios::binary);
-    char bytes[768] = {};
-    if (!in.read(bytes, sizeof bytes)) {
-      error = "cannot read palette '" + (fs::path(folder) / name).string() + "'";
-      return false;
-    }
-    // 6-bit intensities, shown as the plug-in's display does: shifted left by 2.
-    for (int i = 0; i < 768; ++i) p.rgb[i] = static_cast<std::uint8_t>((static_cast<unsigned char>(bytes[i]) & 63) << 2);
-    palettes.push_back(p);
-  }
-  return true;
-}
-
-int FindPaletteIndex(const std::vector<NamedPalette>& palettes, const std::string& name, const std::string& folder,
-                     std::string& error) {
-  // The name, the file name, or the file name without its extension ("02-ember").
-  for (std::size_t i = 0; i < palettes.size(); ++i) {
-    const std::string& file = palettes[i].fileName;
-    for (const std::string& candidate : {palettes[i].name, file, file.substr(0, file.size() - 4)})
-      if (strcasecmp(candidate.c_str(), name.c_str()) == 0) return static_cast<int>(i);
-  }
-  error = "no palette named '" + name + "' in " + folder + "; ";
-  if (palettes.empty()) {
-    error += "it holds none";
-  } else {
-    error += "there are";
-    for (const NamedPalette& p : palettes) error += " " + p.name;
-  }
-  return -1;
-}
 
 void WritePaletteList(std::ostream& out, const std::vector<NamedPalette>& palettes, bool colour) {
   std::size_t nameWidth = 4, fileWidth = 4;
@@ -104,11 +33,4 @@ void WritePaletteList(std::ostream& out, const std::vector<NamedPalette>& palett
     }
     out << line << '\n';
   }
-}
-
-bool FindNamedPalette(const std::string& folder, const std::string& name, int& index, std::string& error) {
-  std::vector<NamedPalette> palettes;
-  if (!ListNamedPalettes(folder, palettes, error)) return false;
-  index = FindPaletteIndex(palettes, name, folder, error);
-  return index >= 0;
 }

@@ -16,13 +16,14 @@ bool ParsePictureLook(const std::string& name, PictureLook& look) {
 }
 
 bool PlayerPictureLook(const PlayerOptions& options, PictureLook& look, std::string& error) {
-  const std::string name = !options.picture.empty() ? options.picture : options.smooth ? "classic" : kDefaultPictureLook;
+  const bool smooth = options.scaling == "smooth";
+  const std::string name = !options.picture.empty() ? options.picture : smooth ? "classic" : kDefaultPictureLook;
   if (!ParsePictureLook(name, look)) {
     error = "--look takes classic, hd, hd-soft or hd-nearest, not '" + name + "'";
     return false;
   }
-  if (options.smooth && look != PictureLook::Classic) {
-    error = "--smooth scales the classic picture; --look " + name + " is drawn at the window's size already";
+  if (smooth && look != PictureLook::Classic) {
+    error = "--scaling smooth scales the classic picture; --look " + name + " is drawn at the window's size already";
     return false;
   }
   return true;

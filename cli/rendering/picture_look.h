@@ -27,8 +27,9 @@ constexpr const char* kClassicPictureLook = "classic";
 // False for a name not in kPictureLookNames.
 bool ParsePictureLook(const std::string& name, PictureLook& look);
 
-// The look of `play` and `live`: --look, else hd, or classic with --smooth (which scales the classic frame).
-// False, with a message, for --smooth with a look drawn at the window's size, or an unknown name.
+// The look of `play` and `live`: --look, else hd, or classic with --scaling smooth (which scales the classic
+// frame).
+// False, with a message, for --scaling smooth with a look drawn at the window's size, or an unknown name.
 struct PlayerOptions;
 bool PlayerPictureLook(const PlayerOptions& options, PictureLook& look, std::string& error);
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "clock_text.h"
+
 std::string FormatProgressLine(std::int64_t done, std::int64_t total, double seconds, const char* unit) {
   constexpr int kBarWidth = 30;
   if (total <= 0) {  // a stream of unknown length: counts and rate only
@@ -21,8 +23,8 @@ std::string FormatProgressLine(std::int64_t done, std::int64_t total, double sec
   char text[160];
   if (rate > 0) {
     const long left = static_cast<long>(std::ceil(static_cast<double>(total - done) / rate));
-    std::snprintf(text, sizeof text, "%lld/%lld %s  %.0f/s  %ld:%02ld left", static_cast<long long>(done),
-                  static_cast<long long>(total), unit, rate, left / 60, left % 60);
+    std::snprintf(text, sizeof text, "%lld/%lld %s  %.0f/s  %s left", static_cast<long long>(done),
+                  static_cast<long long>(total), unit, rate, ClockText(std::int64_t{left} * 100).c_str());
   } else {
     std::snprintf(text, sizeof text, "%lld/%lld %s", static_cast<long long>(done), static_cast<long long>(total), unit);
   }

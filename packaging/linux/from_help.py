@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """The man page and the shell completions of tavelmir, made from the program's own help pages.
 
-    from_help.py man TAVELMIR OUT.1
+    from_help.py man TAVELMIR OUT.1 CHANGELOG DATA_DIR
     from_help.py completions TAVELMIR BASH_FILE ZSH_FILE FISH_FILE
 
-Every text comes from `tavelmir --help` and `tavelmir help COMMAND`, so the man page, the completions and the
-help can never disagree.
+Every text about the commands comes from `tavelmir --help` and `tavelmir help COMMAND`, so the man page, the
+completions and the help can never disagree. The man page's date is that of the newest changelog entry, its FILES
+name DATA_DIR, the data set's folder where the package installs it.
 """
+import email.utils
 import re
 import subprocess
 import sys
@@ -119,10 +121,25 @@ def entry_head(entry):
     return head
 
 
-def man_page(binary, version):
+def release_date(changelog):
+    """The date of the newest entry of a Debian changelog, as YYYY-MM-DD."""
+    with open(changelog) as f:
+        for line in f:
+            if line.startswith(" -- "):
+                return email.utils.parsedate_to_datetime(line.split("  ")[-1].strip()).strftime("%Y-%m-%d")
+    raise SystemExit(changelog + " has no dated entry")
+
+
+def is_about_the_man_page(note):
+    return "`man tavelmir`" in note
+
+
+def man_page(binary, version, date, data_dir):
     top, commands, pages = commands_of(binary)
+    # .nh: no word is hyphenated at a line's end, so paths and setting names stay whole.
     out = ['.\\" The help of tavelmir ' + version + ", as a man page.",
-           '.TH TAVELMIR 1 "" "tavelmir ' + version + '" "User Commands"',
+           '.TH TAVELMIR 1 "' + date + '" "tavelmir ' + version + '" "User Commands"',
+           ".nh",
            ".SH NAME",
            "tavelmir \\- " + roff(top.description.split(":")[0].split(".")[0]),
            ".SH SYNOPSIS", ".nf"]
@@ -131,7 +148,8 @@ def man_page(binary, version):
             out.append(roff_line(line))
     out += [".fi", ".SH DESCRIPTION", roff_line(top.description)]
     for note in top.notes:
-        out += [".PP", roff_line(note)]
+        if not is_about_the_man_page(note):
+            out += [".PP", roff_line(note)]
     out.append(".SH COMMANDS")
     for name, summary in commands:
         if name not in pages:
@@ -149,6 +167,8 @@ def man_page(binary, version):
             out += [roff_line(line) for line in page.examples]
             out += [".fi", ".RE"]
         for note in page.notes:
+            if is_about_the_man_page(note):
+                continue
             out.append(".PP")
             if note.startswith(" "):
                 out += [".nf"] + [roff_line(line) for line in note.splitlines()] + [".fi"]
@@ -156,8 +176,48 @@ def man_page(binary, version):
                 out.append(roff_line(note))
     out += [".SH EXAMPLES", ".nf"]
     out += [roff_line(line) for line in top.examples]
-    out += [".fi", ".SH SEE ALSO", "\\fBffmpeg\\fR(1), \\fBffplay\\fR(1), \\fBpactl\\fR(1)", ""]
+    out += [".fi"]
+    out += man_sections(data_dir)
     return "\n".join(out)
+
+
+def man_sections(data_dir):
+    """FILES, ENVIRONMENT, EXIT STATUS and SEE ALSO: what the program reads and returns, which its help leaves to
+    the man page. SEE ALSO names only what the package depends on or recommends, so every page named is there."""
+    def tagged(head, text):
+        return [".TP", head, roff_line(text)]
+    out = [".SH FILES"]
+    out += tagged("\\fI$XDG_CONFIG_HOME/tavelmir/plugin.ini\\fR (\\fI~/.config/tavelmir/plugin.ini\\fR)",
+                  "Your settings, as `tavelmir config` shows and changes them; read by render, play and live. Made on "
+                  "the first change; until then the defaults apply.")
+    out += tagged("\\fI" + roff(data_dir) + "/TavelDat/\\fR",
+                  "The data set: the palettes (*.pal, in the order of their numbers), refrence.pal and the fade "
+                  "table fade.dat. --plugin-dir DIR uses DIR/TavelDat and DIR/plugin.ini instead.")
+    out += [".SH ENVIRONMENT"]
+    out += tagged("\\fBXDG_CONFIG_HOME\\fR", "Where the settings file lives (tavelmir/plugin.ini in it); "
+                  "unset or empty: ~/.config, from `HOME`.")
+    out += tagged("\\fBNO_COLOR\\fR", "When set, `tavelmir palettes` prints no colours, as on a terminal "
+                  "that shows none.")
+    out += tagged("\\fBSDL_VIDEODRIVER\\fR", "The window system play and live open their window on (x11, "
+                  "wayland, kmsdrm; SDL chooses by default).")
+    out += tagged("\\fBSDL_AUDIODRIVER\\fR", "Where play sends the sound (pulseaudio, pipewire, alsa; SDL "
+                  "chooses by default).")
+    out += tagged("\\fBPULSE_SERVER\\fR", "The sound server live listens to (and play plays through with "
+                  "PulseAudio), when not the session's own.")
+    out += tagged("\\fBPATH\\fR", "Where render finds the ffmpeg program that encodes videos, GIFs and PNGs.")
+    out += [".SH EXIT STATUS"]
+    out += tagged("\\fB0\\fR", "Success: the output was written in full, the window was closed, the settings "
+                  "were saved.")
+    out += tagged("\\fB1\\fR", "Failure: a file could not be read or written, the effect could not start, "
+                  "ffmpeg failed; a render leaves no output behind.")
+    out += tagged("\\fB2\\fR", "Usage error: an unknown option, a missing or invalid value (a bad --set among "
+                  "them).")
+    out += tagged("\\fB130\\fR", "A render interrupted by Ctrl-C (SIGINT; 143 after SIGTERM, 129 after SIGHUP); it "
+                  "leaves no output behind. play and live end with 0 on Ctrl-C, as on Escape.")
+    out += [".SH SEE ALSO",
+            "\\fBffmpeg\\fR(1), \\fBffplay\\fR(1), \\fBffprobe\\fR(1), \\fBpipewire\\-pulse\\fR(1), "
+            "\\fBpulseaudio\\fR(1)", ""]
+    return out
 
 
 # --- Completions ----------------------------------------------------------------------------------------------------
@@ -168,17 +228,49 @@ DIR_VALUES = {"DIR"}
 PALETTE_LIST = "tavelmir palettes 2>/dev/null | awk 'NR > 1 {print $2}'"
 
 
+SETTING_VALUES = {"KEY=VALUE", "KEY=VALUE..."}
+
+
+def listed_values(entry):
+    """The values an option's help names: its value's a|b|c, or a list after the description's last colon
+    ("speed: ultrafast, superfast, ... or veryslow"; "25 (default), or 50, 10"); empty when there is none."""
+    if "|" in entry.value:
+        return entry.value.split("|")
+    if ": " not in entry.description:
+        return []
+    tail = re.sub(r"\s*\([^)]*\)", "", entry.description.rsplit(": ", 1)[1])
+    words = [w for w in re.split(r",\s*(?:or\s+)?|\s+or\s+", tail.strip()) if w]
+    if len(words) < 2 or not all(re.fullmatch(r"[a-z0-9][a-z0-9.:-]*", w) for w in words):
+        return []
+    return words
+
+
 def value_kind(entry):
     value = entry.value
     if value in FILE_VALUES:
         return "file"
     if value in DIR_VALUES:
         return "dir"
+    if value in SETTING_VALUES:
+        return "setting"
     if "--palette" in entry.flags:
         return "palette"
-    if "|" in value:
+    if listed_values(entry):
         return "words"
     return "text" if value else "none"
+
+
+def setting_keys(pages):
+    """The settings' keys, from the table in `tavelmir config --help`."""
+    for title, entries in pages["config"].groups:
+        if title.startswith("The settings"):
+            return [e.name.split()[0] for e in entries]
+    raise SystemExit("no settings in `tavelmir config --help`")
+
+
+def takes_settings(page):
+    """The command's arguments are KEY=VALUE settings."""
+    return any(not e.flags and e.name in SETTING_VALUES for _, entries in page.groups for e in entries)
 
 
 def options_of(page):
@@ -192,10 +284,17 @@ def takes_files(page):
 
 def bash_completion(commands, pages):
     names = " ".join(name for name, _ in commands)
+    keys = " ".join(k + "=" for k in setting_keys(pages))
     out = ["# bash completion for tavelmir; made from its help pages.",
+           "_tavelmir_settings() {",
+           "  [[ $cur == *=* ]] && return",
+           '  COMPREPLY=($(compgen -W "' + keys + '" -- "$cur"))',
+           "  compopt -o nospace 2>/dev/null",
+           "}",
            "_tavelmir() {",
            "  local cur prev words cword",
-           "  _init_completion || return",
+           "  # = belongs to the word, so that KEY=VALUE is one word.",
+           "  _init_completion -n = || return",
            "  if ((cword == 1)); then",
            '    COMPREPLY=($(compgen -W "' + names + ' --help --version" -- "$cur"))',
            "    return",
@@ -218,14 +317,20 @@ def bash_completion(commands, pages):
                 out.append("        " + pattern + ") _filedir -d; return ;;")
             elif kind == "palette":
                 out.append("        " + pattern + ') COMPREPLY=($(compgen -W "$(' + PALETTE_LIST + ')" -- "$cur")); return ;;')
+            elif kind == "setting":
+                out.append("        " + pattern + ") _tavelmir_settings; return ;;")
             elif kind == "words":
-                out.append("        " + pattern + ') COMPREPLY=($(compgen -W "' + entry.value.replace("|", " ") +
+                out.append("        " + pattern + ') COMPREPLY=($(compgen -W "' + " ".join(listed_values(entry)) +
                            '" -- "$cur")); return ;;')
             elif kind == "text":
                 out.append("        " + pattern + ") return ;;")
         out.append("      esac")
         flags = " ".join(f for e in options_of(page) for f in e.flags)
         out.append('      options="' + flags + ' --help"')
+        if takes_settings(page):
+            out.append('      [[ $cur == -* ]] || { _tavelmir_settings; return; }')
+        elif not takes_files(page):
+            out.append('      [[ $cur == -* ]] || return')
         out.append("      ;;")
     out += ["  esac",
             '  if [[ $cur == -* ]]; then',
@@ -246,6 +351,11 @@ def zsh_quote(text):
 def zsh_completion(commands, pages):
     out = ["#compdef tavelmir",
            "# zsh completion for tavelmir; made from its help pages.",
+           "",
+           "_tavelmir_settings() {",
+           "  compset -P '*=' && return 1",
+           "  compadd -S '' -- " + " ".join(k + "=" for k in setting_keys(pages)),
+           "}",
            "",
            "_tavelmir() {",
            "  local -a commands",
@@ -271,7 +381,8 @@ def zsh_completion(commands, pages):
             message = zsh_quote(entry.value)
             action = {"file": ":" + message + ":_files", "dir": ":" + message + ":_files -/",
                       "palette": ":palette:(${(f)\"$(" + PALETTE_LIST.replace("'", "'\\''") + ")\"})",
-                      "words": ":" + message + ":(" + zsh_quote(entry.value.replace("|", " ")) + ")",
+                      "setting": ":" + message + ":_tavelmir_settings",
+                      "words": ":" + message + ":(" + zsh_quote(" ".join(listed_values(entry))) + ")",
                       "text": ":" + message + ":", "none": ""}[kind]
             description = "[" + zsh_quote(entry.description) + "]"
             if len(entry.flags) > 1:
@@ -282,6 +393,8 @@ def zsh_completion(commands, pages):
             arguments.append(argument)
         if takes_files(page):
             arguments.append("'*:audio file:_files'")
+        if takes_settings(page):
+            arguments.append("'*:setting:_tavelmir_settings'")
         out.append("    " + name + ")")
         out.append("      _arguments -s " + " \\\n        ".join(arguments) + " ;;")
     out += ["  esac", "}", "", '_tavelmir "$@"', ""]
@@ -294,6 +407,7 @@ def fish_quote(text):
 
 def fish_completion(commands, pages):
     names = " ".join(name for name, _ in commands)
+    keys = " ".join(k + "=" for k in setting_keys(pages))
     out = ["# fish completion for tavelmir; made from its help pages.",
            "complete -c tavelmir -f"]
     for name, summary in commands:
@@ -306,6 +420,8 @@ def fish_completion(commands, pages):
         condition = "-n '__fish_seen_subcommand_from " + name + "'"
         if takes_files(page):
             out.append("complete -c tavelmir " + condition + " -F")
+        if takes_settings(page):
+            out.append("complete -c tavelmir " + condition + " -a " + fish_quote(keys))
         for entry in options_of(page):
             spellings = ""
             for flag in entry.flags:
@@ -317,8 +433,9 @@ def fish_completion(commands, pages):
                     spellings += " -o " + flag[1:]
             kind = value_kind(entry)
             value = {"file": " -r -F", "dir": " -r -a '(__fish_complete_directories)'",
+                     "setting": " -x -a " + fish_quote(keys),
                      "palette": " -x -a " + fish_quote("(" + PALETTE_LIST + ")"),
-                     "words": " -x -a " + fish_quote(entry.value.replace("|", " ")), "text": " -x",
+                     "words": " -x -a " + fish_quote(" ".join(listed_values(entry))), "text": " -x",
                      "none": ""}[kind]
             out.append("complete -c tavelmir " + condition + spellings + value + " -d " +
                        fish_quote(entry.description))
@@ -327,11 +444,11 @@ def fish_completion(commands, pages):
 
 
 def main():
-    if len(sys.argv) >= 4 and sys.argv[1] == "man":
+    if len(sys.argv) == 6 and sys.argv[1] == "man":
         binary, target = sys.argv[2], sys.argv[3]
-        version = help_text(binary, "--version").split()[-1]
+        version = help_text(binary, "--version").splitlines()[0].split()[-1]
         with open(target, "w") as f:
-            f.write(man_page(binary, version))
+            f.write(man_page(binary, version, release_date(sys.argv[4]), sys.argv[5]))
     elif len(sys.argv) == 6 and sys.argv[1] == "completions":
         binary = sys.argv[2]
         _, commands, pages = commands_of(binary)

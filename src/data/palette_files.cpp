@@ -5,36 +5,17 @@
 #include <string>
 #include <system_error>
 
+#include "data/palette_colours.h"
 #include "data/plugin_data.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uintmax_t kPaletteFileBytes = 768;    // 256 entries of red, green, blue
 constexpr std::uintmax_t kReferenceFileLimit = 772;  // the longest "refrence.pal" taken
 constexpr std::size_t kPaletteSetBytes = 1024;       // 256 entries of red, green, blue, flags
 // A palette file's full path is formatted in 256 bytes, as it always was: a longer one is refused, not cut.
 constexpr std::size_t kPalettePathBytes = 256;
-constexpr std::uint8_t kReservedFlag = 0x01;  // every entry may be animated
-
-// File bytes 0..63 per colour become 0..252: shifted left by 2 within 8 bits, so the top two bits drop.
-void ExpandPalette(const std::uint8_t* file, std::uint8_t* entries, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    entries[4 * i] = static_cast<std::uint8_t>(file[3 * i] << 2);
-    entries[4 * i + 1] = static_cast<std::uint8_t>(file[3 * i + 1] << 2);
-    entries[4 * i + 2] = static_cast<std::uint8_t>(file[3 * i + 2] << 2);
-    entries[4 * i + 3] = kReservedFlag;
-  }
-}
-
-// Names must end in ".pal" themselves, in any case.
-bool HasPaletteExtension(const std::string& name) {
-  const std::size_t n = name.size();
-  if (n < 4) return false;
-  const char* ext = name.c_str() + n - 4;
-  return ext[0] == '.' && (ext[1] | 0x20) == 'p' && (ext[2] | 0x20) == 'a' && (ext[3] | 0x20) == 'l';
-}
 
 // Up to `capacity` bytes of the file; the count read, 0 when it cannot be opened.
 std::size_t ReadUpTo(const fs::path& file, std::uint8_t* buffer, std::size_t capacity) {
@@ -44,16 +25,16 @@ std::size_t ReadUpTo(const fs::path& file, std::uint8_t* buffer, std::size_t cap
   return static_cast<std::size_t>(in.gcount());
 }
 
-// The qualifying names, sorted byte by byte so that the palette order is the same on every file system
-// (directory order is not). False when the folder cannot be listed.
-bool ListPaletteFiles(const fs::path& folder, std::vector<std::string>& names) {
-  std::error_code ec;
+}  // namespace
+
+bool ListPaletteFiles(const fs::path& folder, std::vector<std::string>& names, std::error_code& ec) {
+  names.clear();
   fs::directory_iterator it(folder, ec);
   if (ec) return false;
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) return false;
     const std::string name = it->path().filename().string();
-    if (!HasPaletteExtension(name)) continue;
+    if (!IsPaletteFileName(name)) continue;
     std::error_code entryError;
     if (!it->is_regular_file(entryError) || it->file_size(entryError) != kPaletteFileBytes || entryError) continue;
     names.push_back(name);
@@ -62,15 +43,14 @@ bool ListPaletteFiles(const fs::path& folder, std::vector<std::string>& names) {
   return true;
 }
 
-}  // namespace
-
 PaletteSet ReadPaletteSet(const fs::path& folder) {
   PaletteSet set;
   // The plug-in names the search pattern "<folder>\*.pal" in its 260-byte path buffer.
   if ((folder / "*.pal").string().size() >= kDataPathBytes) return set;
   std::vector<std::string> names;
   try {
-    if (!ListPaletteFiles(folder, names) || names.empty()) return set;
+    std::error_code ec;
+    if (!ListPaletteFiles(folder, names, ec) || names.empty()) return set;
     set.Entries.resize(names.size() * kPaletteSetBytes);
   } catch (const std::bad_alloc&) {
     return set;
@@ -84,7 +64,7 @@ PaletteSet ReadPaletteSet(const fs::path& folder) {
       set.Entries.clear();
       return set;
     }
-    ExpandPalette(file, set.Entries.data() + static_cast<std::size_t>(loaded) * kPaletteSetBytes, 256);
+    ExpandPalette(file, set.Entries.data() + static_cast<std::size_t>(loaded) * kPaletteSetBytes, kPaletteEntryCount);
     ++loaded;
   }
   set.Status = 0;
@@ -103,6 +83,6 @@ int ReadReferencePalette(const fs::path& file, std::uint8_t (&entries)[1024]) {
   std::uint8_t bytes[kReferenceFileLimit];
   const std::size_t got = ReadUpTo(file, bytes, sizeof bytes);
   if (ec || got != size || size < kPaletteFileBytes) return 2;
-  ExpandPalette(bytes, entries, 256);
+  ExpandPalette(bytes, entries, kPaletteEntryCount);
   return 0;
 }

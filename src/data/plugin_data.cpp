@@ -25,13 +25,13 @@ ProfileFile ReadProfile(const fs::path& iniFile) {
   return profile;
 }
 
-// `only` null: the keys the settings dialog edits; else that one key.
+// `only` null: every key of the table; else that one key.
 bool WriteProfileKeys(const fs::path& iniFile, const char* section, const EffectSettings& settings,
                       const SettingKey* only, std::string& error) {
   ProfileFile profile;
   if (!ReadProfileForEditing(iniFile, profile, error)) return false;
   for (const SettingKey& key : SettingKeys()) {
-    if (only != nullptr ? &key != only : key.control == SettingControl::None) continue;
+    if (only != nullptr && &key != only) continue;
     std::string value = SettingText(key, settings);
     if (key.field == &EffectSettings::UseTexture) value = settings.UseTexture != 0 ? "1" : "0";
     profile.Set(section, key.name, value);

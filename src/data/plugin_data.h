@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "core/effect_settings.h"
@@ -47,8 +48,8 @@ void ReadSettings(const std::filesystem::path& iniFile, EffectSettings& settings
 // "DisplayMode" alone: the plug-in needs it before the display opens, long before the other settings.
 void ReadDisplayMode(const std::filesystem::path& iniFile, EffectSettings& settings,
                      const char* section = kSettingsSection);
-// Writes the keys the settings dialog edits (not "DisplayMode" or "Picture", so the user's values stay as written),
-// keeping the file's other sections, keys and lines. Through a temporary file renamed over the old one, so an
+// Writes every key of the table (the settings window's and its display choices'), keeping the file's other
+// sections, keys and lines. Through a temporary file renamed over the old one, so an
 // interruption leaves the old file whole. False, with a message naming the file, when it cannot be written.
 bool WriteSettings(const std::filesystem::path& iniFile, const EffectSettings& settings, std::string& error,
                    const char* section = kSettingsSection);
@@ -72,6 +73,11 @@ struct PaletteSet {
 // The files "*.pal" (any case) of exactly 768 bytes in `folder`, in ascending byte order of their names; each
 // colour byte 0..63 becomes 0..252. A path of kDataPathBytes - 4 bytes or more counts as unreadable.
 PaletteSet ReadPaletteSet(const std::filesystem::path& folder);
+
+// The names of the palette files in `folder` ("*.pal" in any case, regular files of exactly 768 bytes), sorted
+// byte by byte so that the palette order is the same on every file system (directory order is not). False, with
+// `ec` set, when the folder cannot be listed.
+bool ListPaletteFiles(const std::filesystem::path& folder, std::vector<std::string>& names, std::error_code& ec);
 
 // 0 = read into `entries` (256 x red, green, blue, flags); 1 = larger than 772 bytes; 2 = missing, shorter than
 // 768 bytes or not read whole.

@@ -168,6 +168,17 @@ void ProfileFile::Set(std::string_view section, std::string_view key, std::strin
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last), {newLine, "\r\n"});
 }
 
+void ProfileFile::Remove(std::string_view section, std::string_view key) {
+  std::size_t header, end;
+  if (!FindSection(section, header, end)) return;
+  const std::string_view wanted = Trim(key);
+  for (std::size_t i = end; i > header + 1; --i) {
+    LineMeaning m = Classify(lines_[i - 1].text);
+    if (m.kind == LineKind::Key && SameNoCase(m.name, wanted))
+      lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i - 1));
+  }
+}
+
 std::string ProfileFile::Bytes() const {
   std::string bytes;
   for (const Line& line : lines_) bytes += line.text + line.ending;

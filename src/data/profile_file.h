@@ -30,6 +30,8 @@ class ProfileFile {
   // Replaces the key's line in place (keeping the key's spelling in the file), adds a missing key after the last
   // line of its section, and a missing section at the end of the file.
   void Set(std::string_view section, std::string_view key, std::string_view value);
+  // Removes the key's lines from the section the reads look in, so that none of them is read again.
+  void Remove(std::string_view section, std::string_view key);
   // The file's bytes as they stand after the edits.
   std::string Bytes() const;
 

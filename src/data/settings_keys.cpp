@@ -30,19 +30,18 @@ constexpr SettingKey kKeys[] = {
     {"FadeAmplitude", &EffectSettings::FadeAmplitude, 0, 255,
      "how much brighter the near end gets (0: all as dark as the far end)", SettingControl::Slider},
     {"FadePower", &EffectSettings::FadePower, 0, 255,
-     "shape of the light from far to near: 192 is even, lower brightens sooner, higher later",
-     SettingControl::Slider},
+     "shape of the light from far to near: 192 is even, lower brightens sooner, higher later", SettingControl::Slider},
     {"UseTexture", &EffectSettings::UseTexture, 0, 1,
      "1 draws TextureName (a 256 x 256 BMP of 8 bits per pixel) on the landscape", SettingControl::CheckBox},
     {"TextureName", nullptr, 0, 0, "path of that bitmap", SettingControl::FileChooser},
     {"DisplayMode", &EffectSettings::DisplayMode, 0, 3,
      "the plug-in's screen: 0 full screen with fall-backs, 1 320 x 200 x 8 only, 2 a window, 3 docked in the "
      "player's window",
-     SettingControl::None},
+     SettingControl::DisplayChoice},
     {"Picture", &EffectSettings::Picture, 0, 1,
      "the plug-in's window, borderless and docked picture: 0 the 320 x 200 frame enlarged, 1 smooth, drawn at the "
      "window's own size (the 8-bit full-screen modes stay 0)",
-     SettingControl::None},
+     SettingControl::DisplayChoice},
 };
 
 // The value is one line of the profile file, whose reader trims blanks and a pair of quotes: anything that would
@@ -140,13 +139,15 @@ std::string FormatEffectParams(const EffectParams& params) {
   return text;
 }
 
-std::string SettingsHelpText() {
+std::string SettingsHelpText(const EffectSettings& defaults) {
   std::string text;
   for (const SettingKey& key : kKeys) {
     std::string head = std::string("  ") + key.name;
     if (key.field) {
       head += " " + std::to_string(key.minimum) + ".." + std::to_string(key.maximum);
-      head += " (default " + std::to_string(SettingDefault(key)) + ")";
+      const std::int32_t own = SettingDefault(key), given = defaults.*key.field;
+      head += " (default " + std::to_string(given) +
+              (given == own ? std::string() : "; the plug-in's " + std::to_string(own)) + ")";
     }
     // Two blanks at least between the columns, where the help's layout looks for the second one.
     head.resize(std::max<std::size_t>(head.size() + 1, 40), ' ');

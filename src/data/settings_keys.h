@@ -10,11 +10,11 @@
 
 // The control of the settings dialog that edits a key.
 enum class SettingControl {
-  None,         // not in the dialog ("DisplayMode", "Picture"), so its save leaves these as the file has them
-  Slider,       // a track bar over minimum..maximum
-  PresetRadio,  // the five buttons "Custom", "Very Soft" .. "Very Loud" (RadioIndex)
-  CheckBox,     // "UseTexture"
-  FileChooser,  // "TextureName", through the texture button
+  Slider,         // a track bar over minimum..maximum
+  PresetRadio,    // the five buttons "Custom", "Very Soft" .. "Very Loud" (RadioIndex)
+  CheckBox,       // "UseTexture"
+  FileChooser,    // "TextureName", through the texture button
+  DisplayChoice,  // "DisplayMode" and "Picture": radio buttons of the "Display..." dialog the settings open
 };
 
 struct SettingKey {
@@ -42,5 +42,6 @@ bool ApplySettingAssignment(std::string_view assignment, EffectSettings& setting
 std::string FormatSettings(const EffectSettings& settings);
 // The derived parameters, one "Name=value" line each.
 std::string FormatEffectParams(const EffectParams& params);
-// One line per key: name, range, default and help, aligned, for the command line's help.
-std::string SettingsHelpText();
+// One line per key: name, range, default and help, aligned, for the command line's help. The default is that of
+// `defaults` (what a host starts from); where that is not the plug-in's own, the plug-in's follows it.
+std::string SettingsHelpText(const EffectSettings& defaults);

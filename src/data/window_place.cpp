@@ -37,3 +37,12 @@ bool WriteWindowPlace(const std::filesystem::path& iniFile, const WindowPlace& p
   for (int i = 0; i < 4; ++i) profile.Set(section, kPlaceKeys[i], std::to_string(values[i]));
   return ReplaceFileContents(iniFile, profile.Bytes(), error);
 }
+
+bool ForgetWindowPlace(const std::filesystem::path& iniFile, std::string& error, const char* section) {
+  ProfileFile profile;
+  if (!ReadProfileForEditing(iniFile, profile, error)) return false;
+  const std::string before = profile.Bytes();
+  for (const char* key : kPlaceKeys) profile.Remove(section, key);
+  if (profile.Bytes() == before) return true;
+  return ReplaceFileContents(iniFile, profile.Bytes(), error);
+}

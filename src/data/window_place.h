@@ -23,3 +23,7 @@ WindowPlace ReadWindowPlace(const std::filesystem::path& iniFile, const char* se
 // with a message naming the file, when it cannot be written.
 bool WriteWindowPlace(const std::filesystem::path& iniFile, const WindowPlace& place, std::string& error,
                       const char* section = kSettingsSection);
+// Removes the four keys, so that the window opens in the middle again; likewise whole or not at all. A file
+// without them is left untouched (and a missing one is not made).
+bool ForgetWindowPlace(const std::filesystem::path& iniFile, std::string& error,
+                       const char* section = kSettingsSection);

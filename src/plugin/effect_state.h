@@ -4,6 +4,7 @@
 
 #include "core/effect_settings.h"
 #include "core/engine.h"
+#include "plugin/display_choices.h"
 #include "plugin/screen.h"
 #include "plugin/vis_records.h"
 #include "platform/platform.h"
@@ -21,10 +22,12 @@ struct EffectState {
   // The plug-in's folder, ending in a backslash; every file is named through PluginFilePath.
   char PluginPath[260]{};
 
-  // The settings dialog while it is open: the module that opened it, and sliders still to be set from the settings.
+  // The settings dialog while it is open: the module that opened it, sliders still to be set from the settings,
+  // and the display choices its OK will store.
   struct {
     VisModule* Module{};
     std::int32_t SlidersPending{};
+    DisplayChoices Display{};
   } Dialog{};
 };
 

@@ -4,6 +4,7 @@
 #define IDD_SETTINGS 101
 #define IDD_ABOUT 107
 #define IDB_ABOUT_PICTURE 108
+#define IDD_DISPLAY 109
 
 // Settings dialog controls.
 #define IDC_WAVE_AMPLITUDE 1008
@@ -26,3 +27,15 @@
 #define IDC_ABOUT 1033
 #define IDC_LOAD_TEXTURE 1039
 #define IDC_USE_TEXTURE 1040
+#define IDC_DISPLAY 1041          // opens the display dialog
+#define IDC_DISPLAY_SUMMARY 1042  // the display choices in words, beside it
+
+// Display dialog controls: the ways of showing in DisplayMode order, then the pictures in Picture order.
+#define IDC_MODE_CHAIN 1050
+#define IDC_MODE_EFFECT_ONLY 1051
+#define IDC_MODE_WINDOW 1052
+#define IDC_MODE_DOCKED 1053
+#define IDC_DOCK_REASON 1054
+#define IDC_PICTURE_CLASSIC 1055
+#define IDC_PICTURE_HD 1056
+#define IDC_FORGET_PLACE 1057

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "plugin/display_dialog.h"
 #include "plugin/effect_state.h"
 #include "plugin/fade_progress_bar.h"
 #include "plugin/resource_ids.h"
@@ -166,6 +167,8 @@ INT_PTR OpenSettingsDialog(HWND dialog, HWND proposedFocus) {
   const int radioId = IDC_RADIO_CUSTOM + g_state.Settings.RadioIndex;
   CheckRadioButton(dialog, IDC_RADIO_CUSTOM, IDC_RADIO_VERY_LOUD, radioId);
   UpdateCustomControls(dialog);
+  g_state.Dialog.Display = DisplayChoicesOf(g_state.Settings);
+  ShowDisplaySummary(dialog);
   HWND radio = GetDlgItem(dialog, radioId);
   if (proposedFocus == radio) return TRUE;
   SetFocus(radio);
@@ -186,8 +189,10 @@ void ConfirmSettings(HWND dialog) {
   SetPendingSliderPositions(dialog);
   ReadSliders(dialog, kSliderSettings, std::size(kSliderSettings));
   g_state.Settings.UseTexture = SendItem(dialog, IDC_USE_TEXTURE, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+  ApplyDisplayChoices(g_state.Dialog.Display, g_state.Settings);
   DeriveEffectParams();
   SaveSettings(g_state.Dialog.Module);
+  if (g_state.Dialog.Display.ForgetWindowPlace) ForgetStoredWindowPlace(g_state.Dialog.Module);
   EndDialog(dialog, 1);
 }
 
@@ -212,6 +217,9 @@ INT_PTR HandleCommand(HWND dialog, int id) {
       return TRUE;
     case IDC_LOAD_TEXTURE:
       PickTexture(dialog);
+      return TRUE;
+    case IDC_DISPLAY:
+      RunDisplayDialog(dialog);
       return TRUE;
     case IDC_RADIO_CUSTOM:
     case IDC_RADIO_VERY_SOFT:
@@ -278,6 +286,9 @@ int ShowSettingsDialog(VisModule* module) {
   LoadSettingsAndParams(module);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  return static_cast<int>(
-      DialogBoxParamA(module->instance, MAKEINTRESOURCEA(IDD_SETTINGS), module->parent, SettingsDialogProc, 0));
+  const INT_PTR result =
+      DialogBoxParamA(module->instance, MAKEINTRESOURCEA(IDD_SETTINGS), module->parent, SettingsDialogProc, 0);
+  // Closed: the player's configure command may open it again.
+  g_state.Dialog.Module = nullptr;
+  return static_cast<int>(result);
 }

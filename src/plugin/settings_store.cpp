@@ -4,6 +4,7 @@
 #include <string>
 
 #include "data/plugin_data.h"
+#include "data/window_place.h"
 #include "plugin/effect_state.h"
 #include "plugin/plugin_folder.h"
 
@@ -39,6 +40,12 @@ void SaveSettings(VisModule* module) {
   if (!SettingsFileNameable()) return;
   std::string error;
   WriteSettings(SettingsFile(PluginFolderPath()), g_state.Settings, error, module->description);
+}
+
+void ForgetStoredWindowPlace(VisModule* module) {
+  if (!SettingsFileNameable()) return;
+  std::string error;
+  ForgetWindowPlace(SettingsFile(PluginFolderPath()), error, module->description);
 }
 
 void DeriveEffectParams() { g_state.Params = DeriveEffectParams(g_state.Settings); }

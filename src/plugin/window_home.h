@@ -38,6 +38,9 @@ enum DockOpenStatus : std::int32_t { kDockOpen = 0, kDockNotOffered = 1, kDockFa
 DockOpenStatus OpenDockedWindow(VisModule* module);
 // Whether the frame still exists (the user may have closed it while the effect was full screen).
 bool DockFrameAlive();
+// Whether the player offers frames, asked as OpenDockedWindow asks (a frame the effect docks in answers at once);
+// the frame made for the question is closed again.
+bool PlayerOffersFrame(VisModule* module);
 // Keeps the docked window the size of the frame's client area, for a frame that does not resize its child.
 void FollowDockFrame();
 // Makes the docked window top-level again, for full screen; the frame stays for the way back.

@@ -6,6 +6,7 @@
 
 DockOpenStatus OpenDockedWindow(VisModule*) { return kDockNotOffered; }
 bool DockFrameAlive() { return false; }
+bool PlayerOffersFrame(VisModule*) { return false; }
 void FollowDockFrame() {}
 void LeaveDock(VisModule*) {}
 void CloseDock(VisModule*) {}

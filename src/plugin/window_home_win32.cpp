@@ -100,6 +100,15 @@ bool DockInto(HWND frame) {
   return SetWindowPos(window, HWND_TOP, 0, 0, client.right, client.bottom, SWP_FRAMECHANGED | SWP_SHOWWINDOW) != 0;
 }
 
+// A frame of another thread can only be asked to close; its thread destroys it.
+void CloseFrame(HWND frame) {
+  if (IsWindow(frame) == 0) return;
+  if (GetWindowThreadProcessId(frame, nullptr) == GetCurrentThreadId())
+    DestroyWindow(frame);
+  else
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+}
+
 }  // namespace
 
 DockOpenStatus OpenDockedWindow(VisModule* module) {
@@ -121,6 +130,22 @@ DockOpenStatus OpenDockedWindow(VisModule* module) {
 }
 
 bool DockFrameAlive() { return Home().Frame != nullptr && IsWindow(Home().Frame) != 0; }
+
+bool PlayerOffersFrame(VisModule* module) {
+  if (DockFrameAlive()) return true;
+  // The player keeps a pointer to the record while the frame lives; the frame goes before the record does.
+  static EmbedWindowState question{};
+  question = EmbedWindowState{};
+  question.r = FrameRequestPlace(module);
+  DWORD_PTR answer = 0;
+  if (SendMessageTimeoutA(module->parent, kPlayerIpc, reinterpret_cast<WPARAM>(&question), kIpcGetEmbedInterface,
+                          SMTO_ABORTIFHUNG, kIpcTimeoutMs, &answer) == 0)
+    return false;
+  HWND frame = reinterpret_cast<HWND>(answer);
+  if (frame == nullptr || IsWindow(frame) == 0) return false;
+  CloseFrame(frame);
+  return true;
+}
 
 void FollowDockFrame() {
   if (!DockFrameAlive()) return;
@@ -144,13 +169,7 @@ void CloseDock(VisModule* module) {
   if (home.Frame == nullptr) return;
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(module->parent, kPlayerIpc, 0, kIpcSetVisWindow, SMTO_ABORTIFHUNG, kIpcTimeoutMs, &ignored);
-  if (IsWindow(home.Frame) != 0) {
-    // A frame of another thread can only be asked to close; its thread destroys it.
-    if (GetWindowThreadProcessId(home.Frame, nullptr) == GetCurrentThreadId())
-      DestroyWindow(home.Frame);
-    else
-      PostMessageA(home.Frame, WM_CLOSE, 0, 0);
-  }
+  CloseFrame(home.Frame);
   home.Frame = nullptr;
 }
 

@@ -9,10 +9,19 @@
 #include <functional>
 
 #include "cli_test_support.h"
+#include "player_keys.h"
 
 namespace {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A help page read as text: rows wrapped to the width are joined again.
+std::string AsText(const std::string& page) {
+  std::string text;
+  for (const char c : page)
+    if (!(c == ' ' || c == '\n') || (!text.empty() && text.back() != ' ')) text += c == '\n' ? ' ' : c;
+  return text;
+}
 
 class CliTest : public ::testing::Test {
  protected:
@@ -52,12 +61,68 @@ TEST_F(CliTest, HelpOfEachSubCommandIsWrittenForPeople) {
   EXPECT_EQ(unknown.status, 2);
   EXPECT_TRUE(Contains(unknown.err, "no command 'paint'")) << unknown.err;
   // The wave presets name the music's loudness: Very Soft is for quiet music and answers most strongly.
-  // Read as text: rows wrapped to the width are joined again.
-  std::string config;
-  for (const char c : RunCli({"config", "--help"}).out)
-    if (!(c == ' ' || c == '\n') || (!config.empty() && config.back() != ' ')) config += c == '\n' ? ' ' : c;
+  const std::string config = AsText(RunCli({"config", "--help"}).out);
   EXPECT_TRUE(Contains(config, "1 Very Soft (quiet music: strongest response)")) << config;
   EXPECT_FALSE(Contains(config, "softer presets for loud")) << config;
+  // The defaults shown are a new user's: the palettes of the video look cycle, as `tavelmir config` shows.
+  EXPECT_TRUE(Contains(config, "PaletteAnimationSpeed 0..255 (default 3; the plug-in's 0)")) << config;
+  EXPECT_TRUE(Contains(config, "RadioIndex 0..4 (default 2)")) << config;
+
+  // --version: the program, the data set it found, and the libraries as loaded.
+  const CliRun version = RunCli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  for (const char* line : {"tavelmir " TAVELMIR_VERSION "\ndata set: ", "\nFFmpeg: libavformat ", ", libavcodec ",
+                           "\nlibsndfile: libsndfile-", "\nSDL: 2.", "\nlibpulse: "})
+    EXPECT_TRUE(Contains(version.out, line)) << line << " in\n" << version.out;
+}
+
+// Every key of the player, from the one table ActionForKey reads: `help play` with the transport, `help live`
+// without it, the help on screen in lines that fit a 640-pixel window.
+TEST_F(CliTest, PlayerHelpListsEveryKeyTheTableBinds) {
+  const std::string play = AsText(RunCli({"help", "play"}).out), live = AsText(RunCli({"help", "live"}).out);
+  for (const char* keys : {"Esc/Q quit", "F/Alt+Enter full screen", "D the hd picture", "Left/Right the previous",
+                           "C palette cycling", "0-4 the wave preset", "Up/Down the wave's", "H/F1 this help"}) {
+    EXPECT_TRUE(Contains(play, keys)) << keys << " in\n" << play;
+    EXPECT_TRUE(Contains(live, keys)) << keys << " in\n" << live;
+  }
+  for (const char* keys : {"Space pause", "N/Page Down the next song", "P/Page Up the song before",
+                           "Shift+Left/Right 10 s back", "Home the start of the song"}) {
+    EXPECT_TRUE(Contains(play, keys)) << keys << " in\n" << play;
+    EXPECT_FALSE(Contains(live, keys)) << keys << " in\n" << live;
+  }
+  std::size_t count = 0;
+  const PlayerKey* keys = PlayerKeys(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!keys[i].names) continue;
+    EXPECT_TRUE(Contains(kPlayHelpLines, keys[i].names)) << keys[i].names;
+  }
+  EXPECT_FALSE(Contains(kLiveHelpLines, "Space"));
+  for (const char* lines : {kLiveHelpLines, kPlayHelpLines}) {
+    std::size_t start = 0;
+    for (std::size_t end; (end = std::string(lines).find('\n', start)) != std::string::npos; start = end + 1)
+      EXPECT_LE(end - start, kHelpLineLength) << lines;
+    EXPECT_LE(std::string(lines).size() - start, kHelpLineLength) << lines;
+  }
+  // The modifiers tell apart what one key does.
+  struct Press {
+    SDL_Keycode key;
+    std::uint16_t mod;
+    PlayerAction action;
+    int preset;
+  };
+  for (const Press& p :
+       {Press{SDLK_RIGHT, KMOD_NONE, PlayerAction::NextPalette, 0},
+        Press{SDLK_RIGHT, KMOD_LSHIFT, PlayerAction::SeekForward, 0},
+        Press{SDLK_LEFT, KMOD_RSHIFT, PlayerAction::SeekBackward, 0},
+        Press{SDLK_RETURN, KMOD_LALT, PlayerAction::ToggleFullscreen, 0},
+        Press{SDLK_RETURN, KMOD_NONE, PlayerAction::None, 0},
+        Press{SDLK_PAGEUP, KMOD_NONE, PlayerAction::PreviousSong, 0},
+        Press{SDLK_KP_3, KMOD_NUM, PlayerAction::WavePreset, 3}, Press{SDLK_0, KMOD_NONE, PlayerAction::WavePreset, 0},
+        Press{SDLK_x, KMOD_NONE, PlayerAction::None, 0}}) {
+    const KeyAction a = ActionForKey(p.key, p.mod);
+    EXPECT_EQ(a.action, p.action) << p.key << " with " << p.mod;
+    EXPECT_EQ(a.preset, p.preset) << p.key;
+  }
 }
 
 TEST_F(CliTest, AStrayOutputIsPointedToMinusO) {
@@ -166,6 +231,9 @@ TEST_F(CliTest, RefusesMissingOrConflictingArguments) {
       {"render", tone, "-o", P("a.gif"), "--fps", "7"},
       {"render", tone, "-o", P("a.gif"), "--look", "hd"},
       {"render", tone, "-o", P("a.mp4"), "--look", "hd", "--scaling", "nearest"},
+      {"play", tone, "--scaling", "nearest"},
+      {"play", tone, "--look", "hd", "--smooth"},
+      {"play", tone, "--look", "hd-soft", "--scaling", "smooth"},
       {"render", tone, "-o", P("a.mp4"), "--fps", "25"},
       {"render", tone, "-o", P("a.png"), "--duration", "2"},
       {"fade", "extra"},

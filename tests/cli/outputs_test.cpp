@@ -138,10 +138,13 @@ TEST_F(OutputTest, AGifAndAStillShowTheFramesOwnColours) {
   EXPECT_EQ(p.height, 200);
   EXPECT_EQ(p.frames, 5);
   EXPECT_TRUE(DecodeToRgb(folder.path / "a.gif") == expected);
+  // The report counts what the GIF holds, over the 0.2 s of the song its frames cover.
+  EXPECT_NE(run.out.find(": 5 frames (0.20 s of picture, 320x200)"), std::string::npos) << run.out;
 
   // A still at --start is the frame of that time.
   run = Render({"--look", "classic", "-o", (folder.path / "cover.png").string(), "--start", "0.16", "--scale", "1"});
   ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(": 1 frame ("), std::string::npos) << run.out;
   const std::vector<std::uint8_t> still = DecodeToRgb(folder.path / "cover.png");
   EXPECT_TRUE(still == std::vector<std::uint8_t>(expected.end() - 320 * 200 * 3, expected.end()));
 

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "cli_test_support.h"
+#include "clock_text.h"
 #include "picture_fit.h"
 #include "pulse_capture.h"
 
@@ -217,6 +218,23 @@ class PlayerTest : public ::testing::Test {
   TempFolder folder;
   fs::path plugin;
 };
+
+TEST(ClockTextTest, MinutesAndSecondsCutTowardZero) {
+  struct Case {
+    std::int64_t centiseconds;
+    bool hundredths;
+    const char* text;
+  } cases[] = {{0, false, "0:00"},
+               {6530, false, "1:05"},
+               {6530, true, "1:05.30"},
+               {5999, true, "0:59.99"},
+               {360000, false, "60:00"},
+               {-1, false, "?"},
+               {-100, true, "?"},
+               {WholeSecondsAsCentiseconds(65.99), false, "1:05"},
+               {WholeSecondsAsCentiseconds(-0.5), true, "?"}};
+  for (const Case& c : cases) EXPECT_EQ(ClockText(c.centiseconds, c.hundredths), c.text) << c.centiseconds;
+}
 
 TEST(PictureFitTest, WholePixelsIn43OrLargest43Rectangle) {
   struct Case {

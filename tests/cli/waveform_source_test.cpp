@@ -44,6 +44,9 @@ TEST(SampleConversion, KeepsTheTopEightBitsOfIntegerSamples) {
     SCOPED_TRACE(c.sample);
     EXPECT_EQ(SampleToSigned8(c.sample), c.expected);
   }
+  // The player's 16-bit sound and a decoded file's samples give the same waveform.
+  for (int s = -32768; s <= 32767; ++s)
+    ASSERT_EQ(Pcm16ToSigned8(static_cast<std::int16_t>(s)), SampleToSigned8(s / 32768.0)) << s;
 }
 
 TEST(FrameTiming, CountsEveryFrameThatStartsInsideTheAudio) {

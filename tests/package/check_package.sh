@@ -50,12 +50,22 @@ contents)
   if awk '{print $6}' <<<"$listing" | grep -v '^\./usr/' | grep -vx '\./' | grep -vx '\./usr' | grep -q .; then
     fail "files outside /usr"
   fi
+  # The licence in the machine-readable format: ours under Expat, CLI11's notice, the linked libraries named.
+  copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/tavelmir/copyright)
+  for line in 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+              'Copyright: 2026 the Tavelmir authors' 'License: Expat' 'License: BSD-3-Clause' \
+              'Copyright: 2017-20[0-9][0-9], University of Cincinnati' ' libavformat' ' under the GPL'; do
+    grep -q -- "^$line" <<<"$copyright" || grep -q -- "$line" <<<"$copyright" || fail "copyright lacks '$line'"
+  done
+  if grep -qi proprietary <<<"$copyright"; then fail "copyright still says proprietary"; fi
   ;;
 
 lintian)
   command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
-  # Errors fail; warnings are shown.
-  lintian --fail-on error --tag-display-limit 0 "$deb"
+  # Errors fail; warnings are shown. The program is built with Debian's hardening flags: no hardening tag, not
+  # even an informational one.
+  lintian --fail-on error --tag-display-limit 0 --display-info "$deb" | tee "$work/lintian.log"
+  if grep -q hardening "$work/lintian.log"; then fail "lintian: the program lacks hardening"; fi
   ;;
 
 help)
@@ -83,6 +93,15 @@ help)
     done
   done
   grep -q 'Very Soft (quiet music: strongest response)' <<<"$man" || fail "man page describes the wave presets otherwise"
+  # The sections a man page reader looks for, a release date, and no page that the package does not bring along.
+  for section in FILES ENVIRONMENT 'EXIT STATUS' 'SEE ALSO'; do
+    grep -q "^\.SH $section\$" <<<"$man" || fail "man page lacks $section"
+  done
+  for status in 0 1 2 130; do grep -q "^\\\\fB$status\\\\fR\$" <<<"$man" || fail "EXIT STATUS lacks $status"; done
+  grep -qE '^\.TH TAVELMIR 1 "20[0-9]{2}-[0-9]{2}-[0-9]{2}"' <<<"$man" || fail "man page has no date"
+  if grep -q 'man tavelmir' <<<"$man"; then fail "the man page sends its reader to man tavelmir"; fi
+  if grep -q 'pactl' <<<"$man"; then fail "SEE ALSO names pactl, which the package does not bring"; fi
+  grep -q '^\\fI/usr/share/tavelmir/TavelDat/\\fR$' <<<"$man" || fail "FILES does not name the installed data set"
   bash -n "$root/usr/share/bash-completion/completions/tavelmir" || fail "bash completion does not parse"
   zsh -n "$root/usr/share/zsh/vendor-completions/_tavelmir" || fail "zsh completion does not parse"
   fish -n "$root/usr/share/fish/vendor_completions.d/tavelmir.fish" || fail "fish completion does not parse"
@@ -98,16 +117,33 @@ help)
     complete_words tavelmir render song.mp3 --pal
     complete_words tavelmir render --palette em
     complete_words tavelmir render --fit ""
-    complete_words tavelmir help p' _ "$root/usr/share/bash-completion/completions/tavelmir")
-  expected=$'render\n--palette --palettes\nember\ncontain cover\nplay palettes'
+    complete_words tavelmir help p
+    complete_words tavelmir render --preset ""
+    complete_words tavelmir render --tune ani
+    complete_words tavelmir render --fps ""
+    complete_words tavelmir config Fade
+    complete_words tavelmir config RadioIndex=
+    complete_words tavelmir render --set Rad
+    complete_words tavelmir palettes x' _ "$root/usr/share/bash-completion/completions/tavelmir")
+  expected=$'render\n--palette --palettes\nember\ncontain cover\nplay palettes
+ultrafast superfast veryfast faster fast medium slow slower veryslow\nanimation\n25 50 10 5 2 1
+FadeOffset= FadeAmplitude= FadePower=\n\nRadioIndex='
   [ "$completed" = "$expected" ] || fail "bash completes: $completed"
   fished=$(PATH=$root/usr/bin:$PATH fish -c "source $root/usr/share/fish/vendor_completions.d/tavelmir.fish
-    complete -C'tavelmir render --palette em'" | cut -f1)
-  [ "$fished" = ember ] || fail "fish completes: $fished"
-  # The man page reads without complaints.
+    complete -C'tavelmir render --palette em'; complete -C'tavelmir render --preset ultra'
+    complete -C'tavelmir config RadioI'" | cut -f1)
+  [ "$fished" = $'ember\nultrafast\nRadioIndex=' ] || fail "fish completes: $fished"
+  # The man page reads without complaints, and no path is split at a line's end.
   if command -v groff >/dev/null; then
     warnings=$(zcat "$root/usr/share/man/man1/tavelmir.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
     [ -z "$warnings" ] || fail "groff: $warnings"
+    for width in 60 80 100; do
+      shown=$(zcat "$root/usr/share/man/man1/tavelmir.1.gz" | groff -man -Tutf8 -rLL=${width}n -P-cbou 2>/dev/null)
+      for path in '$XDG_CONFIG_HOME/tavelmir/plugin.ini' '~/.config/tavelmir/plugin.ini'; do
+        grep -qF "$path" <<<"$shown" || fail "the man page at $width columns splits $path"
+      done
+      if grep -qE '[a-z]-$' <<<"$shown"; then fail "the man page at $width columns hyphenates a word"; fi
+    done
   fi
   ;;
 
@@ -132,6 +168,13 @@ PY
   [ "$frames" = 50 ] || fail "song.mp4 has $frames frames, not 50"
   HOME=$elsewhere XDG_CONFIG_HOME=$elsewhere/config "$root/usr/bin/tavelmir" palettes | grep -q ' 1  aurora ' ||
     fail "palettes of the installed data set"
+  # --version names the data set it found and the libraries it runs with.
+  version_text=$("$root/usr/bin/tavelmir" --version)
+  echo "$version_text"
+  for line in "tavelmir $version" "data set: $root/usr/share/tavelmir" "FFmpeg: libavformat [0-9]" \
+              "libsndfile: libsndfile-[0-9]" "SDL: 2\.[0-9]"; do
+    grep -q "^$line" <<<"$version_text" || fail "--version lacks '$line'"
+  done
   ;;
 
 *)

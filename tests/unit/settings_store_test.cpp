@@ -79,7 +79,7 @@ TEST_F(SettingsStore, DefaultsAreWrittenInKeyOrder) {
   EXPECT_EQ(ReadFileText(Ini()),
             "[Ombrelo Tunnel]\r\nRadioIndex=2\r\nWaveAmplitude=133\r\nWaveShiftPower=7\r\nWaveAttenuationRate=5\r\n"
             "PaletteAnimationSpeed=0\r\nFadeOffset=51\r\nFadeAmplitude=104\r\nFadePower=176\r\nUseTexture=0\r\n"
-            "TextureName=\r\n");
+            "TextureName=\r\nDisplayMode=0\r\nPicture=0\r\n");
 }
 
 TEST_F(SettingsStore, SaveThenLoadGivesEveryFieldBack) {
@@ -128,25 +128,29 @@ TEST_F(SettingsStore, SaveReplacesOldValuesAndKeepsForeignLines) {
       << text;
 }
 
-// The dialog does not edit DisplayMode or Picture: its save leaves the user's lines as they are and never adds one.
-TEST_F(SettingsStore, DisplayModeIsReadButOnlyWrittenWhenAskedFor) {
-  GivenIni("[Ombrelo Tunnel]\r\nDisplayMode=2\r\nPicture=1\r\n");
+// DisplayMode and Picture are the display dialog's: read with the others (DisplayMode also alone, before the
+// display opens), written in their places with the others, and forgetting the window's place touches neither.
+TEST_F(SettingsStore, DisplayChoicesAreReadAndWrittenWithTheOtherSettings) {
+  GivenIni(
+      "[Ombrelo Tunnel]\r\nDisplayMode=2\r\nPicture=1\r\nWindowLeft=5\r\nWindowTop=6\r\nWindowWidth=320\r\n"
+      "WindowHeight=200\r\n");
   LoadDisplayMode(folder_.module);
   EXPECT_EQ(g_state.Settings.DisplayMode, 2);
   g_state.Settings.DisplayMode = 0;
   LoadSettings(folder_.module);
   EXPECT_EQ(g_state.Settings.DisplayMode, 2);
   EXPECT_EQ(g_state.Settings.Picture, 1);
-  g_state.Settings.DisplayMode = 1;
+  g_state.Settings.DisplayMode = 3;
   g_state.Settings.Picture = 0;
   SaveSettings(folder_.module);
-  EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=2\r\nPicture=1\r\nRadioIndex=2\r\n", 0), 0u);
-  SaveDisplayMode(folder_.module);
-  EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=1\r\nPicture=1\r\nRadioIndex=2\r\n", 0), 0u);
+  EXPECT_EQ(ReadFileText(Ini()).rfind("[Ombrelo Tunnel]\r\nDisplayMode=3\r\nPicture=0\r\nWindowLeft=5\r\n", 0), 0u);
+  ForgetStoredWindowPlace(folder_.module);
+  const std::string forgotten = ReadFileText(Ini());
+  EXPECT_EQ(forgotten.rfind("[Ombrelo Tunnel]\r\nDisplayMode=3\r\nPicture=0\r\nRadioIndex=2\r\n", 0), 0u) << forgotten;
+  EXPECT_EQ(forgotten.find("Window"), std::string::npos) << forgotten;
   std::filesystem::remove(Ini());
-  SaveSettings(folder_.module);
-  EXPECT_EQ(ReadFileText(Ini()).find("DisplayMode"), std::string::npos);
-  EXPECT_EQ(ReadFileText(Ini()).find("Picture"), std::string::npos);
+  ForgetStoredWindowPlace(folder_.module);
+  EXPECT_FALSE(std::filesystem::exists(Ini())) << "nothing to forget, nothing written";
 }
 
 TEST_F(SettingsStore, OverlongTextureNameIsCutTo259) {

@@ -15,7 +15,7 @@ if (!webDir || !regressionDir) {
   console.error('usage: node engine_digest.mjs WEB_DIR REGRESSION_DIR');
   process.exit(2);
 }
-const { Engine, DEFAULT_SETTINGS } = await import(pathToFileURL(path.join(webDir, 'engine.js')));
+const { Engine } = await import(pathToFileURL(path.join(webDir, 'engine.js')));
 
 // The runs and their waveform bytes, straight from the native test's script.
 const runs = JSON.parse(execFileSync('python3', ['-c', `
@@ -48,7 +48,7 @@ async function digestLines(module) {
   const lines = [];
   for (const run of runs.runs) {
     const engine = await Engine.create(data.wasm, data.palettes, data.fade);
-    const settings = { ...DEFAULT_SETTINGS };
+    const settings = engine.defaultSettings();
     for (const assignment of run.settings) {
       const [key, value] = assignment.split('=');
       if (!(key in keyNames)) throw new Error(`the web engine has no setting ${key}`);
@@ -81,7 +81,7 @@ async function hdDigestLines(module) {
   const { frames, width, height, wave } = runs.hd;
   const bytes = Buffer.from(wave, 'base64');
   const engine = await Engine.create(data.wasm, data.palettes, data.fade);
-  engine.settings(DEFAULT_SETTINGS);
+  engine.settings(engine.defaultSettings());
   engine.prepareHd(width, height, 1);
   const rgb = new Uint8Array(width * height * 3);
   const lines = [];

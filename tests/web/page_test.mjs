@@ -7,7 +7,8 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
-import { cpSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { closeSync, cpSync, mkdirSync, mkdtempSync, openSync, readFileSync, readdirSync, rmSync, writeFileSync,
+  writeSync } from 'node:fs';
 import net from 'node:net';
 import { gzipSync } from 'node:zlib';
 import os from 'node:os';
@@ -45,8 +46,8 @@ async function waitForServer(url) {
   throw new Error(`the page server at ${url} did not answer`);
 }
 
-// Seconds of CPU that the browser's renderer processes have used, from /proc.
-function rendererCpuSeconds(browserMarker) {
+// The browser's renderer processes, from /proc: pid -> { cpu (ticks), status (text of /proc/pid/status) }.
+function rendererProcesses(browserMarker) {
   const procs = readdirSync('/proc').filter((d) => /^\d+$/.test(d));
   const info = new Map();
   for (const pid of procs) {
@@ -54,18 +55,29 @@ function rendererCpuSeconds(browserMarker) {
       const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
       const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
       const cmdline = readFileSync(`/proc/${pid}/cmdline`, 'utf8');
-      info.set(pid, { ppid: fields[1], cpu: Number(fields[11]) + Number(fields[12]), cmdline });
+      const status = readFileSync(`/proc/${pid}/status`, 'utf8');
+      info.set(pid, { ppid: fields[1], cpu: Number(fields[11]) + Number(fields[12]), cmdline, status });
     } catch (_) { /* gone */ }
   }
   const root = [...info].find(([, p]) => p.cmdline.includes(browserMarker) && !p.cmdline.includes('--type='));
-  if (!root) return NaN;
   const inTree = (pid) => {
     for (let p = pid, hops = 0; p && hops < 10; p = info.get(p)?.ppid, ++hops) if (p === root[0]) return true;
     return false;
   };
-  let ticks = 0;
-  for (const [pid, p] of info) if (p.cmdline.includes('--type=renderer') && inTree(pid)) ticks += p.cpu;
-  return ticks / 100;  // USER_HZ
+  return root ? [...info].filter(([pid, p]) => p.cmdline.includes('--type=renderer') && inTree(pid)).map(([, p]) => p)
+    : [];
+}
+
+// Seconds of CPU that the browser's renderer processes have used.
+function rendererCpuSeconds(browserMarker) {
+  const renderers = rendererProcesses(browserMarker);
+  if (!renderers.length) return NaN;
+  return renderers.reduce((sum, p) => sum + p.cpu, 0) / 100;  // USER_HZ
+}
+
+// Kilobytes the browser's renderer processes hold in memory now.
+function rendererMemoryKiB(browserMarker) {
+  return rendererProcesses(browserMarker).reduce((sum, p) => sum + Number(/VmRSS:\s+(\d+)/.exec(p.status)[1]), 0);
 }
 
 async function openPage(context, query = '') {
@@ -93,6 +105,36 @@ async function waitForState(page, predicate, what, timeoutMs = 10000) {
 
 const marker = `--tavelmir-page-test=${process.pid}`;
 
+// Debian's Chromium, its processes found again by `browserMarker`.
+function launchBrowser(browserMarker) {
+  return chromium.launch({
+    executablePath: CHROMIUM,
+    args: ['--autoplay-policy=no-user-gesture-required', '--use-fake-device-for-media-stream', browserMarker,
+      '--disable-background-networking', '--disable-component-update', '--no-first-run', '--disable-sync'],
+  });
+}
+
+// A song of `minutes` made quickly: ten seconds of the test song over and over.
+function writeLongSong(file, rate, minutes) {
+  const piece = testSong(rate, 2, 10);
+  const data = piece.subarray(44);
+  const repeats = minutes * 6;
+  const header = Buffer.from(piece.subarray(0, 44));
+  header.writeUInt32LE(36 + data.length * repeats, 4);
+  header.writeUInt32LE(data.length * repeats, 40);
+  const fd = openSync(file, 'w');
+  writeSync(fd, header);
+  for (let i = 0; i < repeats; ++i) writeSync(fd, data);
+  closeSync(fd);
+}
+
+const setSeek = (page, seconds) => page.evaluate((t) => {
+  const seek = document.getElementById('seek');
+  seek.value = String(t);
+  seek.dispatchEvent(new Event('input'));
+  seek.dispatchEvent(new Event('change'));
+}, seconds);
+
 before(async () => {
   cpSync(webDir, site, { recursive: true });
   mkdirSync(songs);
@@ -105,6 +147,10 @@ before(async () => {
   writeFileSync(path.join(songs, 'header-only.wav'), wavBytes(44100, 2, 0, () => 0));
   // At both common rates, and in 5.1 (mixed down by the command line's own code in both).
   writeFileSync(path.join(songs, 'song-48k.wav'), testSong(48000, 2, 3));
+  // Compressed, as most songs are: the browser's decoder and the command line's FFmpeg give the same samples.
+  for (const [name, codec] of [['song-48k.mp3', 'libmp3lame'], ['song-48k.opus', 'libopus']])
+    execFileSync('ffmpeg', ['-v', 'error', '-y', '-i', path.join(songs, 'song-48k.wav'), '-c:a', codec,
+      path.join(songs, name)]);
   writeFileSync(path.join(songs, 'surround-5.1.wav'), testSong(48000, 6, 3));
   writeFileSync(path.join(songs, 'longer.wav'), testSong(SONG_RATE, 2, 6));
   writeFileSync(path.join(songs, 'notes.txt'), 'not a song\n');
@@ -114,10 +160,7 @@ before(async () => {
   server = spawn('python3', ['-m', 'http.server', String(port), '--bind', '127.0.0.1', '-d', site],
     { stdio: 'ignore' });
   await waitForServer(`${origin}/index.html`);
-  browser = await chromium.launch({
-    executablePath: CHROMIUM,
-    args: ['--autoplay-policy=no-user-gesture-required', '--use-fake-device-for-media-stream', marker],
-  });
+  browser = await launchBrowser(marker);
 });
 
 after(async () => {
@@ -171,14 +214,15 @@ describe('the page', () => {
     }
   });
 
-  test('live, songs of 44.1 and 48 kHz and a 5.1 file draw the frames of render --dump whatever the output rate', async () => {
+  test('live, songs of 44.1 and 48 kHz, a 5.1 file, MP3 and Opus draw the frames of render --dump whatever the output rate', async () => {
     const frames = 60;
     const context = await browser.newContext();
     const page = await openPage(context);
     const outputRate = await page.evaluate(() => new AudioContext().sampleRate);
     const look = (await state(page)).look;
     for (const [name, status] of [['song.wav', /\(0:03, stereo\)/], ['song-48k.wav', /\(0:03, stereo\)/],
-      ['surround-5.1.wav', /\(0:03, 6 channels, mixed down to stereo\)/]]) {
+      ['surround-5.1.wav', /\(0:03, 6 channels, mixed down to stereo\)/], ['song-48k.mp3', /\(0:03, stereo\)/],
+      ['song-48k.opus', /\(0:03, stereo\)/]]) {
       // A fresh effect for each song, as render starts one.
       await page.evaluate(async (n) => {
         window.tavelmirTest.stop();
@@ -215,8 +259,9 @@ describe('the page', () => {
     const fps = (end.nextFrame - start.nextFrame) / seconds;
     console.log(`# playing: ${fps.toFixed(1)} frames/s stepped, ${end.drawn - start.drawn} drawn in ` +
       `${seconds.toFixed(2)} s, ${end.skipped} skipped, renderer CPU ${(cpu * 100).toFixed(1)} % of one core`);
-    // Every frame of the audio clock runs (a busy machine's stalls are caught up), and the page draws.
-    assert.ok(fps > 45 && fps < 55, `${fps} frames a second`);
+    // Every frame of the song's clock runs (a busy machine's stalls are caught up), and the page draws.
+    assert.ok(Math.abs(end.nextFrame - 1 - Math.floor(end.position * 50)) <= 10,
+      `frame ${end.nextFrame} at ${end.position} s`);
     assert.equal(end.skipped, 0);
     assert.ok((end.drawn - start.drawn) / seconds > 20, `${end.drawn - start.drawn} frames drawn`);
     await waitForState(page, (s) => s.mode === 'idle' && /Finished "song\.wav"/.test(s.status),
@@ -411,5 +456,225 @@ describe('the page', () => {
     await bare.setInputFiles('#file', path.join(songs, 'song.wav'));
     await waitForState(bare, (x) => x.mode === 'song' && x.nextFrame > 5, 'no song without an audio worklet');
     await insecure.close();
+  });
+
+  test('a play list: next, previous, seek, the title in the tab, and on to the next song at the end', async () => {
+    const context = await browser.newContext();
+    const page = await openPage(context);
+    await page.setInputFiles('#file', [path.join(songs, 'longer.wav'), path.join(songs, 'song.wav')]);
+    let s = await waitForState(page, (x) => x.mode === 'song' && x.nextFrame > 5, 'the list did not play');
+    assert.match(s.status, /^Playing 1 of 2 "longer\.wav" \(0:06, stereo\)/);
+    assert.deepEqual([s.title, s.songTitle], ['longer.wav – Ombrelo Tunnel', 'longer.wav']);
+    assert.deepEqual(await page.evaluate(() => [navigator.mediaSession.metadata.title,
+      navigator.mediaSession.playbackState]), ['longer.wav', 'playing'], 'the media keys\' and lock screen\'s song');
+    await page.click('#next');
+    s = await waitForState(page, (x) => x.current === 1 && x.mode === 'song', 'Next did not play the second');
+    assert.equal(s.title, 'song.wav – Ombrelo Tunnel');
+    await page.click('#previous');
+    await waitForState(page, (x) => x.current === 0 && x.mode === 'song', 'Previous did not go back');
+    // Seeking moves the song and the picture's frames with it.
+    await setSeek(page, 4.5);
+    s = await waitForState(page, (x) => x.position >= 4.5 && x.nextFrame >= 225, 'the seek did not move');
+    assert.equal(await page.textContent('#total'), '0:06');
+    // The first song's end plays the second, whose end finishes the list.
+    await waitForState(page, (x) => x.current === 1 && x.mode === 'song', 'the list did not go on', 10000);
+    s = await waitForState(page, (x) => x.mode === 'idle', 'the list did not finish', 10000);
+    assert.equal(s.status, 'Finished "song.wav".');
+
+    // A folder: its songs by name, what is not a song left out.
+    const folder = path.join(work, 'folder');
+    mkdirSync(folder);
+    cpSync(path.join(songs, 'song.wav'), path.join(folder, 'b.wav'));
+    cpSync(path.join(songs, 'mono.wav'), path.join(folder, 'a.wav'));
+    cpSync(path.join(songs, 'notes.txt'), path.join(folder, 'notes.txt'));
+    await page.setInputFiles('#folder', folder);
+    s = await waitForState(page, (x) => x.mode === 'song' && x.playlist.length === 2, 'the folder did not play');
+    assert.deepEqual(s.playlist, ['a.wav', 'b.wav']);
+
+    // A compressed song too long to decode whole (here: any) plays with the picture following its sound.
+    await page.evaluate(() => window.tavelmirTest.setDecodeBudget(1));
+    await page.setInputFiles('#file', path.join(songs, 'song-48k.mp3'));
+    s = await waitForState(page, (x) => x.mode === 'song' && x.playlist[0] === 'song-48k.mp3' && x.nextFrame > 20,
+      'the long song did not play');
+    assert.match(s.status, /"song-48k\.mp3" \(0:03, long: the picture follows the sound as heard\)/);
+    await waitForState(page, (x) => x.mode === 'idle' && /Finished "song-48k\.mp3"/.test(x.status),
+      'the long song did not end');
+    assert.deepEqual(page.errors, []);
+    await context.close();
+  });
+
+  test('a failed open while a song plays: the song goes on and still ends; the message says why and goes', async () => {
+    const context = await browser.newContext();
+    const page = await openPage(context);
+    await page.setInputFiles('#file', path.join(songs, 'longer.wav'));
+    await waitForState(page, (x) => x.mode === 'song' && x.nextFrame > 5, 'the song did not play');
+    await page.setInputFiles('#file', path.join(songs, 'noise.mp3'));
+    let s = await waitForState(page, (x) => x.statusIsError, 'no message for the failed open');
+    assert.match(s.status, /"noise\.mp3" cannot be played/);
+    assert.equal(s.mode, 'song');
+    // Dropped text holds no file.
+    await page.evaluate(() => {
+      const data = new DataTransfer();
+      data.setData('text/plain', 'a line of text');
+      window.dispatchEvent(new DragEvent('drop', { dataTransfer: data, cancelable: true }));
+    });
+    s = await waitForState(page, (x) => /holds no file/.test(x.status), 'no message for dropped text');
+    const before = s.nextFrame;
+    s = await waitForState(page, (x) => x.mode === 'idle', 'the song did not end', 10000);
+    assert.ok(s.nextFrame > before + 50, `${s.nextFrame} frames`);
+    assert.deepEqual([s.status, s.statusIsError, s.paused], ['Finished "longer.wav".', false, true]);
+    assert.equal(await page.isDisabled('#pause'), true);
+    assert.deepEqual(page.errors, []);
+    await context.close();
+  });
+
+  test('a 30-minute song starts at once, plays and seeks in bounded memory, and an error message goes away', async () => {
+    const long = path.join(work, 'thirty-minutes.wav');
+    writeLongSong(long, SONG_RATE, 30);
+    // A browser of its own, so that its renderer's memory is this page's.
+    const own = `${marker}-long`;
+    const ownBrowser = await launchBrowser(own);
+    const context = await ownBrowser.newContext();
+    const page = await openPage(context);
+    const idle = rendererMemoryKiB(own);
+    await page.setInputFiles('#file', long);
+    let s = await waitForState(page, (x) => x.mode === 'song' && x.nextFrame > 25, 'the long song did not start');
+    assert.match(s.status, /"thirty-minutes\.wav" \(30:00, stereo\)/);
+    let peak = rendererMemoryKiB(own);
+    await setSeek(page, 29 * 60 + 55);
+    s = await waitForState(page, (x) => x.position > 29 * 60 + 55 && x.nextFrame > 50 * (29 * 60 + 55),
+      'the seek to the end did not play');
+    peak = Math.max(peak, rendererMemoryKiB(own));
+    // A message for a failure goes away by itself while the song plays on.
+    await setSeek(page, 600);
+    await waitForState(page, (x) => x.position >= 600 && x.position < 700, 'the seek back did not play');
+    await page.setInputFiles('#file', path.join(songs, 'empty.wav'));
+    await waitForState(page, (x) => x.statusIsError && /is empty/.test(x.status), 'no message for the empty file');
+    s = await waitForState(page, (x) => !x.statusIsError, 'the message stayed', 12000);
+    assert.match(s.status, /^Playing "thirty-minutes\.wav"/);
+    peak = Math.max(peak, rendererMemoryKiB(own));
+    console.log(`# a 30-minute song (318 MB): renderers ${(idle / 1024).toFixed(0)} MiB before, ` +
+      `at most ${(peak / 1024).toFixed(0)} MiB playing and seeking`);
+    assert.ok(peak < 600 * 1024, `${peak} KiB`);
+    assert.deepEqual(page.errors, []);
+    await ownBrowser.close();
+    rmSync(long);
+  });
+
+  test('on a phone: nothing wider than the screen, touch controls, and messages never move the picture', async () => {
+    const context = await browser.newContext({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 3,
+      isMobile: true, hasTouch: true });
+    const page = await openPage(context);
+    const within = async (selector) => {
+      const box = await page.locator(selector).boundingBox();
+      assert.ok(box && box.x >= 0 && box.x + box.width <= 390.5, `${selector}: ${JSON.stringify(box)}`);
+    };
+    assert.ok(await page.evaluate(() => document.documentElement.scrollWidth) <= 390);
+    await page.tap('#help-button');
+    await within('#help');
+    const picture = await page.locator('#picture').boundingBox();
+    await page.setInputFiles('#file', path.join(songs, 'noise.mp3'));
+    await waitForState(page, (x) => x.statusIsError, 'no message');
+    await within('#status');
+    assert.deepEqual(await page.locator('#picture').boundingBox(), picture, 'the message moved the picture');
+    await within('#bar');
+    const name = (await state(page)).paletteName;
+    await page.tap('#palette-next');
+    assert.notEqual((await state(page)).paletteName, name);
+    await page.selectOption('#preset', '4');
+    assert.equal((await state(page)).look.settings.radioIndex, 4);
+    await page.tap('#fullscreen');
+    await page.waitForFunction(() => document.fullscreenElement !== null);
+    assert.deepEqual(page.errors, []);
+    await context.close();
+  });
+
+  test('keys on a focused control are the control\'s; every control is reachable by Tab', async () => {
+    const context = await browser.newContext();
+    const page = await openPage(context);
+    await page.setInputFiles('#file', path.join(songs, 'longer.wav'));
+    await waitForState(page, (x) => x.mode === 'song' && x.nextFrame > 5, 'the song did not play');
+    await page.focus('#cycling');
+    await page.keyboard.press(' ');
+    let s = await state(page);
+    assert.deepEqual([s.paused, s.look.settings.paletteAnimationSpeed], [false, 0]);
+    await page.focus('#pause');
+    await page.keyboard.press(' ');
+    await waitForState(page, (x) => x.paused, 'Space on Pause did not pause');
+    await page.keyboard.press('Enter');
+    await waitForState(page, (x) => !x.paused, 'Enter on Pause did not go on');
+    const reached = new Set();
+    await page.focus('#previous');
+    for (let i = 0; i < 30; ++i) {
+      reached.add(await page.evaluate(() => document.activeElement.id));
+      await page.keyboard.press('Tab');
+    }
+    for (const id of ['pause', 'seek', 'volume', 'open', 'open-folder', 'mic', 'tab', 'hd', 'palette-previous',
+      'palette-next', 'cycling', 'preset', 'fullscreen', 'still', 'record', 'link', 'help-button'])
+      assert.ok(reached.has(id), `${id} is not reached by Tab`);
+    assert.deepEqual(page.errors, []);
+    await context.close();
+  });
+
+  test('keep and share: a PNG still, a WebM clip with video and sound, a link that carries the look', async () => {
+    const context = await browser.newContext({ acceptDownloads: true });
+    const page = await openPage(context);
+    await page.setInputFiles('#file', path.join(songs, 'longer.wav'));
+    await waitForState(page, (x) => x.mode === 'song' && x.nextFrame > 5, 'the song did not play');
+    const [still] = await Promise.all([page.waitForEvent('download'), page.click('#still')]);
+    assert.match(still.suggestedFilename(), /^longer .*\.png$/);
+    const png = readFileSync(await still.path());
+    assert.equal(png.subarray(1, 4).toString(), 'PNG');
+    await page.click('#record');
+    await waitForState(page, (x) => x.recording && x.nextFrame > 150, 'no recording');
+    assert.match(await page.textContent('#recording'), /recording 0:0[1-9]/);
+    const [clip] = await Promise.all([page.waitForEvent('download'), page.click('#record')]);
+    const file = path.join(work, 'clip.webm');
+    await clip.saveAs(file);
+    const streams = JSON.parse(execFileSync('ffprobe', ['-v', 'error', '-show_streams', '-of', 'json', file]))
+      .streams.map((x) => x.codec_type).sort();
+    assert.deepEqual(streams, ['audio', 'video']);
+    assert.deepEqual(page.errors, []);
+
+    // The address carries the look; opened, the link gives it.
+    await page.evaluate(() => window.tavelmirTest.stop());
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('4');
+    const link = await page.evaluate(() => location.hash);
+    const look = (await state(page)).look;
+    assert.equal(link, `#p=${look.palette + 1}&w=4&a=133&s=7&t=5&c=${look.settings.paletteAnimationSpeed}&hd=1&sm=0`);
+    const other = await openPage(await browser.newContext(), '#p=3&w=1&c=0&hd=0');
+    const s = await state(other);
+    assert.deepEqual([s.paletteName, s.look.settings.radioIndex, s.look.settings.paletteAnimationSpeed, s.look.hd],
+      ['palette 3 of 8: ultraviolet', 1, 0, false]);
+    await context.close();
+  });
+
+  test('installable and offline: manifest, icons, service worker, no console error; from the disk it says how', async () => {
+    const context = await browser.newContext();
+    const page = await context.newPage();
+    const problems = [];
+    page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') problems.push(m.text()); });
+    page.on('response', (r) => { if (r.status() >= 400) problems.push(`${r.status()} ${r.url()}`); });
+    await page.goto(`${origin}/index.html`);
+    await page.evaluate(() => window.tavelmirTest.ready);
+    await page.evaluate(() => navigator.serviceWorker.ready);
+    const manifest = await page.evaluate(async () => (await fetch('manifest.webmanifest')).json());
+    for (const icon of manifest.icons)
+      assert.equal(await page.evaluate(async (src) => (await fetch(src)).status, icon.src), 200, icon.src);
+    assert.deepEqual(problems, []);
+    await context.setOffline(true);
+    await page.reload();
+    await page.evaluate(() => window.tavelmirTest.ready);
+    assert.match((await state(page)).paletteName, /^palette 1 of 8/);
+    await context.close();
+
+    // Opened from the disk the modules are refused: plain text says how to serve it.
+    const disk = await browser.newContext();
+    const local = await disk.newPage();
+    await local.goto(`file://${site}/index.html`);
+    assert.equal(await local.isVisible('#served'), true);
+    assert.match(await local.textContent('#served'), /python3 -m http\.server/);
+    await disk.close();
   });
 });

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/channel_downmix.h"
-#include "sample_to_signed8.h"
+#include "core/waveform_sample.h"
 
 #define TAVELMIR_EXPORT(name) extern "C" __attribute__((export_name(name)))
 
@@ -22,8 +22,8 @@ int tv_mix_to_stereo(const float* interleaved, int channels, int frames, std::ui
   return 0;
 }
 
-// `count` double samples as the host's signed 8-bit values, through the command line's conversion.
-TAVELMIR_EXPORT("tv_signed8_from_doubles") void tv_signed8_from_doubles(const double* samples, int count,
-                                                                         std::int8_t* out) {
+// `count` double samples as the host's signed 8-bit values, through the hosts' one conversion.
+TAVELMIR_EXPORT("tv_signed8_from_doubles")
+void tv_signed8_from_doubles(const double* samples, int count, std::int8_t* out) {
   for (int i = 0; i < count; ++i) out[i] = SampleToSigned8(samples[i]);
 }

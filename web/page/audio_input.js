@@ -112,6 +112,19 @@ export class AudioInput {
     return Math.round(this.context.currentTime * this.context.sampleRate);
   }
 
+  // A long song's media element as the source: the picture follows its sound as heard, as it does a microphone's,
+  // and the sound goes on to the speakers. Returns the context frame the picture starts at.
+  async playElement(element) {
+    await this.ready();
+    this.stop();
+    this.source = this.context.createMediaElementSource(element);
+    this.source.connect(this.keeper);
+    this.keeper.disconnect();
+    this.keeper.connect(this.context.destination);
+    if (this.context.state !== 'running') await this.context.resume();
+    return Math.round(this.context.currentTime * this.context.sampleRate);
+  }
+
   stop() {
     if (this.source) {
       this.source.onended = null;

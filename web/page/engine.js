@@ -1,6 +1,7 @@
-// The effect's WebAssembly module behind a small object: started from the data set's bytes, then one frame per
-// waveform block, the picture and palette read straight out of the module's memory. Used by the page and by the
-// Node tests alike, so it takes bytes and never fetches.
+// The effect's WebAssembly module behind a small object that holds one effect of it (a handle, released by
+// destroy()): started from the data set's bytes, then one frame per waveform block, the picture and palette read
+// straight out of the module's memory. Used by the page and by the Node tests alike, so it takes bytes and never
+// fetches.
 
 export const FRAME_WIDTH = 320;
 export const FRAME_HEIGHT = 200;
@@ -9,14 +10,10 @@ const PALETTE_FILE_BYTES = 768;
 const FADE_TABLE_BYTES = 65536;
 const MIX_PIECE_FRAMES = 16384;
 
-// The plug-in's defaults of the settings the page changes (EffectSettings).
-export const DEFAULT_SETTINGS = Object.freeze({
-  radioIndex: 2,
-  waveAmplitude: 133,
-  waveShiftPower: 7,
-  waveAttenuationRate: 5,
-  paletteAnimationSpeed: 0,
-});
+// The settings the page changes, in the order the module's tv_settings takes them; their defaults and ranges come
+// from the module.
+const SETTING_NAMES = ['radioIndex', 'waveAmplitude', 'waveShiftPower', 'waveAttenuationRate',
+  'paletteAnimationSpeed'];
 
 export class Engine {
   // `palettes`: the palette files' bytes (768 each) in the plug-in's order; `fade`: the 65536-byte fade table.
@@ -28,17 +25,23 @@ export class Engine {
 
   constructor(exports, palettes, fade) {
     this.x = exports;
+    this.h = 0;
     if (!palettes.length || palettes.some((p) => p.length !== PALETTE_FILE_BYTES))
       throw new Error(`the palettes must be ${PALETTE_FILE_BYTES}-byte files, at least one`);
     if (fade.length !== FADE_TABLE_BYTES) throw new Error(`the fade table must be ${FADE_TABLE_BYTES} bytes`);
     const paletteBytes = palettes.length * PALETTE_FILE_BYTES;
-    const input = this.x.tv_alloc(paletteBytes + FADE_TABLE_BYTES);
+    this.h = this.x.tv_create();
+    const input = this.h && this.x.tv_alloc(paletteBytes + FADE_TABLE_BYTES);
     if (!input) throw new Error('out of memory for the data set');
     const heap = new Uint8Array(this.x.memory.buffer);
     palettes.forEach((p, i) => heap.set(p, input + i * PALETTE_FILE_BYTES));
     heap.set(fade, input + paletteBytes);
-    const status = this.x.tv_start(input, palettes.length, input + paletteBytes, FADE_TABLE_BYTES);
+    const status = this.x.tv_start(this.h, input, palettes.length, input + paletteBytes, FADE_TABLE_BYTES);
     this.x.tv_free(input);
+    if (status !== 0) {
+      this.x.tv_destroy(this.h);
+      this.h = 0;
+    }
     if (status !== 0) throw new Error(status === 1 ? 'the data set is not usable' : 'out of memory for the tables');
     this.paletteCount = palettes.length;
     // Scratch for one block's float samples, allocated once: a frame allocates nothing.
@@ -48,15 +51,42 @@ export class Engine {
     this.hdSize = null;
   }
 
+  // Releases the effect and its memory; the object is of no more use.
+  destroy() {
+    if (!this.h) return;
+    this.x.tv_free(this.samplesLeft);
+    this.x.tv_free(this.samplesRight);
+    if (this.doubles) this.x.tv_free(this.doubles);
+    this.doubles = 0;
+    this.x.tv_destroy(this.h);
+    this.h = 0;
+    this.views = null;
+    this.hdSize = null;
+  }
+
+  // The plug-in's own rules for the settings the page changes: { radioIndex: { value, minimum, maximum }, ... },
+  // `value` being the default.
+  settingRules() {
+    const count = this.x.tv_setting_count();
+    const table = new Int32Array(this.x.memory.buffer, this.x.tv_setting_rules(), 3 * count);
+    return Object.fromEntries(SETTING_NAMES.map((name, i) =>
+      [name, { value: table[3 * i], minimum: table[3 * i + 1], maximum: table[3 * i + 2] }]));
+  }
+
+  // The plug-in's defaults of the settings the page changes, as tv_settings() takes them.
+  defaultSettings() {
+    return Object.fromEntries(Object.entries(this.settingRules()).map(([name, rule]) => [name, rule.value]));
+  }
+
   // Views into the module's memory, made again only when the memory has grown (which detaches the old ones).
   memoryViews() {
     const buffer = this.x.memory.buffer;
     if (!this.views || this.views.buffer !== buffer) {
       this.views = {
         buffer,
-        pixels: new Uint8Array(buffer, this.x.tv_pixels(), FRAME_WIDTH * FRAME_HEIGHT),
-        palette: new Uint8Array(buffer, this.x.tv_palette(), 768),
-        block: new Uint8Array(buffer, this.x.tv_block(), 2 * BLOCK_SAMPLES),
+        pixels: new Uint8Array(buffer, this.x.tv_pixels(this.h), FRAME_WIDTH * FRAME_HEIGHT),
+        palette: new Uint8Array(buffer, this.x.tv_palette(this.h), 768),
+        block: new Uint8Array(buffer, this.x.tv_block(this.h), 2 * BLOCK_SAMPLES),
         left: new Float32Array(buffer, this.samplesLeft, BLOCK_SAMPLES),
         right: new Float32Array(buffer, this.samplesRight, BLOCK_SAMPLES),
         hd: null,
@@ -66,7 +96,7 @@ export class Engine {
   }
 
   settings(s) {
-    this.x.tv_settings(s.radioIndex, s.waveAmplitude, s.waveShiftPower, s.waveAttenuationRate,
+    this.x.tv_settings(this.h, s.radioIndex, s.waveAmplitude, s.waveShiftPower, s.waveAttenuationRate,
       s.paletteAnimationSpeed);
   }
 
@@ -80,12 +110,12 @@ export class Engine {
   blockFromSamples(fill) {
     const v = this.memoryViews();
     fill(v.left, v.right);
-    this.x.tv_block_from_samples(this.samplesLeft, this.samplesRight, BLOCK_SAMPLES);
+    this.x.tv_block_from_samples(this.h, this.samplesLeft, this.samplesRight, BLOCK_SAMPLES);
   }
 
   // Runs one frame; the picture (64000 indices) and palette (768 bytes) are then in pixels() and palette().
   frame() {
-    if (this.x.tv_frame() !== 0) throw new Error('the effect is not running');
+    if (this.x.tv_frame(this.h) !== 0) throw new Error('the effect is not running');
   }
 
   pixels() {
@@ -103,7 +133,7 @@ export class Engine {
     if (this.hdSize && this.hdSize.width === width && this.hdSize.height === height &&
         this.hdSize.pixelAspect === pixelAspect) return;
     this.hdSize = null;
-    const status = this.x.tv_hd_size(width, height, pixelAspect);
+    const status = this.x.tv_hd_size(this.h, width, height, pixelAspect);
     if (status !== 0)
       throw new Error(status === 1 ? `the picture cannot be drawn at ${width}x${height}` : 'out of memory for the picture');
     this.hdSize = { width, height, pixelAspect };
@@ -113,11 +143,11 @@ export class Engine {
   // The last frame at the prepared size: width x height x 4 bytes (red, green, blue, 255) in the module's memory, the
   // same array each frame until the next prepareHd or the memory grows.
   drawHd() {
-    if (!this.hdSize || this.x.tv_hd_draw() !== 0) throw new Error('no picture size is prepared');
+    if (!this.hdSize || this.x.tv_hd_draw(this.h) !== 0) throw new Error('no picture size is prepared');
     const v = this.memoryViews();
     if (!v.hd) {
       const { width, height } = this.hdSize;
-      v.hd = new Uint8ClampedArray(v.buffer, this.x.tv_hd_pixels(), width * height * 4);
+      v.hd = new Uint8ClampedArray(v.buffer, this.x.tv_hd_pixels(this.h), width * height * 4);
     }
     return v.hd;
   }
@@ -167,16 +197,16 @@ export class Engine {
     const left = new Float64Array(buffer, this.doubles, BLOCK_SAMPLES);
     const right = new Float64Array(buffer, this.doubles + BLOCK_SAMPLES * 8, BLOCK_SAMPLES);
     fill(left, right);
-    this.x.tv_signed8_from_doubles(this.doubles, 2 * BLOCK_SAMPLES, this.x.tv_block());
+    this.x.tv_signed8_from_doubles(this.doubles, 2 * BLOCK_SAMPLES, this.x.tv_block(this.h));
   }
 
   stepPalette(palettes) {
-    this.x.tv_step_palette(palettes);
+    this.x.tv_step_palette(this.h, palettes);
   }
 
   // The palette on screen (0 .. count - 1): while the animation blends, the one nearer in the blend.
   paletteIndex() {
-    const at = Math.round(this.x.tv_palette_position());
+    const at = Math.round(this.x.tv_palette_position(this.h));
     return ((at % this.paletteCount) + this.paletteCount) % this.paletteCount;
   }
 }

@@ -1,25 +1,19 @@
 // The look kept in the browser between visits: the settings the keys change, the chosen palette, smoothing, and
 // the classic or the HD picture.
-import { DEFAULT_SETTINGS } from './engine.js';
 import { videoPaletteSpeed } from './player_keys.js';
 
 const STORAGE_KEY = 'tavelmir.look';
-const RANGES = {
-  radioIndex: [0, 4],
-  waveAmplitude: [0, 255],
-  waveShiftPower: [0, 8],
-  waveAttenuationRate: [0, 8],
-  paletteAnimationSpeed: [0, 255],
-};
 
 function whole(value, [low, high], fallback) {
   return Number.isInteger(value) && value >= low && value <= high ? value : fallback;
 }
 
-// The stored look, each value checked; anything missing, out of range or unreadable takes the default (the
-// plug-in's settings, with the palettes cycling as in the command line's player; the HD picture as `hd` says).
-export function loadLook(paletteCount, storage = globalThis.localStorage, { hd = true } = {}) {
-  const defaults = { ...DEFAULT_SETTINGS, paletteAnimationSpeed: videoPaletteSpeed(paletteCount) };
+// The stored look, each value checked against `rules` (the engine's settingRules(): each setting's default and
+// range); anything missing, out of range or unreadable takes the default (the plug-in's settings, with the
+// palettes cycling as in the command line's player; the HD picture as `hd` says).
+export function loadLook(rules, paletteCount, storage = globalThis.localStorage, { hd = true } = {}) {
+  const defaults = Object.fromEntries(Object.entries(rules).map(([key, rule]) => [key, rule.value]));
+  defaults.paletteAnimationSpeed = videoPaletteSpeed(paletteCount);
   let stored = {};
   try {
     stored = JSON.parse(storage.getItem(STORAGE_KEY) || '{}') || {};
@@ -27,7 +21,8 @@ export function loadLook(paletteCount, storage = globalThis.localStorage, { hd =
     stored = {};
   }
   const settings = {};
-  for (const [key, range] of Object.entries(RANGES)) settings[key] = whole(stored[key], range, defaults[key]);
+  for (const [key, rule] of Object.entries(rules))
+    settings[key] = whole(stored[key], [rule.minimum, rule.maximum], defaults[key]);
   return {
     settings,
     paletteCount,
@@ -60,13 +55,14 @@ export function lookFragment(look) {
   return `#${parts.join('&')}`;
 }
 
-// `look` with what the fragment gives, each value checked as a stored one is; true when it gave anything.
-export function applyLookFragment(hash, look) {
+// `look` with what the fragment gives, each value checked as a stored one is (against `rules`, as for loadLook);
+// true when it gave anything.
+export function applyLookFragment(hash, look, rules) {
   const values = new URLSearchParams(String(hash || '').replace(/^#/, ''));
   const number = (name) => (/^\d{1,3}$/.test(values.get(name) || '') ? Number(values.get(name)) : NaN);
   let given = false;
   for (const [short, key] of Object.entries(FRAGMENT_KEYS)) {
-    const value = whole(number(short), RANGES[key], null);
+    const value = whole(number(short), [rules[key].minimum, rules[key].maximum], null);
     if (value !== null) { look.settings[key] = value; given = true; }
   }
   const palette = whole(number('p') - 1, [0, Math.max(0, look.paletteCount - 1)], null);

@@ -12,6 +12,7 @@ import { installTestHook } from './test_hook.js';
 
 const $ = (id) => document.getElementById(id);
 const NOTE_MS = 2000;
+const STATUS_MS = 5000;
 const ERROR_MS = 8000;
 const CURSOR_IDLE_MS = 2500;
 // What a folder holds that the page tries to play.
@@ -53,20 +54,24 @@ const page = {
   steadyStatus: '',  // what the status says once an error has gone
   openToken: 0,
   seeking: false,
+  decodeBudget: undefined,  // the tests' smaller limit for decoding a song whole
   frameObserver: null,  // the tests' record of every frame run
   recorder: null,
 };
 
+// The status lies over the picture: what happens shows for a while and then fades (the bar keeps the song's
+// title); a failure is said for longer, then the page's state shows again.
 function showStatus(text, error = false) {
   const status = $('status');
   status.textContent = text;
   status.classList.toggle('error', error);
+  status.classList.remove('faded');
   clearTimeout(page.statusTimer);
   if (!error) {
     page.steadyStatus = text;
+    page.statusTimer = setTimeout(() => status.classList.add('faded'), STATUS_MS);
     return;
   }
-  // A failure is said for a while, then the page's state shows again.
   page.statusTimer = setTimeout(() => showStatus(page.steadyStatus), ERROR_MS);
 }
 
@@ -94,7 +99,8 @@ async function loadDataSet() {
 
 // The stepper over what is heard now: the song's own samples, or the sample history of what is listened to.
 function makeStepper() {
-  const source = page.mode === 'song' && page.song ? page.song.samples : page.audio.history;
+  const song = page.mode === 'song' ? page.song : null;
+  const source = song && !song.live ? song.samples : page.audio.history;
   page.stepper = source ? new FrameStepper(page.engine, source, (n) => page.frameObserver && page.frameObserver(n))
     : null;
 }
@@ -103,6 +109,12 @@ function makeStepper() {
 async function startEngine() {
   const d = page.dataSet;
   page.engine = await Engine.create(d.wasm, d.palettes, d.fade);
+  if (!page.look) {
+    // The first effect gives the settings' defaults and ranges that the stored look and the link's are read against.
+    const rules = page.engine.settingRules();
+    page.look = loadLook(rules, d.palettes.length, localStorage, { hd: HD_BY_DEFAULT });
+    applyLookFragment(location.hash, page.look, rules);
+  }
   page.engine.settings(page.look.settings);
   page.engine.stepPalette(page.look.palette);
   page.paletteShown = -1;
@@ -150,8 +162,9 @@ function isPaused() {
 // Every display refresh: the frames the audio clock has reached since the last one, then the newest drawn.
 function tick() {
   if (page.mode === 'song' && page.song && page.stepper) {
-    const heard = page.song.heardFrame();
-    page.song.samples.prefetch(heard);
+    const song = page.song;
+    const heard = song.live ? page.audio.heardFrame() : song.heardFrame();
+    if (!song.live) song.samples.prefetch(heard);
     if (!isPaused() && page.stepper.advance(heard) > 0) drawFrame();
     showPosition();
   } else if (page.mode === 'listening' && page.stepper && !page.audio.paused) {
@@ -178,10 +191,11 @@ function setMode(mode) {
 }
 
 function describeSong(song) {
-  const c = song.samples.channels;
-  const channels = c === 1 ? 'mono: both channels show the same wave' : c === 2 ? 'stereo'
+  const c = song.channels;
+  const channels = c === 1 ? 'mono: both channels show the same wave' : c === 2 || !c ? 'stereo'
     : `${c} channels, mixed down to stereo`;
-  return `${clock(song.duration)}, ${channels}`;
+  // A long compressed song is not decoded for the picture, which then follows the sound as the speakers get it.
+  return `${clock(song.duration)}, ${song.live ? 'long: the picture follows the sound as heard' : channels}`;
 }
 
 function closeSong() {
@@ -222,20 +236,21 @@ function wireMediaSession() {
   }
 }
 
-// Plays the open song from its start; its end plays the next of the list, or ends.
-function startSong(song, list, index) {
-  page.audio.stop();
+// Plays the open song from its start (a live one's picture from context frame `origin`); its end plays the next of
+// the list, or ends.
+function startSong(song, list, index, origin = 0) {
+  if (!song.live) page.audio.stop();  // a live song's sound already goes through the audio graph
   closeSong();
   page.song = song;
   page.playlist = list;
   page.current = index;
   setMode('song');
   makeStepper();
-  page.stepper.start(0);
+  page.stepper.start(origin);
   song.element.volume = page.volume;
   song.element.addEventListener('ended', () => songEnded(song));
   song.element.addEventListener('seeked', () => {
-    if (page.song === song) page.stepper.jumpTo(song.heardFrame());
+    if (page.song === song && !song.live) page.stepper.jumpTo(song.heardFrame());
   });
   song.element.addEventListener('play', () => { $('pause').textContent = 'Pause'; });
   song.element.addEventListener('pause', () => { $('pause').textContent = song.element.ended ? 'Pause' : 'Go on'; });
@@ -267,12 +282,21 @@ async function playFrom(list, index, direction = 1) {
     const file = list[i];
     showStatus(`Opening "${file.name}"…`);
     try {
-      const song = await Song.open(file, page.engine ? page.engine.downmixer() : null);
+      const song = await Song.open(file, page.engine ? page.engine.downmixer() : null, page.decodeBudget);
       if (token !== page.openToken) {  // another song was chosen meanwhile
         song.close();
         return;
       }
-      startSong(song, list, i);
+      let origin = 0;
+      if (song.live) {
+        try {
+          origin = await page.audio.playElement(song.element);
+        } catch (error) {
+          song.close();
+          throw new Error(`"${file.name}" is too long to decode for the picture and cannot be followed as heard: ${error.message}`);
+        }
+      }
+      startSong(song, list, i, origin);
       if (failures.length) showStatus(failures.join(' '), true);
       return;
     } catch (error) {
@@ -552,7 +576,8 @@ function wireControls() {
     e.preventDefault();
     depth = 0;
     dragging(false);
-    openFiles(e.dataTransfer.files);
+    if (e.dataTransfer.files.length) openFiles(e.dataTransfer.files);
+    else showStatus('What was dropped holds no file: drop song files here.', true);
   });
   $('help').textContent = HELP_LINE;
   wireMediaSession();
@@ -576,8 +601,7 @@ async function main() {
     clearTimeout(page.statusTimer);
     throw error;
   }
-  page.look = loadLook(page.dataSet.palettes.length, localStorage, { hd: HD_BY_DEFAULT });
-  applyLookFragment(location.hash, page.look);
+  await startEngine();
   const volume = Number(localStorage.getItem('tavelmir.volume'));
   if (localStorage.getItem('tavelmir.volume') !== null && volume >= 0 && volume <= 1) page.volume = volume;
   $('volume').value = String(page.volume);
@@ -588,7 +612,6 @@ async function main() {
     showPicture(false);
     showStatus(`The HD picture cannot be drawn here (${error.message}); the classic one shows.`, true);
   };
-  await startEngine();
   showPaletteName();
   showStatus('');
   registerServiceWorker();

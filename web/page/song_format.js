@@ -63,6 +63,29 @@ function sniffMpeg(b) {
   return null;
 }
 
+const ADTS_RATES = [96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350];
+
+// AAC in ADTS frames: the first header's rate index (the core's rate: a file with SBR decodes at twice it).
+function sniffAdts(b) {
+  const index = (b[2] >> 2) & 15;
+  return index < ADTS_RATES.length
+    ? { rate: ADTS_RATES[index], channels: ((b[2] & 1) << 2) | (b[3] >> 6), pcm: null } : null;
+}
+
+// AIFF and AIFF-C: the COMM chunk's rate, an 80-bit extended float.
+function sniffAiff(b) {
+  for (let at = 12; at + 26 <= b.length;) {
+    const size = u32be(b, at + 4);
+    if (text(b, at, 4) === 'COMM') {
+      const exponent = (((b[at + 16] & 0x7f) << 8) | b[at + 17]) - 16383;
+      const mantissa = u32be(b, at + 18) * 2 ** 32 + u32be(b, at + 22);
+      return { rate: Math.round(mantissa * 2 ** (exponent - 63)), channels: (b[at + 8] << 8) | b[at + 9], pcm: null };
+    }
+    at += 8 + size + (size & 1);
+  }
+  return null;
+}
+
 // MP4 and M4A: the sound's sample entry (its rate as 16.16 fixed point).
 function sniffMp4(b) {
   for (let at = 4; at + 32 <= b.length; ++at) {
@@ -99,6 +122,8 @@ export function sniffSong(b, fileSize, tail = new Uint8Array(0)) {
     else if (text(b, start, 7) === '\x01vorbis') found = { rate: u32(b, start + 12), channels: b[start + 11], pcm: null };
   } else if (text(b, 4, 4) === 'ftyp') found = sniffMp4(b) || sniffMp4(tail);
   else if (u32be(b, 0) === 0x1a45dfa3) found = sniffMatroska(b);
+  else if (text(b, 0, 4) === 'FORM' && /^AIF[FC]$/.test(text(b, 8, 4))) found = sniffAiff(b);
+  else if (b[0] === 0xff && (b[1] & 0xf6) === 0xf0) found = sniffAdts(b);
   else found = sniffMpeg(b);
   return found && found.rate >= 3000 && found.rate <= 768000 ? found : null;
 }

@@ -7,6 +7,10 @@ import { openSongSamples } from './song_samples.js';
 const HEAD_BYTES = 1 << 16;
 const TAIL_BYTES = 1 << 18;
 const OPEN_TIMEOUT_MS = 20000;
+// A compressed song is decoded whole for the picture (the browser decodes no other way at a chosen rate), as 4-byte
+// samples: beyond this the picture follows the sound as heard instead, so memory stays bounded (about 12 minutes of
+// 44.1 kHz stereo).
+export const DECODE_BUDGET_BYTES = 256 * 1024 * 1024;
 
 // An Error whose message is for the user.
 const refused = (text) => Object.assign(new Error(text), { forUser: true });
@@ -22,7 +26,7 @@ function waitForMetadata(element) {
 export class Song {
   // Opens `file`; throws an Error whose message says why it cannot be played. `downmix`: the engine's surround
   // downmix, for files of more than two channels.
-  static async open(file, downmix) {
+  static async open(file, downmix, decodeBudget = DECODE_BUDGET_BYTES) {
     if (file.size === 0) throw refused(`"${file.name}" is empty: there is nothing to play.`);
     const head = new Uint8Array(await file.slice(0, HEAD_BYTES).arrayBuffer());
     const tail = file.size > HEAD_BYTES ? new Uint8Array(await file.slice(-TAIL_BYTES).arrayBuffer()) : head;
@@ -32,9 +36,15 @@ export class Song {
     const element = new Audio();
     element.preload = 'auto';
     element.src = url;
-    let samples;
+    let samples = null;
     try {
-      [samples] = await Promise.all([openSongSamples(file, info, downmix), waitForMetadata(element)]);
+      await waitForMetadata(element);
+      const decoded = (info ? info.rate : 48000) * Math.max(2, info ? info.channels : 2) * 4 * element.duration;
+      if (!(info && info.pcm) && Number.isFinite(decoded) && decoded > decodeBudget) {
+        if (!(element.duration > 0)) throw refused(`"${file.name}" holds no sound.`);
+        return new Song(file, element, url, null, songTags(head), info);
+      }
+      samples = await openSongSamples(file, info, downmix);
       if (samples.length === 0) throw refused(`"${file.name}" holds no sound.`);
       await samples.prime(0);
     } catch (error) {
@@ -44,25 +54,25 @@ export class Song {
       if (error && error.forUser) throw error;
       throw refused(`"${file.name}" cannot be played: this browser does not decode it as audio.`);
     }
-    return new Song(file, element, url, samples, songTags(head));
+    return new Song(file, element, url, samples, songTags(head), info);
   }
 
-  constructor(file, element, url, samples, tags) {
+  // `samples`: the song's own samples for the picture, or null for a long compressed song, whose picture follows
+  // its sound as heard (`live`).
+  constructor(file, element, url, samples, tags, info) {
     this.file = file;
     this.element = element;
     this.url = url;
     this.samples = samples;
+    this.live = samples === null;
+    this.channels = samples ? samples.channels : info ? info.channels : 0;
     this.tags = tags;
     this.title = tags && tags.title ? (tags.artist ? `${tags.artist} – ${tags.title}` : tags.title) : file.name;
   }
 
-  get rate() {
-    return this.samples.rate;
-  }
-
   get duration() {
     const d = this.element.duration;
-    return Number.isFinite(d) ? d : this.samples.length / this.samples.rate;
+    return Number.isFinite(d) || !this.samples ? d : this.samples.length / this.samples.rate;
   }
 
   // The song frame being heard: the element's position, which allows for the output's latency.

@@ -98,6 +98,11 @@ export function installTestHook(page, { main, startEngine, drawFrame, stop, isPa
 
     seekTo,
     openFiles,
+
+    // Songs whose decoded samples would take more than `bytes` play with the picture following their sound.
+    setDecodeBudget(bytes) {
+      page.decodeBudget = bytes;
+    },
     stop,
     startEngine,
 

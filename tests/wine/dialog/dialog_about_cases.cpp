@@ -15,22 +15,13 @@ BOOL CALLBACK FindBitmapStatic(HWND window, LPARAM parameter) {
   return FALSE;
 }
 
-void KeepShot(const CaseContext& context, HWND window, const char* name) {
-  // Let the dialog thread finish painting before the screen is read.
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  SendMessageA(window, WM_NULL, 0, 0);
-  Sleep(200);
-  const std::string path = context.shots + "\\" + name;
-  if (!SaveWindowShot(window, path)) Fail("could not keep a picture of the window in %s", path.c_str());
-}
-
 // The box opens centred on the work area, shows the 80 x 100 picture, ignores Escape, and closes by its button.
 void AboutBoxClosesOnlyByItsButton(const CaseContext& context) {
   LogScope scope("about box");
   const std::string folder = MakeCaseFolder(context.root, "about", context.dll);
   DialogSession session;
   if (!LoadSessionPlugin(session, folder) || !OpenSettings(session)) return EndSession(session);
-  KeepShot(context, session.dialog, "settings_dialog.png");
+  KeepDialogShot(context, session.dialog, "settings_dialog.png");
   ClickLater(session, ids::kAbout);
   HWND about = WaitForThreadWindow(session, "Tagada!");
   if (about == nullptr) {
@@ -56,7 +47,7 @@ void AboutBoxClosesOnlyByItsButton(const CaseContext& context) {
   CHECK_TRUE(image != nullptr && GetObjectA(image, sizeof shown, &shown) == sizeof shown);
   CHECK_EQ_INT(shown.bmWidth, 80);
   CHECK_EQ_INT(shown.bmHeight, 100);
-  KeepShot(context, about, "about_box.png");
+  KeepDialogShot(context, about, "about_box.png");
 
   PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   PostMessageA(about, WM_KEYUP, VK_ESCAPE, 0xC0010001);

@@ -59,7 +59,7 @@ HICON BoxIcon(HWND box) {
 bool IsMessageBox(HWND window) {
   if (ClassName(window) != "#32770" || GetDlgItem(window, 0xFFFF) == nullptr) return false;
   const std::string caption = WindowText(window);
-  return caption != kSettingsCaption && caption != "Tagada!" && caption != "Gribola";
+  return caption != kSettingsCaption && caption != "Tagada!" && caption != "Gribola" && caption != "Display";
 }
 
 LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {

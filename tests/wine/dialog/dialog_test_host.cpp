@@ -31,11 +31,8 @@ int main(int argc, char** argv) {
   const struct {
     const char* name;
     void (*run)(const CaseContext&);
-  } groups[] = {{"settings", RunSettingsCases},
-                {"placement", RunPlacementCases},
-                {"compute", RunComputeCases},
-                {"texture", RunTextureCases},
-                {"about", RunAboutCases}};
+  } groups[] = {{"settings", RunSettingsCases}, {"placement", RunPlacementCases}, {"compute", RunComputeCases},
+                {"texture", RunTextureCases},   {"about", RunAboutCases},         {"display", RunDisplayCases}};
   for (const auto& group : groups) {
     if (!only.empty() && only != group.name) continue;
     LogLine("group %s", group.name);

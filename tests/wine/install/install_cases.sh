@@ -11,7 +11,7 @@ set -euo pipefail
 
 case_name=$1
 shift
-runner="" prefix="" setup="" stage="" zip="" probe="" logs="" icon=""
+runner="" prefix="" setup="" stage="" zip="" probe="" driver="" logs="" icon=""
 while (($#)); do
   case "$1" in
     --runner) runner=$2 ;;
@@ -20,6 +20,7 @@ while (($#)); do
     --stage) stage=$2 ;;
     --zip) zip=$2 ;;
     --probe) probe=$2 ;;
+    --driver) driver=$2 ;;
     --logs) logs=$2 ;;
     --icon) icon=$2 ;;
     *) echo "install_cases.sh: unknown argument '$1'" >&2; exit 2 ;;
@@ -149,6 +150,8 @@ expect_installed() {
     expect_same_file "$stage/TavelDat/$name" "$player/Plugins/TavelDat/$name"
   done < <(shipped_data_files)
   expect_same_file "$stage/README-Windows.txt" "$player/Plugins/TavelDat/README-Windows.txt"
+  expect_same_file "$stage/display-dialog.png" "$player/Plugins/TavelDat/display-dialog.png"
+  expect_same_file "$stage/LICENSE.txt" "$player/Plugins/TavelDat/LICENSE.txt"
   [[ -f $player/Plugins/TavelDat/$uninstaller_name ]] || fail "no uninstaller in $player/Plugins/TavelDat"
 }
 
@@ -178,6 +181,8 @@ case_chosen_folder() {
   run_setup "/D=$player_win"
   expect_installed "$player"
   expect_not_installed "$default_player"
+  # The display choice belongs to the finish page, which a silent install does not show.
+  [[ ! -e $player/Plugins/plugin.ini ]] || fail "the silent install wrote plugin.ini"
 
   label="Add/Remove Programs"
   local entries key value
@@ -245,7 +250,10 @@ case_reinstall() {
   cp "$work/user-fade.dat" "$data/fade.dat"
   cp "$work/user-refrence.pal" "$data/refrence.pal"
   head -c 768 /dev/zero >"$data/$palette"
+  printf '[Ombrelo Tunnel]\r\nFadePower=192\r\n' >"$player/Plugins/plugin.ini"
+  cp "$player/Plugins/plugin.ini" "$work/user-plugin.ini"
   run_setup "/D=$player_win"
+  cmp -s "$work/user-plugin.ini" "$player/Plugins/plugin.ini" || fail "the silent install changed plugin.ini"
   expect_same_file "$stage/TavelDat/$palette" "$data/$palette"
   expect_same_file "$stage/vis_tavelmir.dll" "$player/Plugins/vis_tavelmir.dll"
   cmp -s "$work/user-fade.dat" "$data/fade.dat" || fail "the user's fade.dat was replaced"
@@ -268,6 +276,8 @@ case_uninstall() {
     [[ ! -e $player/Plugins/TavelDat/$name ]] || fail "TavelDat/$name left behind"
   done < <(shipped_data_files)
   [[ ! -e $player/Plugins/TavelDat/README-Windows.txt ]] || fail "README-Windows.txt left behind"
+  [[ ! -e $player/Plugins/TavelDat/display-dialog.png ]] || fail "display-dialog.png left behind"
+  [[ ! -e $player/Plugins/TavelDat/LICENSE.txt ]] || fail "LICENSE.txt left behind"
   [[ ! -e $player/Plugins/TavelDat/$uninstaller_name ]] || fail "the uninstaller left itself behind"
   cmp -s "$work/mine.pal" "$player/Plugins/TavelDat/mine.pal" || fail "the user's mine.pal was not kept"
   cmp -s "$work/plugin.ini" "$player/Plugins/plugin.ini" || fail "the user's plugin.ini was not kept"
@@ -336,6 +346,33 @@ case_installed_plugin_inits() {
     fail "the installed plug-in did not load and run (log above)"
 }
 
+# The installer clicked through as a user does; on its last page the driver takes the display choice $2.
+run_setup_pages() {
+  "$runner" --prefix "$prefix" --timeout 180 --verdict "$logs/finish-page.log" -- \
+    "$driver" "Z:$(tr / '\\' <<<"$setup")" "$1" "$2" "$logs/finish-page.log" ||
+    fail "the installer's pages did not run through (log above)"
+}
+
+stored_display_mode() {
+  tr -d '\000\r' <"$1/Plugins/plugin.ini" 2>/dev/null | sed -n 's/^DisplayMode=//p'
+}
+
+case_finish_page() {
+  local player=$test_root/PagePlayer player_win="$test_root_win\\PagePlayer"
+  make_player "$player"
+  mkdir -p "$logs"
+  label="full screen left chosen"
+  run_setup_pages "$player_win" default
+  expect_installed "$player"
+  [[ ! -e $player/Plugins/plugin.ini ]] || fail "the default was written into plugin.ini"
+  label="a window chosen"
+  run_setup_pages "$player_win" "In a &window"
+  [[ $(stored_display_mode "$player") == 2 ]] || fail "plugin.ini holds DisplayMode '$(stored_display_mode "$player")'"
+  label="chosen before"
+  run_setup_pages "$player_win" none
+  [[ $(stored_display_mode "$player") == 2 ]] || fail "the earlier choice became '$(stored_display_mode "$player")'"
+}
+
 case_zip_contents() {
   local unpacked=$work/unpacked
   mkdir -p "$unpacked"
@@ -352,6 +389,7 @@ case_zip_contents() {
   if grep -q $'[^\r]$' "$guide" || grep -q '^$' "$guide"; then fail "README-Windows.txt has lines without CRLF"; fi
   grep -q "version $(cat "$work/version")"$'\r'"\$" "$guide" || fail "README-Windows.txt names no version"
   grep -q 'refrence.pal' "$guide" || fail "README-Windows.txt does not name refrence.pal"
+  grep -q '^MIT License'$'\r''$' "$unpacked/LICENSE.txt" || fail "LICENSE.txt is not the MIT licence in CRLF"
 }
 
 # The version the package was built for, from the installer's own file name.
@@ -369,6 +407,7 @@ case $case_name in
   two-folders) case_two_folders ;;
   installed-plugin-inits) case_installed_plugin_inits ;;
   zip-contents) case_zip_contents ;;
+  finish-page) case_finish_page ;;
   *) echo "install_cases.sh: unknown case '$case_name'" >&2; exit 2 ;;
 esac
 if [[ $case_name != zip-contents ]]; then

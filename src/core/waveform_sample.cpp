@@ -1,5 +1,5 @@
-// Normalised audio samples to the host's signed 8-bit waveform values.
-#include "sample_to_signed8.h"
+// Normalised and 16-bit audio samples to the host's signed 8-bit waveform values.
+#include "core/waveform_sample.h"
 
 #include <cmath>
 
