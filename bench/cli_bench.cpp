@@ -108,8 +108,7 @@ double DumpFrameSeconds(const fs::path& blocksFile, std::string& error) {
   }
   // The records go to /dev/null, as `--dump /dev/null` writes them: the file system's own cost is not the
   // command line's.
-  std::fclose(sink.dump);
-  sink.dump = std::fopen("/dev/null", "wb");
+  sink.dump.reset(std::fopen("/dev/null", "wb"));
   std::vector<unsigned char> block(kWaveformBlockBytes);
   std::vector<std::uint8_t> indices(kScreenPixels), palette(kPaletteBytes);
   bool ok = true;

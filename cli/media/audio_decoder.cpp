@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "clock_text.h"
@@ -476,16 +477,36 @@ bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error);
 
 }  // namespace
 
+AudioDecoder& AudioDecoder::operator=(AudioDecoder&& other) noexcept {
+  if (this == &other) return *this;
+  CloseAudioDecoder(*this);
+  path = std::move(other.path);
+  rate = std::exchange(other.rate, 0);
+  channels = std::exchange(other.channels, 0);
+  sourceChannels = std::exchange(other.sourceChannels, 0);
+  claimedLength = std::exchange(other.claimedLength, -1);
+  title = std::move(other.title);
+  artist = std::move(other.artist);
+  warnings = std::move(other.warnings);
+  backend = std::exchange(other.backend, nullptr);
+  return *this;
+}
+
+AudioDecoder::~AudioDecoder() { CloseAudioDecoder(*this); }
+
 bool OpenAudioDecoder(const std::string& path, AudioDecoder& d, std::string& error) {
-  if (!OpenSource(path, d, error)) return false;
-  ChooseOutputChannels(d);
+  CloseAudioDecoder(d);
+  // Opened aside and handed over only when it reads: every way out before that closes what was opened.
+  AudioDecoder opened;
+  if (!OpenSource(path, opened, error)) return false;
+  ChooseOutputChannels(opened);
+  d = std::move(opened);
   return true;
 }
 
 namespace {
 
 bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
-  CloseAudioDecoder(d);
   // Failures are reported in our own words with the file's name; FFmpeg's console chatter would only repeat them.
   av_log_set_level(AV_LOG_QUIET);
   d.path = path;
@@ -495,31 +516,26 @@ bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
   struct stat st {};
   if (!standardInput && ::stat(path.c_str(), &st) != 0) {
     error = "cannot read audio '" + path + "': " + std::strerror(errno);
-    CloseAudioDecoder(d);
     return false;
   }
   if (!standardInput && S_ISDIR(st.st_mode)) {
     error = "cannot read audio '" + path + "': it is a folder";
-    CloseAudioDecoder(d);
     return false;
   }
   const bool regular = !standardInput && S_ISREG(st.st_mode);
   if (regular && st.st_size == 0) {
     error = "cannot read audio '" + path + "': it is empty";
-    CloseAudioDecoder(d);
     return false;
   }
   if (regular && FfmpegReadsItWholer(path)) {
     std::string reason;
     if (OpenFileWithFfmpeg(d, reason)) return true;
     error = "cannot read audio '" + path + "': " + InWords(reason, b);
-    CloseAudioDecoder(d);
     return false;
   }
   std::string sndfileError;
   if (regular && OpenWithSndfile(d, sndfileError)) {
     if (!FormatIsSupported(d.rate, d.sourceChannels, path, error)) {
-      CloseAudioDecoder(d);
       return false;
     }
     if (b.sndfileFormat != SF_FORMAT_MPEG) return true;
@@ -556,7 +572,6 @@ bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
     return true;
   }
   error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : InWords(reason, b));
-  CloseAudioDecoder(d);
   return false;
 }
 

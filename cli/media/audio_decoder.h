@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Sample rates and channel counts outside these are refused at opening: encoders and players take nothing else.
@@ -15,7 +16,15 @@ struct AudioDecoderBackend;
 // so that no arithmetic on it can overflow.
 constexpr std::int64_t kLongestClaimedLength = std::int64_t{1} << 40;
 
+// Move-only; the destructor closes what is open.
 struct AudioDecoder {
+  AudioDecoder() = default;
+  AudioDecoder(AudioDecoder&& other) noexcept { *this = std::move(other); }
+  AudioDecoder& operator=(AudioDecoder&& other) noexcept;
+  AudioDecoder(const AudioDecoder&) = delete;
+  AudioDecoder& operator=(const AudioDecoder&) = delete;
+  ~AudioDecoder();
+
   std::string path;                   // as given; "-" is standard input
   int rate = 0;                       // samples per second
   int channels = 0;                   // interleaved in every read: 1 or 2

@@ -1,45 +1,29 @@
-// Where rendered frames go: the raw --dump file, or ffmpeg writing a video, a stream, an animated GIF or PNGs.
+// Where rendered frames go: the raw --dump file, or ffmpeg writing a video, a stream, an animated GIF or PNGs. A
+// sink owns what it writes: its destructor abandons an output that was not closed (the temporary removed, ffmpeg
+// killed and reaped); CloseFrameSink commits it.
 #pragma once
-#include <sys/types.h>
-
 #include <cstdint>
 #include <cstdio>
-#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "encoder_arguments.h"
+#include "encoder_process.h"
 #include "frame_image.h"
 #include "frame_resampler.h"
 #include "output_encoding.h"
+#include "output_kind.h"
+#include "temporary_output.h"
 
-// The kind of output that the path of -o asks for: by its ending (.mp4, .mkv, .mov, .webm, .gif, .png for one
-// still, any case), "-" for Matroska on standard output, or a folder of PNGs for an existing folder or a path
-// ending in '/'. An existing device or named pipe without one of these endings gets Matroska (`-o /dev/null`).
-OutputKind OutputKindForPath(const std::string& path);
-// For messages: what -o takes.
-extern const char kOutputKindsText[];
-// Frames travel as YUV 4:2:0 to the video encoders, as palette indices to the GIF writer and as RGB to PNGs.
-bool OutputTakesYuv(OutputKind kind);
-
-// The full path of a program found on PATH, or empty.
-std::string FindProgramOnPath(const std::string& name);
-
-// The sound that goes along: `channels` 0 for none. Float samples at `rate`, fed through a second pipe.
-struct AudioFeed {
-  int rate = 0;
-  int channels = 0;
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
 };
-
-// The ffmpeg command line (without the program name) that reads raw frames of the geometry at 50 per second (a
-// GIF's at its own rate) from its standard input (and float samples from descriptor 3, or the sound of the input
-// file to copy) and writes `target`, which is already a "file:" name or "pipe:1".
-std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& target, const OutputGeometry& geometry,
-                                         const AudioFeed& audio, const EncoderChoice& encoder);
+using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
 
 struct FrameSink {
   OutputKind kind = OutputKind::Unsupported;
   std::string path;       // the final name
-  std::string temporary;  // where the output is written until it is complete (file or folder)
   bool replace = false;   // -y: a file that appears under the final name meanwhile is replaced
   FrameScaler scaler;
 
@@ -49,19 +33,15 @@ struct FrameSink {
   FrameResampler resampler;
   int frameStep = 1;
   std::int64_t received = 0;
-  std::FILE* dump = nullptr;
-  pid_t ffmpeg = -1;
-  int videoPipe = -1, audioPipe = -1;
   AudioFeed audio;
   std::vector<std::uint8_t> pixels;
-  std::vector<std::uint8_t> audioQueue;  // float samples not yet taken by ffmpeg, from byte audioQueueAt on
-  std::size_t audioQueueAt = 0;
+  std::vector<float> samples;  // the sound being handed on
   std::int64_t frames = 0;
-  // Asked for more sound whenever none is queued while a frame is written, so that ffmpeg never waits for sound
-  // while we wait for it to take the frame: 1 = some was queued, 0 = none to give now, -1 = failed (`soundError`).
-  std::function<int()> feedSound;
-  std::string soundError;
-  bool soundEnded = false;  // all the sound is queued: the pipe closes once ffmpeg has taken it
+
+  // Declared in the order they are made, so that they go in the reverse one: the writer before its file.
+  TemporaryOutput temporary;  // where the output is written until it is complete (file or folder)
+  OwnedFile dump;             // --dump's file
+  EncoderProcess encoder;     // ffmpeg, for every other kind
 };
 
 // Checks that the output can be written (and that ffmpeg exists when it is needed), makes the temporary file or

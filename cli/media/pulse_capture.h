@@ -13,7 +13,16 @@ constexpr int kCaptureRate = 44100;
 // The monitor of the default output: what the desktop is playing.
 constexpr const char kDefaultMonitor[] = "@DEFAULT_MONITOR@";
 
+struct PulseCapture;
+void StopPulseCapture(PulseCapture& capture);
+
+// Stopped with the object: the reader thread is joined.
 struct PulseCapture {
+  PulseCapture() = default;
+  PulseCapture(const PulseCapture&) = delete;
+  PulseCapture& operator=(const PulseCapture&) = delete;
+  ~PulseCapture() { StopPulseCapture(*this); }
+
   std::string source;
   SampleHistory* history = nullptr;
   std::thread reader;

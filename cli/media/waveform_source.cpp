@@ -176,7 +176,7 @@ void CloseWaveformStream(WaveformStream& stream) {
 }
 
 bool OpenWaveformFile(const std::string& path, WaveformFile& source, std::string& error) {
-  source = {};
+  CloseWaveformFile(source);
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
     error = "cannot read waveform file '" + path + "': it is a folder";
@@ -207,5 +207,6 @@ bool ReadWaveformBlock(WaveformFile& source, unsigned char block[kWaveformBlockB
 
 void CloseWaveformFile(WaveformFile& source) {
   if (source.file) std::fclose(source.file);
-  source = {};
+  source.file = nullptr;
+  source.blocks = 0;
 }

@@ -87,7 +87,15 @@ bool DrainWaveformStream(WaveformStream& stream, std::int64_t end, std::string& 
 void CloseWaveformStream(WaveformStream& stream);
 
 // A file of 1152-byte blocks, one per frame, exactly as a host writes them into the module record.
+// Closed with the object.
 struct WaveformFile {
+  WaveformFile() = default;
+  WaveformFile(const WaveformFile&) = delete;
+  WaveformFile& operator=(const WaveformFile&) = delete;
+  ~WaveformFile() {
+    if (file) std::fclose(file);
+  }
+
   std::FILE* file = nullptr;
   std::int64_t blocks = 0;
 };

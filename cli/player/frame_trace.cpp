@@ -64,6 +64,8 @@ void TraceNote(PlayerTrace& trace, std::int64_t frame, const std::string& text) 
   if (trace.file) std::fprintf(trace.file, "# %lld %s\n", static_cast<long long>(frame), text.c_str());
 }
 
+PlayerTrace::~PlayerTrace() { ClosePlayerTrace(*this); }
+
 void ClosePlayerTrace(PlayerTrace& trace) {
   if (trace.file) std::fclose(trace.file);
   trace.file = nullptr;

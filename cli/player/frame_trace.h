@@ -17,7 +17,13 @@ struct FramePlacement {
   std::int64_t songSample = -1;  // play: where in its song (at `rate`) blockStart lies; -1 live or unknown
 };
 
+// Closed with the object.
 struct PlayerTrace {
+  PlayerTrace() = default;
+  PlayerTrace(const PlayerTrace&) = delete;
+  PlayerTrace& operator=(const PlayerTrace&) = delete;
+  ~PlayerTrace();
+
   std::FILE* file = nullptr;
   SteadyTime origin{};
 };

@@ -5,17 +5,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "clock_text.h"
+#include "data/palette_names.h"
 #include "effect_session.h"
 #include "frame_image.h"
 #include "look_options.h"
 #include "player_keys.h"
 #include "player_window.h"
-#include "data/palette_names.h"
+#include "scripted_keys.h"
 #include "settings_commands.h"
 
 namespace {
@@ -23,66 +23,6 @@ namespace {
 constexpr auto kFramePeriod = std::chrono::microseconds(1000000 / kFramesPerSecond);
 // A note about a key's change stays on screen this long.
 constexpr auto kNoteTime = std::chrono::seconds(2);
-
-struct ScriptedKey {
-  std::int64_t frame;
-  SDL_Keycode key;
-  std::uint16_t modifiers;
-};
-
-// "FRAME:KEY ..." with SDL's key names ("Escape", "Right", "c", "Alt+Return").
-bool ParseScriptedKeys(const std::string& text, std::vector<ScriptedKey>& keys, std::string& error) {
-  std::string spaced = text;
-  for (char& c : spaced)
-    if (c == ',') c = ' ';
-  std::istringstream words(spaced);
-  std::string word;
-  while (words >> word) {
-    const std::size_t colon = word.find(':');
-    std::string name = colon == std::string::npos ? "" : word.substr(colon + 1);
-    std::uint16_t modifiers = 0;
-    for (bool more = true; more;) {
-      more = false;
-      if (name.rfind("Alt+", 0) == 0) {
-        modifiers |= KMOD_LALT;
-        name = name.substr(4);
-        more = true;
-      }
-      if (name.rfind("Shift+", 0) == 0) {
-        modifiers |= KMOD_LSHIFT;
-        name = name.substr(6);
-        more = true;
-      }
-    }
-    const SDL_Keycode key = name.empty() ? SDLK_UNKNOWN : SDL_GetKeyFromName(name.c_str());
-    char* end = nullptr;
-    const long long frame = colon == std::string::npos ? -1 : std::strtoll(word.c_str(), &end, 10);
-    if (key == SDLK_UNKNOWN || frame < 0 || end != word.c_str() + colon) {
-      error = "--keys: '" + word + "' is not FRAME:KEY";
-      return false;
-    }
-    keys.push_back({frame, key, modifiers});
-  }
-  return true;
-}
-
-void PushKey(const ScriptedKey& k) {
-  SDL_Event event{};
-  event.type = SDL_KEYDOWN;
-  event.key.state = SDL_PRESSED;
-  event.key.keysym.sym = k.key;
-  event.key.keysym.scancode = SDL_GetScancodeFromKey(k.key);
-  event.key.keysym.mod = k.modifiers;
-  SDL_PushEvent(&event);
-}
-
-// "Right", "Shift+Right": the key as --keys writes it.
-std::string KeyName(const SDL_Keysym& key) {
-  std::string name = SDL_GetKeyName(key.sym);
-  if (key.mod & KMOD_SHIFT) name = "Shift+" + name;
-  if (key.mod & KMOD_ALT) name = "Alt+" + name;
-  return name;
-}
 
 // Which palette the animation is in, by number and name, for the note after a palette key.
 std::string PaletteNote(const EffectSession& session, const std::vector<NamedPalette>& palettes) {
@@ -110,193 +50,229 @@ double CpuSeconds() {
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-}  // namespace
+// The loop's resources (trace, window, effect) and its state between frames; each closes with the object.
+class PlayerLoop {
+ public:
+  PlayerLoop(const PlayerOptions& options, FrameFeed& feed, CommandStreams& streams)
+      : o_(options), feed_(feed), streams_(streams) {}
 
-int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& streams) {
-  std::string error;
-  std::vector<ScriptedKey> script;
-  if (!ParseScriptedKeys(o.scriptedKeys, script, error)) {
-    streams.err << "tavelmir: " << error << '\n';
-    return 1;
+  // Everything the loop needs, in the order a user would fix it. 0 = go on, else the exit status (message written).
+  int Open() {
+    std::string error;
+    if (!ParseScriptedKeys(o_.scriptedKeys, script_, error)) return Fail(error, 1);
+    origin_ = std::chrono::steady_clock::now();
+    if (!o_.tracePath.empty() && !OpenPlayerTrace(o_.tracePath, o_.audioPaths, o_.replace, origin_, trace_, error))
+      return Fail(error, 1);
+    PictureLook picture = PictureLook::Classic;
+    if (!PlayerPictureLook(o_, picture, error)) return Fail(error, 2);
+    if (!OpenPlayerWindow({o_.scaling == "smooth", o_.fullscreen, o_.monitor, picture}, window_, error))
+      return Fail(error, 1);
+    int paletteIndex = 0;
+    const bool lookOk =
+        ResolveLook(o_.look, resolved_, error) && ListNamedPalettes(resolved_.palettesDir, palettes_, error) &&
+        (o_.look.palette.empty() ||
+         (paletteIndex = FindPaletteIndex(palettes_, o_.look.palette, resolved_.palettesDir, error)) >= 0);
+    if (!lookOk || !StartEffect(resolved_, session_, error)) return Fail(error, 1);
+    for (const std::string& w : resolved_.warnings) streams_.err << "tavelmir: warning: " << w << '\n';
+    session_.engine.SkipPalettes(paletteIndex);
+    look_ = {resolved_.settings, session_.engine.PaletteCount(), 0};
+    return 0;
   }
-  const SteadyTime origin = std::chrono::steady_clock::now();
-  PlayerTrace trace;
-  if (!o.tracePath.empty() && !OpenPlayerTrace(o.tracePath, o.audioPaths, o.replace, origin, trace, error)) {
-    streams.err << "tavelmir: " << error << '\n';
-    return 1;
-  }
-  PictureLook picture = PictureLook::Classic;
-  if (!PlayerPictureLook(o, picture, error)) {
-    ClosePlayerTrace(trace);
-    streams.err << "tavelmir: " << error << '\n';
-    return 2;
-  }
-  PlayerWindow window;
-  if (!OpenPlayerWindow({o.scaling == "smooth", o.fullscreen, o.monitor, picture}, window, error)) {
-    ClosePlayerTrace(trace);
-    streams.err << "tavelmir: " << error << '\n';
-    return 1;
-  }
-  Look resolved;
-  EffectSession session;
-  std::vector<NamedPalette> palettes;
-  int paletteIndex = 0;
-  const bool lookOk = ResolveLook(o.look, resolved, error) &&
-                      ListNamedPalettes(resolved.palettesDir, palettes, error) &&
-                      (o.look.palette.empty() ||
-                       (paletteIndex = FindPaletteIndex(palettes, o.look.palette, resolved.palettesDir, error)) >= 0);
-  if (!lookOk || !StartEffect(resolved, session, error)) {
-    ClosePlayerWindow(window);
-    ClosePlayerTrace(trace);
-    streams.err << "tavelmir: " << error << '\n';
-    return 1;
-  }
-  for (const std::string& w : resolved.warnings) streams.err << "tavelmir: warning: " << w << '\n';
-  session.engine.SkipPalettes(paletteIndex);
 
-  LiveLook look{resolved.settings, session.engine.PaletteCount(), 0};
-  std::vector<unsigned char> block(kWaveformBlockBytes);
-  std::vector<std::uint8_t> indices(kScreenPixels), palette(kPaletteBytes);
-  std::string note;
-  SteadyTime noteUntil{};
-  char helpText[512];
-  int titledSong = -1;
-  const char* shownStatus = "";
-  bool help = false, running = true;
-  int status = 0;
-  std::size_t nextScripted = 0;
-  double renderTotalUs = 0, presentTotalUs = 0;
-  std::uint64_t clockPointsTraced = 0;
-  AudioClockPoint clockPoints[SampleHistory::kKeptClockPoints];
-  const double cpuAtStart = CpuSeconds();
-  SteadyTime due = std::chrono::steady_clock::now();
-  std::int64_t frame = 0;
+  // Until Escape, Q, the window's close or the end of the sound.
+  void Run() {
+    cpuAtStart_ = CpuSeconds();
+    due_ = std::chrono::steady_clock::now();
+    for (;; ++frame_) {
+      while (nextScripted_ < script_.size() && script_[nextScripted_].frame <= frame_)
+        PushKey(script_[nextScripted_++]);
+      if (!HandleEvents() || !feed_.Prepare(streams_)) break;
+      StepFrame();
+      KeepTime();
+    }
+  }
 
-  for (; running; ++frame) {
-    while (nextScripted < script.size() && script[nextScripted].frame <= frame) PushKey(script[nextScripted++]);
+  // The closing summary in the trace, and the settings saved with --save. The exit status.
+  int Finish() {
+    TraceSummary();
+    if (!o_.save) return 0;
+    std::string error;
+    if (resolved_.settingsFile.empty())
+      return Fail("cannot tell where to keep the settings: neither XDG_CONFIG_HOME nor HOME names a folder", 1);
+    if (!SaveSettingsFile(resolved_.settingsFile, look_.settings, error)) return Fail(error, 1);
+    streams_.out << "saved " << resolved_.settingsFile << '\n';
+    return 0;
+  }
+
+ private:
+  int Fail(const std::string& message, int status) {
+    streams_.err << "tavelmir: " << message << '\n';
+    return status;
+  }
+
+  void Note(const std::string& text, const SDL_Keysym& key) {
+    note_ = text;
+    noteUntil_ = std::chrono::steady_clock::now() + kNoteTime;
+    TraceNote(trace_, frame_, "key " + KeyName(key) + ": " + note_);
+  }
+
+  // The window's events and the keys. False to stop.
+  bool HandleEvents() {
     SDL_Event event;
+    bool running = true;
     while (SDL_PollEvent(&event)) {
       if (event.type == SDL_QUIT) running = false;
       if (event.type == SDL_AUDIODEVICEADDED || event.type == SDL_AUDIODEVICEREMOVED)
-        feed.OnDeviceEvent(event.adevice, streams);
-      if (event.type != SDL_KEYDOWN) continue;
-      const KeyAction action = ActionForKey(event.key.keysym.sym, event.key.keysym.mod);
-      switch (action.action) {
-        case PlayerAction::None:
-          break;
-        case PlayerAction::Quit:
-          running = false;
-          break;
-        case PlayerAction::ToggleFullscreen:
-          TogglePlayerFullscreen(window);
-          break;
-        case PlayerAction::ToggleHelp:
-          help = !help;
-          break;
-        case PlayerAction::TogglePicture:
-          note = TogglePlayerPicture(window);
-          noteUntil = std::chrono::steady_clock::now() + kNoteTime;
-          TraceNote(trace, frame, "key " + KeyName(event.key.keysym) + ": " + note);
-          break;
-        default: {
-          if (IsTransportAction(action.action)) {
-            note = feed.Transport(action.action, std::chrono::steady_clock::now(), streams);
-            if (note.empty()) break;
-            noteUntil = std::chrono::steady_clock::now() + kNoteTime;
-            TraceNote(trace, frame, "key " + KeyName(event.key.keysym) + ": " + note);
-            break;
-          }
-          int paletteStep = 0;
-          note = ApplyLookAction(action, look, paletteStep);
-          if (paletteStep != 0) {
-            session.engine.SkipPalettes(paletteStep);
-            note = PaletteNote(session, palettes);
-          }
-          session.engine.ApplySettings(look.settings);
-          noteUntil = std::chrono::steady_clock::now() + kNoteTime;
-          TraceNote(trace, frame, "key " + KeyName(event.key.keysym) + ": " + note);
-          break;
-        }
-      }
+        feed_.OnDeviceEvent(event.adevice, streams_);
+      if (event.type == SDL_KEYDOWN && !HandleKey(event.key.keysym)) running = false;
     }
-    if (!running) break;
-    if (!feed.Prepare(streams)) break;
+    return running;
+  }
 
-    const SteadyTime start = std::chrono::steady_clock::now();
-    const NowPlaying playing = feed.Playing(start);
-    if (playing.song >= 0 && playing.song != titledSong) {
-      titledSong = playing.song;
-      SDL_SetWindowTitle(window.window, (std::string(playing.name) + " - Ombrelo Tunnel").c_str());
-      TraceNote(trace, frame,
-                "song " + std::to_string(playing.song + 1) + "/" + std::to_string(playing.songs) + ": " + playing.name);
+  // One key press. False for the key that quits.
+  bool HandleKey(const SDL_Keysym& key) {
+    const KeyAction action = ActionForKey(key.sym, key.mod);
+    switch (action.action) {
+      case PlayerAction::None:
+        return true;
+      case PlayerAction::Quit:
+        return false;
+      case PlayerAction::ToggleFullscreen:
+        TogglePlayerFullscreen(window_);
+        return true;
+      case PlayerAction::ToggleHelp:
+        help_ = !help_;
+        return true;
+      case PlayerAction::TogglePicture:
+        Note(TogglePlayerPicture(window_), key);
+        return true;
+      default:
+        break;
     }
+    if (IsTransportAction(action.action)) {
+      const std::string done = feed_.Transport(action.action, std::chrono::steady_clock::now(), streams_);
+      if (done.empty())
+        note_.clear();
+      else
+        Note(done, key);
+      return true;
+    }
+    int paletteStep = 0;
+    std::string done = ApplyLookAction(action, look_, paletteStep);
+    if (paletteStep != 0) {
+      session_.engine.SkipPalettes(paletteStep);
+      done = PaletteNote(session_, palettes_);
+    }
+    session_.engine.ApplySettings(look_.settings);
+    Note(done, key);
+    return true;
+  }
+
+  // The window's title and the trace's note when another song is heard.
+  void FollowSong(const NowPlaying& playing) {
+    if (playing.song < 0 || playing.song == titledSong_) return;
+    titledSong_ = playing.song;
+    SDL_SetWindowTitle(window_.window, (std::string(playing.name) + " - Ombrelo Tunnel").c_str());
+    TraceNote(trace_, frame_,
+              "song " + std::to_string(playing.song + 1) + "/" + std::to_string(playing.songs) + ": " + playing.name);
+  }
+
+  // The line over the picture: the help, a key's note, paused, or the feed's status.
+  const char* Overlay(SteadyTime start, const NowPlaying& playing, bool paused) {
+    const char* statusLine = feed_.Status(start);
+    if (statusLine != shownStatus_) {
+      TraceNote(trace_, frame_, std::string("status: ") + (statusLine[0] ? statusLine : "(none)"));
+      shownStatus_ = statusLine;
+    }
+    if (help_) return HelpWithSong(playing, feed_.HelpLines(), helpText_);
+    if (!note_.empty() && start < noteUntil_) return note_.c_str();
+    if (paused) return "paused: Space plays on";
+    return statusLine;
+  }
+
+  // One frame: the waveform of the sound heard now, drawn and shown, and its line in the trace.
+  void StepFrame() {
+    const SteadyTime start = std::chrono::steady_clock::now();
+    const NowPlaying playing = feed_.Playing(start);
+    FollowSong(playing);
     // Paused, the last frame stays on screen (with the help or a note over it) and nothing is drawn anew.
-    const bool paused = feed.Paused();
+    const bool paused = feed_.Paused();
     FramePlacement placement;
     if (!paused) {
-      feed.Fill(start, block.data(), placement);
-      DrawEffectFrame(session, block.data(), indices.data(), palette.data());
+      feed_.Fill(start, block_.data(), placement);
+      DrawEffectFrame(session_, block_.data(), indices_.data(), palette_.data());
     }
     const SteadyTime rendered = std::chrono::steady_clock::now();
-    const char* statusLine = feed.Status(start);
-    if (statusLine != shownStatus) {
-      TraceNote(trace, frame, std::string("status: ") + (statusLine[0] ? statusLine : "(none)"));
-      shownStatus = statusLine;
-    }
-    const char* overlay = statusLine;
-    if (help)
-      overlay = HelpWithSong(playing, feed.HelpLines(), helpText);
-    else if (!note.empty() && start < noteUntil)
-      overlay = note.c_str();
-    else if (paused)
-      overlay = "paused: Space plays on";
-    PresentFrame(window, session.engine, indices.data(), palette.data(), overlay);
+    PresentFrame(window_, session_.engine, indices_.data(), palette_.data(), Overlay(start, playing, paused));
     const SteadyTime shown = std::chrono::steady_clock::now();
     const double renderUs = std::chrono::duration<double, std::micro>(rendered - start).count();
     const double presentUs = std::chrono::duration<double, std::micro>(shown - rendered).count();
     if (!paused) {
-      renderTotalUs += renderUs;
-      presentTotalUs += presentUs;
-      TraceFrame(trace, frame, shown, placement, block.data(), renderUs, presentUs);
+      renderTotalUs_ += renderUs;
+      presentTotalUs_ += presentUs;
+      TraceFrame(trace_, frame_, shown, placement, block_.data(), renderUs, presentUs);
     }
-    if (trace.file) {
-      int count = 0;
-      clockPointsTraced = feed.Sound().ClockPointsSince(clockPointsTraced, clockPoints, count);
-      for (int i = 0; i < count; ++i) TraceClock(trace, clockPoints[i]);
-    }
-
-    // Keep to the 20 ms grid; after a stall (a busy machine, a dragged window) start a new grid rather than
-    // rushing through the missed frames.
-    due += kFramePeriod;
-    const SteadyTime now = std::chrono::steady_clock::now();
-    if (now > due + 3 * kFramePeriod) due = now;
-    std::this_thread::sleep_until(due);
+    if (!trace_.file) return;
+    int count = 0;
+    clockPointsTraced_ = feed_.Sound().ClockPointsSince(clockPointsTraced_, clockPoints_, count);
+    for (int i = 0; i < count; ++i) TraceClock(trace_, clockPoints_[i]);
   }
 
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - origin).count();
-  const double cpu = CpuSeconds() - cpuAtStart;
-  if (trace.file && frame > 0) {
+  // Keep to the 20 ms grid; after a stall (a busy machine, a dragged window) start a new grid rather than rushing
+  // through the missed frames.
+  void KeepTime() {
+    due_ += kFramePeriod;
+    const SteadyTime now = std::chrono::steady_clock::now();
+    if (now > due_ + 3 * kFramePeriod) due_ = now;
+    std::this_thread::sleep_until(due_);
+  }
+
+  void TraceSummary() {
+    if (!trace_.file || frame_ <= 0) return;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - origin_).count();
+    const double cpu = CpuSeconds() - cpuAtStart_;
+    const double frames = static_cast<double>(frame_);
     char summary[200];
     std::snprintf(summary, sizeof summary,
                   "end: %lld frames in %.2f s; process CPU %.2f s (%.1f %% of one core); a frame's Render %.0f us "
                   "and presentation %.0f us of wall time (%.1f %% of 20 ms)",
-                  static_cast<long long>(frame), wall, cpu, 100 * cpu / wall, renderTotalUs / frame,
-                  presentTotalUs / frame, (renderTotalUs + presentTotalUs) / frame / 200.0);
-    TraceNote(trace, frame, summary);
+                  static_cast<long long>(frame_), wall, cpu, 100 * cpu / wall, renderTotalUs_ / frames,
+                  presentTotalUs_ / frames, (renderTotalUs_ + presentTotalUs_) / frames / 200.0);
+    TraceNote(trace_, frame_, summary);
   }
-  if (o.save && status == 0) {
-    if (resolved.settingsFile.empty()) {
-      streams.err << "tavelmir: cannot tell where to keep the settings: neither XDG_CONFIG_HOME nor HOME names a "
-                     "folder\n";
-      status = 1;
-    } else if (!SaveSettingsFile(resolved.settingsFile, look.settings, error)) {
-      streams.err << "tavelmir: " << error << '\n';
-      status = 1;
-    } else {
-      streams.out << "saved " << resolved.settingsFile << '\n';
-    }
-  }
-  ClosePlayerWindow(window);
-  ClosePlayerTrace(trace);
-  return status;
+
+  const PlayerOptions& o_;
+  FrameFeed& feed_;
+  CommandStreams& streams_;
+  std::vector<ScriptedKey> script_;
+  std::size_t nextScripted_ = 0;
+  SteadyTime origin_{}, due_{};
+  PlayerTrace trace_;
+  PlayerWindow window_;
+  Look resolved_;
+  EffectSession session_;
+  std::vector<NamedPalette> palettes_;
+  LiveLook look_;
+  std::vector<unsigned char> block_ = std::vector<unsigned char>(kWaveformBlockBytes);
+  std::vector<std::uint8_t> indices_ = std::vector<std::uint8_t>(kScreenPixels);
+  std::vector<std::uint8_t> palette_ = std::vector<std::uint8_t>(kPaletteBytes);
+  std::string note_;
+  SteadyTime noteUntil_{};
+  char helpText_[512] = {};
+  int titledSong_ = -1;
+  const char* shownStatus_ = "";
+  bool help_ = false;
+  double renderTotalUs_ = 0, presentTotalUs_ = 0, cpuAtStart_ = 0;
+  std::uint64_t clockPointsTraced_ = 0;
+  AudioClockPoint clockPoints_[SampleHistory::kKeptClockPoints];
+  std::int64_t frame_ = 0;
+};
+
+}  // namespace
+
+int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& streams) {
+  PlayerLoop loop(o, feed, streams);
+  if (const int status = loop.Open()) return status;
+  loop.Run();
+  return loop.Finish();
 }

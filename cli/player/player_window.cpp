@@ -141,7 +141,7 @@ void PresentSmooth(PlayerWindow& w, const std::uint8_t* indices, const std::uint
 }  // namespace
 
 bool OpenPlayerWindow(const WindowOptions& options, PlayerWindow& w, std::string& error) {
-  w = {};
+  ClosePlayerWindow(w);
   w.smooth = options.smooth;
   w.look = options.look;
   if (options.look != PictureLook::Classic) w.drawnLook = options.look;

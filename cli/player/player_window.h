@@ -15,7 +15,16 @@ struct WindowOptions {
   PictureLook look = PictureLook::Classic;  // other than Classic: the tunnel drawn at the window's size
 };
 
+struct PlayerWindow;
+void ClosePlayerWindow(PlayerWindow& window);
+
+// Closed with the object.
 struct PlayerWindow {
+  PlayerWindow() = default;
+  PlayerWindow(const PlayerWindow&) = delete;
+  PlayerWindow& operator=(const PlayerWindow&) = delete;
+  ~PlayerWindow() { ClosePlayerWindow(*this); }
+
   SDL_Window* window = nullptr;
   bool smooth = false;
   // Whole pixels are drawn straight into the window's surface: exact, and cheapest where there is no graphics

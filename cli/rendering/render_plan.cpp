@@ -1,0 +1,152 @@
+// The checks of a render, in the order a user would fix them: inputs and outputs, the part of the song, the size,
+// the encoding, the picture, then the output on disk and the look.
+#include "render_plan.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "option_values.h"
+#include "output_kind.h"
+#include "data/palette_names.h"
+#include "render_encoding.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Fail(CommandStreams& streams, const std::string& message) {
+  streams.err << "tavelmir: " << message << '\n';
+  return 1;
+}
+
+int Usage(CommandStreams& streams, const std::string& message) {
+  streams.err << "tavelmir: " << message << "\n(see `tavelmir render --help`)\n";
+  return 2;
+}
+
+// Exactly one input and one output, and the part of the song: "" or a usage message.
+std::string CheckPart(const RenderOptions& o, RenderPlan& plan) {
+  if (o.audioPath.empty() == o.waveformPath.empty())
+    return "render needs exactly one input: an AUDIO file or --waveform FILE";
+  if (o.outputPath.empty() == o.dumpPath.empty()) return "render needs exactly one output: -o OUT or --dump FILE";
+  std::string error;
+  if (!o.offsetMs.empty()) {
+    if (!o.waveformPath.empty())
+      return "--offset-ms shifts the picture against an AUDIO file; it has no meaning with --waveform";
+    if (!ParseFiniteNumber(o.offsetMs, "--offset-ms", -kMaximumOffsetMs, kMaximumOffsetMs, plan.offsetMs, error))
+      return error;
+  }
+  if (!o.start.empty() && !ParseTime(o.start, "--start", plan.startUs, error)) return error;
+  if (!o.duration.empty() && !ParseTime(o.duration, "--duration", plan.durationUs, error)) return error;
+  if (plan.durationUs == 0) return "--duration must be longer than 0";
+  // --to is a time in the song, as ffmpeg's -to: the part ends there, wherever it starts.
+  if (!o.end.empty()) {
+    std::int64_t endUs = 0;
+    if (!ParseTime(o.end, "--to", endUs, error)) return error;
+    if (endUs <= plan.startUs)
+      return "--to " + o.end + " is not after the start (" + (o.start.empty() ? "0" : o.start) + ")";
+    plan.durationUs = endUs - plan.startUs;
+  }
+  if (o.keep && o.replace) return "-y replaces an existing output and -n keeps it; use one";
+  return {};
+}
+
+std::string ChooseKind(const RenderOptions& o, RenderPlan& plan) {
+  plan.kind = o.dumpPath.empty() ? OutputKindForPath(o.outputPath) : OutputKind::Dump;
+  plan.outputPath = o.dumpPath.empty() ? o.outputPath : o.dumpPath;
+  if (plan.kind == OutputKind::Unsupported)
+    return "cannot tell what to write to '" + plan.outputPath + "': use " + kOutputKindsText;
+  if (plan.kind == OutputKind::MatroskaStream && ::isatty(STDOUT_FILENO))
+    return "-o - writes a video to standard output, which is a terminal here: pipe it (| ffplay -)";
+  return {};
+}
+
+std::string ChooseGeometry(const RenderOptions& o, RenderPlan& plan) {
+  std::string error;
+  if (o.scale != 0 || o.aspect43) {
+    if (!o.size.empty()) return "--size and --scale/--aspect43 both set the size; use one";
+    if (o.scale < 0 || o.scale > 16) return "--scale takes a whole number from 1 to 16";
+    plan.geometry = MakeOutputGeometry(o.scale == 0 ? 1 : o.scale, o.aspect43);
+  } else if (plan.kind == OutputKind::Gif && o.size.empty()) {
+    // A GIF people share stays small: each screen pixel 2 x 2, exact, a quarter of the pixels of a 960 x 720 one.
+    plan.geometry = MakeOutputGeometry(kDefaultGifScale, false);
+  } else {
+    int width = kDefaultOutputWidth, height = kDefaultOutputHeight;
+    if (!o.size.empty() && !ParseSize(o.size, width, height, error)) return error;
+    plan.geometry = FitOutputGeometry(width, height, o.fit == "cover", o.aspect == "4:3");
+  }
+  const OutputGeometry& g = plan.geometry;
+  if (IsVideoOutput(plan.kind) && (g.width % 2 != 0 || g.height % 2 != 0))
+    return "videos need an even width and height (" + std::to_string(g.width) + "x" + std::to_string(g.height) +
+           " is not); PNG frames and GIFs take any size";
+  if (const std::string problem = ChooseEncoding(o, plan.kind, plan.startUs, plan.durationUs, plan.encoder);
+      !problem.empty())
+    return problem;
+  if (plan.kind == OutputKind::Png && (plan.durationUs > 0 || o.maxFrames > 1))
+    return "a .png is one still, at --start; for a run of frames write into a folder (-o frames/)";
+  return {};
+}
+
+std::string ChoosePicture(const RenderOptions& o, RenderPlan& plan) {
+  const bool classicKind = plan.kind == OutputKind::Dump || plan.kind == OutputKind::Gif;
+  const std::string name = !o.picture.empty()                  ? o.picture
+                           : classicKind || !o.scaling.empty() ? kClassicPictureLook
+                                                               : kDefaultPictureLook;
+  if (!ParsePictureLook(name, plan.picture))
+    return "--look takes classic, hd, hd-soft or hd-nearest, not '" + o.picture + "'";
+  const bool classic = plan.picture == PictureLook::Classic;
+  if (!classic && !o.scaling.empty())
+    return "--scaling enlarges the classic picture; --look " + name + " is drawn at the output's size already";
+  // A GIF holds the classic frame's own 256 colours; the other looks blend between them.
+  if (plan.kind == OutputKind::Gif && !classic)
+    return "a GIF holds the classic picture's own colours: --look " + name +
+           " blends between them (make a video or PNG frames of it)";
+  plan.encoder.drawnAtOutputSize = !classic;
+  if (classic) return {};
+  const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect == "4:3";
+  std::string error;
+  if (!PrepareHdPicture(plan.hd, plan.geometry.width, plan.geometry.height, plan.picture,
+                        fourThirds ? kFourThirdsPixelAspect : 1.0, o.fit == "cover", error,
+                        OutputTakesYuv(plan.kind) ? 4 : 3))
+    return error;
+  return {};
+}
+
+// Checks of the output against what is there now; `target` is where it is written. 0 = go on; otherwise the exit
+// status (the message is written, except for -n, which keeps an existing output quietly).
+int CheckOutputTarget(const RenderOptions& o, RenderPlan& plan, CommandStreams& streams) {
+  const std::string& name = plan.outputPath;
+  OutputTarget& target = plan.target;
+  target = {name, name, OutputPlace::New};
+  if (plan.kind == OutputKind::MatroskaStream) return 0;
+  std::string error;
+  if (!ResolveOutputTarget(name, target, error)) return Fail(streams, error);
+  const std::vector<std::string> inputs = {o.audioPath.empty() ? o.waveformPath : o.audioPath};
+  if (plan.kind == OutputKind::PngDirectory) {
+    if (target.place == OutputPlace::New) return 0;
+    std::error_code ec;
+    if (target.place == OutputPlace::Folder && fs::is_empty(target.path, ec)) return 0;
+    return Fail(streams, "'" + name + "' is not an empty folder: PNG frames go into a new or empty folder only");
+  }
+  if (target.place == OutputPlace::Regular && o.keep) {
+    if (!CheckOutputReplacement(target, inputs, true, error)) return Fail(streams, error);
+    return 1;
+  }
+  if (!CheckOutputReplacement(target, inputs, o.replace, error)) return Fail(streams, error);
+  return 0;
+}
+
+}  // namespace
+
+int PlanRender(const RenderOptions& o, RenderPlan& plan, CommandStreams& streams) {
+  for (auto* check : {CheckPart, ChooseKind, ChooseGeometry, ChoosePicture})
+    if (const std::string problem = check(o, plan); !problem.empty()) return Usage(streams, problem);
+  if (const int status = CheckOutputTarget(o, plan, streams)) return status;
+  std::string error;
+  if (!ResolveLook(o.look, plan.look, error)) return Fail(streams, error);
+  if (!o.look.palette.empty() && !FindNamedPalette(plan.look.palettesDir, o.look.palette, plan.paletteIndex, error))
+    return Usage(streams, error);
+  return 0;
+}

@@ -1,0 +1,31 @@
+// A render planned before any work: every check of the options, the output and the look, so that a command line
+// that cannot run opens nothing and writes nothing.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "command_streams.h"
+#include "frame_image.h"
+#include "look_options.h"
+#include "output_encoding.h"
+#include "output_target.h"
+#include "picture_look.h"
+#include "render_command.h"
+
+struct RenderPlan {
+  double offsetMs = 0;
+  std::int64_t startUs = 0, durationUs = -1;  // -1: to the end
+  OutputKind kind = OutputKind::Unsupported;
+  std::string outputPath;  // -o or --dump, as given
+  OutputTarget target;     // where it is written
+  OutputGeometry geometry;
+  EncoderChoice encoder;
+  PictureLook picture = PictureLook::Classic;
+  HdPicture hd;  // made ready for a look other than Classic
+  Look look;
+  int paletteIndex = 0;  // --palette
+};
+
+// 0 = go on with `plan`; otherwise the exit status, its message written (2 for usage, 1 for an output or look that
+// cannot be used; -n over an existing output is a quiet 1).
+int PlanRender(const RenderOptions& options, RenderPlan& plan, CommandStreams& streams);
