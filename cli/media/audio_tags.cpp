@@ -7,11 +7,24 @@ extern "C" {
 #include <libavutil/dict.h>
 }
 
+#include <sys/stat.h>
+
 #include <memory>
 
 const char* const kCopiedAudioTags[3] = {"title", "artist", "album"};
 
 namespace {
+
+// Longer tags are cut (at a whole UTF-8 character): they go to the encoder on its command line, which has a limit.
+constexpr std::size_t kLongestTag = 1024;
+
+std::string CutTag(std::string text) {
+  if (text.size() <= kLongestTag) return text;
+  text.resize(kLongestTag);
+  while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
+  if (!text.empty() && (static_cast<unsigned char>(text.back()) & 0x80) != 0) text.pop_back();
+  return text;
+}
 
 struct FormatCloser {
   void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
@@ -21,7 +34,9 @@ struct FormatCloser {
 
 std::vector<std::pair<std::string, std::string>> ReadAudioTags(const std::string& path) {
   std::vector<std::pair<std::string, std::string>> tags;
-  if (path == "-") return tags;
+  // A pipe, a terminal or a device can be read only once, and that once is the decoder's.
+  struct stat st {};
+  if (path == "-" || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return tags;
   AVDictionary* options = nullptr;
   // Only ever a file: a name is never read as another protocol or an URL.
   av_dict_set(&options, "protocol_whitelist", "file", 0);
@@ -37,7 +52,7 @@ std::vector<std::pair<std::string, std::string>> ReadAudioTags(const std::string
   for (const char* key : kCopiedAudioTags) {
     const AVDictionaryEntry* e = av_dict_get(format->metadata, key, nullptr, 0);
     if (!e && stream >= 0) e = av_dict_get(format->streams[stream]->metadata, key, nullptr, 0);
-    if (e && e->value && *e->value) tags.emplace_back(key, e->value);
+    if (e && e->value && *e->value) tags.emplace_back(key, CutTag(e->value));
   }
   return tags;
 }

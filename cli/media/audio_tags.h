@@ -8,6 +8,6 @@
 extern const char* const kCopiedAudioTags[3];  // "title", "artist", "album"
 
 // (key, value) for each of kCopiedAudioTags the file holds, from the file's own tags or else its sound stream's.
-// Empty for standard input ("-"), a file without tags, or one that cannot be read: the tags are not worth failing
+// Each at most 1024 bytes. Empty for standard input ("-"), a pipe or any other file that is not a regular one, a file without tags, or one that cannot be read: the tags are not worth failing
 // a render for, and the decoder reports unreadable files itself.
 std::vector<std::pair<std::string, std::string>> ReadAudioTags(const std::string& path);

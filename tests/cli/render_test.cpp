@@ -397,6 +397,30 @@ TEST_F(RenderTest, AVideoOfLowRateSoundEnds) {
             "125\n");
 }
 
+// A named pipe can be read once: the tags are not looked for there, or the render would wait for ever. The video
+// replaces a private one with -y and stays private.
+TEST_F(RenderTest, AVideoFromANamedPipeReplacesAPrivateFileKeepingItsMode) {
+  if (FindProgramOnPath("ffprobe").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  ASSERT_EQ(::mkfifo(P("song.fifo").c_str(), 0600), 0);
+  WriteBytes(P("out.mkv"), {1, 2, 3});
+  ASSERT_EQ(::chmod(P("out.mkv").c_str(), 0600), 0);
+  const std::vector<std::uint8_t> song = ReadBytes(P("song.wav"));
+  std::thread writer([&] { WriteBytes(P("song.fifo"), song); });
+  // The time limit only keeps a hang from stopping the test run.
+  const std::string command = std::string("timeout 300 '") + TAVELMIR_CLI_BINARY + "' render '" + P("song.fifo") +
+                              "' --plugin-dir '" + plugin.string() + "' -y -o '" + P("out.mkv") +
+                              "' --frames 10 --size 64x48 >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  writer.join();
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(CommandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+                          "-of csv=p=0 '" + P("out.mkv") + "'"),
+            "10\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(P("out.mkv").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
 TEST_F(RenderTest, AnInterruptedRenderLeavesNothingUnderTheFinalName) {
   if (FindProgramOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
   // The status a shell reports for a program the signal stopped: 128 + the signal.
