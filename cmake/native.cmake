@@ -83,6 +83,9 @@ if(NOT TAVELMIR_SANITIZE)
     # line's paths against the engine's own frame; an earlier commit is measured by bench/compare_commits.sh.
     target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/frame_oracle.cpp
                                           ${PROJECT_SOURCE_DIR}/tests/support/stage_record.cpp)
+    # The OBS source's frame against the player's (bench/obs_frame_bench.cpp): its effect and picture need no libobs.
+    target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/obs/tunnel_picture.cpp)
+    target_include_directories(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/obs)
     # The fade search is measured against its literal transcription; main comes from benchmark_main unless a
     # benchmark file defines its own.
     target_sources(tavelmir_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/fade_oracle.cpp)

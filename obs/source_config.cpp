@@ -65,7 +65,7 @@ SourceConfig ReadSourceConfig(obs_data_t* settings, const std::filesystem::path&
   // A size that is not one (typed into the editable list) keeps the default rather than hiding the source.
   ParseSourceSize(obs_data_get_string(settings, kSizeKey), config.width, config.height);
   for (const SettingKey& key : SettingKeys()) {
-    if (key.control == SettingControl::None) continue;
+    if (key.control == SettingControl::DisplayChoice) continue;
     if (key.control == SettingControl::CheckBox) {
       config.settings.*key.field = obs_data_get_bool(settings, key.name) ? 1 : 0;
     } else if (key.field) {
@@ -92,7 +92,7 @@ void SourceDefaults(obs_data_t* settings) {
   for (const SettingKey& key : SettingKeys()) {
     if (key.control == SettingControl::CheckBox)
       obs_data_set_default_bool(settings, key.name, defaults.*key.field != 0);
-    else if (key.control != SettingControl::None && key.field)
+    else if (key.control != SettingControl::DisplayChoice && key.field)
       obs_data_set_default_int(settings, key.name, defaults.*key.field);
   }
 }
@@ -123,7 +123,7 @@ obs_properties_t* SourceProperties(const std::filesystem::path& dataFolder) {
     obs_property_t* p = nullptr;
     const char* text = obs_module_text(key.name);
     switch (key.control) {
-      case SettingControl::None:
+      case SettingControl::DisplayChoice:
         continue;
       case SettingControl::Slider:
         p = obs_properties_add_int_slider(props, key.name, text, key.minimum, key.maximum, 1);

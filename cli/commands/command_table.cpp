@@ -163,7 +163,8 @@ void AddRenderEncoding(CommandLine& line) {
       ->option_text("draft|good|best")
       ->group(kVideo)
       ->check(CLI::IsMember({"draft", "good", "best"}).description(""));
-  line.renderCommand->add_option("--crf", line.render.crf, "Quality: lower is better and larger; VP9 default 40")
+  line.renderCommand
+      ->add_option("--crf", line.render.crf, "Quality: lower is better and larger; VP9 default 40, AV1 38")
       ->option_text("N")
       ->group(kVideo)
       ->check(CLI::Range(0, 63).description(""));
@@ -184,10 +185,13 @@ void AddRenderEncoding(CommandLine& line) {
       ->check(CLI::IsMember(
                   {"none", "animation", "film", "grain", "stillimage", "ssim", "psnr", "fastdecode", "zerolatency"})
                   .description(""));
-  line.renderCommand->add_option("--video-codec", line.render.videoCodec, "h264, or prores for .mov (editing software)")
-      ->option_text("h264|prores")
+  line.renderCommand
+      ->add_option("--video-codec", line.render.videoCodec,
+                   "h264 (default), av1 (SVT-AV1: smaller, more CPU; .mp4, .mkv, .webm), or prores for .mov (editing "
+                   "software)")
+      ->option_text("h264|av1|prores")
       ->group(kVideo)
-      ->check(CLI::IsMember({"h264", "prores"}).description(""));
+      ->check(CLI::IsMember({"h264", "av1", "prores"}).description(""));
   line.renderCommand
       ->add_option("--audio-codec", line.render.audioCodec,
                    "Sound of a video: aac (default), opus (default for .webm), flac, or copy the input's as it is")
@@ -323,7 +327,8 @@ void AddDataCommands(CLI::App& app, CommandLine& line) {
   line.configCommand =
       app.add_subcommand("config", "Show the settings and derived parameters; KEY=VALUE changes and saves them");
   line.configCommand->footer(ConfigFooter());
-  line.configCommand->add_option("KEY=VALUE", line.assignments, "Settings to change (keys in any case; see below)")
+  // CLI11 2.4 (Debian 13) takes no "=" in a positional's name; the usage line shows the option text.
+  line.configCommand->add_option("SETTINGS", line.assignments, "KEY=VALUE settings to change (keys in any case; see below)")
       ->option_text("KEY=VALUE...")
       ->group(kInOut);
   line.configCommand

@@ -29,8 +29,10 @@ void Push(std::vector<std::string>& a, std::initializer_list<const char*> words)
   for (const char* w : words) a.emplace_back(w);
 }
 
+bool IsAv1(OutputKind kind, const EncoderChoice& e) { return IsVideoOutput(kind) && e.videoCodec == "av1"; }
+
 bool IsH264(OutputKind kind, const EncoderChoice& e) {
-  return IsVideoOutput(kind) && kind != OutputKind::Webm && e.videoCodec != "prores";
+  return IsVideoOutput(kind) && kind != OutputKind::Webm && e.videoCodec != "prores" && !IsAv1(kind, e);
 }
 
 // The audio codec a video gets: the choice, or its container's usual one.
@@ -80,14 +82,19 @@ std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool has
     return "--audio-codec and --audio-bitrate choose the sound of a video: GIFs and PNGs have none";
   if (e.videoCodec == "prores" && kind != OutputKind::Mov)
     return "--video-codec prores writes .mov only (for editing software)";
+  if (e.videoCodec == "av1" && kind == OutputKind::Mov) return ".mov does not hold AV1: use .mp4, .mkv or .webm";
   if (kind == OutputKind::Webm && e.videoCodec == "h264")
     return ".webm holds VP9, not H.264: use .mp4, .mkv or .mov for H.264";
+  if (e.crf >= 0 && IsAv1(kind, e) && e.crf < 1)
+    return "--crf for AV1 takes 1 to 63 (SVT-AV1 has no lossless mode), not " + std::to_string(e.crf);
   if (e.crf >= 0 && kind == OutputKind::Webm && e.crf > 63)
     return "--crf for VP9 (.webm) takes 0 to 63, not " + std::to_string(e.crf);
   if (e.crf >= 0 && IsH264(kind, e) && e.crf > 51)
     return "--crf for H.264 (.mp4, .mkv, .mov, -) takes 0 (lossless) to 51, not " + std::to_string(e.crf);
   if ((e.crf >= 0 || !e.preset.empty() || !e.quality.empty() || !e.tune.empty()) && e.videoCodec == "prores")
     return "--crf, --preset, --quality and --tune choose H.264's quality; ProRes has a fixed one";
+  if ((!e.preset.empty() || !e.quality.empty() || !e.tune.empty()) && IsAv1(kind, e))
+    return "--preset, --quality and --tune choose H.264's settings; for AV1 use --crf";
   if ((!e.preset.empty() || !e.quality.empty() || !e.tune.empty()) && kind == OutputKind::Webm)
     return "--preset, --quality and --tune choose H.264's settings; for .webm (VP9) use --crf";
   if ((!e.audioCodec.empty() || !e.audioBitrate.empty()) && !hasSound)
@@ -117,7 +124,14 @@ std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool has
 }
 
 void AppendVideoEncoding(OutputKind kind, const EncoderChoice& e, std::vector<std::string>& a) {
-  if (kind == OutputKind::Webm) {
+  if (IsAv1(kind, e)) {
+    // A key frame every 5 s, where a player can start; SVT-AV1's own default of 2.5 s costs bits.
+    Push(a, {"-c:v", "libsvtav1", "-preset"});
+    a.push_back(std::to_string(kAv1Preset));
+    a.push_back("-crf");
+    a.push_back(std::to_string(e.crf >= 0 ? e.crf : kDefaultCrfAv1));
+    Push(a, {"-g", "250", "-pix_fmt", "yuv420p"});
+  } else if (kind == OutputKind::Webm) {
     Push(a, {"-c:v", "libvpx-vp9", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1", "-crf"});
     a.push_back(std::to_string(e.crf >= 0 ? e.crf : kDefaultCrfVp9));
     Push(a, {"-pix_fmt", "yuv420p"});

@@ -212,9 +212,12 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   session.engine.SkipPalettes(plan.paletteIndex);
 
   FrameSink sink;
-  if (!OpenFrameSink(sink, plan.kind, plan.target.path, plan.geometry, in.feed, plan.encoder, o.replace, error))
-    return Fail(streams, error);
+  // Caught before the temporary output exists, so that no signal can come between its making and its removal.
   CatchInterruptions();
+  if (!OpenFrameSink(sink, plan.kind, plan.target.path, plan.geometry, in.feed, plan.encoder, o.replace, error)) {
+    ReleaseInterruptions();
+    return Fail(streams, error);
+  }
   const auto clockStart = std::chrono::steady_clock::now();
   std::int64_t written = 0;
   const bool ok = RenderInto(plan, in, session, sink, range, streams, written, error);

@@ -1,6 +1,8 @@
 // The song's tags are read here, once, only for outputs that carry them.
 #include "render_encoding.h"
 
+#include <cstdlib>
+
 #include "audio_tags.h"
 
 namespace {
@@ -26,6 +28,9 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   const bool soundFile = !o.audioPath.empty() && o.audioPath != "-";
   if (std::string problem = CheckEncoderChoice(kind, e, !o.audioPath.empty(), soundFile); !problem.empty())
     return problem;
+  // SVT-AV1 writes its settings banner to the terminal whatever ffmpeg's log level; its own variable keeps it to
+  // errors (the ffmpeg started later inherits it; a user's own setting stays).
+  if (IsVideoOutput(kind) && e.videoCodec == "av1") ::setenv("SVT_LOG", "1", 0);
   if (!IsVideoOutput(kind) || o.audioPath.empty()) return {};
   if (e.audioCodec == "copy") {
     // The sound of the frames rendered: from the first one's start, as long as they last.

@@ -228,7 +228,7 @@ DIR_VALUES = {"DIR"}
 PALETTE_LIST = "tavelmir palettes 2>/dev/null | awk 'NR > 1 {print $2}'"
 
 
-SETTING_VALUES = {"KEY=VALUE", "KEY=VALUE..."}
+SETTING_VALUES = {"KEY=VALUE", "KEY=VALUE...", "SETTINGS"}
 
 
 def listed_values(entry):

@@ -98,6 +98,8 @@ TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSoundAndTheSongsTag
       {"g.mkv", {"--audio-codec", "flac", "--size", "320x240"}, 320, 240, "h264\nflac\n"},
       {"h.mp4", {"--audio-codec", "opus", "--audio-bitrate", "96k", "--size", "320x240"}, 320, 240, "h264\nopus\n"},
       {"i.mov", {"--video-codec", "prores", "--size", "320x240"}, 320, 240, "prores\naac\n"},
+      {"j.mp4", {"--video-codec", "av1", "--size", "320x240"}, 320, 240, "av1\naac\n"},
+      {"k.webm", {"--video-codec", "av1", "--crf", "50", "--size", "320x240"}, 320, 240, "av1\nopus\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,0 +1,97 @@
+// The OBS source's frame against the player's at the same size, in one run on one core: the effect's frame and the
+// hd picture drawn from it, the source's into the words its texture is filled from, the player's as `play` draws
+// into its window (the texture's upload and the window's presentation are the GPU's and the window system's).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "effect_session.h"
+#include "look_options.h"
+#include "picture_look.h"
+#include "tunnel_picture.h"
+#include "waveform_source.h"
+
+namespace {
+
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+double Median(std::vector<double> times) {
+  std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+  return times[times.size() / 2];
+}
+
+constexpr int kFrames = 60;
+
+// A second of a chord that swells, as the blocks of its frames.
+std::vector<unsigned char> ChordBlocks() {
+  std::vector<unsigned char> blocks(static_cast<std::size_t>(kFrames) * kWaveformBlockBytes);
+  for (int f = 0; f < kFrames; ++f)
+    for (int c = 0; c < 2; ++c)
+      for (int i = 0; i < kSamplesPerChannel; ++i) {
+        const double t = (f * 960 + i) / 48000.0;
+        const double v = (0.3 + 0.6 * (f % 25) / 25.0) * std::sin(2 * M_PI * (c ? 330 : 220) * t);
+        blocks[static_cast<std::size_t>(f * kWaveformBlockBytes + c * kSamplesPerChannel + i)] =
+            static_cast<unsigned char>(SampleToSigned8(v));
+      }
+  return blocks;
+}
+
+// Arguments: width, height. Pairs of frames, the player's then the source's, each engine built from the default
+// data set with the plug-in's own settings; medians of the thread's CPU time.
+void BM_ObsFrameAgainstPlayer(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  std::string error;
+  LookOptions options;
+  options.pluginDir = DefaultPluginDir();
+  options.videoLook = false;
+  Look look;
+  EffectSession player;
+  HdPicture playerPicture;
+  if (!ResolveLook(options, look, error) || !StartEffect(look, player, error) ||
+      !PrepareHdPicture(playerPicture, width, height, PictureLook::Hd, kFourThirdsPixelAspect, false, error, 4)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  auto source = BuildTunnelEffect(options.pluginDir, look.settings, 0, {}, error);
+  TunnelPicture sourcePicture;
+  if (!source || !PrepareTunnelPicture(sourcePicture, TunnelLook::Hd, width, height, error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  const std::vector<unsigned char> blocks = ChordBlocks();
+  std::vector<std::uint8_t> indices(kScreenPixels), palette(kPaletteBytes);
+  std::vector<double> playerTimes, sourceTimes;
+  for (auto _ : state) {
+    for (int f = 0; f < kFrames; ++f) {
+      const unsigned char* block = &blocks[static_cast<std::size_t>(f) * kWaveformBlockBytes];
+      double start = ThreadSeconds();
+      DrawEffectFrame(player, block, indices.data(), palette.data());
+      DrawHdPicture(playerPicture, player.engine, palette.data());
+      playerTimes.push_back(ThreadSeconds() - start);
+      start = ThreadSeconds();
+      StepTunnelEffect(*source, block);
+      DrawTunnelPicture(sourcePicture, *source);
+      sourceTimes.push_back(ThreadSeconds() - start);
+      benchmark::DoNotOptimize(playerPicture.rgb.data());
+      benchmark::DoNotOptimize(sourcePicture.pixels.data());
+    }
+  }
+  const double p = Median(playerTimes), s = Median(sourceTimes);
+  state.counters["player_ms"] = p * 1e3;
+  state.counters["obs_source_ms"] = s * 1e3;
+  state.counters["obs_over_player"] = s / p;
+}
+
+}  // namespace
+
+BENCHMARK(BM_ObsFrameAgainstPlayer)->Args({1280, 720})->Args({1920, 1080})->Args({3840, 2160})->Iterations(3)->Unit(benchmark::kMillisecond);
