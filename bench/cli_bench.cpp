@@ -42,8 +42,8 @@ std::vector<unsigned char> MusicBlocks(int frames) {
     for (int c = 0; c < 2; ++c)
       for (int i = 0; i < kSamplesPerChannel; ++i) {
         const double t = (f * 882 + i) / static_cast<double>(kRate);
-        const double v = 0.5 * std::sin(2 * M_PI * (220 + 110 * c) * t) + 0.3 * std::sin(2 * M_PI * 3 * t) *
-                                                                              std::sin(2 * M_PI * 1250 * t);
+        const double v = 0.5 * std::sin(2 * M_PI * (220 + 110 * c) * t) +
+                         0.3 * std::sin(2 * M_PI * 3 * t) * std::sin(2 * M_PI * 1250 * t);
         blocks[(static_cast<std::size_t>(f) * 2 + c) * kSamplesPerChannel + i] =
             static_cast<unsigned char>(SampleToSigned8(v));
       }

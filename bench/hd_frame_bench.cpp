@@ -72,9 +72,9 @@ struct HdFrameSetup {
 
 constexpr int kFrames = 60;
 
-// Arguments: width, height, bytes per pixel, sampling, 1 to keep to SSE2. Both frames of each pair run from the same state in turn
-// (the classic one alone, then the classic one again with the picture drawn from it), kFrames pairs, medians of
-// the thread's CPU time.
+// Arguments: width, height, bytes per pixel, sampling, 1 to keep to SSE2. Both frames of each pair run from the same
+// state in turn (the classic one alone, then the classic one again with the picture drawn from it), kFrames pairs,
+// medians of the thread's CPU time.
 void BM_HdFrameAgainstClassic(benchmark::State& state) {
   const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
   const int bytes = static_cast<int>(state.range(2));

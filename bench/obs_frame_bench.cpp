@@ -94,4 +94,9 @@ void BM_ObsFrameAgainstPlayer(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_ObsFrameAgainstPlayer)->Args({1280, 720})->Args({1920, 1080})->Args({3840, 2160})->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ObsFrameAgainstPlayer)
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);

@@ -54,8 +54,9 @@ void DescribeProgram(CLI::App& app) {
       ->group("Options");
   app.set_help_flag("-h,--help", "Show this help");
   app.require_subcommand(1);
-  app.footer("`tavelmir help COMMAND` (or `tavelmir COMMAND --help`) shows a command's options; `man tavelmir` "
-             "all of them.");
+  app.footer(
+      "`tavelmir help COMMAND` (or `tavelmir COMMAND --help`) shows a command's options; `man tavelmir` "
+      "all of them.");
 }
 
 // Usage errors: one short line and where to read more, status 2 as for other programs.

@@ -328,7 +328,8 @@ void AddDataCommands(CLI::App& app, CommandLine& line) {
       app.add_subcommand("config", "Show the settings and derived parameters; KEY=VALUE changes and saves them");
   line.configCommand->footer(ConfigFooter());
   // CLI11 2.4 (Debian 13) takes no "=" in a positional's name; the usage line shows the option text.
-  line.configCommand->add_option("SETTINGS", line.assignments, "KEY=VALUE settings to change (keys in any case; see below)")
+  line.configCommand
+      ->add_option("SETTINGS", line.assignments, "KEY=VALUE settings to change (keys in any case; see below)")
       ->option_text("KEY=VALUE...")
       ->group(kInOut);
   line.configCommand

@@ -63,7 +63,8 @@ std::string WrapHelpText(const std::string& text, std::size_t indent, std::size_
         for (std::string part; std::getline(split, part);) wrapped.push_back(part);
         return wrapped;
       }();
-      for (std::size_t i = 0; i < rest.size(); ++i) lines.push_back(i == 0 ? line.substr(0, column) + rest[i] : rest[i]);
+      for (std::size_t i = 0; i < rest.size(); ++i)
+        lines.push_back(i == 0 ? line.substr(0, column) + rest[i] : rest[i]);
     } else {
       paragraph += (paragraph.empty() ? "" : " ") + line;
     }
@@ -83,7 +84,8 @@ std::string PeopleHelpFormatter::make_usage(const CLI::App* app, std::string nam
   if (!page) return "Usage: " + name + " [OPTIONS]\n";
   std::istringstream lines(page->usage);
   std::string line;
-  for (bool first = true; std::getline(lines, line); first = false) out += (first ? "Usage: " : "       ") + line + '\n';
+  for (bool first = true; std::getline(lines, line); first = false)
+    out += (first ? "Usage: " : "       ") + line + '\n';
   return out;
 }
 

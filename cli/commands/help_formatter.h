@@ -23,6 +23,6 @@ class PeopleHelpFormatter : public CLI::Formatter {
 };
 
 // `text` filled into lines that end by column `width` when they start at column `indent` (the first line is
-// assumed to start there already, the others get `indent` blanks): lines that start with a blank are kept as they are, the others joined into paragraphs (an empty line
-// ends one).
+// assumed to start there already, the others get `indent` blanks): lines that start with a blank are kept as they are,
+// the others joined into paragraphs (an empty line ends one).
 std::string WrapHelpText(const std::string& text, std::size_t indent, std::size_t width);

@@ -20,8 +20,7 @@ const HelpPage kPages[] = {
      "tavelmir render song.mp3 -o clip.mp4 -ss 1:05 -to 1:35 --palette ember\n"
      "tavelmir render song.ogg -o frames/ --frames 250\n"
      "tavelmir render song.flac -o - | ffplay -"},
-    {"play",
-     "tavelmir play AUDIO... [OPTIONS]",
+    {"play", "tavelmir play AUDIO... [OPTIONS]",
      "tavelmir play song.flac\n"
      "tavelmir play *.mp3 --fullscreen --palette aurora\n"
      "tavelmir play album/*.ogg --set RadioIndex=1"},
@@ -31,21 +30,15 @@ const HelpPage kPages[] = {
      "tavelmir live\n"
      "tavelmir live --fullscreen --monitor 1\n"
      "tavelmir live --source alsa_input.usb-mic.analog-stereo"},
-    {"palettes",
-     "tavelmir palettes [--palettes DIR] [--plugin-dir DIR]",
+    {"palettes", "tavelmir palettes [--palettes DIR] [--plugin-dir DIR]",
      "tavelmir palettes\n"
      "tavelmir palettes --palettes ~/my-palettes"},
-    {"config",
-     "tavelmir config [KEY=VALUE...] [--plugin-dir DIR]",
+    {"config", "tavelmir config [KEY=VALUE...] [--plugin-dir DIR]",
      "tavelmir config\n"
      "tavelmir config RadioIndex=1 PaletteAnimationSpeed=20\n"
      "tavelmir config --plugin-dir ~/winamp/Plugins DisplayMode=2"},
-    {"fade",
-     "tavelmir fade --plugin-dir DIR",
-     "tavelmir fade --plugin-dir ~/winamp/Plugins"},
-    {"help",
-     "tavelmir help [COMMAND]",
-     "tavelmir help render"},
+    {"fade", "tavelmir fade --plugin-dir DIR", "tavelmir fade --plugin-dir ~/winamp/Plugins"},
+    {"help", "tavelmir help [COMMAND]", "tavelmir help render"},
 };
 
 }  // namespace

@@ -23,8 +23,8 @@ using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
 
 struct FrameSink {
   OutputKind kind = OutputKind::Unsupported;
-  std::string path;       // the final name
-  bool replace = false;   // -y: a file that appears under the final name meanwhile is replaced
+  std::string path;      // the final name
+  bool replace = false;  // -y: a file that appears under the final name meanwhile is replaced
   FrameScaler scaler;
 
   // Sharp or smooth enlargement (nearest: `scaler`, as for the indices of a GIF); a GIF takes every frameStep-th

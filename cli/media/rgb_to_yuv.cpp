@@ -7,9 +7,9 @@ namespace {
 
 // The BT.709 coefficients scaled by 2^16 and by 219/255 (luma) or 224/255 (chroma).
 constexpr int kShift = 16;
-constexpr int kLumaR = 11966, kLumaG = 40254, kLumaB = 4064;  // 0.2126, 0.7152, 0.0722 x 219/255
+constexpr int kLumaR = 11966, kLumaG = 40254, kLumaB = 4064;    // 0.2126, 0.7152, 0.0722 x 219/255
 constexpr int kBlueR = -6596, kBlueG = -22189, kBlueB = 28784;  // (B - Y) / 1.8556 x 224/255
-constexpr int kRedR = 28784, kRedG = -26145, kRedB = -2639;  // (R - Y) / 1.5748 x 224/255
+constexpr int kRedR = 28784, kRedG = -26145, kRedB = -2639;     // (R - Y) / 1.5748 x 224/255
 
 inline std::uint8_t Luma(const std::uint8_t* p) {
   const int y = kLumaR * p[0] + kLumaG * p[1] + kLumaB * p[2];

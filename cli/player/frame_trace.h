@@ -13,7 +13,7 @@ struct FramePlacement {
   std::int64_t blockStart = 0;
   AudioClockPoint clock;  // the device clock the block was chosen by
   int rate = 0;
-  std::int64_t latencyUs = 0;  // the device latency in that clock
+  std::int64_t latencyUs = 0;    // the device latency in that clock
   std::int64_t songSample = -1;  // play: where in its song (at `rate`) blockStart lies; -1 live or unknown
 };
 

@@ -26,8 +26,8 @@ constexpr std::int64_t kDecodeChunk = 4096;
 
 // A song of the playlist as the screen names it.
 struct Song {
-  std::string name;     // "Title - Artist", the title alone, or the file's name
-  double length = -1;   // seconds; -1 unknown
+  std::string name;    // "Title - Artist", the title alone, or the file's name
+  double length = -1;  // seconds; -1 unknown
 };
 
 // From `segment` on, the queued sound is song `song` from sample `songSample` (at the playback rate): a song's
@@ -44,7 +44,10 @@ class PlayFeed : public FrameFeed {
     for (std::size_t i = 0; i < songs_.size(); ++i)
       songs_[i].name = std::filesystem::path(o.audioPaths[i]).filename().string();
   }
-  ~PlayFeed() override { CloseSong(); CloseAudioPlayback(playback_); }
+  ~PlayFeed() override {
+    CloseSong();
+    CloseAudioPlayback(playback_);
+  }
 
   bool Open(CommandStreams& streams, std::string& error) {
     // The sound server shows the stream under the first song's name (SDL names a stream only as it opens it).
@@ -254,23 +257,22 @@ class PlayFeed : public FrameFeed {
       }
       decoded_.resize(static_cast<std::size_t>(kDecodeChunk * decoder_.channels));
       Song& song = songs_[index];
-      if (!decoder_.title.empty()) song.name = decoder_.artist.empty() ? decoder_.title
-                                                                       : decoder_.title + " - " + decoder_.artist;
+      if (!decoder_.title.empty())
+        song.name = decoder_.artist.empty() ? decoder_.title : decoder_.title + " - " + decoder_.artist;
       song.length = decoder_.claimedLength > 0 ? static_cast<double>(decoder_.claimedLength) / decoder_.rate : -1;
       current_ = static_cast<int>(index);
       // The samples before the asked time are read and left: exact to the sample, whatever the format.
       const auto skip = static_cast<std::int64_t>(seconds * decoder_.rate);
       for (std::int64_t skipped = 0; skipped < skip;) {
-        const std::int64_t got = ReadAudioFrames(decoder_, decoded_.data(), std::min(kDecodeChunk, skip - skipped),
-                                                 error);
+        const std::int64_t got =
+            ReadAudioFrames(decoder_, decoded_.data(), std::min(kDecodeChunk, skip - skipped), error);
         if (got <= 0) break;
         skipped += got;
       }
       songQueued_ = static_cast<std::int64_t>(seconds * kPlaybackRate);
       segments_.push_back({MarkNextQueued(playback_), current_, songQueued_});
       if (segments_.size() > kKeptSegments) segments_.erase(segments_.begin());
-      if (seconds == 0)
-        streams.out << "playing " << index + 1 << "/" << o_.audioPaths.size() << ": " << path << '\n';
+      if (seconds == 0) streams.out << "playing " << index + 1 << "/" << o_.audioPaths.size() << ": " << path << '\n';
       ++opened_;
       return true;
     }
@@ -292,8 +294,8 @@ class PlayFeed : public FrameFeed {
   std::vector<Song> songs_;
   std::vector<Segment> segments_;
   std::size_t next_ = 0;
-  int current_ = -1;              // the song being read
-  std::int64_t songQueued_ = 0;   // its sample (playback rate) that the next queued sample is
+  int current_ = -1;             // the song being read
+  std::int64_t songQueued_ = 0;  // its sample (playback rate) that the next queued sample is
   bool playlistDone_ = false;
   int opened_ = 0;
   std::int64_t offsetSamples_ = 0;

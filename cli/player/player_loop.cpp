@@ -29,7 +29,8 @@ std::string PaletteNote(const EffectSession& session, const std::vector<NamedPal
   const int count = std::max(session.engine.PaletteCount(), 1);
   const int current = CurrentPalette(session);
   std::string note = "palette " + std::to_string(current) + " of " + std::to_string(count);
-  if (static_cast<std::size_t>(count) == palettes.size()) note += ": " + palettes[static_cast<std::size_t>(current - 1)].name;
+  if (static_cast<std::size_t>(count) == palettes.size())
+    note += ": " + palettes[static_cast<std::size_t>(current - 1)].name;
   return note;
 }
 

@@ -28,9 +28,7 @@ struct FrameFeed {
   virtual void OnDeviceEvent(const SDL_AudioDeviceEvent& /*event*/, CommandStreams& /*streams*/) {}
   // The transport keys (pause, songs, seeking); returns what was done, for the screen, or "" when the feed has no
   // transport (live).
-  virtual std::string Transport(PlayerAction /*action*/, SteadyTime /*now*/, CommandStreams& /*streams*/) {
-    return {};
-  }
+  virtual std::string Transport(PlayerAction /*action*/, SteadyTime /*now*/, CommandStreams& /*streams*/) { return {}; }
   // Paused: no frames are drawn and the sound's clock stands still.
   virtual bool Paused() const { return false; }
   virtual NowPlaying Playing(SteadyTime /*now*/) { return {}; }

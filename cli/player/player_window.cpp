@@ -224,7 +224,8 @@ std::string TogglePlayerPicture(PlayerWindow& w) {
   // The renderer scales the classic frame (--smooth, or a display whose depth the surface cannot take).
   if (w.renderer) return "the smooth window shows the classic picture";
   w.look = w.look == PictureLook::Classic ? w.drawnLook : PictureLook::Classic;
-  return w.look == PictureLook::Classic ? "picture: classic" : "picture: " + kPictureLookNames[static_cast<int>(w.look)];
+  return w.look == PictureLook::Classic ? "picture: classic"
+                                        : "picture: " + kPictureLookNames[static_cast<int>(w.look)];
 }
 
 void PresentFrame(PlayerWindow& w, const Engine& engine, const std::uint8_t* indices, const std::uint8_t* palette,

@@ -9,9 +9,9 @@
 #include "picture_look.h"
 
 struct WindowOptions {
-  bool smooth = false;      // bilinear instead of whole pixels
-  bool fullscreen = false;  // start in full screen
-  int monitor = -1;         // display index; -1 = where the system puts new windows
+  bool smooth = false;                      // bilinear instead of whole pixels
+  bool fullscreen = false;                  // start in full screen
+  int monitor = -1;                         // display index; -1 = where the system puts new windows
   PictureLook look = PictureLook::Classic;  // other than Classic: the tunnel drawn at the window's size
 };
 

@@ -56,9 +56,9 @@ bool StartEffect(Look& look, EffectSession& session, std::string& error) {
     }
   }
   if (!FadeTableForLook(look, inputs.FadeTable, error)) return false;
-  const bool oneIndex = !inputs.FadeTable.empty() &&
-                        std::all_of(inputs.FadeTable.begin(), inputs.FadeTable.end(),
-                                    [&](std::uint8_t v) { return v == inputs.FadeTable[0]; });
+  const bool oneIndex =
+      !inputs.FadeTable.empty() && std::all_of(inputs.FadeTable.begin(), inputs.FadeTable.end(),
+                                               [&](std::uint8_t v) { return v == inputs.FadeTable[0]; });
   if (oneIndex)
     look.warnings.push_back("the fade settings (FadeOffset " + std::to_string(look.settings.FadeOffset) +
                             ", FadeAmplitude " + std::to_string(look.settings.FadeAmplitude) + ", FadePower " +
@@ -80,8 +80,7 @@ bool StartEffect(Look& look, EffectSession& session, std::string& error) {
   return true;
 }
 
-void DrawEffectFrame(EffectSession& session, const unsigned char* block, std::uint8_t* indices,
-                     std::uint8_t* palette) {
+void DrawEffectFrame(EffectSession& session, const unsigned char* block, std::uint8_t* indices, std::uint8_t* palette) {
   FrameOutput out{indices, kScreenWidth, kScreenHeight, kScreenWidth, session.paletteEntries};
   session.engine.Frame(reinterpret_cast<const unsigned char(*)[kWaveformSamples]>(block), out);
   for (int i = 0; i < 256; ++i) {

@@ -15,7 +15,6 @@ enum class PictureLook {
   HdNearest,  // "hd-nearest": at the output's size, one texel a pixel (for comparison)
 };
 
-
 // The names --look takes, in the order above.
 extern const std::vector<std::string> kPictureLookNames;
 // What --look means when it is not given: "hd" in a window and in videos and PNGs, which it draws without stair

@@ -25,7 +25,7 @@ struct RenderOptions {
   std::string preset;           // --preset
   std::string quality;          // --quality; empty = the default
   std::string tune;             // --tune
-  std::string scaling;            // --scaling; empty = sharp, and the classic picture when --look is not given
+  std::string scaling;          // --scaling; empty = sharp, and the classic picture when --look is not given
   std::string videoCodec;       // --video-codec
   std::string audioCodec;       // --audio-codec
   std::string audioBitrate;     // --audio-bitrate

@@ -66,8 +66,8 @@ class Engine {
   // Builds the tables for pictures of width x height from `inputs` (moved in), in the plug-in's fixed order.
   // kBuildDone, or the failing step; on failure nothing of this build is kept and the engine stays without
   // tables (a previous build is released first in either case).
-  EngineBuildStatus Build(EngineInputs&& inputs, std::int32_t width = kEngineWidth,
-                          std::int32_t height = kEngineHeight, EngineAllocator allocate = nullptr);
+  EngineBuildStatus Build(EngineInputs&& inputs, std::int32_t width = kEngineWidth, std::int32_t height = kEngineHeight,
+                          EngineAllocator allocate = nullptr);
   bool Built() const { return built_; }
   // Releases the tables and the palettes; counters and settings stay.
   void Release();

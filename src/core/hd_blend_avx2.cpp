@@ -11,9 +11,9 @@ namespace {
 
 // One pixel's texel pair (8 bytes) in the low half, another's in the high half, widened to 16-bit lanes.
 TAVELMIR_AVX2 inline __m256i TwoPairs(const std::uint64_t* pairs, std::uint32_t low, std::uint32_t high) {
-  const __m128i both = _mm_castpd_si128(
-      _mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + low))),
-                   reinterpret_cast<const double*>(pairs + high)));
+  const __m128i both =
+      _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + low))),
+                                    reinterpret_cast<const double*>(pairs + high)));
   return _mm256_cvtepu8_epi16(both);
 }
 

@@ -81,8 +81,8 @@ void FillHdTunnelMap(std::uint32_t* entries, int width, int height, const HdView
     std::uint32_t* out = entries + static_cast<std::ptrdiff_t>(y) * width;
     for (int x = 0; x < width; ++x) {
       const double dx = view.originX + (x + 0.5) * view.stepX - kCentreX;
-      out[x] = sampling == HdSampling::Nearest ? TunnelEntryAt(dx, dy)
-                                               : BlendedEntry(dx, dy, sampling, pixelsX, pixelsY);
+      out[x] =
+          sampling == HdSampling::Nearest ? TunnelEntryAt(dx, dy) : BlendedEntry(dx, dy, sampling, pixelsX, pixelsY);
     }
   }
 }

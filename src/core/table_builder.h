@@ -15,8 +15,7 @@ struct TableSources {
 // Builds `tables` for pictures of width x height. 0 = built; otherwise the failing step's code 1..11 (see
 // EngineBuildStatus). Every block comes from `allocate` (a malloc-like function) and goes back through std::free;
 // on failure the blocks this call allocated are released again and their pointers cleared.
-int BuildTableSet(TableSet& tables, int width, int height, const TableSources& sources,
-                  void* (*allocate)(std::size_t));
+int BuildTableSet(TableSet& tables, int width, int height, const TableSources& sources, void* (*allocate)(std::size_t));
 // Releases every block of the set and clears its pointers; blocks already null are left alone.
 void FreeTableSet(TableSet& tables);
 

@@ -58,9 +58,7 @@ bool ReadProfileForEditing(const fs::path& iniFile, ProfileFile& profile, std::s
 fs::path DataFolder(const fs::path& pluginFolder) { return pluginFolder / kDataFolderName; }
 fs::path SettingsFile(const fs::path& pluginFolder) { return pluginFolder / kSettingsFileName; }
 fs::path FadeFile(const fs::path& pluginFolder) { return DataFolder(pluginFolder) / kFadeFileName; }
-fs::path ReferencePaletteFile(const fs::path& pluginFolder) {
-  return DataFolder(pluginFolder) / kReferencePaletteName;
-}
+fs::path ReferencePaletteFile(const fs::path& pluginFolder) { return DataFolder(pluginFolder) / kReferencePaletteName; }
 
 fs::path StoredPath(const char* storedPath) {
   std::string name = storedPath;
@@ -124,8 +122,7 @@ bool WriteFadeTable(const fs::path& file, const std::uint8_t* table, std::string
   return ReplaceFileContents(file, std::string_view(reinterpret_cast<const char*>(table), kFadeTableBytes), error);
 }
 
-FadeBuildStatus BuildFadeFile(const fs::path& pluginFolder, const EffectParams& params,
-                              const FadeProgress& progress) {
+FadeBuildStatus BuildFadeFile(const fs::path& pluginFolder, const EffectParams& params, const FadeProgress& progress) {
   std::uint8_t reference[1024];
   if (ReadReferencePalette(ReferencePaletteFile(pluginFolder), reference) != 0) return kFadeNoReference;
   std::vector<std::uint8_t> table;

@@ -98,7 +98,7 @@ FadeBuildStatus BuildFadeFile(const std::filesystem::path& pluginFolder, const E
 
 enum TextureStatus : int {
   kTextureRead = 0,
-  kTextureNotBitmap = 1,  // missing, cut short, or not a bitmap the system's loader takes
+  kTextureNotBitmap = 1,   // missing, cut short, or not a bitmap the system's loader takes
   kTextureWrongShape = 2,  // not 256 x 256 at 8 bits per pixel
 };
 

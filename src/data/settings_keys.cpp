@@ -62,8 +62,9 @@ bool CheckTextValue(const SettingKey& key, std::string_view value, std::string& 
   const bool quoted =
       value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
   if (blankEdge || quoted) {
-    error = std::string(key.name) + " cannot begin or end with a blank or be in quotes: the file would read it back "
-                                    "differently";
+    error = std::string(key.name) +
+            " cannot begin or end with a blank or be in quotes: the file would read it back "
+            "differently";
     return false;
   }
   return true;

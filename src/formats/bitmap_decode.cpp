@@ -91,7 +91,9 @@ void UnpackRunLength(const std::uint8_t* data, std::size_t size, DecodedBitmap* 
   }
 }
 
-BitmapColour TableColour(const DecodedBitmap& b, unsigned index) { return index < b.colours.size() ? b.colours[index] : 0; }
+BitmapColour TableColour(const DecodedBitmap& b, unsigned index) {
+  return index < b.colours.size() ? b.colours[index] : 0;
+}
 
 }  // namespace
 

@@ -22,9 +22,7 @@ int ValidDpi(int dpi) { return dpi >= 1 ? dpi : kBaseDpi; }
 
 int ScaleToDpi(int length, int dpi) { return Rounded(static_cast<long long>(length) * ValidDpi(dpi), kBaseDpi); }
 
-int UnscaleFromDpi(int length, int dpi) {
-  return Rounded(static_cast<long long>(length) * kBaseDpi, ValidDpi(dpi));
-}
+int UnscaleFromDpi(int length, int dpi) { return Rounded(static_cast<long long>(length) * kBaseDpi, ValidDpi(dpi)); }
 
 ScreenRect CentreIn(const ScreenRect& work, int width, int height) {
   width = std::clamp(width, 0, std::max(work.Width(), 0));

@@ -191,8 +191,9 @@ TEST_F(OutputTest, TheDefaultQualityKeepsTheLosslessPictureAt1080p) {
   for (const char* look : {"classic", "hd"}) {  // each look has quality points of its own
     SCOPED_TRACE(look);
     auto render = [&](const fs::path& out, std::vector<std::string> extra) {
-      std::vector<std::string> args = {"render", music.string(), "--plugin-dir", plugin.string(), "--size",
-                                       "1920x1080", "--start", "3", "-t", "2", "--look", look, "-o", out.string()};
+      std::vector<std::string> args = {
+          "render", music.string(), "--plugin-dir", plugin.string(), "--size", "1920x1080", "--start", "3", "-t", "2",
+          "--look", look,           "-o",           out.string()};
       args.insert(args.end(), extra.begin(), extra.end());
       return RunCli(args).status;
     };

@@ -326,7 +326,7 @@ TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
   EXPECT_TRUE(Contains(notes, "key C: palette cycling off")) << notes;  // the player starts with it on
   EXPECT_TRUE(Contains(notes, "key 3: wave preset 3: Loud")) << notes;
   EXPECT_TRUE(Contains(notes, "key Up: wave amplitude 130")) << notes;  // Loud's 114, plus 16
-  EXPECT_TRUE(Contains(notes, "key D: picture: classic")) << notes;    // from hd, the default
+  EXPECT_TRUE(Contains(notes, "key D: picture: classic")) << notes;     // from hd, the default
   const std::string saved = ReadFileText(userFile);
   for (const char* line :
        {"RadioIndex=0", "WaveAmplitude=130", "WaveShiftPower=3", "PaletteAnimationSpeed=0", "WaveAttenuationRate=3"})
@@ -342,8 +342,11 @@ TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
 // Space pauses the device (its clock stops, no frame is drawn) and the sound goes on where it stopped; Home starts
 // the song again. The song's tags name it.
 TEST_F(PlayerTest, SpacePausesSoundAndPictureAndHomeStartsTheSongAgain) {
-  ASSERT_EQ(std::system(("ffmpeg -v error -i " + P("clicks.wav") + " -metadata title='Click Track' -metadata "
-                         "artist='The Testers' " + P("clicks.flac")).c_str()),
+  ASSERT_EQ(std::system(("ffmpeg -v error -i " + P("clicks.wav") +
+                         " -metadata title='Click Track' -metadata "
+                         "artist='The Testers' " +
+                         P("clicks.flac"))
+                            .c_str()),
             0);
   ASSERT_EQ(Play({P("clicks.flac"), "--keys", "10:space 60:space 90:Home"}), 0) << ReadFileText(P("err.txt"));
   const Trace trace = ReadTrace(P("trace.txt"));

@@ -278,8 +278,8 @@ TEST_F(RenderTest, StartGivesTheFrameOfTheWholeSongAtThatTime) {
 TEST_F(RenderTest, HdLookAt320x200IsThePluginsFrameInColour) {
   constexpr std::size_t kFrameBytes = 64000 + 768, kRgbBytes = 320 * 200 * 3;
   ASSERT_EQ(Render({"--dump", P("classic.dump"), "--frames", "30"}).status, 0);
-  CliRun nearest = Render({"--dump", P("nearest.rgb"), "--frames", "30", "--look", "hd-nearest", "--size", "320x200",
-                           "--aspect", "16:10"});
+  CliRun nearest = Render(
+      {"--dump", P("nearest.rgb"), "--frames", "30", "--look", "hd-nearest", "--size", "320x200", "--aspect", "16:10"});
   ASSERT_EQ(nearest.status, 0) << nearest.err;
   CliRun hd = Render({"--dump", P("hd.rgb"), "--frames", "30", "--look", "hd", "--size", "64x40"});
   ASSERT_EQ(hd.status, 0) << hd.err;
@@ -414,7 +414,8 @@ TEST_F(RenderTest, AVideoFromANamedPipeReplacesAPrivateFileKeepingItsMode) {
   writer.join();
   ASSERT_EQ(status, 0);
   EXPECT_EQ(CommandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
-                          "-of csv=p=0 '" + P("out.mkv") + "'"),
+                          "-of csv=p=0 '" +
+                          P("out.mkv") + "'"),
             "10\n");
   struct stat st {};
   ASSERT_EQ(::stat(P("out.mkv").c_str(), &st), 0);

@@ -4,6 +4,7 @@
 
 #include "core/effect_settings.h"
 
-// `reference`: 256 entries of red, green, blue, flags. out[c * 256 + s]: for every colour c and shade step s, the first index j whose squared distance to the scaled
-// colour is strictly smaller than every earlier one (starting from 1e20), scanning j = 0..255.
+// `reference`: 256 entries of red, green, blue, flags. out[c * 256 + s]: for every colour c and shade step s, the first
+// index j whose squared distance to the scaled colour is strictly smaller than every earlier one (starting from 1e20),
+// scanning j = 0..255.
 void LiteralFadeTable(const std::uint8_t reference[1024], const EffectParams& params, std::uint8_t* out);

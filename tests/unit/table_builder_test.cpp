@@ -254,7 +254,7 @@ TEST_F(BuildTablesTest, EachFailedAllocationLeavesItsMessageAndReleasesTheBuild)
     g_allocationCalls = 0;
     g_failingCall = c.call;
     EXPECT_EQ(BuildTables(), c.code);
-    EXPECT_EQ(g_allocationCalls, c.call);         // nothing after the failing step
+    EXPECT_EQ(g_allocationCalls, c.call);  // nothing after the failing step
     EXPECT_STREQ(EngineBuildAllocationText(c.code), c.text);
     ExpectNoBlocks();
   }
@@ -279,7 +279,7 @@ TEST_F(BuildTablesTest, FadeFileOfWrongSizeOrMissingGivesEightWithoutMessage) {
     g_allocationCalls = 0;
     EXPECT_EQ(BuildTables(), 8);
     EXPECT_EQ(g_allocationCalls, 6);
-      ExpectNoBlocks();
+    ExpectNoBlocks();
   }
 }
 

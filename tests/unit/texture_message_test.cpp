@@ -40,16 +40,11 @@ TEST_F(TextureMessage, LongPathKeepsItsEndBehindAnEllipsis) {
     std::size_t keptWhole;  // the longest path that still fits
   };
   const Case cases[] = {
-      {kLoadBefore, kLoadAfter, 239, 239},
-      {kLoadBefore, kLoadAfter, 240, 239},
-      {kLoadBefore, kLoadAfter, 259, 239},
-      {kLoadBefore, kLoadAfter, 260, 239},
-      {kLoadBefore, kLoadAfter, 1000, 239},
-      {kDepthBefore, kDepthAfter, 163, 163},
-      {kDepthBefore, kDepthAfter, 164, 163},
-      {kDepthBefore, kDepthAfter, 259, 163},
-      {kDepthBefore, kDepthAfter, 260, 163},
-      {kDepthBefore, kDepthAfter, 1000, 163},
+      {kLoadBefore, kLoadAfter, 239, 239},   {kLoadBefore, kLoadAfter, 240, 239},
+      {kLoadBefore, kLoadAfter, 259, 239},   {kLoadBefore, kLoadAfter, 260, 239},
+      {kLoadBefore, kLoadAfter, 1000, 239},  {kDepthBefore, kDepthAfter, 163, 163},
+      {kDepthBefore, kDepthAfter, 164, 163}, {kDepthBefore, kDepthAfter, 259, 163},
+      {kDepthBefore, kDepthAfter, 260, 163}, {kDepthBefore, kDepthAfter, 1000, 163},
   };
 
   for (const Case& c : cases) {

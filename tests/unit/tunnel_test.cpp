@@ -137,7 +137,9 @@ TEST(HdTunnelTest, MappingIsSymmetricAboutTheCentreAtAnEvenSize) {
     const std::vector<std::uint32_t> map = HdMap(640, 400, sampling);
     const auto at = [&](int x, int y) { return map[y * 640 + x]; };
     const auto rowOf = [](std::uint32_t e) { return (e & 0xFF) * 128 + HdEntryRowWeight(e); };
-    const auto columnOf = [](std::uint32_t e) { return static_cast<int>(e >> 8 & 0xFF) * 128 + HdEntryColumnWeight(e); };
+    const auto columnOf = [](std::uint32_t e) {
+      return static_cast<int>(e >> 8 & 0xFF) * 128 + HdEntryColumnWeight(e);
+    };
     const auto sameAngle = [](int a, int b) {
       const int d = ((a - b) % 32768 + 32768) % 32768;
       return d <= 1 || d >= 32767;
@@ -209,9 +211,9 @@ TEST(HdTunnelTest, CentredViewShowsTheWholeFrameOrFillsThePictureWithIt) {
     double aspect;
     bool cover, acrossExact;  // the frame's width spans the picture's exactly (else its height does)
   };
-  for (const Case c : {Case{1920, 1080, 1.2, false, false}, Case{1920, 1080, 1, false, false},
-                       Case{1920, 1080, 1, true, true}, Case{640, 1000, 1.2, false, true},
-                       Case{640, 1000, 1.2, true, false}, Case{320, 200, 1, false, true}}) {
+  for (const Case c :
+       {Case{1920, 1080, 1.2, false, false}, Case{1920, 1080, 1, false, false}, Case{1920, 1080, 1, true, true},
+        Case{640, 1000, 1.2, false, true}, Case{640, 1000, 1.2, true, false}, Case{320, 200, 1, false, true}}) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + (c.cover ? " cover" : ""));
     const HdView v = CentredHdView(c.width, c.height, c.aspect, c.cover);
     EXPECT_DOUBLE_EQ(v.stepY / v.stepX, 1 / c.aspect);

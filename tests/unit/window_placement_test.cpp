@@ -10,7 +10,7 @@ namespace {
 
 constexpr ScreenRect kLeftWork{0, 0, 1920, 1040};      // a 1920 x 1080 monitor less its task bar
 constexpr ScreenRect kRightWork{1920, 0, 3200, 1024};  // a 1280 x 1024 one to its right
-constexpr ScreenRect kWindow{100, 100, 756, 619};       // a 640 x 480 client area with its frame
+constexpr ScreenRect kWindow{100, 100, 756, 619};      // a 640 x 480 client area with its frame
 
 TEST(WindowPlacementTest, RememberedPlaceIsKeptOnlyWhileItsCaptionCanBeTaken) {
   struct Row {
@@ -25,13 +25,11 @@ TEST(WindowPlacementTest, RememberedPlaceIsKeptOnlyWhileItsCaptionCanBeTaken) {
       {"on the second monitor", {2000, 50, 2656, 569}, {kLeftWork, kRightWork}, {2000, 50, 2656, 569}},
       {"second monitor gone", {2000, 50, 2656, 569}, {kLeftWork}, centredLeft},
       {"across both monitors", {1700, 10, 2356, 529}, {kLeftWork, kRightWork}, {1700, 10, 2356, 529}},
-      {"mostly off the left edge, caption's end still there", {-600, 10, 56, 529}, {kLeftWork},
-       {-600, 10, 56, 529}},
+      {"mostly off the left edge, caption's end still there", {-600, 10, 56, 529}, {kLeftWork}, {-600, 10, 56, 529}},
       {"off the left edge but for a sliver", {-640, 10, 16, 529}, {kLeftWork}, centredLeft},
       {"caption above the screen", {100, -30, 756, 489}, {kLeftWork}, centredLeft},
       {"caption under the task bar", {100, 1036, 756, 1555}, {kLeftWork}, centredLeft},
-      {"far away, as a hand-edited file may say", {30000, 30000, 30656, 30519}, {kLeftWork, kRightWork},
-       centredLeft},
+      {"far away, as a hand-edited file may say", {30000, 30000, 30656, 30519}, {kLeftWork, kRightWork}, centredLeft},
       {"no monitors listed", kWindow, {}, centredLeft},
   };
   for (const Row& row : rows) {
@@ -53,8 +51,8 @@ TEST(WindowPlacementTest, SizesFollowTheMonitorsDotsPerInch) {
   struct Row {
     int length, dpi, scaled;
   };
-  const Row rows[] = {{640, 96, 640}, {640, 120, 800}, {640, 144, 960}, {480, 192, 960},
-                      {333, 120, 416}, {1, 144, 2},    {640, 0, 640},   {640, -5, 640}};
+  const Row rows[] = {{640, 96, 640},  {640, 120, 800}, {640, 144, 960}, {480, 192, 960},
+                      {333, 120, 416}, {1, 144, 2},     {640, 0, 640},   {640, -5, 640}};
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.length << " at " << row.dpi);
     EXPECT_EQ(ScaleToDpi(row.length, row.dpi), row.scaled);

@@ -65,8 +65,8 @@ void KeepDockCapture(const HostOptions& options, HWND host, HWND frame) {
   GetWindowRect(frame, &frameOuter);
   UnionRect(&outer, &hostOuter, &frameOuter);
   ScreenShot shot;
-  if (CaptureXScreen(options.log + ".xwd", outer.left, outer.top, outer.right - outer.left,
-                     outer.bottom - outer.top, &shot))
+  if (CaptureXScreen(options.log + ".xwd", outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top,
+                     &shot))
     SaveCapture(options, "-docked", shot);
 }
 

@@ -26,8 +26,7 @@ struct Locked {
 // As a player's frame: its child fills its client area whatever size the user gives the frame.
 LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SIZE) {
-    if (HWND child = GetWindow(frame, GW_CHILD))
-      MoveWindow(child, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+    if (HWND child = GetWindow(frame, GW_CHILD)) MoveWindow(child, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
     return 0;
   }
   return DefWindowProcA(frame, message, wParam, lParam);

@@ -17,13 +17,26 @@ struct CaseEntry {
 };
 
 constexpr CaseEntry kCases[] = {
-    {"harness", RunHarnessCase}, {"header", RunHeaderCase},          {"frames", RunFramesCase},
-    {"keys", RunKeysCase},       {"same-thread", RunSameThreadCase}, {"init-failures", RunInitFailureCase},
-    {"cycles", RunCycleCase},    {"lifecycle", RunLifecycleCase},    {"layouts", RunLayoutsCase},
-    {"alt-tab", RunAltTabCase},  {"take-focus", RunTakeFocusCase},   {"bring-back", RunBringBackCase},
-    {"scaled", RunScaledCase},   {"borderless", RunBorderlessCase},  {"window", RunWindowCase},
-    {"dock", RunDockCase},       {"dock-decoder", RunDockDecoderCase}, {"window-home", RunWindowHomeCase},
-    {"full-screen-quit", RunFullScreenQuitCase}, {"smooth-picture", RunSmoothPictureCase},
+    {"harness", RunHarnessCase},
+    {"header", RunHeaderCase},
+    {"frames", RunFramesCase},
+    {"keys", RunKeysCase},
+    {"same-thread", RunSameThreadCase},
+    {"init-failures", RunInitFailureCase},
+    {"cycles", RunCycleCase},
+    {"lifecycle", RunLifecycleCase},
+    {"layouts", RunLayoutsCase},
+    {"alt-tab", RunAltTabCase},
+    {"take-focus", RunTakeFocusCase},
+    {"bring-back", RunBringBackCase},
+    {"scaled", RunScaledCase},
+    {"borderless", RunBorderlessCase},
+    {"window", RunWindowCase},
+    {"dock", RunDockCase},
+    {"dock-decoder", RunDockDecoderCase},
+    {"window-home", RunWindowHomeCase},
+    {"full-screen-quit", RunFullScreenQuitCase},
+    {"smooth-picture", RunSmoothPictureCase},
 };
 
 // A crash inside the plug-in must end in a verdict, not in a silent run without one.
@@ -35,9 +48,10 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
 }
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: tavelmir_wine_host CASE --log FILE [--plugin-dir DIR] [--layout-root DIR] [--waveform FILE]\n"
-               "       [--dump FILE] [--hd-window FILE] [--hd-dock FILE] [--frames N] [--cycles N] [--artifact FILE]\n");
+  std::fprintf(
+      stderr,
+      "usage: tavelmir_wine_host CASE --log FILE [--plugin-dir DIR] [--layout-root DIR] [--waveform FILE]\n"
+      "       [--dump FILE] [--hd-window FILE] [--hd-dock FILE] [--frames N] [--cycles N] [--artifact FILE]\n");
   return 2;
 }
 

@@ -100,8 +100,7 @@ void AltEnterTwice(HostModule* module, HWND display, const NativeRun& run, int f
     PumpFor(50);
     // The switch happens in the next Render, which shows no previous picture.
     RenderAndCompare(module, display, run, first + 4 * i + 2, first + 4 * i + 2, kEffectScreen, true, &c, true);
-    RenderAndCompare(module, display, run, first + 4 * i + 3, first + 4 * i + 3, FourThirdsInClient(display), true,
-                     &c);
+    RenderAndCompare(module, display, run, first + 4 * i + 3, first + 4 * i + 3, FourThirdsInClient(display), true, &c);
     Report("Alt+Enter there and back", c);
   }
 }
@@ -170,8 +169,8 @@ void RunWindowHomeCase(const HostOptions& options) {
       GetWindowRect(s.display, &outer);
       GetClientRect(s.display, &client);
       const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-      LogLine("window at %ld, %ld .. %ld, %ld on a %d x %d desktop", outer.left, outer.top, outer.right,
-              outer.bottom, width, height);
+      LogLine("window at %ld, %ld .. %ld, %ld on a %d x %d desktop", outer.left, outer.top, outer.right, outer.bottom,
+              width, height);
       CHECK_TRUE(outer.left >= 0 && outer.top >= 0 && outer.right <= width && outer.bottom <= height);
       CHECK_EQ_INT(client.right, 500);
       CHECK_EQ_INT(client.bottom, 360);

@@ -82,8 +82,7 @@ bool ParseXwd(const std::vector<unsigned char>& file, int left, int top, int wid
 
 // "Z:\a\b" -> "/a/b": the drive Wine maps to the Unix root.
 bool UnixPath(const std::string& windowsPath, std::string* unix) {
-  if (windowsPath.size() < 3 || (windowsPath[0] != 'Z' && windowsPath[0] != 'z') || windowsPath[1] != ':')
-    return false;
+  if (windowsPath.size() < 3 || (windowsPath[0] != 'Z' && windowsPath[0] != 'z') || windowsPath[1] != ':') return false;
   *unix = windowsPath.substr(2);
   for (char& c : *unix)
     if (c == '\\') c = '/';
