@@ -26,7 +26,6 @@ class LiveFeed : public FrameFeed {
   bool Open(const std::string& source, std::string& error) {
     waiting_ = "waiting for sound from " +
                (source == kDefaultMonitor ? std::string("the desktop (the monitor of the default output)") : source);
-    lastSound_ = std::chrono::steady_clock::now();
     return StartPulseCapture(capture_, source, history_, error);
   }
 
@@ -40,6 +39,8 @@ class LiveFeed : public FrameFeed {
   const SampleHistory& Sound() const override { return history_; }
 
   void Fill(SteadyTime now, unsigned char block[kWaveformBlockBytes], FramePlacement& placement) override {
+    // Silence is counted from the first frame on screen: starting the window and the capture may take a while.
+    if (lastSound_ == SteadyTime{}) lastSound_ = now;
     // The newest sound there is: a live picture can only follow what has already arrived.
     const std::int64_t end = history_.end();
     placement.clock = history_.clock();

@@ -500,17 +500,15 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
     std::int64_t hintFrame = -1;
     for (const std::string& n : silent.notes)
       if (Contains(n, waiting)) hintFrame = std::stoll(n.substr(2));
-    // Judged by when the frames were shown: a busy machine may show fewer than 50 frames a second.
+    // Judged by when the frames took their sound, the player's own clock: a busy machine may show fewer than 50
+    // frames a second, or hold a frame between taking its sound and showing it.
     ASSERT_FALSE(silent.frames.empty());
-    std::int64_t hintUs = -1;
-    for (const TraceFrame& f : silent.frames)
-      if (f.frame >= hintFrame) {
-        hintUs = f.shownUs;
-        break;
-      }
     ASSERT_GE(hintFrame, 0);
-    if (hintUs >= 0) {
-      EXPECT_GE(hintUs - silent.frames.front().shownUs, 1'900'000) << "the hint came before two seconds of silence";
+    const auto hinted = std::find_if(silent.frames.begin(), silent.frames.end(),
+                                     [&](const TraceFrame& f) { return f.frame >= hintFrame; });
+    if (hinted != silent.frames.end()) {
+      EXPECT_GE(hinted->chosenUs() - silent.frames.front().chosenUs(), 1'999'000)
+          << "the hint came before two seconds of silence";
     }
   }
   // A deep buffer: a busy machine must not make the player starve (its gaps would move and split the clicks).
