@@ -316,29 +316,27 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
     streams.err << "tavelmir: " << error << "\n(see `tavelmir play --help`)\n";
     return 2;
   }
-  // A look that contradicts itself is a usage error, told before any device opens.
-  if (PictureLook picture; !PlayerPictureLook(o, picture, error)) {
-    streams.err << "tavelmir: " << error << '\n';
-    return 2;
-  }
-  // The sound server lists the player under this name (SDL tells it when its audio starts).
-  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "tavelmir");
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) {
-    streams.err << "tavelmir: cannot start SDL: " << SDL_GetError() << '\n';
+  // SDL stops with the object, after the feed and the window it holds.
+  struct SdlSession {
+    bool started = false;
+    ~SdlSession() {
+      if (started) SDL_Quit();
+    }
+  } sdl;
+  PlayFeed feed(o, offsetMs);
+  const int status = RunPlayerLoop(o, feed, streams, [&](std::string& failure) {
+    // The sound server lists the player under this name (SDL tells it when its audio starts).
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "tavelmir");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) {
+      failure = std::string("cannot start SDL: ") + SDL_GetError();
+      return false;
+    }
+    sdl.started = true;
+    return feed.Open(streams, failure);
+  });
+  if (status == 0 && feed.PlayedNothing()) {
+    streams.err << "tavelmir: none of the files could be played\n";
     return 1;
   }
-  int status = 1;
-  {
-    PlayFeed feed(o, offsetMs);
-    if (feed.Open(streams, error)) {
-      status = RunPlayerLoop(o, feed, streams);
-      if (status == 0 && feed.PlayedNothing()) {
-        streams.err << "tavelmir: none of the files could be played\n";
-        status = 1;
-      }
-    } else
-      streams.err << "tavelmir: " << error << '\n';
-  }
-  SDL_Quit();
   return status;
 }

@@ -595,10 +595,13 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
     std::vector<std::string> options;
     int status;
     const char* message;
-  } cases[] = {{{"--trace", P("clicks.wav"), "-y"}, 1, "is the input"},
-               {{"--trace", P("old.txt")}, 1, "already exists; add -y"},
-               {{"--trace", P("none/trace.txt")}, 1, "does not exist"},
-               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, ""}};
+    bool played;  // refusals come before the audio device opens
+  } cases[] = {{{"--trace", P("clicks.wav"), "-y"}, 1, "is the input", false},
+               {{"--trace", P("old.txt")}, 1, "already exists; add -y", false},
+               {{"--trace", P("none/trace.txt")}, 1, "does not exist", false},
+               {{"--trace", P("new.txt"), "--palette", "tangerine"}, 2, "no palette named 'tangerine'", false},
+               {{"--trace", "/dev/full", "--keys", "3:q"}, 1, "cannot write the trace '/dev/full'", true},
+               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, "", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options[1]);
     std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", P("clicks.wav"), "--plugin-dir", plugin.string()};
@@ -607,12 +610,36 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
     env.push_back("SDL_AUDIODRIVER=disk");
     env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
     Child child;
+    fs::remove(P("out.raw"));
     Spawn(child, argv, env, P("out.txt"), P("err.txt"));
     EXPECT_EQ(WaitExit(child, 120s), c.status) << ReadFileText(P("err.txt"));
     EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), c.message)) << ReadFileText(P("err.txt"));
+    EXPECT_EQ(fs::exists(P("out.raw")), c.played);
   }
   EXPECT_TRUE(ReadBytes(P("clicks.wav")) == song);
   EXPECT_EQ(ReadFileText(P("old.txt")), "an older trace");
+  EXPECT_FALSE(fs::exists(P("new.txt")));
+}
+
+// Ctrl+C and SIGTERM end the player as they end other programs (128 + the signal), after it has closed its trace
+// with the closing summary.
+TEST_F(PlayerTest, ASignalEndsThePlayerAfterItsCleanup) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    fs::remove(P("trace.txt"));
+    std::vector<std::string> env = kHeadlessSdl;
+    env.push_back("SDL_AUDIODRIVER=disk");
+    env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
+    Child child;
+    Spawn(child,
+          {TAVELMIR_CLI_BINARY, "play", P("clicks.wav"), "--plugin-dir", plugin.string(), "--trace", P("trace.txt")},
+          env, P("out.txt"), P("err.txt"));
+    ASSERT_TRUE(WaitUntil([&] { return ReadTrace(P("trace.txt")).frames.size() >= 3; }, 60s));
+    kill(child.pid, signal);
+    EXPECT_EQ(WaitExit(child, 60s), 128 + signal) << ReadFileText(P("err.txt"));
+    EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), signal == SIGINT ? "interrupted by SIGINT" : "SIGTERM"));
+    EXPECT_TRUE(Contains(Notes(ReadTrace(P("trace.txt"))), "end: ")) << Notes(ReadTrace(P("trace.txt")));
+  }
 }
 
 }  // namespace
