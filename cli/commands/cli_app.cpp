@@ -5,6 +5,7 @@
 
 #include "data/settings_keys.h"
 
+#include "failure_box.h"
 #include "help_formatter.h"
 #include "look_options.h"
 #include "palettes_command.h"
@@ -273,10 +274,12 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
 
   PlayerOptions play;
   CLI::App* playCommand = app.add_subcommand("play", "Play audio files with the effect in a window");
-  playCommand->add_option("AUDIO", play.audioPaths, "Audio files, played in turn")
+  playCommand
+      ->add_option("AUDIO", play.audioPaths,
+                   "Audio files, played in turn; without any, the window waits for files dropped on it or chosen "
+                   "with O")
       ->option_text("AUDIO...")
-      ->group(kInOut)
-      ->required();
+      ->group(kInOut);
   PlayerOptions live;
   CLI::App* liveCommand =
       app.add_subcommand("live", "Show the effect for the sound the desktop is playing (PulseAudio or PipeWire)");
@@ -384,8 +387,9 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
   // Raw frames are the plug-in's own; the palette cycling of the video look is for pictures people watch.
   render.look.videoLook = render.dumpPath.empty();
   if (renderCommand->parsed()) return RunRender(render, streams);
-  if (playCommand->parsed()) return RunPlay(play, streams);
-  if (liveCommand->parsed()) return RunLive(live, streams);
+  // Started from the desktop's menu, nobody reads standard error: a failure is shown in a message box as well.
+  if (playCommand->parsed()) return RunWithFailureBox([&](CommandStreams& s) { return RunPlay(play, s); }, streams);
+  if (liveCommand->parsed()) return RunWithFailureBox([&](CommandStreams& s) { return RunLive(live, s); }, streams);
   if (palettesCommand->parsed()) return RunPalettes(paletteLook, streams);
   if (fadeCommand->parsed()) return RunFade(fadeDir, streams);
   if (configCommand->parsed()) return RunConfig(configDir, assignments, streams);

@@ -2,6 +2,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include "player_options.h"
@@ -15,6 +16,22 @@ namespace {
 constexpr auto kStaleSound = std::chrono::milliseconds(250);
 // After this long without sound the screen says what the player is waiting for.
 constexpr auto kSilenceHint = std::chrono::seconds(2);
+// The status line's longest line, in characters: the width of a small window in SDL's 8 x 8 font.
+constexpr std::size_t kScreenLine = 80;
+
+// A message in lines that fit the window, broken at blanks.
+std::string WrapForScreen(const std::string& text) {
+  std::string wrapped, line, word;
+  std::istringstream words(text);
+  while (words >> word) {
+    if (!line.empty() && line.size() + 1 + word.size() > kScreenLine) {
+      wrapped += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  return wrapped + line;
+}
 // Samples this close to zero (of 127) are silence: the hiss of an idle input is not music.
 constexpr int kSilenceLevel = 2;
 
@@ -22,17 +39,29 @@ class LiveFeed : public FrameFeed {
  public:
   ~LiveFeed() override { StopPulseCapture(capture_); }
 
-  bool Open(const std::string& source, std::string& error) {
+  // Starts capturing; without a server (or the source) the window opens all the same, says what is missing, and
+  // the reader keeps trying.
+  void Open(const std::string& source, CommandStreams& streams) {
     waiting_ = "waiting for sound from " +
                (source == kDefaultMonitor ? std::string("the desktop (the monitor of the default output)") : source);
     lastSound_ = std::chrono::steady_clock::now();
-    return StartPulseCapture(capture_, source, history_, error);
+    std::string error;
+    if (StartPulseCapture(capture_, source, history_, error, true)) return;
+    streams.err << "tavelmir: " << error << "; trying again\n";
+    missing_ = WrapForScreen(error + "; trying again");
   }
 
-  const char* Status(SteadyTime now) override { return now - lastSound_ > kSilenceHint ? waiting_.c_str() : ""; }
+  const char* Status(SteadyTime now) override {
+    if (!capture_.connected) return missing_.c_str();
+    return now - lastSound_ > kSilenceHint ? waiting_.c_str() : "";
+  }
 
   bool Prepare(CommandStreams& streams) override {
-    for (const std::string& message : TakeCaptureMessages(capture_)) streams.err << "tavelmir: " << message << '\n';
+    for (const std::string& message : TakeCaptureMessages(capture_)) {
+      streams.err << "tavelmir: " << message << '\n';
+      // What went wrong stays on screen until the server is back.
+      if (message.rfind("lost", 0) == 0) missing_ = WrapForScreen(message);
+    }
     return true;
   }
 
@@ -57,6 +86,7 @@ class LiveFeed : public FrameFeed {
  private:
   PulseCapture capture_;
   SampleHistory history_;
+  std::string missing_;  // while not connected: why, for the screen
   std::string waiting_;
   SteadyTime lastSound_{};
 };
@@ -77,10 +107,8 @@ int RunLive(const PlayerOptions& o, CommandStreams& streams) {
   int status = 1;
   {
     LiveFeed feed;
-    if (feed.Open(o.source.empty() ? kDefaultMonitor : o.source, error))
-      status = RunPlayerLoop(o, feed, streams);
-    else
-      streams.err << "tavelmir: " << error << '\n';
+    feed.Open(o.source.empty() ? kDefaultMonitor : o.source, streams);
+    status = RunPlayerLoop(o, feed, streams);
   }
   SDL_Quit();
   return status;

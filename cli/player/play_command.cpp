@@ -10,6 +10,7 @@
 
 #include "audio_decoder.h"
 #include "audio_playback.h"
+#include "file_chooser.h"
 #include "player_options.h"
 #include "option_values.h"
 #include "player_loop.h"
@@ -38,11 +39,18 @@ struct Segment {
 
 class PlayFeed : public FrameFeed {
  public:
-  PlayFeed(const PlayerOptions& o, double offsetMs) : o_(o), offsetMs_(offsetMs), songs_(o.audioPaths.size()) {
-    for (std::size_t i = 0; i < songs_.size(); ++i)
-      songs_[i].name = std::filesystem::path(o.audioPaths[i]).filename().string();
+  // Without files (opened from the desktop's menu) the window invites some and stays open for more.
+  PlayFeed(const PlayerOptions& o, double offsetMs) : offsetMs_(offsetMs), waitsForFiles_(o.audioPaths.empty()) {
+    for (const std::string& path : o.audioPaths) Add(path);
+    const std::string chooser = FileChooserProgram();
+    invitation_ = chooser.empty() ? "Drop audio files on this window to play them"
+                                  : "Drop audio files on this window, or press O to choose some";
   }
-  ~PlayFeed() override { CloseSong(); CloseAudioPlayback(playback_); }
+  ~PlayFeed() override {
+    StopFileChooser(chooser_);
+    CloseSong();
+    CloseAudioPlayback(playback_);
+  }
 
   bool Open(CommandStreams& streams, std::string& error) {
     // The sound server shows the stream under the first song's name (SDL names a stream only as it opens it).
@@ -57,11 +65,30 @@ class PlayFeed : public FrameFeed {
   }
 
   bool Prepare(CommandStreams& streams) override {
+    std::vector<std::string> chosen;
+    if (FileChooserClosed(chooser_, chosen)) AddFiles(chosen, streams);
     if (playback_.device == 0) Reopen(streams);
     while (!playlistDone_ && playback_.device != 0 && QueuedSamples(playback_) < kQueueAhead) Decode(streams);
     if (!playlistDone_ || playback_.device == 0 || QueuedSamples(playback_) > 0) return true;
-    // Everything queued has been handed out: end once the last of it has been heard.
-    return history_.PositionAt(std::chrono::steady_clock::now()) < PlayedSoundEnd(playback_);
+    // Everything queued has been handed out: end once the last of it has been heard, unless the window waits for
+    // files.
+    return waitsForFiles_ || history_.PositionAt(std::chrono::steady_clock::now()) < PlayedSoundEnd(playback_);
+  }
+
+  // Files dropped on the window or chosen: they join the playlist, and play at once when it had run out.
+  void AddFiles(const std::vector<std::string>& paths, CommandStreams& streams) override {
+    for (const std::string& path : paths) {
+      Add(path);
+      streams.out << "added " << songs_.size() << ": " << path << '\n';
+    }
+    if (!paths.empty()) playlistDone_ = false;
+  }
+
+  const char* Status(SteadyTime now) override {
+    if (!waitsForFiles_ || !playlistDone_ || QueuedSamples(playback_) > 0) return "";
+    int song = -1;
+    SongPositionAt(history_.PositionAt(now), song);
+    return song < 0 || history_.PositionAt(now) >= PlayedSoundEnd(playback_) ? invitation_.c_str() : "";
   }
 
   const SampleHistory& Sound() const override { return history_; }
@@ -76,8 +103,8 @@ class PlayFeed : public FrameFeed {
     history_.Block(placement.blockStart, block);
   }
 
-  // The playlist ran out without a single file that could be opened.
-  bool PlayedNothing() const { return playlistDone_ && opened_ == 0; }
+  // The playlist given ran out without a single file that could be opened.
+  bool PlayedNothing() const { return !waitsForFiles_ && playlistDone_ && opened_ == 0; }
 
   void OnDeviceEvent(const SDL_AudioDeviceEvent& event, CommandStreams& streams) override {
     if (event.type != SDL_AUDIODEVICEREMOVED || event.iscapture || event.which != playback_.device) return;
@@ -87,6 +114,12 @@ class PlayFeed : public FrameFeed {
   }
 
   std::string Transport(PlayerAction action, SteadyTime now, CommandStreams& streams) override {
+    if (action == PlayerAction::OpenFiles) {
+      if (chooser_.pid >= 0) return "the file chooser is open";
+      std::string error;
+      if (!StartFileChooser(chooser_, error)) return error;
+      return "choose files to play";
+    }
     if (action == PlayerAction::TogglePause) {
       PauseAudioPlayback(playback_, !playback_.paused);
       return playback_.paused ? "paused" : "playing on";
@@ -231,6 +264,11 @@ class PlayFeed : public FrameFeed {
     }
   }
 
+  void Add(const std::string& path) {
+    paths_.push_back(path);
+    songs_.push_back({std::filesystem::path(path).filename().string(), -1});
+  }
+
   void CloseSong() {
     CloseAudioDecoder(decoder_);
     if (convert_) SDL_FreeAudioStream(convert_);
@@ -239,9 +277,9 @@ class PlayFeed : public FrameFeed {
 
   // Opens the playlist's next file that opens, read up to `seconds` into it.
   bool OpenNext(CommandStreams& streams, double seconds) {
-    while (next_ < o_.audioPaths.size()) {
+    while (next_ < paths_.size()) {
       const std::size_t index = next_++;
-      const std::string& path = o_.audioPaths[index];
+      const std::string& path = paths_[index];
       std::string error;
       if (!OpenAudioDecoder(path, decoder_, error)) {
         streams.err << "tavelmir: " << error << "; skipped\n";
@@ -270,8 +308,7 @@ class PlayFeed : public FrameFeed {
       songQueued_ = static_cast<std::int64_t>(seconds * kPlaybackRate);
       segments_.push_back({MarkNextQueued(playback_), current_, songQueued_});
       if (segments_.size() > kKeptSegments) segments_.erase(segments_.begin());
-      if (seconds == 0)
-        streams.out << "playing " << index + 1 << "/" << o_.audioPaths.size() << ": " << path << '\n';
+      if (seconds == 0) streams.out << "playing " << index + 1 << "/" << paths_.size() << ": " << path << '\n';
       ++opened_;
       return true;
     }
@@ -282,8 +319,11 @@ class PlayFeed : public FrameFeed {
   static constexpr double kRestartSeconds = 3;
   static constexpr std::size_t kKeptSegments = 8;
 
-  const PlayerOptions& o_;
   const double offsetMs_;
+  const bool waitsForFiles_;
+  std::string invitation_;
+  FileChooser chooser_;
+  std::vector<std::string> paths_;
   AudioPlayback playback_;
   SampleHistory history_;
   SDL_AudioStream* convert_ = nullptr;
@@ -304,10 +344,6 @@ class PlayFeed : public FrameFeed {
 }  // namespace
 
 int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
-  if (o.audioPaths.empty()) {
-    streams.err << "tavelmir: play needs at least one AUDIO file\n";
-    return 2;
-  }
   double offsetMs = 0;
   std::string error;
   if (!o.offsetMs.empty() &&

@@ -27,9 +27,11 @@ struct ScriptedKey {
   std::int64_t frame;
   SDL_Keycode key;
   std::uint16_t modifiers;
+  std::string drop;  // a file dropped instead of the key
 };
 
-// "FRAME:KEY ..." with SDL's key names ("Escape", "Right", "c", "Alt+Return").
+// "FRAME:KEY ..." with SDL's key names ("Escape", "Right", "c", "Alt+Return"); "FRAME:drop=PATH" drops a file on
+// the window.
 bool ParseScriptedKeys(const std::string& text, std::vector<ScriptedKey>& keys, std::string& error) {
   std::string spaced = text;
   for (char& c : spaced)
@@ -53,20 +55,27 @@ bool ParseScriptedKeys(const std::string& text, std::vector<ScriptedKey>& keys, 
         more = true;
       }
     }
-    const SDL_Keycode key = name.empty() ? SDLK_UNKNOWN : SDL_GetKeyFromName(name.c_str());
+    const bool drop = name.rfind("drop=", 0) == 0 && name.size() > 5;
+    const SDL_Keycode key = drop ? SDLK_d : name.empty() ? SDLK_UNKNOWN : SDL_GetKeyFromName(name.c_str());
     char* end = nullptr;
     const long long frame = colon == std::string::npos ? -1 : std::strtoll(word.c_str(), &end, 10);
     if (key == SDLK_UNKNOWN || frame < 0 || end != word.c_str() + colon) {
       error = "--keys: '" + word + "' is not FRAME:KEY";
       return false;
     }
-    keys.push_back({frame, key, modifiers});
+    keys.push_back({frame, key, modifiers, drop ? name.substr(5) : std::string()});
   }
   return true;
 }
 
 void PushKey(const ScriptedKey& k) {
   SDL_Event event{};
+  if (!k.drop.empty()) {
+    event.type = SDL_DROPFILE;
+    event.drop.file = SDL_strdup(k.drop.c_str());
+    SDL_PushEvent(&event);
+    return;
+  }
   event.type = SDL_KEYDOWN;
   event.key.state = SDL_PRESSED;
   event.key.keysym.sym = k.key;
@@ -189,6 +198,11 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
       if (event.type == SDL_QUIT) running = false;
       if (event.type == SDL_AUDIODEVICEADDED || event.type == SDL_AUDIODEVICEREMOVED)
         feed.OnDeviceEvent(event.adevice, streams);
+      if (event.type == SDL_DROPFILE) {
+        feed.AddFiles({event.drop.file}, streams);
+        TraceNote(trace, frame, std::string("dropped ") + event.drop.file);
+        SDL_free(event.drop.file);
+      }
       if (event.type != SDL_KEYDOWN) continue;
       const KeyAction action = ActionForKey(event.key.keysym.sym, event.key.keysym.mod);
       switch (action.action) {
