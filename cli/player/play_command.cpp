@@ -211,9 +211,12 @@ class PlayFeed : public FrameFeed {
   void Reopen(CommandStreams& streams) {
     const SteadyTime now = std::chrono::steady_clock::now();
     if (now < nextAttempt_) return;
-    nextAttempt_ = now + std::chrono::seconds(1);
+    // Each failed try may make the sound libraries write lines of their own: the longer the wait, the fewer.
+    nextAttempt_ = now + retryDelay_;
+    retryDelay_ = std::min(2 * retryDelay_, kLongestRetry);
     std::string error;
     if (!OpenOutput(error)) return;
+    retryDelay_ = std::chrono::seconds(1);
     streams.err << "tavelmir: the audio output is back\n";
     MarkWhereDecodingIs();
   }
@@ -336,6 +339,7 @@ class PlayFeed : public FrameFeed {
   // Back to the start of the song rather than to the song before after this long.
   static constexpr double kRestartSeconds = 3;
   static constexpr std::size_t kKeptSegments = 8;
+  static constexpr std::chrono::seconds kLongestRetry{8};
 
   const double offsetMs_;
   const bool waitsForFiles_;
@@ -358,6 +362,7 @@ class PlayFeed : public FrameFeed {
   int opened_ = 0;
   std::int64_t offsetSamples_ = 0;
   SteadyTime nextAttempt_{};
+  std::chrono::seconds retryDelay_{1};
 };
 
 }  // namespace
