@@ -570,6 +570,11 @@ bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
     reason = std::strerror(errno);
   } else if (OpenWithFfmpeg(d, regular, reason)) {
     return true;
+  } else if (!regular && reason == "it holds no samples") {
+    // An MP4 whose index follows its samples is read to its end before a sample can be found: too late in a pipe.
+    reason =
+        "no samples could be found in it as it came through a pipe (an MP4 or M4A with its index at the end "
+        "needs the file's name)";
   }
   error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : InWords(reason, b));
   return false;

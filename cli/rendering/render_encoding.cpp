@@ -2,8 +2,11 @@
 #include "render_encoding.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "audio_tags.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -25,7 +28,9 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   if (o.gifFps != 0 && kind != OutputKind::Gif)
     return "--fps sets a GIF's frame rate; videos and PNG frames keep all 50 frames a second";
   if (o.gifFps != 0) e.gifFramesPerSecond = o.gifFps;
-  const bool soundFile = !o.audioPath.empty() && o.audioPath != "-";
+  // ffmpeg reads the sound to copy from the file itself, a second time: only a file can be read again.
+  std::error_code ec;
+  const bool soundFile = !o.audioPath.empty() && o.audioPath != "-" && fs::is_regular_file(o.audioPath, ec);
   if (std::string problem = CheckEncoderChoice(kind, e, !o.audioPath.empty(), soundFile); !problem.empty())
     return problem;
   // SVT-AV1 writes its settings banner to the terminal whatever ffmpeg's log level; its own variable keeps it to

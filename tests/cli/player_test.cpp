@@ -5,6 +5,7 @@
 #include <pulse/def.h>
 #include <sndfile.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -385,6 +386,19 @@ TEST_F(PlayerTest, SpacePausesSoundAndPictureAndHomeStartsTheSongAgain) {
 
 // Shift+Right lands 10 s later within a frame of the asked time, exactly on the song's samples; N moves to the next
 // file, which then plays to its end.
+// A song from a pipe is read as it comes: the keys that would read it again say so, and it plays on.
+TEST_F(PlayerTest, ASongFromAPipeSaysItCannotSeekAndPlaysOn) {
+  ASSERT_EQ(::mkfifo(P("song.fifo").c_str(), 0600), 0);
+  const std::vector<std::uint8_t> song = ReadBytes(P("clicks.wav"));
+  std::thread writer([&] { WriteBytes(P("song.fifo"), song); });
+  const int status = Play({P("song.fifo"), "--keys", "10:Shift+Right 20:Home"});
+  writer.join();
+  ASSERT_EQ(status, 0) << ReadFileText(P("err.txt"));
+  const std::string notes = Notes(ReadTrace(P("trace.txt")));
+  EXPECT_TRUE(Contains(notes, "key Shift+Right: cannot seek in song.fifo: a pipe is read once")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Home: cannot seek in song.fifo")) << notes;
+}
+
 TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
   // 20 s, one click at 12.0 s: about 1.5 s after the seek lands, and far from the end when N comes.
   constexpr std::int64_t kLong = 20 * kRate, kClickAt = 12 * kRate;
@@ -598,7 +612,8 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
   } cases[] = {{{"--trace", P("clicks.wav"), "-y"}, 1, "is the input"},
                {{"--trace", P("old.txt")}, 1, "already exists; add -y"},
                {{"--trace", P("none/trace.txt")}, 1, "does not exist"},
-               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, ""}};
+               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, ""},
+               {{"--trace", "-", "--keys", "3:q"}, 0, ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options[1]);
     std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", P("clicks.wav"), "--plugin-dir", plugin.string()};
@@ -610,6 +625,10 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
     Spawn(child, argv, env, P("out.txt"), P("err.txt"));
     EXPECT_EQ(WaitExit(child, 120s), c.status) << ReadFileText(P("err.txt"));
     EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), c.message)) << ReadFileText(P("err.txt"));
+    // Standard output holds the trace alone; the song's name goes with the messages.
+    if (c.options[1] == "-") {
+      EXPECT_EQ(ReadFileText(P("out.txt")).rfind("# frame shown_us", 0), 0u);
+    }
   }
   EXPECT_TRUE(ReadBytes(P("clicks.wav")) == song);
   EXPECT_EQ(ReadFileText(P("old.txt")), "an older trace");
