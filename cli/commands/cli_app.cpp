@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "command_table.h"
+#include "failure_box.h"
 #include "help_formatter.h"
 #include "palettes_command.h"
 #include "settings_commands.h"
@@ -74,8 +75,11 @@ int RunParsedCommand(CommandLine& line, CommandStreams& streams) {
   // Raw frames are the plug-in's own; the palette cycling of the video look is for pictures people watch.
   line.render.look.videoLook = line.render.dumpPath.empty();
   if (line.renderCommand->parsed()) return RunRender(line.render, streams);
-  if (line.playCommand->parsed()) return RunPlay(line.play, streams);
-  if (line.liveCommand->parsed()) return RunLive(line.live, streams);
+  // Started from the desktop's menu, nobody reads standard error: a failure is shown in a message box as well.
+  if (line.playCommand->parsed())
+    return RunWithFailureBox([&](CommandStreams& s) { return RunPlay(line.play, s); }, streams);
+  if (line.liveCommand->parsed())
+    return RunWithFailureBox([&](CommandStreams& s) { return RunLive(line.live, s); }, streams);
   if (line.palettesCommand->parsed()) return RunPalettes(line.paletteLook, streams);
   if (line.fadeCommand->parsed()) return RunFade(line.fadeDir, streams);
   if (line.configCommand->parsed()) return RunConfig(line.configDir, line.assignments, streams);

@@ -70,7 +70,12 @@ void TraceClock(PlayerTrace& trace, const AudioClockPoint& point) {
 }
 
 void TraceNote(PlayerTrace& trace, std::int64_t frame, const std::string& text) {
-  if (trace.file) std::fprintf(trace.file, "# %lld %s\n", static_cast<long long>(frame), text.c_str());
+  if (!trace.file) return;
+  // One line a note: a text laid out in lines for the screen goes in as one.
+  std::string line = text;
+  for (char& c : line)
+    if (c == '\n') c = ' ';
+  std::fprintf(trace.file, "# %lld %s\n", static_cast<long long>(frame), line.c_str());
 }
 
 PlayerTrace::~PlayerTrace() { ClosePlayerTrace(*this); }

@@ -125,9 +125,18 @@ class PlayerLoop {
       if (event.type == SDL_QUIT) running = false;
       if (event.type == SDL_AUDIODEVICEADDED || event.type == SDL_AUDIODEVICEREMOVED)
         feed_.OnDeviceEvent(event.adevice, streams_);
+      if (event.type == SDL_DROPFILE) Dropped(event.drop.file);
+      if (event.type == SDL_DROPTEXT) SDL_free(event.drop.file);  // text is no file to play
       if (event.type == SDL_KEYDOWN && !HandleKey(event.key.keysym)) running = false;
     }
     return running;
+  }
+
+  // A file dropped on the window joins the playlist.
+  void Dropped(char* path) {
+    feed_.AddFiles({path}, streams_);
+    TraceNote(trace_, frame_, std::string("dropped ") + path);
+    SDL_free(path);
   }
 
   // One key press. False for the key that quits.

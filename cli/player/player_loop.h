@@ -2,6 +2,9 @@
 #pragma once
 #include <SDL2/SDL.h>
 
+#include <string>
+#include <vector>
+
 #include "player_options.h"
 #include "frame_trace.h"
 #include "player_keys.h"
@@ -29,6 +32,8 @@ struct FrameFeed {
   // The transport keys (pause, songs, seeking); returns what was done, for the screen, or "" when the feed has no
   // transport (live).
   virtual std::string Transport(PlayerAction /*action*/, SteadyTime /*now*/, CommandStreams& /*streams*/) { return {}; }
+  // Files dropped on the window (or chosen with O) for the playlist; `live` has none.
+  virtual void AddFiles(const std::vector<std::string>& /*paths*/, CommandStreams& /*streams*/) {}
   // Paused: no frames are drawn and the sound's clock stands still.
   virtual bool Paused() const { return false; }
   virtual NowPlaying Playing(SteadyTime /*now*/) { return {}; }
