@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "interruption.h"
+#include "media_chatter.h"
 
 extern char** environ;
 
@@ -110,7 +111,9 @@ bool EncoderProcess::Start(std::vector<std::string> arguments, bool sound, bool 
     return false;
   }
   if (messages_ >= 0) ::close(messages_);
-  messages_ = ::memfd_create("ffmpeg messages", MFD_CLOEXEC);
+  // Kept for the reason of a failure, which tavelmir names in its own words; with --verbose they go to the
+  // terminal as ffmpeg writes them.
+  messages_ = MediaChatterShown() ? -1 : ::memfd_create("ffmpeg messages", MFD_CLOEXEC);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (messages_ >= 0) posix_spawn_file_actions_adddup2(&actions, messages_, 2);

@@ -401,30 +401,31 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
     streams.err << "tavelmir: " << error << "\n(see `tavelmir play --help`)\n";
     return 2;
   }
-  // A look that contradicts itself is a usage error, told before any device opens.
-  if (PictureLook picture; !PlayerPictureLook(o, picture, error)) {
-    streams.err << "tavelmir: " << error << '\n';
-    return 2;
-  }
-  // The sound server lists the player under this name (SDL tells it when its audio starts).
-  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "tavelmir");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    streams.err << "tavelmir: cannot start SDL: " << SDL_GetError() << '\n';
+  // SDL stops with the object, after the feed and the window it holds.
+  struct SdlSession {
+    bool started = false;
+    ~SdlSession() {
+      if (started) SDL_Quit();
+    }
+  } sdl;
+  // With the trace on standard output, the songs' names go with the other messages.
+  CommandStreams feedStreams{NamesStandardStream(o.tracePath, 1) ? streams.err : streams.out, streams.err,
+                             streams.terminal};
+  PlayFeed feed(o, offsetMs);
+  const int status = RunPlayerLoop(o, feed, feedStreams, [&](std::string& failure) {
+    // The sound server lists the player under this name (SDL tells it when its audio starts).
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "tavelmir");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+      failure = std::string("cannot start SDL: ") + SDL_GetError();
+      return false;
+    }
+    sdl.started = true;
+    feed.Open(feedStreams);
+    return true;
+  });
+  if (status == 0 && feed.PlayedNothing()) {
+    streams.err << "tavelmir: none of the files could be played\n";
     return 1;
   }
-  int status = 1;
-  {
-    // With the trace on standard output, the songs' names go with the other messages.
-    CommandStreams feedStreams{NamesStandardStream(o.tracePath, 1) ? streams.err : streams.out, streams.err,
-                               streams.terminal};
-    PlayFeed feed(o, offsetMs);
-    feed.Open(feedStreams);
-    status = RunPlayerLoop(o, feed, feedStreams);
-    if (status == 0 && feed.PlayedNothing()) {
-      streams.err << "tavelmir: none of the files could be played\n";
-      status = 1;
-    }
-  }
-  SDL_Quit();
   return status;
 }

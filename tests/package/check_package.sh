@@ -193,6 +193,23 @@ PY
       grep -q "^# [0-9]* $said" "$trace" || fail "$exec_line under $driver did not say '$said': $(grep '^#' "$trace")"
     done
   done
+  # A failure before the window opens, started as from the menu (no terminal), is shown in a message box as well
+  # as on standard error; Return closes the box and the program ends with the failure's status.
+  if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && command -v xwininfo >/dev/null; then
+    HOME=$elsewhere XDG_CONFIG_HOME=$elsewhere/config SDL_AUDIODRIVER=dummy timeout 120 xvfb-run -a bash -c '
+      "$1" play --monitor 9 </dev/null >/dev/null 2>"$2/box.err" &
+      pid=$!
+      for _ in $(seq 300); do
+        box=$(xwininfo -root -tree | awk "/Ombrelo Tunnel/ {print \$1; exit}")
+        [ -n "$box" ] && break
+        sleep 0.1
+      done
+      [ -n "$box" ] || { echo "no message box" >&2; kill -9 $pid; exit 3; }
+      xdotool windowfocus "$box" key Return
+      wait $pid' _ "$root/usr/bin/tavelmir" "$elsewhere" && status=0 || status=$?
+    [ "$status" = 1 ] || fail "a failure from the menu ended with status $status: $(cat "$elsewhere/box.err")"
+    grep -q 'tavelmir: --monitor 9: there is 1 monitor' "$elsewhere/box.err" || fail "the failure is not on stderr"
+  fi
   # --version names the data set it found and the libraries it runs with.
   version_text=$("$root/usr/bin/tavelmir" --version)
   echo "$version_text"
