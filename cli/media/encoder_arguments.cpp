@@ -14,8 +14,9 @@ std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& tar
   const bool video = IsVideoOutput(kind);
   // -xerror: any error ends ffmpeg with a failure, a failed write of the container's end (its index) among them,
   // which it otherwise only reports and exits 0.
-  std::vector<std::string> a = {"-hide_banner", "-loglevel", MediaChatterShown() ? "info" : "error", "-nostdin",
-                                "-xerror",      "-y",        "-f",                                 "rawvideo"};
+  std::vector<std::string> a = {"-hide_banner", "-loglevel", MediaChatterShown() ? "info" : "error",
+                                "-nostdin",     "-xerror",   "-y",
+                                "-f",           "rawvideo"};
   const char* colour[] = {"-color_range",     "tv",    "-colorspace", "bt709",
                           "-color_primaries", "bt709", "-color_trc",  "bt709"};
   for (const char* s : {"-pix_fmt", video ? "yuv420p" : kind == OutputKind::Gif ? "pal8" : "rgb24"}) a.push_back(s);
