@@ -353,4 +353,6 @@ void BuildCommandTable(CLI::App& app, CommandLine& line) {
   AddRenderCommand(app, line);
   AddPlayerCommands(app, line);
   AddDataCommands(app, line);
+  for (CLI::App* command : {line.renderCommand, line.playCommand, line.liveCommand})
+    command->add_flag("--verbose", line.verbose, "Show FFmpeg's and the decoders' own messages")->group(kInOut);
 }

@@ -86,21 +86,20 @@ int RunLive(const PlayerOptions& o, CommandStreams& streams) {
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
-  // A look that contradicts itself is a usage error, told before the sound server is asked.
-  if (PictureLook picture; !PlayerPictureLook(o, picture, error)) {
-    streams.err << "tavelmir: " << error << '\n';
-    return 2;
-  }
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    streams.err << "tavelmir: cannot start SDL: " << SDL_GetError() << '\n';
-    return 1;
-  }
-  int status = 1;
-  {
-    LiveFeed feed;
+  struct SdlSession {
+    bool started = false;
+    ~SdlSession() {
+      if (started) SDL_Quit();
+    }
+  } sdl;
+  LiveFeed feed;
+  return RunPlayerLoop(o, feed, streams, [&](std::string& failure) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+      failure = std::string("cannot start SDL: ") + SDL_GetError();
+      return false;
+    }
+    sdl.started = true;
     feed.Open(o.source.empty() ? kDefaultMonitor : o.source, streams);
-    status = RunPlayerLoop(o, feed, streams);
-  }
-  SDL_Quit();
-  return status;
+    return true;
+  });
 }

@@ -153,7 +153,9 @@ std::string ApplyLookAction(const KeyAction& action, LiveLook& look, int& palett
       s.WaveShiftPower = inForce.ShiftPower;
       s.RadioIndex = 0;
       const std::int32_t step = action.action == PlayerAction::AmplitudeUp ? kAmplitudeStep : -kAmplitudeStep;
-      s.WaveAmplitude = std::clamp(s.WaveAmplitude + step, 0, 255);
+      // In 64 bits: a settings file may hold any 32-bit amplitude, and a press only ever moves it into range.
+      s.WaveAmplitude =
+          static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{s.WaveAmplitude} + step, 0, 255));
       return "wave amplitude " + std::to_string(s.WaveAmplitude);
     }
     default:

@@ -2,6 +2,7 @@
 #pragma once
 #include <SDL2/SDL.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ struct FrameFeed {
   virtual const char* HelpLines() const { return kLiveHelpLines; }
 };
 
-// Runs until Escape, Q, the window's close, the end of the sound or a failure; SDL's video (and the feed's audio)
-// must be initialised. Returns the exit status.
-int RunPlayerLoop(const PlayerOptions& options, FrameFeed& feed, CommandStreams& streams);
+// Checks the options, the look and the trace, then `openSound` (which starts SDL and the feed's device), then opens
+// the window and runs until Escape, Q, the window's close, the end of the sound, a signal (exit status 128 + the
+// signal) or a failure. `openSound` returns false with a message. Returns the exit status.
+int RunPlayerLoop(const PlayerOptions& options, FrameFeed& feed, CommandStreams& streams,
+                  const std::function<bool(std::string&)>& openSound);

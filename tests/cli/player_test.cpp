@@ -5,6 +5,7 @@
 #include <pulse/def.h>
 #include <sndfile.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -416,6 +417,19 @@ TEST_F(PlayerTest, SpacePausesSoundAndPictureAndHomeStartsTheSongAgain) {
 
 // Shift+Right lands 10 s later within a frame of the asked time, exactly on the song's samples; N moves to the next
 // file, which then plays to its end.
+// A song from a pipe is read as it comes: the keys that would read it again say so, and it plays on.
+TEST_F(PlayerTest, ASongFromAPipeSaysItCannotSeekAndPlaysOn) {
+  ASSERT_EQ(::mkfifo(P("song.fifo").c_str(), 0600), 0);
+  const std::vector<std::uint8_t> song = ReadBytes(P("clicks.wav"));
+  std::thread writer([&] { WriteBytes(P("song.fifo"), song); });
+  const int status = Play({P("song.fifo"), "--keys", "10:Shift+Right 20:Home"});
+  writer.join();
+  ASSERT_EQ(status, 0) << ReadFileText(P("err.txt"));
+  const std::string notes = Notes(ReadTrace(P("trace.txt")));
+  EXPECT_TRUE(Contains(notes, "key Shift+Right: cannot seek in song.fifo: a pipe is read once")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Home: cannot seek in song.fifo")) << notes;
+}
+
 TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
   // 20 s, one click at 12.0 s: about 1.5 s after the seek lands, and far from the end when N comes.
   constexpr std::int64_t kLong = 20 * kRate, kClickAt = 12 * kRate;
@@ -540,8 +554,9 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   ASSERT_TRUE(WaitUntil([&] { return timesSaid("the sound server is back") == 1; }, 30s)) << ReadFileText(P("err.txt"));
   EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("play-err.txt")), "the audio output is back"); }, 30s))
       << ReadFileText(P("play-err.txt"));
+  // Ctrl+C ends it as it ends other programs, after its cleanup.
   kill(player.pid, SIGINT);
-  EXPECT_EQ(WaitExit(player, 60s), 0) << ReadFileText(P("play-err.txt"));
+  EXPECT_EQ(WaitExit(player, 60s), 130) << ReadFileText(P("play-err.txt"));
   const std::string playNotes = Notes(ReadTrace(P("play-trace.txt")));
   EXPECT_TRUE(Contains(playNotes, "status: Drop audio files on this window")) << playNotes;
   EXPECT_TRUE(Contains(playNotes, "; trying again")) << playNotes;
@@ -578,7 +593,7 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   ASSERT_EQ(pulse.Run(play), 0);
   std::this_thread::sleep_for(200ms);
   kill(live.pid, SIGINT);
-  EXPECT_EQ(WaitExit(live, 60s), 0) << ReadFileText(P("err.txt"));
+  EXPECT_EQ(WaitExit(live, 60s), 130) << ReadFileText(P("err.txt"));
   pulse.Stop();
 
   const Trace trace = ReadTrace(P("trace.txt"));
@@ -653,10 +668,14 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
     std::vector<std::string> options;
     int status;
     const char* message;
-  } cases[] = {{{"--trace", P("clicks.wav"), "-y"}, 1, "is the input"},
-               {{"--trace", P("old.txt")}, 1, "already exists; add -y"},
-               {{"--trace", P("none/trace.txt")}, 1, "does not exist"},
-               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, ""}};
+    bool played;  // refusals come before the audio device opens
+  } cases[] = {{{"--trace", P("clicks.wav"), "-y"}, 1, "is the input", false},
+               {{"--trace", P("old.txt")}, 1, "already exists; add -y", false},
+               {{"--trace", P("none/trace.txt")}, 1, "does not exist", false},
+               {{"--trace", P("new.txt"), "--palette", "tangerine"}, 2, "no palette named 'tangerine'", false},
+               {{"--trace", "/dev/full", "--keys", "3:q"}, 1, "cannot write the trace '/dev/full'", true},
+               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, "", true},
+               {{"--trace", "-", "--keys", "3:q"}, 0, "", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options[1]);
     std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", P("clicks.wav"), "--plugin-dir", plugin.string()};
@@ -665,12 +684,40 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
     env.push_back("SDL_AUDIODRIVER=disk");
     env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
     Child child;
+    fs::remove(P("out.raw"));
     Spawn(child, argv, env, P("out.txt"), P("err.txt"));
     EXPECT_EQ(WaitExit(child, 120s), c.status) << ReadFileText(P("err.txt"));
     EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), c.message)) << ReadFileText(P("err.txt"));
+    EXPECT_EQ(fs::exists(P("out.raw")), c.played);
+    // Standard output holds the trace alone; the song's name goes with the messages.
+    if (c.options[1] == "-") {
+      EXPECT_EQ(ReadFileText(P("out.txt")).rfind("# frame shown_us", 0), 0u);
+    }
   }
   EXPECT_TRUE(ReadBytes(P("clicks.wav")) == song);
   EXPECT_EQ(ReadFileText(P("old.txt")), "an older trace");
+  EXPECT_FALSE(fs::exists(P("new.txt")));
+}
+
+// Ctrl+C and SIGTERM end the player as they end other programs (128 + the signal), after it has closed its trace
+// with the closing summary.
+TEST_F(PlayerTest, ASignalEndsThePlayerAfterItsCleanup) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    fs::remove(P("trace.txt"));
+    std::vector<std::string> env = kHeadlessSdl;
+    env.push_back("SDL_AUDIODRIVER=disk");
+    env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
+    Child child;
+    Spawn(child,
+          {TAVELMIR_CLI_BINARY, "play", P("clicks.wav"), "--plugin-dir", plugin.string(), "--trace", P("trace.txt")},
+          env, P("out.txt"), P("err.txt"));
+    ASSERT_TRUE(WaitUntil([&] { return ReadTrace(P("trace.txt")).frames.size() >= 3; }, 60s));
+    kill(child.pid, signal);
+    EXPECT_EQ(WaitExit(child, 60s), 128 + signal) << ReadFileText(P("err.txt"));
+    EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), signal == SIGINT ? "interrupted by SIGINT" : "SIGTERM"));
+    EXPECT_TRUE(Contains(Notes(ReadTrace(P("trace.txt"))), "end: ")) << Notes(ReadTrace(P("trace.txt")));
+  }
 }
 
 }  // namespace
