@@ -46,7 +46,7 @@ struct AudioDecoderBackend {
   // MP4 with its index after its samples) can be read again from them: `spooled` bytes, read again up to `spoolAt`.
   std::FILE* spool = nullptr;
   std::int64_t spooled = 0, spoolAt = 0;
-  std::vector<double> pending;     // decoded, interleaved, not yet handed out
+  std::vector<double> pending;  // decoded, interleaved, not yet handed out
   std::size_t pendingAt = 0;
   bool mixing = false;  // more than two channels, read into `surround` and mixed down
   StereoDownmix downmix;
@@ -306,9 +306,10 @@ bool OpenWithFfmpeg(AudioDecoder& d, bool seekable, std::string& error) {
   AudioDecoderBackend& b = *d.backend;
   auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferBytes));
   if (buffer)
-    b.io = b.spoolAt < b.spooled
-               ? avio_alloc_context(buffer, kIoBufferBytes, 0, &b, ReadThroughSpool, nullptr, SeekInSpool)
-               : avio_alloc_context(buffer, kIoBufferBytes, 0, &b, ReadFromFile, nullptr, seekable ? SeekInFile : nullptr);
+    b.io =
+        b.spoolAt < b.spooled
+            ? avio_alloc_context(buffer, kIoBufferBytes, 0, &b, ReadThroughSpool, nullptr, SeekInSpool)
+            : avio_alloc_context(buffer, kIoBufferBytes, 0, &b, ReadFromFile, nullptr, seekable ? SeekInFile : nullptr);
   if (!b.io) {
     av_free(buffer);
     error = "out of memory";
