@@ -310,8 +310,19 @@ TEST_F(RenderTest, AnExistingOutputIsReplacedOnlyWithY) {
   EXPECT_EQ(quiet.status, 1);
   EXPECT_EQ(quiet.err, "");
   EXPECT_EQ(ReadFileText(P("old.dump")), "keep me");
+  // A file made read-only stays, even with -y.
+  ASSERT_EQ(::chmod(P("old.dump").c_str(), 0444), 0);
+  CliRun readOnly = Render({"--dump", P("old.dump"), "--frames", "2", "-y"});
+  EXPECT_EQ(readOnly.status, 1);
+  EXPECT_TRUE(Contains(readOnly.err, "cannot replace '" + P("old.dump") + "': it is read-only (mode 0444)"))
+      << readOnly.err;
+  EXPECT_EQ(ReadFileText(P("old.dump")), "keep me");
+  ASSERT_EQ(::chmod(P("old.dump").c_str(), 0640), 0);
   CliRun replaced = Render({"--dump", P("old.dump"), "--frames", "2", "-y"});
   EXPECT_EQ(replaced.status, 0) << replaced.err;
+  struct stat st {};
+  ASSERT_EQ(::stat(P("old.dump").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(ReadBytes(P("old.dump")).size(), 2u * (64000 + 768));
 
   // The input is never an output, and PNG frames never mix with files already in a folder.
