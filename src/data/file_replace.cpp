@@ -184,7 +184,8 @@ std::string WriteRefusal(const fs::path& file) {
 #else
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0) return ::access(file.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
+    return ::access(file.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
   char mode[8];
   std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
   return std::string("it is read-only (mode ") + mode + ")";
