@@ -9,6 +9,7 @@
 
 #include "option_values.h"
 #include "output_kind.h"
+#include "data/file_replace.h"
 #include "data/palette_names.h"
 #include "render_encoding.h"
 
@@ -161,6 +162,9 @@ int CheckOutputTarget(const RenderOptions& o, RenderPlan& plan, CommandStreams& 
     return 1;
   }
   if (!CheckOutputReplacement(target, inputs, o.replace, error)) return Fail(streams, error);
+  // A file its owner made read-only is kept, even with -y, as the settings are.
+  if (const std::string reason = WriteRefusal(target.path); target.place == OutputPlace::Regular && !reason.empty())
+    return Fail(streams, "cannot replace '" + name + "': " + reason);
   return 0;
 }
 

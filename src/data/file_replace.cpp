@@ -73,17 +73,6 @@ int WriteAndClose(int fd, std::string_view bytes, bool sync) {
   return cause;
 }
 
-// Why this user must not replace the file's content, or "".
-std::string Refusal(const fs::path& file, const struct stat& st) {
-  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    return std::string("it is read-only (mode ") + mode + ")";
-  }
-  if (::access(file.c_str(), W_OK) != 0) return std::strerror(errno);
-  return {};
-}
-
 // Writes a new file beside `file` (with the mode, owner and group of `old` where there is one) and renames it over
 // `file`. 0, kKeepsNoOwner, or an errno; nothing is left behind on failure.
 int ReplaceThroughTemporary(const fs::path& file, const struct stat* old, std::string_view bytes) {
@@ -172,7 +161,7 @@ bool ReplaceFileContents(const fs::path& file, std::string_view bytes, std::stri
     // A device or a pipe takes the bytes as they come; renaming a file over it would replace it.
     const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     cause = fd < 0 ? errno : WriteAndClose(fd, bytes, false);
-  } else if (const std::string refusal = exists ? Refusal(target, st) : ""; !refusal.empty()) {
+  } else if (const std::string refusal = exists ? WriteRefusal(target) : ""; !refusal.empty()) {
     error = prefix + refusal + "; it was left as it is";
     return false;
   } else {
@@ -185,6 +174,23 @@ bool ReplaceFileContents(const fs::path& file, std::string_view bytes, std::stri
 }
 
 #endif
+
+std::string WriteRefusal(const fs::path& file) {
+#ifdef _WIN32
+  std::error_code ec;
+  const fs::file_status status = fs::status(file, ec);
+  if (!fs::is_regular_file(status) || (status.permissions() & fs::perms::owner_write) != fs::perms::none) return {};
+  return "it is read-only";
+#else
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
+    return ::access(file.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+  return std::string("it is read-only (mode ") + mode + ")";
+#endif
+}
 
 MadeFolders::~MadeFolders() {
   std::error_code ec;

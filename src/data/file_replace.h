@@ -14,6 +14,10 @@
 // reason.
 bool ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes, std::string& error);
 
+// Why the existing regular file `file` must not be replaced: its mode lets nobody write it ("it is read-only
+// (mode 0444)"), or this user may not; "" otherwise, and where it is no regular file.
+std::string WriteRefusal(const std::filesystem::path& file);
+
 // The missing folders on the way to a file, made for writing it and removed again (when still empty) unless the
 // write succeeded and Keep was called: a failed write leaves no folder behind.
 class MadeFolders {

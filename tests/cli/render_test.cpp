@@ -310,8 +310,19 @@ TEST_F(RenderTest, AnExistingOutputIsReplacedOnlyWithY) {
   EXPECT_EQ(quiet.status, 1);
   EXPECT_EQ(quiet.err, "");
   EXPECT_EQ(ReadFileText(P("old.dump")), "keep me");
+  // A file made read-only stays, even with -y.
+  ASSERT_EQ(::chmod(P("old.dump").c_str(), 0444), 0);
+  CliRun readOnly = Render({"--dump", P("old.dump"), "--frames", "2", "-y"});
+  EXPECT_EQ(readOnly.status, 1);
+  EXPECT_TRUE(Contains(readOnly.err, "cannot replace '" + P("old.dump") + "': it is read-only (mode 0444)"))
+      << readOnly.err;
+  EXPECT_EQ(ReadFileText(P("old.dump")), "keep me");
+  ASSERT_EQ(::chmod(P("old.dump").c_str(), 0640), 0);
   CliRun replaced = Render({"--dump", P("old.dump"), "--frames", "2", "-y"});
   EXPECT_EQ(replaced.status, 0) << replaced.err;
+  struct stat st {};
+  ASSERT_EQ(::stat(P("old.dump").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(ReadBytes(P("old.dump")).size(), 2u * (64000 + 768));
 
   // The input is never an output, and PNG frames never mix with files already in a folder.
@@ -501,6 +512,8 @@ TEST_F(RenderTest, PipesAndStandardStreamsServeEveryOutput) {
   if (FindProgramOnPath("ffprobe").empty()) GTEST_SKIP() << "ffmpeg is not installed";
   WriteBytes(P("blocks.raw"), MakeWaveformBlocks(6));
   ASSERT_EQ(::mkfifo(P("song.fifo").c_str(), 0600), 0);
+  // An MP4 as ffmpeg writes it by default, its index after the samples: a pipe has to be read to its end first.
+  ASSERT_EQ(std::system(("ffmpeg -v error -i '" + P("song.wav") + "' -c:a aac '" + P("song.m4a") + "'").c_str()), 0);
   const std::string cli = std::string("'") + TAVELMIR_CLI_BINARY + "' render --plugin-dir '" + plugin.string() + "' ";
   constexpr std::uintmax_t kFrame = 64000 + 768;
   const struct {
@@ -516,6 +529,8 @@ TEST_F(RenderTest, PipesAndStandardStreamsServeEveryOutput) {
       {"<(cat song.wav) -o f.mp4 --frames 10 --size 64x48", "f.mp4", 0},
       {"- -o g.gif --frames 10 < <(cat song.wav)", "g.gif", 0},
       {"- -o h.png --start 1 < <(cat song.wav)", "h.png", 0},
+      {"<(cat song.m4a) -o j.mkv --frames 10 --size 64x48", "j.mkv", 0},
+      {"- --dump k.dump --frames 4 < <(cat song.m4a)", "k.dump", 4 * kFrame},
       {"song.fifo -o i.webm --frames 10 --size 64x48 & cat song.wav > song.fifo; wait $!", "i.webm", 0},
       {"--waveform song.fifo -o frames/ --size 32x20 & cat blocks.raw > song.fifo; wait $!", "frames", 6},
   };
