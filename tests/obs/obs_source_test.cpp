@@ -202,19 +202,19 @@ int WaitForFrame(obs_source_t* source, int width, int height, int frames, int fr
   return -1;
 }
 
-// `tavelmir render --dump` of the signal: `frames` frames, the bytes of each.
-std::vector<std::vector<std::uint8_t>> DumpFrames(const fs::path& work, const char* look, int width, int height,
-                                                  int frames) {
-  const fs::path dump = work / (std::string(look) + ".dump");
+// `tavelmir render --dump` of the signal: `frames` frames, the bytes of each; the hd look's at width x height, the
+// classic look's as the 320 x 200 frame with its palette.
+std::vector<std::vector<std::uint8_t>> DumpFrames(const fs::path& work, bool hd, int width, int height, int frames) {
+  const fs::path dump = work / "frames.dump";
   fs::remove(dump);
+  const std::string look = hd ? "hd --size " + std::to_string(width) + "x" + std::to_string(height) : "classic";
   const std::string command = "XDG_CONFIG_HOME='" + (work / "config").string() + "' '" TAVELMIR_PROGRAM "' render '" +
                               (work / "signal.wav").string() + "' --dump '" + dump.string() + "' --look " + look +
-                              " --size " + std::to_string(width) + "x" + std::to_string(height) + " --frames " +
-                              std::to_string(frames) + " --set PaletteAnimationSpeed=40 --set RadioIndex=1 >/dev/null";
+                              " --frames " + std::to_string(frames) +
+                              " --set PaletteAnimationSpeed=40 --set RadioIndex=1 >/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   const std::vector<std::uint8_t> bytes = ReadFile(dump);
   fs::remove(dump);
-  const bool hd = std::strcmp(look, "hd") == 0;
   const std::size_t frameBytes = hd ? static_cast<std::size_t>(width) * height * 3 : 320 * 200 + 768;
   std::vector<std::vector<std::uint8_t>> out;
   for (std::size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes)
@@ -282,8 +282,8 @@ TEST(ObsSource, LoadsRegistersAndDrawsTheCommandLinesFramesForTheSameSamples) {
   const Signal signal = MakeSignal();
   WriteWav(work / "signal.wav", signal);
   constexpr int kClassicFrames = (kSignalSamples + kSilentSamples) / (kRate / 50);
-  const auto hdFrames = DumpFrames(work, "hd", kHdWidth, kHdHeight, kHdFrames);
-  const auto classicFrames = ClassicFrames(DumpFrames(work, "classic", kClassicWidth, kClassicHeight, kClassicFrames));
+  const auto hdFrames = DumpFrames(work, true, kHdWidth, kHdHeight, kHdFrames);
+  const auto classicFrames = ClassicFrames(DumpFrames(work, false, 320, 200, kClassicFrames));
   ASSERT_EQ(hdFrames.size(), static_cast<std::size_t>(kHdFrames));
   ASSERT_EQ(classicFrames.size(), static_cast<std::size_t>(kClassicFrames));
   // The music moves the picture, so a match names one frame.
