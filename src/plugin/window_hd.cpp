@@ -50,11 +50,18 @@ void TakeOver(HdPicture& hd, HdMapJob& next) {
   hd.Shown = false;
 }
 
-// With the picture lock held: a map made since is taken over.
-void TakeOverIfMade(HdPicture& hd) {
+// With the picture lock held: a map made since is taken over, unless it is for another size than the one wanted
+// now while the picture's own map is for that one (the window went back to its size meanwhile).
+void TakeOverIfMade(HdPicture& hd, int width, int height) {
   if (hd.Next.Work == nullptr || !VidWorkDone(hd.Next.Work)) return;
   VidFinishWork(hd.Next.Work);
   hd.Next.Work = nullptr;
+  const bool stale = (hd.Next.Width != width || hd.Next.Height != height) && hd.Width == width && hd.Height == height;
+  if (stale) {
+    hd.Next.Tunnel.reset();
+    hd.Next.Pixels = {};
+    return;
+  }
   TakeOver(hd, hd.Next);
 }
 
@@ -103,7 +110,7 @@ void RequestHdMap(Plugin& plugin, int width, int height) {
   if (plugin.Settings.Picture != kPictureHd || width <= 0 || height <= 0) return;
   PictureLock lock(plugin.Screen);
   HdPicture& hd = plugin.Screen.Hd;
-  TakeOverIfMade(hd);
+  TakeOverIfMade(hd, width, height);
   if ((width == hd.Width && height == hd.Height) || hd.Next.Work != nullptr) return;
   hd.Next.run = MakeMap;
   hd.Next.Width = width;

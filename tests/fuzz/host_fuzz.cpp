@@ -8,6 +8,7 @@
 #include "plugin/display_events.h"
 #include "plugin/plugin_state.h"
 #include "plugin/lifecycle.h"
+#include "plugin/render.h"
 #include "plugin/settings_store.h"
 
 namespace {
