@@ -36,6 +36,10 @@ struct VidWindow {
 struct VidCanvas {
   VidWindow* window = nullptr;
 };
+struct VidWork {
+  VidJob* job = nullptr;
+  bool done = false;
+};
 
 namespace {
 
@@ -51,6 +55,8 @@ struct Device {
   std::deque<std::unique_ptr<VidWindow>> windows;  // the newest last; none is freed before a reset
   VidWindow* window = nullptr;
   std::deque<std::unique_ptr<VidCanvas>> canvases;
+  std::deque<std::unique_ptr<VidWork>> works;
+  bool holdWork = false;
   std::vector<VidResult> injected[static_cast<int>(MemoryCall::Count)];
   MemoryMode desktop{1024, 768, 32}, mode{1024, 768, 32};
   bool videoMemoryExhausted = false, modesRefused = false, classRegistered = false, active = true;
@@ -378,6 +384,21 @@ bool VidDrawPixels(VidCanvas* canvas, int width, int height, const std::uint32_t
   return true;
 }
 
+// A job runs at once, in the caller's thread, unless the test holds it back to see the frames meanwhile.
+VidWork* VidStartWork(VidJob* job) {
+  D().calls.push_back("StartWork");
+  D().works.push_back(std::make_unique<VidWork>(VidWork{job, false}));
+  if (!D().holdWork) VidFinishWork(D().works.back().get());
+  return D().works.back().get();
+}
+
+bool VidWorkDone(VidWork* work) { return work->done; }
+
+void VidFinishWork(VidWork* work) {
+  if (!work->done) work->job->run(work->job);
+  work->done = true;
+}
+
 void VidTell(VisModule*, const char* text, const char* caption, bool errorIcon, bool afterTeardown) {
   D().calls.push_back("MessageBox");
   D().boxes.push_back(MemoryMessageBox{text, caption, errorIcon, afterTeardown});
@@ -451,6 +472,10 @@ void MemorySetApplicationActive(bool active) {
 void MemoryAskSwitch() {
   if (D().plugin != nullptr) OnSwitchAsked(*D().plugin);
 }
+void MemoryHoldWork(bool hold) { D().holdWork = hold; }
+void MemoryRunHeldWork() {
+  for (auto& work : D().works) VidFinishWork(work.get());
+}
 void MemoryCloseWindow() {
   if (D().window != nullptr) D().window->exists = false;
 }
@@ -460,6 +485,7 @@ void MemoryResizeClient(int width, int height) {
   const bool framed = w.placement == VidPlacement::Normal;
   Resize(w, VidRect{w.outer.left, w.outer.top, w.outer.left + width + (framed ? kFrame.left + kFrame.right : 0),
                     w.outer.top + height + (framed ? kFrame.top + kFrame.bottom : 0)});
+  if (D().plugin != nullptr) OnClientResized(*D().plugin, width, height);
 }
 
 MemoryMode MemoryDisplayMode() { return D().mode; }

@@ -65,6 +65,9 @@ void MemorySetApplicationActive(bool active);
 void MemoryAskSwitch();    // Alt+Enter
 void MemoryCloseWindow();  // Escape: the window is destroyed before Quit
 void MemoryResizeClient(int width, int height);
+// Jobs started off Render's thread run at once unless held back; held ones run at MemoryRunHeldWork.
+void MemoryHoldWork(bool hold);
+void MemoryRunHeldWork();
 
 // What is on the display.
 struct MemoryMode {
