@@ -99,8 +99,8 @@ struct VidJob {
 struct VidWork;  // a job started, until it is finished
 // Starts `job` on a thread of its own; null when no thread could be had.
 VidWork* VidStartWork(VidJob* job);
-// Whether the job has ended (what it wrote is then visible to the caller).
-bool VidWorkDone(VidWork* work);
+// Whether the job has ended, after waiting up to `milliseconds` for it (what it wrote is then visible to the caller).
+bool VidWaitWork(VidWork* work, int milliseconds);
 // Waits until the job has ended and gives its thread back.
 void VidFinishWork(VidWork* work);
 

@@ -260,7 +260,9 @@ VidWork* VidStartWork(VidJob* job) {
   return reinterpret_cast<VidWork*>(CreateThread(nullptr, 0, RunJob, job, 0, nullptr));
 }
 
-bool VidWorkDone(VidWork* work) { return WaitForSingleObject(reinterpret_cast<HANDLE>(work), 0) == WAIT_OBJECT_0; }
+bool VidWaitWork(VidWork* work, int milliseconds) {
+  return WaitForSingleObject(reinterpret_cast<HANDLE>(work), static_cast<DWORD>(milliseconds)) == WAIT_OBJECT_0;
+}
 
 void VidFinishWork(VidWork* work) {
   WaitForSingleObject(reinterpret_cast<HANDLE>(work), INFINITE);

@@ -1,6 +1,6 @@
 // The hd picture: its map is made once per client size on a thread of its own (some 0.35 s at 1080p in the 32-bit
-// plug-in), so that no Render waits for it; the enlarged classic frame stands in until it is made. Everything the
-// threads share changes hands under the picture lock, so a repaint never waits for a map either.
+// plug-in), so that no Render waits for it longer than a frame's share; the enlarged classic frame stands in until it
+// is made. Everything the threads share changes hands under the picture lock.
 #include "plugin/window_hd.h"
 
 #include <cstring>
@@ -50,13 +50,20 @@ void TakeOver(HdPicture& hd, HdMapJob& next) {
   hd.Shown = false;
 }
 
+// How long a frame at a size that has held waits for the map being made for it: a small window's map is made by
+// then, so its picture comes on the same frame as ever, while a large one's never holds a Render up for longer.
+constexpr int kMapWaitMilliseconds = 10;
+
 // With the picture lock held: a map made since is taken over, unless it is for another size than the one wanted
-// now while the picture's own map is for that one (the window went back to its size meanwhile).
-void TakeOverIfMade(HdPicture& hd, int width, int height) {
-  if (hd.Next.Work == nullptr || !VidWorkDone(hd.Next.Work)) return;
+// now while the picture's own map is for that one (the window went back to its size meanwhile). A map for the size
+// wanted is waited for up to `wait` milliseconds.
+void TakeOverIfMade(HdPicture& hd, int width, int height, int wait) {
+  if (hd.Next.Work == nullptr) return;
+  const bool wanted = hd.Next.Width == width && hd.Next.Height == height;
+  if (!VidWaitWork(hd.Next.Work, wanted ? wait : 0)) return;
   VidFinishWork(hd.Next.Work);
   hd.Next.Work = nullptr;
-  const bool stale = (hd.Next.Width != width || hd.Next.Height != height) && hd.Width == width && hd.Height == height;
+  const bool stale = !wanted && hd.Width == width && hd.Height == height;
   if (stale) {
     hd.Next.Tunnel.reset();
     hd.Next.Pixels = {};
@@ -106,11 +113,11 @@ void PrepareHdPicture(Plugin& plugin) {
   hd.SeenHeight = height;
 }
 
-void RequestHdMap(Plugin& plugin, int width, int height) {
+void RequestHdMap(Plugin& plugin, int width, int height, bool settled) {
   if (plugin.Settings.Picture != kPictureHd || width <= 0 || height <= 0) return;
   PictureLock lock(plugin.Screen);
   HdPicture& hd = plugin.Screen.Hd;
-  TakeOverIfMade(hd, width, height);
+  TakeOverIfMade(hd, width, height, settled ? kMapWaitMilliseconds : 0);
   if ((width == hd.Width && height == hd.Height) || hd.Next.Work != nullptr) return;
   hd.Next.run = MakeMap;
   hd.Next.Width = width;
@@ -132,7 +139,7 @@ bool DrawHdPicture(Plugin& plugin, VidCanvas* canvas) {
   const bool settled = width == hd.SeenWidth && height == hd.SeenHeight;
   hd.SeenWidth = width;
   hd.SeenHeight = height;
-  RequestHdMap(plugin, width, height);
+  RequestHdMap(plugin, width, height, settled);
   std::uint32_t colours[256];
   ColourWords(plugin.Screen, colours);
   PictureLock lock(plugin.Screen);

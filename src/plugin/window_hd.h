@@ -32,8 +32,9 @@ struct HdPicture {
 // The map for the window's client area, made here and now (Init's, so that the first frame shows the picture).
 void PrepareHdPicture(Plugin& plugin);
 // A map for width x height, made off Render's thread, unless it is made or being made already; the window's thread
-// asks as soon as the client area changes, Render's thread when it finds it changed. Only one is made at a time.
-void RequestHdMap(Plugin& plugin, int width, int height);
+// asks as soon as the client area changes, Render's thread every frame. Only one is made at a time. A `settled` size
+// (the same as at the last frame) waits a short while, well within a frame, for its map to be made.
+void RequestHdMap(Plugin& plugin, int width, int height, bool settled = false);
 // Draws the effect's last frame through DisplayPalette at the client area's size and shows it. False when the
 // window shows the classic picture instead: no client area, a size new since the last frame (while the user drags
 // the window's edge the enlarged frame stands in), a map not made yet or not to be had, or the drawing failed.

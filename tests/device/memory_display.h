@@ -43,7 +43,7 @@ enum class MemoryCall {
   Count
 };
 // Queues `result` for the next call of that kind (several are used in order): a failure makes the call fail
-// without effect; kVidOk makes it succeed even where it otherwise would not (an Unlock of a surface not locked).
+// without effect; kVidOk lets it go as it would (an Unlock then succeeds also on a surface not locked).
 void MemoryFail(MemoryCall call, VidResult result = kMemoryGeneric);
 
 // Back to the start: nothing alive, the desktop's mode (1024 x 768 x 32), nothing injected, the application active.
@@ -65,7 +65,8 @@ void MemorySetApplicationActive(bool active);
 void MemoryAskSwitch();    // Alt+Enter
 void MemoryCloseWindow();  // Escape: the window is destroyed before Quit
 void MemoryResizeClient(int width, int height);
-// Jobs started off Render's thread run at once unless held back; held ones run at MemoryRunHeldWork.
+// Jobs started off Render's thread run on threads of their own at once unless held back; held ones run at
+// MemoryRunHeldWork, which waits for every job.
 void MemoryHoldWork(bool hold);
 void MemoryRunHeldWork();
 
@@ -78,9 +79,9 @@ MemoryMode MemoryDisplayMode();
 std::vector<std::uint8_t> MemoryScreenBytes();
 std::vector<std::uint8_t> MemoryOffscreenBytes();
 struct MemorySurfaceState {
-  bool exists, systemMemory, locked;
-  int width, height, pitch;
-  std::uint8_t* pixels;  // with the pitch
+  bool exists = false, systemMemory = false, locked = false;
+  int width = 0, height = 0, pitch = 0;
+  std::uint8_t* pixels = nullptr;  // with the pitch
 };
 MemorySurfaceState MemoryOffscreen();
 // The entries of the palette attached to the newest screen surface (false: none).
@@ -92,10 +93,10 @@ MemoryLive MemoryLiveObjects();
 int MemoryCallsOnReleasedObjects();
 
 struct MemoryWindow {
-  bool classRegistered, exists;
-  VidPlacement placement;
-  VidRect outer;
-  int clientWidth, clientHeight;
+  bool classRegistered = false, exists = false;
+  VidPlacement placement = VidPlacement::TopMost;
+  VidRect outer{};
+  int clientWidth = 0, clientHeight = 0;
   std::vector<std::uint32_t> pixels;  // the client area, 0x00RRGGBB, row by row
 };
 MemoryWindow MemoryWindowState();
