@@ -48,7 +48,11 @@ int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assi
   if (!assignments.empty()) {
     EffectSettings changed = look.settings;
     for (const std::string& a : assignments)
-      if (!ApplySettingAssignment(a, changed, error)) return Fail(streams, error + "; nothing was saved");
+      if (!ApplySettingAssignment(a, changed, error)) {
+        // A value the key cannot take is a usage error, as it is for --set.
+        streams.err << "tavelmir: " << error << "; nothing was saved\n(see `tavelmir config --help`)\n";
+        return 2;
+      }
     if (!SaveSettingsFile(look.settingsFile, changed, error)) return Fail(streams, error);
     streams.out << "saved " << look.settingsFile << '\n';
     if (!pluginDir.empty() && (changed.FadeOffset != look.dataSetSettings.FadeOffset ||

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "clock_text.h"
+#include "media_chatter.h"
 #include "core/channel_downmix.h"
 #include "ogg_links.h"
 
@@ -97,9 +98,21 @@ bool FormatIsSupported(int rate, int channels, const std::string& path, std::str
 
 bool OpenWithSndfile(AudioDecoder& d, std::string& error) {
   SF_INFO info{};
-  SNDFILE* file = sf_open(d.path.c_str(), SFM_READ, &info);
+  SNDFILE* file = nullptr;
+  {
+    // libsndfile's MPEG decoder prints its doubts about a file straight to standard error.
+    const QuietStandardError quiet;
+    file = sf_open(d.path.c_str(), SFM_READ, &info);
+  }
   if (!file) {
     error = sf_strerror(nullptr);
+    return false;
+  }
+  // A header that claims more than the file holds leaves libsndfile with nothing to read in some formats (AU);
+  // FFmpeg reads what is there.
+  if (info.frames == 0) {
+    sf_close(file);
+    error = "it holds no samples";
     return false;
   }
   // Integer sources come out exactly as s / 2^(bits-1); float sources as stored.
@@ -385,8 +398,12 @@ bool FfmpegReadsItWholer(const std::string& path) {
 // FFmpeg's "Invalid argument" or "Invalid data" say nothing to someone holding a file of another kind.
 std::string InWords(const std::string& reason, const AudioDecoderBackend& b) {
   if (b.file && b.bytesRead == 0 && std::feof(b.file)) return "it is empty";
-  if (reason == AvError(AVERROR(EINVAL)) || reason == AvError(AVERROR_INVALIDDATA))
-    return "not an audio format libsndfile or FFmpeg reads (" + reason + ")";
+  // What FFmpeg's probes and parsers say of bytes that are not sound, when they say anything.
+  bool notSound = false;
+  for (const int r : {AVERROR(EINVAL), AVERROR_INVALIDDATA, AVERROR(ENOMEM), AVERROR_EOF, AVERROR(EPERM),
+                      AVERROR(ENOSYS), AVERROR_PATCHWELCOME, AVERROR_BUG})
+    notSound = notSound || reason == AvError(r);
+  if (notSound) return "not an audio file (neither libsndfile nor FFmpeg finds sound in it)";
   return reason;
 }
 
@@ -508,7 +525,7 @@ namespace {
 
 bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
   // Failures are reported in our own words with the file's name; FFmpeg's console chatter would only repeat them.
-  av_log_set_level(AV_LOG_QUIET);
+  if (!MediaChatterShown()) av_log_set_level(AV_LOG_QUIET);
   d.path = path;
   d.backend = new AudioDecoderBackend;
   AudioDecoderBackend& b = *d.backend;
@@ -579,7 +596,13 @@ bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
 std::int64_t ReadSourceFrames(AudioDecoder& d, double* out, std::int64_t frames, std::string& error) {
   AudioDecoderBackend& b = *d.backend;
   if (b.sndfile) {
-    const sf_count_t got = sf_readf_double(b.sndfile, out, frames);
+    sf_count_t got = 0;
+    if (b.sndfileFormat == SF_FORMAT_MPEG) {
+      const QuietStandardError quiet;
+      got = sf_readf_double(b.sndfile, out, frames);
+    } else {
+      got = sf_readf_double(b.sndfile, out, frames);
+    }
     if (got > 0) return got;
     if (sf_error(b.sndfile) != SF_ERR_NO_ERROR) {
       error = "cannot decode audio '" + d.path + "': " + sf_strerror(b.sndfile);

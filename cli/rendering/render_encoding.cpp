@@ -4,10 +4,39 @@
 #include <cstdlib>
 
 #include "audio_tags.h"
+#include "copied_sound.h"
+#include "option_values.h"
 
 namespace {
 
 constexpr std::int64_t kMicrosecondsPerFrame = 20000;
+
+// FFmpeg's name of the container a video kind is written in, and ours.
+const char* Muxer(OutputKind kind) {
+  switch (kind) {
+    case OutputKind::Mp4:
+      return "mp4";
+    case OutputKind::Mov:
+      return "mov";
+    case OutputKind::Webm:
+      return "webm";
+    default:
+      return "matroska";
+  }
+}
+
+const char* ContainerText(OutputKind kind) {
+  switch (kind) {
+    case OutputKind::Mp4:
+      return ".mp4";
+    case OutputKind::Mov:
+      return ".mov";
+    case OutputKind::Webm:
+      return ".webm";
+    default:
+      return "Matroska";
+  }
+}
 
 }  // namespace
 
@@ -22,9 +51,13 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   e.videoCodec = o.videoCodec;
   e.audioCodec = o.audioCodec;
   e.audioBitrate = o.audioBitrate;
-  if (o.gifFps != 0 && kind != OutputKind::Gif)
+  if (!o.gifFps.empty() && kind != OutputKind::Gif)
     return "--fps sets a GIF's frame rate; videos and PNG frames keep all 50 frames a second";
-  if (o.gifFps != 0) e.gifFramesPerSecond = o.gifFps;
+  if (std::int64_t fps = 0; !o.gifFps.empty()) {
+    if (!ParseWholeNumber(o.gifFps, 1, 50, fps) || 50 % fps != 0)
+      return "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not '" + o.gifFps + "'";
+    e.gifFramesPerSecond = static_cast<int>(fps);
+  }
   const bool soundFile = !o.audioPath.empty() && o.audioPath != "-";
   if (std::string problem = CheckEncoderChoice(kind, e, !o.audioPath.empty(), soundFile); !problem.empty())
     return problem;
@@ -33,6 +66,8 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   if (IsVideoOutput(kind) && e.videoCodec == "av1") ::setenv("SVT_LOG", "1", 0);
   if (!IsVideoOutput(kind) || o.audioPath.empty()) return {};
   if (e.audioCodec == "copy") {
+    if (std::string problem = CopiedSoundProblem(o.audioPath, Muxer(kind), ContainerText(kind)); !problem.empty())
+      return problem;
     // The sound of the frames rendered: from the first one's start, as long as they last.
     const std::int64_t firstFrame = startUs / kMicrosecondsPerFrame;
     std::int64_t frames = durationUs > 0 ? (durationUs + kMicrosecondsPerFrame - 1) / kMicrosecondsPerFrame : -1;

@@ -75,7 +75,7 @@ std::string ChooseGeometry(const RenderOptions& o, RenderPlan& plan) {
   } else {
     int width = kDefaultOutputWidth, height = kDefaultOutputHeight;
     if (!o.size.empty() && !ParseSize(o.size, width, height, error)) return error;
-    plan.geometry = FitOutputGeometry(width, height, o.fit == "cover", o.aspect == "4:3");
+    plan.geometry = FitOutputGeometry(width, height, o.fit == "cover", o.aspect != "16:10");
   }
   const OutputGeometry& g = plan.geometry;
   if (IsVideoOutput(plan.kind) && (g.width % 2 != 0 || g.height % 2 != 0))
@@ -105,12 +105,27 @@ std::string ChoosePicture(const RenderOptions& o, RenderPlan& plan) {
            " blends between them (make a video or PNG frames of it)";
   plan.encoder.drawnAtOutputSize = !classic;
   if (classic) return {};
-  const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect == "4:3";
+  const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect != "16:10";
   std::string error;
   if (!PrepareHdPicture(plan.hd, plan.geometry.width, plan.geometry.height, plan.picture,
                         fourThirds ? kFourThirdsPixelAspect : 1.0, o.fit == "cover", error,
                         OutputTakesYuv(plan.kind) ? 4 : 3))
     return error;
+  return {};
+}
+
+// Options that would change nothing for this output are refused rather than ignored, so that nobody waits for a
+// render that does not do what they asked.
+std::string CheckIgnored(const RenderOptions& o, RenderPlan& plan) {
+  const bool scaled = o.scale != 0 || o.aspect43;
+  if (scaled && (!o.fit.empty() || !o.aspect.empty()))
+    return "--fit and --aspect shape a picture fitted into --size; --scale and --aspect43 set the shape themselves";
+  const bool sized = !o.size.empty() || scaled || !o.fit.empty() || !o.aspect.empty() || !o.scaling.empty();
+  if (plan.kind == OutputKind::Dump && plan.picture == PictureLook::Classic && sized)
+    return "--dump writes the 320 x 200 frames as they are: --size, --scale, --aspect43, --fit, --aspect and "
+           "--scaling have no effect (with --look hd it writes W x H pictures)";
+  if (plan.kind == OutputKind::MatroskaStream && (o.replace || o.keep))
+    return "-y and -n are about an existing output file; standard output (-o -) is written as it is";
   return {};
 }
 
@@ -141,7 +156,7 @@ int CheckOutputTarget(const RenderOptions& o, RenderPlan& plan, CommandStreams& 
 }  // namespace
 
 int PlanRender(const RenderOptions& o, RenderPlan& plan, CommandStreams& streams) {
-  for (auto* check : {CheckPart, ChooseKind, ChooseGeometry, ChoosePicture})
+  for (auto* check : {CheckPart, ChooseKind, ChooseGeometry, ChoosePicture, CheckIgnored})
     if (const std::string problem = check(o, plan); !problem.empty()) return Usage(streams, problem);
   if (const int status = CheckOutputTarget(o, plan, streams)) return status;
   std::string error;
