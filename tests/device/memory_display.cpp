@@ -3,12 +3,9 @@
 #include "device/memory_display.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <iterator>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -34,30 +31,21 @@ struct VidWindow : MemoryWindow {};
 struct VidCanvas {
   VidWindow* window = nullptr;
 };
-// A job on a thread of its own, as the system runs it; a held one waits at the gate until the test lets it go.
+// A job on a thread of its own, as the system runs it; a held one is not started until it is waited for.
 struct VidWork {
+  VidJob* job = nullptr;
   std::jthread thread;
   bool done = false;
 };
 
 namespace {
 
-constexpr const char* kCallNames[] = {
-    "CreateDevice", "SetExclusive",  "SetMode",    "CreatePalette", "CreatePrimary", "CreateOffscreen",
-    "Describe",     "AttachPalette", "Clear",      "Copy",          "CopyFast",      "Lock",
-    "Unlock",       "Restore",       "SetEntries", "ErrorText",     "RegisterClass", "CreateWindow",
-    "HostMonitor",  "PlaceWindow",   "BeginDraw",  "DrawRows",      "DrawPixels"};
-static_assert(std::size(kCallNames) == static_cast<std::size_t>(MemoryCall::Count));
+#define MEMORY_CALL_NAME(name) #name
+constexpr const char* kCallNames[] = {MEMORY_CALLS(MEMORY_CALL_NAME)};
 
 // A normal window's frame around its client area, and the task bar at the bottom of the first monitor.
 constexpr VidRect kFrame{8, 31, 8, 8};
 constexpr int kTaskBar = 40;
-
-struct Gate {
-  std::mutex mutex;
-  std::condition_variable opened;
-  bool held = false;
-};
 
 struct Device {
   Plugin* plugin = nullptr;
@@ -70,7 +58,7 @@ struct Device {
   std::deque<std::unique_ptr<VidWork>> works;
   std::vector<VidResult> injected[static_cast<int>(MemoryCall::Count)];
   MemoryMode desktop{1024, 768, 32}, mode{1024, 768, 32};
-  bool videoMemoryExhausted = false, modesRefused = false, classRegistered = false, active = true;
+  bool videoMemoryExhausted = false, modesRefused = false, classRegistered = false, active = true, holdWork = false;
   int offscreenPitch = 0, secondWidth = 0, secondHeight = 0, hostX = 20, liveCanvases = 0, callsOnReleased = 0;
   std::string moduleFileName;
   std::vector<MemoryMessageBox> boxes;
@@ -80,10 +68,6 @@ struct Device {
 Device& D() {
   static Device device;
   return device;
-}
-Gate& WorkGate() {
-  static Gate gate;
-  return gate;
 }
 
 bool Released(const void* object, bool released) {
@@ -274,19 +258,16 @@ bool VidDrawErrorText(VidSurface* screen, const char* text) {
   return true;
 }
 
-void VidRelease(VidSurface* surface) {
-  D().calls.push_back("ReleaseSurface");
-  if (!Released(surface)) surface->released = true;
+template <typename T>
+void Release(T* object, const char* name) {
+  D().calls.push_back(name);
+  if (!Released(object)) object->released = true;
 }
-void VidRelease(VidPalette* palette) {
-  D().calls.push_back("ReleasePalette");
-  if (!Released(palette)) palette->released = true;
-}
+void VidRelease(VidSurface* surface) { Release(surface, "ReleaseSurface"); }
+void VidRelease(VidPalette* palette) { Release(palette, "ReleasePalette"); }
 void VidRelease(VidDevice* device) {
-  D().calls.push_back("ReleaseDevice");
-  if (Released(device)) return;
-  device->released = true;
-  D().mode = D().desktop;
+  if (device != nullptr && !device->released) D().mode = D().desktop;
+  Release(device, "ReleaseDevice");
 }
 
 bool VidRegisterClass(VisModule*) {
@@ -372,30 +353,24 @@ bool VidDrawPixels(VidCanvas* canvas, int width, int height, const std::uint32_t
 
 VidWork* VidStartWork(VidJob* job) {
   D().calls.push_back("StartWork");
-  return D()
-      .works
-      .emplace_back(new VidWork{std::jthread([job] {
-        Gate& gate = WorkGate();
-        std::unique_lock lock(gate.mutex);
-        gate.opened.wait(lock, [&gate] { return !gate.held; });
-        lock.unlock();
-        job->run(job);
-      })})
-      .get();
+  VidWork* work = D().works.emplace_back(std::make_unique<VidWork>(VidWork{job})).get();
+  if (!D().holdWork) work->thread = std::jthread([job] { job->run(job); });
+  return work;
 }
 
-// Unless held, a job is waited for in full whatever the time asked, so that every run shows the same frames.
+// A job started is waited for in full whatever the time asked, so that every run shows the same frames.
 bool VidWaitWork(VidWork* work, int) {
-  if (!work->done) {
-    std::lock_guard lock(WorkGate().mutex);
-    if (WorkGate().held) return false;
-  }
+  if (!work->done && !work->thread.joinable()) return false;
   VidFinishWork(work);
   return true;
 }
 
 void VidFinishWork(VidWork* work) {
-  if (work->thread.joinable()) work->thread.join();
+  if (work->thread.joinable()) {
+    work->thread.join();
+  } else if (!work->done) {
+    work->job->run(work->job);  // held: it runs now
+  }
   work->done = true;
 }
 
@@ -442,7 +417,6 @@ int ShowSettingsDialog(Plugin& plugin, VisModule* module) {
 void MemoryFail(MemoryCall call, VidResult result) { D().injected[static_cast<int>(call)].push_back(result); }
 
 void MemoryReset(Plugin* plugin) {
-  MemoryRunHeldWork();
   const std::string name = D().moduleFileName;
   D() = Device{};
   D().plugin = plugin;
@@ -470,13 +444,9 @@ void MemorySetApplicationActive(bool active) {
 void MemoryAskSwitch() {
   if (D().plugin != nullptr) OnSwitchAsked(*D().plugin);
 }
-void MemoryHoldWork(bool hold) {
-  std::lock_guard lock(WorkGate().mutex);
-  WorkGate().held = hold;
-  WorkGate().opened.notify_all();
-}
+void MemoryHoldWork(bool hold) { D().holdWork = hold; }
 void MemoryRunHeldWork() {
-  MemoryHoldWork(false);
+  D().holdWork = false;
   for (auto& work : D().works) VidFinishWork(work.get());
 }
 void MemoryCloseWindow() {

@@ -15,33 +15,14 @@ constexpr VidResult kMemoryUnsupported = static_cast<VidResult>(0x80004001u);
 constexpr VidResult kMemoryNotLocked = static_cast<VidResult>(0x88760248u);
 constexpr VidResult kMemorySurfaceBusy = static_cast<VidResult>(0x887601AEu);
 
-// The steps whose next result a test can choose.
-enum class MemoryCall {
-  CreateDevice,
-  SetExclusive,
-  SetMode,
-  CreatePalette,
-  CreatePrimary,
-  CreateOffscreen,
-  Describe,
-  AttachPalette,
-  Clear,
-  Copy,
-  CopyFast,
-  Lock,
-  Unlock,
-  Restore,
-  SetEntries,
-  ErrorText,
-  RegisterClass,
-  CreateWindow,
-  HostMonitor,
-  PlaceWindow,
-  BeginDraw,
-  DrawRows,
-  DrawPixels,
-  Count
-};
+// The steps whose next result a test can choose, by the seam's names without "Vid" (CopyFast: VidCopy's fast way).
+#define MEMORY_CALLS(X)                                                                                              \
+  X(CreateDevice), X(SetExclusive), X(SetMode), X(CreatePalette), X(CreatePrimary), X(CreateOffscreen), X(Describe), \
+      X(AttachPalette), X(Clear), X(Copy), X(CopyFast), X(Lock), X(Unlock), X(Restore), X(SetEntries), X(ErrorText), \
+      X(RegisterClass), X(CreateWindow), X(HostMonitor), X(PlaceWindow), X(BeginDraw), X(DrawRows), X(DrawPixels)
+#define MEMORY_CALL_ENUMERATOR(name) name
+enum class MemoryCall { MEMORY_CALLS(MEMORY_CALL_ENUMERATOR), Count };
+
 // Queues `result` for the next call of that kind (several are used in order): a failure makes the call fail
 // without effect; kVidOk lets it go as it would (an Unlock then succeeds also on a surface not locked).
 void MemoryFail(MemoryCall call, VidResult result = kMemoryGeneric);
@@ -65,8 +46,8 @@ void MemorySetApplicationActive(bool active);
 void MemoryAskSwitch();    // Alt+Enter
 void MemoryCloseWindow();  // Escape: the window is destroyed before Quit
 void MemoryResizeClient(int width, int height);
-// Jobs started off Render's thread run on threads of their own at once unless held back; held ones run at
-// MemoryRunHeldWork, which waits for every job.
+// Jobs started off Render's thread run on threads of their own at once unless held back; held ones run when the
+// plug-in gives them back, or at MemoryRunHeldWork, which finishes every job.
 void MemoryHoldWork(bool hold);
 void MemoryRunHeldWork();
 
