@@ -353,7 +353,8 @@ bool VidDrawPixels(VidCanvas* canvas, int width, int height, const std::uint32_t
 
 VidWork* VidStartWork(VidJob* job) {
   D().calls.push_back("StartWork");
-  VidWork* work = D().works.emplace_back(std::make_unique<VidWork>(VidWork{job})).get();
+  VidWork* work = D().works.emplace_back(std::make_unique<VidWork>()).get();
+  work->job = job;
   if (!D().holdWork) work->thread = std::jthread([job] { job->run(job); });
   return work;
 }
