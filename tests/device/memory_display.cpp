@@ -93,7 +93,7 @@ template <typename... T>
 VidResult Step(MemoryCall call, const T*... objects) {
   const std::optional<VidResult> injected = Injected(call);
   if (injected && *injected != kVidOk) return *injected;
-  return (Released(objects) | ... | false) ? kMemoryGeneric : kVidOk;
+  return (false || ... || Released(objects)) ? kMemoryGeneric : kVidOk;
 }
 bool Fails(MemoryCall call) { return Step(call) != kVidOk; }
 
