@@ -12,7 +12,10 @@ namespace fs = std::filesystem;
 std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& target, const OutputGeometry& geometry,
                                          const AudioFeed& audio, const EncoderChoice& encoder) {
   const bool video = IsVideoOutput(kind);
-  std::vector<std::string> a = {"-hide_banner", "-loglevel", MediaChatterShown() ? "info" : "error", "-nostdin", "-y",
+  // -xerror: any error ends ffmpeg with a failure, a failed write of the container's end (its index) among them,
+  // which it otherwise only reports and exits 0.
+  std::vector<std::string> a = {"-hide_banner", "-loglevel", MediaChatterShown() ? "info" : "error",
+                                "-nostdin",     "-xerror",   "-y",
                                 "-f",           "rawvideo"};
   const char* colour[] = {"-color_range",     "tv",    "-colorspace", "bt709",
                           "-color_primaries", "bt709", "-color_trc",  "bt709"};

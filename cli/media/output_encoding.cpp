@@ -112,7 +112,7 @@ std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool has
     return "--audio-codec and --audio-bitrate need an AUDIO input; waveform blocks have no sound";
   const std::string audio = AudioCodec(kind, e);
   if (audio == "copy" && !soundFile)
-    return "--audio-codec copy copies the sound of an AUDIO file; standard input cannot be read twice";
+    return "--audio-codec copy copies the sound of an AUDIO file; standard input or a pipe cannot be read twice";
   if (!e.audioBitrate.empty() && (audio == "flac" || audio == "copy"))
     return "--audio-bitrate is for aac and opus; " + audio + " keeps the sound as it is";
   if (hasSound && audio != "copy") {

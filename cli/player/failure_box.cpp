@@ -59,7 +59,9 @@ void ShowFailureBox(const std::string& said) {
 }  // namespace
 
 bool WantsFailureBox(int status, bool terminal, const std::string& said) {
-  return status != 0 && !terminal && said.find_first_not_of(" \n") != std::string::npos;
+  // Ended by a signal (128 + its number: closed at logout, stopped by the user) is no failure to show.
+  const bool failed = status != 0 && status < 128;
+  return failed && !terminal && said.find_first_not_of(" \n") != std::string::npos;
 }
 
 int RunWithFailureBox(const std::function<int(CommandStreams&)>& command, CommandStreams& streams) {

@@ -9,5 +9,6 @@
 // Runs `command` with its messages copied; when it fails and standard error is no terminal, shows them in a
 // message box too (where a window system can show one: not under SDL's dummy or offscreen video drivers).
 int RunWithFailureBox(const std::function<int(CommandStreams&)>& command, CommandStreams& streams);
-// Whether a failure with these messages gets a box: it failed, nobody reads standard error, it said something.
+// Whether a failure with these messages gets a box: it failed (not ended by a signal), nobody reads standard
+// error, it said something.
 bool WantsFailureBox(int status, bool terminal, const std::string& said);

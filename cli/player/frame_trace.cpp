@@ -1,6 +1,8 @@
 // The per-frame sync record of the player.
 #include "frame_trace.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -20,10 +22,17 @@ long long Micros(SteadyTime t, SteadyTime origin) {
 
 bool OpenPlayerTrace(const std::string& path, const std::vector<std::string>& inputs, bool replace, SteadyTime origin,
                      PlayerTrace& trace, std::string& error) {
-  OutputTarget target;
-  if (!ResolveOutputTarget(path, target, error) || !CheckOutputReplacement(target, inputs, replace, error))
-    return false;
-  trace.file = std::fopen(target.path.c_str(), "w");
+  if (NamesStandardStream(path, 1)) {
+    // A copy of the descriptor: the trace closes it, standard output stays.
+    const int fd = ::dup(STDOUT_FILENO);
+    trace.file = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+    if (!trace.file && fd >= 0) ::close(fd);
+  } else {
+    OutputTarget target;
+    if (!ResolveOutputTarget(path, target, error) || !CheckOutputReplacement(target, inputs, replace, error))
+      return false;
+    trace.file = std::fopen(target.path.c_str(), "w");
+  }
   if (!trace.file) {
     error = "cannot write the trace '" + path + "': " + std::strerror(errno);
     return false;

@@ -1,6 +1,8 @@
 // `tavelmir play`: a playlist through the audio output, the picture following the device's clock, with pause,
 // songs and seeking on the keys.
 #include <SDL2/SDL.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +16,7 @@
 #include "file_chooser.h"
 #include "player_options.h"
 #include "option_values.h"
+#include "output_target.h"
 #include "picture_look.h"
 #include "player_loop.h"
 #include "player_window.h"
@@ -137,6 +140,7 @@ class PlayFeed : public FrameFeed {
     const std::int64_t at = SongPositionAt(history_.PositionAt(now), song);
     if (song < 0) return "nothing plays yet";
     const double seconds = static_cast<double>(at) / kPlaybackRate;
+    if (const std::string refusal = OnceOnly(action, song, seconds); !refusal.empty()) return refusal;
     switch (action) {
       case PlayerAction::NextSong:
         if (static_cast<std::size_t>(song) + 1 >= songs_.size()) {
@@ -191,6 +195,19 @@ class PlayFeed : public FrameFeed {
     }
     song = -1;
     return -1;
+  }
+
+  // A song from a pipe or standard input was read as it came and cannot be read again: the keys that would
+  // read it anew say so instead, and it plays on.
+  std::string OnceOnly(PlayerAction action, int song, double seconds) const {
+    const bool back = action == PlayerAction::PreviousSong && (seconds > kRestartSeconds || song == 0);
+    const int again = action == PlayerAction::PreviousSong && !back ? song - 1 : song;
+    const bool rereads = back || action == PlayerAction::SeekToStart || action == PlayerAction::SeekForward ||
+                         action == PlayerAction::SeekBackward || again != song;
+    const std::string& path = paths_[static_cast<std::size_t>(again)];
+    struct stat st {};
+    if (!rereads || (!NamesStandardStream(path, 0) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))) return {};
+    return "cannot seek in " + songs_[static_cast<std::size_t>(again)].name + ": a pipe is read once";
   }
 
   // Plays song `song` from `seconds` on: what is queued goes, the file is read up to there (a song that ends
@@ -368,6 +385,15 @@ class PlayFeed : public FrameFeed {
 }  // namespace
 
 int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
+  const auto fromInput = std::count_if(o.audioPaths.begin(), o.audioPaths.end(),
+                                       [](const std::string& p) { return NamesStandardStream(p, 0); });
+  if (fromInput > 1 || (fromInput == 1 && ::isatty(STDIN_FILENO))) {
+    streams.err << "tavelmir: "
+                << (fromInput > 1 ? "standard input holds one song: name it (-) once"
+                                  : "standard input is a terminal here: pipe the song into it (< song.mp3)")
+                << "\n(see `tavelmir play --help`)\n";
+    return 2;
+  }
   double offsetMs = 0;
   std::string error;
   if (!o.offsetMs.empty() &&
@@ -382,8 +408,11 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
       if (started) SDL_Quit();
     }
   } sdl;
+  // With the trace on standard output, the songs' names go with the other messages.
+  CommandStreams feedStreams{NamesStandardStream(o.tracePath, 1) ? streams.err : streams.out, streams.err,
+                             streams.terminal};
   PlayFeed feed(o, offsetMs);
-  const int status = RunPlayerLoop(o, feed, streams, [&](std::string& failure) {
+  const int status = RunPlayerLoop(o, feed, feedStreams, [&](std::string& failure) {
     // The sound server lists the player under this name (SDL tells it when its audio starts).
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "tavelmir");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -391,7 +420,7 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
       return false;
     }
     sdl.started = true;
-    feed.Open(streams);
+    feed.Open(feedStreams);
     return true;
   });
   if (status == 0 && feed.PlayedNothing()) {

@@ -2,10 +2,13 @@
 #include "render_encoding.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "audio_tags.h"
 #include "copied_sound.h"
 #include "option_values.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -58,7 +61,9 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
       return "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not '" + o.gifFps + "'";
     e.gifFramesPerSecond = static_cast<int>(fps);
   }
-  const bool soundFile = !o.audioPath.empty() && o.audioPath != "-";
+  // ffmpeg reads the sound to copy from the file itself, a second time: only a file can be read again.
+  std::error_code ec;
+  const bool soundFile = !o.audioPath.empty() && o.audioPath != "-" && fs::is_regular_file(o.audioPath, ec);
   if (std::string problem = CheckEncoderChoice(kind, e, !o.audioPath.empty(), soundFile); !problem.empty())
     return problem;
   // SVT-AV1 writes its settings banner to the terminal whatever ffmpeg's log level; its own variable keeps it to

@@ -9,6 +9,7 @@
 
 #include "option_values.h"
 #include "output_kind.h"
+#include "data/file_replace.h"
 #include "data/palette_names.h"
 #include "render_encoding.h"
 
@@ -50,6 +51,9 @@ std::string CheckPart(const RenderOptions& o, RenderPlan& plan) {
     plan.durationUs = endUs - plan.startUs;
   }
   if (o.keep && o.replace) return "-y replaces an existing output and -n keeps it; use one";
+  // Nobody types a song: reading the keyboard would only wait.
+  if (NamesStandardStream(o.audioPath.empty() ? o.waveformPath : o.audioPath, 0) && ::isatty(STDIN_FILENO))
+    return "the input is standard input, which is a terminal here: pipe the song into it (< song.mp3)";
   return {};
 }
 
@@ -60,6 +64,9 @@ std::string ChooseKind(const RenderOptions& o, RenderPlan& plan) {
     return "cannot tell what to write to '" + plan.outputPath + "': use " + kOutputKindsText;
   if (plan.kind == OutputKind::MatroskaStream && ::isatty(STDOUT_FILENO))
     return "-o - writes a video to standard output, which is a terminal here: pipe it (| ffplay -)";
+  if (plan.kind == OutputKind::Dump && NamesStandardStream(plan.outputPath, 1) && ::isatty(STDOUT_FILENO))
+    return "--dump " + plan.outputPath +
+           " writes raw frames to standard output, which is a terminal here: redirect it (> frames.raw)";
   return {};
 }
 
@@ -136,6 +143,11 @@ int CheckOutputTarget(const RenderOptions& o, RenderPlan& plan, CommandStreams& 
   OutputTarget& target = plan.target;
   target = {name, name, OutputPlace::New};
   if (plan.kind == OutputKind::MatroskaStream) return 0;
+  // Standard output is written as it is, whatever it is: what the shell made of it is the user's choice.
+  if (NamesStandardStream(name, 1)) {
+    target.place = OutputPlace::InPlace;
+    return 0;
+  }
   std::string error;
   if (!ResolveOutputTarget(name, target, error)) return Fail(streams, error);
   const std::vector<std::string> inputs = {o.audioPath.empty() ? o.waveformPath : o.audioPath};
@@ -150,6 +162,9 @@ int CheckOutputTarget(const RenderOptions& o, RenderPlan& plan, CommandStreams& 
     return 1;
   }
   if (!CheckOutputReplacement(target, inputs, o.replace, error)) return Fail(streams, error);
+  // A file its owner made read-only is kept, even with -y, as the settings are.
+  if (const std::string reason = WriteRefusal(target.path); target.place == OutputPlace::Regular && !reason.empty())
+    return Fail(streams, "cannot replace '" + name + "': " + reason);
   return 0;
 }
 

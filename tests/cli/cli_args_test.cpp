@@ -490,16 +490,67 @@ TEST_F(CliTest, ConfigSavesKeysCaseInsensitivelyThroughTheSettingsStore) {
   EXPECT_EQ(dump.status, 0) << dump.err;
 }
 
-TEST_F(CliTest, ConfigWritesThroughALinkedSettingsFile) {
+// The settings and the fade table written through a link land where it points, with the mode and group the file
+// had (a private one stays private); a read-only one is refused and left as it was. A settings path too long for
+// the data set leaves no folder behind.
+TEST_F(CliTest, ConfigAndFadeWriteThroughLinksKeepingTheFilesModeAndGroup) {
   fs::create_directories(folder.path / "dotfiles");
-  WriteFileText(folder.path / "dotfiles" / "tavelmir.ini", "[Ombrelo Tunnel]\nFadeOffset=7\n");
-  fs::create_symlink("../dotfiles/tavelmir.ini", plugin / "plugin.ini");
-  CliRun run = RunCli({"config", "--plugin-dir", plugin.string(), "FadePower=100"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(fs::is_symlink(plugin / "plugin.ini"));
-  const std::string saved = ReadFileText(folder.path / "dotfiles" / "tavelmir.ini");
-  EXPECT_TRUE(Contains(saved, "FadePower=100")) << saved;
-  EXPECT_TRUE(Contains(saved, "FadeOffset=7")) << saved;
+  const std::string ini = "[Ombrelo Tunnel]\nFadeOffset=7\n", table(65536, '\0');
+  const struct {
+    const char* command;
+    const char* linkName;  // in the plug-in folder
+    const char* target;    // in dotfiles/
+    ::mode_t mode;
+    int status;
+  } cases[] = {
+      {"FadePower=100", "plugin.ini", "shared.ini", 0640, 0},   {"FadePower=101", "plugin.ini", "private.ini", 0600, 0},
+      {"FadePower=102", "plugin.ini", "readonly.ini", 0444, 1}, {"fade", "TavelDat/fade.dat", "fade.dat", 0640, 0},
+      {"fade", "TavelDat/fade.dat", "readonly.dat", 0400, 1},
+  };
+  const bool root = ::geteuid() == 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    const bool fade = std::string(c.command) == "fade";
+    const fs::path target = folder.path / "dotfiles" / c.target, link = plugin / c.linkName;
+    WriteFileText(target, fade ? table : ini);
+    ASSERT_EQ(::chmod(target.c_str(), c.mode), 0);
+    if (root) {
+      ASSERT_EQ(::chown(target.c_str(), 0, 4), 0);
+    }
+    fs::remove(link);
+    fs::create_symlink((fade ? "../../dotfiles/" : "../dotfiles/") + std::string(c.target), link);
+    CliRun run = fade ? RunCli({"fade", "--plugin-dir", plugin.string()})
+                      : RunCli({"config", "--plugin-dir", plugin.string(), c.command});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    const std::string saved = ReadFileText(target);
+    if (c.status != 0) {
+      EXPECT_TRUE(Contains(run.err, "it is read-only")) << run.err;
+      EXPECT_EQ(saved, fade ? table : ini);
+    } else if (fade) {
+      EXPECT_TRUE(saved.size() == table.size() && saved != table);
+    } else {
+      EXPECT_TRUE(Contains(saved, c.command) && Contains(saved, "FadeOffset=7")) << saved;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    if (root) {
+      EXPECT_EQ(st.st_gid, 4u);
+    }
+  }
+  const fs::path deep = folder.path / "deep" / std::string(200, 'd') / std::string(100, 'e');
+  const char* saved = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedValue = saved ? saved : "";
+  setenv("XDG_CONFIG_HOME", deep.c_str(), 1);
+  CliRun run = RunCli({"config", "FadePower=100"});
+  if (saved)
+    setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "the path is too long")) << run.err;
+  EXPECT_FALSE(fs::exists(folder.path / "deep"));
 }
 
 TEST_F(CliTest, ConfigRefusesBadValuesAndSavesNothing) {

@@ -5,6 +5,7 @@
 #include <pulse/def.h>
 #include <sndfile.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -416,6 +417,19 @@ TEST_F(PlayerTest, SpacePausesSoundAndPictureAndHomeStartsTheSongAgain) {
 
 // Shift+Right lands 10 s later within a frame of the asked time, exactly on the song's samples; N moves to the next
 // file, which then plays to its end.
+// A song from a pipe is read as it comes: the keys that would read it again say so, and it plays on.
+TEST_F(PlayerTest, ASongFromAPipeSaysItCannotSeekAndPlaysOn) {
+  ASSERT_EQ(::mkfifo(P("song.fifo").c_str(), 0600), 0);
+  const std::vector<std::uint8_t> song = ReadBytes(P("clicks.wav"));
+  std::thread writer([&] { WriteBytes(P("song.fifo"), song); });
+  const int status = Play({P("song.fifo"), "--keys", "10:Shift+Right 20:Home"});
+  writer.join();
+  ASSERT_EQ(status, 0) << ReadFileText(P("err.txt"));
+  const std::string notes = Notes(ReadTrace(P("trace.txt")));
+  EXPECT_TRUE(Contains(notes, "key Shift+Right: cannot seek in song.fifo: a pipe is read once")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Home: cannot seek in song.fifo")) << notes;
+}
+
 TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
   // 20 s, one click at 12.0 s: about 1.5 s after the seek lands, and far from the end when N comes.
   constexpr std::int64_t kLong = 20 * kRate, kClickAt = 12 * kRate;
@@ -660,7 +674,8 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
                {{"--trace", P("none/trace.txt")}, 1, "does not exist", false},
                {{"--trace", P("new.txt"), "--palette", "tangerine"}, 2, "no palette named 'tangerine'", false},
                {{"--trace", "/dev/full", "--keys", "3:q"}, 1, "cannot write the trace '/dev/full'", true},
-               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, "", true}};
+               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, "", true},
+               {{"--trace", "-", "--keys", "3:q"}, 0, "", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options[1]);
     std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", P("clicks.wav"), "--plugin-dir", plugin.string()};
@@ -674,6 +689,10 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
     EXPECT_EQ(WaitExit(child, 120s), c.status) << ReadFileText(P("err.txt"));
     EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), c.message)) << ReadFileText(P("err.txt"));
     EXPECT_EQ(fs::exists(P("out.raw")), c.played);
+    // Standard output holds the trace alone; the song's name goes with the messages.
+    if (c.options[1] == "-") {
+      EXPECT_EQ(ReadFileText(P("out.txt")).rfind("# frame shown_us", 0), 0u);
+    }
   }
   EXPECT_TRUE(ReadBytes(P("clicks.wav")) == song);
   EXPECT_EQ(ReadFileText(P("old.txt")), "an older trace");
