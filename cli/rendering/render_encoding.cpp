@@ -22,9 +22,9 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   e.videoCodec = o.videoCodec;
   e.audioCodec = o.audioCodec;
   e.audioBitrate = o.audioBitrate;
-  if (o.gifFps != 0 && kind != OutputKind::Gif)
-    return "--fps sets a GIF's frame rate; videos and PNG frames keep all 50 frames a second";
-  if (o.gifFps != 0) e.gifFramesPerSecond = o.gifFps;
+  if (o.fps != 0 && kind != OutputKind::Gif && !IsVideoOutput(kind))
+    return "--fps sets the frame rate of a video or a GIF; PNG frames and --dump keep all 50 frames a second";
+  e.framesPerSecond = o.fps;
   const bool soundFile = !o.audioPath.empty() && o.audioPath != "-";
   if (std::string problem = CheckEncoderChoice(kind, e, !o.audioPath.empty(), soundFile); !problem.empty())
     return problem;
