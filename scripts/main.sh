@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
-# The native build first: the plug-in and web builds take its data set (with the computed fade table) from it.
+# The native build first: the plug-in build takes its data set (with the computed fade table) from it, and the
+# page's tests compare their frames with its tavelmir.
 for preset in native plugin web; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

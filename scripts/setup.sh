@@ -16,7 +16,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
   libsndfile1-dev libcli11-dev ffmpeg
-  wine wine32:i386 xvfb x11-apps xdotool imagemagick
+  wine wine32:i386 xvfb x11-apps x11-utils xdotool imagemagick
   nsis zip unzip python3 sox
   clang libclang-rt-14-dev clang-format
   libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils

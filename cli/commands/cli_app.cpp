@@ -4,9 +4,12 @@
 #include <CLI/CLI.hpp>
 
 #include "command_table.h"
+#include "failure_box.h"
 #include "help_formatter.h"
+#include "media_chatter.h"
 #include "palettes_command.h"
 #include "settings_commands.h"
+#include "usage_hints.h"
 #include "version_text.h"
 
 #ifndef TAVELMIR_DEFAULT_PLUGIN_DIR
@@ -59,23 +62,44 @@ void DescribeProgram(CLI::App& app) {
       "all of them.");
 }
 
-// Usage errors: one short line and where to read more, status 2 as for other programs.
-int ReportParseError(const CLI::App& app, const CommandLine& line, const CLI::ParseError& e, std::ostream& err) {
-  std::string command;
+// The sub-command given, or null.
+const CLI::App* ParsedCommand(const CLI::App& app) {
   for (const CLI::App* sub : app.get_subcommands())
-    if (sub->parsed()) command = " " + sub->get_name();
-  std::string hint;
-  if (line.renderCommand->parsed() && dynamic_cast<const CLI::ExtrasError*>(&e)) hint = OutputHint(*line.renderCommand);
-  err << "tavelmir: " << e.what() << hint << "\n(see `tavelmir" << command << " --help`)\n";
+    if (sub->parsed()) return sub;
+  return nullptr;
+}
+
+int Usage(const CLI::App* command, const std::string& message, std::ostream& err) {
+  err << "tavelmir: " << message << "\n(see `tavelmir" << (command ? " " + command->get_name() : "") << " --help`)\n";
   return 2;
+}
+
+// Usage errors: one short line and where to read more, status 2 as for other programs. Arguments that were not
+// expected are named with what was most likely meant.
+int ReportParseError(const CLI::App& app, const CommandLine& line, const CLI::ParseError& e, std::ostream& err) {
+  const CLI::App* command = ParsedCommand(app);
+  std::string message = e.what();
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) && message.find(" required ") != std::string::npos)
+    message = message.substr(0, message.find(':')) + " needs a value";
+  // Without a command, CLI11 says only that one is required: the words given say more.
+  if (dynamic_cast<const CLI::ExtrasError*>(&e) || !command) {
+    if (std::string named = UnexpectedArgumentMessage(app, command); !named.empty())
+      message = std::move(named);
+    else if (line.renderCommand->parsed())
+      message += OutputHint(*line.renderCommand);
+  }
+  return Usage(command, message, err);
 }
 
 int RunParsedCommand(CommandLine& line, CommandStreams& streams) {
   // Raw frames are the plug-in's own; the palette cycling of the video look is for pictures people watch.
   line.render.look.videoLook = line.render.dumpPath.empty();
   if (line.renderCommand->parsed()) return RunRender(line.render, streams);
-  if (line.playCommand->parsed()) return RunPlay(line.play, streams);
-  if (line.liveCommand->parsed()) return RunLive(line.live, streams);
+  // Started from the desktop's menu, nobody reads standard error: a failure is shown in a message box as well.
+  if (line.playCommand->parsed())
+    return RunWithFailureBox([&](CommandStreams& s) { return RunPlay(line.play, s); }, streams);
+  if (line.liveCommand->parsed())
+    return RunWithFailureBox([&](CommandStreams& s) { return RunLive(line.live, s); }, streams);
   if (line.palettesCommand->parsed()) return RunPalettes(line.paletteLook, streams);
   if (line.fadeCommand->parsed()) return RunFade(line.fadeDir, streams);
   if (line.configCommand->parsed()) return RunConfig(line.configDir, line.assignments, streams);
@@ -108,6 +132,9 @@ int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostre
     if (e.get_exit_code() == 0) return app.exit(e, out, err);
     return ReportParseError(app, line, e, err);
   }
+  if (const CLI::App* command = ParsedCommand(app))
+    if (const std::string empty = EmptyValueMessage(*command); !empty.empty()) return Usage(command, empty, err);
+  ShowMediaChatter(line.verbose);
   CommandStreams streams{out, err, terminal};
   return RunParsedCommand(line, streams);
 }

@@ -249,10 +249,12 @@ void AddRenderCommand(CLI::App& app, CommandLine& line) {
 
 void AddPlayerCommands(CLI::App& app, CommandLine& line) {
   line.playCommand = app.add_subcommand("play", "Play audio files with the effect in a window");
-  line.playCommand->add_option("AUDIO", line.play.audioPaths, "Audio files, played in turn")
+  line.playCommand
+      ->add_option("AUDIO", line.play.audioPaths,
+                   "Audio files, played in turn; without any, the window waits for files dropped on it or chosen "
+                   "with O")
       ->option_text("AUDIO...")
-      ->group(kInOut)
-      ->required();
+      ->group(kInOut);
   line.liveCommand =
       app.add_subcommand("live", "Show the effect for the sound the desktop is playing (PulseAudio or PipeWire)");
   line.liveCommand
@@ -353,4 +355,6 @@ void BuildCommandTable(CLI::App& app, CommandLine& line) {
   AddRenderCommand(app, line);
   AddPlayerCommands(app, line);
   AddDataCommands(app, line);
+  for (CLI::App* command : {line.renderCommand, line.playCommand, line.liveCommand})
+    command->add_flag("--verbose", line.verbose, "Show FFmpeg's and the decoders' own messages")->group(kInOut);
 }

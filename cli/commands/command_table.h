@@ -18,6 +18,7 @@ struct CommandLine {
   std::string fadeDir, configDir;
   std::vector<std::string> assignments;  // config KEY=VALUE ...
   std::string helpTopic;                 // help COMMAND, for a name that is no command
+  bool verbose = false;                  // --verbose: the media libraries' own messages
   CLI::App* renderCommand = nullptr;
   CLI::App* playCommand = nullptr;
   CLI::App* liveCommand = nullptr;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "counted.h"
+#include "data/file_replace.h"
 #include "data/plugin_data.h"
 #include "data/settings_keys.h"
 #include "look_options.h"
@@ -21,16 +22,14 @@ int Fail(CommandStreams& streams, const std::string& message) {
 }  // namespace
 
 // Written as the plug-in writes it, through a copy renamed over the file. A linked settings file (a dotfile kept
-// elsewhere) is written where the link points, and the link stays.
+// elsewhere) is written where the link points, and the link stays. Folders made for a new file go again when it
+// cannot be written.
 bool SaveSettingsFile(const fs::path& settingsFile, const EffectSettings& settings, std::string& error) {
   const fs::path ini = FollowLinks(settingsFile.string());
-  std::error_code ec;
-  fs::create_directories(ini.parent_path(), ec);
-  if (ec) {
-    error = "cannot write " + ini.string() + ": " + ec.message();
-    return false;
-  }
-  return WriteSettings(ini, settings, error);
+  MadeFolders folders;
+  if (!folders.Make(ini.parent_path(), error) || !WriteSettings(ini, settings, error)) return false;
+  folders.Keep();
+  return true;
 }
 
 int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assignments, CommandStreams& streams) {
@@ -48,7 +47,11 @@ int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assi
   if (!assignments.empty()) {
     EffectSettings changed = look.settings;
     for (const std::string& a : assignments)
-      if (!ApplySettingAssignment(a, changed, error)) return Fail(streams, error + "; nothing was saved");
+      if (!ApplySettingAssignment(a, changed, error)) {
+        // A value the key cannot take is a usage error, as it is for --set.
+        streams.err << "tavelmir: " << error << "; nothing was saved\n(see `tavelmir config --help`)\n";
+        return 2;
+      }
     if (!SaveSettingsFile(look.settingsFile, changed, error)) return Fail(streams, error);
     streams.out << "saved " << look.settingsFile << '\n';
     if (!pluginDir.empty() && (changed.FadeOffset != look.dataSetSettings.FadeOffset ||

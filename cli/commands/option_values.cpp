@@ -99,3 +99,11 @@ bool ParseFiniteNumber(const std::string& text, const char* option, double minim
   error.clear();
   return true;
 }
+
+bool ParseWholeNumber(const std::string& text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value) {
+  // Nine digits at most: a value that would wrap is refused, never read modulo anything.
+  std::int64_t v = 0;
+  if (!Digits(text, 9, v) || v < minimum || v > maximum) return false;
+  value = v;
+  return true;
+}

@@ -16,3 +16,6 @@ bool ParseSize(const std::string& text, int& width, int& height, std::string& er
 // A finite decimal number within [minimum, maximum]; NaN, infinities and trailing text are refused.
 bool ParseFiniteNumber(const std::string& text, const char* option, double minimum, double maximum, double& value,
                        std::string& error);
+
+// Plain decimal digits (no sign, no spaces) naming a whole number within [minimum, maximum].
+bool ParseWholeNumber(const std::string& text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "clock_text.h"
+#include "media_chatter.h"
 #include "core/channel_downmix.h"
 #include "ogg_links.h"
 
@@ -41,7 +42,11 @@ struct AudioDecoderBackend {
   std::int64_t lastDamageAt = -1;  // `decoded` at the last of them
   int damageNoted = -1;            // index of its warning, -1 when it has none
   std::int64_t bytesRead = 0;      // through `io`
-  std::vector<double> pending;     // decoded, interleaved, not yet handed out
+  // A stream's bytes as they came, kept while its reader is being found, so that a format that needs to seek (an
+  // MP4 with its index after its samples) can be read again from them: `spooled` bytes, read again up to `spoolAt`.
+  std::FILE* spool = nullptr;
+  std::int64_t spooled = 0, spoolAt = 0;
+  std::vector<double> pending;  // decoded, interleaved, not yet handed out
   std::size_t pendingAt = 0;
   bool mixing = false;  // more than two channels, read into `surround` and mixed down
   StereoDownmix downmix;
@@ -62,8 +67,39 @@ int ReadFromFile(void* opaque, std::uint8_t* buffer, int size) {
   auto* b = static_cast<AudioDecoderBackend*>(opaque);
   const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(size), b->file);
   b->bytesRead += static_cast<std::int64_t>(got);
+  if (got > 0 && b->spool) {
+    if (std::fseek(b->spool, 0, SEEK_END) != 0 || std::fwrite(buffer, 1, got, b->spool) != got) return AVERROR(EIO);
+    b->spooled += static_cast<std::int64_t>(got);
+    b->spoolAt = b->spooled;
+  }
   if (got > 0) return static_cast<int>(got);
   return std::ferror(b->file) ? AVERROR(EIO) : AVERROR_EOF;
+}
+
+// A stream read again: what was read before comes from the spool, the rest from the stream, spooled in its turn.
+int ReadThroughSpool(void* opaque, std::uint8_t* buffer, int size) {
+  auto* b = static_cast<AudioDecoderBackend*>(opaque);
+  if (b->spoolAt == b->spooled) return ReadFromFile(opaque, buffer, size);
+  const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(size, b->spooled - b->spoolAt));
+  if (fseeko(b->spool, static_cast<off_t>(b->spoolAt), SEEK_SET) != 0) return AVERROR(EIO);
+  const std::size_t got = std::fread(buffer, 1, wanted, b->spool);
+  b->spoolAt += static_cast<std::int64_t>(got);
+  return got > 0 ? static_cast<int>(got) : AVERROR(EIO);
+}
+
+// Seeks within what was read, and forward by reading on; the end of a stream is not known before it comes.
+std::int64_t SeekInSpool(void* opaque, std::int64_t offset, int whence) {
+  auto* b = static_cast<AudioDecoderBackend*>(opaque);
+  whence &= ~AVSEEK_FORCE;
+  const std::int64_t target = whence == SEEK_SET ? offset : whence == SEEK_CUR ? b->spoolAt + offset : -1;
+  if (target < 0) return -1;
+  std::uint8_t chunk[16384];
+  b->spoolAt = b->spooled;
+  while (b->spooled < target && ReadFromFile(b, chunk, sizeof chunk) > 0) {
+  }
+  if (target > b->spooled) return -1;
+  b->spoolAt = target;
+  return target;
 }
 
 std::int64_t SeekInFile(void* opaque, std::int64_t offset, int whence) {
@@ -97,9 +133,21 @@ bool FormatIsSupported(int rate, int channels, const std::string& path, std::str
 
 bool OpenWithSndfile(AudioDecoder& d, std::string& error) {
   SF_INFO info{};
-  SNDFILE* file = sf_open(d.path.c_str(), SFM_READ, &info);
+  SNDFILE* file = nullptr;
+  {
+    // libsndfile's MPEG decoder prints its doubts about a file straight to standard error.
+    const QuietStandardError quiet;
+    file = sf_open(d.path.c_str(), SFM_READ, &info);
+  }
   if (!file) {
     error = sf_strerror(nullptr);
+    return false;
+  }
+  // A header that claims more than the file holds leaves libsndfile with nothing to read in some formats (AU);
+  // FFmpeg reads what is there.
+  if (info.frames == 0) {
+    sf_close(file);
+    error = "it holds no samples";
     return false;
   }
   // Integer sources come out exactly as s / 2^(bits-1); float sources as stored.
@@ -258,7 +306,10 @@ bool OpenWithFfmpeg(AudioDecoder& d, bool seekable, std::string& error) {
   AudioDecoderBackend& b = *d.backend;
   auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferBytes));
   if (buffer)
-    b.io = avio_alloc_context(buffer, kIoBufferBytes, 0, &b, ReadFromFile, nullptr, seekable ? SeekInFile : nullptr);
+    b.io =
+        b.spoolAt < b.spooled
+            ? avio_alloc_context(buffer, kIoBufferBytes, 0, &b, ReadThroughSpool, nullptr, SeekInSpool)
+            : avio_alloc_context(buffer, kIoBufferBytes, 0, &b, ReadFromFile, nullptr, seekable ? SeekInFile : nullptr);
   if (!b.io) {
     av_free(buffer);
     error = "out of memory";
@@ -352,6 +403,9 @@ void ReleaseFfmpeg(AudioDecoderBackend& b) {
   avformat_close_input(&b.format);
   if (b.io) av_freep(&b.io->buffer);
   avio_context_free(&b.io);
+  if (b.spool) std::fclose(b.spool);
+  b.spool = nullptr;
+  b.spooled = b.spoolAt = 0;
   if (b.file && b.ownsFile) std::fclose(b.file);
   b.file = nullptr;
   b.pending.clear();
@@ -385,8 +439,12 @@ bool FfmpegReadsItWholer(const std::string& path) {
 // FFmpeg's "Invalid argument" or "Invalid data" say nothing to someone holding a file of another kind.
 std::string InWords(const std::string& reason, const AudioDecoderBackend& b) {
   if (b.file && b.bytesRead == 0 && std::feof(b.file)) return "it is empty";
-  if (reason == AvError(AVERROR(EINVAL)) || reason == AvError(AVERROR_INVALIDDATA))
-    return "not an audio format libsndfile or FFmpeg reads (" + reason + ")";
+  // What FFmpeg's probes and parsers say of bytes that are not sound, when they say anything.
+  bool notSound = false;
+  for (const int r : {AVERROR(EINVAL), AVERROR_INVALIDDATA, AVERROR(ENOMEM), AVERROR_EOF, AVERROR(EPERM),
+                      AVERROR(ENOSYS), AVERROR_PATCHWELCOME, AVERROR_BUG})
+    notSound = notSound || reason == AvError(r);
+  if (notSound) return "not an audio file (neither libsndfile nor FFmpeg finds sound in it)";
   return reason;
 }
 
@@ -474,6 +532,7 @@ void ChooseOutputChannels(AudioDecoder& d) {
 }
 
 bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error);
+bool OpenStream(AudioDecoder& d, bool regular, std::string& reason);
 
 }  // namespace
 
@@ -508,7 +567,7 @@ namespace {
 
 bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
   // Failures are reported in our own words with the file's name; FFmpeg's console chatter would only repeat them.
-  av_log_set_level(AV_LOG_QUIET);
+  if (!MediaChatterShown()) av_log_set_level(AV_LOG_QUIET);
   d.path = path;
   d.backend = new AudioDecoderBackend;
   AudioDecoderBackend& b = *d.backend;
@@ -568,18 +627,53 @@ bool OpenSource(const std::string& path, AudioDecoder& d, std::string& error) {
   std::string reason;
   if (!b.file) {
     reason = std::strerror(errno);
-  } else if (OpenWithFfmpeg(d, regular, reason)) {
+  } else if (OpenStream(d, regular, reason)) {
     return true;
   }
   error = "cannot read audio '" + path + "': " + (reason.empty() ? sndfileError : InWords(reason, b));
   return false;
 }
 
+// Opens what `b.file` holds. A stream is read once: its bytes are kept while its reader is found, and should that
+// fail, a reader that may seek in them (and on into the stream) tries again.
+bool OpenStream(AudioDecoder& d, bool regular, std::string& reason) {
+  AudioDecoderBackend& b = *d.backend;
+  if (!regular) b.spool = std::tmpfile();
+  if (OpenWithFfmpeg(d, regular, reason)) {
+    if (b.spool) std::fclose(b.spool);
+    b.spool = nullptr;
+    return true;
+  }
+  if (!b.spool || b.spooled == 0) return false;
+  // Everything but the stream and what was read of it goes.
+  std::FILE* spool = std::exchange(b.spool, nullptr);
+  std::FILE* file = std::exchange(b.file, nullptr);
+  const std::int64_t spooled = b.spooled, bytesRead = b.bytesRead;
+  ReleaseFfmpeg(b);
+  b.bytesRead = bytesRead;
+  b.file = file;
+  b.spool = spool;
+  b.spooled = spooled;
+  b.spoolAt = 0;
+  d.rate = d.sourceChannels = 0;
+  d.claimedLength = -1;
+  std::string again;
+  if (!OpenWithFfmpeg(d, true, again)) return false;
+  reason.clear();
+  return true;
+}
+
 // Frames as the file holds them, `sourceChannels` interleaved.
 std::int64_t ReadSourceFrames(AudioDecoder& d, double* out, std::int64_t frames, std::string& error) {
   AudioDecoderBackend& b = *d.backend;
   if (b.sndfile) {
-    const sf_count_t got = sf_readf_double(b.sndfile, out, frames);
+    sf_count_t got = 0;
+    if (b.sndfileFormat == SF_FORMAT_MPEG) {
+      const QuietStandardError quiet;
+      got = sf_readf_double(b.sndfile, out, frames);
+    } else {
+      got = sf_readf_double(b.sndfile, out, frames);
+    }
     if (got > 0) return got;
     if (sf_error(b.sndfile) != SF_ERR_NO_ERROR) {
       error = "cannot decode audio '" + d.path + "': " + sf_strerror(b.sndfile);

@@ -1,6 +1,8 @@
 // ffmpeg's arguments for each kind of output: raw frames and sound in, the encoders and the container out.
 #include "encoder_arguments.h"
 
+#include "media_chatter.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
@@ -10,7 +12,11 @@ namespace fs = std::filesystem;
 std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& target, const OutputGeometry& geometry,
                                          const AudioFeed& audio, const EncoderChoice& encoder) {
   const bool video = IsVideoOutput(kind);
-  std::vector<std::string> a = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "rawvideo"};
+  // -xerror: any error ends ffmpeg with a failure, a failed write of the container's end (its index) among them,
+  // which it otherwise only reports and exits 0.
+  std::vector<std::string> a = {"-hide_banner", "-loglevel", MediaChatterShown() ? "info" : "error",
+                                "-nostdin",     "-xerror",   "-y",
+                                "-f",           "rawvideo"};
   const char* colour[] = {"-color_range",     "tv",    "-colorspace", "bt709",
                           "-color_primaries", "bt709", "-color_trc",  "bt709"};
   for (const char* s : {"-pix_fmt", video ? "yuv420p" : kind == OutputKind::Gif ? "pal8" : "rgb24"}) a.push_back(s);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <utility>
 
 #include "interruption.h"
+#include "media_chatter.h"
 
 extern char** environ;
 
@@ -38,6 +40,8 @@ void CloseAll(std::initializer_list<int> fds) {
 
 std::string InterruptedText() { return std::string("interrupted by ") + InterruptionName(); }
 
+constexpr off_t kKeptMessageBytes = 16384;
+
 }  // namespace
 
 std::string FindProgramOnPath(const std::string& name) {
@@ -59,6 +63,21 @@ std::string FindProgramOnPath(const std::string& name) {
   return {};
 }
 
+std::string FailureReason(const std::string& messages) {
+  std::string chosen;
+  std::size_t end = messages.size();
+  while (end > 0 && chosen.empty()) {
+    std::size_t start = messages.rfind('\n', end - 1);
+    start = start == std::string::npos ? 0 : start + 1;
+    const std::string line = messages.substr(start, end - start);
+    end = start > 0 ? start - 1 : 0;
+    const std::size_t colon = line.rfind(": ");
+    if (colon != std::string::npos && colon + 2 < line.size()) chosen = line.substr(colon + 2);
+  }
+  while (!chosen.empty() && (chosen.back() == '\r' || chosen.back() == ' ')) chosen.pop_back();
+  return chosen;
+}
+
 EncoderProcess::EncoderProcess(EncoderProcess&& other) noexcept { *this = std::move(other); }
 
 EncoderProcess& EncoderProcess::operator=(EncoderProcess&& other) noexcept {
@@ -67,6 +86,8 @@ EncoderProcess& EncoderProcess::operator=(EncoderProcess&& other) noexcept {
   pid_ = std::exchange(other.pid_, -1);
   videoPipe_ = std::exchange(other.videoPipe_, -1);
   audioPipe_ = std::exchange(other.audioPipe_, -1);
+  if (messages_ >= 0) ::close(messages_);
+  messages_ = std::exchange(other.messages_, -1);
   name_ = std::move(other.name_);
   queue_ = std::move(other.queue_);
   queueAt_ = std::exchange(other.queueAt_, 0);
@@ -89,8 +110,13 @@ bool EncoderProcess::Start(std::vector<std::string> arguments, bool sound, bool 
     CloseAll({video[0], video[1], audio[0], audio[1]});
     return false;
   }
+  if (messages_ >= 0) ::close(messages_);
+  // Kept for the reason of a failure, which tavelmir names in its own words; with --verbose they go to the
+  // terminal as ffmpeg writes them.
+  messages_ = MediaChatterShown() ? -1 : ::memfd_create("ffmpeg messages", MFD_CLOEXEC);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  if (messages_ >= 0) posix_spawn_file_actions_adddup2(&actions, messages_, 2);
   posix_spawn_file_actions_adddup2(&actions, video[0], 0);
   if (audio[0] >= 0) posix_spawn_file_actions_adddup2(&actions, audio[0], 3);
   if (!toStandardOutput) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -136,9 +162,39 @@ bool EncoderProcess::DrainSound() {
   return true;
 }
 
-bool EncoderProcess::SoundStopped(std::string& error) const {
-  error = "ffmpeg stopped taking the sound for '" + name_ + "'";
+bool EncoderProcess::SoundStopped(std::string& error) { return Stopped("the sound", error); }
+
+// ffmpeg took no more of an input: it is ending, and its messages say why once it has.
+bool EncoderProcess::Stopped(const char* what, std::string& error) {
+  const int status = Wait();
+  const std::string reason = FailureReason(Messages());
+  error =
+      "cannot write '" + name_ + "': " +
+      (reason.empty() ? "ffmpeg stopped taking " + std::string(what) + " (exit status " + std::to_string(status) + ")"
+                      : reason);
   return false;
+}
+
+// Closes the pipes and waits for ffmpeg to end: its exit status, or -1 when it did not exit by itself.
+int EncoderProcess::Wait() {
+  ClosePipes();
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string EncoderProcess::Messages() const {
+  if (messages_ < 0) return {};
+  struct stat st {};
+  if (::fstat(messages_, &st) != 0) return {};
+  const off_t from = st.st_size > kKeptMessageBytes ? st.st_size - kKeptMessageBytes : 0;
+  std::string text(static_cast<std::size_t>(st.st_size - from), '\0');
+  const ssize_t n = ::pread(messages_, text.data(), text.size(), from);
+  text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return text;
 }
 
 bool EncoderProcess::QueueSound(const float* samples, std::size_t count, std::string& error) {
@@ -181,8 +237,7 @@ bool EncoderProcess::WriteFrame(const std::uint8_t* data, std::size_t size, std:
     const ssize_t n = ::write(videoPipe_, data, size);
     if (n < 0) {
       if (errno == EAGAIN || errno == EINTR) continue;
-      error = "ffmpeg stopped taking frames for '" + name_ + "'";
-      return false;
+      return Stopped("frames", error);
     }
     data += n;
     size -= static_cast<std::size_t>(n);
@@ -210,13 +265,12 @@ bool EncoderProcess::Finish(std::string& error) {
     Kill();
     return false;
   }
-  ClosePipes();
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-  error = Interrupted() ? InterruptedText() : "ffmpeg failed to write '" + name_ + "'";
+  const int status = Wait();
+  if (status == 0) return true;
+  const std::string reason = FailureReason(Messages());
+  error = Interrupted()    ? InterruptedText()
+          : reason.empty() ? "ffmpeg failed to write '" + name_ + "' (exit status " + std::to_string(status) + ")"
+                           : "cannot write '" + name_ + "': " + reason;
   return false;
 }
 
@@ -226,11 +280,11 @@ void EncoderProcess::ClosePipes() {
 }
 
 void EncoderProcess::Kill() {
-  ClosePipes();
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
+  if (pid_ > 0) ::kill(pid_, SIGKILL);
+  Wait();
+}
+
+EncoderProcess::~EncoderProcess() {
+  Kill();
+  if (messages_ >= 0) ::close(messages_);
 }

@@ -6,8 +6,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "indexed_frame.h"
 #include "interruption.h"
+#include "output_check.h"
 #include "output_target.h"
 #include "rgb_to_yuv.h"
 
@@ -47,14 +51,20 @@ bool StartEncoder(FrameSink& sink, const EncoderChoice& encoder, std::string& er
 bool OpenWhereWritten(FrameSink& sink, std::string& error) {
   const bool dump = sink.kind == OutputKind::Dump;
   if (sink.kind == OutputKind::MatroskaStream) return true;
-  if (!IsWrittenInPlace(sink.path)) {
+  if (dump && NamesStandardStream(sink.path, 1)) {
+    // A copy of the descriptor: closing the dump leaves standard output to the process.
+    const int fd = ::dup(STDOUT_FILENO);
+    sink.dump.reset(fd >= 0 ? ::fdopen(fd, "wb") : nullptr);
+    if (!sink.dump && fd >= 0) ::close(fd);
+  } else if (!IsWrittenInPlace(sink.path)) {
     std::FILE* file = nullptr;
     if (!sink.temporary.Create(sink.path, sink.kind == OutputKind::PngDirectory, dump ? &file : nullptr, error))
       return false;
     sink.dump.reset(file);
     return true;
+  } else if (dump) {
+    sink.dump.reset(std::fopen(sink.path.c_str(), "wb"));
   }
-  if (dump) sink.dump.reset(std::fopen(sink.path.c_str(), "wb"));
   if (dump && !sink.dump) {
     error = "cannot write '" + sink.path + "': " + std::strerror(errno);
     return false;
@@ -70,17 +80,24 @@ bool AppendToDump(FrameSink& sink, const void* picture, std::size_t pictureBytes
     error = "cannot write '" + sink.path + "': " + std::strerror(errno);
     return false;
   }
+  sink.dumpBytes += static_cast<std::int64_t>(pictureBytes + paletteBytes);
   ++sink.frames;
   return true;
 }
 
+// A file (not a device or pipe) must hold every byte handed to it, on the disk.
 bool CloseDump(FrameSink& sink, std::string& error) {
   if (!sink.dump) return true;
-  const bool flushed = std::fflush(sink.dump.get()) == 0;
-  const int flushError = errno;
-  const bool closed = std::fclose(sink.dump.release()) == 0;
-  if (flushed && closed) return true;
-  error = "cannot write '" + sink.path + "': " + std::strerror(flushed ? errno : flushError);
+  std::FILE* file = sink.dump.release();
+  int cause = std::fflush(file) == 0 ? 0 : errno;
+  struct stat st {};
+  const bool regular = ::fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+  if (cause == 0 && regular && ::fsync(fileno(file)) != 0) cause = errno;
+  if (std::fclose(file) != 0 && cause == 0) cause = errno;
+  // Standard output redirected to a file may have held bytes before ours.
+  if (cause == 0 && sink.temporary.Made() && st.st_size != sink.dumpBytes) cause = EIO;
+  if (cause == 0) return true;
+  error = "cannot write '" + sink.path + "': " + std::strerror(cause);
   return false;
 }
 
@@ -177,6 +194,8 @@ bool CloseFrameSink(FrameSink& sink, std::string& error) {
     error = std::string("interrupted by ") + InterruptionName();
     ok = false;
   }
+  if (ok && sink.temporary.Made() && sink.kind != OutputKind::Dump)
+    ok = CheckWrittenOutput(sink.kind, sink.temporary.Path(), sink.frames, sink.path, error);
   if (ok) ok = sink.temporary.Commit(sink.replace, error);
   if (!ok) AbandonFrameSink(sink);
   return ok;

@@ -37,6 +37,7 @@ struct FrameSink {
   std::vector<std::uint8_t> pixels;
   std::vector<float> samples;  // the sound being handed on
   std::int64_t frames = 0;
+  std::int64_t dumpBytes = 0;  // handed to --dump's file: what it must hold when closed
 
   // Declared in the order they are made, so that they go in the reverse one: the writer before its file.
   TemporaryOutput temporary;  // where the output is written until it is complete (file or folder)
@@ -59,7 +60,8 @@ bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, int bytesPerPi
 // are taken, NaN becomes silence and values beyond full scale are clipped.
 bool WriteAudioToSink(FrameSink& sink, const double* interleaved, std::int64_t frames, int channels,
                       std::string& error);
-// Finishes the output: waits for ffmpeg, then puts the complete output under its final name.
+// Finishes the output: waits for ffmpeg, checks what was written (on the disk, whole and readable), then puts it
+// under its final name. A failure anywhere leaves the final name as it was.
 bool CloseFrameSink(FrameSink& sink, std::string& error);
 // Stops the writer and removes the temporary output; the final name is left as it was.
 void AbandonFrameSink(FrameSink& sink);

@@ -72,6 +72,17 @@ const char* ContainerName(OutputKind kind) {
   }
 }
 
+// "192k": whole kilobits from 6 to 512, digits only, so that no value wraps into range.
+bool AudioBitrateIsValid(const std::string& text) {
+  if (text.size() < 2 || text.size() > 4 || (text.back() != 'k' && text.back() != 'K')) return false;
+  int kbits = 0;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    kbits = kbits * 10 + (text[i] - '0');
+  }
+  return kbits >= 6 && kbits <= 512;
+}
+
 }  // namespace
 
 bool IsVideoOutput(OutputKind kind) {
@@ -128,7 +139,7 @@ std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool has
     return "--audio-codec and --audio-bitrate need an AUDIO input; waveform blocks have no sound";
   const std::string audio = AudioCodec(kind, e);
   if (audio == "copy" && !soundFile)
-    return "--audio-codec copy copies the sound of an AUDIO file; standard input cannot be read twice";
+    return "--audio-codec copy copies the sound of an AUDIO file; standard input or a pipe cannot be read twice";
   if (!e.audioBitrate.empty() && (audio == "flac" || audio == "copy"))
     return "--audio-bitrate is for aac and opus; " + audio + " keeps the sound as it is";
   if (hasSound && audio != "copy") {
@@ -138,13 +149,8 @@ std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool has
       return std::string(ContainerName(kind)) + " cannot hold " + audio + " sound; " +
              (kind == OutputKind::Webm ? "use opus" : "use aac, or .mkv for any");
   }
-  if (!e.audioBitrate.empty()) {
-    unsigned kbits = 0;
-    char unit = 0, rest = 0;
-    const int n = std::sscanf(e.audioBitrate.c_str(), "%u%c%c", &kbits, &unit, &rest);
-    if (n != 2 || (unit != 'k' && unit != 'K') || kbits < 6 || kbits > 512)
-      return "--audio-bitrate takes kilobits per second from 6k to 512k, e.g. 192k, not '" + e.audioBitrate + "'";
-  }
+  if (!e.audioBitrate.empty() && !AudioBitrateIsValid(e.audioBitrate))
+    return "--audio-bitrate takes kilobits per second from 6k to 512k, e.g. 192k, not '" + e.audioBitrate + "'";
   const int fps = FramesPerSecond(kind, e);
   if (kind == OutputKind::Gif && (fps <= 0 || 50 % fps != 0))
     return "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not " + std::to_string(fps);
@@ -194,6 +200,8 @@ void AppendAudioEncoding(OutputKind kind, const EncoderChoice& e, std::vector<st
   const std::string codec = AudioCodec(kind, e);
   if (codec == "copy") {
     Push(a, {"-c:a", "copy"});
+    // FLAC copied into MP4 is as "experimental" to FFmpeg as FLAC encoded into it.
+    if (kind == OutputKind::Mp4) Push(a, {"-strict", "experimental"});
   } else if (codec == "flac") {
     Push(a, {"-c:a", "flac"});
     // FFmpeg still calls FLAC in MP4 experimental, though browsers and players read it.

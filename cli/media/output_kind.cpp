@@ -28,7 +28,7 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 
 OutputKind OutputKindForPath(const std::string& path) {
   if (path.empty()) return OutputKind::Unsupported;
-  if (path == "-") return OutputKind::MatroskaStream;
+  if (NamesStandardStream(path, 1)) return OutputKind::MatroskaStream;
   const std::string lower = Lower(path);
   std::error_code ec;
   if (path.back() == '/' || fs::is_directory(path, ec)) return OutputKind::PngDirectory;

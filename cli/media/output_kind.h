@@ -5,8 +5,8 @@
 #include "output_encoding.h"
 
 // The kind of output that the path of -o asks for: by its ending (.mp4, .mkv, .mov, .webm, .gif, .png for one
-// still, any case), "-" for Matroska on standard output, or a folder of PNGs for an existing folder or a path
-// ending in '/'. An existing device or named pipe without one of these endings gets Matroska (`-o /dev/null`).
+// still, any case), "-" or "/dev/stdout" for Matroska on standard output, or a folder of PNGs for an existing
+// folder or a path ending in '/'. An existing device or named pipe without one of these endings gets Matroska.
 OutputKind OutputKindForPath(const std::string& path);
 // For messages: what -o takes.
 extern const char kOutputKindsText[];

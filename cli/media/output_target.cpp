@@ -148,6 +148,15 @@ std::string TemporaryNameBeside(const std::string& path) {
   return (fs::path(folder) / ("." + base + ".tavelmir-XXXXXX")).string();
 }
 
+bool NamesStandardStream(const std::string& name, int fd) {
+  const std::string number = std::to_string(fd);
+  return name == "-" ||
+         name == (fd == 0   ? "/dev/stdin"
+                  : fd == 1 ? "/dev/stdout"
+                            : "/dev/stderr") ||
+         name == "/dev/fd/" + number || name == "/proc/self/fd/" + number;
+}
+
 std::string EscapeFramePattern(const std::string& path) {
   std::string escaped;
   for (char c : path) {

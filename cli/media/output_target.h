@@ -37,5 +37,9 @@ bool CheckOutputReplacement(const OutputTarget& target, const std::vector<std::s
 // mkstemp/mkdtemp. The final name is cut where needed so that the temporary one still fits the file system.
 std::string TemporaryNameBeside(const std::string& path);
 
+// True when `name` stands for descriptor `fd` (0 standard input, 1 standard output): "-", or the system's own
+// names of it ("/dev/stdin", "/dev/stdout", "/dev/fd/N", "/proc/self/fd/N"), which mean the same everywhere.
+bool NamesStandardStream(const std::string& name, int fd);
+
 // `path` with every '%' doubled, so that a name handed to ffmpeg inside a frame-number pattern stays literal.
 std::string EscapeFramePattern(const std::string& path);

@@ -75,8 +75,9 @@ void ReadLoop(PulseCapture& c, pa_simple* stream) {
   std::int16_t chunk[2 * kChunkSamples];
   while (!c.stop) {
     if (!stream) {
-      int code = 0;
-      stream = Connect(c.source, code);
+      // The probe gives up on a server that never answers, where the simple API would wait half a minute.
+      int code = ProbeServer();
+      if (code == 0) stream = Connect(c.source, code);
       if (!stream) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         continue;
@@ -113,20 +114,18 @@ std::string PulseStartError(int code, const std::string& source) {
   return ServerError(code);
 }
 
-bool StartPulseCapture(PulseCapture& c, const std::string& source, SampleHistory& history, std::string& error) {
+bool StartPulseCapture(PulseCapture& c, const std::string& source, SampleHistory& history, std::string& error,
+                       bool keepTrying) {
   c.source = source;
   c.history = &history;
   c.stop = false;
   history.Reset(kCaptureRate, 2.0);
   int code = ProbeServer();
   pa_simple* stream = code == 0 ? Connect(source, code) : nullptr;
-  if (!stream) {
-    error = PulseStartError(code, source);
-    return false;
-  }
-  c.connected = true;
-  c.reader = std::thread(ReadLoop, std::ref(c), stream);
-  return true;
+  c.connected = stream != nullptr;
+  if (stream || keepTrying) c.reader = std::thread(ReadLoop, std::ref(c), stream);
+  if (!stream) error = PulseStartError(code, source);
+  return stream != nullptr;
 }
 
 void StopPulseCapture(PulseCapture& c) {

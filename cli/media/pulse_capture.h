@@ -34,9 +34,11 @@ struct PulseCapture {
 };
 
 // Connects to the server and starts reading `source` into `history` on a thread of its own. False, with a clear
-// message, when no server answers or the source does not exist. Later losses of the server are reported through
+// message, when no server answers or the source does not exist; with `keepTrying` the reader starts all the same
+// and connects once it can (`connected` turns true). Later losses of the server are reported through
 // TakeCaptureMessages and the reader connects again when it is back.
-bool StartPulseCapture(PulseCapture& capture, const std::string& source, SampleHistory& history, std::string& error);
+bool StartPulseCapture(PulseCapture& capture, const std::string& source, SampleHistory& history, std::string& error,
+                       bool keepTrying = false);
 void StopPulseCapture(PulseCapture& capture);
 // The message for a capture that did not start: `code` a PA_ERR_* value, naming the source where the server
 // refused it.

@@ -1,11 +1,17 @@
 // Audio files to the host's 8-bit waveform blocks, and raw waveform block files.
 #include "waveform_source.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+
+#include "output_target.h"
 
 namespace {
 constexpr std::int64_t kChunkFrames = 4096;
@@ -177,32 +183,47 @@ void CloseWaveformStream(WaveformStream& stream) {
 
 bool OpenWaveformFile(const std::string& path, WaveformFile& source, std::string& error) {
   CloseWaveformFile(source);
+  if (NamesStandardStream(path, 0)) {
+    // A copy of the descriptor, so that closing the source leaves standard input to the process.
+    const int fd = ::dup(STDIN_FILENO);
+    source.file = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (!source.file && fd >= 0) ::close(fd);
+    source.blocks = INT64_MAX;
+    if (source.file) return true;
+    error = "cannot read waveform blocks from standard input: " + std::string(std::strerror(errno));
+    return false;
+  }
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (std::filesystem::is_directory(status)) {
     error = "cannot read waveform file '" + path + "': it is a folder";
     return false;
   }
-  const auto size = std::filesystem::file_size(path, ec);
+  const bool stream = std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+  const auto size = stream ? 0 : std::filesystem::file_size(path, ec);
   if (ec) {
     error = "cannot read waveform file '" + path + "': " + ec.message();
     return false;
   }
-  if (size == 0 || size % kWaveformBlockBytes != 0) {
+  if (!stream && (size == 0 || size % kWaveformBlockBytes != 0)) {
     error = "waveform file '" + path + "' holds " + std::to_string(size) + " bytes, not a whole number of " +
             std::to_string(kWaveformBlockBytes) + "-byte blocks";
     return false;
   }
   source.file = std::fopen(path.c_str(), "rb");
   if (!source.file) {
-    error = "cannot open waveform file '" + path + "'";
+    error = "cannot open waveform file '" + path + "': " + std::strerror(errno);
     return false;
   }
-  source.blocks = static_cast<std::int64_t>(size / kWaveformBlockBytes);
+  source.blocks = stream ? INT64_MAX : static_cast<std::int64_t>(size / kWaveformBlockBytes);
   return true;
 }
 
-bool ReadWaveformBlock(WaveformFile& source, unsigned char block[kWaveformBlockBytes]) {
-  return source.file && std::fread(block, 1, kWaveformBlockBytes, source.file) == kWaveformBlockBytes;
+int ReadWaveformBlock(WaveformFile& source, unsigned char block[kWaveformBlockBytes]) {
+  if (!source.file) return -1;
+  const std::size_t got = std::fread(block, 1, kWaveformBlockBytes, source.file);
+  if (got == kWaveformBlockBytes) return 1;
+  return got == 0 && !std::ferror(source.file) ? 0 : -1;
 }
 
 void CloseWaveformFile(WaveformFile& source) {

@@ -86,8 +86,8 @@ int ReadAheadWaveformStream(WaveformStream& stream, std::int64_t end, std::strin
 bool DrainWaveformStream(WaveformStream& stream, std::int64_t end, std::string& error);
 void CloseWaveformStream(WaveformStream& stream);
 
-// A file of 1152-byte blocks, one per frame, exactly as a host writes them into the module record.
-// Closed with the object.
+// A file of 1152-byte blocks, one per frame, exactly as a host writes them into the module record; or a stream
+// of them ("-" or "/dev/stdin" for standard input, a named pipe), read once to its end. Closed with the object.
 struct WaveformFile {
   WaveformFile() = default;
   WaveformFile(const WaveformFile&) = delete;
@@ -97,8 +97,9 @@ struct WaveformFile {
   }
 
   std::FILE* file = nullptr;
-  std::int64_t blocks = 0;
+  std::int64_t blocks = 0;  // INT64_MAX for a stream, whose length is known at its end
 };
 bool OpenWaveformFile(const std::string& path, WaveformFile& source, std::string& error);
-bool ReadWaveformBlock(WaveformFile& source, unsigned char block[kWaveformBlockBytes]);
+// 1 = a block was read; 0 = the blocks ended; -1 = the input ended inside a block or could not be read.
+int ReadWaveformBlock(WaveformFile& source, unsigned char block[kWaveformBlockBytes]);
 void CloseWaveformFile(WaveformFile& source);

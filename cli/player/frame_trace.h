@@ -26,6 +26,8 @@ struct PlayerTrace {
 
   std::FILE* file = nullptr;
   SteadyTime origin{};
+  std::string path;    // as given
+  int writeError = 0;  // errno of the first write that failed
 };
 
 // Writes the header naming the columns. The trace is an output like any other: never one of `inputs`, an existing
@@ -39,4 +41,7 @@ void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const 
 void TraceClock(PlayerTrace& trace, const AudioClockPoint& point);
 // A line starting with '#', for events (keys, device changes) and the closing summary.
 void TraceNote(PlayerTrace& trace, std::int64_t frame, const std::string& text);
-void ClosePlayerTrace(PlayerTrace& trace);
+// A write to the trace has failed (a full disk, a closed pipe): the player stops rather than run on unrecorded.
+bool TraceFailed(const PlayerTrace& trace);
+// Closes the trace. False, with a message naming it and the reason, when any of it could not be written.
+bool ClosePlayerTrace(PlayerTrace& trace, std::string& error);

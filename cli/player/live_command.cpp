@@ -7,6 +7,7 @@
 #include "player_options.h"
 #include "picture_look.h"
 #include "player_loop.h"
+#include "player_window.h"
 #include "pulse_capture.h"
 
 namespace {
@@ -23,16 +24,28 @@ class LiveFeed : public FrameFeed {
  public:
   ~LiveFeed() override { StopPulseCapture(capture_); }
 
-  bool Open(const std::string& source, std::string& error) {
+  // Starts capturing; without a server (or the source) the window opens all the same, says what is missing, and
+  // the reader keeps trying.
+  void Open(const std::string& source, CommandStreams& streams) {
     waiting_ = "waiting for sound from " +
                (source == kDefaultMonitor ? std::string("the desktop (the monitor of the default output)") : source);
-    return StartPulseCapture(capture_, source, history_, error);
+    std::string error;
+    if (StartPulseCapture(capture_, source, history_, error, true)) return;
+    streams.err << "tavelmir: " << error << "; trying again\n";
+    missing_ = WrapForScreen(error + "; trying again");
   }
 
-  const char* Status(SteadyTime now) override { return now - lastSound_ > kSilenceHint ? waiting_.c_str() : ""; }
+  const char* Status(SteadyTime now) override {
+    if (!capture_.connected) return missing_.c_str();
+    return now - lastSound_ > kSilenceHint ? waiting_.c_str() : "";
+  }
 
   bool Prepare(CommandStreams& streams) override {
-    for (const std::string& message : TakeCaptureMessages(capture_)) streams.err << "tavelmir: " << message << '\n';
+    for (const std::string& message : TakeCaptureMessages(capture_)) {
+      streams.err << "tavelmir: " << message << '\n';
+      // What went wrong stays on screen until the server is back.
+      if (message.rfind("lost", 0) == 0) missing_ = WrapForScreen(message);
+    }
     return true;
   }
 
@@ -59,6 +72,7 @@ class LiveFeed : public FrameFeed {
  private:
   PulseCapture capture_;
   SampleHistory history_;
+  std::string missing_;  // while not connected: why, for the screen
   std::string waiting_;
   SteadyTime lastSound_{};
 };
@@ -72,23 +86,20 @@ int RunLive(const PlayerOptions& o, CommandStreams& streams) {
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
-  // A look that contradicts itself is a usage error, told before the sound server is asked.
-  if (PictureLook picture; !PlayerPictureLook(o, picture, error)) {
-    streams.err << "tavelmir: " << error << '\n';
-    return 2;
-  }
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    streams.err << "tavelmir: cannot start SDL: " << SDL_GetError() << '\n';
-    return 1;
-  }
-  int status = 1;
-  {
-    LiveFeed feed;
-    if (feed.Open(o.source.empty() ? kDefaultMonitor : o.source, error))
-      status = RunPlayerLoop(o, feed, streams);
-    else
-      streams.err << "tavelmir: " << error << '\n';
-  }
-  SDL_Quit();
-  return status;
+  struct SdlSession {
+    bool started = false;
+    ~SdlSession() {
+      if (started) SDL_Quit();
+    }
+  } sdl;
+  LiveFeed feed;
+  return RunPlayerLoop(o, feed, streams, [&](std::string& failure) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+      failure = std::string("cannot start SDL: ") + SDL_GetError();
+      return false;
+    }
+    sdl.started = true;
+    feed.Open(o.source.empty() ? kDefaultMonitor : o.source, streams);
+    return true;
+  });
 }

@@ -1,6 +1,8 @@
 // `tavelmir play`: a playlist through the audio output, the picture following the device's clock, with pause,
 // songs and seeking on the keys.
 #include <SDL2/SDL.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,10 +13,13 @@
 #include "audio_decoder.h"
 #include "clock_text.h"
 #include "audio_playback.h"
+#include "file_chooser.h"
 #include "player_options.h"
 #include "option_values.h"
+#include "output_target.h"
 #include "picture_look.h"
 #include "player_loop.h"
+#include "player_window.h"
 #include "waveform_source.h"
 
 namespace {
@@ -40,33 +45,60 @@ struct Segment {
 
 class PlayFeed : public FrameFeed {
  public:
-  PlayFeed(const PlayerOptions& o, double offsetMs) : o_(o), offsetMs_(offsetMs), songs_(o.audioPaths.size()) {
-    for (std::size_t i = 0; i < songs_.size(); ++i)
-      songs_[i].name = std::filesystem::path(o.audioPaths[i]).filename().string();
+  // Without files (opened from the desktop's menu) the window invites some and stays open for more.
+  PlayFeed(const PlayerOptions& o, double offsetMs) : offsetMs_(offsetMs), waitsForFiles_(o.audioPaths.empty()) {
+    for (const std::string& path : o.audioPaths) Add(path);
+    const std::string chooser = FileChooserProgram();
+    invitation_ = chooser.empty() ? "Drop audio files on this window to play them"
+                                  : "Drop audio files on this window, or press O to choose some";
   }
   ~PlayFeed() override {
+    StopFileChooser(chooser_);
     CloseSong();
     CloseAudioPlayback(playback_);
   }
 
-  bool Open(CommandStreams& streams, std::string& error) {
+  void Open(CommandStreams& streams) {
     // The sound server shows the stream under the first song's name (SDL names a stream only as it opens it).
     if (OpenNext(streams, 0))
       SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, songs_[static_cast<std::size_t>(current_)].name.c_str());
     else
       playlistDone_ = true;
-    if (!OpenAudioPlayback(playback_, kPlaybackRate, history_, error)) return false;
-    MarkWhereDecodingIs();
     offsetSamples_ = OffsetSamples(offsetMs_, kPlaybackRate);
-    return true;
+    // Without a sound output (no sound server yet) the window opens all the same, says so, and keeps trying.
+    std::string error;
+    if (OpenOutput(error))
+      MarkWhereDecodingIs();
+    else
+      streams.err << "tavelmir: " << error << "; trying again\n";
   }
 
   bool Prepare(CommandStreams& streams) override {
+    std::vector<std::string> chosen;
+    if (FileChooserClosed(chooser_, chosen)) AddFiles(chosen, streams);
     if (playback_.device == 0) Reopen(streams);
     while (!playlistDone_ && playback_.device != 0 && QueuedSamples(playback_) < kQueueAhead) Decode(streams);
     if (!playlistDone_ || playback_.device == 0 || QueuedSamples(playback_) > 0) return true;
-    // Everything queued has been handed out: end once the last of it has been heard.
-    return history_.PositionAt(std::chrono::steady_clock::now()) < PlayedSoundEnd(playback_);
+    // Everything queued has been handed out: end once the last of it has been heard, unless the window waits for
+    // files.
+    return waitsForFiles_ || history_.PositionAt(std::chrono::steady_clock::now()) < PlayedSoundEnd(playback_);
+  }
+
+  // Files dropped on the window or chosen: they join the playlist, and play at once when it had run out.
+  void AddFiles(const std::vector<std::string>& paths, CommandStreams& streams) override {
+    for (const std::string& path : paths) {
+      Add(path);
+      streams.out << "added " << songs_.size() << ": " << path << '\n';
+    }
+    if (!paths.empty()) playlistDone_ = false;
+  }
+
+  const char* Status(SteadyTime now) override {
+    if (playback_.device == 0) return missing_.c_str();
+    if (!waitsForFiles_ || !playlistDone_ || QueuedSamples(playback_) > 0) return "";
+    int song = -1;
+    SongPositionAt(history_.PositionAt(now), song);
+    return song < 0 || history_.PositionAt(now) >= PlayedSoundEnd(playback_) ? invitation_.c_str() : "";
   }
 
   const SampleHistory& Sound() const override { return history_; }
@@ -81,17 +113,24 @@ class PlayFeed : public FrameFeed {
     history_.Block(placement.blockStart, block);
   }
 
-  // The playlist ran out without a single file that could be opened.
-  bool PlayedNothing() const { return playlistDone_ && opened_ == 0; }
+  // The playlist given ran out without a single file that could be opened.
+  bool PlayedNothing() const { return !waitsForFiles_ && playlistDone_ && opened_ == 0; }
 
   void OnDeviceEvent(const SDL_AudioDeviceEvent& event, CommandStreams& streams) override {
     if (event.type != SDL_AUDIODEVICEREMOVED || event.iscapture || event.which != playback_.device) return;
     streams.err << "tavelmir: lost the audio output; waiting for it to come back\n";
+    missing_ = "lost the audio output; waiting for it to come back";
     CloseAudioPlayback(playback_);
     nextAttempt_ = std::chrono::steady_clock::now();
   }
 
   std::string Transport(PlayerAction action, SteadyTime now, CommandStreams& streams) override {
+    if (action == PlayerAction::OpenFiles) {
+      if (chooser_.pid >= 0) return "the file chooser is open";
+      std::string error;
+      if (!StartFileChooser(chooser_, error)) return error;
+      return "choose files to play";
+    }
     if (action == PlayerAction::TogglePause) {
       PauseAudioPlayback(playback_, !playback_.paused);
       return playback_.paused ? "paused" : "playing on";
@@ -101,6 +140,7 @@ class PlayFeed : public FrameFeed {
     const std::int64_t at = SongPositionAt(history_.PositionAt(now), song);
     if (song < 0) return "nothing plays yet";
     const double seconds = static_cast<double>(at) / kPlaybackRate;
+    if (const std::string refusal = OnceOnly(action, song, seconds); !refusal.empty()) return refusal;
     switch (action) {
       case PlayerAction::NextSong:
         if (static_cast<std::size_t>(song) + 1 >= songs_.size()) {
@@ -157,6 +197,19 @@ class PlayFeed : public FrameFeed {
     return -1;
   }
 
+  // A song from a pipe or standard input was read as it came and cannot be read again: the keys that would
+  // read it anew say so instead, and it plays on.
+  std::string OnceOnly(PlayerAction action, int song, double seconds) const {
+    const bool back = action == PlayerAction::PreviousSong && (seconds > kRestartSeconds || song == 0);
+    const int again = action == PlayerAction::PreviousSong && !back ? song - 1 : song;
+    const bool rereads = back || action == PlayerAction::SeekToStart || action == PlayerAction::SeekForward ||
+                         action == PlayerAction::SeekBackward || again != song;
+    const std::string& path = paths_[static_cast<std::size_t>(again)];
+    struct stat st {};
+    if (!rereads || (!NamesStandardStream(path, 0) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))) return {};
+    return "cannot seek in " + songs_[static_cast<std::size_t>(again)].name + ": a pipe is read once";
+  }
+
   // Plays song `song` from `seconds` on: what is queued goes, the file is read up to there (a song that ends
   // before it moves on to the next).
   std::string PlayFrom(int song, double seconds, CommandStreams& streams) {
@@ -175,11 +228,27 @@ class PlayFeed : public FrameFeed {
   void Reopen(CommandStreams& streams) {
     const SteadyTime now = std::chrono::steady_clock::now();
     if (now < nextAttempt_) return;
-    nextAttempt_ = now + std::chrono::seconds(1);
+    // Each failed try may make the sound libraries write lines of their own: the longer the wait, the fewer.
+    nextAttempt_ = now + retryDelay_;
+    retryDelay_ = std::min(2 * retryDelay_, kLongestRetry);
     std::string error;
-    if (!OpenAudioPlayback(playback_, kPlaybackRate, history_, error)) return;
+    if (!OpenOutput(error)) return;
+    retryDelay_ = std::chrono::seconds(1);
     streams.err << "tavelmir: the audio output is back\n";
     MarkWhereDecodingIs();
+  }
+
+  // The audio output; SDL picks its driver again after a failure, so that a sound server that starts later is
+  // found. What is missing stays on screen until it works.
+  bool OpenOutput(std::string& error) {
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+      error = std::string("no sound output: ") + SDL_GetError();
+    else if (OpenAudioPlayback(playback_, kPlaybackRate, history_, error))
+      return true;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    missing_ = WrapForScreen(error + "; trying again");
+    if (waitsForFiles_) missing_ = invitation_ + "\n" + missing_;
+    return false;
   }
 
   // A new device counts from zero: the sound queued from now on continues the song where decoding is.
@@ -233,6 +302,11 @@ class PlayFeed : public FrameFeed {
     }
   }
 
+  void Add(const std::string& path) {
+    paths_.push_back(path);
+    songs_.push_back({std::filesystem::path(path).filename().string(), -1});
+  }
+
   void CloseSong() {
     CloseAudioDecoder(decoder_);
     if (convert_) SDL_FreeAudioStream(convert_);
@@ -241,9 +315,9 @@ class PlayFeed : public FrameFeed {
 
   // Opens the playlist's next file that opens, read up to `seconds` into it.
   bool OpenNext(CommandStreams& streams, double seconds) {
-    while (next_ < o_.audioPaths.size()) {
+    while (next_ < paths_.size()) {
       const std::size_t index = next_++;
-      const std::string& path = o_.audioPaths[index];
+      const std::string& path = paths_[index];
       std::string error;
       if (!OpenAudioDecoder(path, decoder_, error)) {
         streams.err << "tavelmir: " << error << "; skipped\n";
@@ -272,7 +346,7 @@ class PlayFeed : public FrameFeed {
       songQueued_ = static_cast<std::int64_t>(seconds * kPlaybackRate);
       segments_.push_back({MarkNextQueued(playback_), current_, songQueued_});
       if (segments_.size() > kKeptSegments) segments_.erase(segments_.begin());
-      if (seconds == 0) streams.out << "playing " << index + 1 << "/" << o_.audioPaths.size() << ": " << path << '\n';
+      if (seconds == 0) streams.out << "playing " << index + 1 << "/" << paths_.size() << ": " << path << '\n';
       ++opened_;
       return true;
     }
@@ -282,9 +356,14 @@ class PlayFeed : public FrameFeed {
   // Back to the start of the song rather than to the song before after this long.
   static constexpr double kRestartSeconds = 3;
   static constexpr std::size_t kKeptSegments = 8;
+  static constexpr std::chrono::seconds kLongestRetry{8};
 
-  const PlayerOptions& o_;
   const double offsetMs_;
+  const bool waitsForFiles_;
+  std::string invitation_;
+  std::string missing_;  // while there is no sound output: why, for the screen
+  FileChooser chooser_;
+  std::vector<std::string> paths_;
   AudioPlayback playback_;
   SampleHistory history_;
   SDL_AudioStream* convert_ = nullptr;
@@ -300,13 +379,19 @@ class PlayFeed : public FrameFeed {
   int opened_ = 0;
   std::int64_t offsetSamples_ = 0;
   SteadyTime nextAttempt_{};
+  std::chrono::seconds retryDelay_{1};
 };
 
 }  // namespace
 
 int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
-  if (o.audioPaths.empty()) {
-    streams.err << "tavelmir: play needs at least one AUDIO file\n";
+  const auto fromInput = std::count_if(o.audioPaths.begin(), o.audioPaths.end(),
+                                       [](const std::string& p) { return NamesStandardStream(p, 0); });
+  if (fromInput > 1 || (fromInput == 1 && ::isatty(STDIN_FILENO))) {
+    streams.err << "tavelmir: "
+                << (fromInput > 1 ? "standard input holds one song: name it (-) once"
+                                  : "standard input is a terminal here: pipe the song into it (< song.mp3)")
+                << "\n(see `tavelmir play --help`)\n";
     return 2;
   }
   double offsetMs = 0;
@@ -316,29 +401,31 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
     streams.err << "tavelmir: " << error << "\n(see `tavelmir play --help`)\n";
     return 2;
   }
-  // A look that contradicts itself is a usage error, told before any device opens.
-  if (PictureLook picture; !PlayerPictureLook(o, picture, error)) {
-    streams.err << "tavelmir: " << error << '\n';
-    return 2;
-  }
-  // The sound server lists the player under this name (SDL tells it when its audio starts).
-  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "tavelmir");
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) {
-    streams.err << "tavelmir: cannot start SDL: " << SDL_GetError() << '\n';
+  // SDL stops with the object, after the feed and the window it holds.
+  struct SdlSession {
+    bool started = false;
+    ~SdlSession() {
+      if (started) SDL_Quit();
+    }
+  } sdl;
+  // With the trace on standard output, the songs' names go with the other messages.
+  CommandStreams feedStreams{NamesStandardStream(o.tracePath, 1) ? streams.err : streams.out, streams.err,
+                             streams.terminal};
+  PlayFeed feed(o, offsetMs);
+  const int status = RunPlayerLoop(o, feed, feedStreams, [&](std::string& failure) {
+    // The sound server lists the player under this name (SDL tells it when its audio starts).
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "tavelmir");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+      failure = std::string("cannot start SDL: ") + SDL_GetError();
+      return false;
+    }
+    sdl.started = true;
+    feed.Open(feedStreams);
+    return true;
+  });
+  if (status == 0 && feed.PlayedNothing()) {
+    streams.err << "tavelmir: none of the files could be played\n";
     return 1;
   }
-  int status = 1;
-  {
-    PlayFeed feed(o, offsetMs);
-    if (feed.Open(streams, error)) {
-      status = RunPlayerLoop(o, feed, streams);
-      if (status == 0 && feed.PlayedNothing()) {
-        streams.err << "tavelmir: none of the files could be played\n";
-        status = 1;
-      }
-    } else
-      streams.err << "tavelmir: " << error << '\n';
-  }
-  SDL_Quit();
   return status;
 }

@@ -22,6 +22,8 @@ const PlayerKey kKeys[] = {
   {PlayerAction::SeekForward, 0, {SDLK_RIGHT, kNone}, KeyModifier::Shift, nullptr, nullptr, nullptr},
   {PlayerAction::SeekToStart, 0, {SDLK_HOME, kNone}, KeyModifier::Any, "Home", "start of the song",
    "the start of the song"},
+  {PlayerAction::OpenFiles, 0, {SDLK_o, kNone}, KeyModifier::Any, "O", "open files",
+   "choose files to add to the playlist (with zenity or kdialog; files dropped on the window join it too)"},
   {PlayerAction::Quit, 0, {SDLK_ESCAPE, SDLK_q}, KeyModifier::Any, "Esc/Q", "quit", "quit"},
   {PlayerAction::ToggleFullscreen, 0, {SDLK_f, kNone}, KeyModifier::Any, "F/Alt+Enter", "full screen",
    "full screen on and off"},
@@ -80,7 +82,7 @@ std::string OnScreen(bool play) {
 }  // namespace
 
 bool IsTransportAction(PlayerAction action) {
-  return action >= PlayerAction::TogglePause && action <= PlayerAction::SeekToStart;
+  return action >= PlayerAction::TogglePause && action <= PlayerAction::OpenFiles;
 }
 
 const PlayerKey* PlayerKeys(std::size_t& count) {
@@ -151,7 +153,9 @@ std::string ApplyLookAction(const KeyAction& action, LiveLook& look, int& palett
       s.WaveShiftPower = inForce.ShiftPower;
       s.RadioIndex = 0;
       const std::int32_t step = action.action == PlayerAction::AmplitudeUp ? kAmplitudeStep : -kAmplitudeStep;
-      s.WaveAmplitude = std::clamp(s.WaveAmplitude + step, 0, 255);
+      // In 64 bits: a settings file may hold any 32-bit amplitude, and a press only ever moves it into range.
+      s.WaveAmplitude =
+          static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{s.WaveAmplitude} + step, 0, 255));
       return "wave amplitude " + std::to_string(s.WaveAmplitude);
     }
     default:

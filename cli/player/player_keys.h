@@ -27,6 +27,7 @@ enum class PlayerAction {
   SeekForward,
   SeekBackward,
   SeekToStart,
+  OpenFiles,  // the desktop's file chooser, whose files join the playlist
 };
 
 struct KeyAction {

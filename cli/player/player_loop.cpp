@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "data/palette_names.h"
 #include "effect_session.h"
 #include "frame_image.h"
+#include "interruption.h"
 #include "look_options.h"
 #include "player_keys.h"
 #include "player_window.h"
@@ -57,26 +59,38 @@ class PlayerLoop {
   PlayerLoop(const PlayerOptions& options, FrameFeed& feed, CommandStreams& streams)
       : o_(options), feed_(feed), streams_(streams) {}
 
-  // Everything the loop needs, in the order a user would fix it. 0 = go on, else the exit status (message written).
-  int Open() {
+  // Every check and file the loop needs before a device opens, in the order a user would fix them. 0 = go on,
+  // else the exit status (message written): 2 for usage errors.
+  int Check() {
     std::string error;
-    if (!ParseScriptedKeys(o_.scriptedKeys, script_, error)) return Fail(error, 1);
+    if (!ParseScriptedKeys(o_.scriptedKeys, script_, error)) return Fail(error, 2);
+    if (o_.replace && o_.tracePath.empty())
+      return Usage("-y replaces an existing --trace file, and there is no --trace");
+    PictureLook picture = PictureLook::Classic;
+    if (!PlayerPictureLook(o_, picture, error)) return Usage(error);
+    if (!ResolveLook(o_.look, resolved_, error) || !ListNamedPalettes(resolved_.palettesDir, palettes_, error))
+      return Fail(error, 1);
+    int paletteIndex = 0;
+    if (!o_.look.palette.empty() &&
+        (paletteIndex = FindPaletteIndex(palettes_, o_.look.palette, resolved_.palettesDir, error)) < 0)
+      return Usage(error);
     origin_ = std::chrono::steady_clock::now();
     if (!o_.tracePath.empty() && !OpenPlayerTrace(o_.tracePath, o_.audioPaths, o_.replace, origin_, trace_, error))
       return Fail(error, 1);
-    PictureLook picture = PictureLook::Classic;
-    if (!PlayerPictureLook(o_, picture, error)) return Fail(error, 2);
-    if (!OpenPlayerWindow({o_.scaling == "smooth", o_.fullscreen, o_.monitor, picture}, window_, error))
-      return Fail(error, 1);
-    int paletteIndex = 0;
-    const bool lookOk =
-        ResolveLook(o_.look, resolved_, error) && ListNamedPalettes(resolved_.palettesDir, palettes_, error) &&
-        (o_.look.palette.empty() ||
-         (paletteIndex = FindPaletteIndex(palettes_, o_.look.palette, resolved_.palettesDir, error)) >= 0);
-    if (!lookOk || !StartEffect(resolved_, session_, error)) return Fail(error, 1);
+    if (!StartEffect(resolved_, session_, error)) return Fail(error, 1);
     for (const std::string& w : resolved_.warnings) streams_.err << "tavelmir: warning: " << w << '\n';
     session_.engine.SkipPalettes(paletteIndex);
     look_ = {resolved_.settings, session_.engine.PaletteCount(), 0};
+    return 0;
+  }
+
+  // The window, once the sound is there. 0 = go on, else the exit status (message written).
+  int Open() {
+    std::string error;
+    PictureLook picture = PictureLook::Classic;
+    PlayerPictureLook(o_, picture, error);
+    if (!OpenPlayerWindow({o_.scaling == "smooth", o_.fullscreen, o_.monitor, picture}, window_, error))
+      return Fail(error, 1);
     return 0;
   }
 
@@ -87,7 +101,8 @@ class PlayerLoop {
     for (;; ++frame_) {
       while (nextScripted_ < script_.size() && script_[nextScripted_].frame <= frame_)
         PushKey(script_[nextScripted_++]);
-      if (!HandleEvents() || !feed_.Prepare(streams_)) break;
+      // A signal, a trace that cannot be written, the window's close or the end of the sound end the loop.
+      if (Interrupted() || TraceFailed(trace_) || !HandleEvents() || !feed_.Prepare(streams_)) break;
       StepFrame();
       KeepTime();
     }
@@ -96,8 +111,14 @@ class PlayerLoop {
   // The closing summary in the trace, and the settings saved with --save. The exit status.
   int Finish() {
     TraceSummary();
-    if (!o_.save) return 0;
     std::string error;
+    if (!ClosePlayerTrace(trace_, error)) return Fail(error, 1);
+    if (Interrupted()) {
+      streams_.err << "tavelmir: interrupted by " << InterruptionName()
+                   << (o_.save ? "; the settings were not saved" : "") << '\n';
+      return InterruptionExitStatus();
+    }
+    if (!o_.save) return 0;
     if (resolved_.settingsFile.empty())
       return Fail("cannot tell where to keep the settings: neither XDG_CONFIG_HOME nor HOME names a folder", 1);
     if (!SaveSettingsFile(resolved_.settingsFile, look_.settings, error)) return Fail(error, 1);
@@ -110,6 +131,12 @@ class PlayerLoop {
     streams_.err << "tavelmir: " << message << '\n';
     return status;
   }
+
+  int Usage(const std::string& message) {
+    return Fail(message + "\n(see `tavelmir " + (IsPlay() ? "play" : "live") + " --help`)", 2);
+  }
+
+  bool IsPlay() const { return feed_.HelpLines() == kPlayHelpLines; }
 
   void Note(const std::string& text, const SDL_Keysym& key) {
     note_ = text;
@@ -125,9 +152,18 @@ class PlayerLoop {
       if (event.type == SDL_QUIT) running = false;
       if (event.type == SDL_AUDIODEVICEADDED || event.type == SDL_AUDIODEVICEREMOVED)
         feed_.OnDeviceEvent(event.adevice, streams_);
+      if (event.type == SDL_DROPFILE) Dropped(event.drop.file);
+      if (event.type == SDL_DROPTEXT) SDL_free(event.drop.file);  // text is no file to play
       if (event.type == SDL_KEYDOWN && !HandleKey(event.key.keysym)) running = false;
     }
     return running;
+  }
+
+  // A file dropped on the window joins the playlist.
+  void Dropped(char* path) {
+    feed_.AddFiles({path}, streams_);
+    TraceNote(trace_, frame_, std::string("dropped ") + path);
+    SDL_free(path);
   }
 
   // One key press. False for the key that quits.
@@ -271,8 +307,22 @@ class PlayerLoop {
 
 }  // namespace
 
-int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& streams) {
+int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& streams,
+                  const std::function<bool(std::string&)>& openSound) {
   PlayerLoop loop(o, feed, streams);
+  if (const int status = loop.Check()) return status;
+  // Noted from here on, so that Ctrl+C or SIGTERM end the loop and everything closes in order; SDL is told to
+  // leave the signals alone.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  CatchInterruptions();
+  struct Release {
+    ~Release() { ReleaseInterruptions(); }
+  } release;
+  std::string error;
+  if (!openSound(error)) {
+    streams.err << "tavelmir: " << error << '\n';
+    return Interrupted() ? InterruptionExitStatus() : 1;
+  }
   if (const int status = loop.Open()) return status;
   loop.Run();
   return loop.Finish();

@@ -2,6 +2,10 @@
 #pragma once
 #include <SDL2/SDL.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "player_options.h"
 #include "frame_trace.h"
 #include "player_keys.h"
@@ -29,6 +33,8 @@ struct FrameFeed {
   // The transport keys (pause, songs, seeking); returns what was done, for the screen, or "" when the feed has no
   // transport (live).
   virtual std::string Transport(PlayerAction /*action*/, SteadyTime /*now*/, CommandStreams& /*streams*/) { return {}; }
+  // Files dropped on the window (or chosen with O) for the playlist; `live` has none.
+  virtual void AddFiles(const std::vector<std::string>& /*paths*/, CommandStreams& /*streams*/) {}
   // Paused: no frames are drawn and the sound's clock stands still.
   virtual bool Paused() const { return false; }
   virtual NowPlaying Playing(SteadyTime /*now*/) { return {}; }
@@ -39,6 +45,8 @@ struct FrameFeed {
   virtual const char* HelpLines() const { return kLiveHelpLines; }
 };
 
-// Runs until Escape, Q, the window's close, the end of the sound or a failure; SDL's video (and the feed's audio)
-// must be initialised. Returns the exit status.
-int RunPlayerLoop(const PlayerOptions& options, FrameFeed& feed, CommandStreams& streams);
+// Checks the options, the look and the trace, then `openSound` (which starts SDL and the feed's device), then opens
+// the window and runs until Escape, Q, the window's close, the end of the sound, a signal (exit status 128 + the
+// signal) or a failure. `openSound` returns false with a message. Returns the exit status.
+int RunPlayerLoop(const PlayerOptions& options, FrameFeed& feed, CommandStreams& streams,
+                  const std::function<bool(std::string&)>& openSound);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "frame_image.h"
 #include "picture_fit.h"
@@ -242,4 +243,19 @@ void PresentFrame(PlayerWindow& w, const Engine& engine, const std::uint8_t* ind
     PresentHd(w, engine, palette, overlay);
   else
     PresentWholePixels(w, indices, argb, overlay);
+}
+
+std::string WrapForScreen(const std::string& text) {
+  // The width of a small window in SDL's 8 x 8 font.
+  constexpr std::size_t kScreenLine = 80;
+  std::string wrapped, line, word;
+  std::istringstream words(text);
+  while (words >> word) {
+    if (!line.empty() && line.size() + 1 + word.size() > kScreenLine) {
+      wrapped += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  return wrapped + line;
 }

@@ -57,3 +57,5 @@ std::string TogglePlayerPicture(PlayerWindow& window);
 // of the picture.
 void PresentFrame(PlayerWindow& window, const Engine& engine, const std::uint8_t* indices, const std::uint8_t* palette,
                   const char* overlay);
+// A message for the overlay in lines that fit a small window, broken at blanks.
+std::string WrapForScreen(const std::string& text);

@@ -27,20 +27,27 @@ bool ParseScriptedKeys(const std::string& text, std::vector<ScriptedKey>& keys, 
         more = true;
       }
     }
-    const SDL_Keycode key = name.empty() ? SDLK_UNKNOWN : SDL_GetKeyFromName(name.c_str());
+    const bool drop = name.rfind("drop=", 0) == 0 && name.size() > 5;
+    const SDL_Keycode key = drop ? SDLK_d : name.empty() ? SDLK_UNKNOWN : SDL_GetKeyFromName(name.c_str());
     char* end = nullptr;
     const long long frame = colon == std::string::npos ? -1 : std::strtoll(word.c_str(), &end, 10);
     if (key == SDLK_UNKNOWN || frame < 0 || end != word.c_str() + colon) {
       error = "--keys: '" + word + "' is not FRAME:KEY";
       return false;
     }
-    keys.push_back({frame, key, modifiers});
+    keys.push_back({frame, key, modifiers, drop ? name.substr(5) : std::string()});
   }
   return true;
 }
 
 void PushKey(const ScriptedKey& k) {
   SDL_Event event{};
+  if (!k.drop.empty()) {
+    event.type = SDL_DROPFILE;
+    event.drop.file = SDL_strdup(k.drop.c_str());
+    SDL_PushEvent(&event);
+    return;
+  }
   event.type = SDL_KEYDOWN;
   event.key.state = SDL_PRESSED;
   event.key.keysym.sym = k.key;

@@ -133,8 +133,10 @@ class FrameRun {
   int NextBlock() {
     if (!in_.blocks.file) return NextWaveformBlock(in_.audio, frame_, block_.data(), error_);
     if (frame_ >= in_.blocks.blocks) return 0;
-    if (ReadWaveformBlock(in_.blocks, block_.data())) return 1;
-    error_ = "cannot read block " + std::to_string(frame_) + " of '" + in_.name + "'";
+    const int got = ReadWaveformBlock(in_.blocks, block_.data());
+    if (got >= 0) return got;
+    error_ = "cannot read block " + std::to_string(frame_) + " of '" + in_.name + "'" +
+             (in_.blocks.blocks == INT64_MAX ? ": it ended inside the block" : "");
     return -1;
   }
 
@@ -169,9 +171,10 @@ void ReportWritten(const RenderPlan& plan, std::int64_t written, std::int64_t he
                 Counted(held, "frame", "frames").c_str(), pictureSeconds, plan.geometry.width, plan.geometry.height,
                 seconds, seconds > 0 ? pictureSeconds / seconds : 0.0);
   // With the video on standard output, the report goes with the other messages.
-  const bool stream = plan.kind == OutputKind::MatroskaStream;
+  const bool stream = plan.kind == OutputKind::MatroskaStream || NamesStandardStream(plan.outputPath, 1);
   std::ostream& report = stream ? streams.err : streams.out;
-  report << "wrote " << (stream ? "Matroska to standard output" : plan.outputPath) << ": " << summary << '\n';
+  const char* what = plan.kind == OutputKind::Dump ? "raw frames to standard output" : "Matroska to standard output";
+  report << "wrote " << (stream ? what : plan.outputPath) << ": " << summary << '\n';
 }
 
 // Runs the frames into an open sink and commits the output. False, with `error`.
@@ -226,7 +229,10 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   // A stream, device or pipe has had what was rendered until then.
   const bool streamed = plan.kind == OutputKind::MatroskaStream || plan.target.place == OutputPlace::InPlace;
   if (!ok) {
-    Fail(streams, error + (streamed ? "" : "; nothing was written"));
+    const bool kept = plan.target.place == OutputPlace::Regular;
+    Fail(streams, error + (streamed ? ""
+                           : kept   ? "; '" + plan.outputPath + "' was left as it was"
+                                    : "; nothing was written"));
     return InterruptionExitStatus();
   }
   ReportWritten(plan, written, sink.frames,

@@ -17,8 +17,8 @@ struct RenderOptions {
   std::string start, duration;  // --start/-ss, --duration/-t, as written
   std::string end;              // --to/-to, as written: the time in the song where the part ends
   std::string size;             // --size WxH; empty = the default or --scale
-  std::string fit = "contain";  // --fit
-  std::string aspect = "4:3";   // --aspect
+  std::string fit;              // --fit; empty = contain
+  std::string aspect;           // --aspect; empty = 4:3
   int scale = 0;                // --scale (the picture filling the frame); 0 = not given
   bool aspect43 = false;        // --aspect43, with --scale
   int crf = -1;                 // --crf; -1 = the codec's default
@@ -29,7 +29,7 @@ struct RenderOptions {
   std::string videoCodec;       // --video-codec
   std::string audioCodec;       // --audio-codec
   std::string audioBitrate;     // --audio-bitrate
-  int fps = 0;                  // --fps; 0 = not given
+  std::string fps;              // --fps, as written; empty = not given
   bool replace = false;         // -y
   bool keep = false;            // -n
   std::string picture;          // --look (picture_look.h); empty = the default for the output

@@ -9,6 +9,7 @@
 
 #include "option_values.h"
 #include "output_kind.h"
+#include "data/file_replace.h"
 #include "data/palette_names.h"
 #include "render_encoding.h"
 
@@ -50,6 +51,9 @@ std::string CheckPart(const RenderOptions& o, RenderPlan& plan) {
     plan.durationUs = endUs - plan.startUs;
   }
   if (o.keep && o.replace) return "-y replaces an existing output and -n keeps it; use one";
+  // Nobody types a song: reading the keyboard would only wait.
+  if (NamesStandardStream(o.audioPath.empty() ? o.waveformPath : o.audioPath, 0) && ::isatty(STDIN_FILENO))
+    return "the input is standard input, which is a terminal here: pipe the song into it (< song.mp3)";
   return {};
 }
 
@@ -60,6 +64,9 @@ std::string ChooseKind(const RenderOptions& o, RenderPlan& plan) {
     return "cannot tell what to write to '" + plan.outputPath + "': use " + kOutputKindsText;
   if (plan.kind == OutputKind::MatroskaStream && ::isatty(STDOUT_FILENO))
     return "-o - writes a video to standard output, which is a terminal here: pipe it (| ffplay -)";
+  if (plan.kind == OutputKind::Dump && NamesStandardStream(plan.outputPath, 1) && ::isatty(STDOUT_FILENO))
+    return "--dump " + plan.outputPath +
+           " writes raw frames to standard output, which is a terminal here: redirect it (> frames.raw)";
   return {};
 }
 
@@ -75,7 +82,7 @@ std::string ChooseGeometry(const RenderOptions& o, RenderPlan& plan) {
   } else {
     int width = kDefaultOutputWidth, height = kDefaultOutputHeight;
     if (!o.size.empty() && !ParseSize(o.size, width, height, error)) return error;
-    plan.geometry = FitOutputGeometry(width, height, o.fit == "cover", o.aspect == "4:3");
+    plan.geometry = FitOutputGeometry(width, height, o.fit == "cover", o.aspect != "16:10");
   }
   const OutputGeometry& g = plan.geometry;
   if (IsVideoOutput(plan.kind) && (g.width % 2 != 0 || g.height % 2 != 0))
@@ -105,12 +112,27 @@ std::string ChoosePicture(const RenderOptions& o, RenderPlan& plan) {
            " blends between them (make a video or PNG frames of it)";
   plan.encoder.drawnAtOutputSize = !classic;
   if (classic) return {};
-  const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect == "4:3";
+  const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect != "16:10";
   std::string error;
   if (!PrepareHdPicture(plan.hd, plan.geometry.width, plan.geometry.height, plan.picture,
                         fourThirds ? kFourThirdsPixelAspect : 1.0, o.fit == "cover", error,
                         OutputTakesYuv(plan.kind) ? 4 : 3))
     return error;
+  return {};
+}
+
+// Options that would change nothing for this output are refused rather than ignored, so that nobody waits for a
+// render that does not do what they asked.
+std::string CheckIgnored(const RenderOptions& o, RenderPlan& plan) {
+  const bool scaled = o.scale != 0 || o.aspect43;
+  if (scaled && (!o.fit.empty() || !o.aspect.empty()))
+    return "--fit and --aspect shape a picture fitted into --size; --scale and --aspect43 set the shape themselves";
+  const bool sized = !o.size.empty() || scaled || !o.fit.empty() || !o.aspect.empty() || !o.scaling.empty();
+  if (plan.kind == OutputKind::Dump && plan.picture == PictureLook::Classic && sized)
+    return "--dump writes the 320 x 200 frames as they are: --size, --scale, --aspect43, --fit, --aspect and "
+           "--scaling have no effect (with --look hd it writes W x H pictures)";
+  if (plan.kind == OutputKind::MatroskaStream && (o.replace || o.keep))
+    return "-y and -n are about an existing output file; standard output (-o -) is written as it is";
   return {};
 }
 
@@ -121,6 +143,11 @@ int CheckOutputTarget(const RenderOptions& o, RenderPlan& plan, CommandStreams& 
   OutputTarget& target = plan.target;
   target = {name, name, OutputPlace::New};
   if (plan.kind == OutputKind::MatroskaStream) return 0;
+  // Standard output is written as it is, whatever it is: what the shell made of it is the user's choice.
+  if (NamesStandardStream(name, 1)) {
+    target.place = OutputPlace::InPlace;
+    return 0;
+  }
   std::string error;
   if (!ResolveOutputTarget(name, target, error)) return Fail(streams, error);
   const std::vector<std::string> inputs = {o.audioPath.empty() ? o.waveformPath : o.audioPath};
@@ -135,13 +162,16 @@ int CheckOutputTarget(const RenderOptions& o, RenderPlan& plan, CommandStreams& 
     return 1;
   }
   if (!CheckOutputReplacement(target, inputs, o.replace, error)) return Fail(streams, error);
+  // A file its owner made read-only is kept, even with -y, as the settings are.
+  if (const std::string reason = WriteRefusal(target.path); target.place == OutputPlace::Regular && !reason.empty())
+    return Fail(streams, "cannot replace '" + name + "': " + reason);
   return 0;
 }
 
 }  // namespace
 
 int PlanRender(const RenderOptions& o, RenderPlan& plan, CommandStreams& streams) {
-  for (auto* check : {CheckPart, ChooseKind, ChooseGeometry, ChoosePicture})
+  for (auto* check : {CheckPart, ChooseKind, ChooseGeometry, ChoosePicture, CheckIgnored})
     if (const std::string problem = check(o, plan); !problem.empty()) return Usage(streams, problem);
   if (const int status = CheckOutputTarget(o, plan, streams)) return status;
   std::string error;

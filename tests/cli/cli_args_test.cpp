@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <climits>
 #include <functional>
+#include <tuple>
 
 #include "cli_test_support.h"
 #include "player_keys.h"
@@ -123,12 +125,44 @@ TEST_F(CliTest, PlayerHelpListsEveryKeyTheTableBinds) {
     EXPECT_EQ(a.action, p.action) << p.key << " with " << p.mod;
     EXPECT_EQ(a.preset, p.preset) << p.key;
   }
+  // A settings file may hold any 32-bit amplitude: a press moves it into range and never overflows.
+  for (const auto& [held, action, expected] :
+       {std::tuple{INT32_MAX, PlayerAction::AmplitudeUp, 255}, std::tuple{INT32_MIN, PlayerAction::AmplitudeDown, 0},
+        std::tuple{INT32_MIN, PlayerAction::AmplitudeUp, 0}, std::tuple{250, PlayerAction::AmplitudeUp, 255}}) {
+    LiveLook look;
+    look.settings.RadioIndex = 0;
+    look.settings.WaveAmplitude = held;
+    int paletteStep = 0;
+    ApplyLookAction({action, 0}, look, paletteStep);
+    EXPECT_EQ(look.settings.WaveAmplitude, expected) << held;
+  }
 }
 
-TEST_F(CliTest, AStrayOutputIsPointedToMinusO) {
-  CliRun run = RunCli({"render", P("tone.wav"), P("x.mp4")});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(Contains(run.err, "did you mean -o " + P("x.mp4") + "?")) << run.err;
+// What was most likely meant: the output without its -o, the nearest option or command to a slip of the keyboard.
+TEST_F(CliTest, AMistakeIsAnsweredWithWhatWasMeant) {
+  const std::string tone = P("tone.wav");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"render", tone, P("x.mp4")}, "did you mean -o " + P("x.mp4") + "?"},
+      {{"render", tone, "--sze", "640x480", "-o", P("x.mp4")}, "unknown option '--sze'; did you mean --size?"},
+      {{"render", tone, "-o", P("x.mp4"), "--audio-bitrat=96k"}, "did you mean --audio-bitrate?"},
+      {{"render", tone, "-o", P("x.mp4"), "--qualty", "best"}, "did you mean --quality?"},
+      {{"render", tone, "-o", P("x.mp4"), "--colour", "red"}, "unknown option '--colour'\n"},
+      {{"play", tone, "--fulscreen"}, "did you mean --fullscreen?"},
+      {{"rendr", tone}, "there is no command 'rendr'; did you mean render?"},
+      {{"confgi"}, "did you mean config?"},
+      {{"paint"}, "there is no command 'paint'\n"},
+      {{"--vebose"}, "unknown option '--vebose' before any command"},
+      {{"render", tone, "-o", P("x.mp4"), "--start="}, "--start needs a value"},
+      {{"render", tone, "-o", P("x.mp4"), "--start", ""}, "--start was given an empty value"},
+      {{"config", "RadioIndex=9"}, "(see `tavelmir config --help`)"},
+  };
+  for (const auto& [args, hint] : cases) {
+    SCOPED_TRACE(args[0] + " " + (args.size() > 1 ? args[1] : ""));
+    CliRun run = RunCli(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(Contains(run.err, hint)) << run.err;
+    EXPECT_FALSE(Contains(run.err, "did you mean -o " + P("640x480"))) << run.err;
+  }
   EXPECT_FALSE(fs::exists(P("x.mp4")));
 }
 
@@ -240,6 +274,25 @@ TEST_F(CliTest, RefusesMissingOrConflictingArguments) {
       {"render", tone, "-o", P("a.mp4"), "--fps", "30"},
       {"render", tone, "-o", P("a.png"), "--fps", "25"},
       {"render", tone, "-o", P("a.png"), "--duration", "2"},
+      {"render", tone, "-o", P("a.gif"), "--fps", "0"},
+      {"render", tone, "-o", P("a.gif"), "--fps", "4294967346"},
+      {"render", tone, "-o", P("a.mp4"), "--audio-bitrate", "4294967488k"},
+      {"render", tone, "-o", P("a.mp4"), "--audio-bitrate", "-4294967104k"},
+      {"render", tone, "-o", P("a.webm"), "--audio-codec", "copy"},
+      {"render", tone, "-o", P("a.mp4"), "--audio-codec", "copy"},
+      {"render", tone, "-o", P("a.mp4"), "--start", ""},
+      {"render", tone, "-o", P("a.mp4"), "--size="},
+      {"render", "", "-o", P("a.mp4")},
+      {"render", tone, "-o", ""},
+      {"render", tone, "--dump", dump, "--size", "640x480"},
+      {"render", tone, "--dump", dump, "--scaling", "smooth"},
+      {"render", tone, "-o", P("a.mp4"), "--scale", "2", "--fit", "cover"},
+      {"render", tone, "-o", "-", "-y"},
+      {"play", tone, "-y"},
+      {"play", tone, "--palette", "tangerine"},
+      {"live", "--palette", "tangerine"},
+      {"play", tone, "--trace", ""},
+      {"config", ""},
       {"fade", "extra"},
       {"fade"},
   };
@@ -261,8 +314,13 @@ TEST_F(CliTest, RefusesMissingOrConflictingArguments) {
 TEST_F(CliTest, UnreadableAudioNamesTheFile) {
   WriteBytes(folder.path / "fake.mp3", {'I', 'D', '3', 0, 0});
   WriteBytes(folder.path / "empty.mp3", {});
-  const char* cases[][2] = {
-      {"fake.mp3", "not an audio format"}, {"missing.flac", "No such file"}, {"empty.mp3", "it is empty"}};
+  std::vector<std::uint8_t> noise(5000);
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+  WriteBytes(folder.path / "noise.mp3", noise);
+  const char* cases[][2] = {{"fake.mp3", "not an audio file"},
+                            {"noise.mp3", "not an audio file"},
+                            {"missing.flac", "No such file"},
+                            {"empty.mp3", "it is empty"}};
   for (const auto& c : cases) {
     const std::string audio = P(c[0]);
     SCOPED_TRACE(audio);
@@ -270,6 +328,8 @@ TEST_F(CliTest, UnreadableAudioNamesTheFile) {
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Contains(run.err, "cannot read audio '" + audio + "': ")) << run.err;
     EXPECT_TRUE(Contains(run.err, c[1])) << run.err;
+    // The libraries' own doubts about the bytes stay off the terminal.
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
   }
 }
 
@@ -431,16 +491,67 @@ TEST_F(CliTest, ConfigSavesKeysCaseInsensitivelyThroughTheSettingsStore) {
   EXPECT_EQ(dump.status, 0) << dump.err;
 }
 
-TEST_F(CliTest, ConfigWritesThroughALinkedSettingsFile) {
+// The settings and the fade table written through a link land where it points, with the mode and group the file
+// had (a private one stays private); a read-only one is refused and left as it was. A settings path too long for
+// the data set leaves no folder behind.
+TEST_F(CliTest, ConfigAndFadeWriteThroughLinksKeepingTheFilesModeAndGroup) {
   fs::create_directories(folder.path / "dotfiles");
-  WriteFileText(folder.path / "dotfiles" / "tavelmir.ini", "[Ombrelo Tunnel]\nFadeOffset=7\n");
-  fs::create_symlink("../dotfiles/tavelmir.ini", plugin / "plugin.ini");
-  CliRun run = RunCli({"config", "--plugin-dir", plugin.string(), "FadePower=100"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(fs::is_symlink(plugin / "plugin.ini"));
-  const std::string saved = ReadFileText(folder.path / "dotfiles" / "tavelmir.ini");
-  EXPECT_TRUE(Contains(saved, "FadePower=100")) << saved;
-  EXPECT_TRUE(Contains(saved, "FadeOffset=7")) << saved;
+  const std::string ini = "[Ombrelo Tunnel]\nFadeOffset=7\n", table(65536, '\0');
+  const struct {
+    const char* command;
+    const char* linkName;  // in the plug-in folder
+    const char* target;    // in dotfiles/
+    ::mode_t mode;
+    int status;
+  } cases[] = {
+      {"FadePower=100", "plugin.ini", "shared.ini", 0640, 0},   {"FadePower=101", "plugin.ini", "private.ini", 0600, 0},
+      {"FadePower=102", "plugin.ini", "readonly.ini", 0444, 1}, {"fade", "TavelDat/fade.dat", "fade.dat", 0640, 0},
+      {"fade", "TavelDat/fade.dat", "readonly.dat", 0400, 1},
+  };
+  const bool root = ::geteuid() == 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    const bool fade = std::string(c.command) == "fade";
+    const fs::path target = folder.path / "dotfiles" / c.target, link = plugin / c.linkName;
+    WriteFileText(target, fade ? table : ini);
+    ASSERT_EQ(::chmod(target.c_str(), c.mode), 0);
+    if (root) {
+      ASSERT_EQ(::chown(target.c_str(), 0, 4), 0);
+    }
+    fs::remove(link);
+    fs::create_symlink((fade ? "../../dotfiles/" : "../dotfiles/") + std::string(c.target), link);
+    CliRun run = fade ? RunCli({"fade", "--plugin-dir", plugin.string()})
+                      : RunCli({"config", "--plugin-dir", plugin.string(), c.command});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    const std::string saved = ReadFileText(target);
+    if (c.status != 0) {
+      EXPECT_TRUE(Contains(run.err, "it is read-only")) << run.err;
+      EXPECT_EQ(saved, fade ? table : ini);
+    } else if (fade) {
+      EXPECT_TRUE(saved.size() == table.size() && saved != table);
+    } else {
+      EXPECT_TRUE(Contains(saved, c.command) && Contains(saved, "FadeOffset=7")) << saved;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    if (root) {
+      EXPECT_EQ(st.st_gid, 4u);
+    }
+  }
+  const fs::path deep = folder.path / "deep" / std::string(200, 'd') / std::string(100, 'e');
+  const char* saved = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedValue = saved ? saved : "";
+  setenv("XDG_CONFIG_HOME", deep.c_str(), 1);
+  CliRun run = RunCli({"config", "FadePower=100"});
+  if (saved)
+    setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "the path is too long")) << run.err;
+  EXPECT_FALSE(fs::exists(folder.path / "deep"));
 }
 
 TEST_F(CliTest, ConfigRefusesBadValuesAndSavesNothing) {
@@ -461,7 +572,7 @@ TEST_F(CliTest, ConfigRefusesBadValuesAndSavesNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c[0]);
     CliRun run = RunCli({"config", "--plugin-dir", plugin.string(), "FadeOffset=10", c[0]});
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(Contains(run.err, c[1])) << run.err;
   }
   EXPECT_FALSE(fs::exists(plugin / "plugin.ini"));

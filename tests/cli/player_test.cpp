@@ -5,6 +5,7 @@
 #include <pulse/def.h>
 #include <sndfile.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 
 #include "cli_test_support.h"
 #include "clock_text.h"
+#include "file_chooser.h"
 #include "picture_fit.h"
 #include "pulse_capture.h"
 
@@ -308,6 +310,36 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
   EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "none of the files could be played"));
 }
 
+// Opened from the menu without files, the window invites some, plays what is dropped on it (all of it, also a
+// file dropped after the playlist ran out) and waits for more rather than ending; O without a chooser says so.
+TEST_F(PlayerTest, WithoutFilesTheWindowWaitsForDroppedOnes) {
+  ASSERT_EQ(Play({"--keys", "20:o,40:drop=" + P("clicks.wav") + ",400:drop=" + P("clicks.wav") + ",760:q"}), 0)
+      << ReadFileText(P("err.txt"));
+  const std::string out = ReadFileText(P("out.txt")), traceText = ReadFileText(P("trace.txt"));
+  EXPECT_TRUE(Contains(out, "added 1: " + P("clicks.wav") + "\nplaying 1/1: ")) << out;
+  EXPECT_TRUE(Contains(out, "added 2: " + P("clicks.wav") + "\nplaying 2/2: ")) << out;
+  EXPECT_EQ(PlayedClicks(ReadBytes(P("out.raw"))).size(), 2 * kClickOnsets.size());
+  // The invitation before the first file, again after each has been heard, and never while one plays.
+  const Trace trace = ReadTrace(P("trace.txt"));
+  std::vector<std::int64_t> invited, cleared;
+  for (const std::string& n : trace.notes) {
+    if (Contains(n, "status: Drop audio files on this window")) invited.push_back(std::stoll(n.substr(2)));
+    if (Contains(n, "status: (none)")) cleared.push_back(std::stoll(n.substr(2)));
+  }
+  ASSERT_EQ(invited.size(), 3u) << traceText;
+  ASSERT_EQ(cleared.size(), 2u) << traceText;
+  EXPECT_LT(invited[0], 40);
+  EXPECT_GE(cleared[0], 40);
+  EXPECT_GT(invited[1], cleared[0]);
+  EXPECT_LT(invited[1], 400);
+  EXPECT_GT(invited[2], cleared[1]);
+  if (FileChooserProgram().empty()) {
+    EXPECT_TRUE(Contains(traceText, "no file chooser is installed (zenity or kdialog)")) << traceText;
+  }
+  // What a chooser writes: a path a line, blanks kept.
+  EXPECT_EQ(ChosenPaths("/music/a b.mp3\n/c.flac\n"), (std::vector<std::string>{"/music/a b.mp3", "/c.flac"}));
+}
+
 // Keys change the look as described; --save keeps the result, without it plugin.ini is untouched; Escape and Q end
 // the player with status 0 long before the music does.
 TEST_F(PlayerTest, KeysChangeTheSettingsForTheSessionOrSaveThem) {
@@ -385,6 +417,19 @@ TEST_F(PlayerTest, SpacePausesSoundAndPictureAndHomeStartsTheSongAgain) {
 
 // Shift+Right lands 10 s later within a frame of the asked time, exactly on the song's samples; N moves to the next
 // file, which then plays to its end.
+// A song from a pipe is read as it comes: the keys that would read it again say so, and it plays on.
+TEST_F(PlayerTest, ASongFromAPipeSaysItCannotSeekAndPlaysOn) {
+  ASSERT_EQ(::mkfifo(P("song.fifo").c_str(), 0600), 0);
+  const std::vector<std::uint8_t> song = ReadBytes(P("clicks.wav"));
+  std::thread writer([&] { WriteBytes(P("song.fifo"), song); });
+  const int status = Play({P("song.fifo"), "--keys", "10:Shift+Right 20:Home"});
+  writer.join();
+  ASSERT_EQ(status, 0) << ReadFileText(P("err.txt"));
+  const std::string notes = Notes(ReadTrace(P("trace.txt")));
+  EXPECT_TRUE(Contains(notes, "key Shift+Right: cannot seek in song.fifo: a pipe is read once")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Home: cannot seek in song.fifo")) << notes;
+}
+
 TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
   // 20 s, one click at 12.0 s: about 1.5 s after the seek lands, and far from the end when N comes.
   constexpr std::int64_t kLong = 20 * kRate, kClickAt = 12 * kRate;
@@ -484,13 +529,37 @@ class PulseServer {
 TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0) GTEST_SKIP() << "pulseaudio is not installed";
   PulseServer pulse(folder.path / "pulse");
-  ASSERT_TRUE(pulse.Start());
   std::vector<std::string> env = pulse.env();
   env.insert(env.end(), kHeadlessSdl.begin(), kHeadlessSdl.end());
-  Child live;
+  Child live, player;
   Spawn(live, {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), "--trace", P("trace.txt")}, env,
         P("out.txt"), P("err.txt"));
+  // So does `play` from the menu, without files: its window invites some and waits for a sound output.
+  env.push_back("SDL_AUDIODRIVER=pulseaudio");
+  Spawn(player, {TAVELMIR_CLI_BINARY, "play", "--plugin-dir", plugin.string(), "--trace", P("play-trace.txt")}, env,
+        P("play-out.txt"), P("play-err.txt"));
   const auto framesShown = [&] { return ReadTrace(P("trace.txt")).frames.size(); };
+  const auto timesSaid = [&](const char* message) {
+    const std::string err = ReadFileText(P("err.txt"));
+    std::size_t times = 0;
+    for (std::size_t at = err.find(message); at != std::string::npos; at = err.find(message, at + 1)) ++times;
+    return times;
+  };
+  // Started before the sound server (from the desktop's menu at login), the window opens, says what is missing
+  // and keeps trying until the server is there.
+  ASSERT_TRUE(
+      WaitUntil([&] { return Contains(ReadFileText(P("trace.txt")), "status: no sound server is running"); }, 60s))
+      << ReadFileText(P("err.txt"));
+  ASSERT_TRUE(pulse.Start());
+  ASSERT_TRUE(WaitUntil([&] { return timesSaid("the sound server is back") == 1; }, 30s)) << ReadFileText(P("err.txt"));
+  EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("play-err.txt")), "the audio output is back"); }, 30s))
+      << ReadFileText(P("play-err.txt"));
+  // Ctrl+C ends it as it ends other programs, after its cleanup.
+  kill(player.pid, SIGINT);
+  EXPECT_EQ(WaitExit(player, 60s), 130) << ReadFileText(P("play-err.txt"));
+  const std::string playNotes = Notes(ReadTrace(P("play-trace.txt")));
+  EXPECT_TRUE(Contains(playNotes, "status: Drop audio files on this window")) << playNotes;
+  EXPECT_TRUE(Contains(playNotes, "; trying again")) << playNotes;
   ASSERT_TRUE(WaitUntil([&] { return framesShown() > 25; }, 60s)) << ReadFileText(P("err.txt"));
   // In silence the screen says what it waits for, after two seconds.
   const std::string waiting = "status: waiting for sound from the desktop (the monitor of the default output)";
@@ -519,13 +588,12 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("err.txt")), "lost the sound server"); }, 30s));
   const std::size_t framesWithoutServer = framesShown();
   ASSERT_TRUE(pulse.Start());
-  EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("err.txt")), "the sound server is back"); }, 30s))
-      << ReadFileText(P("err.txt"));
+  EXPECT_TRUE(WaitUntil([&] { return timesSaid("the sound server is back") == 2; }, 30s)) << ReadFileText(P("err.txt"));
   EXPECT_GT(framesShown(), framesWithoutServer);  // the picture went on meanwhile
   ASSERT_EQ(pulse.Run(play), 0);
   std::this_thread::sleep_for(200ms);
   kill(live.pid, SIGINT);
-  EXPECT_EQ(WaitExit(live, 60s), 0) << ReadFileText(P("err.txt"));
+  EXPECT_EQ(WaitExit(live, 60s), 130) << ReadFileText(P("err.txt"));
   pulse.Stop();
 
   const Trace trace = ReadTrace(P("trace.txt"));
@@ -568,16 +636,21 @@ TEST_F(PlayerTest, LiveWithoutASoundServerSaysSo) {
                             {"silent", "the sound server does not answer (waited 5 s)"}};
   for (const auto& server : cases) {
     const std::vector<std::string> env = {"PULSE_SERVER=unix:" + P(server[0]), "SDL_VIDEODRIVER=dummy"};
+    // --list-sources fails; the window opens all the same, says what is missing on screen and keeps trying.
     for (const char* option : {"--list-sources", "--trace"}) {
       SCOPED_TRACE(std::string(server[0]) + " " + option);
       Child live;
       std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), option};
-      if (std::string(option) == "--trace") argv.push_back(P("trace.txt"));
-      const auto start = std::chrono::steady_clock::now();
+      const bool window = std::string(option) == "--trace";
+      if (window) argv.insert(argv.end(), {P("trace.txt"), "-y", "--keys", "100:q"});
       Spawn(live, argv, env, P("out.txt"), P("err.txt"));
-      EXPECT_EQ(WaitExit(live, 60s), 1);
-      EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+      EXPECT_EQ(WaitExit(live, 60s), window ? 0 : 1);
       EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), server[1])) << ReadFileText(P("err.txt"));
+      if (window) {
+        EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "; trying again")) << ReadFileText(P("err.txt"));
+        EXPECT_TRUE(Contains(ReadFileText(P("trace.txt")), std::string("status: ") + server[1]));
+        EXPECT_GE(ReadTrace(P("trace.txt")).frames.size(), 100u);
+      }
     }
   }
   ::close(silent);
@@ -595,10 +668,14 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
     std::vector<std::string> options;
     int status;
     const char* message;
-  } cases[] = {{{"--trace", P("clicks.wav"), "-y"}, 1, "is the input"},
-               {{"--trace", P("old.txt")}, 1, "already exists; add -y"},
-               {{"--trace", P("none/trace.txt")}, 1, "does not exist"},
-               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, ""}};
+    bool played;  // refusals come before the audio device opens
+  } cases[] = {{{"--trace", P("clicks.wav"), "-y"}, 1, "is the input", false},
+               {{"--trace", P("old.txt")}, 1, "already exists; add -y", false},
+               {{"--trace", P("none/trace.txt")}, 1, "does not exist", false},
+               {{"--trace", P("new.txt"), "--palette", "tangerine"}, 2, "no palette named 'tangerine'", false},
+               {{"--trace", "/dev/full", "--keys", "3:q"}, 1, "cannot write the trace '/dev/full'", true},
+               {{"--trace", "/dev/null", "--keys", "3:q"}, 0, "", true},
+               {{"--trace", "-", "--keys", "3:q"}, 0, "", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options[1]);
     std::vector<std::string> argv = {TAVELMIR_CLI_BINARY, "play", P("clicks.wav"), "--plugin-dir", plugin.string()};
@@ -607,12 +684,40 @@ TEST_F(PlayerTest, TheTraceFollowsTheRulesOfEveryOutput) {
     env.push_back("SDL_AUDIODRIVER=disk");
     env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
     Child child;
+    fs::remove(P("out.raw"));
     Spawn(child, argv, env, P("out.txt"), P("err.txt"));
     EXPECT_EQ(WaitExit(child, 120s), c.status) << ReadFileText(P("err.txt"));
     EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), c.message)) << ReadFileText(P("err.txt"));
+    EXPECT_EQ(fs::exists(P("out.raw")), c.played);
+    // Standard output holds the trace alone; the song's name goes with the messages.
+    if (c.options[1] == "-") {
+      EXPECT_EQ(ReadFileText(P("out.txt")).rfind("# frame shown_us", 0), 0u);
+    }
   }
   EXPECT_TRUE(ReadBytes(P("clicks.wav")) == song);
   EXPECT_EQ(ReadFileText(P("old.txt")), "an older trace");
+  EXPECT_FALSE(fs::exists(P("new.txt")));
+}
+
+// Ctrl+C and SIGTERM end the player as they end other programs (128 + the signal), after it has closed its trace
+// with the closing summary.
+TEST_F(PlayerTest, ASignalEndsThePlayerAfterItsCleanup) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    fs::remove(P("trace.txt"));
+    std::vector<std::string> env = kHeadlessSdl;
+    env.push_back("SDL_AUDIODRIVER=disk");
+    env.push_back("SDL_DISKAUDIOFILE=" + P("out.raw"));
+    Child child;
+    Spawn(child,
+          {TAVELMIR_CLI_BINARY, "play", P("clicks.wav"), "--plugin-dir", plugin.string(), "--trace", P("trace.txt")},
+          env, P("out.txt"), P("err.txt"));
+    ASSERT_TRUE(WaitUntil([&] { return ReadTrace(P("trace.txt")).frames.size() >= 3; }, 60s));
+    kill(child.pid, signal);
+    EXPECT_EQ(WaitExit(child, 60s), 128 + signal) << ReadFileText(P("err.txt"));
+    EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), signal == SIGINT ? "interrupted by SIGINT" : "SIGTERM"));
+    EXPECT_TRUE(Contains(Notes(ReadTrace(P("trace.txt"))), "end: ")) << Notes(ReadTrace(P("trace.txt")));
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -309,8 +310,19 @@ TEST_F(RenderTest, AnExistingOutputIsReplacedOnlyWithY) {
   EXPECT_EQ(quiet.status, 1);
   EXPECT_EQ(quiet.err, "");
   EXPECT_EQ(ReadFileText(P("old.dump")), "keep me");
+  // A file made read-only stays, even with -y.
+  ASSERT_EQ(::chmod(P("old.dump").c_str(), 0444), 0);
+  CliRun readOnly = Render({"--dump", P("old.dump"), "--frames", "2", "-y"});
+  EXPECT_EQ(readOnly.status, 1);
+  EXPECT_TRUE(Contains(readOnly.err, "cannot replace '" + P("old.dump") + "': it is read-only (mode 0444)"))
+      << readOnly.err;
+  EXPECT_EQ(ReadFileText(P("old.dump")), "keep me");
+  ASSERT_EQ(::chmod(P("old.dump").c_str(), 0640), 0);
   CliRun replaced = Render({"--dump", P("old.dump"), "--frames", "2", "-y"});
   EXPECT_EQ(replaced.status, 0) << replaced.err;
+  struct stat st {};
+  ASSERT_EQ(::stat(P("old.dump").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(ReadBytes(P("old.dump")).size(), 2u * (64000 + 768));
 
   // The input is never an output, and PNG frames never mix with files already in a folder.
@@ -435,6 +447,130 @@ TEST_F(RenderTest, AnInterruptedRenderLeavesNothingUnderTheFinalName) {
     EXPECT_EQ(WEXITSTATUS(exit), status);
     EXPECT_EQ(Leftovers(), std::vector<std::string>{});
   }
+}
+
+// A file system of `bytes` for one test, where one can be mounted (as root); unmounted by the destructor.
+struct SmallDisk {
+  SmallDisk(const fs::path& where, std::uintmax_t bytes) : path(where) {
+    fs::create_directories(path);
+    const std::string command =
+        "mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs '" + path.string() + "' 2>/dev/null";
+    mounted = ::geteuid() == 0 && std::system(command.c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted && std::system(("umount '" + path.string() + "'").c_str()) != 0) ADD_FAILURE() << "umount failed";
+  }
+  fs::path path;
+  bool mounted = false;
+};
+
+// A full disk at any moment, while the frames go in or while the encoder writes the video's end (its index, after
+// the last frame), and a device that takes nothing: the render fails with the reason, exit 1, nothing is reported
+// written, and an older file stays byte for byte.
+TEST_F(RenderTest, AFullDiskFailsTheRenderAndKeepsTheOldFile) {
+  if (FindProgramOnPath("ffprobe").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  for (const char* option : {"--dump", "-o"}) {
+    SCOPED_TRACE(option);
+    CliRun run = Render({option, "/dev/full", "--frames", "20"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, "cannot write '/dev/full': No space left on device")) << run.err;
+    EXPECT_FALSE(Contains(run.out, "wrote")) << run.out;
+  }
+  ASSERT_EQ(Render({"-o", P("whole.mp4"), "--size", "64x48"}).status, 0);
+  const std::uintmax_t whole = fs::file_size(P("whole.mp4")), page = 4096;
+  const std::vector<std::uint8_t> old(3000, 0x5a);
+  const struct {
+    const char* name;
+    std::vector<std::string> options;
+    std::uintmax_t bytes;  // the file system's size: one page for the old file, the rest for the new one
+  } cases[] = {
+      {"old.mkv", {"--size", "64x48"}, 4 * page},
+      {"old.dump", {"--frames", "20"}, 8 * page},
+      // Every frame fits; the video's index does not.
+      {"old.mp4", {"--size", "64x48"}, ((whole - 1) / page + 1) * page},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SmallDisk disk(folder.path / "small", c.bytes);
+    if (!disk.mounted) GTEST_SKIP() << "a small file system cannot be mounted here (it needs root)";
+    const std::string out = (disk.path / c.name).string();
+    WriteBytes(out, old);
+    std::vector<std::string> args = {std::string(c.name) == "old.dump" ? "--dump" : "-o", out, "-y"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CliRun run = Render(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, "cannot write '" + out + "': No space left on device")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "'" + out + "' was left as it was")) << run.err;
+    EXPECT_TRUE(ReadBytes(out) == old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(disk.path), fs::directory_iterator()), 1);
+  }
+}
+
+// Standard input and output by either of their names, pipes and process substitutions: read once, for every kind
+// of output; a terminal where bytes are meant is refused at once.
+TEST_F(RenderTest, PipesAndStandardStreamsServeEveryOutput) {
+  if (FindProgramOnPath("ffprobe").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+  WriteBytes(P("blocks.raw"), MakeWaveformBlocks(6));
+  ASSERT_EQ(::mkfifo(P("song.fifo").c_str(), 0600), 0);
+  // An MP4 as ffmpeg writes it by default, its index after the samples: a pipe has to be read to its end first.
+  ASSERT_EQ(std::system(("ffmpeg -v error -i '" + P("song.wav") + "' -c:a aac '" + P("song.m4a") + "'").c_str()), 0);
+  const std::string cli = std::string("'") + TAVELMIR_CLI_BINARY + "' render --plugin-dir '" + plugin.string() + "' ";
+  constexpr std::uintmax_t kFrame = 64000 + 768;
+  const struct {
+    std::string command;   // run by bash in the test's folder
+    const char* written;   // what holds the frames
+    std::uintmax_t bytes;  // its size; 0: a picture ffprobe reads
+  } cases[] = {
+      {"- --dump - --frames 4 < song.wav > a.dump", "a.dump", 4 * kFrame},
+      {"/dev/stdin --dump /dev/stdout --frames 4 < song.wav > b.dump", "b.dump", 4 * kFrame},
+      {"--waveform - --dump c.dump < blocks.raw", "c.dump", 6 * kFrame},
+      {"--waveform /dev/stdin --dump /dev/stdout < blocks.raw > d.dump", "d.dump", 6 * kFrame},
+      {"- -o /dev/stdout --frames 10 --size 64x48 < song.wav > e.mkv", "e.mkv", 0},
+      {"<(cat song.wav) -o f.mp4 --frames 10 --size 64x48", "f.mp4", 0},
+      {"- -o g.gif --frames 10 < <(cat song.wav)", "g.gif", 0},
+      {"- -o h.png --start 1 < <(cat song.wav)", "h.png", 0},
+      {"<(cat song.m4a) -o j.mkv --frames 10 --size 64x48", "j.mkv", 0},
+      {"- --dump k.dump --frames 4 < <(cat song.m4a)", "k.dump", 4 * kFrame},
+      {"song.fifo -o i.webm --frames 10 --size 64x48 & cat song.wav > song.fifo; wait $!", "i.webm", 0},
+      {"--waveform song.fifo -o frames/ --size 32x20 & cat blocks.raw > song.fifo; wait $!", "frames", 6},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    const std::string command =
+        "cd '" + folder.path.string() + "' && timeout 300 bash -c \"" + cli + c.command + "\" 2>err.txt";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadFileText(P("err.txt"));
+    const fs::path written = folder.path / c.written;
+    if (fs::is_directory(written))
+      EXPECT_EQ(static_cast<std::uintmax_t>(std::distance(fs::directory_iterator(written), fs::directory_iterator())),
+                c.bytes);
+    else if (c.bytes > 0)
+      EXPECT_EQ(fs::file_size(written), c.bytes);
+    else
+      EXPECT_EQ(CommandOutput("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + written.string() +
+                              "' | head -1"),
+                "video\n");
+  }
+  // A terminal as standard input or where frames would go; the sound of a pipe cannot be copied from it again.
+  const struct {
+    std::string command;
+    const char* message;
+  } refused[] = {
+      {"- --dump x.dump", "standard input, which is a terminal"},
+      {"--waveform /dev/stdin --dump x.dump", "standard input, which is a terminal"},
+      {"song.wav --dump -", "a terminal here: redirect it"},
+      {"song.wav -o /dev/stdout", "a terminal here: pipe it"},
+      {"song.fifo -o x.mkv --audio-codec copy", "a pipe cannot be read twice"},
+  };
+  if (FindProgramOnPath("script").empty()) GTEST_SKIP() << "script (util-linux) is not installed";
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.command);
+    const std::string command =
+        "cd '" + folder.path.string() + "' && script -qec \"" + cli + r.command + "\" /dev/null > out.txt 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << ReadFileText(P("out.txt"));
+    EXPECT_TRUE(Contains(ReadFileText(P("out.txt")), r.message)) << ReadFileText(P("out.txt"));
+  }
+  EXPECT_FALSE(fs::exists(P("x.dump")));
 }
 
 TEST_F(RenderTest, MatroskaGoesToStandardOutput) {

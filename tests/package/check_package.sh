@@ -168,6 +168,48 @@ PY
   [ "$frames" = 50 ] || fail "song.mp4 has $frames frames, not 50"
   HOME=$elsewhere XDG_CONFIG_HOME=$elsewhere/config "$root/usr/bin/tavelmir" palettes | grep -q ' 1  aurora ' ||
     fail "palettes of the installed data set"
+  # Both menu entries, started as the desktop starts them (no file, no terminal) where no sound server runs, open
+  # their window and say what they wait for: under SDL's dummy video driver, and on an X server where there is
+  # one to start. The window closes itself after 100 frames (--keys).
+  drivers=dummy
+  command -v xvfb-run >/dev/null && drivers="dummy x11"
+  for entry in org.tavelmir.tavelmir org.tavelmir.tavelmir.play; do
+    exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$entry.desktop")
+    read -r -a argv <<<"${exec_line% %F}"
+    argv[0]=$root/usr/bin/${argv[0]}
+    for driver in $drivers; do
+      trace=$elsewhere/$entry-$driver.trace
+      run=(env HOME="$elsewhere" XDG_CONFIG_HOME="$elsewhere/config" PULSE_SERVER=unix:/nonexistent
+           XDG_RUNTIME_DIR="$elsewhere" SDL_VIDEODRIVER=$driver "${argv[@]}" --trace "$trace" --keys 100:q)
+      [ "$driver" = x11 ] && run=(xvfb-run -a "${run[@]}")
+      timeout 120 "${run[@]}" </dev/null >"$elsewhere/entry.out" 2>"$elsewhere/entry.err" ||
+        fail "$exec_line under $driver: $(cat "$elsewhere/entry.err")"
+      frames=$(grep -c '^[0-9]' "$trace" || true)
+      [ "$frames" -ge 100 ] || fail "$exec_line under $driver showed $frames frames"
+      case $entry in
+      *.play) said='status: Drop audio files on this window' ;;
+      *) said='status: no sound server is running' ;;
+      esac
+      grep -q "^# [0-9]* $said" "$trace" || fail "$exec_line under $driver did not say '$said': $(grep '^#' "$trace")"
+    done
+  done
+  # A failure before the window opens, started as from the menu (no terminal), is shown in a message box as well
+  # as on standard error; Return closes the box and the program ends with the failure's status.
+  if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && command -v xwininfo >/dev/null; then
+    HOME=$elsewhere XDG_CONFIG_HOME=$elsewhere/config SDL_AUDIODRIVER=dummy timeout 120 xvfb-run -a bash -c '
+      "$1" play --monitor 9 </dev/null >/dev/null 2>"$2/box.err" &
+      pid=$!
+      for _ in $(seq 300); do
+        box=$(xwininfo -root -tree | awk "/Ombrelo Tunnel/ {print \$1; exit}")
+        [ -n "$box" ] && break
+        sleep 0.1
+      done
+      [ -n "$box" ] || { echo "no message box" >&2; kill -9 $pid; exit 3; }
+      xdotool windowfocus "$box" key Return
+      wait $pid' _ "$root/usr/bin/tavelmir" "$elsewhere" && status=0 || status=$?
+    [ "$status" = 1 ] || fail "a failure from the menu ended with status $status: $(cat "$elsewhere/box.err")"
+    grep -q 'tavelmir: --monitor 9: there is 1 monitor' "$elsewhere/box.err" || fail "the failure is not on stderr"
+  fi
   # --version names the data set it found and the libraries it runs with.
   version_text=$("$root/usr/bin/tavelmir" --version)
   echo "$version_text"

@@ -2,6 +2,7 @@
 // and every reader of the data set refusing what is not a regular file, without blocking on a pipe.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -77,6 +78,76 @@ TEST_F(FileReplace, ANamedPipeIsWrittenAsSuch) {
   reader.join();
   EXPECT_EQ(got, "through the pipe");
   EXPECT_TRUE(fs::is_fifo(Path("pipe.dat")));
+}
+
+// The file keeps what made it the user's: written through a link (the link stays), with its mode and group; a file
+// nobody may write is refused and left as it was.
+TEST_F(FileReplace, AFileKeepsItsLinkModeAndGroupAndAReadOnlyOneIsRefused) {
+  fs::create_directories(Path("elsewhere"));
+  const struct {
+    const char* name;
+    ::mode_t mode;
+    const char* linkedFrom;  // the name written, a link to `name`; null: `name` itself
+    bool written;
+  } cases[] = {
+      {"private.ini", 0600, nullptr, true},
+      {"elsewhere/shared.ini", 0640, "plugin.ini", true},
+      {"elsewhere/fade.dat", 0644, "fade.dat", true},
+      {"readonly.ini", 0444, nullptr, false},
+      {"elsewhere/readonly.dat", 0400, "linked-readonly.dat", false},
+  };
+  const bool root = ::geteuid() == 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileText(Path(c.name), "old");
+    ASSERT_EQ(::chmod(Path(c.name).c_str(), c.mode), 0);
+    // Another group than the user's own, which a new file would get.
+    if (root) {
+      ASSERT_EQ(::chown(Path(c.name).c_str(), 0, 4), 0);
+    }
+    fs::path written = Path(c.name);
+    if (c.linkedFrom) {
+      written = Path(c.linkedFrom);
+      fs::create_symlink(fs::path(c.name), written);
+    }
+    std::string error;
+    EXPECT_EQ(ReplaceFileContents(written, "new", error), c.written) << error;
+    EXPECT_EQ(ReadFileText(Path(c.name)), c.written ? "new" : "old");
+    if (!c.written) {
+      EXPECT_NE(error.find("read-only"), std::string::npos) << error;
+    }
+    EXPECT_EQ(fs::is_symlink(written), c.linkedFrom != nullptr);
+    struct stat st {};
+    ASSERT_EQ(::stat(Path(c.name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    if (root) {
+      EXPECT_EQ(st.st_gid, 4u);
+    }
+  }
+  for (const auto& entry : fs::directory_iterator(Path("elsewhere")))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+}
+
+// Folders made for a new file go again when it is not written, and only those: one that was there stays.
+TEST_F(FileReplace, FoldersMadeForAFileGoUnlessKept) {
+  std::string error;
+  {
+    MadeFolders folders;
+    ASSERT_TRUE(folders.Make(Path("a") / "b" / "c", error)) << error;
+    EXPECT_TRUE(fs::is_directory(Path("a") / "b" / "c"));
+  }
+  EXPECT_EQ(Names(), std::vector<std::string>{});
+  fs::create_directories(Path("kept"));
+  {
+    MadeFolders folders;
+    ASSERT_TRUE(folders.Make(Path("kept") / "new", error)) << error;
+    folders.Keep();
+  }
+  EXPECT_TRUE(fs::is_directory(Path("kept") / "new"));
+  WriteFileText(Path("file"), "x");
+  MadeFolders folders;
+  EXPECT_FALSE(folders.Make(Path("file") / "sub", error));
+  EXPECT_NE(error.find((Path("file") / "sub").string()), std::string::npos) << error;
 }
 
 // A missing file, a folder and a named pipe in the place of each data file: refused (or read as absent), and a

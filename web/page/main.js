@@ -105,10 +105,12 @@ function makeStepper() {
     : null;
 }
 
-// A fresh effect with the current look; the previous one (if any) is dropped with its module.
+// A fresh effect with the current look; the previous one (if any) is released first, then dropped with its module.
 async function startEngine() {
   const d = page.dataSet;
-  page.engine = await Engine.create(d.wasm, d.palettes, d.fade);
+  const engine = await Engine.create(d.wasm, d.palettes, d.fade);
+  if (page.engine) page.engine.destroy();
+  page.engine = engine;
   if (!page.look) {
     // The first effect gives the settings' defaults and ranges that the stored look and the link's are read against.
     const rules = page.engine.settingRules();
