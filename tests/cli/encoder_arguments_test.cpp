@@ -31,7 +31,7 @@ TEST(EncoderArgumentsTest, EachQualitySizeAndRateGetsItsMeasuredPoint) {
   } cases[] = {
       {"hd good, 1080p", Mp4, true, {}, 1920, 1080, "libx264 -preset superfast -crf 28 -profile:v high", "50"},
       {"hd good, 720p", Mkv, true, {}, 1280, 720, "libx264 -preset superfast -crf 25 -profile:v high", "50"},
-      {"hd good, 4K", Mp4, true, {}, 3840, 2160, "libx264 -preset superfast -crf 30 -profile:v high", "50"},
+      {"hd good, 4K", Mp4, true, {}, 3840, 2160, "libx264 -preset superfast -crf 34 -profile:v high", "50"},
       {"hd good, 25 fps",
        Mp4,
        true,
