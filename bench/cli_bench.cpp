@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "effect_session.h"
 #include "frame_sinks.h"
 #include "look_options.h"
@@ -23,12 +24,6 @@ namespace fs = std::filesystem;
 
 constexpr int kFrames = 1500;  // 30 s of picture
 constexpr int kRate = 44100;
-
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
-}
 
 fs::path ScratchFile(const char* name) {
   const char* tmp = std::getenv("TMPDIR");

@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_timing.h"
 #include "support/frame_oracle.h"
 #include "support/stage_record.h"
 
@@ -22,13 +23,6 @@ enum Stage { kWholeFrame, kWaveField, kLandscape, kTunnel, kPalette, kStageCount
 const char* StageName(int stage) {
   static const char* const names[] = {"whole frame", "wave field", "landscape", "tunnel", "palette"};
   return names[stage];
-}
-
-// CPU time of this thread, so that other processes on a busy machine do not skew the ratio.
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
 // The stage record with the real constant tables, a random texture and fade table, a lively field, default settings
@@ -201,11 +195,6 @@ void BM_FramePipelineLiteral(benchmark::State& state) {
 BENCHMARK(BM_FramePipelineLiteral)->DenseRange(0, kStageCount - 1)->Unit(benchmark::kMicrosecond);
 
 constexpr int kSpeedUpFrames = 600;
-
-double Median(std::vector<double> times) {
-  std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-  return times[times.size() / 2];
-}
 
 // Both timed in the same run, frame for frame from the same state: the literal transcription and the fast stage,
 // kSpeedUpFrames frames each. Counters are the median time of each and their ratio. Every result is compared

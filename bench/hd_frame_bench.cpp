@@ -12,21 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "bench_timing.h"
 #include "core/engine.h"
 #include "core/hd_tunnel.h"
 
 namespace {
-
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
-}
-
-double Median(std::vector<double> times) {
-  std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-  return times[times.size() / 2];
-}
 
 // An engine built from random palettes, fade table and texture with the default settings, its ripples spread.
 struct HdFrameSetup {

@@ -12,5 +12,8 @@ MODULE_EXPORT const char* obs_module_description(void) {
 
 bool obs_module_load(void) {
   RegisterTunnelSource();
+  // One line in OBS's log says the source is there, for users' bug reports and the package check.
+  blog(LOG_INFO, "[obs-tavelmir] registered source '%s' (%s)", obs_source_get_display_name(kTunnelSourceId),
+       kTunnelSourceId);
   return true;
 }

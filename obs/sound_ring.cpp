@@ -1,53 +1,34 @@
 // The sound ring and the frame grid of the OBS source.
 #include "sound_ring.h"
 
-#include <algorithm>
-
-#include "core/waveform_sample.h"
-
 void SoundRing::Reset(int rate, double seconds) {
   std::lock_guard<std::mutex> lock(mutex_);
-  rate_ = rate;
-  const auto capacity = static_cast<std::size_t>(std::max<double>(kWaveformSamples, rate * seconds));
-  left_.assign(capacity, 0);
-  right_.assign(capacity, 0);
-  end_ = 0;
+  ring_.Reset(rate, seconds);
   lastArrival_ = {};
 }
 
 int SoundRing::Rate() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return rate_;
+  return ring_.Rate();
 }
 
 void SoundRing::Append(const float* left, const float* right, std::int64_t frames, bool muted) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (left_.empty()) return;
-  const auto capacity = static_cast<std::int64_t>(left_.size());
-  for (std::int64_t i = 0; i < frames; ++i) {
-    const auto at = static_cast<std::size_t>((end_ + i) % capacity);
-    const bool sound = !muted && left;
-    left_[at] = sound ? SampleToSigned8(left[i]) : 0;
-    right_[at] = sound ? SampleToSigned8(right ? right[i] : left[i]) : 0;
-  }
-  end_ += frames;
+  if (muted || !left)
+    ring_.AppendSilence(frames);
+  else
+    ring_.AppendPlanar(left, right, frames);
   lastArrival_ = std::chrono::steady_clock::now();
 }
 
 void SoundRing::AppendSilence(std::int64_t frames) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (left_.empty()) return;
-  const auto capacity = static_cast<std::int64_t>(left_.size());
-  for (std::int64_t i = 0; i < std::min(frames, capacity); ++i) {
-    const auto at = static_cast<std::size_t>((end_ + i) % capacity);
-    left_[at] = right_[at] = 0;
-  }
-  end_ += frames;
+  ring_.AppendSilence(frames);
 }
 
 std::int64_t SoundRing::End() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return end_;
+  return ring_.End();
 }
 
 std::chrono::steady_clock::time_point SoundRing::LastArrival() const {
@@ -57,14 +38,7 @@ std::chrono::steady_clock::time_point SoundRing::LastArrival() const {
 
 void SoundRing::Block(std::int64_t start, unsigned char block[kSoundBlockBytes]) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  const auto capacity = static_cast<std::int64_t>(left_.size());
-  for (int i = 0; i < kWaveformSamples; ++i) {
-    const std::int64_t at = start + i;
-    const bool held = at >= 0 && at < end_ && at >= end_ - capacity;
-    const auto slot = static_cast<std::size_t>(held ? at % capacity : 0);
-    block[i] = static_cast<unsigned char>(held ? left_[slot] : 0);
-    block[kWaveformSamples + i] = static_cast<unsigned char>(held ? right_[slot] : 0);
-  }
+  ring_.Block(start, block);
 }
 
 std::int64_t FrameGrid::Due(std::int64_t end) {

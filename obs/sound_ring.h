@@ -4,16 +4,15 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
-#include <vector>
 
-#include "core/frame.h"
+#include "core/sample_ring.h"
 
 // The effect steps 50 times a second of sound, whatever the video's frame rate.
 constexpr int kEffectFramesPerSecond = 50;
-constexpr int kSoundBlockBytes = kWaveformChannels * kWaveformSamples;
+constexpr int kSoundBlockBytes = kWaveformBlockSamples;
 
-// Written by OBS's audio thread, read by the video thread. Positions count samples per channel since the ring was
-// reset and only grow; memory is taken by Reset alone.
+// The engine's ring of recent samples behind a lock, with the time sound last came: written by OBS's audio thread,
+// read by the video thread.
 class SoundRing {
  public:
   // Keeps `seconds` of sound at `rate` samples a second; everything held is dropped.
@@ -35,9 +34,7 @@ class SoundRing {
 
  private:
   mutable std::mutex mutex_;
-  int rate_ = 0;
-  std::vector<std::int8_t> left_, right_;
-  std::int64_t end_ = 0;
+  SampleRing ring_;
   std::chrono::steady_clock::time_point lastArrival_{};
 };
 

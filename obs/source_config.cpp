@@ -63,7 +63,8 @@ SourceConfig ReadSourceConfig(obs_data_t* settings, const std::filesystem::path&
   for (const LookName& l : kLooks)
     if (std::strcmp(look, l.value) == 0) config.look = l.look;
   // A size that is not one (typed into the editable list) keeps the default rather than hiding the source.
-  ParseSourceSize(obs_data_get_string(settings, kSizeKey), config.width, config.height);
+  const char* size = obs_data_get_string(settings, kSizeKey);
+  config.followsCanvas = ParseSourceSize(size, config.width, config.height) && std::strcmp(size, kCanvasSize) == 0;
   for (const SettingKey& key : SettingKeys()) {
     if (key.control == SettingControl::DisplayChoice) continue;
     if (key.control == SettingControl::CheckBox) {

@@ -17,6 +17,7 @@ struct SourceConfig {
   std::string audioSource;  // the name of the OBS source listened to; empty = the desktop audio
   TunnelLook look = TunnelLook::Hd;
   int width = kDefaultSourceWidth, height = kDefaultSourceHeight;
+  bool followsCanvas = false;  // "canvas": width and height are the canvas's, and change with it
   EffectSettings settings;
   int palette = 0;  // the palette to start on, in the data set's order
 };

@@ -12,10 +12,6 @@
 
 namespace {
 
-bool SameFade(const EffectSettings& a, const EffectSettings& b) {
-  return a.FadeOffset == b.FadeOffset && a.FadeAmplitude == b.FadeAmplitude && a.FadePower == b.FadePower;
-}
-
 // The screen's colours of the frame's palette, opaque.
 void OpaqueColours(const std::uint8_t* paletteEntries, std::uint32_t colours[256]) {
   std::uint8_t rgb[768];
@@ -46,36 +42,22 @@ std::unique_ptr<TunnelEffect> BuildTunnelEffect(const std::filesystem::path& dat
   }
   EffectSettings dataSet;
   ReadSettings(SettingsFile(dataFolder), dataSet);
-  if (inputs.FadeTable.empty() || !SameFade(used, dataSet)) {
-    std::uint8_t reference[1024];
-    if (ReadReferencePalette(ReferencePaletteFile(dataFolder), reference) != 0) {
-      error = "cannot compute the fade table: the reference palette '" + ReferencePaletteFile(dataFolder).string() +
-              "' is missing or not 768 to 772 bytes";
-      return nullptr;
-    }
-    inputs.FadeTable.assign(kFadeTableBytes, 0);
-    FillFadeTable(reference, DeriveEffectParams(used), inputs.FadeTable.data());
-  }
+  if ((inputs.FadeTable.empty() || !SameFadeSettings(used, dataSet)) &&
+      !ComputeFadeTable(ReferencePaletteFile(dataFolder), used, inputs.FadeTable, error))
+    return nullptr;
   effect->engine.SetCounters(counters);
   const EngineBuildStatus status = effect->engine.Build(std::move(inputs));
   if (status != kBuildDone) {
     error = MessageLines(BuildFailureMessages(status));
     return nullptr;
   }
-  if (palette >= 0) effect->engine.SkipPalettes(palette - ShownPalette(*effect));
+  if (palette >= 0) effect->engine.SkipPalettes(palette - effect->engine.ShownPalette());
   return effect;
 }
 
 void StepTunnelEffect(TunnelEffect& effect, const unsigned char* block) {
   FrameOutput out{effect.indices.data(), kEngineWidth, kEngineHeight, kEngineWidth, effect.paletteEntries};
   effect.engine.Frame(reinterpret_cast<const unsigned char(*)[kWaveformSamples]>(block), out);
-}
-
-int ShownPalette(const TunnelEffect& effect) {
-  const int count = effect.engine.PaletteCount();
-  if (count < 1) return 0;
-  const double at = std::floor(static_cast<double>(effect.engine.Counters().PalettePhase) * count + 1e-4);
-  return static_cast<int>(at - std::floor(at / count) * count);
 }
 
 bool PrepareTunnelPicture(TunnelPicture& picture, TunnelLook look, int width, int height, std::string& error) {

@@ -34,8 +34,6 @@ std::unique_ptr<TunnelEffect> BuildTunnelEffect(const std::filesystem::path& dat
                                                 int palette, const FrameCounters& counters, std::string& error);
 // One frame from a block of channel 0's 576 samples, then channel 1's.
 void StepTunnelEffect(TunnelEffect& effect, const unsigned char* block);
-// The palette the animation shows now (0-based).
-int ShownPalette(const TunnelEffect& effect);
 
 // The texture's words for a look and size: red, green, blue and an opaque alpha, lowest byte first.
 struct TunnelPicture {

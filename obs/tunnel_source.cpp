@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/fade_table.h"
 #include "source_config.h"
 #include "sound_ring.h"
 #include "tunnel_picture.h"
@@ -31,8 +32,7 @@ constexpr auto kSoundGap = std::chrono::milliseconds(250);
 constexpr auto kListenRetry = std::chrono::seconds(1);
 
 bool SameFadeAndTexture(const EffectSettings& a, const EffectSettings& b) {
-  return a.FadeOffset == b.FadeOffset && a.FadeAmplitude == b.FadeAmplitude && a.FadePower == b.FadePower &&
-         a.UseTexture == b.UseTexture && std::string(a.TextureName) == b.TextureName;
+  return SameFadeSettings(a, b) && a.UseTexture == b.UseTexture && std::string(a.TextureName) == b.TextureName;
 }
 
 // What the worker is asked to make, and what it made.
@@ -252,10 +252,15 @@ class TunnelSource {
     SourceConfig config;
     {
       std::lock_guard<std::mutex> lock(configMutex_);
-      if (!pendingNew_) return;
-      config = pending_;
-      pendingNew_ = false;
+      if (pendingNew_) {
+        config = pending_;
+        pendingNew_ = false;
+      } else if (!CanvasResized(config)) {
+        return;
+      }
     }
+    shownWidth_ = config.width;
+    shownHeight_ = config.height;
     BuildJob job;
     job.config = config;
     job.effect = !effect_ || !SameFadeAndTexture(config.settings, config_.settings);
@@ -264,7 +269,8 @@ class TunnelSource {
         !picture_ || config.look != config_.look || config.width != config_.width || config.height != config_.height;
     if (effect_) {
       effect_->engine.ApplySettings(config.settings);
-      if (config.palette != config_.palette) effect_->engine.SkipPalettes(config.palette - ShownPalette(*effect_));
+      if (config.palette != config_.palette)
+        effect_->engine.SkipPalettes(config.palette - effect_->engine.ShownPalette());
       job.counters = effect_->engine.Counters();
       redraw_ = true;
     }
@@ -276,6 +282,15 @@ class TunnelSource {
       jobNew_ = true;
     }
     jobReady_.notify_one();
+  }
+
+  // A source that follows the canvas takes its new size (the user changed the base resolution): the settings as they
+  // are, at that size, into `config`.
+  bool CanvasResized(SourceConfig& config) const {
+    if (!config_.followsCanvas) return false;
+    config = config_;
+    return ParseSourceSize(kCanvasSize, config.width, config.height) &&
+           (config.width != config_.width || config.height != config_.height);
   }
 
   // What the worker finished replaces what is drawn now; the old objects go back to it to be freed.

@@ -24,6 +24,8 @@ cmake --build --preset obs
 obs_deb=obs-tavelmir_${version}_amd64.deb
 (cd build/obs && cpack -G DEB >/dev/null)
 cp "build/obs/package/$obs_deb" "dist/$obs_deb"
+# Installed beside obs-studio in a clean Debian 12 system, where OBS must start with the source in a scene.
+RELEASE_PACKAGES_STAGE=obs bash scripts/release_packages.sh bookworm
 
 tavelmir=build/native/tavelmir
 mkdir -p out

@@ -3,6 +3,9 @@
 # release (its own compilers, libraries and dpkg-buildflags) and proven in a second clean chroot, where it is
 # installed as a user would (`apt install ./tavelmir_*.deb`) and smoke-tested.
 #   scripts/release_packages.sh [RELEASE...]     (default: bookworm trixie; as root)
+#   RELEASE_PACKAGES_STAGE=obs scripts/release_packages.sh bookworm
+#     installs obs-studio and dist/'s obs-tavelmir package (made on this Debian 12 machine) in a clean system and
+#     starts OBS there with the source in a scene.
 # The packages land in dist/ as tavelmir_VERSION+debN_amd64.deb. The chroots are cached under build/chroots
 # (a pristine debootstrap per release, and a builder with the build's packages); the source is copied afresh
 # into the builder every run, and the tester is a new copy of the pristine chroot every run.
@@ -190,12 +193,83 @@ SMOKE
   return "$status"
 }
 
+# Installs OBS Studio as a user would and then the OBS source's package (dist/, from preset obs on this machine),
+# checks that the module lies where OBS's own plug-ins do, and starts OBS under Xvfb with Mesa's software OpenGL
+# and a scene holding the source: OBS's log must list the module and the source must be made, not refused.
+test_obs_package() {
+  local rel=$1 dir=$cache/$1/obs-tester deb=obs-tavelmir_${version}_amd64.deb status=0
+  [ -s "$root/dist/$deb" ] || { echo "no dist/$deb (scripts/main.sh makes it)" >&2; return 1; }
+  echo "== $rel: installing obs-studio and $deb in a clean system"
+  fresh_copy "$rel" obs-tester
+  cp "$root/dist/$deb" "$dir/tmp/"
+  cat >"$dir/tmp/obs-smoke.sh" <<'SMOKE'
+set -eu
+config=~/.config/obs-studio
+mkdir -p "$config/basic/profiles/Check" "$config/basic/scenes"
+printf '[General]\nFirstRun=true\nLastVersion=486539266\nEnableAutoUpdates=false\n[Basic]\nProfile=Check\nProfileDir=Check\nSceneCollection=Check\nSceneCollectionFile=Check\n' >"$config/global.ini"
+printf '[General]\nName=Check\n[Video]\nBaseCX=1280\nBaseCY=720\nOutputCX=1280\nOutputCY=720\nFPSCommon=30\n' \
+  >"$config/basic/profiles/Check/basic.ini"
+cat >"$config/basic/scenes/Check.json" <<'JSON'
+{"name": "Check", "current_scene": "Scene", "current_program_scene": "Scene", "scene_order": [{"name": "Scene"}],
+ "sources": [
+  {"id": "scene", "versioned_id": "scene", "name": "Scene", "settings": {"id_counter": 1, "items": [
+    {"name": "Ombrelo Tunnel", "id": 1, "visible": true, "pos": {"x": 0, "y": 0}, "scale": {"x": 1, "y": 1}}]}},
+  {"id": "ombrelo_tunnel_source", "versioned_id": "ombrelo_tunnel_source", "name": "Ombrelo Tunnel",
+   "settings": {"size": "canvas"}}]}
+JSON
+export LIBGL_ALWAYS_SOFTWARE=1
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+  obs --disable-shutdown-check --collection Check --profile Check >"$HOME/obs.out" 2>&1 &
+  sleep 20
+  kill %1; wait' || true
+log=$(ls -t "$config"/logs/*.txt 2>/dev/null | head -1)
+[ -n "$log" ] || { cat ~/obs.out; echo "OBS wrote no log" >&2; exit 1; }
+echo "OBS log: $log"
+grep -E "OBS [0-9]|Loading module: obs-tavelmir|obs-tavelmir|Ombrelo|ombrelo|Renderer|Loaded Modules" "$log" | head -20
+sed -n '/Loaded Modules:/,/^[^ ]*: *$/p' "$log" | grep -q "obs-tavelmir.so" || { cat "$log"; echo "OBS did not load obs-tavelmir.so" >&2; exit 1; }
+grep -q "registered source" "$log" || { cat "$log"; echo "the module registered no source" >&2; exit 1; }
+# The scene's sources as OBS loaded them: ours made, not refused as unknown.
+grep -q "source: 'Ombrelo Tunnel' (ombrelo_tunnel_source)" "$log" || { cat "$log"; echo "OBS made no Ombrelo Tunnel" >&2; exit 1; }
+if grep -q "Source ID 'ombrelo_tunnel_source' not found" "$log"; then echo "OBS does not know the source" >&2; exit 1; fi
+echo "OBS loaded the module and made the source"
+SMOKE
+  in_chroot "$dir" bash -euc '
+    apt-get -q update >/dev/null
+    apt-get -q -y install obs-studio >/tmp/install.log || { tail -30 /tmp/install.log; exit 1; }
+    apt-get -q -y install --no-install-recommends xvfb xauth >>/tmp/install.log || { tail -30 /tmp/install.log; exit 1; }
+    apt-get -q -y install ./tmp/'"$deb"' >>/tmp/install.log || { tail -30 /tmp/install.log; exit 1; }
+    dpkg-query -W -f="\${Package} \${Version}\n" obs-studio
+    dpkg-query -W -f="\${Package} \${Version}: Depends: \${Depends}\n" obs-tavelmir
+    # Where OBS looks: the folder of its own modules, and its data folders beside ours.
+    plugins=$(dirname "$(dpkg -L obs-studio | grep -m1 "/obs-plugins/obs-ffmpeg.so\$")")
+    [ -f "$plugins/obs-tavelmir.so" ] || { echo "no obs-tavelmir.so in $plugins" >&2; exit 1; }
+    [ -f /usr/share/obs/obs-plugins/obs-tavelmir/locale/en-US.ini ] && [ -d /usr/share/obs/obs-plugins/obs-ffmpeg ] ||
+      { echo "the locale is not where OBS keeps its modules'\'' data" >&2; exit 1; }
+    echo "module in $plugins, beside OBS'\''s own"
+    useradd -m streamer
+    chmod 755 /tmp/obs-smoke.sh
+    su streamer -s /bin/bash -c "bash /tmp/obs-smoke.sh"
+    apt-get -q -y purge obs-tavelmir >/dev/null
+    if [ -e "$plugins/obs-tavelmir.so" ] || [ -e /usr/share/obs/obs-plugins/obs-tavelmir ]; then
+      echo "purge left files" >&2; exit 1
+    fi
+    echo "purged cleanly"
+  ' 2>&1 | tee "$cache/$rel/obs-test.log" || status=$?
+  release_chroot "$dir"
+  remove_tree "$dir"
+  return "$status"
+}
+
 stage=${RELEASE_PACKAGES_STAGE:-all}
 for rel in "${releases[@]}"; do
   release_number "$rel" >/dev/null
   mkdir -p "$cache/$rel"
   pristine "$rel"
   [ "$stage" = pristine ] && continue
+  if [ "$stage" = obs ]; then
+    test_obs_package "$rel"
+    continue
+  fi
   builder "$rel"
   [ "$stage" = builder ] && continue
   build_package "$rel"

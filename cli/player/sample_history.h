@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
-#include <vector>
 
+#include "core/sample_ring.h"
 #include "waveform_source.h"
 
 using SteadyTime = std::chrono::steady_clock::time_point;
@@ -16,8 +16,9 @@ struct AudioClockPoint {
   bool valid = false;
 };
 
-// Written by the audio thread (playback callback or capture reader), read by the frame loop. Positions count
-// samples per channel since the device was opened; they only grow.
+// The engine's ring of recent samples behind a lock, with the device's clock. Written by the audio thread (playback
+// callback or capture reader), read by the frame loop. Positions count samples per channel since the device was opened;
+// they only grow.
 class SampleHistory {
  public:
   // `rate` in samples per second; keeps `seconds` of sound.
@@ -46,8 +47,7 @@ class SampleHistory {
  private:
   mutable std::mutex mutex_;
   int rate_ = 0;
-  std::vector<std::int8_t> left_, right_;
-  std::int64_t end_ = 0;
+  SampleRing ring_;
   AudioClockPoint clock_;
   AudioClockPoint recent_[kKeptClockPoints];
   std::uint64_t recorded_ = 0;  // clock points ever recorded

@@ -30,16 +30,7 @@ bool FadeTableForLook(const Look& look, std::vector<std::uint8_t>& table, std::s
   }
   std::error_code ec;
   const fs::path ownReference = fs::path(look.palettesDir) / kReferencePaletteName;
-  const fs::path reference = fs::exists(ownReference, ec) ? ownReference : dataSetReference;
-  std::uint8_t entries[1024];
-  if (ReadReferencePalette(reference, entries) != 0) {
-    error = "cannot compute the fade table: the reference palette '" + reference.string() +
-            "' is missing or not 768 to 772 bytes";
-    return false;
-  }
-  table.assign(kFadeTableBytes, 0);
-  FillFadeTable(entries, DeriveEffectParams(look.settings), table.data());
-  return true;
+  return ComputeFadeTable(fs::exists(ownReference, ec) ? ownReference : dataSetReference, look.settings, table, error);
 }
 
 }  // namespace
@@ -90,8 +81,4 @@ void DrawEffectFrame(EffectSession& session, const unsigned char* block, std::ui
   }
 }
 
-int CurrentPalette(const EffectSession& session) {
-  const int count = std::max(session.engine.PaletteCount(), 1);
-  const double at = std::floor(static_cast<double>(session.engine.Counters().PalettePhase) * count + 1e-4);
-  return static_cast<int>(at - std::floor(at / count) * count) + 1;
-}
+int CurrentPalette(const EffectSession& session) { return session.engine.ShownPalette() + 1; }

@@ -29,10 +29,6 @@ constexpr std::size_t kLongestDataName = sizeof("/TavelDat/refrence.pal");
 
 bool IsAbsoluteFolder(const char* value) { return value && value[0] == '/'; }
 
-bool SameFadeSettings(const EffectSettings& a, const EffectSettings& b) {
-  return a.FadeOffset == b.FadeOffset && a.FadeAmplitude == b.FadeAmplitude && a.FadePower == b.FadePower;
-}
-
 // The plug-in reads its files through 260-byte paths: a folder that leaves no room for their names is refused
 // rather than read as one without files.
 bool FolderFitsPaths(const fs::path& folder, std::string& error) {

@@ -1,6 +1,7 @@
 // The engine: one build of the tables from a data set, then one frame per waveform block.
 #include "core/engine.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 #include <utility>
@@ -98,6 +99,12 @@ int Engine::Frame(const unsigned char (*waveform)[kWaveformSamples], FrameOutput
 void Engine::ApplySettings(const EffectSettings& settings) {
   settings_ = settings;
   params_ = DeriveEffectParams(settings_);
+}
+
+int Engine::ShownPalette() const {
+  if (paletteCount_ < 1) return 0;
+  const double at = std::floor(static_cast<double>(counters_.PalettePhase) * paletteCount_ + 1e-4);
+  return static_cast<int>(at - std::floor(at / paletteCount_) * paletteCount_);
 }
 
 void Engine::SkipPalettes(int palettes) {

@@ -93,6 +93,9 @@ class Engine {
   void ApplySettings(const EffectSettings& settings);
   // Moves the palette phase by whole palettes (+1 next, -1 previous); nothing without palettes.
   void SkipPalettes(int palettes);
+  // The palette the animation shows now, 0-based (0 without palettes): the one it blends from, a phase a hair
+  // short of a whole palette (where SkipPalettes' float rounding leaves it) counting as that palette.
+  int ShownPalette() const;
   // Continues from another run's counters, as if this engine had drawn its frames.
   void SetCounters(const FrameCounters& counters) { counters_ = counters; }
 

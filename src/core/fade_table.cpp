@@ -134,3 +134,7 @@ void FillFadeTable(const std::uint8_t reference[1024], const EffectParams& param
   std::free(nearest.lists);
   if (progress.Report != nullptr) progress.Report(progress.Context, 256);
 }
+
+bool SameFadeSettings(const EffectSettings& a, const EffectSettings& b) {
+  return a.FadeOffset == b.FadeOffset && a.FadeAmplitude == b.FadeAmplitude && a.FadePower == b.FadePower;
+}

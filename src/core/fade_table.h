@@ -25,6 +25,9 @@ enum FadeBuildStatus : int {
 void FillFadeTable(const std::uint8_t reference[1024], const EffectParams& params, std::uint8_t* out,
                    const FadeProgress& progress = {});
 
+// Whether a table computed for `a` serves `b`: the fade settings alone shape it.
+bool SameFadeSettings(const EffectSettings& a, const EffectSettings& b);
+
 // Shade factor of step s: (s * (float)(1/255))^FadeExponent * FadeGain + FadeBias, in double precision.
 double FadeFactor(const EffectParams& params, int step);
 

@@ -122,6 +122,19 @@ bool WriteFadeTable(const fs::path& file, const std::uint8_t* table, std::string
   return ReplaceFileContents(file, std::string_view(reinterpret_cast<const char*>(table), kFadeTableBytes), error);
 }
 
+bool ComputeFadeTable(const fs::path& reference, const EffectSettings& settings, std::vector<std::uint8_t>& table,
+                      std::string& error) {
+  std::uint8_t entries[1024];
+  if (ReadReferencePalette(reference, entries) != 0) {
+    error = "cannot compute the fade table: the reference palette '" + reference.string() +
+            "' is missing or not 768 to 772 bytes";
+    return false;
+  }
+  table.assign(kFadeTableBytes, 0);
+  FillFadeTable(entries, DeriveEffectParams(settings), table.data());
+  return true;
+}
+
 FadeBuildStatus BuildFadeFile(const fs::path& pluginFolder, const EffectParams& params, const FadeProgress& progress) {
   std::uint8_t reference[1024];
   if (ReadReferencePalette(ReferencePaletteFile(pluginFolder), reference) != 0) return kFadeNoReference;

@@ -89,6 +89,10 @@ int ReadReferencePalette(const std::filesystem::path& file, std::uint8_t (&entri
 std::vector<std::uint8_t> ReadFadeTable(const std::filesystem::path& file);
 // Writes the table through a temporary file renamed over the old one. False, with a message naming the file.
 bool WriteFadeTable(const std::filesystem::path& file, const std::uint8_t* table, std::string& error);
+// Computes the table for `settings` from the reference palette file `reference` (a folder's "refrence.pal"). False,
+// with a message naming the file, when it is missing or not 768 to 772 bytes.
+bool ComputeFadeTable(const std::filesystem::path& reference, const EffectSettings& settings,
+                      std::vector<std::uint8_t>& table, std::string& error);
 // Computes the table from the folder's reference palette and `params` and writes its "fade.dat", as the
 // settings dialog's compute button does.
 FadeBuildStatus BuildFadeFile(const std::filesystem::path& pluginFolder, const EffectParams& params,

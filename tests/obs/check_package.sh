@@ -23,7 +23,11 @@ contents)
   field() { dpkg-deb -f "$deb" "$1"; }
   [ "$(field Package)" = obs-tavelmir ] || fail "Package"
   [ "$(field Version)" = "$version" ] || fail "Version"
-  [[ $(field Depends) == *"libobs0 (>="* ]] || fail "Depends lacks a versioned libobs0: $(field Depends)"
+  depends=$(field Depends)
+  [[ $depends == *"libobs0 (>= 29)"* ]] || fail "Depends lacks libobs0 (>= 29): $depends"
+  # Each package once: two constraints on one package read as a mistake, and the looser one says nothing.
+  dups=$(tr "," "\n" <<<"$depends" | awk "{print \$1}" | sort | uniq -d)
+  [ -z "$dups" ] || fail "Depends names $dups more than once: $depends"
   listing=$(dpkg-deb -c "$deb")
   data=./usr/share/obs/obs-plugins/obs-tavelmir
   for path in ./usr/lib/x86_64-linux-gnu/obs-plugins/obs-tavelmir.so "$data/locale/en-US.ini" \

@@ -1,15 +1,18 @@
 // The module in Debian's libobs: loaded, its source registered, fed a known signal through a test audio source,
 // and its picture read back from the GPU (a texture render and a stage surface) equal to `tavelmir render --dump`
-// of the same samples, in the hd and the classic look; settings taken live; the audio source renamed and removed.
+// of the same samples, in the hd look and the classic ones (nearest, and sharp at a size and at the canvas's, which it
+// follows); settings taken live; the audio source renamed and removed.
 #include <gtest/gtest.h>
 #include <obs-module.h>
 #include <obs-nix-platform.h>
 #include <obs.h>
 #include <util/platform.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -29,11 +32,13 @@ int XCloseDisplay(_XDisplay* display);
 namespace {
 
 constexpr int kRate = 48000;
-constexpr int kSignalSamples = kRate;      // one second of music: frames 0 .. 49
-constexpr int kSilentSamples = 4 * kRate;  // then the calm tunnel, as long as the test may take to look
+constexpr int kSignalSamples = kRate;       // one second of music: frames 0 .. 49
+constexpr int kSilentSamples = 24 * kRate;  // then the calm tunnel, as long as the test may take to look
 constexpr int kLastSignalFrame = 49;
 constexpr int kHdWidth = 384, kHdHeight = 216;
+constexpr int kHdFrames = 150;                            // the hd look is checked first, within 3 s of sound
 constexpr int kClassicWidth = 640, kClassicHeight = 480;  // the 320 x 200 frame at 2 x 2.4: 4:3 exactly
+constexpr int kCanvasWidth = 1280, kCanvasHeight = 720;
 constexpr const char kTunnelId[] = "ombrelo_tunnel_source";
 
 // A chord with a beat and some noise, as 16-bit samples, so the 8-bit values OBS's floats and the file give agree.
@@ -111,58 +116,119 @@ std::vector<std::uint8_t> ReadBack(obs_source_t* source, int width, int height) 
   return rgb;
 }
 
-// The first frame from `from` on whose picture `picture` is, or -1.
-int MatchingFrame(const std::vector<std::uint8_t>& picture, const std::vector<std::vector<std::uint8_t>>& frames,
-                  int from) {
-  for (int n = from; n < static_cast<int>(frames.size()); ++n)
-    if (frames[static_cast<std::size_t>(n)] == picture) return n;
-  return -1;
+// The command line's frame: the 320 x 200 indices, and the palette as a screen shows it (entries 0 and 255 black
+// and white).
+struct ClassicFrame {
+  std::vector<std::uint8_t> indices;
+  std::uint8_t palette[768];
+  const std::uint8_t* Colour(int x, int y) const {
+    return palette + 3 * indices[static_cast<std::size_t>(y) * 320 + x];
+  }
+};
+
+// Where the classic frame lies in a width x height picture: the largest 4:3 rectangle, centred.
+struct Rect {
+  int x, y, width, height;
+};
+Rect FourThirds(int width, int height) {
+  if (width * 3 >= height * 4) {
+    const int w = (height * 4 + 1) / 3;
+    return {(width - w) / 2, 0, w, height};
+  }
+  const int h = (width * 3 + 2) / 4;
+  return {0, (height - h) / 2, width, h};
 }
 
-// Reads the picture back until it is one of the command line's frames from `from` on; the frame, or -1 after a
-// minute (a guard against hanging, not a measure of speed).
-int WaitForMatch(obs_source_t* source, int width, int height, const std::vector<std::vector<std::uint8_t>>& frames,
-                 int from) {
+// The frame pixels an output pixel of a `picture`-long axis is drawn from: the pixel under its centre (nearest), or
+// for the sharp enlargement (whole pixels `scale` times, then a bilinear step) the two its bilinear taps fall in.
+void Taps(int at, int picture, int frame, int scale, bool sharp, int& a, int& b) {
+  const double u = (at + 0.5) * frame / picture;
+  if (!sharp) {
+    a = b = std::min(frame - 1, static_cast<int>(u));
+    return;
+  }
+  const double enlarged = u * scale;
+  a = std::clamp(static_cast<int>(std::floor((enlarged - 0.5) / scale)), 0, frame - 1);
+  b = std::clamp(static_cast<int>(std::floor((enlarged + 0.5) / scale)), 0, frame - 1);
+}
+
+// Whether `rgb` (width x height) shows `frame` as the classic look does: black around the 4:3 rectangle; inside,
+// nearest: the colour of the frame pixel under each pixel's centre; sharp: that colour exactly wherever a pixel
+// lies within one frame pixel, and between the colours of the frame pixels it straddles (±1 for the GPU's
+// rounding) only along their edges, where some pixels are blends, not the nearest frame pixel's colour.
+bool ShowsClassic(const std::vector<std::uint8_t>& rgb, const ClassicFrame& frame, int width, int height, bool sharp) {
+  if (rgb.size() != static_cast<std::size_t>(width) * height * 3) return false;
+  const Rect r = FourThirds(width, height);
+  const int scale = static_cast<int>(std::ceil(std::max(r.width / 320.0, r.height / 200.0)));
+  bool blended = false;
+  for (int y = 0; y < height; ++y) {
+    int y0 = 0, y1 = 0, yn = 0;
+    const bool rowInside = y >= r.y && y < r.y + r.height;
+    if (rowInside) Taps(y - r.y, r.height, 200, scale, sharp, y0, y1), Taps(y - r.y, r.height, 200, 1, false, yn, yn);
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* got = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+      if (!rowInside || x < r.x || x >= r.x + r.width) {
+        if (got[0] || got[1] || got[2]) return false;
+        continue;
+      }
+      int x0 = 0, x1 = 0, xn = 0;
+      Taps(x - r.x, r.width, 320, scale, sharp, x0, x1);
+      Taps(x - r.x, r.width, 320, 1, false, xn, xn);
+      const std::uint8_t* corners[] = {frame.Colour(x0, y0), frame.Colour(x1, y0), frame.Colour(x0, y1),
+                                       frame.Colour(x1, y1)};
+      for (int c = 0; c < 3; ++c) {
+        int low = 255, high = 0;
+        for (const std::uint8_t* corner : corners)
+          low = std::min<int>(low, corner[c]), high = std::max<int>(high, corner[c]);
+        const int slack = low == high ? 0 : 1;
+        if (got[c] < low - slack || got[c] > high + slack) return false;
+        blended = blended || std::abs(got[c] - frame.Colour(xn, yn)[c]) > 1;
+      }
+    }
+  }
+  return blended == sharp;
+}
+
+// Reads the picture back until `shows` says it is one of the command line's frames from `from` on; the frame, or
+// -1 after a minute (a guard against hanging, not a measure of speed).
+template <typename Shows>
+int WaitForFrame(obs_source_t* source, int width, int height, int frames, int from, Shows shows) {
   for (int tries = 0; tries < 1200; ++tries) {
-    const int n = MatchingFrame(ReadBack(source, width, height), frames, from);
-    if (n >= 0) return n;
+    const std::vector<std::uint8_t> picture = ReadBack(source, width, height);
+    for (int n = from; n < frames; ++n)
+      if (shows(picture, n)) return n;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return -1;
 }
 
-// The command line's frames of the signal: hd pictures as they are, classic ones enlarged 2 x 2.4 through the
-// palette as a screen shows it (entries 0 and 255 black and white).
-std::vector<std::vector<std::uint8_t>> RenderFrames(const fs::path& work, const char* look, int width, int height) {
-  const fs::path dump = work / (std::string(look) + ".dump");
+// `tavelmir render --dump` of the signal: `frames` frames, the bytes of each; the hd look's at width x height, the
+// classic look's as the 320 x 200 frame with its palette.
+std::vector<std::vector<std::uint8_t>> DumpFrames(const fs::path& work, bool hd, int width, int height, int frames) {
+  const fs::path dump = work / "frames.dump";
   fs::remove(dump);
+  const std::string look = hd ? "hd --size " + std::to_string(width) + "x" + std::to_string(height) : "classic";
   const std::string command = "XDG_CONFIG_HOME='" + (work / "config").string() + "' '" TAVELMIR_PROGRAM "' render '" +
                               (work / "signal.wav").string() + "' --dump '" + dump.string() + "' --look " + look +
-                              " --size " + std::to_string(width) + "x" + std::to_string(height) +
+                              " --frames " + std::to_string(frames) +
                               " --set PaletteAnimationSpeed=40 --set RadioIndex=1 >/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   const std::vector<std::uint8_t> bytes = ReadFile(dump);
-  std::vector<std::vector<std::uint8_t>> frames;
-  const bool hd = std::strcmp(look, "hd") == 0;
+  fs::remove(dump);
   const std::size_t frameBytes = hd ? static_cast<std::size_t>(width) * height * 3 : 320 * 200 + 768;
-  for (std::size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes) {
-    if (hd) {
-      frames.emplace_back(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + frameBytes));
-      continue;
-    }
-    const std::uint8_t* indices = bytes.data() + at;
-    std::uint8_t palette[768];
-    std::memcpy(palette, indices + 320 * 200, 768);
-    std::memset(palette, 0, 3);
-    std::memset(palette + 765, 255, 3);
-    std::vector<std::uint8_t> rgb;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        // The GPU samples at each pixel's centre.
-        const std::uint8_t index = indices[((2 * y + 1) * 200 / (2 * height)) * 320 + (2 * x + 1) * 320 / (2 * width)];
-        rgb.insert(rgb.end(), palette + 3 * index, palette + 3 * index + 3);
-      }
-    frames.push_back(std::move(rgb));
+  std::vector<std::vector<std::uint8_t>> out;
+  for (std::size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes)
+    out.emplace_back(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + frameBytes));
+  return out;
+}
+
+std::vector<ClassicFrame> ClassicFrames(const std::vector<std::vector<std::uint8_t>>& dumped) {
+  std::vector<ClassicFrame> frames(dumped.size());
+  for (std::size_t n = 0; n < dumped.size(); ++n) {
+    frames[n].indices.assign(dumped[n].begin(), dumped[n].begin() + 320 * 200);
+    std::memcpy(frames[n].palette, dumped[n].data() + 320 * 200, 768);
+    std::memset(frames[n].palette, 0, 3);
+    std::memset(frames[n].palette + 765, 255, 3);
   }
   return frames;
 }
@@ -215,10 +281,11 @@ TEST(ObsSource, LoadsRegistersAndDrawsTheCommandLinesFramesForTheSameSamples) {
   fs::create_directories(work / "config");
   const Signal signal = MakeSignal();
   WriteWav(work / "signal.wav", signal);
-  const auto hdFrames = RenderFrames(work, "hd", kHdWidth, kHdHeight);
-  const auto classicFrames = RenderFrames(work, "classic", kClassicWidth, kClassicHeight);
-  ASSERT_EQ(hdFrames.size(), 250u);
-  ASSERT_EQ(classicFrames.size(), 250u);
+  constexpr int kClassicFrames = (kSignalSamples + kSilentSamples) / (kRate / 50);
+  const auto hdFrames = DumpFrames(work, true, kHdWidth, kHdHeight, kHdFrames);
+  const auto classicFrames = ClassicFrames(DumpFrames(work, false, 320, 200, kClassicFrames));
+  ASSERT_EQ(hdFrames.size(), static_cast<std::size_t>(kHdFrames));
+  ASSERT_EQ(classicFrames.size(), static_cast<std::size_t>(kClassicFrames));
   // The music moves the picture, so a match names one frame.
   ASSERT_NE(hdFrames[kLastSignalFrame], hdFrames[kLastSignalFrame - 1]);
 
@@ -233,8 +300,8 @@ TEST(ObsSource, LoadsRegistersAndDrawsTheCommandLinesFramesForTheSameSamples) {
   video.graphics_module = "libobs-opengl";
   video.fps_num = 30;
   video.fps_den = 1;
-  video.base_width = video.output_width = 1280;
-  video.base_height = video.output_height = 720;
+  video.base_width = video.output_width = kCanvasWidth;
+  video.base_height = video.output_height = kCanvasHeight;
   video.output_format = VIDEO_FORMAT_NV12;
   video.gpu_conversion = true;
   video.colorspace = VIDEO_CS_709;
@@ -268,16 +335,53 @@ TEST(ObsSource, LoadsRegistersAndDrawsTheCommandLinesFramesForTheSameSamples) {
   // with no more sound, goes on calmly with the command line's frames of the silence that follows.
   FeedSignal(tone, signal);
   obs_source_inc_showing(tunnel);
-  const int hdFrame = WaitForMatch(tunnel, kHdWidth, kHdHeight, hdFrames, kLastSignalFrame);
+  const int hdFrame =
+      WaitForFrame(tunnel, kHdWidth, kHdHeight, kHdFrames, kLastSignalFrame,
+                   [&](const std::vector<std::uint8_t>& picture, int n) { return picture == hdFrames[n]; });
   EXPECT_GE(hdFrame, kLastSignalFrame);
   std::printf("hd picture: the command line's frame %d\n", hdFrame);
 
-  // A new look and size, live: the map is made anew while the effect goes on.
-  obs_data_set_string(settings, "look", "classic-nearest");
-  obs_data_set_string(settings, "size", (std::to_string(kClassicWidth) + "x" + std::to_string(kClassicHeight)).c_str());
-  obs_source_update(tunnel, settings);
-  EXPECT_GE(WaitForMatch(tunnel, kClassicWidth, kClassicHeight, classicFrames, std::max(hdFrame, 0)), hdFrame);
-  EXPECT_EQ(obs_source_get_width(tunnel), static_cast<std::uint32_t>(kClassicWidth));
+  // New looks and sizes, live: the map is made anew while the effect goes on. "canvas" is the canvas's size, and
+  // follows it when the canvas changes (the user's base resolution, which resets OBS's video).
+  struct LookChange {
+    const char* look;
+    const char* size;
+    int canvasWidth, canvasHeight;  // the canvas resized to this (the settings untouched); 0: the settings changed
+    int width, height;              // the source's size then
+    bool sharp;
+  };
+  const LookChange changes[] = {
+      {"classic-nearest", "640x480", 0, 0, kClassicWidth, kClassicHeight, false},
+      {"classic", "640x480", 0, 0, kClassicWidth, kClassicHeight, true},
+      {"classic", "canvas", 0, 0, kCanvasWidth, kCanvasHeight, true},
+      {"classic", "canvas", 800, 600, 800, 600, true},
+      {"classic", "canvas", 640, 720, 640, 720, true},
+  };
+  int frame = std::max(hdFrame, 0);
+  for (const LookChange& change : changes) {
+    SCOPED_TRACE(std::string(change.look) + " at " + change.size + " " + std::to_string(change.width) + "x" +
+                 std::to_string(change.height));
+    if (change.canvasWidth) {
+      video.base_width = video.output_width = static_cast<std::uint32_t>(change.canvasWidth);
+      video.base_height = video.output_height = static_cast<std::uint32_t>(change.canvasHeight);
+      ASSERT_EQ(obs_reset_video(&video), OBS_VIDEO_SUCCESS);
+    } else {
+      obs_data_set_string(settings, "look", change.look);
+      obs_data_set_string(settings, "size", change.size);
+      obs_source_update(tunnel, settings);
+    }
+    const int shown = WaitForFrame(tunnel, change.width, change.height, kClassicFrames, frame,
+                                   [&](const std::vector<std::uint8_t>& picture, int n) {
+                                     return ShowsClassic(picture, classicFrames[static_cast<std::size_t>(n)],
+                                                         change.width, change.height, change.sharp);
+                                   });
+    EXPECT_GE(shown, frame);
+    std::printf("%s at %dx%d: the command line's frame %d\n", change.look, change.width, change.height, shown);
+    frame = std::max(shown, frame);
+    EXPECT_EQ(obs_source_get_width(tunnel), static_cast<std::uint32_t>(change.width));
+    EXPECT_EQ(obs_source_get_height(tunnel), static_cast<std::uint32_t>(change.height));
+  }
+  const int kLastWidth = 640, kLastHeight = 720;
 
   // The audio source renamed: the source keeps listening and takes the new name; removed: it goes on calmly.
   obs_source_set_name(tone, "renamed tone");
@@ -290,8 +394,7 @@ TEST(ObsSource, LoadsRegistersAndDrawsTheCommandLinesFramesForTheSameSamples) {
   obs_source_remove(tone);
   obs_source_release(tone);
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  EXPECT_EQ(ReadBack(tunnel, kClassicWidth, kClassicHeight).size(),
-            static_cast<std::size_t>(kClassicWidth) * kClassicHeight * 3);
+  EXPECT_EQ(ReadBack(tunnel, kLastWidth, kLastHeight).size(), static_cast<std::size_t>(kLastWidth) * kLastHeight * 3);
 
   obs_source_dec_showing(tunnel);
   obs_source_release(tunnel);
