@@ -4,7 +4,7 @@
 # frames stay the same. Not for the sanitizer and fuzz builds, nor for Debug, whose -O0 cannot fortify.
 option(TAVELMIR_HARDENING "Build with dpkg-buildflags' hardening flags where dpkg-buildflags is found" ON)
 find_program(TAVELMIR_DPKG_BUILDFLAGS dpkg-buildflags)
-if(TAVELMIR_HARDENING AND TAVELMIR_DPKG_BUILDFLAGS AND NOT TAVELMIR_SANITIZE AND NOT TAVELMIR_FUZZ
+if(TAVELMIR_HARDENING AND TAVELMIR_DPKG_BUILDFLAGS AND NOT TAVELMIR_SANITIZE AND NOT TAVELMIR_TSAN AND NOT TAVELMIR_FUZZ
    AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
   set(hardening_flags)
   foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)

@@ -13,6 +13,8 @@ CLI_PACKAGES=(
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
+  # GCC's sanitizer runtimes (g++ pulls them in; named for the sanitize and tsan presets that need them).
+  libasan8 libubsan1 libtsan2
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
   libsndfile1-dev libcli11-dev ffmpeg

@@ -8,6 +8,7 @@
 #include "help_formatter.h"
 #include "media_chatter.h"
 #include "palettes_command.h"
+#include "printable_stream.h"
 #include "settings_commands.h"
 #include "usage_hints.h"
 #include "version_text.h"
@@ -111,7 +112,9 @@ int RunParsedCommand(CommandLine& line, CommandStreams& streams) {
 
 }  // namespace
 
-int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool terminal) {
+int RunTavelmir(int argc, const char* const* argv, std::ostream& out, std::ostream& terminalErr, bool terminal) {
+  // Every message names what people gave it: their control characters are shown, not obeyed.
+  PrintableStream err(terminalErr);
   CLI::App app{
       "Ombrelo Tunnel, the music visualization, on Linux: videos of songs, a window that follows the "
       "music, and the plug-in's settings and data files. Every frame is drawn by the same engine and data "

@@ -203,7 +203,9 @@ void AddRenderEncoding(CommandLine& line) {
       ->option_text("RATE")
       ->group(kVideo);
   line.renderCommand
-      ->add_option("--fps", line.render.gifFps, "Frames per second of a GIF: 25 (default), or 50, 10, 5, 2, 1")
+      ->add_option("--fps", line.render.fps,
+                   "Frames per second: a video's 50 (default) or 25 (every other frame, a smaller file); a GIF's 25 "
+                   "(default), or 50, 10, 5, 2, 1")
       ->option_text("N")
       ->group(kPicture);
 }

@@ -41,6 +41,7 @@ int RunConfig(const std::string& pluginDir, const std::vector<std::string>& assi
   Look look;
   std::string error;
   if (!ResolveLook(options, look, error)) return Fail(streams, error);
+  for (const std::string& w : look.warnings) streams.err << "tavelmir: warning: " << w << '\n';
   if (look.settingsFile.empty())
     return Fail(streams, "cannot tell where to keep the settings: neither XDG_CONFIG_HOME nor HOME names a folder");
 

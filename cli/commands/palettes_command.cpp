@@ -25,6 +25,7 @@ int RunPalettes(const LookOptions& options, CommandStreams& streams) {
     streams.err << "tavelmir: " << error << '\n';
     return 1;
   }
+  for (const std::string& w : look.warnings) streams.err << "tavelmir: warning: " << w << '\n';
   if (palettes.empty()) {
     streams.err << "tavelmir: " << look.palettesDir << " holds no palettes (*.pal files of 768 bytes)\n";
     return 1;

@@ -25,8 +25,10 @@
 namespace {
 
 constexpr int kPlaybackRate = 44100;
-// Decoded sound kept ahead of the device: enough to ride out a slow frame, little enough to start at once.
-constexpr std::int64_t kQueueAhead = kPlaybackRate / 4;
+// Decoded sound kept ahead of the device: enough to ride out the player being held for most of a second on a busy
+// machine (the device would play silence into the song), little enough to decode at once. Seeking, songs and pause
+// drop or hold the queue, so its depth delays nothing people do.
+constexpr std::int64_t kQueueAhead = kPlaybackRate;
 constexpr std::int64_t kDecodeChunk = 4096;
 
 // A song of the playlist as the screen names it.

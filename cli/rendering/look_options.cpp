@@ -70,6 +70,35 @@ bool OwnReferenceDiffers(const fs::path& own, const fs::path& dataSets, bool& di
   return true;
 }
 
+// *.pal files the plug-in leaves out because they are not 768 bytes: named, so that nobody wonders where they went.
+void NoteSkippedPalettes(const fs::path& folder, std::vector<std::string>& warnings) {
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code entryError;
+    if (!IsPaletteFileName(name) || name == "refrence.pal" || !it->is_regular_file(entryError)) continue;
+    const std::uintmax_t size = it->file_size(entryError);
+    if (!entryError && size != kPaletteFileBytes)
+      warnings.push_back("palette '" + it->path().string() + "' is " + std::to_string(size) + " bytes, not " +
+                         std::to_string(kPaletteFileBytes) + ": left out, as the plug-in leaves it out");
+  }
+}
+
+// Values a settings file holds outside the ranges the settings dialog allows: named, since the plug-in runs with them
+// as they are and the picture may not be what the user meant.
+void NoteOutOfRangeSettings(const std::string& file, const EffectSettings& settings,
+                            std::vector<std::string>& warnings) {
+  for (const SettingKey& key : SettingKeys()) {
+    if (!key.field) continue;
+    const std::int32_t value = settings.*key.field;
+    if (value < key.minimum || value > key.maximum)
+      warnings.push_back("'" + file + "' sets " + key.name + "=" + std::to_string(value) + ", outside " +
+                         std::to_string(key.minimum) + ".." + std::to_string(key.maximum) +
+                         "; the plug-in uses it as it is");
+  }
+}
+
 }  // namespace
 
 std::string UserSettingsFolder() {
@@ -136,12 +165,14 @@ bool ResolveLook(const LookOptions& o, Look& look, std::string& error) {
     ++look.paletteCount;
   }
 
+  NoteSkippedPalettes(look.palettesDir, look.warnings);
   EffectSettings base;
   if (o.videoLook) base.PaletteAnimationSpeed = VideoPaletteSpeed(look.paletteCount);
   const std::string settingsFolder = o.pluginDir.empty() ? UserSettingsFolder() : o.pluginDir;
   if (!settingsFolder.empty()) {
     look.settingsFile = (fs::path(settingsFolder) / "plugin.ini").string();
     if (!ReadSettingsOver(settingsFolder, base, look.settings, error)) return false;
+    NoteOutOfRangeSettings(look.settingsFile, look.settings, look.warnings);
   } else {
     look.settings = base;
   }

@@ -143,7 +143,8 @@ class FrameRun {
   bool WriteFrame() {
     ++written_;
     if (plan_.picture == PictureLook::Classic) return WriteFrameToSink(sink_, indices_.data(), palette_.data(), error_);
-    DrawHdPicture(plan_.hd, session_.engine, palette_.data());
+    // A frame the output leaves out is counted, not drawn.
+    if (!SinkSkipsNextFrame(sink_)) DrawHdPicture(plan_.hd, session_.engine, palette_.data());
     return WritePictureToSink(sink_, plan_.hd.rgb.data(), plan_.hd.bytesPerPixel, error_);
   }
 

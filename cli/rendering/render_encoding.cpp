@@ -54,12 +54,15 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   e.videoCodec = o.videoCodec;
   e.audioCodec = o.audioCodec;
   e.audioBitrate = o.audioBitrate;
-  if (!o.gifFps.empty() && kind != OutputKind::Gif)
-    return "--fps sets a GIF's frame rate; videos and PNG frames keep all 50 frames a second";
-  if (std::int64_t fps = 0; !o.gifFps.empty()) {
-    if (!ParseWholeNumber(o.gifFps, 1, 50, fps) || 50 % fps != 0)
-      return "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not '" + o.gifFps + "'";
-    e.gifFramesPerSecond = static_cast<int>(fps);
+  if (!o.fps.empty() && kind != OutputKind::Gif && !IsVideoOutput(kind))
+    return "--fps sets the frame rate of a video or a GIF; PNG frames and --dump keep all 50 frames a second";
+  if (std::int64_t fps = 0; !o.fps.empty()) {
+    // The picture moves in steps of 1/50 s: 25 shows every other one; other rates would show them unevenly.
+    const bool video = IsVideoOutput(kind);
+    if (!ParseWholeNumber(o.fps, 1, 50, fps) || 50 % fps != 0 || (video && fps != 50 && fps != 25))
+      return video ? "--fps for a video takes 50 or 25 (every other frame), not '" + o.fps + "'"
+                   : "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not '" + o.fps + "'";
+    e.framesPerSecond = static_cast<int>(fps);
   }
   // ffmpeg reads the sound to copy from the file itself, a second time: only a file can be read again.
   std::error_code ec;

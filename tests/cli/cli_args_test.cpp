@@ -271,7 +271,8 @@ TEST_F(CliTest, RefusesMissingOrConflictingArguments) {
       {"play", tone, "--scaling", "nearest"},
       {"play", tone, "--look", "hd", "--smooth"},
       {"play", tone, "--look", "hd-soft", "--scaling", "smooth"},
-      {"render", tone, "-o", P("a.mp4"), "--fps", "25"},
+      {"render", tone, "-o", P("a.mp4"), "--fps", "30"},
+      {"render", tone, "-o", P("a.png"), "--fps", "25"},
       {"render", tone, "-o", P("a.png"), "--duration", "2"},
       {"render", tone, "-o", P("a.gif"), "--fps", "0"},
       {"render", tone, "-o", P("a.gif"), "--fps", "4294967346"},
@@ -330,6 +331,9 @@ TEST_F(CliTest, UnreadableAudioNamesTheFile) {
     // The libraries' own doubts about the bytes stay off the terminal.
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
   }
+  // A name's control characters are shown, not obeyed by the terminal.
+  CliRun named = RunCli({"render", P("song\x1b[2J\a.wav"), "--dump", P("x.dump")});
+  EXPECT_TRUE(Contains(named.err, "song\\x1b[2J\\x07.wav': No such file")) << named.err;
 }
 
 // Settings and palettes that are there but cannot be read stop the run with the file's name and the reason,

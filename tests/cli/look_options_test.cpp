@@ -90,6 +90,10 @@ TEST_F(LookTest, AFadeSettingTakesEffectWithoutTouchingTheDataSet) {
 }
 
 TEST_F(LookTest, WarningsNameWhatCannotShowAndTheRunningEffectTakesChanges) {
+  // Values the dialog would not allow, and palettes the plug-in leaves out, are named with their files.
+  const fs::path ini = config.path / "tavelmir" / "plugin.ini";
+  WriteFileText(ini, "[Ombrelo Tunnel]\nWaveShiftPower=99999\nFadePower=-4\n");
+  WriteFileText(data.path / "TavelDat" / "09-short.pal", "too short");
   Look look;
   std::string error;
   ASSERT_TRUE(ResolveLook(Options({"RadioIndex=0", "WaveAmplitude=0", "FadeOffset=0", "FadeAmplitude=0", "UseTexture=1",
@@ -103,6 +107,11 @@ TEST_F(LookTest, WarningsNameWhatCannotShowAndTheRunningEffectTakesChanges) {
   EXPECT_NE(all.find("amplitude is 0"), std::string::npos) << all;
   EXPECT_NE(all.find("one flat colour"), std::string::npos) << all;
   EXPECT_NE(all.find("none.bmp"), std::string::npos) << all;
+  for (const std::string& named :
+       {"'" + ini.string() + "' sets WaveShiftPower=99999, outside 0..8", std::string("sets FadePower=-4, outside"),
+        "palette '" + (data.path / "TavelDat" / "09-short.pal").string() + "' is 9 bytes"})
+    EXPECT_NE(all.find(named), std::string::npos) << named << " in\n" << all;
+  EXPECT_EQ(look.paletteCount, 8);
 
   EffectSettings changed = look.settings;
   changed.RadioIndex = 4;

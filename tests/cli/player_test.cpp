@@ -35,6 +35,8 @@ const std::vector<std::int64_t> kClickOnsets = {17640, 35280, 48510, 66150, 8643
 constexpr std::int64_t kTrackLength = 2 * kRate + kRate / 2;
 // A frame whose waveform reaches this (of 127) shows a click; silence is 0.
 constexpr int kClickPeak = 20;
+// How long a click stays that loud: 113 * exp(-i / 3000) >= 20.
+constexpr std::int64_t kClickLoudSamples = 5000;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -275,35 +277,54 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
   for (std::size_t k = 0; k < played.size(); ++k)
     EXPECT_EQ(played[k] - played[k / 6 * 6], kClickOnsets[k % 6] - kClickOnsets[0]) << "click " << k;
 
+  // The frames by their place in each song: the clicks are known there to the sample, whatever the device's lead.
   const Trace trace = ReadTrace(P("trace.txt"));
-  const std::vector<std::size_t> shown = ClickFrames(trace);
-  ASSERT_EQ(shown.size(), played.size()) << DescribeClicks(trace, shown);
-  // The device played some silence before the stream started, so its count runs ahead by a constant: the largest
-  // distance, met wherever a frame held the onset itself.
-  std::int64_t lead = 0;
-  for (std::size_t k = 0; k < shown.size(); ++k) lead = std::max(lead, played[k] - trace.frames[shown[k]].peakPos);
-  double worstUs = 0;
-  for (std::size_t k = 0; k < shown.size(); ++k) {
-    const TraceFrame& f = trace.frames[shown[k]];
-    const std::int64_t onset = played[k] - lead;
-    // The frame shows the played samples: its loudest is the onset, or one of its first two (signs alternate) when
-    // the onset came just before.
-    EXPECT_TRUE(f.peakPos == onset || (f.peakPos - f.blockStart <= 1 && f.blockStart > onset))
-        << "click " << k << ": onset " << onset << ", frame from " << f.blockStart << " peak at " << f.peakPos;
-    // The frame took its waveform within one frame period of the time its first loud sample (the onset, or the
-    // first of the frame when a stall of the machine let the onset pass unshown) was played, by the clock point of
-    // the buffer that handed that sample out: a buffer handed out late on a busy machine plays late, and the
-    // picture waits for it. Judged in time, not in frame numbers: after a stall the player shows two frames close
-    // together rather than falling behind.
-    const std::int64_t first = std::max(onset, f.blockStart);
-    ClockPoint clock{};
-    for (const ClockPoint& c : trace.clock)
-      if (c.position <= first) clock = c;
-    const double heard = static_cast<double>(clock.us) + static_cast<double>(first - clock.position) * 1e6 / f.rate;
-    EXPECT_LT(std::abs(f.chosenUs() - heard), 20000) << "click " << k;
-    worstUs = std::max(worstUs, std::abs(static_cast<double>(f.shownUs) - heard));
-    EXPECT_GT(f.latencyUs, 0);
+  std::vector<std::vector<const TraceFrame*>> songs;
+  for (const TraceFrame& f : trace.frames) {
+    if (f.songPos < 0) continue;
+    if (songs.empty() || f.songPos + kRate / 2 < songs.back().back()->songPos) songs.emplace_back();
+    songs.back().push_back(&f);
   }
+  ASSERT_EQ(songs.size(), 2u);
+  double worstUs = 0;
+  int skipped = 0;
+  for (const auto& frames : songs)
+    for (const std::int64_t onset : kClickOnsets) {
+      // The first frame whose waveform holds the click, and whether any frame took its sound while it sounded (a
+      // busy machine may hold the player for longer than a click lasts: no frame can show it then).
+      const TraceFrame* first = nullptr;
+      bool sounded = false;
+      for (const TraceFrame* f : frames) {
+        const std::int64_t from = f->songPos, to = f->songPos + 576;
+        sounded = sounded || (to > onset && from < onset + kClickLoudSamples);
+        if (!first && f->peak >= kClickPeak && from + (f->peakPos - f->blockStart) >= onset &&
+            from < onset + kClickLoudSamples)
+          first = f;
+      }
+      if (!first) {
+        EXPECT_FALSE(sounded) << "the click at " << onset << " was in a frame's waveform but not shown";
+        ++skipped;
+        continue;
+      }
+      // The frame shows the played samples: its loudest is the onset, or one of its first two (signs alternate)
+      // when the onset came just before.
+      const std::int64_t peakInSong = first->songPos + (first->peakPos - first->blockStart);
+      EXPECT_TRUE(peakInSong == onset || (first->peakPos - first->blockStart <= 1 && first->songPos > onset))
+          << "click at " << onset << ": frame from " << first->songPos << " peak at " << peakInSong;
+      // The frame took its waveform within one frame period of the time its first loud sample was played, by the
+      // clock point of the buffer that handed that sample out: a buffer handed out late on a busy machine plays
+      // late, and the picture waits for it. Judged on the trace's clocks, not in frame numbers or wall time.
+      const std::int64_t loud = first->blockStart + std::max<std::int64_t>(onset - first->songPos, 0);
+      ClockPoint clock{};
+      for (const ClockPoint& c : trace.clock)
+        if (c.position <= loud) clock = c;
+      const double heard =
+          static_cast<double>(clock.us) + static_cast<double>(loud - clock.position) * 1e6 / first->rate;
+      EXPECT_LT(std::abs(first->chosenUs() - heard), 20000) << "click at " << onset;
+      worstUs = std::max(worstUs, std::abs(static_cast<double>(first->shownUs) - heard));
+      EXPECT_GT(first->latencyUs, 0);
+    }
+  EXPECT_LE(skipped, 2) << "more clicks passed unshown than stalls explain";
   std::cout << "play: worst distance between a click heard and its frame shown " << worstUs / 1000 << " ms\n";
 
   EXPECT_EQ(Play({P("broken.wav"), P("missing.wav")}), 1);
@@ -431,17 +452,18 @@ TEST_F(PlayerTest, ASongFromAPipeSaysItCannotSeekAndPlaysOn) {
 }
 
 TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
-  // 20 s, one click at 12.0 s: about 1.5 s after the seek lands, and far from the end when N comes.
-  constexpr std::int64_t kLong = 20 * kRate, kClickAt = 12 * kRate;
+  // 25 s, one click at 16.0 s: heard after the seek lands (from about 10.5 s; later on a busy machine, whose first
+  // frames come late) and before N comes at frame 350 (7 s or later), far from the end.
+  constexpr std::int64_t kLong = 25 * kRate, kClickAt = 16 * kRate;
   std::vector<double> samples(2 * kLong, 0.0);
   for (int i = 0; i < 6000; ++i)
     samples[2 * (kClickAt + i)] = samples[2 * (kClickAt + i) + 1] =
         std::trunc(29000 * std::exp(-i / 3000.0) * (i % 2 ? 1 : -1));
   WriteAudio(folder.path / "long.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, samples);
-  ASSERT_EQ(Play({P("long.wav"), P("clicks.wav"), "--keys", "25:Shift+Right 200:n"}), 0) << ReadFileText(P("err.txt"));
+  ASSERT_EQ(Play({P("long.wav"), P("clicks.wav"), "--keys", "25:Shift+Right 350:n"}), 0) << ReadFileText(P("err.txt"));
   const Trace trace = ReadTrace(P("trace.txt"));
   const std::string notes = Notes(trace);
-  EXPECT_TRUE(Contains(notes, "key Shift+Right: 1/2: long.wav at 0:10")) << notes;
+  EXPECT_TRUE(Contains(notes, "key Shift+Right: 1/2: long.wav at 0:1")) << notes;
   EXPECT_TRUE(Contains(notes, "key N: 2/2: clicks.wav at 0:00")) << notes;
   EXPECT_TRUE(Contains(notes, "song 2/2: clicks.wav")) << notes;
   EXPECT_TRUE(Contains(ReadFileText(P("out.txt")), "playing 2/2: " + P("clicks.wav")));
@@ -481,7 +503,7 @@ TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
   ASSERT_EQ(played.size(), 1 + kClickOnsets.size());
   for (std::size_t k = 1; k < played.size(); ++k)
     EXPECT_EQ(played[k] - played[1], kClickOnsets[k - 1] - kClickOnsets[0]) << "click " << k;
-  EXPECT_LT(trace.frames.size(), 500u);
+  EXPECT_LT(trace.frames.size(), 600u);
 }
 
 // A private PulseAudio server with a null sink, in folders of the test's own.
@@ -601,7 +623,13 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   const std::string notes = Notes(trace);
   EXPECT_TRUE(Contains(notes.substr(notes.find(waiting)), "status: (none)")) << notes;
   const std::vector<std::size_t> shown = ClickFrames(trace);
-  ASSERT_EQ(shown.size(), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
+  // A busy machine may hold the player for longer than a click lasts; the frames after it skip the sound between
+  // (a live picture shows the newest). Each such skip may hide one click, and no other click may go unshown.
+  std::size_t skips = 0;
+  for (std::size_t i = 1; i < trace.frames.size(); ++i)
+    skips += trace.frames[i].blockStart - trace.frames[i - 1].blockStart > kClickLoudSamples;
+  ASSERT_LE(shown.size(), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
+  ASSERT_GE(shown.size() + std::min<std::size_t>(skips, 2), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
   double worstUs = 0;
   std::vector<double> delays;
   for (std::size_t k = 0; k < shown.size(); ++k) {
