@@ -93,6 +93,8 @@ class FrameRun {
       const std::int64_t ahead =
           FrameStartSample(frame_ + 1, rate_, 0) + static_cast<std::int64_t>(kSoundLeadSeconds * rate_);
       const int fed = ReadAheadWaveformStream(in_.audio, std::min(ahead, soundTo_), sink_.encoder.soundError);
+      // A sound ffmpeg would not take is told by onSamples in error_; the encoder reports soundError.
+      if (fed < 0 && sink_.encoder.soundError.empty()) sink_.encoder.soundError = error_;
       sink_.encoder.soundEnded = in_.audio.window.ended || in_.audio.window.received >= soundTo_;
       return fed;
     };
