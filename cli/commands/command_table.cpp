@@ -206,7 +206,7 @@ void AddRenderEncoding(CommandLine& line) {
       ->add_option("--fps", line.render.fps,
                    "Frames per second: a video's 50 (default) or 25 (every other frame, a smaller file); a GIF's 25 "
                    "(default), or 50, 10, 5, 2, 1")
-      ->option_text("N")
+      ->option_text("50|25|10|5|2|1")
       ->group(kPicture);
 }
 
