@@ -297,7 +297,7 @@ void AddPlayerCommands(CLI::App& app, CommandLine& line) {
     // The spelling of earlier versions, kept for scripts and menu entries that use it.
     command
         ->add_flag_callback(
-            "--smooth", [options] { options->scaling = "smooth"; }, "Same as --scaling smooth")
+            "--smooth", [player = options] { player->scaling = "smooth"; }, "Same as --scaling smooth")
         ->group("");
     command
         ->add_option("--trace", options->tracePath,
