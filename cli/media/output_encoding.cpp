@@ -56,6 +56,19 @@ std::string AudioCodec(OutputKind kind, const EncoderChoice& e) {
   return kind == OutputKind::Webm ? "opus" : "aac";
 }
 
+// "192k": whole kilobits from 6 to 512, digits only, so that no value wraps into range.
+bool AudioBitrateIsValid(const std::string& text) {
+  if (text.size() < 2 || text.size() > 4 || (text.back() != 'k' && text.back() != 'K')) return false;
+  int kbits = 0;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    kbits = kbits * 10 + (text[i] - '0');
+  }
+  return kbits >= 6 && kbits <= 512;
+}
+
+}  // namespace
+
 const char* ContainerName(OutputKind kind) {
   switch (kind) {
     case OutputKind::Mp4:
@@ -72,19 +85,6 @@ const char* ContainerName(OutputKind kind) {
       return "this output";
   }
 }
-
-// "192k": whole kilobits from 6 to 512, digits only, so that no value wraps into range.
-bool AudioBitrateIsValid(const std::string& text) {
-  if (text.size() < 2 || text.size() > 4 || (text.back() != 'k' && text.back() != 'K')) return false;
-  int kbits = 0;
-  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    kbits = kbits * 10 + (text[i] - '0');
-  }
-  return kbits >= 6 && kbits <= 512;
-}
-
-}  // namespace
 
 bool IsVideoOutput(OutputKind kind) {
   return kind == OutputKind::Mp4 || kind == OutputKind::Mkv || kind == OutputKind::Mov || kind == OutputKind::Webm ||

@@ -11,6 +11,8 @@ enum class OutputKind { Dump, Mp4, Mkv, Mov, Webm, Gif, Png, PngDirectory, Matro
 
 // Kinds that ffmpeg encodes as a video with sound.
 bool IsVideoOutput(OutputKind kind);
+// The container as messages name it: ".mp4", "Matroska (-o -)", ...
+const char* ContainerName(OutputKind kind);
 
 constexpr int kDefaultGifFramesPerSecond = 25;
 constexpr int kDefaultVideoFramesPerSecond = 50;

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr std::int64_t kMicrosecondsPerFrame = 1000000 / kFramesPerSecond;
 // How far the sound sent to ffmpeg may run ahead of the frames: ffmpeg reads its two inputs in turn while it
 // starts, and more than a packet of sound must be there before it takes the first frame.
 constexpr double kSoundLeadSeconds = 1.0;

@@ -7,14 +7,14 @@
 #include "audio_tags.h"
 #include "copied_sound.h"
 #include "option_values.h"
+#include "output_encoding.h"
+#include "waveform_source.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::int64_t kMicrosecondsPerFrame = 20000;
-
-// FFmpeg's name of the container a video kind is written in, and ours.
+// FFmpeg's name of the container a video kind is written in.
 const char* Muxer(OutputKind kind) {
   switch (kind) {
     case OutputKind::Mp4:
@@ -25,19 +25,6 @@ const char* Muxer(OutputKind kind) {
       return "webm";
     default:
       return "matroska";
-  }
-}
-
-const char* ContainerText(OutputKind kind) {
-  switch (kind) {
-    case OutputKind::Mp4:
-      return ".mp4";
-    case OutputKind::Mov:
-      return ".mov";
-    case OutputKind::Webm:
-      return ".webm";
-    default:
-      return "Matroska";
   }
 }
 
@@ -74,7 +61,7 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   if (IsVideoOutput(kind) && e.videoCodec == "av1") ::setenv("SVT_LOG", "1", 0);
   if (!IsVideoOutput(kind) || o.audioPath.empty()) return {};
   if (e.audioCodec == "copy") {
-    if (std::string problem = CopiedSoundProblem(o.audioPath, Muxer(kind), ContainerText(kind)); !problem.empty())
+    if (std::string problem = CopiedSoundProblem(o.audioPath, Muxer(kind), ContainerName(kind)); !problem.empty())
       return problem;
     // The sound of the frames rendered: from the first one's start, as long as they last.
     const std::int64_t firstFrame = startUs / kMicrosecondsPerFrame;
