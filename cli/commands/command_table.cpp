@@ -203,8 +203,10 @@ void AddRenderEncoding(CommandLine& line) {
       ->option_text("RATE")
       ->group(kVideo);
   line.renderCommand
-      ->add_option("--fps", line.render.gifFps, "Frames per second of a GIF: 25 (default), or 50, 10, 5, 2, 1")
-      ->option_text("N")
+      ->add_option("--fps", line.render.fps,
+                   "Frames per second: a video's 50 (default) or 25 (every other frame, a smaller file); a GIF's 25 "
+                   "(default), or 50, 10, 5, 2, 1")
+      ->option_text("50|25|10|5|2|1")
       ->group(kPicture);
 }
 
@@ -295,7 +297,7 @@ void AddPlayerCommands(CLI::App& app, CommandLine& line) {
     // The spelling of earlier versions, kept for scripts and menu entries that use it.
     command
         ->add_flag_callback(
-            "--smooth", [options] { options->scaling = "smooth"; }, "Same as --scaling smooth")
+            "--smooth", [player = options] { player->scaling = "smooth"; }, "Same as --scaling smooth")
         ->group("");
     command
         ->add_option("--trace", options->tracePath,

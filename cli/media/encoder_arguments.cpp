@@ -23,7 +23,7 @@ std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& tar
   a.push_back("-s");
   a.push_back(std::to_string(geometry.width) + "x" + std::to_string(geometry.height));
   a.push_back("-framerate");
-  a.push_back(kind == OutputKind::Gif ? std::to_string(encoder.gifFramesPerSecond) : "50");
+  a.push_back(std::to_string(FramesPerSecond(kind, encoder)));
   if (video) a.insert(a.end(), std::begin(colour), std::end(colour));
   for (const char* s : {"-i", "pipe:0"}) a.push_back(s);
   const bool copy = video && !encoder.copySoundFrom.empty();
@@ -48,7 +48,7 @@ std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& tar
     for (const char* s : {"-i", "pipe:3", "-map", "0:v:0", "-map", "1:a:0"}) a.push_back(s);
   }
   if (video) {
-    AppendVideoEncoding(kind, encoder, a);
+    AppendVideoEncoding(kind, encoder, geometry, a);
     a.insert(a.end(), std::begin(colour), std::end(colour));
     if (sound) AppendAudioEncoding(kind, encoder, a);
     AppendTags(encoder, a);

@@ -12,8 +12,8 @@ struct AudioFeed {
   int channels = 0;
 };
 
-// The ffmpeg command line (without the program name) that reads raw frames of the geometry at 50 per second (a
-// GIF's at its own rate) from its standard input (and float samples from descriptor 3, or the sound of the input
-// file to copy) and writes `target`, which is already a "file:" name or "pipe:1".
+// The ffmpeg command line (without the program name) that reads raw frames of the geometry at the output's rate from
+// its standard input (and float samples from descriptor 3, or the sound of the input file to copy) and writes `target`,
+// which is already a "file:" name or "pipe:1".
 std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& target, const OutputGeometry& geometry,
                                          const AudioFeed& audio, const EncoderChoice& encoder);

@@ -114,7 +114,7 @@ bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, co
   sink.scaling = kind == OutputKind::Gif ? Scaling::Nearest : encoder.scaling;
   if (sink.scaling != Scaling::Nearest && kind != OutputKind::Dump)
     PrepareFrameResampler(sink.resampler, geometry, sink.scaling);
-  if (kind == OutputKind::Gif) sink.frameStep = 50 / std::max(1, encoder.gifFramesPerSecond);
+  if (kind == OutputKind::Gif || IsVideoOutput(kind)) sink.frameStep = 50 / std::max(1, FramesPerSecond(kind, encoder));
   if (kind == OutputKind::Unsupported) {
     error = "cannot tell what to write to '" + path + "': use " + kOutputKindsText;
     return false;
@@ -153,6 +153,8 @@ bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::u
   return true;
 }
 
+bool SinkSkipsNextFrame(const FrameSink& sink) { return !sink.dump && sink.received % sink.frameStep != 0; }
+
 bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, int bytesPerPixel, std::string& error) {
   const OutputGeometry& g = sink.scaler.geometry;
   const std::size_t bytes = static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height) * 3;
@@ -161,6 +163,7 @@ bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, int bytesPerPi
     return false;
   }
   if (sink.dump) return AppendToDump(sink, rgb, bytes, nullptr, 0, error);
+  if (sink.received++ % sink.frameStep != 0) return true;
   const std::uint8_t* frame = rgb;
   if (OutputTakesYuv(sink.kind)) {
     RgbxToYuv420(rgb, g.width, g.height, sink.pixels.data());

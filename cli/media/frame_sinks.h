@@ -27,8 +27,8 @@ struct FrameSink {
   bool replace = false;  // -y: a file that appears under the final name meanwhile is replaced
   FrameScaler scaler;
 
-  // Sharp or smooth enlargement (nearest: `scaler`, as for the indices of a GIF); a GIF takes every frameStep-th
-  // of the frames `received`.
+  // Sharp or smooth enlargement (nearest: `scaler`, as for the indices of a GIF); a GIF or a video at less than 50
+  // frames a second takes every frameStep-th of the frames `received`.
   Scaling scaling = Scaling::Sharp;
   FrameResampler resampler;
   int frameStep = 1;
@@ -51,6 +51,8 @@ bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, co
                    const AudioFeed& audio, const EncoderChoice& encoder, bool replace, std::string& error);
 // `indices`: 64000 palette indices, row-major; `palette`: 768 bytes of red, green, blue.
 bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette, std::string& error);
+// True when the next frame handed to the sink will not be kept (a lower frame rate): a picture need not be drawn.
+bool SinkSkipsNextFrame(const FrameSink& sink);
 // A picture already at the output's size, rows packed: width x height pixels of red, green, blue, and for outputs
 // that take YUV (OutputTakesYuv) one unused byte more. --dump writes it as it is.
 bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, int bytesPerPixel, std::string& error);

@@ -3,25 +3,40 @@
 #include "output_encoding.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
-// Measured at 1920x1080 on loud, quiet and percussive music against lossless frames (bench/quality_settings.sh):
-// "good" is the smallest file whose luma keeps an SSIM of 0.95 on all three (and on the test's music, where CRF 25
-// falls short) while rendering faster than real time on two cores; "draft" is smaller and as fast, "best" keeps
-// more and is smaller still, at about real time.
+// Measured at 1920x1080 and 50 frames a second on loud, quiet and percussive music against lossless frames
+// (bench/quality_settings.sh; the README has the table): "good" is the cheapest setting that keeps the luma's SSIM at
+// 0.95 or more on every clip within 12 Mb/s, the rate video sites ask for at 1080p50 (ultrafast needs twice that for
+// the same SSIM; superfast's CABAC, B-frames and deblocking make the difference). "draft" keeps the old speed,
+// faster than real time on two cores, at about 0.94; "best" is smaller than good at the same SSIM, for about half
+// as much CPU again. H.264's High profile throughout (ultrafast's streams stay Constrained Baseline in it).
 const QualityPoint kQualityPoints[3] = {
     {"draft", "ultrafast", 28, nullptr},
-    {"good", "ultrafast", 24, nullptr},
-    {"best", "superfast", 26, nullptr},
+    {"good", "superfast", 28, nullptr},
+    {"best", "veryfast", 26, nullptr},
 };
-// The same measurement on the picture drawn at the output's size, whose smooth edges cost x264 more bits: CRF 24 keeps
-// only 0.947, so "good" is CRF 22; "best" is smaller than it and keeps more.
+// The picture drawn at the output's size has smooth edges that cost x264 more bits: the same CRF keeps a little
+// less, and draft's ultrafast needs CRF 26 for 0.94.
 const QualityPoint kHdQualityPoints[3] = {
     {"draft", "ultrafast", 26, nullptr},
-    {"good", "ultrafast", 22, nullptr},
-    {"best", "superfast", 24, nullptr},
+    {"good", "superfast", 28, nullptr},
+    {"best", "veryfast", 26, nullptr},
 };
 const char kDefaultQuality[] = "good";
+
+namespace {
+
+// CRF steps from the points above for other pictures, measured the same way at 1280x720 and 3840x2160, and at 25
+// frames a second: at 720p superfast's CRF 28 keeps only 0.932 (and 27 0.939), so smaller pictures take 3 less; at
+// 4K CRF 30 keeps 0.981 (34 Mb/s) and 34 still 0.971 (24 Mb/s), so 4K takes 6 more; at 25 frames a second CRF 28
+// keeps 0.970 and 30 0.963 (6.6 Mb/s), so they take 2 more.
+constexpr int kCrfStep720p = -3;
+constexpr int kCrfStep2160p = 6;
+constexpr int kCrfStep25Fps = 2;
+
+}  // namespace
 
 namespace {
 
@@ -41,6 +56,19 @@ std::string AudioCodec(OutputKind kind, const EncoderChoice& e) {
   return kind == OutputKind::Webm ? "opus" : "aac";
 }
 
+// "192k": whole kilobits from 6 to 512, digits only, so that no value wraps into range.
+bool AudioBitrateIsValid(const std::string& text) {
+  if (text.size() < 2 || text.size() > 4 || (text.back() != 'k' && text.back() != 'K')) return false;
+  int kbits = 0;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    kbits = kbits * 10 + (text[i] - '0');
+  }
+  return kbits >= 6 && kbits <= 512;
+}
+
+}  // namespace
+
 const char* ContainerName(OutputKind kind) {
   switch (kind) {
     case OutputKind::Mp4:
@@ -58,22 +86,22 @@ const char* ContainerName(OutputKind kind) {
   }
 }
 
-// "192k": whole kilobits from 6 to 512, digits only, so that no value wraps into range.
-bool AudioBitrateIsValid(const std::string& text) {
-  if (text.size() < 2 || text.size() > 4 || (text.back() != 'k' && text.back() != 'K')) return false;
-  int kbits = 0;
-  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    kbits = kbits * 10 + (text[i] - '0');
-  }
-  return kbits >= 6 && kbits <= 512;
-}
-
-}  // namespace
-
 bool IsVideoOutput(OutputKind kind) {
   return kind == OutputKind::Mp4 || kind == OutputKind::Mkv || kind == OutputKind::Mov || kind == OutputKind::Webm ||
          kind == OutputKind::MatroskaStream;
+}
+
+int FramesPerSecond(OutputKind kind, const EncoderChoice& e) {
+  if (e.framesPerSecond > 0) return e.framesPerSecond;
+  return kind == OutputKind::Gif ? kDefaultGifFramesPerSecond : kDefaultVideoFramesPerSecond;
+}
+
+int CrfForPicture(int crf, int width, int height, int framesPerSecond) {
+  const long pixels = static_cast<long>(width) * height;
+  if (pixels < 1600L * 900) crf += kCrfStep720p;
+  if (pixels >= 2560L * 1440) crf += kCrfStep2160p;
+  if (framesPerSecond < 50) crf += kCrfStep25Fps;
+  return std::clamp(crf, 1, 51);
 }
 
 const QualityPoint& ChosenQuality(const EncoderChoice& e) {
@@ -124,12 +152,18 @@ std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool has
   }
   if (!e.audioBitrate.empty() && !AudioBitrateIsValid(e.audioBitrate))
     return "--audio-bitrate takes kilobits per second from 6k to 512k, e.g. 192k, not '" + e.audioBitrate + "'";
-  if (e.gifFramesPerSecond <= 0 || 50 % e.gifFramesPerSecond != 0)
-    return "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not " + std::to_string(e.gifFramesPerSecond);
+  const int fps = FramesPerSecond(kind, e);
+  if (kind == OutputKind::Gif && (fps <= 0 || 50 % fps != 0))
+    return "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not " + std::to_string(fps);
+  // The picture moves in steps of 1/50 s: 25 shows every other one; other rates would show them unevenly.
+  if (video && fps != 50 && fps != 25)
+    return "--fps for a video takes 50 or 25 (every other frame), not " + std::to_string(fps);
   return {};
 }
 
-void AppendVideoEncoding(OutputKind kind, const EncoderChoice& e, std::vector<std::string>& a) {
+void AppendVideoEncoding(OutputKind kind, const EncoderChoice& e, const OutputGeometry& g,
+                         std::vector<std::string>& a) {
+  const int fps = FramesPerSecond(kind, e);
   if (IsAv1(kind, e)) {
     // A key frame every 5 s, where a player can start; SVT-AV1's own default of 2.5 s costs bits.
     Push(a, {"-c:v", "libsvtav1", "-preset"});
@@ -146,10 +180,14 @@ void AppendVideoEncoding(OutputKind kind, const EncoderChoice& e, std::vector<st
     Push(a, {"-c:v", "prores_ks", "-profile:v", "3", "-vendor", "apl0", "-pix_fmt", "yuv422p10le"});
   } else {
     const QualityPoint& q = ChosenQuality(e);
+    const int crf = e.crf >= 0 ? e.crf : CrfForPicture(q.crf, g.width, g.height, fps);
     Push(a, {"-c:v", "libx264", "-preset"});
     a.push_back(e.preset.empty() ? q.preset : e.preset);
     a.push_back("-crf");
-    a.push_back(std::to_string(e.crf >= 0 ? e.crf : q.crf));
+    a.push_back(std::to_string(crf));
+    // High is what every player of the last decade decodes; x264 marks a stream with the profile its tools need
+    // (ultrafast's stays Constrained Baseline). Lossless needs High 4:4:4, which x264 picks itself.
+    if (crf != 0) Push(a, {"-profile:v", "high"});
     const std::string tune = !e.tune.empty() ? e.tune : q.tune ? q.tune : "none";
     if (tune != "none") {
       a.push_back("-tune");

@@ -4,14 +4,18 @@
 #include <utility>
 #include <vector>
 
+#include "frame_image.h"
 #include "frame_resampler.h"
 
 enum class OutputKind { Dump, Mp4, Mkv, Mov, Webm, Gif, Png, PngDirectory, MatroskaStream, Unsupported };
 
 // Kinds that ffmpeg encodes as a video with sound.
 bool IsVideoOutput(OutputKind kind);
+// The container as messages name it: ".mp4", "Matroska (-o -)", ...
+const char* ContainerName(OutputKind kind);
 
 constexpr int kDefaultGifFramesPerSecond = 25;
+constexpr int kDefaultVideoFramesPerSecond = 50;
 
 struct EncoderChoice {
   int crf = -1;         // -1: the quality's CRF (VP9: kDefaultCrfVp9)
@@ -26,7 +30,7 @@ struct EncoderChoice {
   std::string copySoundFrom;
   double copyStart = 0, copyLength = -1;
   std::vector<std::pair<std::string, std::string>> tags;  // container metadata, e.g. ("title", ...)
-  int gifFramesPerSecond = kDefaultGifFramesPerSecond;    // a divisor of 50
+  int framesPerSecond = 0;         // --fps: a divisor of 50 for a GIF, 50 or 25 for a video; 0: the output's own
   bool drawnAtOutputSize = false;  // the picture is an hd look, which has quality points of its own
 };
 
@@ -50,12 +54,18 @@ constexpr const char* kDefaultAudioBitrateOpus = "160k";
 
 // The quality point a choice names (the default when it names none).
 const QualityPoint& ChosenQuality(const EncoderChoice& encoder);
+// The frames a second an output of `kind` gets.
+int FramesPerSecond(OutputKind kind, const EncoderChoice& encoder);
+// A CRF chosen for 1920x1080 at 50 frames a second, moved for another picture size and frame rate so that the
+// picture keeps about the same SSIM: smaller pictures need a lower CRF, larger ones take a higher.
+int CrfForPicture(int crfAt1080p50, int width, int height, int framesPerSecond);
 
 // Empty when the choice can encode `kind`, else a usage message. `soundFile`: the input is an audio file (not
 // standard input, not waveform blocks), whose sound can be copied.
 std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& encoder, bool hasSound, bool soundFile);
 
-// The video codec and its settings, then the audio codec (when `sound`), then the tags.
-void AppendVideoEncoding(OutputKind kind, const EncoderChoice& encoder, std::vector<std::string>& arguments);
+// The video codec and its settings for pictures of `geometry`, then the audio codec (when `sound`), then the tags.
+void AppendVideoEncoding(OutputKind kind, const EncoderChoice& encoder, const OutputGeometry& geometry,
+                         std::vector<std::string>& arguments);
 void AppendAudioEncoding(OutputKind kind, const EncoderChoice& encoder, std::vector<std::string>& arguments);
 void AppendTags(const EncoderChoice& encoder, std::vector<std::string>& arguments);

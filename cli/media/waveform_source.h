@@ -10,6 +10,7 @@
 #include "core/waveform_sample.h"
 
 constexpr int kFramesPerSecond = 50;
+constexpr std::int64_t kMicrosecondsPerFrame = 1000000 / kFramesPerSecond;
 constexpr int kSamplesPerChannel = 576;
 constexpr int kWaveformBlockBytes = 2 * kSamplesPerChannel;  // channel 0's samples, then channel 1's
 

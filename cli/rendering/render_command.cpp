@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr std::int64_t kMicrosecondsPerFrame = 1000000 / kFramesPerSecond;
 // How far the sound sent to ffmpeg may run ahead of the frames: ffmpeg reads its two inputs in turn while it
 // starts, and more than a packet of sound must be there before it takes the first frame.
 constexpr double kSoundLeadSeconds = 1.0;
@@ -93,6 +92,8 @@ class FrameRun {
       const std::int64_t ahead =
           FrameStartSample(frame_ + 1, rate_, 0) + static_cast<std::int64_t>(kSoundLeadSeconds * rate_);
       const int fed = ReadAheadWaveformStream(in_.audio, std::min(ahead, soundTo_), sink_.encoder.soundError);
+      // A sound ffmpeg would not take is told by onSamples in error_; the encoder reports soundError.
+      if (fed < 0 && sink_.encoder.soundError.empty()) sink_.encoder.soundError = error_;
       sink_.encoder.soundEnded = in_.audio.window.ended || in_.audio.window.received >= soundTo_;
       return fed;
     };
@@ -143,7 +144,8 @@ class FrameRun {
   bool WriteFrame() {
     ++written_;
     if (plan_.picture == PictureLook::Classic) return WriteFrameToSink(sink_, indices_.data(), palette_.data(), error_);
-    DrawHdPicture(plan_.hd, session_.engine, palette_.data());
+    // A frame the output leaves out is counted, not drawn.
+    if (!SinkSkipsNextFrame(sink_)) DrawHdPicture(plan_.hd, session_.engine, palette_.data());
     return WritePictureToSink(sink_, plan_.hd.rgb.data(), plan_.hd.bytesPerPixel, error_);
   }
 

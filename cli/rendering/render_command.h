@@ -29,7 +29,7 @@ struct RenderOptions {
   std::string videoCodec;       // --video-codec
   std::string audioCodec;       // --audio-codec
   std::string audioBitrate;     // --audio-bitrate
-  std::string gifFps;           // --fps, as written; empty = not given
+  std::string fps;              // --fps, as written; empty = not given
   bool replace = false;         // -y
   bool keep = false;            // -n
   std::string picture;          // --look (picture_look.h); empty = the default for the output

@@ -7,14 +7,14 @@
 #include "audio_tags.h"
 #include "copied_sound.h"
 #include "option_values.h"
+#include "output_encoding.h"
+#include "waveform_source.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::int64_t kMicrosecondsPerFrame = 20000;
-
-// FFmpeg's name of the container a video kind is written in, and ours.
+// FFmpeg's name of the container a video kind is written in.
 const char* Muxer(OutputKind kind) {
   switch (kind) {
     case OutputKind::Mp4:
@@ -25,19 +25,6 @@ const char* Muxer(OutputKind kind) {
       return "webm";
     default:
       return "matroska";
-  }
-}
-
-const char* ContainerText(OutputKind kind) {
-  switch (kind) {
-    case OutputKind::Mp4:
-      return ".mp4";
-    case OutputKind::Mov:
-      return ".mov";
-    case OutputKind::Webm:
-      return ".webm";
-    default:
-      return "Matroska";
   }
 }
 
@@ -54,12 +41,15 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   e.videoCodec = o.videoCodec;
   e.audioCodec = o.audioCodec;
   e.audioBitrate = o.audioBitrate;
-  if (!o.gifFps.empty() && kind != OutputKind::Gif)
-    return "--fps sets a GIF's frame rate; videos and PNG frames keep all 50 frames a second";
-  if (std::int64_t fps = 0; !o.gifFps.empty()) {
-    if (!ParseWholeNumber(o.gifFps, 1, 50, fps) || 50 % fps != 0)
-      return "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not '" + o.gifFps + "'";
-    e.gifFramesPerSecond = static_cast<int>(fps);
+  if (!o.fps.empty() && kind != OutputKind::Gif && !IsVideoOutput(kind))
+    return "--fps sets the frame rate of a video or a GIF; PNG frames and --dump keep all 50 frames a second";
+  if (std::int64_t fps = 0; !o.fps.empty()) {
+    // The picture moves in steps of 1/50 s: 25 shows every other one; other rates would show them unevenly.
+    const bool video = IsVideoOutput(kind);
+    if (!ParseWholeNumber(o.fps, 1, 50, fps) || 50 % fps != 0 || (video && fps != 50 && fps != 25))
+      return video ? "--fps for a video takes 50 or 25 (every other frame), not '" + o.fps + "'"
+                   : "--fps takes a divisor of 50 (50, 25, 10, 5, 2 or 1), not '" + o.fps + "'";
+    e.framesPerSecond = static_cast<int>(fps);
   }
   // ffmpeg reads the sound to copy from the file itself, a second time: only a file can be read again.
   std::error_code ec;
@@ -71,7 +61,7 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   if (IsVideoOutput(kind) && e.videoCodec == "av1") ::setenv("SVT_LOG", "1", 0);
   if (!IsVideoOutput(kind) || o.audioPath.empty()) return {};
   if (e.audioCodec == "copy") {
-    if (std::string problem = CopiedSoundProblem(o.audioPath, Muxer(kind), ContainerText(kind)); !problem.empty())
+    if (std::string problem = CopiedSoundProblem(o.audioPath, Muxer(kind), ContainerName(kind)); !problem.empty())
       return problem;
     // The sound of the frames rendered: from the first one's start, as long as they last.
     const std::int64_t firstFrame = startUs / kMicrosecondsPerFrame;

@@ -176,6 +176,8 @@ bool SwitchDisplayIfAsked(Plugin& plugin, VisModule* module) {
   }
   // Back to full screen by the way Init would go there; where no full screen comes up, the window goes home.
   NoteWindowGeometry(plugin);
+  // Full screen from here on: the window's new sizes on the way are no window picture's.
+  screen.DisplayKind = kDisplayExclusive;
   if (kind == kDisplayDocked) LeaveDock(plugin, module);
   PlaceFullScreenWindow(plugin);
   DisplayStep failed = BeginExclusiveDisplay(plugin, kDisplayWidth, kDisplayHeight);

@@ -9,6 +9,10 @@ void OnWindowActivated(Plugin& plugin, bool active) { plugin.Screen.WindowActive
 
 void OnSwitchAsked(Plugin& plugin) { plugin.Screen.SwitchRequested = 1; }
 
+void OnClientResized(Plugin& plugin, int width, int height) {
+  if (IsWindowKind(plugin.Screen.DisplayKind)) RequestHdMap(plugin, width, height);
+}
+
 void OnPaletteCommand(Plugin& plugin, int palettes) {
   std::atomic_ref<std::int32_t>(plugin.Screen.Home.PaletteSkip).fetch_add(palettes);
 }

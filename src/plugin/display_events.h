@@ -7,5 +7,7 @@ struct Plugin;
 void OnWindowActivated(Plugin& plugin, bool active);
 // Alt+Enter or the player's full-screen command: the next Render switches between window and full screen.
 void OnSwitchAsked(Plugin& plugin);
+// The window's client area is now width x height: the hd picture's map for it is begun at once.
+void OnClientResized(Plugin& plugin, int width, int height);
 // The player's next (+1) or previous (-1) palette command, for the next Render; safe from any thread.
 void OnPaletteCommand(Plugin& plugin, int palettes);

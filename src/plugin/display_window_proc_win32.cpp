@@ -48,6 +48,10 @@ LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
+    case WM_SIZE:
+      // Before the next frame comes, the hd picture's map for the new size is on its way.
+      OnClientResized(g_state, LOWORD(lParam), HIWORD(lParam));
+      return DefWindowProcA(window, message, wParam, lParam);
     case WM_ERASEBKGND:
       return 0;  // every frame covers the screen; erasing would only flash
     case WM_ACTIVATEAPP:

@@ -101,6 +101,8 @@ int Init(Plugin& plugin, VisModule* module) {
       VidTell(module, messages[i].text.c_str(), messages[i].caption.c_str(), false, false);
     return TearDownAndTell(plugin, module, messages.back().text.c_str(), messages.back().caption.c_str());
   }
+  // A window's hd picture is there from the first frame; later sizes get their maps off Render's thread.
+  if (IsWindowKind(plugin.Screen.DisplayKind)) PrepareHdPicture(plugin);
   return 0;
 }
 

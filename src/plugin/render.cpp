@@ -9,17 +9,12 @@
 
 namespace {
 
-bool InWindow(const Screen& screen) {
-  const std::int32_t kind = screen.DisplayKind;
-  return kind == kDisplayBorderless || kind == kDisplayWindowed || kind == kDisplayDocked;
-}
-
 // Hosts call Render after an Init that failed and after Quit; without tables and surfaces there is nothing to
 // show, and the stale surface references must not be touched.
 bool DisplayReady(const Plugin& plugin) {
   if (!plugin.Effect.Built()) return false;
   const Screen& screen = plugin.Screen;
-  return InWindow(screen) ||
+  return IsWindowKind(screen.DisplayKind) ||
          (screen.Device != nullptr && screen.PrimarySurface != nullptr && screen.OffscreenSurface != nullptr);
 }
 

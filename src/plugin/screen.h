@@ -20,6 +20,11 @@ enum DisplayKind : std::int32_t {
   kDisplayDocked = 4,           // a child of the frame the player offers
 };
 
+// The ways through a window of the plug-in's own rather than an exclusive mode.
+inline bool IsWindowKind(std::int32_t kind) {
+  return kind == kDisplayBorderless || kind == kDisplayWindowed || kind == kDisplayDocked;
+}
+
 constexpr int kDisplayWidth = 320;
 constexpr int kDisplayHeight = 200;
 constexpr int kFramePixelCount = kDisplayWidth * kDisplayHeight;

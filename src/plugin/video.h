@@ -91,6 +91,19 @@ bool VidDrawRows(VidCanvas* canvas, int left, int top, int width, int rows, cons
 // width x height pixels 0x00RRGGBB, top row first, at the client area's top-left corner.
 bool VidDrawPixels(VidCanvas* canvas, int width, int height, const std::uint32_t* pixels);
 
+// --- Work off Render's thread ---------------------------------------------------------------------------------------
+// A job for a thread of its own: `run` is called once, with the job itself.
+struct VidJob {
+  void (*run)(VidJob* job);
+};
+struct VidWork;  // a job started, until it is finished
+// Starts `job` on a thread of its own; null when no thread could be had.
+VidWork* VidStartWork(VidJob* job);
+// Whether the job has ended, after waiting up to `milliseconds` for it (what it wrote is then visible to the caller).
+bool VidWaitWork(VidWork* work, int milliseconds);
+// Waits until the job has ended and gives its thread back.
+void VidFinishWork(VidWork* work);
+
 // --- The host -------------------------------------------------------------------------------------------------------
 // A message box owned by the host's window. After a teardown the window's quit message is held back while the box
 // is up (its own loop would close it at once) and posted again afterwards, for the host's loop.

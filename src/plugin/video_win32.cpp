@@ -248,6 +248,27 @@ void VidTell(VisModule* module, const char* text, const char* caption, bool erro
   if (held) PostQuitMessage(static_cast<int>(quit.wParam));
 }
 
+namespace {
+DWORD WINAPI RunJob(void* job) {
+  static_cast<VidJob*>(job)->run(static_cast<VidJob*>(job));
+  return 0;
+}
+}  // namespace
+
+// A thread of the system's own, not the C++ library's: the DLL imports nothing but the system's libraries.
+VidWork* VidStartWork(VidJob* job) {
+  return reinterpret_cast<VidWork*>(CreateThread(nullptr, 0, RunJob, job, 0, nullptr));
+}
+
+bool VidWaitWork(VidWork* work, int milliseconds) {
+  return WaitForSingleObject(reinterpret_cast<HANDLE>(work), static_cast<DWORD>(milliseconds)) == WAIT_OBJECT_0;
+}
+
+void VidFinishWork(VidWork* work) {
+  WaitForSingleObject(reinterpret_cast<HANDLE>(work), INFINITE);
+  CloseHandle(reinterpret_cast<HANDLE>(work));
+}
+
 std::size_t VidModuleFileName(VisModule* module, char* name, std::size_t size) {
   return GetModuleFileNameA(module->instance, name, static_cast<DWORD>(size));
 }

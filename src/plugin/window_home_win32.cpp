@@ -70,10 +70,6 @@ SIZE NormalWindowSize(int width, int height, int dpi) {
   return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
-bool IsWindowKind(std::int32_t kind) {
-  return kind == kDisplayBorderless || kind == kDisplayWindowed || kind == kDisplayDocked;
-}
-
 // Where the player is asked to put a new frame: below its own window, on its monitor.
 VidRect FrameRequestPlace(VisModule* module) {
   RECT host{};

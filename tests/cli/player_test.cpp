@@ -558,6 +558,10 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
         P("out.txt"), P("err.txt"));
   // So does `play` from the menu, without files: its window invites some and waits for a sound output.
   env.push_back("SDL_AUDIODRIVER=pulseaudio");
+  // SDL's PulseAudio backend leaves a sink query of its hotplug thread to libpulse at exit: not this program's
+  // leak, so the leak check is off for this player only (the live player beside it keeps it).
+  if (const char* asan = std::getenv("ASAN_OPTIONS"))
+    env.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
   Spawn(player, {TAVELMIR_CLI_BINARY, "play", "--plugin-dir", plugin.string(), "--trace", P("play-trace.txt")}, env,
         P("play-out.txt"), P("play-err.txt"));
   const auto framesShown = [&] { return ReadTrace(P("trace.txt")).frames.size(); };
@@ -572,6 +576,9 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   ASSERT_TRUE(
       WaitUntil([&] { return Contains(ReadFileText(P("trace.txt")), "status: no sound server is running"); }, 60s))
       << ReadFileText(P("err.txt"));
+  // The player too must have found no output before the server starts (a slow build may start it later than live).
+  ASSERT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("play-err.txt")), "; trying again"); }, 60s))
+      << ReadFileText(P("play-err.txt"));
   ASSERT_TRUE(pulse.Start());
   ASSERT_TRUE(WaitUntil([&] { return timesSaid("the sound server is back") == 1; }, 30s)) << ReadFileText(P("err.txt"));
   EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("play-err.txt")), "the audio output is back"); }, 30s))

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "plugin/display_events.h"
 #include "plugin/plugin_state.h"
@@ -20,24 +22,26 @@ struct VidPalette {
   VidColour entries[256]{};
   bool released = false;
 };
-struct VidSurface {
-  bool primary = false, systemMemory = false, lost = false, locked = false, released = false;
-  int width = 0, height = 0, pitch = 0;
-  std::vector<std::uint8_t> pixels;
+struct VidSurface : MemorySurfaceState {
+  bool primary = false, lost = false, released = false;
+  std::vector<std::uint8_t> bytes;  // with the pitch
   VidPalette* palette = nullptr;
 };
-struct VidWindow {
-  bool exists = false;
-  VidPlacement placement = VidPlacement::TopMost;
-  VidRect outer{};
-  int clientWidth = 0, clientHeight = 0;
-  std::vector<std::uint32_t> pixels;
-};
+struct VidWindow : MemoryWindow {};
 struct VidCanvas {
   VidWindow* window = nullptr;
 };
+// A job on a thread of its own, as the system runs it; a held one is not started until it is waited for.
+struct VidWork {
+  VidJob* job = nullptr;
+  std::jthread thread;
+  bool done = false;
+};
 
 namespace {
+
+#define MEMORY_CALL_NAME(name) #name
+constexpr const char* kCallNames[] = {MEMORY_CALLS(MEMORY_CALL_NAME)};
 
 // A normal window's frame around its client area, and the task bar at the bottom of the first monitor.
 constexpr VidRect kFrame{8, 31, 8, 8};
@@ -51,11 +55,11 @@ struct Device {
   std::deque<std::unique_ptr<VidWindow>> windows;  // the newest last; none is freed before a reset
   VidWindow* window = nullptr;
   std::deque<std::unique_ptr<VidCanvas>> canvases;
+  std::deque<std::unique_ptr<VidWork>> works;
   std::vector<VidResult> injected[static_cast<int>(MemoryCall::Count)];
   MemoryMode desktop{1024, 768, 32}, mode{1024, 768, 32};
-  bool videoMemoryExhausted = false, modesRefused = false, classRegistered = false, active = true;
-  int offscreenPitch = 0, secondWidth = 0, secondHeight = 0, hostX = 20, hostY = 20, liveCanvases = 0;
-  int callsOnReleased = 0;
+  bool videoMemoryExhausted = false, modesRefused = false, classRegistered = false, active = true, holdWork = false;
+  int offscreenPitch = 0, secondWidth = 0, secondHeight = 0, hostX = 20, liveCanvases = 0, callsOnReleased = 0;
   std::string moduleFileName;
   std::vector<MemoryMessageBox> boxes;
   std::vector<std::string> texts, calls;
@@ -66,24 +70,32 @@ Device& D() {
   return device;
 }
 
-// The call's injected result, if any; the call is logged either way.
-bool Injected(MemoryCall call, const char* name, VidResult* result) {
-  D().calls.push_back(name);
-  std::vector<VidResult>& queue = D().injected[static_cast<int>(call)];
-  if (queue.empty()) return false;
-  *result = queue.front();
-  queue.erase(queue.begin());
-  return true;
-}
-bool Fails(MemoryCall call, const char* name) {
-  VidResult result = kVidOk;
-  return Injected(call, name, &result) && result != kVidOk;
+bool Released(const void* object, bool released) {
+  if (object == nullptr || released) ++D().callsOnReleased;
+  return object == nullptr || released;
 }
 template <typename T>
 bool Released(const T* object) {
-  if (object == nullptr || object->released) ++D().callsOnReleased;
-  return object == nullptr || object->released;
+  return Released(object, object != nullptr && object->released);
 }
+
+// The step is logged and its injected result, if any, taken.
+std::optional<VidResult> Injected(MemoryCall call) {
+  D().calls.push_back(kCallNames[static_cast<int>(call)]);
+  std::vector<VidResult>& queue = D().injected[static_cast<int>(call)];
+  if (queue.empty()) return std::nullopt;
+  const VidResult injected = queue.front();
+  queue.erase(queue.begin());
+  return injected;
+}
+// The step's injected failure, if any, else kMemoryGeneric where an object it is given is gone.
+template <typename... T>
+VidResult Step(MemoryCall call, const T*... objects) {
+  const std::optional<VidResult> injected = Injected(call);
+  if (injected && *injected != kVidOk) return *injected;
+  return (false || ... || Released(objects)) ? kMemoryGeneric : kVidOk;
+}
+bool Fails(MemoryCall call) { return Step(call) != kVidOk; }
 
 VidSurface* Newest(bool primary) {
   for (auto it = D().surfaces.rbegin(); it != D().surfaces.rend(); ++it)
@@ -92,9 +104,8 @@ VidSurface* Newest(bool primary) {
 }
 std::vector<std::uint8_t> Bytes(const VidSurface* s) {
   std::vector<std::uint8_t> bytes;
-  if (s == nullptr) return bytes;
-  for (int y = 0; y < s->height; ++y)
-    bytes.insert(bytes.end(), s->pixels.begin() + y * s->pitch, s->pixels.begin() + y * s->pitch + s->width);
+  for (int y = 0; s != nullptr && y < s->height; ++y)
+    bytes.insert(bytes.end(), s->bytes.begin() + y * s->pitch, s->bytes.begin() + y * s->pitch + s->width);
   return bytes;
 }
 
@@ -113,15 +124,22 @@ void Resize(VidWindow& w, const VidRect& outer) {
 
 VidResult NewSurface(bool primary, int width, int height, int pitch, bool systemMemory, VidSurface** out) {
   auto s = std::make_unique<VidSurface>();
+  s->exists = true;
   s->primary = primary;
   s->systemMemory = systemMemory;
   s->width = width;
   s->height = height;
   s->pitch = std::max(pitch, width);
-  s->pixels.assign(static_cast<std::size_t>(s->pitch) * height, 0);
+  s->bytes.assign(static_cast<std::size_t>(s->pitch) * height, 0);
+  s->pixels = s->bytes.data();
   *out = s.get();
   D().surfaces.push_back(std::move(s));
   return kVidOk;
+}
+
+void Put(VidCanvas* canvas, int x, int y, std::uint32_t colour) {
+  VidWindow& w = *canvas->window;
+  if (x >= 0 && y >= 0 && x < w.clientWidth && y < w.clientHeight) w.pixels[y * w.clientWidth + x] = colour & 0xFFFFFF;
 }
 
 }  // namespace
@@ -129,87 +147,64 @@ VidResult NewSurface(bool primary, int width, int height, int pitch, bool system
 // --- The seam -------------------------------------------------------------------------------------------------------
 
 VidResult VidCreateDevice(VidDevice** device) {
-  VidResult result = kVidOk;
   *device = nullptr;
-  if (Injected(MemoryCall::CreateDevice, "CreateDevice", &result) && result != kVidOk) return result;
-  D().devices.push_back(std::make_unique<VidDevice>());
-  *device = D().devices.back().get();
+  if (VidResult result = Step(MemoryCall::CreateDevice); result != kVidOk) return result;
+  *device = D().devices.emplace_back(std::make_unique<VidDevice>()).get();
   return kVidOk;
 }
 
-VidResult VidSetExclusive(VidDevice* device, VidWindow*) {
-  VidResult result = kVidOk;
-  if (Injected(MemoryCall::SetExclusive, "SetExclusive", &result)) return result;
-  return Released(device) ? kMemoryGeneric : kVidOk;
-}
+VidResult VidSetExclusive(VidDevice* device, VidWindow*) { return Step(MemoryCall::SetExclusive, device); }
 
 VidResult VidSetMode(VidDevice* device, int width, int height) {
-  VidResult result = kVidOk;
-  if (Injected(MemoryCall::SetMode, "SetMode", &result) && result != kVidOk) return result;
-  if (Released(device)) return kMemoryGeneric;
+  if (VidResult result = Step(MemoryCall::SetMode, device); result != kVidOk) return result;
   if (D().modesRefused) return kMemoryUnsupported;
   D().mode = MemoryMode{width, height, 8};
   return kVidOk;
 }
 
 VidResult VidCreatePalette(VidDevice* device, const VidColour entries[256], VidPalette** palette) {
-  VidResult result = kVidOk;
   *palette = nullptr;
-  if (Injected(MemoryCall::CreatePalette, "CreatePalette", &result) && result != kVidOk) return result;
-  if (Released(device)) return kMemoryGeneric;
-  D().palettes.push_back(std::make_unique<VidPalette>());
-  std::memcpy(D().palettes.back()->entries, entries, sizeof D().palettes.back()->entries);
-  *palette = D().palettes.back().get();
+  if (VidResult result = Step(MemoryCall::CreatePalette, device); result != kVidOk) return result;
+  *palette = D().palettes.emplace_back(std::make_unique<VidPalette>()).get();
+  std::memcpy((*palette)->entries, entries, sizeof(*palette)->entries);
   return kVidOk;
 }
 
 VidResult VidCreatePrimary(VidDevice* device, VidSurface** surface) {
-  VidResult result = kVidOk;
   *surface = nullptr;
-  if (Injected(MemoryCall::CreatePrimary, "CreatePrimary", &result) && result != kVidOk) return result;
-  if (Released(device)) return kMemoryGeneric;
+  if (VidResult result = Step(MemoryCall::CreatePrimary, device); result != kVidOk) return result;
   return NewSurface(true, D().mode.width, D().mode.height, 0, false, surface);
 }
 
 VidResult VidCreateOffscreen(VidDevice* device, int width, int height, bool systemMemory, VidSurface** surface) {
-  VidResult result = kVidOk;
   *surface = nullptr;
-  if (Injected(MemoryCall::CreateOffscreen, "CreateOffscreen", &result) && result != kVidOk) return result;
-  if (Released(device)) return kMemoryGeneric;
+  if (VidResult result = Step(MemoryCall::CreateOffscreen, device); result != kVidOk) return result;
   if (!systemMemory && D().videoMemoryExhausted) return kVidOutOfVideoMemory;
   return NewSurface(false, width, height, D().offscreenPitch, systemMemory, surface);
 }
 
 VidResult VidDescribe(VidSurface* surface, VidFrame* geometry) {
-  VidResult result = kVidOk;
-  if (Injected(MemoryCall::Describe, "Describe", &result) && result != kVidOk) return result;
-  if (Released(surface)) return kMemoryGeneric;
-  *geometry =
-      VidFrame{surface->locked ? surface->pixels.data() : nullptr, surface->width, surface->height, surface->pitch};
+  if (VidResult result = Step(MemoryCall::Describe, surface); result != kVidOk) return result;
+  *geometry = VidFrame{surface->locked ? surface->pixels : nullptr, surface->width, surface->height, surface->pitch};
   return kVidOk;
 }
 
 VidResult VidAttachPalette(VidSurface* screen, VidPalette* palette) {
-  VidResult result = kVidOk;
-  if (Injected(MemoryCall::AttachPalette, "AttachPalette", &result) && result != kVidOk) return result;
-  if (Released(screen) || Released(palette)) return kMemoryGeneric;
+  if (VidResult result = Step(MemoryCall::AttachPalette, screen, palette); result != kVidOk) return result;
   screen->palette = palette;
   return kVidOk;
 }
 
 VidResult VidClear(VidSurface* screen) {
-  VidResult result = kVidOk;
-  if (Injected(MemoryCall::Clear, "Clear", &result) && result != kVidOk) return result;
-  if (Released(screen)) return kMemoryGeneric;
+  if (VidResult result = Step(MemoryCall::Clear, screen); result != kVidOk) return result;
   if (screen->lost) return kVidSurfaceLost;
-  std::fill(screen->pixels.begin(), screen->pixels.end(), 0);
+  std::fill(screen->bytes.begin(), screen->bytes.end(), 0);
   return kVidOk;
 }
 
 VidResult VidCopy(VidSurface* screen, const VidRect* to, VidSurface* frame, const VidRect& from, bool fast) {
-  VidResult result = kVidOk;
-  if (Injected(fast ? MemoryCall::CopyFast : MemoryCall::Copy, fast ? "CopyFast" : "Copy", &result)) return result;
-  if (Released(screen) || Released(frame)) return kMemoryGeneric;
+  if (VidResult result = Step(fast ? MemoryCall::CopyFast : MemoryCall::Copy, screen, frame); result != kVidOk)
+    return result;
   if (screen->lost || frame->lost) return kVidSurfaceLost;
   if (fast && frame->systemMemory) return kMemoryGeneric;
   const int fw = from.right - from.left, fh = from.bottom - from.top;
@@ -219,77 +214,65 @@ VidResult VidCopy(VidSurface* screen, const VidRect* to, VidSurface* frame, cons
   const int tw = target.right - target.left, th = target.bottom - target.top;
   for (int y = 0; y < th; ++y)
     for (int x = 0; x < tw; ++x)
-      screen->pixels[(target.top + y) * screen->pitch + target.left + x] =
-          frame->pixels[(from.top + y * fh / th) * frame->pitch + from.left + x * fw / tw];
+      screen->bytes[(target.top + y) * screen->pitch + target.left + x] =
+          frame->bytes[(from.top + y * fh / th) * frame->pitch + from.left + x * fw / tw];
   return kVidOk;
 }
 
 VidResult VidLock(VidSurface* surface, VidFrame* locked) {
-  VidResult result = kVidOk;
-  if (Injected(MemoryCall::Lock, "Lock", &result) && result != kVidOk) return result;
-  if (Released(surface)) return kMemoryGeneric;
+  if (VidResult result = Step(MemoryCall::Lock, surface); result != kVidOk) return result;
   if (surface->lost) return kVidSurfaceLost;
   if (surface->locked) return kMemorySurfaceBusy;
   surface->locked = true;
-  *locked = VidFrame{surface->pixels.data(), surface->width, surface->height, surface->pitch};
+  *locked = VidFrame{surface->pixels, surface->width, surface->height, surface->pitch};
   return kVidOk;
 }
 
 VidResult VidUnlock(VidSurface* surface) {
-  VidResult result = kVidOk;
-  if (Injected(MemoryCall::Unlock, "Unlock", &result)) {
-    if (result == kVidOk && surface != nullptr) surface->locked = false;
-    return result;
-  }
+  // An injected success unlocks even a surface that is not locked.
+  const std::optional<VidResult> injected = Injected(MemoryCall::Unlock);
+  if (injected && *injected != kVidOk) return *injected;
   if (Released(surface)) return kMemoryGeneric;
-  if (!surface->locked) return kMemoryNotLocked;
+  if (!surface->locked && !injected) return kMemoryNotLocked;
   surface->locked = false;
   return kVidOk;
 }
 
 VidResult VidRestore(VidSurface* surface) {
-  VidResult result = kVidOk;
-  if (Injected(MemoryCall::Restore, "Restore", &result) && result != kVidOk) return result;
-  if (Released(surface)) return kMemoryGeneric;
+  if (VidResult result = Step(MemoryCall::Restore, surface); result != kVidOk) return result;
   // A surface in video memory comes back without its picture; one in system memory never lost it.
-  if (surface->lost && !surface->systemMemory) std::fill(surface->pixels.begin(), surface->pixels.end(), 0);
+  if (surface->lost && !surface->systemMemory) std::fill(surface->bytes.begin(), surface->bytes.end(), 0);
   surface->lost = false;
   return kVidOk;
 }
 
 VidResult VidSetEntries(VidPalette* palette, const VidColour entries[256]) {
-  VidResult result = kVidOk;
-  if (Injected(MemoryCall::SetEntries, "SetEntries", &result) && result != kVidOk) return result;
-  if (Released(palette)) return kMemoryGeneric;
+  if (VidResult result = Step(MemoryCall::SetEntries, palette); result != kVidOk) return result;
   std::memcpy(palette->entries, entries, sizeof palette->entries);
   return kVidOk;
 }
 
 bool VidDrawErrorText(VidSurface* screen, const char* text) {
-  if (Fails(MemoryCall::ErrorText, "ErrorText") || Released(screen) || screen->lost) return false;
+  if (Step(MemoryCall::ErrorText, screen) != kVidOk || screen->lost) return false;
   D().texts.push_back(text);
   return true;
 }
 
-void VidRelease(VidSurface* surface) {
-  D().calls.push_back("ReleaseSurface");
-  if (!Released(surface)) surface->released = true;
+template <typename T>
+void Release(T* object, const char* name) {
+  D().calls.push_back(name);
+  if (!Released(object)) object->released = true;
 }
-void VidRelease(VidPalette* palette) {
-  D().calls.push_back("ReleasePalette");
-  if (!Released(palette)) palette->released = true;
-}
+void VidRelease(VidSurface* surface) { Release(surface, "ReleaseSurface"); }
+void VidRelease(VidPalette* palette) { Release(palette, "ReleasePalette"); }
 void VidRelease(VidDevice* device) {
-  D().calls.push_back("ReleaseDevice");
-  if (Released(device)) return;
-  device->released = true;
-  D().mode = D().desktop;
+  if (device != nullptr && !device->released) D().mode = D().desktop;
+  Release(device, "ReleaseDevice");
 }
 
 bool VidRegisterClass(VisModule*) {
-  if (Fails(MemoryCall::RegisterClass, "RegisterClass") || D().classRegistered) return false;
-  D().classRegistered = true;
-  return true;
+  if (Fails(MemoryCall::RegisterClass) || D().classRegistered) return false;
+  return D().classRegistered = true;
 }
 
 void VidUnregisterClass(VisModule*) {
@@ -298,9 +281,8 @@ void VidUnregisterClass(VisModule*) {
 }
 
 VidWindow* VidCreateWindow(VisModule*) {
-  if (Fails(MemoryCall::CreateWindow, "CreateWindow") || !D().classRegistered) return nullptr;
-  D().windows.push_back(std::make_unique<VidWindow>());
-  D().window = D().windows.back().get();
+  if (Fails(MemoryCall::CreateWindow) || !D().classRegistered) return nullptr;
+  D().window = D().windows.emplace_back(std::make_unique<VidWindow>()).get();
   D().window->exists = true;
   Resize(*D().window, VidDesktopRect());
   // Shown, it becomes the active window while the application is.
@@ -316,16 +298,15 @@ void VidDestroyWindow(VidWindow* window) {
 VidRect VidDesktopRect() { return Monitor(0); }
 
 bool VidHostMonitor(VisModule*, VidRect* monitor, VidRect* work) {
-  if (Fails(MemoryCall::HostMonitor, "HostMonitor")) return false;
-  const int centre = D().hostX + 120;
-  *monitor = Monitor(D().secondWidth > 0 && centre >= D().desktop.width ? 1 : 0);
+  if (Fails(MemoryCall::HostMonitor)) return false;
+  *monitor = Monitor(D().secondWidth > 0 && D().hostX + 120 >= D().desktop.width ? 1 : 0);
   *work = *monitor;
   work->bottom -= kTaskBar;
   return true;
 }
 
 bool VidPlaceWindow(VidWindow* window, VidPlacement placement, const VidRect& outer) {
-  if (Fails(MemoryCall::PlaceWindow, "PlaceWindow") || window == nullptr || !window->exists) return false;
+  if (Fails(MemoryCall::PlaceWindow) || window == nullptr || !window->exists) return false;
   window->placement = placement;
   Resize(*window, outer);
   return true;
@@ -339,10 +320,9 @@ bool VidClientSize(VidWindow* window, int* width, int* height) {
 }
 
 VidCanvas* VidBeginDraw(VidWindow* window) {
-  if (Fails(MemoryCall::BeginDraw, "BeginDraw") || window == nullptr || !window->exists) return nullptr;
-  D().canvases.push_back(std::make_unique<VidCanvas>(VidCanvas{window}));
+  if (Fails(MemoryCall::BeginDraw) || window == nullptr || !window->exists) return nullptr;
   ++D().liveCanvases;
-  return D().canvases.back().get();
+  return D().canvases.emplace_back(std::make_unique<VidCanvas>(VidCanvas{window})).get();
 }
 
 void VidEndDraw(VidWindow*, VidCanvas* canvas) {
@@ -351,13 +331,6 @@ void VidEndDraw(VidWindow*, VidCanvas* canvas) {
   if (D().canvases.size() > 64) D().canvases.pop_front();
 }
 
-namespace {
-void Put(VidCanvas* canvas, int x, int y, std::uint32_t colour) {
-  VidWindow& w = *canvas->window;
-  if (x >= 0 && y >= 0 && x < w.clientWidth && y < w.clientHeight) w.pixels[y * w.clientWidth + x] = colour;
-}
-}  // namespace
-
 void VidFillBlack(VidCanvas* canvas, const VidRect& area) {
   for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x) Put(canvas, x, y, 0);
@@ -365,17 +338,41 @@ void VidFillBlack(VidCanvas* canvas, const VidRect& area) {
 
 bool VidDrawRows(VidCanvas* canvas, int left, int top, int width, int rows, const std::uint8_t* row,
                  const std::uint32_t colours[256]) {
-  if (Fails(MemoryCall::DrawRows, "DrawRows")) return false;
+  if (Fails(MemoryCall::DrawRows)) return false;
   for (int y = top; y < top + rows; ++y)
-    for (int x = 0; x < width; ++x) Put(canvas, left + x, y, colours[row[x]] & 0xFFFFFF);
+    for (int x = 0; x < width; ++x) Put(canvas, left + x, y, colours[row[x]]);
   return true;
 }
 
 bool VidDrawPixels(VidCanvas* canvas, int width, int height, const std::uint32_t* pixels) {
-  if (Fails(MemoryCall::DrawPixels, "DrawPixels")) return false;
+  if (Fails(MemoryCall::DrawPixels)) return false;
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) Put(canvas, x, y, pixels[y * width + x] & 0xFFFFFF);
+    for (int x = 0; x < width; ++x) Put(canvas, x, y, pixels[y * width + x]);
   return true;
+}
+
+VidWork* VidStartWork(VidJob* job) {
+  D().calls.push_back("StartWork");
+  VidWork* work = D().works.emplace_back(std::make_unique<VidWork>()).get();
+  work->job = job;
+  if (!D().holdWork) work->thread = std::jthread([job] { job->run(job); });
+  return work;
+}
+
+// A job started is waited for in full whatever the time asked, so that every run shows the same frames.
+bool VidWaitWork(VidWork* work, int) {
+  if (!work->done && !work->thread.joinable()) return false;
+  VidFinishWork(work);
+  return true;
+}
+
+void VidFinishWork(VidWork* work) {
+  if (work->thread.joinable()) {
+    work->thread.join();
+  } else if (!work->done) {
+    work->job->run(work->job);  // held: it runs now
+  }
+  work->done = true;
 }
 
 void VidTell(VisModule*, const char* text, const char* caption, bool errorIcon, bool afterTeardown) {
@@ -438,10 +435,7 @@ void MemorySetSecondMonitor(int width, int height) {
   D().secondWidth = width;
   D().secondHeight = height;
 }
-void MemoryPlaceHostWindow(int x, int y) {
-  D().hostX = x;
-  D().hostY = y;
-}
+void MemoryPlaceHostWindow(int x, int) { D().hostX = x; }
 void MemorySetModuleFileName(const std::string& name) { D().moduleFileName = name; }
 
 void MemorySetApplicationActive(bool active) {
@@ -451,15 +445,21 @@ void MemorySetApplicationActive(bool active) {
 void MemoryAskSwitch() {
   if (D().plugin != nullptr) OnSwitchAsked(*D().plugin);
 }
+void MemoryHoldWork(bool hold) { D().holdWork = hold; }
+void MemoryRunHeldWork() {
+  D().holdWork = false;
+  for (auto& work : D().works) VidFinishWork(work.get());
+}
 void MemoryCloseWindow() {
   if (D().window != nullptr) D().window->exists = false;
 }
 void MemoryResizeClient(int width, int height) {
   if (D().window == nullptr || !D().window->exists) return;
   VidWindow& w = *D().window;
-  const bool framed = w.placement == VidPlacement::Normal;
-  Resize(w, VidRect{w.outer.left, w.outer.top, w.outer.left + width + (framed ? kFrame.left + kFrame.right : 0),
-                    w.outer.top + height + (framed ? kFrame.top + kFrame.bottom : 0)});
+  const VidRect frame = w.placement == VidPlacement::Normal ? kFrame : VidRect{};
+  Resize(w, VidRect{w.outer.left, w.outer.top, w.outer.left + width + frame.left + frame.right,
+                    w.outer.top + height + frame.top + frame.bottom});
+  if (D().plugin != nullptr) OnClientResized(*D().plugin, width, height);
 }
 
 MemoryMode MemoryDisplayMode() { return D().mode; }
@@ -467,8 +467,7 @@ std::vector<std::uint8_t> MemoryScreenBytes() { return Bytes(Newest(true)); }
 std::vector<std::uint8_t> MemoryOffscreenBytes() { return Bytes(Newest(false)); }
 MemorySurfaceState MemoryOffscreen() {
   VidSurface* s = Newest(false);
-  if (s == nullptr) return MemorySurfaceState{};
-  return MemorySurfaceState{true, s->systemMemory, s->locked, s->width, s->height, s->pitch, s->pixels.data()};
+  return s == nullptr ? MemorySurfaceState{} : MemorySurfaceState(*s);
 }
 bool MemoryScreenPalette(VidColour entries[256]) {
   VidSurface* s = Newest(true);
@@ -477,25 +476,16 @@ bool MemoryScreenPalette(VidColour entries[256]) {
   return true;
 }
 MemoryLive MemoryLiveObjects() {
-  MemoryLive live{};
+  MemoryLive live{0, 0, 0, D().liveCanvases};
   for (auto& d : D().devices) live.devices += !d->released;
   for (auto& s : D().surfaces) live.surfaces += !s->released;
   for (auto& p : D().palettes) live.palettes += !p->released;
-  live.canvases = D().liveCanvases;
   return live;
 }
 int MemoryCallsOnReleasedObjects() { return D().callsOnReleased; }
 MemoryWindow MemoryWindowState() {
-  MemoryWindow state{};
+  MemoryWindow state = D().window != nullptr ? MemoryWindow(*D().window) : MemoryWindow{};
   state.classRegistered = D().classRegistered;
-  if (D().window == nullptr) return state;
-  const VidWindow& w = *D().window;
-  state.exists = w.exists;
-  state.placement = w.placement;
-  state.outer = w.outer;
-  state.clientWidth = w.clientWidth;
-  state.clientHeight = w.clientHeight;
-  state.pixels = w.pixels;
   return state;
 }
 const std::vector<MemoryMessageBox>& MemoryMessageBoxes() { return D().boxes; }

@@ -15,35 +15,16 @@ constexpr VidResult kMemoryUnsupported = static_cast<VidResult>(0x80004001u);
 constexpr VidResult kMemoryNotLocked = static_cast<VidResult>(0x88760248u);
 constexpr VidResult kMemorySurfaceBusy = static_cast<VidResult>(0x887601AEu);
 
-// The steps whose next result a test can choose.
-enum class MemoryCall {
-  CreateDevice,
-  SetExclusive,
-  SetMode,
-  CreatePalette,
-  CreatePrimary,
-  CreateOffscreen,
-  Describe,
-  AttachPalette,
-  Clear,
-  Copy,
-  CopyFast,
-  Lock,
-  Unlock,
-  Restore,
-  SetEntries,
-  ErrorText,
-  RegisterClass,
-  CreateWindow,
-  HostMonitor,
-  PlaceWindow,
-  BeginDraw,
-  DrawRows,
-  DrawPixels,
-  Count
-};
+// The steps whose next result a test can choose, by the seam's names without "Vid" (CopyFast: VidCopy's fast way).
+#define MEMORY_CALLS(X)                                                                                              \
+  X(CreateDevice), X(SetExclusive), X(SetMode), X(CreatePalette), X(CreatePrimary), X(CreateOffscreen), X(Describe), \
+      X(AttachPalette), X(Clear), X(Copy), X(CopyFast), X(Lock), X(Unlock), X(Restore), X(SetEntries), X(ErrorText), \
+      X(RegisterClass), X(CreateWindow), X(HostMonitor), X(PlaceWindow), X(BeginDraw), X(DrawRows), X(DrawPixels)
+#define MEMORY_CALL_ENUMERATOR(name) name
+enum class MemoryCall { MEMORY_CALLS(MEMORY_CALL_ENUMERATOR), Count };
+
 // Queues `result` for the next call of that kind (several are used in order): a failure makes the call fail
-// without effect; kVidOk makes it succeed even where it otherwise would not (an Unlock of a surface not locked).
+// without effect; kVidOk lets it go as it would (an Unlock then succeeds also on a surface not locked).
 void MemoryFail(MemoryCall call, VidResult result = kMemoryGeneric);
 
 // Back to the start: nothing alive, the desktop's mode (1024 x 768 x 32), nothing injected, the application active.
@@ -65,6 +46,10 @@ void MemorySetApplicationActive(bool active);
 void MemoryAskSwitch();    // Alt+Enter
 void MemoryCloseWindow();  // Escape: the window is destroyed before Quit
 void MemoryResizeClient(int width, int height);
+// Jobs started off Render's thread run on threads of their own at once unless held back; held ones run when the
+// plug-in gives them back, or at MemoryRunHeldWork, which finishes every job.
+void MemoryHoldWork(bool hold);
+void MemoryRunHeldWork();
 
 // What is on the display.
 struct MemoryMode {
@@ -75,9 +60,9 @@ MemoryMode MemoryDisplayMode();
 std::vector<std::uint8_t> MemoryScreenBytes();
 std::vector<std::uint8_t> MemoryOffscreenBytes();
 struct MemorySurfaceState {
-  bool exists, systemMemory, locked;
-  int width, height, pitch;
-  std::uint8_t* pixels;  // with the pitch
+  bool exists = false, systemMemory = false, locked = false;
+  int width = 0, height = 0, pitch = 0;
+  std::uint8_t* pixels = nullptr;  // with the pitch
 };
 MemorySurfaceState MemoryOffscreen();
 // The entries of the palette attached to the newest screen surface (false: none).
@@ -89,10 +74,10 @@ MemoryLive MemoryLiveObjects();
 int MemoryCallsOnReleasedObjects();
 
 struct MemoryWindow {
-  bool classRegistered, exists;
-  VidPlacement placement;
-  VidRect outer;
-  int clientWidth, clientHeight;
+  bool classRegistered = false, exists = false;
+  VidPlacement placement = VidPlacement::TopMost;
+  VidRect outer{};
+  int clientWidth = 0, clientHeight = 0;
   std::vector<std::uint32_t> pixels;  // the client area, 0x00RRGGBB, row by row
 };
 MemoryWindow MemoryWindowState();

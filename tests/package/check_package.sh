@@ -126,7 +126,7 @@ help)
     complete_words tavelmir render --set Rad
     complete_words tavelmir palettes x' _ "$root/usr/share/bash-completion/completions/tavelmir")
   expected=$'render\n--palette --palettes\nember\ncontain cover\nplay palettes
-ultrafast superfast veryfast faster fast medium slow slower veryslow\nanimation\n25 50 10 5 2 1
+ultrafast superfast veryfast faster fast medium slow slower veryslow\nanimation\n50 25 10 5 2 1
 FadeOffset= FadeAmplitude= FadePower=\n\nRadioIndex='
   [ "$completed" = "$expected" ] || fail "bash completes: $completed"
   fished=$(PATH=$root/usr/bin:$PATH fish -c "source $root/usr/share/fish/vendor_completions.d/tavelmir.fish

@@ -292,8 +292,8 @@ TEST_F(DisplayFallbackTest, NormalWindowDrawsWhenInactiveAndAltEnterSwitches) {
 }
 
 // Picture=1: the window shows the tunnel drawn at its client area's size from the frame just drawn, through the
-// palette just stepped; a picture that cannot be put on the screen, and the first frame at a new size, show the
-// enlarged frame instead.
+// palette just stepped, from the first frame on; a picture that cannot be put on the screen, the first frame at a
+// new size and the frames before its map is made show the enlarged frame instead.
 TEST_F(DisplayFallbackTest, HdPictureInAWindowAndItsFallBacks) {
   WriteFileText(folder_.root / "plugin.ini", "[Ombrelo Tunnel]\r\nDisplayMode=2\r\nPicture=1\r\n");
   InitOrFail();
@@ -326,7 +326,23 @@ TEST_F(DisplayFallbackTest, HdPictureInAWindowAndItsFallBacks) {
   ExpectWindowShows(previous, screen().DisplayPalette, 0, 0, 400, 300);
   ASSERT_EQ(Render(state(), module_), 0);
   expectHd(400, 300);
+
+  // A new size's map is made off Render's thread: the enlarged frame stands in, without waiting, until it is made.
+  MemoryHoldWork(true);
+  MemoryResizeClient(480, 360);
+  for (int n = 0; n < 3; ++n) {
+    previous.assign(screen().WindowFrame, screen().WindowFrame + 64000);
+    ASSERT_EQ(Render(state(), module_), 0);
+    ExpectWindowShows(previous, screen().DisplayPalette, 0, 0, 480, 360);
+  }
+  MemoryRunHeldWork();
+  ASSERT_EQ(Render(state(), module_), 0);
+  expectHd(480, 360);
+  // A map still being made when the display goes is waited for and given back.
+  MemoryResizeClient(320, 240);
+  Quit(state(), module_);
   EXPECT_EQ(MemoryLiveObjects().canvases, 0);
+  EXPECT_EQ(screen().Hd.Next.Work, nullptr);
 }
 
 // Where no full screen comes up, Alt+Enter goes through the fall-backs to the borderless window, and back.

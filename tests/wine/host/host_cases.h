@@ -39,6 +39,7 @@ void RunDockDecoderCase(const HostOptions& options);
 void RunWindowHomeCase(const HostOptions& options);
 void RunFullScreenQuitCase(const HostOptions& options);
 void RunSmoothPictureCase(const HostOptions& options);
+void RunHdResizeTimingCase(const HostOptions& options);  // bench/hd_resize_wine.sh, not a test
 
 // Helpers shared by the cases.
 HWND FindDisplayWindow();  // the full-screen window, by its class "MainWndClass"

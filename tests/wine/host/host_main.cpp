@@ -37,6 +37,7 @@ constexpr CaseEntry kCases[] = {
     {"window-home", RunWindowHomeCase},
     {"full-screen-quit", RunFullScreenQuitCase},
     {"smooth-picture", RunSmoothPictureCase},
+    {"hd-resize-timing", RunHdResizeTimingCase},
 };
 
 // A crash inside the plug-in must end in a verdict, not in a silent run without one.

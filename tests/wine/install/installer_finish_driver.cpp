@@ -63,9 +63,11 @@ HWND ReachFinishPage(DWORD milliseconds) {
     // The inner page is the wizard's dialog child; click once per page, once Next can be clicked.
     HWND current = FindWindowExA(wizard, nullptr, "#32770", nullptr);
     if (current == nullptr || current == page || next == nullptr || !IsWindowEnabled(next)) continue;
-    page = current;
     char text[128] = {};
     GetWindowTextA(next, text, sizeof text);
+    // The last page shows its button before its own controls: wait for them rather than click Finish.
+    if (std::strcmp(text, "&Finish") == 0) continue;
+    page = current;
     LogLine("clicking '%s'", text);
     PostMessageA(next, BM_CLICK, 0, 0);
   }
