@@ -18,12 +18,6 @@ done
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build/sanitize --output-on-failure -j2
-# ThreadSanitizer over the threaded parts only: the player's tests (the sound device's and the capture's threads
-# filling the sample history the frames read), in a build of just their test program and what it runs.
-cmake --preset tsan >/dev/null
-cmake --build --preset tsan
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build/tsan/tests/cli/tavelmir_cli_tests \
-  --gtest_filter='PlayerTest.*' --gtest_brief=1
 # Every fuzz target for a short while, so that CI keeps the targets and the readers they cover honest.
 bash scripts/fuzz.sh 30
 ctest --test-dir build/plugin --output-on-failure
