@@ -16,7 +16,7 @@
 #include "core/hd_tunnel.h"
 #include "core/screen_colours.h"
 #include "frame_image.h"
-#include "frame_resampler.h"
+#include "core/frame_resampler.h"
 #include "frame_sinks.h"
 #include "rgb_to_yuv.h"
 
