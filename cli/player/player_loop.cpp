@@ -314,6 +314,8 @@ int RunPlayerLoop(const PlayerOptions& o, FrameFeed& feed, CommandStreams& strea
   // Noted from here on, so that Ctrl+C or SIGTERM end the loop and everything closes in order; SDL is told to
   // leave the signals alone.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Every hint before the sound's thread starts: SDL's hints are a list without a lock, which that thread reads.
+  SetPlayerWindowHints();
   CatchInterruptions();
   struct Release {
     ~Release() { ReleaseInterruptions(); }

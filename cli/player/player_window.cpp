@@ -141,6 +141,12 @@ void PresentSmooth(PlayerWindow& w, const std::uint8_t* indices, const std::uint
 
 }  // namespace
 
+void SetPlayerWindowHints() {
+  // The window's own surface (shared memory on X11) rather than one emulated through OpenGL, which without a
+  // graphics processor costs more than the whole effect.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+}
+
 bool OpenPlayerWindow(const WindowOptions& options, PlayerWindow& w, std::string& error) {
   ClosePlayerWindow(w);
   w.smooth = options.smooth;
@@ -167,9 +173,6 @@ bool OpenPlayerWindow(const WindowOptions& options, PlayerWindow& w, std::string
       height -= 240;
     }
   }
-  // The window's own surface (shared memory on X11) rather than one emulated through OpenGL, which without a
-  // graphics processor costs more than the whole effect.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   Uint32 flags = SDL_WINDOW_RESIZABLE;
   if (options.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   w.window = SDL_CreateWindow("Ombrelo Tunnel", x, y, width, height, flags);

@@ -42,6 +42,8 @@ struct PlayerWindow {
   HdPicture hd;
 };
 
+// The SDL hints the window needs; set before any SDL thread starts (SDL reads hints from its threads unlocked).
+void SetPlayerWindowHints();
 // Needs SDL's video subsystem. False, with a message, when the window cannot be made (no display, a monitor that
 // does not exist).
 bool OpenPlayerWindow(const WindowOptions& options, PlayerWindow& window, std::string& error);
