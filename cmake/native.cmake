@@ -21,10 +21,18 @@ foreach(lib tavelmir_engine tavelmir_plugin_on_memory_display)
     target_link_options(${lib} PUBLIC -fsanitize=address,undefined)
   endif()
   if(TAVELMIR_TSAN)
-    target_compile_options(${lib} PUBLIC -fsanitize=thread -fno-omit-frame-pointer)
+    # What uses the libraries is instrumented, the libraries themselves only where threads share them (below): the
+    # effect's stages run on the frame loop's thread alone and, instrumented, would slow the player far below its
+    # frame rate.
+    target_compile_options(${lib} INTERFACE -fsanitize=thread)
+    target_compile_options(${lib} PUBLIC -fno-omit-frame-pointer)
     target_link_options(${lib} PUBLIC -fsanitize=thread)
   endif()
 endforeach()
+if(TAVELMIR_TSAN)
+  # The ring of recent sound: written by the sound device's or the capture's thread, read by the frame loop.
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/src/core/sample_ring.cpp APPEND PROPERTY COMPILE_OPTIONS -fsanitize=thread)
+endif()
 find_package(Threads REQUIRED)
 target_link_libraries(tavelmir_engine PUBLIC Threads::Threads)
 
