@@ -37,6 +37,8 @@ constexpr std::int64_t kTrackLength = 2 * kRate + kRate / 2;
 constexpr int kClickPeak = 20;
 // How long a click stays that loud: 113 * exp(-i / 3000) >= 20.
 constexpr std::int64_t kClickLoudSamples = 5000;
+// A frame's period: how far a frame may be from the sound it shows.
+constexpr double kFrameUs = 20000;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -286,7 +288,7 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
     songs.back().push_back(&f);
   }
   ASSERT_EQ(songs.size(), 2u);
-  double worstUs = 0;
+  double worstUs = 0, worstHeldUs = 0;
   int skipped = 0;
   for (const auto& frames : songs)
     for (const std::int64_t onset : kClickOnsets) {
@@ -311,21 +313,27 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
       const std::int64_t peakInSong = first->songPos + (first->peakPos - first->blockStart);
       EXPECT_TRUE(peakInSong == onset || (first->peakPos - first->blockStart <= 1 && first->songPos > onset))
           << "click at " << onset << ": frame from " << first->songPos << " peak at " << peakInSong;
-      // The frame took its waveform within one frame period of the time its first loud sample was played, by the
-      // clock point of the buffer that handed that sample out: a buffer handed out late on a busy machine plays
-      // late, and the picture waits for it. Judged on the trace's clocks, not in frame numbers or wall time.
+      // The frame took its waveform within one frame period of the time its first loud sample was heard, by the
+      // device clock the frame was chosen by. Judged on the trace's clocks, not in frame numbers or wall time.
       const std::int64_t loud = first->blockStart + std::max<std::int64_t>(onset - first->songPos, 0);
+      EXPECT_LT(std::abs(first->chosenUs() - HeardUs(*first, loud)), kFrameUs) << "click at " << onset;
+      // And by the clock point of the buffer that handed that sample out: a buffer handed out late plays late, and
+      // the picture must wait for it. Only where the device's own thread was held (its clock jumped between that
+      // point and the frame's: the machine gave it no time) may the two disagree, by that jump.
       ClockPoint clock{};
       for (const ClockPoint& c : trace.clock)
         if (c.position <= loud) clock = c;
       const double heard =
           static_cast<double>(clock.us) + static_cast<double>(loud - clock.position) * 1e6 / first->rate;
-      EXPECT_LT(std::abs(first->chosenUs() - heard), 20000) << "click at " << onset;
+      const double held = std::abs(HeardUs(*first, clock.position) - static_cast<double>(clock.us));
+      EXPECT_LT(std::abs(first->chosenUs() - heard), kFrameUs + held) << "click at " << onset;
+      worstHeldUs = std::max(worstHeldUs, held);
       worstUs = std::max(worstUs, std::abs(static_cast<double>(first->shownUs) - heard));
       EXPECT_GT(first->latencyUs, 0);
     }
   EXPECT_LE(skipped, 2) << "more clicks passed unshown than stalls explain";
-  std::cout << "play: worst distance between a click heard and its frame shown " << worstUs / 1000 << " ms\n";
+  std::cout << "play: worst distance between a click heard and its frame shown " << worstUs / 1000
+            << " ms; the device's thread held up to " << worstHeldUs / 1000 << " ms\n";
 
   EXPECT_EQ(Play({P("broken.wav"), P("missing.wav")}), 1);
   EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "none of the files could be played"));
@@ -631,12 +639,13 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   EXPECT_TRUE(Contains(notes.substr(notes.find(waiting)), "status: (none)")) << notes;
   const std::vector<std::size_t> shown = ClickFrames(trace);
   // A busy machine may hold the player for longer than a click lasts; the frames after it skip the sound between
-  // (a live picture shows the newest). Each such skip may hide one click, and no other click may go unshown.
+  // (a live picture shows the newest), and the trace shows each such skip. Each may hide one click, and no other
+  // click may go unshown.
   std::size_t skips = 0;
   for (std::size_t i = 1; i < trace.frames.size(); ++i)
     skips += trace.frames[i].blockStart - trace.frames[i - 1].blockStart > kClickLoudSamples;
   ASSERT_LE(shown.size(), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
-  ASSERT_GE(shown.size() + std::min<std::size_t>(skips, 2), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
+  ASSERT_GE(shown.size() + skips, 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
   double worstUs = 0;
   std::vector<double> delays;
   for (std::size_t k = 0; k < shown.size(); ++k) {
