@@ -152,6 +152,11 @@ std::string PulseStartError(int code, const std::string& source) {
   return ServerError(code);
 }
 
+std::string SoundServerProblem() {
+  const int code = ProbeServer();
+  return code == 0 ? std::string() : ServerError(code);
+}
+
 bool StartPulseCapture(PulseCapture& c, const std::string& source, SampleHistory& history, std::string& error,
                        bool keepTrying) {
   c.source = source;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include "picture_look.h"
 #include "player_loop.h"
 #include "player_window.h"
+#include "pulse_capture.h"
 #include "waveform_source.h"
 
 namespace {
@@ -324,6 +326,12 @@ class PlayFeed : public FrameFeed {
     else if (OpenAudioPlayback(playback_, kPlaybackRate, history_, error))
       return true;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // Without a sound server SDL falls back to the sound card and tells why that failed; the server is what a
+    // desktop is missing then (unless SDL was told to use another driver).
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    const std::string asked = driver ? driver : "";
+    if (asked.empty() || asked == "pulseaudio" || asked == "pipewire")
+      if (const std::string server = SoundServerProblem(); !server.empty()) error = server;
     missing_ = WrapForScreen(error + "; trying again");
     if (waitsForFiles_) missing_ = invitation_ + "\n" + missing_;
     return false;

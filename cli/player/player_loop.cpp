@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -247,7 +249,7 @@ class PlayerLoop {
     if (!paused) {
       renderTotalUs_ += renderUs;
       presentTotalUs_ += presentUs;
-      TraceFrame(trace_, frame_, shown, placement, block_.data(), renderUs, presentUs);
+      TraceFrame(trace_, frame_, shown, placement, block_.data(), {renderUs, presentUs, WaitedUs()});
     }
     if (!trace_.file) return;
     int count = 0;
@@ -262,6 +264,19 @@ class PlayerLoop {
     const SteadyTime now = std::chrono::steady_clock::now();
     if (now > due_ + 3 * kFramePeriod) due_ = now;
     std::this_thread::sleep_until(due_);
+  }
+
+  // How long this thread waited for a processor since the last call (the scheduler's own count), -1 where the
+  // system does not say. Read only for the trace.
+  std::int64_t WaitedUs() {
+    if (!schedStat_) schedStat_.reset(std::fopen("/proc/thread-self/schedstat", "r"));
+    unsigned long long running = 0, waiting = 0;
+    if (!schedStat_ || std::fseek(schedStat_.get(), 0, SEEK_SET) != 0 ||
+        std::fscanf(schedStat_.get(), "%llu %llu", &running, &waiting) != 2)
+      return -1;
+    const auto waited = static_cast<std::int64_t>(waiting / 1000) - waitedBefore_;
+    waitedBefore_ = static_cast<std::int64_t>(waiting / 1000);
+    return waited;
   }
 
   void TraceSummary() {
@@ -303,6 +318,9 @@ class PlayerLoop {
   std::uint64_t clockPointsTraced_ = 0;
   AudioClockPoint clockPoints_[SampleHistory::kKeptClockPoints];
   std::int64_t frame_ = 0;
+  // This thread's scheduler statistics, for the trace; opened at the first frame traced.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> schedStat_{nullptr, &std::fclose};
+  std::int64_t waitedBefore_ = 0;
 };
 
 }  // namespace
