@@ -121,10 +121,9 @@ void ReadLoop(PulseCapture& c, pa_simple* stream, int startCode) {
     if (pa_simple_read(stream, chunk, sizeof chunk, &code) < 0) {
       // A named source can go (a device unplugged) while the server stays.
       const bool serverThere = code != PA_ERR_CONNECTIONTERMINATED && ProbeServer() == 0;
-      Report(c, serverThere ? "the source '" + c.source + "' is gone (" + pa_strerror(code) +
-                                  "); waiting for it to come back"
-                            : "lost the sound server (" + std::string(pa_strerror(code)) +
-                                  "); waiting for it to come back");
+      Report(c, serverThere
+                    ? "the source '" + c.source + "' is gone (" + pa_strerror(code) + "); waiting for it to come back"
+                    : "lost the sound server (" + std::string(pa_strerror(code)) + "); waiting for it to come back");
       pa_simple_free(stream);
       stream = nullptr;
       c.connected = false;

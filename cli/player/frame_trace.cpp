@@ -43,15 +43,16 @@ bool OpenPlayerTrace(const std::string& path, const std::vector<std::string>& in
   trace.path = path;
   trace.writeError = 0;
   errno = 0;
-  Check(trace, std::fprintf(
-                   trace.file,
-                   "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us render_us present_us "
-                   "song_pos waited_us\n"
-                   "# times in microseconds since start; positions in samples of the device's stream; sample\n"
-                   "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform;\n"
-                   "# '# clock TIME POSITION' lines: every point of the device's clock, as its thread recorded it;\n"
-                   "# song_pos: where block_start lies in its song (play), -1 where there is no song (live);\n"
-                   "# waited_us: how long the frames' thread waited for a processor since the frame before (-1: unknown)\n"));
+  Check(trace,
+        std::fprintf(
+            trace.file,
+            "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us render_us present_us "
+            "song_pos waited_us\n"
+            "# times in microseconds since start; positions in samples of the device's stream; sample\n"
+            "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform;\n"
+            "# '# clock TIME POSITION' lines: every point of the device's clock, as its thread recorded it;\n"
+            "# song_pos: where block_start lies in its song (play), -1 where there is no song (live);\n"
+            "# waited_us: how long the frames' thread waited for a processor since the frame before (-1: unknown)\n"));
   return true;
 }
 
@@ -66,13 +67,13 @@ void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const 
       peakAt = i % kSamplesPerChannel;
     }
   }
-  Check(trace, std::fprintf(trace.file, "%lld %lld %lld %lld %d %lld %lld %d %lld %.0f %.0f %lld %lld\n",
-                            static_cast<long long>(frame), Micros(shown, trace.origin),
-                            static_cast<long long>(p.blockStart), static_cast<long long>(p.blockStart + peakAt), peak,
-                            p.clock.valid ? Micros(p.clock.time, trace.origin) : 0LL,
-                            static_cast<long long>(p.clock.position), p.rate, static_cast<long long>(p.latencyUs),
-                            times.renderUs, times.presentUs, static_cast<long long>(p.songSample),
-                            static_cast<long long>(times.waitedUs)));
+  Check(trace,
+        std::fprintf(trace.file, "%lld %lld %lld %lld %d %lld %lld %d %lld %.0f %.0f %lld %lld\n",
+                     static_cast<long long>(frame), Micros(shown, trace.origin), static_cast<long long>(p.blockStart),
+                     static_cast<long long>(p.blockStart + peakAt), peak,
+                     p.clock.valid ? Micros(p.clock.time, trace.origin) : 0LL, static_cast<long long>(p.clock.position),
+                     p.rate, static_cast<long long>(p.latencyUs), times.renderUs, times.presentUs,
+                     static_cast<long long>(p.songSample), static_cast<long long>(times.waitedUs)));
 }
 
 void TraceClock(PlayerTrace& trace, const AudioClockPoint& point) {

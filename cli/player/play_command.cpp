@@ -155,7 +155,8 @@ class PlayFeed : public FrameFeed {
   // The playlist given ran out without a single file that could be opened.
   bool PlayedNothing() const {
     std::lock_guard lock(mutex_);
-    return !waitsForFiles_ && playlistDone_ && opened_ == 0; }
+    return !waitsForFiles_ && playlistDone_ && opened_ == 0;
+  }
 
   void OnDeviceEvent(const SDL_AudioDeviceEvent& event, CommandStreams& streams) override {
     std::lock_guard lock(mutex_);

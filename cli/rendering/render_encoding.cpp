@@ -69,8 +69,7 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
     const FrameRange frames = PlanFrameRange(startUs, durationUs, o.maxFrames, kind);
     e.copySoundFrom = o.audioPath;
     e.copyStart = static_cast<double>(frames.first * kMicrosecondsPerFrame) / 1e6;
-    e.copyLength =
-        frames.limit == INT64_MAX ? -1 : static_cast<double>(frames.limit * kMicrosecondsPerFrame) / 1e6;
+    e.copyLength = frames.limit == INT64_MAX ? -1 : static_cast<double>(frames.limit * kMicrosecondsPerFrame) / 1e6;
   }
   e.tags = ReadAudioTags(o.audioPath);
   return {};

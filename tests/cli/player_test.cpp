@@ -317,8 +317,8 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
         const double gap = after->chosenUs() - before->chosenUs();
         const double jump = std::abs(HeardUs(*after, before->clockPos) - static_cast<double>(before->clockUs));
         EXPECT_GE(static_cast<double>(after->waitedUs) + jump, gap - 2 * kFrameUs)
-            << "the click at " << onset << " passed unshown between frames " << before->frame << " and "
-            << after->frame << " without the machine holding the player";
+            << "the click at " << onset << " passed unshown between frames " << before->frame << " and " << after->frame
+            << " without the machine holding the player";
         ++skipped;
         continue;
       }
