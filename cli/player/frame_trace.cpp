@@ -47,12 +47,13 @@ bool OpenPlayerTrace(const std::string& path, const std::vector<std::string>& in
         std::fprintf(
             trace.file,
             "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us render_us present_us "
-            "song_pos waited_us\n"
+            "song_pos held_us\n"
             "# times in microseconds since start; positions in samples of the device's stream; sample\n"
             "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform;\n"
             "# '# clock TIME POSITION' lines: every point of the device's clock, as its thread recorded it;\n"
             "# song_pos: where block_start lies in its song (play), -1 where there is no song (live);\n"
-            "# waited_us: how long the frames' thread waited for a processor since the frame before (-1: unknown)\n"));
+            "# held_us: how long the frames' thread was held since the frame before: neither running nor asleep\n"
+            "# until the frame was due (waiting for a processor, the disk or a lock; -1: unknown)\n"));
   return true;
 }
 
@@ -73,7 +74,7 @@ void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const 
                      static_cast<long long>(p.blockStart + peakAt), peak,
                      p.clock.valid ? Micros(p.clock.time, trace.origin) : 0LL, static_cast<long long>(p.clock.position),
                      p.rate, static_cast<long long>(p.latencyUs), times.renderUs, times.presentUs,
-                     static_cast<long long>(p.songSample), static_cast<long long>(times.waitedUs)));
+                     static_cast<long long>(p.songSample), static_cast<long long>(times.heldUs)));
 }
 
 void TraceClock(PlayerTrace& trace, const AudioClockPoint& point) {

@@ -94,10 +94,12 @@ class PlayFeed : public FrameFeed {
     else
       streams.err << "tavelmir: " << error << "; trying again\n";
     FlushMessages(streams);
-    feeder_ = std::thread([this] { Feed(); });
   }
 
   bool Prepare(CommandStreams& streams) override {
+    // The song starts once the first frame is on screen, not while the window is still opening (its first
+    // presentation takes long).
+    if (!feeder_.joinable() && framesPrepared_++ > 0) feeder_ = std::thread([this] { Feed(); });
     std::lock_guard lock(mutex_);
     std::vector<std::string> chosen;
     if (FileChooserClosed(chooser_, chosen)) Append(chosen);
@@ -451,7 +453,8 @@ class PlayFeed : public FrameFeed {
   std::condition_variable wake_;
   std::thread feeder_;
   bool stopFeeding_ = false;
-  Messages said_;  // until the frame loop passes them on
+  int framesPrepared_ = 0;  // the frame loop's own, before the feeding thread starts
+  Messages said_;           // until the frame loop passes them on
   const double offsetMs_;
   const bool waitsForFiles_;
   std::string invitation_;

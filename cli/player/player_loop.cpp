@@ -1,13 +1,15 @@
 // One engine frame per 20 ms, the finished frame shown at once, with the waveform the sound device is playing then.
 #include "player_loop.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -249,7 +251,7 @@ class PlayerLoop {
     if (!paused) {
       renderTotalUs_ += renderUs;
       presentTotalUs_ += presentUs;
-      TraceFrame(trace_, frame_, shown, placement, block_.data(), {renderUs, presentUs, WaitedUs()});
+      TraceFrame(trace_, frame_, shown, placement, block_.data(), {renderUs, presentUs, HeldUs()});
     }
     if (!trace_.file) return;
     int count = 0;
@@ -263,20 +265,28 @@ class PlayerLoop {
     due_ += kFramePeriod;
     const SteadyTime now = std::chrono::steady_clock::now();
     if (now > due_ + 3 * kFramePeriod) due_ = now;
+    sleptUs_ += std::max<std::int64_t>(std::chrono::duration_cast<std::chrono::microseconds>(due_ - now).count(), 0);
     std::this_thread::sleep_until(due_);
   }
 
-  // How long this thread waited for a processor since the last call (the scheduler's own count), -1 where the
-  // system does not say. Read only for the trace.
-  std::int64_t WaitedUs() {
-    if (!schedStat_) schedStat_.reset(std::fopen("/proc/thread-self/schedstat", "r"));
-    unsigned long long running = 0, waiting = 0;
-    if (!schedStat_ || std::fseek(schedStat_.get(), 0, SEEK_SET) != 0 ||
-        std::fscanf(schedStat_.get(), "%llu %llu", &running, &waiting) != 2)
-      return -1;
-    const auto waited = static_cast<std::int64_t>(waiting / 1000) - waitedBefore_;
-    waitedBefore_ = static_cast<std::int64_t>(waiting / 1000);
-    return waited;
+  // How long this thread was held since the last call: neither on a processor (the scheduler's own count) nor
+  // asleep until its next frame was due, so waiting for a processor, the disk or a lock. -1 where the system does
+  // not say. Read only for the trace.
+  std::int64_t HeldUs() {
+    if (schedStat_ < 0) schedStat_ = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    char text[96];
+    const ssize_t got = schedStat_ >= 0 ? ::pread(schedStat_, text, sizeof text - 1, 0) : -1;
+    if (got <= 0) return -1;
+    text[got] = '\0';
+    // "time on a processor, time waiting for one, time slices", in nanoseconds.
+    const auto running = static_cast<std::int64_t>(std::strtoull(text, nullptr, 10) / 1000);
+    const SteadyTime now = std::chrono::steady_clock::now();
+    const std::int64_t wall = std::chrono::duration_cast<std::chrono::microseconds>(now - heldCountedAt_).count();
+    const std::int64_t held = wall - (running - runningBefore_) - sleptUs_;
+    heldCountedAt_ = now;
+    runningBefore_ = running;
+    sleptUs_ = 0;
+    return std::max<std::int64_t>(held, 0);
   }
 
   void TraceSummary() {
@@ -319,8 +329,19 @@ class PlayerLoop {
   AudioClockPoint clockPoints_[SampleHistory::kKeptClockPoints];
   std::int64_t frame_ = 0;
   // This thread's scheduler statistics, for the trace; opened at the first frame traced.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> schedStat_{nullptr, &std::fclose};
-  std::int64_t waitedBefore_ = 0;
+  struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+      if (fd >= 0) ::close(fd);
+    }
+    operator int() const { return fd; }
+    Descriptor& operator=(int opened) {
+      fd = opened;
+      return *this;
+    }
+  } schedStat_;
+  SteadyTime heldCountedAt_ = std::chrono::steady_clock::now();
+  std::int64_t runningBefore_ = 0, sleptUs_ = 0;
 };
 
 }  // namespace
