@@ -136,7 +136,7 @@ class FrameRun {
     if (plan_.picture == PictureLook::Classic) return WriteFrameToSink(sink_, indices_.data(), palette_.data(), error_);
     // A frame the output leaves out is counted, not drawn.
     if (!SinkSkipsNextFrame(sink_)) DrawHdPicture(plan_.hd, session_.engine, palette_.data());
-    return WritePictureToSink(sink_, plan_.hd.rgb.data(), plan_.hd.bytesPerPixel, error_);
+    return WritePictureToSink(sink_, plan_.hd.pixels.data(), plan_.hd.layout, error_);
   }
 
   RenderPlan& plan_;
