@@ -193,6 +193,13 @@ void AddRenderEncoding(CommandLine& line) {
       ->group(kVideo)
       ->check(CLI::IsMember({"h264", "av1", "prores"}).description(""));
   line.renderCommand
+      ->add_option("--encoder", line.render.encoder,
+                   "auto (default: a hardware H.264 encoder that works here, else software), software, or nvenc, "
+                   "vaapi, qsv (an error where it does not work)")
+      ->option_text("auto|software|nvenc|vaapi|qsv")
+      ->group(kVideo)
+      ->check(CLI::IsMember({"auto", "software", "nvenc", "vaapi", "qsv"}).description(""));
+  line.renderCommand
       ->add_option("--audio-codec", line.render.audioCodec,
                    "Sound of a video: aac (default), opus (default for .webm), flac, or copy the input's as it is")
       ->option_text("aac|opus|flac|copy")

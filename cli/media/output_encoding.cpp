@@ -2,6 +2,8 @@
 // before any frame is rendered rather than an ffmpeg failure at the end.
 #include "output_encoding.h"
 
+#include "hardware_encoders.h"
+
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
@@ -91,6 +93,18 @@ bool IsVideoOutput(OutputKind kind) {
          kind == OutputKind::MatroskaStream;
 }
 
+const char* VideoCodecName(OutputKind kind, const EncoderChoice& e) {
+  if (!IsVideoOutput(kind)) return "";
+  if (IsAv1(kind, e)) return "av1";
+  if (e.videoCodec == "prores") return "prores";
+  return kind == OutputKind::Webm ? "vp9" : "h264";
+}
+
+const char* SoftwareEncoderName(OutputKind kind, const EncoderChoice& e) {
+  const std::string codec = VideoCodecName(kind, e);
+  return codec == "av1" ? "libsvtav1" : codec == "vp9" ? "libvpx-vp9" : codec == "prores" ? "prores_ks" : "libx264";
+}
+
 int FramesPerSecond(OutputKind kind, const EncoderChoice& e) {
   if (e.framesPerSecond > 0) return e.framesPerSecond;
   return kind == OutputKind::Gif ? kDefaultGifFramesPerSecond : kDefaultVideoFramesPerSecond;
@@ -164,7 +178,9 @@ std::string CheckEncoderChoice(OutputKind kind, const EncoderChoice& e, bool has
 void AppendVideoEncoding(OutputKind kind, const EncoderChoice& e, const OutputGeometry& g,
                          std::vector<std::string>& a) {
   const int fps = FramesPerSecond(kind, e);
-  if (IsAv1(kind, e)) {
+  if (e.hardware != HardwareEncoder::None) {
+    AppendHardwareVideoEncoding(e.hardware, kind, e, g, a);
+  } else if (IsAv1(kind, e)) {
     // A key frame every 5 s, where a player can start; SVT-AV1's own default of 2.5 s costs bits.
     Push(a, {"-c:v", "libsvtav1", "-preset"});
     a.push_back(std::to_string(kAv1Preset));

@@ -17,6 +17,9 @@ const char* ContainerName(OutputKind kind);
 constexpr int kDefaultGifFramesPerSecond = 25;
 constexpr int kDefaultVideoFramesPerSecond = 50;
 
+// The hardware a video is encoded on (hardware_encoders.h); None is FFmpeg's software encoders.
+enum class HardwareEncoder { None, Nvenc, Vaapi, Qsv };
+
 struct EncoderChoice {
   int crf = -1;         // -1: the quality's CRF (VP9: kDefaultCrfVp9)
   std::string preset;   // empty: the quality's preset; ignored by VP9
@@ -32,6 +35,7 @@ struct EncoderChoice {
   std::vector<std::pair<std::string, std::string>> tags;  // container metadata, e.g. ("title", ...)
   int framesPerSecond = 0;         // --fps: a divisor of 50 for a GIF, 50 or 25 for a video; 0: the output's own
   bool drawnAtOutputSize = false;  // the picture is an hd look, which has quality points of its own
+  HardwareEncoder hardware = HardwareEncoder::None;  // chosen by --encoder once the encoder was tried
 };
 
 // x264's settings behind each --quality (chosen by measurement; see the README).
@@ -54,6 +58,10 @@ constexpr const char* kDefaultAudioBitrateOpus = "160k";
 
 // The quality point a choice names (the default when it names none).
 const QualityPoint& ChosenQuality(const EncoderChoice& encoder);
+// The video codec of a video output: "h264", "vp9", "av1" or "prores" ("" for other kinds).
+const char* VideoCodecName(OutputKind kind, const EncoderChoice& encoder);
+// FFmpeg's software encoder of that codec: "libx264", "libvpx-vp9", "libsvtav1", "prores_ks".
+const char* SoftwareEncoderName(OutputKind kind, const EncoderChoice& encoder);
 // The frames a second an output of `kind` gets.
 int FramesPerSecond(OutputKind kind, const EncoderChoice& encoder);
 // A CRF chosen for 1920x1080 at 50 frames a second, moved for another picture size and frame rate so that the
