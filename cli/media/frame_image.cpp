@@ -1,78 +1,7 @@
 // Nearest-neighbour placement of a 320 x 200 frame in any output size, as RGB or as BT.709 YUV 4:2:0.
 #include "frame_image.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
-
-namespace {
-
-void Centre(OutputGeometry& g) {
-  g.pictureX = (g.width - g.pictureWidth) / 2;
-  g.pictureY = (g.height - g.pictureHeight) / 2;
-  // Even corners keep the picture's edges on chroma sample boundaries.
-  if (g.pictureX > 0) g.pictureX &= ~1;
-  if (g.pictureY > 0) g.pictureY &= ~1;
-}
-
-}  // namespace
-
-// The plug-in's palette is created with 8-bit entries only, not with all 256 definable, so the display keeps
-// entry 0 black and entry 255 white whatever the palette holds; the picture shows what the screen showed.
-void ScreenPalette(const std::uint8_t* displayPalette, std::uint8_t* palette) {
-  std::memcpy(palette, displayPalette, kPaletteBytes);
-  std::memset(palette, 0, 3);
-  std::memset(palette + kPaletteBytes - 3, 255, 3);
-}
-
-void MakeYuvPalette(const std::uint8_t* displayPalette, YuvPalette& yuv) {
-  std::uint8_t palette[kPaletteBytes];
-  ScreenPalette(displayPalette, palette);
-  for (int i = 0; i <= 256; ++i) {
-    const double r = i < 256 ? palette[3 * i] : 0, g = i < 256 ? palette[3 * i + 1] : 0,
-                 b = i < 256 ? palette[3 * i + 2] : 0;
-    const double luma = 0.2126 * r + 0.7152 * g + 0.0722 * b;
-    yuv.luma[i] = static_cast<int>(std::lround(16 + luma * 219.0 / 255.0));
-    yuv.blue[i] = static_cast<int>(std::lround(4 * (128 + (b - luma) / 1.8556 * 224.0 / 255.0)));
-    yuv.red[i] = static_cast<int>(std::lround(4 * (128 + (r - luma) / 1.5748 * 224.0 / 255.0)));
-  }
-}
-
-OutputGeometry MakeOutputGeometry(int scale, bool aspect43) {
-  OutputGeometry g;
-  g.width = g.pictureWidth = kScreenWidth * scale;
-  g.height = g.pictureHeight = (aspect43 ? kScreenHeight * 6 / 5 : kScreenHeight) * scale;
-  return g;
-}
-
-OutputGeometry FitOutputGeometry(int width, int height, bool cover, bool fourThirds) {
-  // The picture's shape as a ratio of whole numbers, and the smallest picture whose screen pixels are all whole
-  // output pixels of that shape (5 x 6 for 4:3, 1 x 1 for 16:10).
-  const long shapeX = fourThirds ? 4 : 8, shapeY = fourThirds ? 3 : 5;
-  const long unitX = fourThirds ? 1600 : 320, unitY = fourThirds ? 1200 : 200;
-  OutputGeometry g;
-  g.width = width;
-  g.height = height;
-  const bool wider = static_cast<long>(width) * shapeY >= static_cast<long>(height) * shapeX;
-  if (wider != cover) {  // limited by the height
-    g.pictureHeight = height;
-    g.pictureWidth = static_cast<int>((static_cast<long>(height) * shapeX * 2 + shapeY) / (2 * shapeY));
-  } else {
-    g.pictureWidth = width;
-    g.pictureHeight = static_cast<int>((static_cast<long>(width) * shapeY * 2 + shapeX) / (2 * shapeX));
-  }
-  if (!cover) {
-    const long whole = std::min(width / unitX, height / unitY);
-    if (whole >= 1 && whole * unitY * 10 >= static_cast<long>(g.pictureHeight) * 9) {
-      g.pictureWidth = static_cast<int>(whole * unitX);
-      g.pictureHeight = static_cast<int>(whole * unitY);
-    }
-  }
-  if (g.pictureWidth < 1) g.pictureWidth = 1;
-  if (g.pictureHeight < 1) g.pictureHeight = 1;
-  Centre(g);
-  return g;
-}
 
 void PrepareFrameScaler(FrameScaler& scaler, const OutputGeometry& g) {
   scaler.geometry = g;

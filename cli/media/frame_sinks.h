@@ -11,7 +11,7 @@
 #include "encoder_arguments.h"
 #include "encoder_process.h"
 #include "frame_image.h"
-#include "frame_resampler.h"
+#include "core/frame_resampler.h"
 #include "output_encoding.h"
 #include "output_kind.h"
 #include "temporary_output.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "frame_image.h"
-#include "frame_resampler.h"
+#include "core/frame_resampler.h"
 
 enum class OutputKind { Dump, Mp4, Mkv, Mov, Webm, Gif, Png, PngDirectory, MatroskaStream, Unsupported };
 

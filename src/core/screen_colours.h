@@ -1,4 +1,5 @@
-// The display palette as a screen shows it, in the colour words the picture at an output's own size is drawn with.
+// The display palette as a screen shows it: as bytes, as the colour words the picture at an output's own size is
+// drawn with, and as the YUV a video is encoded in.
 #pragma once
 #include <cstdint>
 
@@ -14,3 +15,12 @@ inline void ScreenColourWords(const std::uint8_t* palette, std::uint32_t colours
   colours[0] = 0;
   colours[255] = 0xFFFFFF;
 }
+
+// 768 bytes of red, green, blue with entry 0 black and entry 255 white, as the screen showed `displayPalette`.
+void ScreenPalette(const std::uint8_t* displayPalette, std::uint8_t* palette);
+// BT.709 limited range per palette entry; entry 256 is the black around the picture. Chroma is kept at four times
+// its scale, for averaging four samples without losing a step.
+struct YuvPalette {
+  int luma[257], blue[257], red[257];
+};
+void MakeYuvPalette(const std::uint8_t* displayPalette, YuvPalette& yuv);

@@ -10,6 +10,8 @@ for tool in cmake ninja cc c++ gcc g++ as ld ar ranlib nm strip objcopy objdump 
   printf '#!/bin/sh\nexec %s "$@"\n' "$path" >"$work/bin/$tool"
   chmod +x "$work/bin/$tool"
 done
+# A developer's compiler launcher (ccache) is not among the tools this build needs, and would not be on PATH here.
+unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
 PATH=$work/bin cmake -S "$source_dir" -B "$work/build" -G Ninja -DTAVELMIR_CLI_ONLY=ON -DCMAKE_BUILD_TYPE=Release \
   >"$work/configure.log" 2>&1 || { cat "$work/configure.log" >&2; exit 1; }
 if grep -Eiq 'mingw|wine|makensis' "$work/build/CMakeCache.txt"; then

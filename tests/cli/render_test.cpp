@@ -14,7 +14,7 @@
 
 #include "cli_test_support.h"
 #include "frame_image.h"
-#include "frame_resampler.h"
+#include "core/frame_resampler.h"
 #include "frame_sinks.h"
 #include "rgb_to_yuv.h"
 

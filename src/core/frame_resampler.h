@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "frame_image.h"
+#include "core/output_geometry.h"
 
 // How the picture is enlarged. Sharp: by whole pixels to the largest multiple that fits, then by a bilinear step
 // to the exact size, so edges stay crisp and every screen pixel is equally large. Nearest: each output pixel shows
@@ -35,9 +35,11 @@ struct FrameResampler {
 };
 void PrepareFrameResampler(FrameResampler& resampler, const OutputGeometry& geometry, Scaling scaling);
 
-// As ScaleFrameToYuv420 (the palette converted once, chroma averaging the four output pixels it covers) and
-// ScaleFrameToRgb, with the resampler's enlargement.
+// `indices`: the 320 x 200 frame; `palette`: its display palette, 768 bytes of red, green, blue, whose entries 0
+// and 255 show black and white, as on the screen. Planar Y, then Cb, then Cr at half width and height (even sizes
+// only; BT.709, limited range, each chroma sample averaging the four output pixels it covers); or rows of red,
+// green, blue, with `bytesPerPixel` 4 a fourth byte of 255 (an opaque alpha). Nothing is allocated.
 void ResampleFrameToYuv420(FrameResampler& resampler, const std::uint8_t* indices, const std::uint8_t* palette,
                            std::uint8_t* yuv);
 void ResampleFrameToRgb(FrameResampler& resampler, const std::uint8_t* indices, const std::uint8_t* palette,
-                        std::uint8_t* rgb);
+                        std::uint8_t* rgb, int bytesPerPixel = 3);

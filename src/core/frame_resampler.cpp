@@ -1,10 +1,12 @@
 // Sharp bilinear enlargement, separable: each screen row is first enlarged across into fixed-point channel values
 // (the palette converted once per frame), then output rows blend two of those rows. Integer arithmetic only, so
 // every machine writes the same bytes, and at whole factors the result equals the nearest-neighbour one.
-#include "frame_resampler.h"
+#include "core/frame_resampler.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include "core/screen_colours.h"
 
 namespace {
 
@@ -67,6 +69,30 @@ void BlendRows(const std::int32_t* __restrict a, const std::int32_t* __restrict 
     for (int x = 0; x < n; ++x) out[x] = static_cast<std::uint8_t>((kOne * a[x] + round) >> shift);
   } else {
     for (int x = 0; x < n; ++x) out[x] = static_cast<std::uint8_t>((keep * a[x] + weight * b[x] + round) >> shift);
+  }
+}
+
+// The output rows from the rows enlarged across, kBytes a pixel (a fourth byte: opaque alpha).
+template <int kBytes>
+void BlendRowsToRgb(FrameResampler& r, std::uint8_t* rgb) {
+  const int width = r.geometry.width;
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * kBytes;
+  for (int y = 0; y < r.geometry.height; ++y) {
+    std::uint8_t* out = rgb + static_cast<std::size_t>(y) * rowBytes;
+    const ResampleTap& t = r.row[static_cast<std::size_t>(y)];
+    if (y > 0 && SameTap(t, r.row[static_cast<std::size_t>(y) - 1])) {
+      std::memcpy(out, out - rowBytes, rowBytes);
+      continue;
+    }
+    const int keep = kOne - t.weight;
+    for (int c = 0; c < 3; ++c) {
+      const std::int32_t* a = Across(r, c, RowOf(t.first));
+      const std::int32_t* b = Across(r, c, RowOf(t.second));
+      for (int x = 0; x < width; ++x)
+        out[kBytes * x + c] = static_cast<std::uint8_t>((keep * a[x] + t.weight * b[x] + (1 << 13)) >> 14);
+    }
+    if (kBytes == 4)
+      for (int x = 0; x < width; ++x) out[kBytes * x + 3] = 255;
   }
 }
 
@@ -178,29 +204,15 @@ void ResampleFrameToYuv420(FrameResampler& r, const std::uint8_t* indices, const
 }
 
 void ResampleFrameToRgb(FrameResampler& r, const std::uint8_t* indices, const std::uint8_t* displayPalette,
-                        std::uint8_t* rgb) {
+                        std::uint8_t* rgb, int bytesPerPixel) {
   std::uint8_t palette[kPaletteBytes];
   ScreenPalette(displayPalette, palette);
   Channels channels;
   for (int i = 0; i <= kBlackEntry; ++i)
     for (int c = 0; c < 3; ++c) channels[i][c] = i < kBlackEntry ? palette[3 * i + c] : 0;
   EnlargeAcross(r, indices, channels, false);
-
-  const int width = r.geometry.width;
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-  for (int y = 0; y < r.geometry.height; ++y) {
-    std::uint8_t* out = rgb + static_cast<std::size_t>(y) * rowBytes;
-    const ResampleTap& t = r.row[static_cast<std::size_t>(y)];
-    if (y > 0 && SameTap(t, r.row[static_cast<std::size_t>(y) - 1])) {
-      std::memcpy(out, out - rowBytes, rowBytes);
-      continue;
-    }
-    const int keep = kOne - t.weight;
-    for (int c = 0; c < 3; ++c) {
-      const std::int32_t* a = Across(r, c, RowOf(t.first));
-      const std::int32_t* b = Across(r, c, RowOf(t.second));
-      for (int x = 0; x < width; ++x)
-        out[3 * x + c] = static_cast<std::uint8_t>((keep * a[x] + t.weight * b[x] + (1 << 13)) >> 14);
-    }
-  }
+  if (bytesPerPixel == 4)
+    BlendRowsToRgb<4>(r, rgb);
+  else
+    BlendRowsToRgb<3>(r, rgb);
 }
