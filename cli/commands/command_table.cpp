@@ -159,12 +159,14 @@ void AddRenderPicture(CommandLine& line) {
 void AddRenderEncoding(CommandLine& line) {
   line.renderCommand
       ->add_option("--quality", line.render.quality,
-                   "H.264 quality: draft (smallest), good (default) or best; --crf, --preset, --tune override it")
+                   "Video quality (H.264, VP9, AV1): draft (fastest), good (default) or best; --crf, --preset, --tune "
+                   "override it")
       ->option_text("draft|good|best")
       ->group(kVideo)
       ->check(CLI::IsMember({"draft", "good", "best"}).description(""));
   line.renderCommand
-      ->add_option("--crf", line.render.crf, "Quality: lower is better and larger; VP9 default 40, AV1 38")
+      ->add_option("--crf", line.render.crf,
+                   "Quality: lower is better and larger (x264 0-51, VP9 and AV1 0-63); overrides --quality")
       ->option_text("N")
       ->group(kVideo)
       ->check(CLI::Range(0, 63).description(""));
