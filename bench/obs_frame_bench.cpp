@@ -48,7 +48,8 @@ void BM_ObsFrameAgainstPlayer(benchmark::State& state) {
   EffectSession player;
   HdPicture playerPicture;
   if (!ResolveLook(options, look, error) || !StartEffect(look, player, error) ||
-      !PrepareHdPicture(playerPicture, width, height, PictureLook::Hd, kFourThirdsPixelAspect, false, error, 4)) {
+      !PrepareHdPicture(playerPicture, width, height, PictureLook::Hd, kFourThirdsPixelAspect, false, error,
+                        PicturePixels::Rgbx)) {
     state.SkipWithError(error.c_str());
     return;
   }
@@ -72,7 +73,7 @@ void BM_ObsFrameAgainstPlayer(benchmark::State& state) {
       StepTunnelEffect(*source, block);
       DrawTunnelPicture(sourcePicture, *source);
       sourceTimes.push_back(ThreadSeconds() - start);
-      benchmark::DoNotOptimize(playerPicture.rgb.data());
+      benchmark::DoNotOptimize(playerPicture.pixels.data());
       benchmark::DoNotOptimize(sourcePicture.pixels.data());
     }
   }

@@ -155,20 +155,19 @@ bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::u
 
 bool SinkSkipsNextFrame(const FrameSink& sink) { return !sink.dump && sink.received % sink.frameStep != 0; }
 
-bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, int bytesPerPixel, std::string& error) {
+bool WritePictureToSink(FrameSink& sink, const std::uint8_t* pixels, PicturePixels layout, std::string& error) {
   const OutputGeometry& g = sink.scaler.geometry;
   const std::size_t bytes = static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height) * 3;
-  if (OutputTakesYuv(sink.kind) != (bytesPerPixel == 4)) {
-    error = "internal error: a picture of " + std::to_string(bytesPerPixel) + " bytes a pixel for this output";
+  if (OutputTakesYuv(sink.kind) != (layout != PicturePixels::Rgb)) {
+    error = "internal error: a picture of " + std::to_string(BytesPerPixel(layout)) + " bytes a pixel for this output";
     return false;
   }
-  if (sink.dump) return AppendToDump(sink, rgb, bytes, nullptr, 0, error);
+  if (sink.dump) return AppendToDump(sink, pixels, bytes, nullptr, 0, error);
   if (sink.received++ % sink.frameStep != 0) return true;
-  const std::uint8_t* frame = rgb;
-  if (OutputTakesYuv(sink.kind)) {
-    RgbxToYuv420(rgb, g.width, g.height, sink.pixels.data());
-    frame = sink.pixels.data();
-  }
+  const std::uint8_t* frame = pixels;
+  if (layout == PicturePixels::Rgbx) RgbxToYuv420(pixels, g.width, g.height, sink.pixels.data());
+  if (layout == PicturePixels::Yuvx) YuvxToYuv420(pixels, g.width, g.height, sink.pixels.data());
+  if (layout != PicturePixels::Rgb) frame = sink.pixels.data();
   if (!sink.encoder.WriteFrame(frame, OutputTakesYuv(sink.kind) ? sink.pixels.size() : bytes, error)) return false;
   ++sink.frames;
   return true;

@@ -14,6 +14,7 @@
 #include "core/frame_resampler.h"
 #include "output_encoding.h"
 #include "output_kind.h"
+#include "rgb_to_yuv.h"
 #include "temporary_output.h"
 
 struct FileCloser {
@@ -53,9 +54,9 @@ bool OpenFrameSink(FrameSink& sink, OutputKind kind, const std::string& path, co
 bool WriteFrameToSink(FrameSink& sink, const std::uint8_t* indices, const std::uint8_t* palette, std::string& error);
 // True when the next frame handed to the sink will not be kept (a lower frame rate): a picture need not be drawn.
 bool SinkSkipsNextFrame(const FrameSink& sink);
-// A picture already at the output's size, rows packed: width x height pixels of red, green, blue, and for outputs
-// that take YUV (OutputTakesYuv) one unused byte more. --dump writes it as it is.
-bool WritePictureToSink(FrameSink& sink, const std::uint8_t* rgb, int bytesPerPixel, std::string& error);
+// A picture already at the output's size, rows packed, width x height pixels laid out as `layout` says: RGB for
+// outputs that take RGB (--dump writes it as it is), RGBX or YUVX for those that take YUV (OutputTakesYuv).
+bool WritePictureToSink(FrameSink& sink, const std::uint8_t* pixels, PicturePixels layout, std::string& error);
 // Sample frames (interleaved, `channels` each, full scale -1 .. 1) for the sound; the first AudioFeed::channels
 // are taken, NaN becomes silence and values beyond full scale are clipped.
 bool WriteAudioToSink(FrameSink& sink, const double* interleaved, std::int64_t frames, int channels,

@@ -109,8 +109,8 @@ void PresentHd(PlayerWindow& w, const Engine& engine, const std::uint8_t* palett
   if (w.hd.tunnel.Width() != s->w || w.hd.tunnel.Height() != s->h) {
     std::string error;
     if (!PrepareHdPicture(w.hd, s->w, s->h, w.look, kFourThirdsPixelAspect, false, error)) return;
-    w.hd.rgb.clear();  // the surface is drawn into
-    w.hd.rgb.shrink_to_fit();
+    w.hd.pixels.clear();  // the surface is drawn into
+    w.hd.pixels.shrink_to_fit();
   }
   std::uint32_t rgb[256], colours[256];
   ScreenColourWords(palette, rgb);

@@ -30,7 +30,7 @@ bool PlayerPictureLook(const PlayerOptions& options, PictureLook& look, std::str
 }
 
 bool PrepareHdPicture(HdPicture& picture, int width, int height, PictureLook look, double pixelAspect, bool cover,
-                      std::string& error, int bytesPerPixel) {
+                      std::string& error, PicturePixels layout) {
   const HdSampling sampling = look == PictureLook::HdSoft      ? HdSampling::Bilinear
                               : look == PictureLook::HdNearest ? HdSampling::Nearest
                                                                : HdSampling::Sharp;
@@ -39,14 +39,18 @@ bool PrepareHdPicture(HdPicture& picture, int width, int height, PictureLook loo
             std::to_string(kHdMaximumWidth) + "x" + std::to_string(kHdMaximumHeight) + ")";
     return false;
   }
-  picture.bytesPerPixel = bytesPerPixel;
-  picture.rgb.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * bytesPerPixel, 0);
+  picture.layout = layout;
+  picture.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * BytesPerPixel(layout), 0);
   return true;
 }
 
 void DrawHdPicture(HdPicture& picture, const Engine& engine, const std::uint8_t* palette) {
   std::uint32_t colours[256];
-  ScreenColourWords(palette, colours);
-  engine.DrawHd(picture.tunnel, colours, picture.rgb.data(),
-                static_cast<std::ptrdiff_t>(picture.tunnel.Width()) * picture.bytesPerPixel, picture.bytesPerPixel);
+  if (picture.layout == PicturePixels::Yuvx)
+    YuvColourWords(palette, colours);
+  else
+    ScreenColourWords(palette, colours);
+  const int bytes = BytesPerPixel(picture.layout);
+  engine.DrawHd(picture.tunnel, colours, picture.pixels.data(),
+                static_cast<std::ptrdiff_t>(picture.tunnel.Width()) * bytes, bytes);
 }

@@ -7,6 +7,7 @@
 #include "core/engine.h"
 #include "core/hd_tunnel.h"
 #include "core/screen_colours.h"  // ScreenColourWords, for the player's window too
+#include "rgb_to_yuv.h"
 
 enum class PictureLook {
   Classic,    // "classic": the 320 x 200 frame, enlarged by whole pixels
@@ -35,14 +36,14 @@ bool PlayerPictureLook(const PlayerOptions& options, PictureLook& look, std::str
 // The tunnel at an output's size, with the picture it is drawn into; all memory is taken by PrepareHdPicture.
 struct HdPicture {
   HdTunnel tunnel;
-  std::vector<std::uint8_t> rgb;  // width x height x bytesPerPixel: red, green, blue (and one unused)
-  int bytesPerPixel = 3;
+  std::vector<std::uint8_t> pixels;  // width x height pixels as `layout` says
+  PicturePixels layout = PicturePixels::Rgb;
 };
 
 // For a look other than Classic. pixelAspect: 1.2 for the 4:3 shape of a 320 x 200 screen, 1 for square pixels;
 // cover: the 320 x 200 frame fills the picture (cut at two edges) rather than showing whole within it. False, with a
-// message, for a size the map cannot be made for. bytesPerPixel: 3, or 4 for a picture turned into YUV.
+// message, for a size the map cannot be made for.
 bool PrepareHdPicture(HdPicture& picture, int width, int height, PictureLook look, double pixelAspect, bool cover,
-                      std::string& error, int bytesPerPixel = 3);
+                      std::string& error, PicturePixels layout = PicturePixels::Rgb);
 // The picture of the engine's last frame through `palette` (768 bytes of red, green, blue: the display palette).
 void DrawHdPicture(HdPicture& picture, const Engine& engine, const std::uint8_t* palette);

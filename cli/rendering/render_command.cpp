@@ -152,7 +152,7 @@ class FrameRun {
     }
     // A frame the output leaves out is counted, not drawn.
     if (!SinkSkipsNextFrame(sink_)) DrawHdPicture(plan_.hd, session_.engine, palette_.data());
-    sinkFailed_ = !WritePictureToSink(sink_, plan_.hd.rgb.data(), plan_.hd.bytesPerPixel, error_);
+    sinkFailed_ = !WritePictureToSink(sink_, plan_.hd.pixels.data(), plan_.hd.layout, error_);
     return !sinkFailed_;
   }
 

@@ -115,9 +115,12 @@ std::string ChoosePicture(const RenderOptions& o, RenderPlan& plan) {
   if (classic) return {};
   const bool fourThirds = o.scale != 0 || o.aspect43 ? o.aspect43 : o.aspect != "16:10";
   std::string error;
+  // Drawn straight in YUV for a video, a fraction of the CPU of converting RGB; lossless keeps the exact conversion.
+  const PicturePixels layout = !OutputTakesYuv(plan.kind) ? PicturePixels::Rgb
+                               : plan.encoder.crf == 0    ? PicturePixels::Rgbx
+                                                          : PicturePixels::Yuvx;
   if (!PrepareHdPicture(plan.hd, plan.geometry.width, plan.geometry.height, plan.picture,
-                        fourThirds ? kFourThirdsPixelAspect : 1.0, o.fit == "cover", error,
-                        OutputTakesYuv(plan.kind) ? 4 : 3))
+                        fourThirds ? kFourThirdsPixelAspect : 1.0, o.fit == "cover", error, layout))
     return error;
   return {};
 }

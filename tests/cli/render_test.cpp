@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "cli_test_support.h"
+#include "core/hd_tunnel.h"
+#include "core/screen_colours.h"
 #include "frame_image.h"
 #include "core/frame_resampler.h"
 #include "frame_sinks.h"
@@ -106,6 +108,78 @@ TEST(FrameImage, YuvIsLimitedRangeBt709MadeAfterTheEnlargement) {
   for (std::size_t i = 0; i < 1280 * 720; ++i) std::copy_n(&rgb[3 * i], 3, &rgbx[4 * i]);
   RgbxToYuv420(rgbx.data(), 1280, 720, fromRgbx.data());
   EXPECT_TRUE(fromRgbx == fromRgb);
+}
+
+TEST(FrameImage, PictureDrawnInYuvMatchesTheConversionOfItsRgb) {
+  // The tunnel at a video's size from one landscape, drawn in RGB and converted (as --crf 0 still is) and drawn
+  // straight in YUV. Every pixel of a picture without blends gives the same luma, and a block of four such pixels of
+  // one colour the same chroma; blends round before the conversion one way and after it the other, and chroma rounds
+  // each pixel before its average of four: one step apart at most here (two could be, in theory), greys stay grey.
+  std::vector<std::uint8_t> landscape(65536);
+  for (std::size_t i = 0; i < landscape.size(); ++i)
+    landscape[i] = static_cast<std::uint8_t>(i % 7 == 0 ? i * 37 + i / 256 : (i / 256 + i / 4096) & 0xFF);
+  struct Case {
+    const char* name;
+    HdSampling sampling;
+    int palette;  // 0: random, 1: grey ramp, 2: primaries and extremes
+    int lumaSteps, chromaSteps;
+  } cases[] = {
+      {"nearest, random", HdSampling::Nearest, 0, 0, 1},      {"sharp, random", HdSampling::Sharp, 0, 1, 1},
+      {"bilinear, random", HdSampling::Bilinear, 0, 1, 1},    {"sharp, grey", HdSampling::Sharp, 1, 1, 0},
+      {"bilinear, primaries", HdSampling::Bilinear, 2, 1, 1},
+  };
+  constexpr int kWidth = 322, kHeight = 182;
+  std::uint32_t seed = 12345;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::uint8_t palette[768];
+    for (int i = 0; i < 768; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      const int primary = (i / 3) % 8;
+      palette[i] = static_cast<std::uint8_t>(c.palette == 0   ? seed >> 24
+                                             : c.palette == 1 ? i / 3
+                                                              : (primary >> (i % 3) & 1) * 255);
+    }
+    HdTunnel tunnel;
+    ASSERT_TRUE(tunnel.Prepare(kWidth, kHeight, CentredHdView(kWidth, kHeight, 1, false), c.sampling));
+    std::uint32_t rgbWords[256], yuvWords[256];
+    ScreenColourWords(palette, rgbWords);
+    YuvColourWords(palette, yuvWords);
+    std::vector<std::uint8_t> rgbx(kWidth * kHeight * 4), yuvx(rgbx.size());
+    tunnel.Draw(landscape.data(), rgbWords, rgbx.data(), kWidth * 4, 4);
+    tunnel.Draw(landscape.data(), yuvWords, yuvx.data(), kWidth * 4, 4);
+    std::vector<std::uint8_t> converted(kWidth * kHeight * 3 / 2), drawn(converted.size());
+    RgbxToYuv420(rgbx.data(), kWidth, kHeight, converted.data());
+    YuvxToYuv420(yuvx.data(), kWidth, kHeight, drawn.data());
+    int lumaSteps = 0, chromaSteps = 0, flatBlocks = 0;
+    for (std::size_t i = 0; i < converted.size(); ++i) {
+      const int steps = std::abs(converted[i] - drawn[i]);
+      (i < kWidth * kHeight ? lumaSteps : chromaSteps) =
+          std::max(i < kWidth * kHeight ? lumaSteps : chromaSteps, steps);
+    }
+    // Every 2 x 2 block of one colour: the same three bytes both ways.
+    for (int y = 0; y < kHeight; y += 2)
+      for (int x = 0; x < kWidth; x += 2) {
+        const auto word = [&](int dx, int dy) {
+          std::uint32_t w;
+          std::memcpy(&w, &rgbx[4 * ((y + dy) * kWidth + x + dx)], 4);
+          return w & 0xFFFFFF;
+        };
+        if (c.sampling != HdSampling::Nearest || word(0, 0) != word(1, 0) || word(0, 0) != word(0, 1) ||
+            word(0, 0) != word(1, 1))
+          continue;
+        ++flatBlocks;
+        const std::size_t chroma = static_cast<std::size_t>(kWidth * kHeight + (y / 2) * (kWidth / 2) + x / 2);
+        ASSERT_EQ(drawn[y * kWidth + x], converted[y * kWidth + x]) << x << "," << y;
+        ASSERT_EQ(drawn[chroma], converted[chroma]) << x << "," << y;
+        ASSERT_EQ(drawn[chroma + (kWidth / 2) * (kHeight / 2)], converted[chroma + (kWidth / 2) * (kHeight / 2)]);
+      }
+    if (c.sampling == HdSampling::Nearest) {
+      EXPECT_GT(flatBlocks, 100);
+    }
+    EXPECT_LE(lumaSteps, c.lumaSteps);
+    EXPECT_LE(chromaSteps, c.chromaSteps);
+  }
 }
 
 // How much of each white screen column (or row) an enlarged line shows: the brightness, 0 .. 1, of the output
