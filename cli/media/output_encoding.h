@@ -49,8 +49,7 @@ extern const QualityPoint kQualityPoints[3];    // for the classic picture, enla
 extern const QualityPoint kHdQualityPoints[3];  // for the picture drawn at the output's size
 extern const char kDefaultQuality[];
 // SVT-AV1's and libvpx-vp9's settings behind each --quality at 1920x1080 and 50 frames a second (chosen by
-// measurement; see the README): a speed (SVT-AV1's preset, libvpx's cpu-used) and a CRF; `good` is VP9's realtime
-// deadline, else its good one.
+// measurement; see the README): a speed (SVT-AV1's preset, libvpx's cpu-used) and a CRF.
 struct CodecPoint {
   const char* name;
   int speed;

@@ -107,6 +107,7 @@ TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSoundAndTheSongsTag
        "av1\nopus\n"},
       {"l.mp4", {"--fps", "25", "--size", "320x240"}, 320, 240, "h264\naac\n", 13},
       {"m.mkv", {"--fps", "25", "--look", "classic", "--size", "320x240"}, 320, 240, "h264\naac\n", 13},
+      {"o.mkv", {"--video-codec", "av1", "--quality", "best", "--size", "320x240"}, 320, 240, "av1\naac\n"},
       {"n.mp4", {"--encoder", "software", "--quality", "best", "--size", "320x240"}, 320, 240, "h264\naac\n"},
   };
   for (const Case& c : cases) {
