@@ -1,6 +1,8 @@
-// The OBS source's frame against the player's at the same size, in one run on one core: the effect's frame and the
-// hd picture drawn from it, the source's into the words its texture is filled from, the player's as `play` draws
-// into its window (the texture's upload and the window's presentation are the GPU's and the window system's).
+// The OBS source's frame against the command line's at the same size, in one run on one core: the effect's frame and
+// the picture drawn from it, the source's into the words its texture is filled from. The hd look against the player's
+// as `play` draws it into its window; the classic look (sharp) against `render`'s enlargement of the classic frame
+// for its videos and PNG frames (`play` shows that look in whole pixels through SDL). The texture's upload and the
+// window's presentation are the GPU's and the window system's.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "core/frame_resampler.h"
 #include "effect_session.h"
 #include "look_options.h"
 #include "picture_look.h"
@@ -36,10 +39,11 @@ std::vector<unsigned char> ChordBlocks() {
   return blocks;
 }
 
-// Arguments: width, height. Pairs of frames, the player's then the source's, each engine built from the default
-// data set with the plug-in's own settings; medians of the thread's CPU time.
-void BM_ObsFrameAgainstPlayer(benchmark::State& state) {
+// Arguments: width, height, look (0 hd, 1 classic). Pairs of frames, the command line's then the source's, each engine
+// built from the default data set with the plug-in's own settings; medians of the thread's CPU time.
+void BM_ObsFrameAgainstCommandLine(benchmark::State& state) {
   const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  const bool classic = state.range(2) != 0;
   std::string error;
   LookOptions options;
   options.pluginDir = DefaultPluginDir();
@@ -53,9 +57,13 @@ void BM_ObsFrameAgainstPlayer(benchmark::State& state) {
     state.SkipWithError(error.c_str());
     return;
   }
+  FrameResampler resampler;
+  PrepareFrameResampler(resampler, FitOutputGeometry(width, height, false, true), Scaling::Sharp);
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
   auto source = BuildTunnelEffect(options.pluginDir, look.settings, 0, {}, error);
   TunnelPicture sourcePicture;
-  if (!source || !PrepareTunnelPicture(sourcePicture, TunnelLook::Hd, width, height, error)) {
+  if (!source ||
+      !PrepareTunnelPicture(sourcePicture, classic ? TunnelLook::Classic : TunnelLook::Hd, width, height, error)) {
     state.SkipWithError(error.c_str());
     return;
   }
@@ -67,27 +75,32 @@ void BM_ObsFrameAgainstPlayer(benchmark::State& state) {
       const unsigned char* block = &blocks[static_cast<std::size_t>(f) * kWaveformBlockBytes];
       double start = ThreadSeconds();
       DrawEffectFrame(player, block, indices.data(), palette.data());
-      DrawHdPicture(playerPicture, player.engine, palette.data());
+      if (classic)
+        ResampleFrameToRgb(resampler, indices.data(), palette.data(), rgb.data());
+      else
+        DrawHdPicture(playerPicture, player.engine, palette.data());
       playerTimes.push_back(ThreadSeconds() - start);
       start = ThreadSeconds();
       StepTunnelEffect(*source, block);
       DrawTunnelPicture(sourcePicture, *source);
       sourceTimes.push_back(ThreadSeconds() - start);
       benchmark::DoNotOptimize(playerPicture.pixels.data());
+      benchmark::DoNotOptimize(rgb.data());
       benchmark::DoNotOptimize(sourcePicture.pixels.data());
     }
   }
   const double p = Median(playerTimes), s = Median(sourceTimes);
-  state.counters["player_ms"] = p * 1e3;
+  state.counters["cli_ms"] = p * 1e3;
   state.counters["obs_source_ms"] = s * 1e3;
-  state.counters["obs_over_player"] = s / p;
+  state.counters["obs_over_cli"] = s / p;
 }
 
 }  // namespace
 
-BENCHMARK(BM_ObsFrameAgainstPlayer)
-    ->Args({1280, 720})
-    ->Args({1920, 1080})
-    ->Args({3840, 2160})
+BENCHMARK(BM_ObsFrameAgainstCommandLine)
+    ->ArgNames({"width", "height", "classic"})
+    ->ArgsProduct({{1280}, {720}, {0, 1}})
+    ->ArgsProduct({{1920}, {1080}, {0, 1}})
+    ->ArgsProduct({{3840}, {2160}, {0, 1}})
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);

@@ -12,11 +12,14 @@
 
 namespace {
 
-// The screen's colours of the frame's palette, opaque.
-void OpaqueColours(const std::uint8_t* paletteEntries, std::uint32_t colours[256]) {
-  std::uint8_t rgb[768];
+// The frame's palette as 768 bytes of red, green, blue.
+void PaletteBytes(const std::uint8_t* paletteEntries, std::uint8_t rgb[kPaletteBytes]) {
   for (int i = 0; i < 256; ++i)
     for (int c = 0; c < 3; ++c) rgb[3 * i + c] = paletteEntries[kPaletteEntryBytes * i + c];
+}
+
+// The screen's colours of the frame's palette, opaque.
+void OpaqueColours(const std::uint8_t rgb[kPaletteBytes], std::uint32_t colours[256]) {
   ScreenColourWords(rgb, colours);
   for (int i = 0; i < 256; ++i) colours[i] |= 0xFF000000u;
 }
@@ -64,6 +67,7 @@ bool PrepareTunnelPicture(TunnelPicture& picture, TunnelLook look, int width, in
   picture.look = look;
   picture.width = width;
   picture.height = height;
+  picture.classic = FitOutputGeometry(width, height, false, true);
   if (width < 1 || height < 1 || width > kHdMaximumWidth || height > kHdMaximumHeight) {
     error = "cannot draw the tunnel at " + std::to_string(width) + "x" + std::to_string(height) + " (at most " +
             std::to_string(kHdMaximumWidth) + "x" + std::to_string(kHdMaximumHeight) + ")";
@@ -72,6 +76,10 @@ bool PrepareTunnelPicture(TunnelPicture& picture, TunnelLook look, int width, in
   if (look == TunnelLook::Hd) {
     // The 320 x 200 frame in the 4:3 shape it had on screen, all of it in view, the tunnel going on around it.
     picture.hd.Prepare(width, height, CentredHdView(width, height, kFourThirdsPixelAspect, false), HdSampling::Sharp);
+    picture.textureWidth = width;
+    picture.textureHeight = height;
+  } else if (look == TunnelLook::Classic) {
+    PrepareFrameResampler(picture.sharp, picture.classic, Scaling::Sharp);
     picture.textureWidth = width;
     picture.textureHeight = height;
   } else {
@@ -84,8 +92,15 @@ bool PrepareTunnelPicture(TunnelPicture& picture, TunnelLook look, int width, in
 
 void DrawTunnelPicture(TunnelPicture& picture, const TunnelEffect& effect) {
   if (!effect.engine.Built()) return;
+  std::uint8_t palette[kPaletteBytes];
+  PaletteBytes(effect.paletteEntries, palette);
+  if (picture.look == TunnelLook::Classic) {
+    ResampleFrameToRgb(picture.sharp, effect.indices.data(), palette,
+                       reinterpret_cast<std::uint8_t*>(picture.pixels.data()), 4);
+    return;
+  }
   std::uint32_t colours[256];
-  OpaqueColours(effect.paletteEntries, colours);
+  OpaqueColours(palette, colours);
   if (picture.look == TunnelLook::Hd) {
     effect.engine.DrawHd(picture.hd, colours, reinterpret_cast<std::uint8_t*>(picture.pixels.data()),
                          static_cast<std::ptrdiff_t>(picture.width) * 4, 4);
@@ -93,14 +108,4 @@ void DrawTunnelPicture(TunnelPicture& picture, const TunnelEffect& effect) {
   }
   const std::size_t count = picture.pixels.size();
   for (std::size_t i = 0; i < count; ++i) picture.pixels[i] = colours[effect.indices[i]];
-}
-
-PictureRect ClassicFrameRect(int width, int height) {
-  // 4:3, limited by whichever side is shorter for that shape.
-  if (static_cast<long>(width) * 3 >= static_cast<long>(height) * 4) {
-    const int w = static_cast<int>((static_cast<long>(height) * 4 + 1) / 3);
-    return {(width - w) / 2, 0, w, height};
-  }
-  const int h = static_cast<int>((static_cast<long>(width) * 3 + 2) / 4);
-  return {0, (height - h) / 2, width, h};
 }

@@ -9,13 +9,15 @@
 
 #include "core/effect_settings.h"
 #include "core/engine.h"
+#include "core/frame_resampler.h"
 #include "core/hd_tunnel.h"
+#include "core/output_geometry.h"
 
 // How the source draws the tunnel.
 enum class TunnelLook {
   Hd,              // at the source's own size, crisp texels with smooth edges
-  Classic,         // the 320 x 200 frame, enlarged with sharp edges between its pixels
-  ClassicNearest,  // the 320 x 200 frame, each pixel a block
+  Classic,         // the 320 x 200 frame, enlarged with sharp edges between its pixels, as `tavelmir` enlarges it
+  ClassicNearest,  // the 320 x 200 frame, each pixel a block (the GPU enlarges it)
 };
 
 // The engine with its frame's picture and palette; everything a frame writes is allocated here once.
@@ -39,8 +41,10 @@ void StepTunnelEffect(TunnelEffect& effect, const unsigned char* block);
 struct TunnelPicture {
   TunnelLook look = TunnelLook::Hd;
   int width = 0, height = 0;                // the source's size
-  int textureWidth = 0, textureHeight = 0;  // the source's size for hd, 320 x 200 for the classic looks
+  int textureWidth = 0, textureHeight = 0;  // the source's size, or 320 x 200 for classic-nearest
+  OutputGeometry classic;                   // where the classic frame lies: as `tavelmir render --size` puts it
   HdTunnel hd;
+  FrameResampler sharp;
   std::vector<std::uint32_t> pixels;
 };
 
@@ -48,8 +52,3 @@ struct TunnelPicture {
 bool PrepareTunnelPicture(TunnelPicture& picture, TunnelLook look, int width, int height, std::string& error);
 // The effect's last frame into picture.pixels.
 void DrawTunnelPicture(TunnelPicture& picture, const TunnelEffect& effect);
-// Where the classic frame lies in a width x height picture: the largest 4:3 rectangle, centred.
-struct PictureRect {
-  int x, y, width, height;
-};
-PictureRect ClassicFrameRect(int width, int height);

@@ -6,6 +6,7 @@
 #include <graphics/graphics.h>
 #include <obs-module.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -67,7 +68,6 @@ class TunnelSource {
     StopListening();
     obs_enter_graphics();
     gs_texture_destroy(texture_);
-    gs_texrender_destroy(enlarged_);
     gs_samplerstate_destroy(point_);
     obs_leave_graphics();
   }
@@ -89,10 +89,12 @@ class TunnelSource {
   std::uint32_t Height() const { return static_cast<std::uint32_t>(shownHeight_.load()); }
 
   void Tick(float seconds) {
-    // Hidden, nothing is stepped or drawn; the sound that arrives meanwhile waits in the ring.
-    if (!obs_source_showing(self_)) return;
+    // New settings and a canvas resize are taken even while hidden, and what they need is made by the worker then,
+    // so that the source shows at its new size from its first frame shown. Hidden, nothing is stepped or drawn; the
+    // sound that arrives meanwhile waits in the ring.
     TakeSettings();
     TakeBuilt();
+    if (!obs_source_showing(self_)) return;
     const Clock::time_point now = Clock::now();
     if (now >= nextListen_) {
       nextListen_ = now + kListenRetry;
@@ -146,31 +148,16 @@ class TunnelSource {
       info.address_u = info.address_v = info.address_w = GS_ADDRESS_CLAMP;
       point_ = gs_samplerstate_create(&info);
     }
-    if (p.look == TunnelLook::Hd) {
-      DrawTexture(texture_, 0, 0, p.width, p.height, point_);
+    // The size OBS lays the source out at. Until the picture for a new size is made, the last one is stretched over
+    // it smoothly: never a frame that covers part of the source.
+    const int width = static_cast<int>(Width()), height = static_cast<int>(Height());
+    if (p.look != TunnelLook::ClassicNearest) {
+      const bool madeForSize = p.width == width && p.height == height;
+      DrawTexture(texture_, 0, 0, width, height, madeForSize ? point_ : nullptr);
       return;
     }
-    const PictureRect r = ClassicFrameRect(p.width, p.height);
-    if (p.look == TunnelLook::ClassicNearest) {
-      DrawTexture(texture_, r.x, r.y, r.width, r.height, point_);
-      return;
-    }
-    // Sharp: each frame pixel enlarged by whole pixels first, then the smooth step down to the rectangle, so only
-    // the last output pixel before a frame pixel's edge is blended.
-    const int scale = std::max(1, static_cast<int>(std::ceil(std::max(r.width / static_cast<double>(kEngineWidth),
-                                                                      r.height / static_cast<double>(kEngineHeight)))));
-    const int w = kEngineWidth * scale, h = kEngineHeight * scale;
-    if (!enlarged_) enlarged_ = gs_texrender_create(GS_RGBA, GS_ZS_NONE);
-    gs_texrender_reset(enlarged_);
-    if (gs_texrender_begin(enlarged_, w, h)) {
-      gs_ortho(0.0f, static_cast<float>(w), 0.0f, static_cast<float>(h), -100.0f, 100.0f);
-      gs_blend_state_push();
-      gs_blend_function(GS_BLEND_ONE, GS_BLEND_ZERO);
-      DrawTexture(texture_, 0, 0, w, h, point_);
-      gs_blend_state_pop();
-      gs_texrender_end(enlarged_);
-    }
-    DrawTexture(gs_texrender_get_texture(enlarged_), r.x, r.y, r.width, r.height, nullptr);
+    const OutputGeometry g = FitOutputGeometry(width, height, false, true);
+    DrawTexture(texture_, g.pictureX, g.pictureY, g.pictureWidth, g.pictureHeight, point_);
   }
 
  private:
@@ -373,7 +360,6 @@ class TunnelSource {
     int width = 0, height = 0;
   } shown_;
   gs_texture_t* texture_ = nullptr;
-  gs_texrender_t* enlarged_ = nullptr;
   gs_samplerstate_t* point_ = nullptr;
 
   std::mutex jobMutex_;

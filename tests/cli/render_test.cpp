@@ -285,6 +285,11 @@ TEST(FrameImage, SharpScalingByWholeFactorsIsNearestNeighbours) {
     ScaleFrameToRgb(scaler, indices.data(), palette, nearest.data());
     ResampleFrameToRgb(resampler, indices.data(), palette, sharp.data());
     EXPECT_EQ(sharp, nearest);
+    // A texture's words: the same colours, each with an opaque alpha.
+    std::vector<std::uint8_t> words(pixels * 4), expected(pixels * 4, 255);
+    ResampleFrameToRgb(resampler, indices.data(), palette, words.data(), 4);
+    for (std::size_t i = 0; i < pixels; ++i) std::copy_n(&nearest[3 * i], 3, &expected[4 * i]);
+    EXPECT_EQ(words, expected);
   }
 }
 

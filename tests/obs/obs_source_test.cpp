@@ -1,7 +1,7 @@
 // The module in Debian's libobs: loaded, its source registered, fed a known signal through a test audio source,
 // and its picture read back from the GPU (a texture render and a stage surface) equal to `tavelmir render --dump`
 // of the same samples, in the hd look and the classic ones (nearest, and sharp at a size and at the canvas's, which it
-// follows); settings taken live; the audio source renamed and removed.
+// follows, also while hidden); settings taken live; the audio source renamed and removed.
 #include <gtest/gtest.h>
 #include <obs-module.h>
 #include <obs-nix-platform.h>
@@ -9,6 +9,7 @@
 #include <util/platform.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -19,6 +20,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "core/frame_resampler.h"
+#include "core/output_geometry.h"
+#include "core/screen_colours.h"
 
 namespace fs = std::filesystem;
 
@@ -116,87 +121,90 @@ std::vector<std::uint8_t> ReadBack(obs_source_t* source, int width, int height) 
   return rgb;
 }
 
-// The command line's frame: the 320 x 200 indices, and the palette as a screen shows it (entries 0 and 255 black
-// and white).
+// The command line's frame: the 320 x 200 indices and the display palette.
 struct ClassicFrame {
   std::vector<std::uint8_t> indices;
   std::uint8_t palette[768];
-  const std::uint8_t* Colour(int x, int y) const {
-    return palette + 3 * indices[static_cast<std::size_t>(y) * 320 + x];
-  }
 };
 
-// Where the classic frame lies in a width x height picture: the largest 4:3 rectangle, centred.
-struct Rect {
-  int x, y, width, height;
-};
-Rect FourThirds(int width, int height) {
-  if (width * 3 >= height * 4) {
-    const int w = (height * 4 + 1) / 3;
-    return {(width - w) / 2, 0, w, height};
+// The classic look of `frame` at width x height, red, green, blue a pixel. Sharp: as `tavelmir render --look classic
+// --size WxH` enlarges it for its videos and PNG frames. Nearest: the frame placed as there, each pixel the colour of
+// the frame pixel under its centre (as the GPU's point sampling picks it), black around it.
+std::vector<std::uint8_t> ClassicPicture(const ClassicFrame& frame, int width, int height, bool sharp) {
+  const OutputGeometry g = FitOutputGeometry(width, height, false, true);
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3, 0);
+  if (sharp) {
+    FrameResampler resampler;
+    PrepareFrameResampler(resampler, g, Scaling::Sharp);
+    ResampleFrameToRgb(resampler, frame.indices.data(), frame.palette, rgb.data());
+    return rgb;
   }
-  const int h = (width * 3 + 2) / 4;
-  return {0, (height - h) / 2, width, h};
-}
-
-// The frame pixels an output pixel of a `picture`-long axis is drawn from: the pixel under its centre (nearest), or
-// for the sharp enlargement (whole pixels `scale` times, then a bilinear step) the two its bilinear taps fall in.
-void Taps(int at, int picture, int frame, int scale, bool sharp, int& a, int& b) {
-  const double u = (at + 0.5) * frame / picture;
-  if (!sharp) {
-    a = b = std::min(frame - 1, static_cast<int>(u));
-    return;
-  }
-  const double enlarged = u * scale;
-  a = std::clamp(static_cast<int>(std::floor((enlarged - 0.5) / scale)), 0, frame - 1);
-  b = std::clamp(static_cast<int>(std::floor((enlarged + 0.5) / scale)), 0, frame - 1);
-}
-
-// Whether `rgb` (width x height) shows `frame` as the classic look does: black around the 4:3 rectangle; inside,
-// nearest: the colour of the frame pixel under each pixel's centre; sharp: that colour exactly wherever a pixel
-// lies within one frame pixel, and between the colours of the frame pixels it straddles (±1 for the GPU's
-// rounding) only along their edges, where some pixels are blends, not the nearest frame pixel's colour.
-bool ShowsClassic(const std::vector<std::uint8_t>& rgb, const ClassicFrame& frame, int width, int height, bool sharp) {
-  if (rgb.size() != static_cast<std::size_t>(width) * height * 3) return false;
-  const Rect r = FourThirds(width, height);
-  const int scale = static_cast<int>(std::ceil(std::max(r.width / 320.0, r.height / 200.0)));
-  bool blended = false;
-  for (int y = 0; y < height; ++y) {
-    int y0 = 0, y1 = 0, yn = 0;
-    const bool rowInside = y >= r.y && y < r.y + r.height;
-    if (rowInside) Taps(y - r.y, r.height, 200, scale, sharp, y0, y1), Taps(y - r.y, r.height, 200, 1, false, yn, yn);
-    for (int x = 0; x < width; ++x) {
-      const std::uint8_t* got = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
-      if (!rowInside || x < r.x || x >= r.x + r.width) {
-        if (got[0] || got[1] || got[2]) return false;
-        continue;
-      }
-      int x0 = 0, x1 = 0, xn = 0;
-      Taps(x - r.x, r.width, 320, scale, sharp, x0, x1);
-      Taps(x - r.x, r.width, 320, 1, false, xn, xn);
-      const std::uint8_t* corners[] = {frame.Colour(x0, y0), frame.Colour(x1, y0), frame.Colour(x0, y1),
-                                       frame.Colour(x1, y1)};
-      for (int c = 0; c < 3; ++c) {
-        int low = 255, high = 0;
-        for (const std::uint8_t* corner : corners)
-          low = std::min<int>(low, corner[c]), high = std::max<int>(high, corner[c]);
-        const int slack = low == high ? 0 : 1;
-        if (got[c] < low - slack || got[c] > high + slack) return false;
-        blended = blended || std::abs(got[c] - frame.Colour(xn, yn)[c]) > 1;
-      }
+  std::uint8_t palette[768];
+  ScreenPalette(frame.palette, palette);
+  for (int y = g.pictureY; y < g.pictureY + g.pictureHeight; ++y)
+    for (int x = g.pictureX; x < g.pictureX + g.pictureWidth; ++x) {
+      const int fy = static_cast<int>((y - g.pictureY + 0.5) * 200 / g.pictureHeight);
+      const int fx = static_cast<int>((x - g.pictureX + 0.5) * 320 / g.pictureWidth);
+      std::memcpy(&rgb[(static_cast<std::size_t>(y) * width + x) * 3], palette + 3 * frame.indices[fy * 320 + fx], 3);
     }
-  }
-  return blended == sharp;
+  return rgb;
 }
 
-// Reads the picture back until `shows` says it is one of the command line's frames from `from` on; the frame, or
-// -1 after a minute (a guard against hanging, not a measure of speed).
-template <typename Shows>
-int WaitForFrame(obs_source_t* source, int width, int height, int frames, int from, Shows shows) {
+// Which frame's classic look a picture is. Frames are told apart first by probes, output pixels that show one frame
+// pixel unblended (its colour through the screen's palette), and only a frame whose probes all agree is enlarged and
+// compared whole, so that looking through many frames stays cheap.
+class ClassicPictures {
+ public:
+  ClassicPictures(const std::vector<ClassicFrame>& frames, int width, int height, bool sharp)
+      : frames_(frames), width_(width), height_(height), sharp_(sharp) {
+    const OutputGeometry g = FitOutputGeometry(width, height, false, true);
+    FrameResampler taps;
+    PrepareFrameResampler(taps, g, Scaling::Sharp);
+    for (int py = 1; py < 16; ++py)
+      for (int px = 1; px < 16; ++px) {
+        const int x = g.pictureX + g.pictureWidth * px / 16, y = g.pictureY + g.pictureHeight * py / 16;
+        const ResampleTap& column = taps.column[static_cast<std::size_t>(x)];
+        const ResampleTap& row = taps.row[static_cast<std::size_t>(y)];
+        if (sharp && (column.weight != 0 || row.weight != 0)) continue;
+        const int fx = sharp ? column.first : static_cast<int>((x - g.pictureX + 0.5) * 320 / g.pictureWidth);
+        const int fy = sharp ? row.first : static_cast<int>((y - g.pictureY + 0.5) * 200 / g.pictureHeight);
+        probes_.push_back({(static_cast<std::size_t>(y) * width + x) * 3, fy * 320 + fx});
+      }
+  }
+
+  // The first frame from `from` up to `until` that `picture` shows, or -1.
+  int Find(const std::vector<std::uint8_t>& picture, int from, int until) const {
+    if (picture.size() != static_cast<std::size_t>(width_) * height_ * 3) return -1;
+    for (int n = from; n < std::min(until, static_cast<int>(frames_.size())); ++n) {
+      const ClassicFrame& frame = frames_[static_cast<std::size_t>(n)];
+      std::uint8_t palette[768];
+      ScreenPalette(frame.palette, palette);
+      bool agree = true;
+      for (const Probe& p : probes_)
+        agree = agree &&
+                std::memcmp(&picture[p.at], palette + 3 * frame.indices[static_cast<std::size_t>(p.index)], 3) == 0;
+      if (agree && picture == ClassicPicture(frame, width_, height_, sharp_)) return n;
+    }
+    return -1;
+  }
+
+ private:
+  struct Probe {
+    std::size_t at;  // the output pixel's first byte
+    int index;       // the frame pixel it shows
+  };
+  const std::vector<ClassicFrame>& frames_;
+  int width_, height_;
+  bool sharp_;
+  std::vector<Probe> probes_;
+};
+
+// Reads the picture back until `find` names the command line's frame it is (or -1); the frame, or -1 after a minute
+// (a guard against hanging, not a measure of speed).
+template <typename Find>
+int WaitForFrame(obs_source_t* source, int width, int height, Find find) {
   for (int tries = 0; tries < 1200; ++tries) {
-    const std::vector<std::uint8_t> picture = ReadBack(source, width, height);
-    for (int n = from; n < frames; ++n)
-      if (shows(picture, n)) return n;
+    if (const int n = find(ReadBack(source, width, height)); n >= 0) return n;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return -1;
@@ -227,8 +235,6 @@ std::vector<ClassicFrame> ClassicFrames(const std::vector<std::vector<std::uint8
   for (std::size_t n = 0; n < dumped.size(); ++n) {
     frames[n].indices.assign(dumped[n].begin(), dumped[n].begin() + 320 * 200);
     std::memcpy(frames[n].palette, dumped[n].data() + 320 * 200, 768);
-    std::memset(frames[n].palette, 0, 3);
-    std::memset(frames[n].palette + 765, 255, 3);
   }
   return frames;
 }
@@ -271,6 +277,16 @@ std::string SettingString(obs_source_t* source, const char* key) {
   std::string value = obs_data_get_string(settings, key);
   obs_data_release(settings);
   return value;
+}
+
+// Waits until OBS's video thread has begun `count` more ticks (each one ticks every source, then draws).
+void WaitForVideoTicks(int count) {
+  std::atomic<int> ticks{0};
+  auto onTick = [](void* param, float) { static_cast<std::atomic<int>*>(param)->fetch_add(1); };
+  obs_add_tick_callback(onTick, &ticks);
+  for (int tries = 0; tries < 1200 && ticks.load() < count; ++tries)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  obs_remove_tick_callback(onTick, &ticks);
 }
 
 }  // namespace
@@ -335,9 +351,11 @@ TEST(ObsSource, LoadsRegistersAndDrawsTheCommandLinesFramesForTheSameSamples) {
   // with no more sound, goes on calmly with the command line's frames of the silence that follows.
   FeedSignal(tone, signal);
   obs_source_inc_showing(tunnel);
-  const int hdFrame =
-      WaitForFrame(tunnel, kHdWidth, kHdHeight, kHdFrames, kLastSignalFrame,
-                   [&](const std::vector<std::uint8_t>& picture, int n) { return picture == hdFrames[n]; });
+  const auto shownAt = std::chrono::steady_clock::now();
+  const int hdFrame = WaitForFrame(tunnel, kHdWidth, kHdHeight, [&](const std::vector<std::uint8_t>& picture) {
+    const auto at = std::find(hdFrames.begin() + kLastSignalFrame, hdFrames.end(), picture);
+    return at == hdFrames.end() ? -1 : static_cast<int>(at - hdFrames.begin());
+  });
   EXPECT_GE(hdFrame, kLastSignalFrame);
   std::printf("hd picture: the command line's frame %d\n", hdFrame);
 
@@ -349,18 +367,27 @@ TEST(ObsSource, LoadsRegistersAndDrawsTheCommandLinesFramesForTheSameSamples) {
     int canvasWidth, canvasHeight;  // the canvas resized to this (the settings untouched); 0: the settings changed
     int width, height;              // the source's size then
     bool sharp;
+    bool hidden;  // the source hidden while the canvas is resized, and shown again
   };
   const LookChange changes[] = {
-      {"classic-nearest", "640x480", 0, 0, kClassicWidth, kClassicHeight, false},
-      {"classic", "640x480", 0, 0, kClassicWidth, kClassicHeight, true},
-      {"classic", "canvas", 0, 0, kCanvasWidth, kCanvasHeight, true},
-      {"classic", "canvas", 800, 600, 800, 600, true},
-      {"classic", "canvas", 640, 720, 640, 720, true},
+      {"classic-nearest", "640x480", 0, 0, kClassicWidth, kClassicHeight, false, false},
+      {"classic", "640x480", 0, 0, kClassicWidth, kClassicHeight, true, false},
+      {"classic", "canvas", 0, 0, kCanvasWidth, kCanvasHeight, true, false},
+      {"classic", "canvas", 1366, 768, 1366, 768, true, true},
+      {"classic", "canvas", 800, 600, 800, 600, true, false},
+      {"classic", "canvas", 640, 720, 640, 720, true, false},
+  };
+  // A bound on the frame shown: the source steps 50 frames a second of sound or, without sound, of its own time.
+  const auto shownUntil = [&] {
+    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - shownAt;
+    return static_cast<int>(since.count() * 50) + 100;
   };
   int frame = std::max(hdFrame, 0);
   for (const LookChange& change : changes) {
     SCOPED_TRACE(std::string(change.look) + " at " + change.size + " " + std::to_string(change.width) + "x" +
                  std::to_string(change.height));
+    ClassicPictures pictures(classicFrames, change.width, change.height, change.sharp);
+    if (change.hidden) obs_source_dec_showing(tunnel);
     if (change.canvasWidth) {
       video.base_width = video.output_width = static_cast<std::uint32_t>(change.canvasWidth);
       video.base_height = video.output_height = static_cast<std::uint32_t>(change.canvasHeight);
@@ -370,11 +397,21 @@ TEST(ObsSource, LoadsRegistersAndDrawsTheCommandLinesFramesForTheSameSamples) {
       obs_data_set_string(settings, "size", change.size);
       obs_source_update(tunnel, settings);
     }
-    const int shown = WaitForFrame(tunnel, change.width, change.height, kClassicFrames, frame,
-                                   [&](const std::vector<std::uint8_t>& picture, int n) {
-                                     return ShowsClassic(picture, classicFrames[static_cast<std::size_t>(n)],
-                                                         change.width, change.height, change.sharp);
-                                   });
+    if (change.hidden) {
+      // Hidden, the source takes its new size and has its picture made, drawing nothing; shown again, the first
+      // frame it draws (in the first video tick after showing) is at that size.
+      for (int tries = 0; tries < 200 && obs_source_get_width(tunnel) != static_cast<std::uint32_t>(change.width);
+           ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      obs_source_inc_showing(tunnel);
+      WaitForVideoTicks(2);
+      EXPECT_GE(pictures.Find(ReadBack(tunnel, change.width, change.height), frame, shownUntil()), frame)
+          << "the first frame shown is not at the new size";
+    }
+    const int shown = WaitForFrame(tunnel, change.width, change.height, [&](const std::vector<std::uint8_t>& picture) {
+      return pictures.Find(picture, frame, shownUntil());
+    });
     EXPECT_GE(shown, frame);
     std::printf("%s at %dx%d: the command line's frame %d\n", change.look, change.width, change.height, shown);
     frame = std::max(shown, frame);
