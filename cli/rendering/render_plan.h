@@ -25,6 +25,9 @@ struct RenderPlan {
   HdPicture hd;  // made ready for a look other than Classic
   Look look;
   int paletteIndex = 0;  // --palette
+  // The input is a file and the output is put in place only when whole: a pass can be made again from the start.
+  bool restartable = false;
+  std::string encoderError;  // why a hardware encoder stopped a pass
 };
 
 // Which frames a render writes: from the frame --start falls in, as many as the duration covers (the last one
