@@ -47,18 +47,29 @@ option(BUILD_TESTING "Build the tests" ON)
 include(GNUInstallDirs)
 
 enable_testing()
-# The OBS Studio module alone (preset "obs", position-independent): the library, the command line and data set its
-# tests compare with, the module, its tests and its package.
+# The OBS Studio module alone (preset "obs", position-independent): the library, the module, its tests and its
+# package. The command line and data set its tests compare with (and the package ships) are the native build's,
+# built first as for the plug-in and the page (every build draws the same frames); with TAVELMIR_NATIVE_BUILD_DIR
+# empty they are built here.
 option(TAVELMIR_OBS "Build only the OBS Studio module, its tests and its package" OFF)
 if(TAVELMIR_OBS)
   set_target_properties(tavelmir_plugin_on_memory_display PROPERTIES EXCLUDE_FROM_ALL ON)
   find_package(GTest REQUIRED)
   include(GoogleTest)
-  add_subdirectory(data)
-  set(BUILD_TESTING_OBS ${BUILD_TESTING})
-  set(BUILD_TESTING OFF)
-  add_subdirectory(cli)
-  set(BUILD_TESTING ${BUILD_TESTING_OBS})
+  set(TAVELMIR_NATIVE_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/native" CACHE PATH
+      "Native build whose tavelmir and data set the OBS module's tests and package use (empty: build them here)")
+  if(TAVELMIR_NATIVE_BUILD_DIR)
+    add_executable(tavelmir IMPORTED)
+    set_target_properties(tavelmir PROPERTIES IMPORTED_LOCATION ${TAVELMIR_NATIVE_BUILD_DIR}/tavelmir)
+    set(TAVELMIR_DATA_SET_DIR ${TAVELMIR_NATIVE_BUILD_DIR}/data/plugin/TavelDat)
+  else()
+    add_subdirectory(data)
+    set(BUILD_TESTING_OBS ${BUILD_TESTING})
+    set(BUILD_TESTING OFF)
+    add_subdirectory(cli)
+    set(BUILD_TESTING ${BUILD_TESTING_OBS})
+    set(TAVELMIR_DATA_SET_DIR ${CMAKE_BINARY_DIR}/data/plugin/TavelDat)
+  endif()
   add_subdirectory(obs)
   return()
 endif()
