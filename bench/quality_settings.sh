@@ -13,9 +13,10 @@
 #
 # Usage: [LOOKS="hd classic"] [SIZES=1920x1080] [RATES=50] [DURATION=4] [CLIPS="loud quiet drums"]
 #        bench/quality_settings.sh [TAVELMIR] [WORK_DIR] [SETTING...]
-#   a setting is CODEC:SPEED:CRF: x264:PRESET:CRF (e.g. x264:veryfast:26), svtav1:PRESET:CRF (svtav1:12:40),
+#   a setting is CODEC:SPEED:CRF[:ARGS]: x264:PRESET:CRF (e.g. x264:veryfast:26), svtav1:PRESET:CRF (svtav1:12:40),
 #   vp9:CPU_USED:CRF (vp9:8:36, realtime), or render:OPTIONS (render:--quality,good or render:--video-codec,av1);
-#   the default is a grid of them.
+#   ARGS are more ffmpeg options for the encoder, commas between words, after the setting's own (a repeated one
+#   wins): svtav1:10:40:-svtav1-params,enable-qm=1 or vp9:2:36:-deadline,good. The default is a grid of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tavelmir=$(realpath "${1:-build/native/tavelmir}")
@@ -71,21 +72,23 @@ for look in "${looks[@]}"; do
         fps=()
         [ "$rate" = 50 ] || fps=(--fps "$rate")  # for a render that takes --fps for videos
         for setting in "${settings[@]}"; do
-          IFS=: read -r codec speed crf <<<"$setting"
-          out="$clip-$seconds-$look-$size-$rate-${setting//[:,]/_}"
+          IFS=: read -r codec speed crf more <<<"$setting"
+          args=()
+          [ -z "${more:-}" ] || IFS=, read -r -a args <<<"$more"
+          out="$clip-$seconds-$look-$size-$rate-$(tr -c 'A-Za-z0-9.=\n-' _ <<<"$setting")"
           case $codec in
             x264)
               out+=.mp4
               read -r user sys < <(cpu ffmpeg -v error -y -i "$ref" -an -fps_mode passthrough -c:v libx264 -preset "$speed" -crf "$crf" \
-                -profile:v high -pix_fmt yuv420p "$out") ;;
+                -profile:v high -pix_fmt yuv420p ${args[@]+"${args[@]}"} "$out") ;;
             svtav1)
               out+=.mp4
               read -r user sys < <(cpu ffmpeg -v error -y -i "$ref" -an -fps_mode passthrough -c:v libsvtav1 -preset "$speed" -crf "$crf" \
-                -g 250 -pix_fmt yuv420p "$out") ;;
+                -g 250 -pix_fmt yuv420p ${args[@]+"${args[@]}"} "$out") ;;
             vp9)
               out+=.webm
               read -r user sys < <(cpu ffmpeg -v error -y -i "$ref" -an -fps_mode passthrough -c:v libvpx-vp9 -b:v 0 -deadline realtime \
-                -cpu-used "$speed" -row-mt 1 -crf "$crf" -pix_fmt yuv420p "$out") ;;
+                -cpu-used "$speed" -row-mt 1 -crf "$crf" -pix_fmt yuv420p ${args[@]+"${args[@]}"} "$out") ;;
             render)
               out+=.mkv
               IFS=, read -r -a extra <<<"${setting#render:}"

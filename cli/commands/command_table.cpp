@@ -159,12 +159,14 @@ void AddRenderPicture(CommandLine& line) {
 void AddRenderEncoding(CommandLine& line) {
   line.renderCommand
       ->add_option("--quality", line.render.quality,
-                   "H.264 quality: draft (smallest), good (default) or best; --crf, --preset, --tune override it")
+                   "Video quality (H.264, VP9, AV1): draft (fastest), good (default) or best; --crf, --preset, --tune "
+                   "override it")
       ->option_text("draft|good|best")
       ->group(kVideo)
       ->check(CLI::IsMember({"draft", "good", "best"}).description(""));
   line.renderCommand
-      ->add_option("--crf", line.render.crf, "Quality: lower is better and larger; VP9 default 40, AV1 38")
+      ->add_option("--crf", line.render.crf,
+                   "Quality: lower is better and larger (x264 0-51, VP9 and AV1 0-63); overrides --quality")
       ->option_text("N")
       ->group(kVideo)
       ->check(CLI::Range(0, 63).description(""));
@@ -192,6 +194,13 @@ void AddRenderEncoding(CommandLine& line) {
       ->option_text("h264|av1|prores")
       ->group(kVideo)
       ->check(CLI::IsMember({"h264", "av1", "prores"}).description(""));
+  line.renderCommand
+      ->add_option("--encoder", line.render.encoder,
+                   "auto (default: a hardware H.264 encoder that works here, else software), software, or nvenc, "
+                   "vaapi, qsv (an error where it does not work)")
+      ->option_text("auto|software|nvenc|vaapi|qsv")
+      ->group(kVideo)
+      ->check(CLI::IsMember({"auto", "software", "nvenc", "vaapi", "qsv"}).description(""));
   line.renderCommand
       ->add_option("--audio-codec", line.render.audioCodec,
                    "Sound of a video: aac (default), opus (default for .webm), flac, or copy the input's as it is")

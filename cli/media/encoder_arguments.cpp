@@ -1,6 +1,7 @@
 // ffmpeg's arguments for each kind of output: raw frames and sound in, the encoders and the container out.
 #include "encoder_arguments.h"
 
+#include "hardware_encoders.h"
 #include "media_chatter.h"
 
 #include <cstdio>
@@ -15,8 +16,9 @@ std::vector<std::string> FfmpegArguments(OutputKind kind, const std::string& tar
   // -xerror: any error ends ffmpeg with a failure, a failed write of the container's end (its index) among them,
   // which it otherwise only reports and exits 0.
   std::vector<std::string> a = {"-hide_banner", "-loglevel", MediaChatterShown() ? "info" : "error",
-                                "-nostdin",     "-xerror",   "-y",
-                                "-f",           "rawvideo"};
+                                "-nostdin",     "-xerror",   "-y"};
+  if (video) AppendHardwareDevice(encoder.hardware, a);
+  for (const char* s : {"-f", "rawvideo"}) a.push_back(s);
   const char* colour[] = {"-color_range",     "tv",    "-colorspace", "bt709",
                           "-color_primaries", "bt709", "-color_trc",  "bt709"};
   for (const char* s : {"-pix_fmt", video ? "yuv420p" : kind == OutputKind::Gif ? "pal8" : "rgb24"}) a.push_back(s);

@@ -17,8 +17,11 @@ const char* ContainerName(OutputKind kind);
 constexpr int kDefaultGifFramesPerSecond = 25;
 constexpr int kDefaultVideoFramesPerSecond = 50;
 
+// The hardware a video is encoded on (hardware_encoders.h); None is FFmpeg's software encoders.
+enum class HardwareEncoder { None, Nvenc, Vaapi, Qsv };
+
 struct EncoderChoice {
-  int crf = -1;         // -1: the quality's CRF (VP9: kDefaultCrfVp9)
+  int crf = -1;         // -1: the quality's CRF
   std::string preset;   // empty: the quality's preset; ignored by VP9
   std::string quality;  // "draft", "good", "best"; empty: kDefaultQuality
   std::string tune;     // x264's tuning, "none" for none; empty: the quality's
@@ -32,6 +35,7 @@ struct EncoderChoice {
   std::vector<std::pair<std::string, std::string>> tags;  // container metadata, e.g. ("title", ...)
   int framesPerSecond = 0;         // --fps: a divisor of 50 for a GIF, 50 or 25 for a video; 0: the output's own
   bool drawnAtOutputSize = false;  // the picture is an hd look, which has quality points of its own
+  HardwareEncoder hardware = HardwareEncoder::None;  // chosen by --encoder once the encoder was tried
 };
 
 // x264's settings behind each --quality (chosen by measurement; see the README).
@@ -44,16 +48,27 @@ struct QualityPoint {
 extern const QualityPoint kQualityPoints[3];    // for the classic picture, enlarged
 extern const QualityPoint kHdQualityPoints[3];  // for the picture drawn at the output's size
 extern const char kDefaultQuality[];
-constexpr int kDefaultCrfVp9 = 40;
-// SVT-AV1's settings: its fastest preset, and the CRF that keeps about 5 Mb/s at 1080p50 with an SSIM of the luma
-// near 0.95 against lossless frames (bench/quality_settings.sh).
-constexpr int kAv1Preset = 12;
-constexpr int kDefaultCrfAv1 = 38;
+// SVT-AV1's and libvpx-vp9's settings behind each --quality at 1920x1080 and 50 frames a second (chosen by
+// measurement; see the README): a speed (SVT-AV1's preset, libvpx's cpu-used) and a CRF.
+struct CodecPoint {
+  const char* name;
+  int speed;
+  int crf;
+  bool tenBits;   // SVT-AV1: encode 10 bits a sample, which keeps more of the picture for the same bits
+  bool realtime;  // libvpx: the realtime deadline
+};
+extern const CodecPoint kAv1Points[3];
+extern const CodecPoint kVp9Points[3];
 constexpr const char* kDefaultAudioBitrateAac = "192k";
 constexpr const char* kDefaultAudioBitrateOpus = "160k";
 
-// The quality point a choice names (the default when it names none).
+// The quality point a choice names (the default when it names none), of x264 or of SVT-AV1 and VP9.
 const QualityPoint& ChosenQuality(const EncoderChoice& encoder);
+const CodecPoint& ChosenCodecPoint(const CodecPoint (&points)[3], const EncoderChoice& encoder);
+// The video codec of a video output: "h264", "vp9", "av1" or "prores" ("" for other kinds).
+const char* VideoCodecName(OutputKind kind, const EncoderChoice& encoder);
+// FFmpeg's software encoder of that codec: "libx264", "libvpx-vp9", "libsvtav1", "prores_ks".
+const char* SoftwareEncoderName(OutputKind kind, const EncoderChoice& encoder);
 // The frames a second an output of `kind` gets.
 int FramesPerSecond(OutputKind kind, const EncoderChoice& encoder);
 // A CRF chosen for 1920x1080 at 50 frames a second, moved for another picture size and frame rate so that the

@@ -11,6 +11,7 @@
 #include "counted.h"
 #include "effect_session.h"
 #include "frame_sinks.h"
+#include "hardware_encoders.h"
 #include "interruption.h"
 #include "progress.h"
 #include "render_plan.h"
@@ -86,7 +87,8 @@ class FrameRun {
       const std::int64_t from = std::max(first, soundFrom_), to = std::min(first + count, soundTo_);
       if (from >= to) return true;
       const int channels = in_.audio.decoder.channels;
-      return WriteAudioToSink(sink_, samples + (from - first) * channels, to - from, channels, error_);
+      sinkFailed_ = !WriteAudioToSink(sink_, samples + (from - first) * channels, to - from, channels, error_);
+      return !sinkFailed_;
     };
     sink_.encoder.feedSound = [this]() {
       const std::int64_t ahead =
@@ -121,6 +123,7 @@ class FrameRun {
   }
 
   std::int64_t Written() const { return written_; }
+  bool SinkFailed() const { return sinkFailed_; }
   const std::string& Error() const { return error_; }
   std::string& Error() { return error_; }
 
@@ -143,10 +146,14 @@ class FrameRun {
 
   bool WriteFrame() {
     ++written_;
-    if (plan_.picture == PictureLook::Classic) return WriteFrameToSink(sink_, indices_.data(), palette_.data(), error_);
+    if (plan_.picture == PictureLook::Classic) {
+      sinkFailed_ = !WriteFrameToSink(sink_, indices_.data(), palette_.data(), error_);
+      return !sinkFailed_;
+    }
     // A frame the output leaves out is counted, not drawn.
     if (!SinkSkipsNextFrame(sink_)) DrawHdPicture(plan_.hd, session_.engine, palette_.data());
-    return WritePictureToSink(sink_, plan_.hd.pixels.data(), plan_.hd.layout, error_);
+    sinkFailed_ = !WritePictureToSink(sink_, plan_.hd.pixels.data(), plan_.hd.layout, error_);
+    return !sinkFailed_;
   }
 
   RenderPlan& plan_;
@@ -157,6 +164,7 @@ class FrameRun {
   int rate_ = 0;
   std::int64_t soundFrom_ = 0, soundTo_ = INT64_MAX;
   std::int64_t frame_ = 0, written_ = 0;
+  bool sinkFailed_ = false;  // the encoder, not the input, stopped the run
   std::string error_;
   std::vector<unsigned char> block_ = std::vector<unsigned char>(kWaveformBlockBytes);
   std::vector<std::uint8_t> indices_ = std::vector<std::uint8_t>(kScreenPixels);
@@ -178,9 +186,10 @@ void ReportWritten(const RenderPlan& plan, std::int64_t written, std::int64_t he
   report << "wrote " << (stream ? what : plan.outputPath) << ": " << summary << '\n';
 }
 
-// Runs the frames into an open sink and commits the output. False, with `error`.
+// Runs the frames into an open sink and commits the output. False, with `error`; `encoderFailed` when the encoder
+// stopped it rather than the input or an interruption.
 bool RenderInto(RenderPlan& plan, RenderInput& in, EffectSession& session, FrameSink& sink, const FrameRange& range,
-                CommandStreams& streams, std::int64_t& written, std::string& error) {
+                CommandStreams& streams, std::int64_t& written, std::string& error, bool& encoderFailed) {
   FrameRun run(plan, in, session, sink, range);
   run.ConnectSound();
   ProgressBar bar = StartProgress(streams.err, streams.terminal, range.expected, "frames");
@@ -188,10 +197,13 @@ bool RenderInto(RenderPlan& plan, RenderInput& in, EffectSession& session, Frame
   for (const std::string& w : in.audio.decoder.warnings) streams.err << "tavelmir: warning: " << w << '\n';
   CloseWaveformFile(in.blocks);
   CloseWaveformStream(in.audio);
-  if (ok)
+  encoderFailed = !ok && run.SinkFailed();
+  if (ok) {
     ok = CloseFrameSink(sink, run.Error());
-  else
+    encoderFailed = !ok;
+  } else {
     AbandonFrameSink(sink);
+  }
   written = run.Written();
   if (ok) {
     bar.total = written;
@@ -202,11 +214,10 @@ bool RenderInto(RenderPlan& plan, RenderInput& in, EffectSession& session, Frame
   return ok;
 }
 
-}  // namespace
-
-int RunRender(const RenderOptions& o, CommandStreams& streams) {
-  RenderPlan plan;
-  if (const int status = PlanRender(o, plan, streams)) return status;
+// One pass of the song into the output: 0, or the exit status with its message written. `encoderFailed`: a
+// hardware encoder stopped a pass that software can make again from the start (nothing was kept of it).
+int RenderPass(const RenderOptions& o, RenderPlan& plan, CommandStreams& streams, bool& encoderFailed) {
+  encoderFailed = false;
   std::string error;
   RenderInput in;
   if (!OpenRenderInput(o, plan, in, error)) return Fail(streams, error);
@@ -221,12 +232,23 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   CatchInterruptions();
   if (!OpenFrameSink(sink, plan.kind, plan.target.path, plan.geometry, in.feed, plan.encoder, o.replace, error)) {
     ReleaseInterruptions();
+    encoderFailed = plan.encoder.hardware != HardwareEncoder::None && plan.restartable;
+    if (encoderFailed) {
+      plan.encoderError = error;
+      return 1;
+    }
     return Fail(streams, error);
   }
   const auto clockStart = std::chrono::steady_clock::now();
   std::int64_t written = 0;
-  const bool ok = RenderInto(plan, in, session, sink, range, streams, written, error);
+  bool sinkFailed = false;
+  const bool ok = RenderInto(plan, in, session, sink, range, streams, written, error, sinkFailed);
   ReleaseInterruptions();
+  if (!ok && sinkFailed && !Interrupted() && plan.encoder.hardware != HardwareEncoder::None && plan.restartable) {
+    encoderFailed = true;
+    plan.encoderError = error;
+    return 1;
+  }
   // A stream, device or pipe has had what was rendered until then.
   const bool streamed = plan.kind == OutputKind::MatroskaStream || plan.target.place == OutputPlace::InPlace;
   if (!ok) {
@@ -239,4 +261,21 @@ int RunRender(const RenderOptions& o, CommandStreams& streams) {
   ReportWritten(plan, written, sink.frames,
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - clockStart).count(), streams);
   return 0;
+}
+
+}  // namespace
+
+int RunRender(const RenderOptions& o, CommandStreams& streams) {
+  RenderPlan plan;
+  if (const int status = PlanRender(o, plan, streams)) return status;
+  bool encoderFailed = false;
+  const int status = RenderPass(o, plan, streams, encoderFailed);
+  if (!encoderFailed) return status;
+  // The song is a file and the output was never put in place: software makes it whole from the start.
+  const HardwareEncoder failed = plan.encoder.hardware;
+  plan.encoder.hardware = HardwareEncoder::None;
+  streams.err << "tavelmir: " << HardwareEncoderName(failed, plan.kind, plan.encoder) << " failed ("
+              << plan.encoderError << "); rendering again with " << SoftwareEncoderName(plan.kind, plan.encoder)
+              << '\n';
+  return RenderPass(o, plan, streams, encoderFailed);
 }

@@ -27,6 +27,7 @@ struct RenderOptions {
   std::string tune;             // --tune
   std::string scaling;          // --scaling; empty = sharp, and the classic picture when --look is not given
   std::string videoCodec;       // --video-codec
+  std::string encoder;          // --encoder: auto (or empty), software, nvenc, vaapi, qsv
   std::string audioCodec;       // --audio-codec
   std::string audioBitrate;     // --audio-bitrate
   std::string fps;              // --fps, as written; empty = not given

@@ -56,6 +56,11 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
   const bool soundFile = !o.audioPath.empty() && o.audioPath != "-" && fs::is_regular_file(o.audioPath, ec);
   if (std::string problem = CheckEncoderChoice(kind, e, !o.audioPath.empty(), soundFile); !problem.empty())
     return problem;
+  if (const bool hardware = !o.encoder.empty() && o.encoder != "auto" && o.encoder != "software"; hardware) {
+    if (!IsVideoOutput(kind)) return "--encoder chooses the encoder of a video: GIFs and PNGs have none";
+    if (!e.preset.empty() || !e.tune.empty())
+      return "--preset and --tune are x264's settings; --encoder " + o.encoder + " takes --quality and --crf";
+  }
   // SVT-AV1 writes its settings banner to the terminal whatever ffmpeg's log level; its own variable keeps it to
   // errors (the ffmpeg started later inherits it; a user's own setting stays).
   if (IsVideoOutput(kind) && e.videoCodec == "av1") ::setenv("SVT_LOG", "1", 0);

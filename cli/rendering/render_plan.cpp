@@ -11,6 +11,7 @@
 #include "output_kind.h"
 #include "data/file_replace.h"
 #include "data/palette_names.h"
+#include "hardware_encoders.h"
 #include "render_encoding.h"
 
 namespace fs = std::filesystem;
@@ -171,6 +172,21 @@ int CheckOutputTarget(const RenderOptions& o, RenderPlan& plan, CommandStreams& 
   return 0;
 }
 
+// Which encoder writes a video. Probed after every other check, so that a command line that cannot run costs none.
+int ChooseEncoder(const RenderOptions& o, RenderPlan& plan, CommandStreams& streams) {
+  if (!IsVideoOutput(plan.kind) || o.encoder == "software") return 0;
+  const std::string& input = o.audioPath.empty() ? o.waveformPath : o.audioPath;
+  std::error_code ec;
+  plan.restartable = plan.kind != OutputKind::MatroskaStream && plan.target.place != OutputPlace::InPlace &&
+                     !NamesStandardStream(input, 0) && fs::is_regular_file(input, ec);
+  const EncoderDecision d =
+      DecideEncoder(o.encoder, plan.kind, plan.encoder, plan.restartable, RunEncodeProbe, HardwareDeviceNodePresent);
+  if (!d.error.empty()) return Fail(streams, d.error);
+  plan.encoder.hardware = d.api;
+  if (!d.note.empty()) streams.err << "tavelmir: " << d.note << '\n';
+  return 0;
+}
+
 }  // namespace
 
 int PlanRender(const RenderOptions& o, RenderPlan& plan, CommandStreams& streams) {
@@ -181,5 +197,5 @@ int PlanRender(const RenderOptions& o, RenderPlan& plan, CommandStreams& streams
   if (!ResolveLook(o.look, plan.look, error)) return Fail(streams, error);
   if (!o.look.palette.empty() && !FindNamedPalette(plan.look.palettesDir, o.look.palette, plan.paletteIndex, error))
     return Usage(streams, error);
-  return 0;
+  return ChooseEncoder(o, plan, streams);
 }

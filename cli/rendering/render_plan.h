@@ -24,6 +24,9 @@ struct RenderPlan {
   HdPicture hd;  // made ready for a look other than Classic
   Look look;
   int paletteIndex = 0;  // --palette
+  // The input is a file and the output is put in place only when whole: a pass can be made again from the start.
+  bool restartable = false;
+  std::string encoderError;  // why a hardware encoder stopped a pass
 };
 
 // 0 = go on with `plan`; otherwise the exit status, its message written (2 for usage, 1 for an output or look that

@@ -100,9 +100,15 @@ TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSoundAndTheSongsTag
       {"h.mp4", {"--audio-codec", "opus", "--audio-bitrate", "96k", "--size", "320x240"}, 320, 240, "h264\nopus\n"},
       {"i.mov", {"--video-codec", "prores", "--size", "320x240"}, 320, 240, "prores\naac\n"},
       {"j.mp4", {"--video-codec", "av1", "--size", "320x240"}, 320, 240, "av1\naac\n"},
-      {"k.webm", {"--video-codec", "av1", "--crf", "50", "--size", "320x240"}, 320, 240, "av1\nopus\n"},
+      {"k.webm",
+       {"--video-codec", "av1", "--quality", "draft", "--crf", "50", "--size", "320x240"},
+       320,
+       240,
+       "av1\nopus\n"},
       {"l.mp4", {"--fps", "25", "--size", "320x240"}, 320, 240, "h264\naac\n", 13},
       {"m.mkv", {"--fps", "25", "--look", "classic", "--size", "320x240"}, 320, 240, "h264\naac\n", 13},
+      {"o.mkv", {"--video-codec", "av1", "--quality", "best", "--size", "320x240"}, 320, 240, "av1\naac\n"},
+      {"n.mp4", {"--encoder", "software", "--quality", "best", "--size", "320x240"}, 320, 240, "h264\naac\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -121,6 +127,40 @@ TEST_F(OutputTest, VideosHaveEveryFrameAtTheChosenSizeWithTheSoundAndTheSongsTag
     for (const char* tag : {"title=beating tone", "artist=the test suite", "album=outputs"})
       EXPECT_NE(tags.find(tag), std::string::npos) << p.tags;
   }
+}
+
+// A hardware encoder that opens but fails once frames come: the render starts again in software, says so, and the
+// output is whole. One named that does not open at all is an error with ffmpeg's reason, before anything is made.
+TEST_F(OutputTest, AFailingHardwareEncoderGivesWayToSoftware) {
+  const fs::path bin = folder.path / "bin";
+  fs::create_directories(bin);
+  WriteFileText(bin / "ffmpeg",
+                "#!/bin/sh\n"
+                "case \"$*\" in\n"
+                "  *h264_vaapi*) case \"$*\" in *lavfi*) exit 0 ;; esac\n"
+                "    head -c 1000000 >/dev/null; echo 'Failed to sync surface' >&2; exit 1 ;;\n"
+                "  *h264_nvenc*) echo '[h264_nvenc @ 0x5] Cannot load libcuda.so.1' >&2; exit 1 ;;\n"
+                "esac\n"
+                "exec '" +
+                    FindProgramOnPath("ffmpeg") + "' \"$@\"\n");
+  fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+  const std::string path = std::getenv("PATH");
+  ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+  const fs::path out = folder.path / "a.mp4";
+  const CliRun run = Render({"-o", out.string(), "--size", "320x240", "--encoder", "vaapi"});
+  const CliRun named = Render({"-o", (folder.path / "b.mp4").string(), "--encoder", "nvenc"});
+  ::setenv("PATH", path.c_str(), 1);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("encoder: h264_vaapi (VA-API)\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("h264_vaapi failed ("), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("); rendering again with libx264\n"), std::string::npos) << run.err;
+  const Probe p = ProbeVideo(out);
+  EXPECT_EQ(p.frames, 25);
+  EXPECT_EQ(p.names, "h264\naac\n");
+  EXPECT_EQ(named.status, 1);
+  EXPECT_EQ(named.err,
+            "tavelmir: --encoder nvenc: h264_nvenc does not work on this machine: Cannot load libcuda.so.1\n");
+  EXPECT_FALSE(fs::exists(folder.path / "b.mp4"));
 }
 
 // The classic look: the 320 x 200 frame enlarged, its palette's own colours.
