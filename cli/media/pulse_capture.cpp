@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <sstream>
 
 namespace {
 
@@ -71,26 +72,62 @@ void Report(PulseCapture& c, const std::string& text) {
   c.messages.push_back(text);
 }
 
-void ReadLoop(PulseCapture& c, pa_simple* stream) {
+// The sources the server offers, by name, for a message; "" when it does not answer.
+std::string SourceNames() {
+  std::ostringstream listing;
+  std::string error, names, line;
+  if (!ListPulseSources(listing, error)) return {};
+  std::istringstream lines(listing.str());
+  while (std::getline(lines, line))
+    if (const std::string name = line.substr(0, line.find("  ")); name != kDefaultMonitor)
+      names += (names.empty() ? "" : ", ") + name;
+  return names;
+}
+
+// Why connecting failed; a source that does not exist is told with those that do.
+std::string ConnectError(int code, const std::string& source) {
+  if (code != PA_ERR_NOENTITY) return PulseStartError(code, source);
+  const std::string names = SourceNames();
+  return "no sound source named '" + source + "'" + (names.empty() ? "" : " (the server has: " + names + ")");
+}
+
+// Why connecting failed, when that differs from the last time (a server that came without the source, a source
+// still missing is said once).
+void ReportFailure(PulseCapture& c, int code, int& lastCode) {
+  if (code == lastCode) return;
+  lastCode = code;
+  Report(c, ConnectError(code, c.source) + "; trying again");
+}
+
+// `startCode`: why the first connection failed (already told), 0 when it worked.
+void ReadLoop(PulseCapture& c, pa_simple* stream, int startCode) {
   std::int16_t chunk[2 * kChunkSamples];
+  int lastCode = startCode;
   while (!c.stop) {
     if (!stream) {
       // The probe gives up on a server that never answers, where the simple API would wait half a minute.
       int code = ProbeServer();
       if (code == 0) stream = Connect(c.source, code);
       if (!stream) {
+        ReportFailure(c, code, lastCode);
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         continue;
       }
       c.connected = true;
+      lastCode = 0;
       Report(c, "the sound server is back: capturing from " + c.source);
     }
     int code = 0;
     if (pa_simple_read(stream, chunk, sizeof chunk, &code) < 0) {
-      Report(c, "lost the sound server (" + std::string(pa_strerror(code)) + "); waiting for it to come back");
+      // A named source can go (a device unplugged) while the server stays.
+      const bool serverThere = code != PA_ERR_CONNECTIONTERMINATED && ProbeServer() == 0;
+      Report(c, serverThere
+                    ? "the source '" + c.source + "' is gone (" + pa_strerror(code) + "); waiting for it to come back"
+                    : "lost the sound server (" + std::string(pa_strerror(code)) + "); waiting for it to come back");
       pa_simple_free(stream);
       stream = nullptr;
       c.connected = false;
+      lastCode = serverThere ? PA_ERR_NOENTITY : PA_ERR_CONNECTIONREFUSED;
       continue;
     }
     const SteadyTime now = std::chrono::steady_clock::now();
@@ -114,6 +151,11 @@ std::string PulseStartError(int code, const std::string& source) {
   return ServerError(code);
 }
 
+std::string SoundServerProblem() {
+  const int code = ProbeServer();
+  return code == 0 ? std::string() : ServerError(code);
+}
+
 bool StartPulseCapture(PulseCapture& c, const std::string& source, SampleHistory& history, std::string& error,
                        bool keepTrying) {
   c.source = source;
@@ -123,8 +165,8 @@ bool StartPulseCapture(PulseCapture& c, const std::string& source, SampleHistory
   int code = ProbeServer();
   pa_simple* stream = code == 0 ? Connect(source, code) : nullptr;
   c.connected = stream != nullptr;
-  if (stream || keepTrying) c.reader = std::thread(ReadLoop, std::ref(c), stream);
-  if (!stream) error = PulseStartError(code, source);
+  if (stream || keepTrying) c.reader = std::thread(ReadLoop, std::ref(c), stream, code);
+  if (!stream) error = ConnectError(code, source);
   return stream != nullptr;
 }
 

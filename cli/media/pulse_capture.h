@@ -43,6 +43,8 @@ void StopPulseCapture(PulseCapture& capture);
 // The message for a capture that did not start: `code` a PA_ERR_* value, naming the source where the server
 // refused it.
 std::string PulseStartError(int code, const std::string& source);
+// Why no sound server answers (none running, or one that does not answer in time); "" when one does.
+std::string SoundServerProblem();
 std::vector<std::string> TakeCaptureMessages(PulseCapture& capture);
 
 // Writes one line per source the server offers: its name, then its description; monitors are marked. False, with a

@@ -43,19 +43,22 @@ bool OpenPlayerTrace(const std::string& path, const std::vector<std::string>& in
   trace.path = path;
   trace.writeError = 0;
   errno = 0;
-  Check(trace, std::fprintf(
-                   trace.file,
-                   "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us render_us present_us "
-                   "song_pos\n"
-                   "# times in microseconds since start; positions in samples of the device's stream; sample\n"
-                   "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform;\n"
-                   "# '# clock TIME POSITION' lines: every point of the device's clock, as its thread recorded it;\n"
-                   "# song_pos: where block_start lies in its song (play), -1 where there is no song (live)\n"));
+  Check(trace,
+        std::fprintf(
+            trace.file,
+            "# frame shown_us block_start peak_pos peak clock_us clock_pos rate latency_us render_us present_us "
+            "song_pos held_us\n"
+            "# times in microseconds since start; positions in samples of the device's stream; sample\n"
+            "# clock_pos is heard at clock_us; peak_pos is the loudest sample of the frame's waveform;\n"
+            "# '# clock TIME POSITION' lines: every point of the device's clock, as its thread recorded it;\n"
+            "# song_pos: where block_start lies in its song (play), -1 where there is no song (live);\n"
+            "# held_us: how long the frames' thread was held since the frame before: neither running nor asleep\n"
+            "# until the frame was due (waiting for a processor, the disk or a lock; -1: unknown)\n"));
   return true;
 }
 
 void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& p,
-                const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs) {
+                const unsigned char block[kWaveformBlockBytes], const FrameTimes& times) {
   if (!trace.file || trace.writeError != 0) return;
   int peak = -1, peakAt = 0;
   for (int i = 0; i < kWaveformBlockBytes; ++i) {
@@ -65,12 +68,13 @@ void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const 
       peakAt = i % kSamplesPerChannel;
     }
   }
-  Check(trace, std::fprintf(trace.file, "%lld %lld %lld %lld %d %lld %lld %d %lld %.0f %.0f %lld\n",
-                            static_cast<long long>(frame), Micros(shown, trace.origin),
-                            static_cast<long long>(p.blockStart), static_cast<long long>(p.blockStart + peakAt), peak,
-                            p.clock.valid ? Micros(p.clock.time, trace.origin) : 0LL,
-                            static_cast<long long>(p.clock.position), p.rate, static_cast<long long>(p.latencyUs),
-                            renderUs, presentUs, static_cast<long long>(p.songSample)));
+  Check(trace,
+        std::fprintf(trace.file, "%lld %lld %lld %lld %d %lld %lld %d %lld %.0f %.0f %lld %lld\n",
+                     static_cast<long long>(frame), Micros(shown, trace.origin), static_cast<long long>(p.blockStart),
+                     static_cast<long long>(p.blockStart + peakAt), peak,
+                     p.clock.valid ? Micros(p.clock.time, trace.origin) : 0LL, static_cast<long long>(p.clock.position),
+                     p.rate, static_cast<long long>(p.latencyUs), times.renderUs, times.presentUs,
+                     static_cast<long long>(p.songSample), static_cast<long long>(times.heldUs)));
 }
 
 void TraceClock(PlayerTrace& trace, const AudioClockPoint& point) {

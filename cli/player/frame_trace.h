@@ -35,8 +35,15 @@ struct PlayerTrace {
 // name, for whoever follows it. False, with a message naming the file, when it cannot be created.
 bool OpenPlayerTrace(const std::string& path, const std::vector<std::string>& inputs, bool replace, SteadyTime origin,
                      PlayerTrace& trace, std::string& error);
+// What the frame cost: its drawing and its presentation in wall time, and how long the frame loop's thread was held
+// since the frame before (neither running nor asleep until the frame was due; -1 where the system does not say): a
+// busy machine's share of a late frame.
+struct FrameTimes {
+  double renderUs = 0, presentUs = 0;
+  std::int64_t heldUs = -1;
+};
 void TraceFrame(PlayerTrace& trace, std::int64_t frame, SteadyTime shown, const FramePlacement& placement,
-                const unsigned char block[kWaveformBlockBytes], double renderUs, double presentUs);
+                const unsigned char block[kWaveformBlockBytes], const FrameTimes& times);
 // "# clock TIME POSITION": a point of the device's clock as its thread recorded it (sample POSITION heard at TIME).
 void TraceClock(PlayerTrace& trace, const AudioClockPoint& point);
 // A line starting with '#', for events (keys, device changes) and the closing summary.

@@ -43,8 +43,8 @@ class LiveFeed : public FrameFeed {
   bool Prepare(CommandStreams& streams) override {
     for (const std::string& message : TakeCaptureMessages(capture_)) {
       streams.err << "tavelmir: " << message << '\n';
-      // What went wrong stays on screen until the server is back.
-      if (message.rfind("lost", 0) == 0) missing_ = WrapForScreen(message);
+      // What went wrong stays on screen until the server (or the source) is back.
+      if (message.rfind("the sound server is back", 0) != 0) missing_ = WrapForScreen(message);
     }
     return true;
   }

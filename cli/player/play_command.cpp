@@ -6,8 +6,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
+#include <sstream>
+#include <thread>
 #include <vector>
 
 #include "audio_decoder.h"
@@ -20,6 +25,7 @@
 #include "picture_look.h"
 #include "player_loop.h"
 #include "player_window.h"
+#include "pulse_capture.h"
 #include "waveform_source.h"
 
 namespace {
@@ -30,6 +36,8 @@ constexpr int kPlaybackRate = 44100;
 // drop or hold the queue, so its depth delays nothing people do.
 constexpr std::int64_t kQueueAhead = kPlaybackRate;
 constexpr std::int64_t kDecodeChunk = 4096;
+// How often the feeding thread looks at the queue when nobody wakes it.
+constexpr auto kFeedPeriod = std::chrono::milliseconds(20);
 
 // A song of the playlist as the screen names it.
 struct Song {
@@ -46,6 +54,11 @@ struct Segment {
 };
 
 class PlayFeed : public FrameFeed {
+  // What the feeding thread says, kept until the frame loop's thread writes it out.
+  struct Messages {
+    std::ostringstream out, err;
+  };
+
  public:
   // Without files (opened from the desktop's menu) the window invites some and stays open for more.
   PlayFeed(const PlayerOptions& o, double offsetMs) : offsetMs_(offsetMs), waitsForFiles_(o.audioPaths.empty()) {
@@ -55,14 +68,21 @@ class PlayFeed : public FrameFeed {
                                   : "Drop audio files on this window, or press O to choose some";
   }
   ~PlayFeed() override {
+    {
+      std::lock_guard lock(mutex_);
+      stopFeeding_ = true;
+    }
+    wake_.notify_all();
+    if (feeder_.joinable()) feeder_.join();
     StopFileChooser(chooser_);
     CloseSong();
     CloseAudioPlayback(playback_);
   }
 
   void Open(CommandStreams& streams) {
+    std::lock_guard lock(mutex_);
     // The sound server shows the stream under the first song's name (SDL names a stream only as it opens it).
-    if (OpenNext(streams, 0))
+    if (OpenNext(said_, 0))
       SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, songs_[static_cast<std::size_t>(current_)].name.c_str());
     else
       playlistDone_ = true;
@@ -73,13 +93,18 @@ class PlayFeed : public FrameFeed {
       MarkWhereDecodingIs();
     else
       streams.err << "tavelmir: " << error << "; trying again\n";
+    FlushMessages(streams);
   }
 
   bool Prepare(CommandStreams& streams) override {
+    // The song starts once the first frame is on screen, not while the window is still opening (its first
+    // presentation takes long).
+    if (!feeder_.joinable() && framesPrepared_++ > 0) feeder_ = std::thread([this] { Feed(); });
+    std::lock_guard lock(mutex_);
     std::vector<std::string> chosen;
-    if (FileChooserClosed(chooser_, chosen)) AddFiles(chosen, streams);
-    if (playback_.device == 0) Reopen(streams);
-    while (!playlistDone_ && playback_.device != 0 && QueuedSamples(playback_) < kQueueAhead) Decode(streams);
+    if (FileChooserClosed(chooser_, chosen)) Append(chosen);
+    if (playback_.device == 0) Reopen();
+    FlushMessages(streams);
     if (!playlistDone_ || playback_.device == 0 || QueuedSamples(playback_) > 0) return true;
     // Everything queued has been handed out: end once the last of it has been heard, unless the window waits for
     // files.
@@ -88,14 +113,27 @@ class PlayFeed : public FrameFeed {
 
   // Files dropped on the window or chosen: they join the playlist, and play at once when it had run out.
   void AddFiles(const std::vector<std::string>& paths, CommandStreams& streams) override {
-    for (const std::string& path : paths) {
-      Add(path);
-      streams.out << "added " << songs_.size() << ": " << path << '\n';
-    }
-    if (!paths.empty()) playlistDone_ = false;
+    std::lock_guard lock(mutex_);
+    Append(paths);
+    FlushMessages(streams);
+  }
+
+  // What is left to say once the frame loop has ended.
+  void FinalMessages(CommandStreams& streams) {
+    std::lock_guard lock(mutex_);
+    FlushMessages(streams);
+  }
+
+  // What the feeding thread had to say (songs started, files skipped), in the order it was said.
+  void FlushMessages(CommandStreams& streams) {
+    streams.out << said_.out.str();
+    streams.err << said_.err.str();
+    said_.out.str({});
+    said_.err.str({});
   }
 
   const char* Status(SteadyTime now) override {
+    std::lock_guard lock(mutex_);
     if (playback_.device == 0) return missing_.c_str();
     if (!waitsForFiles_ || !playlistDone_ || QueuedSamples(playback_) > 0) return "";
     int song = -1;
@@ -106,6 +144,7 @@ class PlayFeed : public FrameFeed {
   const SampleHistory& Sound() const override { return history_; }
 
   void Fill(SteadyTime now, unsigned char block[kWaveformBlockBytes], FramePlacement& placement) override {
+    std::lock_guard lock(mutex_);
     placement.blockStart = history_.PositionAt(now) - offsetSamples_;
     placement.clock = history_.clock();
     placement.rate = kPlaybackRate;
@@ -116,9 +155,13 @@ class PlayFeed : public FrameFeed {
   }
 
   // The playlist given ran out without a single file that could be opened.
-  bool PlayedNothing() const { return !waitsForFiles_ && playlistDone_ && opened_ == 0; }
+  bool PlayedNothing() const {
+    std::lock_guard lock(mutex_);
+    return !waitsForFiles_ && playlistDone_ && opened_ == 0;
+  }
 
   void OnDeviceEvent(const SDL_AudioDeviceEvent& event, CommandStreams& streams) override {
+    std::lock_guard lock(mutex_);
     if (event.type != SDL_AUDIODEVICEREMOVED || event.iscapture || event.which != playback_.device) return;
     streams.err << "tavelmir: lost the audio output; waiting for it to come back\n";
     missing_ = "lost the audio output; waiting for it to come back";
@@ -127,6 +170,61 @@ class PlayFeed : public FrameFeed {
   }
 
   std::string Transport(PlayerAction action, SteadyTime now, CommandStreams& streams) override {
+    std::lock_guard lock(mutex_);
+    const std::string done = MoveThroughPlaylist(action, now);
+    FlushMessages(streams);
+    wake_.notify_one();
+    return done;
+  }
+
+  bool Paused() const override { return playback_.paused; }
+
+  NowPlaying Playing(SteadyTime now) override {
+    std::lock_guard lock(mutex_);
+    NowPlaying playing;
+    int song = -1;
+    const std::int64_t at = SongPositionAt(history_.PositionAt(now), song);
+    if (song < 0) return playing;
+    playing.song = song;
+    playing.songs = static_cast<int>(songs_.size());
+    playing.name = songs_[static_cast<std::size_t>(song)].name.c_str();
+    playing.position = static_cast<double>(at) / kPlaybackRate;
+    playing.length = songs_[static_cast<std::size_t>(song)].length;
+    return playing;
+  }
+
+  const char* HelpLines() const override { return kPlayHelpLines; }
+
+ private:
+  // The feeding thread: keeps a second of sound queued, whatever the frames cost. Beside the picture, so that a
+  // frame held by a busy machine (or a slow window) does not hold the sound; above it in priority, as the
+  // device's own thread is, where the system allows.
+  void Feed() {
+    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
+    std::unique_lock lock(mutex_);
+    while (!stopFeeding_) {
+      if (!playlistDone_ && playback_.device != 0 && QueuedSamples(playback_) < kQueueAhead) {
+        Decode();
+        // A chunk at a time, so that a frame asking for the sound waits for one chunk at most.
+        lock.unlock();
+        lock.lock();
+        continue;
+      }
+      wake_.wait_for(lock, kFeedPeriod);
+    }
+  }
+
+  void Append(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+      Add(path);
+      said_.out << "added " << songs_.size() << ": " << path << '\n';
+    }
+    if (!paths.empty()) playlistDone_ = false;
+    wake_.notify_one();
+  }
+
+  // The file chooser and the transport keys, under the lock.
+  std::string MoveThroughPlaylist(PlayerAction action, SteadyTime now) {
     if (action == PlayerAction::OpenFiles) {
       if (chooser_.pid >= 0) return "the file chooser is open";
       std::string error;
@@ -152,39 +250,21 @@ class PlayFeed : public FrameFeed {
           playlistDone_ = true;
           return "that was the last song";
         }
-        return PlayFrom(song + 1, 0, streams);
+        return PlayFrom(song + 1, 0);
       case PlayerAction::PreviousSong:
         // As players do: a few seconds in, back to the start of this song; at its start, the song before.
-        return PlayFrom(seconds > kRestartSeconds || song == 0 ? song : song - 1, 0, streams);
+        return PlayFrom(seconds > kRestartSeconds || song == 0 ? song : song - 1, 0);
       case PlayerAction::SeekToStart:
-        return PlayFrom(song, 0, streams);
+        return PlayFrom(song, 0);
       case PlayerAction::SeekForward:
-        return PlayFrom(song, seconds + kSeekSeconds, streams);
+        return PlayFrom(song, seconds + kSeekSeconds);
       case PlayerAction::SeekBackward:
-        return PlayFrom(song, std::max(0.0, seconds - kSeekSeconds), streams);
+        return PlayFrom(song, std::max(0.0, seconds - kSeekSeconds));
       default:
         return {};
     }
   }
 
-  bool Paused() const override { return playback_.paused; }
-
-  NowPlaying Playing(SteadyTime now) override {
-    NowPlaying playing;
-    int song = -1;
-    const std::int64_t at = SongPositionAt(history_.PositionAt(now), song);
-    if (song < 0) return playing;
-    playing.song = song;
-    playing.songs = static_cast<int>(songs_.size());
-    playing.name = songs_[static_cast<std::size_t>(song)].name.c_str();
-    playing.position = static_cast<double>(at) / kPlaybackRate;
-    playing.length = songs_[static_cast<std::size_t>(song)].length;
-    return playing;
-  }
-
-  const char* HelpLines() const override { return kPlayHelpLines; }
-
- private:
   // Where stream position `position` lies in its song (samples at the playback rate), and which song; -1 and
   // song -1 before the first song is heard.
   std::int64_t SongPositionAt(std::int64_t position, int& song) {
@@ -214,12 +294,12 @@ class PlayFeed : public FrameFeed {
 
   // Plays song `song` from `seconds` on: what is queued goes, the file is read up to there (a song that ends
   // before it moves on to the next).
-  std::string PlayFrom(int song, double seconds, CommandStreams& streams) {
+  std::string PlayFrom(int song, double seconds) {
     DropQueuedSamples(playback_);
     CloseSong();
     playlistDone_ = false;
     next_ = static_cast<std::size_t>(song);
-    if (!OpenNext(streams, seconds)) {
+    if (!OpenNext(said_, seconds)) {
       playlistDone_ = true;
       return "cannot play " + songs_[static_cast<std::size_t>(song)].name;
     }
@@ -227,7 +307,7 @@ class PlayFeed : public FrameFeed {
            songs_[static_cast<std::size_t>(current_)].name + " at " + ClockText(WholeSecondsAsCentiseconds(seconds));
   }
 
-  void Reopen(CommandStreams& streams) {
+  void Reopen() {
     const SteadyTime now = std::chrono::steady_clock::now();
     if (now < nextAttempt_) return;
     // Each failed try may make the sound libraries write lines of their own: the longer the wait, the fewer.
@@ -236,8 +316,9 @@ class PlayFeed : public FrameFeed {
     std::string error;
     if (!OpenOutput(error)) return;
     retryDelay_ = std::chrono::seconds(1);
-    streams.err << "tavelmir: the audio output is back\n";
+    said_.err << "tavelmir: the audio output is back\n";
     MarkWhereDecodingIs();
+    wake_.notify_one();
   }
 
   // The audio output; SDL picks its driver again after a failure, so that a sound server that starts later is
@@ -248,6 +329,12 @@ class PlayFeed : public FrameFeed {
     else if (OpenAudioPlayback(playback_, kPlaybackRate, history_, error))
       return true;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // Without a sound server SDL falls back to the sound card and tells why that failed; the server is what a
+    // desktop is missing then (unless SDL was told to use another driver).
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    const std::string asked = driver ? driver : "";
+    if (asked.empty() || asked == "pulseaudio" || asked == "pipewire")
+      if (const std::string server = SoundServerProblem(); !server.empty()) error = server;
     missing_ = WrapForScreen(error + "; trying again");
     if (waitsForFiles_) missing_ = invitation_ + "\n" + missing_;
     return false;
@@ -261,8 +348,9 @@ class PlayFeed : public FrameFeed {
 
   // Queues the next chunk of the playlist, opening the next file when one ends; a file that fails to decode
   // halfway is reported and left, and the playlist goes on.
-  void Decode(CommandStreams& streams) {
-    if (!decoder_.backend && !OpenNext(streams, 0)) {
+  void Decode() {
+    Messages& streams = said_;
+    if (!decoder_.backend && !OpenNext(said_, 0)) {
       playlistDone_ = true;
       return;
     }
@@ -316,7 +404,7 @@ class PlayFeed : public FrameFeed {
   }
 
   // Opens the playlist's next file that opens, read up to `seconds` into it.
-  bool OpenNext(CommandStreams& streams, double seconds) {
+  bool OpenNext(Messages& streams, double seconds) {
     while (next_ < paths_.size()) {
       const std::size_t index = next_++;
       const std::string& path = paths_[index];
@@ -360,6 +448,13 @@ class PlayFeed : public FrameFeed {
   static constexpr std::size_t kKeptSegments = 8;
   static constexpr std::chrono::seconds kLongestRetry{8};
 
+  // Everything below is shared with the feeding thread, under `mutex_`.
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  std::thread feeder_;
+  bool stopFeeding_ = false;
+  int framesPrepared_ = 0;  // the frame loop's own, before the feeding thread starts
+  Messages said_;           // until the frame loop passes them on
   const double offsetMs_;
   const bool waitsForFiles_;
   std::string invitation_;
@@ -425,6 +520,7 @@ int RunPlay(const PlayerOptions& o, CommandStreams& streams) {
     feed.Open(feedStreams);
     return true;
   });
+  feed.FinalMessages(feedStreams);
   if (status == 0 && feed.PlayedNothing()) {
     streams.err << "tavelmir: none of the files could be played\n";
     return 1;

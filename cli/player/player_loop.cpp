@@ -1,10 +1,14 @@
 // One engine frame per 20 ms, the finished frame shown at once, with the waveform the sound device is playing then.
 #include "player_loop.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -247,7 +251,7 @@ class PlayerLoop {
     if (!paused) {
       renderTotalUs_ += renderUs;
       presentTotalUs_ += presentUs;
-      TraceFrame(trace_, frame_, shown, placement, block_.data(), renderUs, presentUs);
+      TraceFrame(trace_, frame_, shown, placement, block_.data(), {renderUs, presentUs, HeldUs()});
     }
     if (!trace_.file) return;
     int count = 0;
@@ -261,7 +265,28 @@ class PlayerLoop {
     due_ += kFramePeriod;
     const SteadyTime now = std::chrono::steady_clock::now();
     if (now > due_ + 3 * kFramePeriod) due_ = now;
+    sleptUs_ += std::max<std::int64_t>(std::chrono::duration_cast<std::chrono::microseconds>(due_ - now).count(), 0);
     std::this_thread::sleep_until(due_);
+  }
+
+  // How long this thread was held since the last call: neither on a processor (the scheduler's own count) nor
+  // asleep until its next frame was due, so waiting for a processor, the disk or a lock. -1 where the system does
+  // not say. Read only for the trace.
+  std::int64_t HeldUs() {
+    if (schedStat_ < 0) schedStat_ = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    char text[96];
+    const ssize_t got = schedStat_ >= 0 ? ::pread(schedStat_, text, sizeof text - 1, 0) : -1;
+    if (got <= 0) return -1;
+    text[got] = '\0';
+    // "time on a processor, time waiting for one, time slices", in nanoseconds.
+    const auto running = static_cast<std::int64_t>(std::strtoull(text, nullptr, 10) / 1000);
+    const SteadyTime now = std::chrono::steady_clock::now();
+    const std::int64_t wall = std::chrono::duration_cast<std::chrono::microseconds>(now - heldCountedAt_).count();
+    const std::int64_t held = wall - (running - runningBefore_) - sleptUs_;
+    heldCountedAt_ = now;
+    runningBefore_ = running;
+    sleptUs_ = 0;
+    return std::max<std::int64_t>(held, 0);
   }
 
   void TraceSummary() {
@@ -303,6 +328,20 @@ class PlayerLoop {
   std::uint64_t clockPointsTraced_ = 0;
   AudioClockPoint clockPoints_[SampleHistory::kKeptClockPoints];
   std::int64_t frame_ = 0;
+  // This thread's scheduler statistics, for the trace; opened at the first frame traced.
+  struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+      if (fd >= 0) ::close(fd);
+    }
+    operator int() const { return fd; }
+    Descriptor& operator=(int opened) {
+      fd = opened;
+      return *this;
+    }
+  } schedStat_;
+  SteadyTime heldCountedAt_ = std::chrono::steady_clock::now();
+  std::int64_t runningBefore_ = 0, sleptUs_ = 0;
 };
 
 }  // namespace

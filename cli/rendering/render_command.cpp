@@ -52,19 +52,9 @@ bool OpenRenderInput(const RenderOptions& o, const RenderPlan& plan, RenderInput
   return true;
 }
 
-// Which frames are drawn (from frame 0, for the silent run-up) and which are written.
-struct FrameRange {
-  std::int64_t first = 0;          // the first frame written
-  std::int64_t limit = INT64_MAX;  // frames written at most
-  std::int64_t expected = 0;       // for the progress bar; 0 when unknown
-};
-
+// The planned frames, and how many of them the input holds, for the progress bar.
 FrameRange PlanFrames(const RenderOptions& o, const RenderPlan& plan, const RenderInput& in) {
-  FrameRange r;
-  r.first = plan.startUs / kMicrosecondsPerFrame;
-  if (plan.durationUs > 0) r.limit = (plan.durationUs + kMicrosecondsPerFrame - 1) / kMicrosecondsPerFrame;
-  if (o.maxFrames > 0) r.limit = std::min(r.limit, o.maxFrames);
-  if (plan.kind == OutputKind::Png) r.limit = 1;
+  FrameRange r = PlanFrameRange(plan.startUs, plan.durationUs, o.maxFrames, plan.kind);
   const bool lengthKnown = in.available != INT64_MAX;
   if (lengthKnown || r.limit != INT64_MAX)
     r.expected = std::min(r.limit, lengthKnown ? std::max<std::int64_t>(in.available - r.first, 0) : r.limit);
@@ -175,9 +165,12 @@ class FrameRun {
 void ReportWritten(const RenderPlan& plan, std::int64_t written, std::int64_t held, double seconds,
                    CommandStreams& streams) {
   const double pictureSeconds = static_cast<double>(written) / kFramesPerSecond;
+  // A dump of the classic picture holds the engine's own frames, whatever size a video would have had.
+  const bool engineFrames = plan.kind == OutputKind::Dump && plan.picture == PictureLook::Classic;
   char summary[160];
   std::snprintf(summary, sizeof summary, "%s (%.2f s of picture, %dx%d) in %.1f s, %.1fx real time",
-                Counted(held, "frame", "frames").c_str(), pictureSeconds, plan.geometry.width, plan.geometry.height,
+                Counted(held, "frame", "frames").c_str(), pictureSeconds,
+                engineFrames ? kScreenWidth : plan.geometry.width, engineFrames ? kScreenHeight : plan.geometry.height,
                 seconds, seconds > 0 ? pictureSeconds / seconds : 0.0);
   // With the video on standard output, the report goes with the other messages.
   const bool stream = plan.kind == OutputKind::MatroskaStream || NamesStandardStream(plan.outputPath, 1);

@@ -1,6 +1,7 @@
 // The song's tags are read here, once, only for outputs that carry them.
 #include "render_encoding.h"
 
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 
@@ -8,6 +9,7 @@
 #include "copied_sound.h"
 #include "option_values.h"
 #include "output_encoding.h"
+#include "render_plan.h"
 #include "waveform_source.h"
 
 namespace fs = std::filesystem;
@@ -69,12 +71,10 @@ std::string ChooseEncoding(const RenderOptions& o, OutputKind kind, std::int64_t
     if (std::string problem = CopiedSoundProblem(o.audioPath, Muxer(kind), ContainerName(kind)); !problem.empty())
       return problem;
     // The sound of the frames rendered: from the first one's start, as long as they last.
-    const std::int64_t firstFrame = startUs / kMicrosecondsPerFrame;
-    std::int64_t frames = durationUs > 0 ? (durationUs + kMicrosecondsPerFrame - 1) / kMicrosecondsPerFrame : -1;
-    if (o.maxFrames > 0) frames = frames < 0 ? o.maxFrames : std::min(frames, o.maxFrames);
+    const FrameRange frames = PlanFrameRange(startUs, durationUs, o.maxFrames, kind);
     e.copySoundFrom = o.audioPath;
-    e.copyStart = static_cast<double>(firstFrame * kMicrosecondsPerFrame) / 1e6;
-    e.copyLength = frames < 0 ? -1 : static_cast<double>(frames * kMicrosecondsPerFrame) / 1e6;
+    e.copyStart = static_cast<double>(frames.first * kMicrosecondsPerFrame) / 1e6;
+    e.copyLength = frames.limit == INT64_MAX ? -1 : static_cast<double>(frames.limit * kMicrosecondsPerFrame) / 1e6;
   }
   e.tags = ReadAudioTags(o.audioPath);
   return {};

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "data/palette_names.h"
 #include "hardware_encoders.h"
 #include "render_encoding.h"
+#include "waveform_source.h"
 
 namespace fs = std::filesystem;
 
@@ -188,6 +190,15 @@ int ChooseEncoder(const RenderOptions& o, RenderPlan& plan, CommandStreams& stre
 }
 
 }  // namespace
+
+FrameRange PlanFrameRange(std::int64_t startUs, std::int64_t durationUs, std::int64_t maxFrames, OutputKind kind) {
+  FrameRange r;
+  r.first = startUs / kMicrosecondsPerFrame;
+  if (durationUs > 0) r.limit = (durationUs + kMicrosecondsPerFrame - 1) / kMicrosecondsPerFrame;
+  if (maxFrames > 0) r.limit = std::min(r.limit, maxFrames);
+  if (kind == OutputKind::Png) r.limit = 1;
+  return r;
+}
 
 int PlanRender(const RenderOptions& o, RenderPlan& plan, CommandStreams& streams) {
   for (auto* check : {CheckPart, ChooseKind, ChooseGeometry, ChoosePicture, CheckIgnored})

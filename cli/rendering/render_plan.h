@@ -1,6 +1,7 @@
 // A render planned before any work: every check of the options, the output and the look, so that a command line
 // that cannot run opens nothing and writes nothing.
 #pragma once
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -28,6 +29,15 @@ struct RenderPlan {
   bool restartable = false;
   std::string encoderError;  // why a hardware encoder stopped a pass
 };
+
+// Which frames a render writes: from the frame --start falls in, as many as the duration covers (the last one
+// begun counts), at most --frames, one for a PNG. Frames before `first` are drawn too, for the silent run-up.
+struct FrameRange {
+  std::int64_t first = 0;          // the first frame written
+  std::int64_t limit = INT64_MAX;  // frames written at most; INT64_MAX to the end of the input
+  std::int64_t expected = 0;       // for the progress bar, once the input's length is known; 0 when unknown
+};
+FrameRange PlanFrameRange(std::int64_t startUs, std::int64_t durationUs, std::int64_t maxFrames, OutputKind kind);
 
 // 0 = go on with `plan`; otherwise the exit status, its message written (2 for usage, 1 for an output or look that
 // cannot be used; -n over an existing output is a quiet 1).

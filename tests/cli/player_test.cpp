@@ -37,6 +37,8 @@ constexpr std::int64_t kTrackLength = 2 * kRate + kRate / 2;
 constexpr int kClickPeak = 20;
 // How long a click stays that loud: 113 * exp(-i / 3000) >= 20.
 constexpr std::int64_t kClickLoudSamples = 5000;
+// A frame's period: how far a frame may be from the sound it shows.
+constexpr double kFrameUs = 20000;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -62,6 +64,7 @@ struct TraceFrame {
   std::int64_t latencyUs;
   double renderUs, presentUs;
   std::int64_t songPos;  // where blockStart lies in its song; -1 live
+  std::int64_t heldUs;   // how long the frames' thread was held (not running, not asleep) since the frame before
   // When the frame took its waveform. On a busy machine the system may hold the player between that and showing
   // the frame; no player can help that, so sync is judged here.
   double chosenUs() const { return static_cast<double>(shownUs) - renderUs - presentUs; }
@@ -95,7 +98,7 @@ Trace ReadTrace(const fs::path& path) {
     }
     TraceFrame f{};
     std::istringstream(line) >> f.frame >> f.shownUs >> f.blockStart >> f.peakPos >> f.peak >> f.clockUs >>
-        f.clockPos >> f.rate >> f.latencyUs >> f.renderUs >> f.presentUs >> f.songPos;
+        f.clockPos >> f.rate >> f.latencyUs >> f.renderUs >> f.presentUs >> f.songPos >> f.heldUs;
     trace.frames.push_back(f);
   }
   return trace;
@@ -286,13 +289,15 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
     songs.back().push_back(&f);
   }
   ASSERT_EQ(songs.size(), 2u);
-  double worstUs = 0;
+  double worstUs = 0, worstHeldUs = 0;
   int skipped = 0;
   for (const auto& frames : songs)
     for (const std::int64_t onset : kClickOnsets) {
-      // The first frame whose waveform holds the click, and whether any frame took its sound while it sounded (a
-      // busy machine may hold the player for longer than a click lasts: no frame can show it then).
+      // The first frame whose waveform holds the click, whether any frame took its sound while it sounded, and the
+      // frames on either side of it.
       const TraceFrame* first = nullptr;
+      const TraceFrame* before = nullptr;
+      const TraceFrame* after = nullptr;
       bool sounded = false;
       for (const TraceFrame* f : frames) {
         const std::int64_t from = f->songPos, to = f->songPos + 576;
@@ -300,9 +305,23 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
         if (!first && f->peak >= kClickPeak && from + (f->peakPos - f->blockStart) >= onset &&
             from < onset + kClickLoudSamples)
           first = f;
+        if (to <= onset) before = f;
+        if (!after && from >= onset + kClickLoudSamples) after = f;
       }
       if (!first) {
         EXPECT_FALSE(sounded) << "the click at " << onset << " was in a frame's waveform but not shown";
+        // The frames passed over the whole click (or it was heard before the first frame): only a busy machine may
+        // do that, and the trace must show it. The frames' thread was held (neither running nor asleep until its
+        // frame was due) for all but two frame periods between the frame before the click (or the click itself) and the
+        // frame after it, or the device's thread was held (its clock jumped) by as much.
+        ASSERT_TRUE(after) << "click at " << onset;
+        const double since =
+            before ? before->chosenUs() : HeardUs(*after, after->blockStart - (after->songPos - onset));
+        const double jump =
+            before ? std::abs(HeardUs(*after, before->clockPos) - static_cast<double>(before->clockUs)) : 0;
+        EXPECT_GE(static_cast<double>(after->heldUs) + jump, after->chosenUs() - since - 2 * kFrameUs)
+            << "the click at " << onset << " passed unshown before frame " << after->frame
+            << " without the machine holding the player";
         ++skipped;
         continue;
       }
@@ -311,21 +330,27 @@ TEST_F(PlayerTest, PlayShowsEachClickWhenItIsHeardAndSkipsABrokenFile) {
       const std::int64_t peakInSong = first->songPos + (first->peakPos - first->blockStart);
       EXPECT_TRUE(peakInSong == onset || (first->peakPos - first->blockStart <= 1 && first->songPos > onset))
           << "click at " << onset << ": frame from " << first->songPos << " peak at " << peakInSong;
-      // The frame took its waveform within one frame period of the time its first loud sample was played, by the
-      // clock point of the buffer that handed that sample out: a buffer handed out late on a busy machine plays
-      // late, and the picture waits for it. Judged on the trace's clocks, not in frame numbers or wall time.
+      // The frame took its waveform within one frame period of the time its first loud sample was heard, by the
+      // device clock the frame was chosen by. Judged on the trace's clocks, not in frame numbers or wall time.
       const std::int64_t loud = first->blockStart + std::max<std::int64_t>(onset - first->songPos, 0);
+      EXPECT_LT(std::abs(first->chosenUs() - HeardUs(*first, loud)), kFrameUs) << "click at " << onset;
+      // And by the clock point of the buffer that handed that sample out: a buffer handed out late plays late, and
+      // the picture must wait for it. Only where the device's own thread was held (its clock jumped between that
+      // point and the frame's: the machine gave it no time) may the two disagree, by that jump.
       ClockPoint clock{};
       for (const ClockPoint& c : trace.clock)
         if (c.position <= loud) clock = c;
       const double heard =
           static_cast<double>(clock.us) + static_cast<double>(loud - clock.position) * 1e6 / first->rate;
-      EXPECT_LT(std::abs(first->chosenUs() - heard), 20000) << "click at " << onset;
+      const double held = std::abs(HeardUs(*first, clock.position) - static_cast<double>(clock.us));
+      EXPECT_LT(std::abs(first->chosenUs() - heard), kFrameUs + held) << "click at " << onset;
+      worstHeldUs = std::max(worstHeldUs, held);
       worstUs = std::max(worstUs, std::abs(static_cast<double>(first->shownUs) - heard));
       EXPECT_GT(first->latencyUs, 0);
     }
-  EXPECT_LE(skipped, 2) << "more clicks passed unshown than stalls explain";
-  std::cout << "play: worst distance between a click heard and its frame shown " << worstUs / 1000 << " ms\n";
+  std::cout << "play: worst distance between a click heard and its frame shown " << worstUs / 1000
+            << " ms; the device's thread held up to " << worstHeldUs / 1000 << " ms; " << skipped
+            << " clicks passed over while the machine held the player\n";
 
   EXPECT_EQ(Play({P("broken.wav"), P("missing.wav")}), 1);
   EXPECT_TRUE(Contains(ReadFileText(P("err.txt")), "none of the files could be played"));
@@ -452,9 +477,10 @@ TEST_F(PlayerTest, ASongFromAPipeSaysItCannotSeekAndPlaysOn) {
 }
 
 TEST_F(PlayerTest, SeekAndNextSongMoveThroughThePlaylist) {
-  // 25 s, one click at 16.0 s: heard after the seek lands (from about 10.5 s; later on a busy machine, whose first
-  // frames come late) and before N comes at frame 350 (7 s or later), far from the end.
-  constexpr std::int64_t kLong = 25 * kRate, kClickAt = 16 * kRate;
+  // 60 s, one click at 16.0 s: heard after the seek lands (from about 10.5 s; later on a busy machine, whose first
+  // frames come late) and before N comes at frame 350 (7 s or later), far from the end even when a busy machine
+  // draws 10 frames a second while the sound plays on.
+  constexpr std::int64_t kLong = 60 * kRate, kClickAt = 16 * kRate;
   std::vector<double> samples(2 * kLong, 0.0);
   for (int i = 0; i < 6000; ++i)
     samples[2 * (kClickAt + i)] = samples[2 * (kClickAt + i) + 1] =
@@ -553,9 +579,14 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   PulseServer pulse(folder.path / "pulse");
   std::vector<std::string> env = pulse.env();
   env.insert(env.end(), kHeadlessSdl.begin(), kHeadlessSdl.end());
-  Child live, player;
+  Child live, player, mistyped;
   Spawn(live, {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), "--trace", P("trace.txt")}, env,
         P("out.txt"), P("err.txt"));
+  // A source that does not exist: waited for all the same (it may appear), named with those that do.
+  Spawn(mistyped,
+        {TAVELMIR_CLI_BINARY, "live", "--plugin-dir", plugin.string(), "--source", "clickz", "--trace",
+         P("mistyped-trace.txt")},
+        env, P("mistyped-out.txt"), P("mistyped-err.txt"));
   // So does `play` from the menu, without files: its window invites some and waits for a sound output.
   env.push_back("SDL_AUDIODRIVER=pulseaudio");
   // SDL's PulseAudio backend leaves a sink query of its hotplug thread to libpulse at exit: not this program's
@@ -577,12 +608,17 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
       WaitUntil([&] { return Contains(ReadFileText(P("trace.txt")), "status: no sound server is running"); }, 60s))
       << ReadFileText(P("err.txt"));
   // The player too must have found no output before the server starts (a slow build may start it later than live).
-  ASSERT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("play-err.txt")), "; trying again"); }, 60s))
+  ASSERT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("play-err.txt")), "no sound server is running"); }, 60s))
       << ReadFileText(P("play-err.txt"));
   ASSERT_TRUE(pulse.Start());
   ASSERT_TRUE(WaitUntil([&] { return timesSaid("the sound server is back") == 1; }, 30s)) << ReadFileText(P("err.txt"));
   EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("play-err.txt")), "the audio output is back"); }, 30s))
       << ReadFileText(P("play-err.txt"));
+  const std::string noSuchSource = "no sound source named 'clickz' (the server has: clicks.monitor); trying again";
+  EXPECT_TRUE(WaitUntil([&] { return Contains(ReadFileText(P("mistyped-trace.txt")), noSuchSource); }, 30s))
+      << ReadFileText(P("mistyped-err.txt"));
+  kill(mistyped.pid, SIGINT);
+  EXPECT_EQ(WaitExit(mistyped, 60s), 130) << ReadFileText(P("mistyped-err.txt"));
   // Ctrl+C ends it as it ends other programs, after its cleanup.
   kill(player.pid, SIGINT);
   EXPECT_EQ(WaitExit(player, 60s), 130) << ReadFileText(P("play-err.txt"));
@@ -631,12 +667,13 @@ TEST_F(PlayerTest, LiveFollowsTheMonitorAndSurvivesTheServerRestarting) {
   EXPECT_TRUE(Contains(notes.substr(notes.find(waiting)), "status: (none)")) << notes;
   const std::vector<std::size_t> shown = ClickFrames(trace);
   // A busy machine may hold the player for longer than a click lasts; the frames after it skip the sound between
-  // (a live picture shows the newest). Each such skip may hide one click, and no other click may go unshown.
+  // (a live picture shows the newest), and the trace shows each such skip. Each may hide one click, and no other
+  // click may go unshown.
   std::size_t skips = 0;
   for (std::size_t i = 1; i < trace.frames.size(); ++i)
     skips += trace.frames[i].blockStart - trace.frames[i - 1].blockStart > kClickLoudSamples;
   ASSERT_LE(shown.size(), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
-  ASSERT_GE(shown.size() + std::min<std::size_t>(skips, 2), 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
+  ASSERT_GE(shown.size() + skips, 2 * kClickOnsets.size()) << DescribeClicks(trace, shown);
   double worstUs = 0;
   std::vector<double> delays;
   for (std::size_t k = 0; k < shown.size(); ++k) {
