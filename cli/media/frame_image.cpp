@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "core/frame_resampler.h"
+
 void PrepareFrameScaler(FrameScaler& scaler, const OutputGeometry& g) {
   scaler.geometry = g;
   scaler.column.assign(static_cast<std::size_t>(g.width), -1);
@@ -10,12 +12,14 @@ void PrepareFrameScaler(FrameScaler& scaler, const OutputGeometry& g) {
   for (int x = 0; x < g.width; ++x) {
     const long inside = x - g.pictureX;
     if (inside >= 0 && inside < g.pictureWidth)
-      scaler.column[static_cast<std::size_t>(x)] = static_cast<int>(inside * kScreenWidth / g.pictureWidth);
+      scaler.column[static_cast<std::size_t>(x)] =
+          NearestScreenPixel(kScreenWidth, g.pictureWidth, static_cast<int>(inside));
   }
   for (int y = 0; y < g.height; ++y) {
     const long inside = y - g.pictureY;
     if (inside >= 0 && inside < g.pictureHeight)
-      scaler.row[static_cast<std::size_t>(y)] = static_cast<int>(inside * kScreenHeight / g.pictureHeight);
+      scaler.row[static_cast<std::size_t>(y)] =
+          NearestScreenPixel(kScreenHeight, g.pictureHeight, static_cast<int>(inside));
   }
 }
 

@@ -11,8 +11,8 @@ constexpr int kMinimumOutputSide = 16;
 constexpr int kMaximumOutputWidth = 7680;
 constexpr int kMaximumOutputHeight = 4320;
 
-// Per output column and row, the screen column and row it shows, or -1 for black around the picture; computed
-// once per geometry.
+// Per output column and row, the screen column and row under its centre (NearestScreenPixel), or -1 for black around
+// the picture; computed once per geometry.
 struct FrameScaler {
   OutputGeometry geometry;
   std::vector<int> column, row;

@@ -140,11 +140,36 @@ std::vector<ResampleTap> ResampleTaps(int screen, int picture, int offset, int o
   return taps;
 }
 
+int NearestScreenPixel(int screen, int picture, int inside) {
+  // (inside + 1/2) screen / picture, in integers: exact, so every machine picks the same pixel.
+  return static_cast<int>((2 * static_cast<long>(inside) + 1) * screen / (2 * static_cast<long>(picture)));
+}
+
+namespace {
+
+std::vector<ResampleTap> NearestTaps(int screen, int picture, int offset, int output) {
+  std::vector<ResampleTap> taps(static_cast<std::size_t>(std::max(output, 0)));
+  for (int i = 0; i < output; ++i) {
+    const int inside = i - offset;
+    if (inside < 0 || inside >= picture) continue;
+    ResampleTap& t = taps[static_cast<std::size_t>(i)];
+    t.first = t.second = NearestScreenPixel(screen, picture, inside);
+  }
+  return taps;
+}
+
+}  // namespace
+
 void PrepareFrameResampler(FrameResampler& r, const OutputGeometry& g, Scaling scaling) {
   const bool sharp = scaling != Scaling::Smooth;
   r.geometry = g;
-  r.column = ResampleTaps(kScreenWidth, g.pictureWidth, g.pictureX, g.width, sharp);
-  r.row = ResampleTaps(kScreenHeight, g.pictureHeight, g.pictureY, g.height, sharp);
+  if (scaling == Scaling::Nearest) {
+    r.column = NearestTaps(kScreenWidth, g.pictureWidth, g.pictureX, g.width);
+    r.row = NearestTaps(kScreenHeight, g.pictureHeight, g.pictureY, g.height);
+  } else {
+    r.column = ResampleTaps(kScreenWidth, g.pictureWidth, g.pictureX, g.width, sharp);
+    r.row = ResampleTaps(kScreenHeight, g.pictureHeight, g.pictureY, g.height, sharp);
+  }
   const std::size_t width = static_cast<std::size_t>(g.width);
   r.columnFirst.assign(width, kScreenWidth);
   r.columnSecond.assign(width, kScreenWidth);

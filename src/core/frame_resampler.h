@@ -7,7 +7,8 @@
 
 // How the picture is enlarged. Sharp: by whole pixels to the largest multiple that fits, then by a bilinear step
 // to the exact size, so edges stay crisp and every screen pixel is equally large. Nearest: each output pixel shows
-// the screen pixel under it (uneven at other than whole factors). Smooth: bilinear all the way.
+// the screen pixel under its centre, as a GPU's point sampling picks it (uneven at other than whole factors).
+// Smooth: bilinear all the way.
 enum class Scaling { Sharp, Nearest, Smooth };
 
 // Where an output column or row takes its colour from: `weight` 128ths of screen column/row `second`, the rest of
@@ -21,6 +22,9 @@ constexpr int kResampleWeightOne = 128;
 // The taps of one axis: `screen` columns or rows shown over `picture` output pixels, the picture starting at
 // `offset` (negative when cut off), for an axis `output` pixels long.
 std::vector<ResampleTap> ResampleTaps(int screen, int picture, int offset, int output, bool sharp);
+// The screen column or row under the centre of pixel `inside` of a picture `picture` pixels long: the one rule of
+// nearest-neighbour enlargement, here and in every host that shows the frame by point sampling.
+int NearestScreenPixel(int screen, int picture, int inside);
 
 // Taps of both axes and the rows enlarged across, made once per geometry so that a frame allocates nothing.
 struct FrameResampler {
@@ -33,6 +37,7 @@ struct FrameResampler {
   std::vector<std::int32_t> across;
   std::vector<std::uint8_t> rowUsed;  // screen rows any output row reads
 };
+// Nearest gives taps of weight 0, so the resampler then writes the nearest-neighbour picture.
 void PrepareFrameResampler(FrameResampler& resampler, const OutputGeometry& geometry, Scaling scaling);
 
 // `indices`: the 320 x 200 frame; `palette`: its display palette, 768 bytes of red, green, blue, whose entries 0

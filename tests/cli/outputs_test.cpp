@@ -341,7 +341,7 @@ TEST(FrameImage, EnlargesWithNearestNeighboursAndTheFourThirdsStretch) {
       ExpandFrame(indices.data(), palette, g, rgb.data());
       for (int y = 0; y < g.height; y += 7)
         for (int x = 0; x < g.width; x += 5) {
-          const int sy = aspect ? y * 5 / (6 * scale) : y / scale;
+          const int sy = aspect ? (2 * y + 1) * 5 / (12 * scale) : y / scale;  // the row under the pixel's centre
           const std::uint8_t index = indices[sy * kScreenWidth + x / scale];
           const std::uint8_t* px = &rgb[(static_cast<std::size_t>(y) * g.width + x) * 3];
           const std::uint8_t reserved = index == 0 ? 0 : 255;

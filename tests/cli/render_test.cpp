@@ -265,7 +265,7 @@ TEST(FrameImage, SharpScalingGivesEveryScreenPixelTheSameSize) {
   }
 }
 
-TEST(FrameImage, SharpScalingByWholeFactorsIsNearestNeighbours) {
+TEST(FrameImage, SharpScalingByWholeFactorsIsNearestNeighboursAndNearestTakesPixelCentres) {
   std::vector<std::uint8_t> indices(kScreenPixels);
   std::uint8_t palette[768];
   for (int i = 0; i < kScreenPixels; ++i) indices[i] = static_cast<std::uint8_t>(i * 7 + i / 320);
@@ -291,6 +291,25 @@ TEST(FrameImage, SharpScalingByWholeFactorsIsNearestNeighbours) {
     for (std::size_t i = 0; i < pixels; ++i) std::copy_n(&nearest[3 * i], 3, &expected[4 * i]);
     EXPECT_EQ(words, expected);
   }
+  // At any size the resampler's nearest (what the OBS source checks its point-sampled picture against) is the
+  // scaler's: each output pixel the screen pixel under its centre, e.g. rows 0 0 1 1 1 2 2 3 3 3 at 2.4 x.
+  for (const OutputGeometry& g :
+       {FitOutputGeometry(640, 480, false, true), FitOutputGeometry(1366, 768, false, true)}) {
+    SCOPED_TRACE(g.width);
+    FrameScaler scaler;
+    PrepareFrameScaler(scaler, g);
+    FrameResampler resampler;
+    PrepareFrameResampler(resampler, g, Scaling::Nearest);
+    const std::size_t pixels = static_cast<std::size_t>(g.width) * g.height;
+    std::vector<std::uint8_t> scaled(pixels * 3), resampled(pixels * 3);
+    ScaleFrameToRgb(scaler, indices.data(), palette, scaled.data());
+    ResampleFrameToRgb(resampler, indices.data(), palette, resampled.data());
+    EXPECT_EQ(scaled, resampled);
+  }
+  FrameScaler scaler;
+  PrepareFrameScaler(scaler, FitOutputGeometry(640, 480, false, true));
+  EXPECT_EQ(std::vector<int>(scaler.row.begin(), scaler.row.begin() + 10),
+            (std::vector<int>{0, 0, 1, 1, 1, 2, 2, 3, 3, 3}));
 }
 
 class RenderTest : public ::testing::Test {
