@@ -32,7 +32,7 @@ void Push(std::vector<std::string>& a, std::initializer_list<const char*> words)
 
 int HardwareQuality(OutputKind kind, const EncoderChoice& e, int width, int height) {
   if (e.crf >= 0) return e.crf;
-  const std::string& name = e.quality.empty() ? std::string(kDefaultQuality) : e.quality;
+  const std::string name = QualityName(e);
   const int base = name == "draft" ? kHardwareQuality[0] : name == "best" ? kHardwareQuality[2] : kHardwareQuality[1];
   return CrfForPicture(base, width, height, FramesPerSecond(kind, e));
 }
@@ -96,7 +96,7 @@ void AppendHardwareDevice(HardwareEncoder api, std::vector<std::string>& a) {
 void AppendHardwareVideoEncoding(HardwareEncoder api, OutputKind kind, const EncoderChoice& e, const OutputGeometry& g,
                                  std::vector<std::string>& a) {
   const std::string quality = std::to_string(HardwareQuality(kind, e, g.width, g.height));
-  const std::string& name = e.quality.empty() ? std::string(kDefaultQuality) : e.quality;
+  const std::string name = QualityName(e);
   Push(a, {"-c:v", HardwareEncoderName(api, kind, e)});
   switch (api) {
     case HardwareEncoder::Nvenc:

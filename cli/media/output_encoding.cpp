@@ -131,8 +131,10 @@ int CrfForPicture(int crf, int width, int height, int framesPerSecond) {
   return std::clamp(crf, 1, 63);
 }
 
+std::string QualityName(const EncoderChoice& e) { return e.quality.empty() ? kDefaultQuality : e.quality; }
+
 const QualityPoint& ChosenQuality(const EncoderChoice& e) {
-  const std::string& name = e.quality.empty() ? std::string(kDefaultQuality) : e.quality;
+  const std::string name = QualityName(e);
   const QualityPoint* points = e.drawnAtOutputSize ? kHdQualityPoints : kQualityPoints;
   for (int i = 0; i < 3; ++i)
     if (name == points[i].name) return points[i];
@@ -140,7 +142,7 @@ const QualityPoint& ChosenQuality(const EncoderChoice& e) {
 }
 
 const CodecPoint& ChosenCodecPoint(const CodecPoint (&points)[3], const EncoderChoice& e) {
-  const std::string& name = e.quality.empty() ? std::string(kDefaultQuality) : e.quality;
+  const std::string name = QualityName(e);
   for (const CodecPoint& p : points)
     if (name == p.name) return p;
   return points[1];

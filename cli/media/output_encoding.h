@@ -62,6 +62,8 @@ extern const CodecPoint kVp9Points[3];
 constexpr const char* kDefaultAudioBitrateAac = "192k";
 constexpr const char* kDefaultAudioBitrateOpus = "160k";
 
+// The --quality a choice names: "draft", "good" or "best", kDefaultQuality when it names none.
+std::string QualityName(const EncoderChoice& encoder);
 // The quality point a choice names (the default when it names none), of x264 or of SVT-AV1 and VP9.
 const QualityPoint& ChosenQuality(const EncoderChoice& encoder);
 const CodecPoint& ChosenCodecPoint(const CodecPoint (&points)[3], const EncoderChoice& encoder);
